@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringView>
+
+#include "compare/Progress.h"
+#include "compare/SideResult.h"
+
+namespace Compare {
+
+struct WordComparison
+{
+    SideResult file1; // words of text 1 missing from their partner lines in text 2
+    SideResult file2; // the other way round
+};
+
+// The word comparison of the two full panes' texts: line i paired with line j
+// of the other text, words cut at single spaces and looked for within the
+// search window after the last match. Red ranges are offsets into the
+// examined text; result texts hold CR LF + word per differing word.
+WordComparison findWordDifferences(QStringView text1, QStringView text2,
+                                   Progress *progress = nullptr);
+
+// The search window W for a line of n words: (n - 1) / 2 + 1, rounded half to even.
+int searchWindow(qsizetype wordCount);
+
+} // namespace Compare

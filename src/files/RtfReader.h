@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace Files {
+
+// True when the bytes start a rich text document ("{\rtf").
+bool looksLikeRtf(QByteArrayView bytes);
+
+// The plain text of a rich text document: paragraphs and line breaks become
+// CR LF; \'hh and \uN escapes are decoded; font and colour tables, style
+// sheets, pictures and other destinations are skipped. Never throws: damaged
+// input gives whatever text could be read.
+QString rtfToPlainText(QByteArrayView rtf);
+
+} // namespace Files

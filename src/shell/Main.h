@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+class Form1;
+
+// The small routines the whole program shares.
+namespace Main {
+
+// True when `path` names an existing file or folder. Never throws.
+bool FileExists(const QString &path);
+
+// Collapses the doubled backslashes of a joined path; a path that starts with
+// a backslash keeps exactly two at its start.
+QString CleanPath(const QString &path);
+
+// The product name cut back by whole words to at most 40 characters.
+QString shortTitle(const QString &productName);
+
+// Sets the application title (shown by message boxes without a title).
+void SetAppTitle();
+const QString &appTitle();
+
+// Gives the window the optional skin "x/o.cjs" from the program folder.
+void ApplySkin(Form1 &form);
+
+// The folder that holds the program file, without a trailing separator.
+QString programFolder();
+// Overrides programFolder() (tests and tools).
+void setProgramFolder(const QString &folder);
+
+// Joins the program folder and a resource name given as in "\Samples\a.csv".
+QString programPath(const QString &backslashName);
+
+} // namespace Main

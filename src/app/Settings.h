@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace Platform {
+class SettingsBackend;
+}
+
+namespace Settings {
+
+inline const QString kAppName = QStringLiteral("Quillfen");
+inline const QString kSection = QStringLiteral("Corvantis");
+
+// The stored text, or the default in decimal digits when the entry is
+// missing. Never creates an entry.
+QString GetSetting(const Platform::SettingsBackend &store, const QString &app,
+                   const QString &section, const QString &key, int defaultValue);
+void SaveSetting(Platform::SettingsBackend &store, const QString &app, const QString &section,
+                 const QString &key, const QString &value);
+
+// Boolean conversion of a stored text: a number is false for 0 and true
+// otherwise; the words True and False (any case) are themselves. Anything else
+// throws AppError("Type mismatch").
+bool CBool(const QString &text);
+// "True" or "False".
+QString boolText(bool value);
+
+} // namespace Settings

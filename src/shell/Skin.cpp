@@ -1,0 +1,46 @@
+// The optional skin: a Qt style sheet in "x/o.cjs" beside the program.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+
+#include "app/Form1.h"
+#include "shell/AppError.h"
+#include "shell/Main.h"
+
+namespace Main {
+
+namespace {
+
+void paintButtonFace(QWidget *w, const QColor &face)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, face);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace
+
+void ApplySkin(Form1 &form)
+{
+    const QFileInfo skin(programPath(QStringLiteral("\\x\\o.cjs")));
+    if (!skin.isFile() || skin.isHidden())
+        return;
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    paintButtonFace(&form, face);
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        if (qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w)
+            || qobject_cast<QGroupBox *>(w) || qobject_cast<QLabel *>(w))
+            paintButtonFace(w, face);
+    }
+    QFile file(skin.filePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw AppError(file.errorString());
+    form.setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+} // namespace Main

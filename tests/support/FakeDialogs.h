@@ -1,0 +1,27 @@
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/Dialogs.h"
+
+// Answers the program's dialogs from a script and records what they showed.
+class FakeDialogs final : public Platform::Dialogs
+{
+public:
+    Platform::Answer messageBox(const Platform::MessageRequest &request) override;
+    QString fileDialog(const Platform::FileDialogRequest &request) override;
+    void openFolder(const QString &path) override;
+
+    std::deque<Platform::Answer> answers;        // for Yes/No questions; default No
+    std::deque<QString> fileNames;               // for file dialogs; default "" (cancel)
+    std::vector<Platform::MessageRequest> messages;
+    std::vector<Platform::FileDialogRequest> fileDialogs;
+    QStringList openedFolders;
+
+    QStringList messageTexts() const;
+    void clear();
+};

@@ -1,0 +1,35 @@
+#include "WindowFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/Settings.h"
+#include "shell/Main.h"
+
+WindowFixture::WindowFixture()
+{
+    Main::setProgramFolder(programFolder.path());
+    form = std::make_unique<Form1>(dialogs, settings);
+}
+
+WindowFixture::~WindowFixture()
+{
+    form.reset();
+    Main::setProgramFolder(QString());
+}
+
+QString WindowFixture::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    const QString path = QDir(programFolder.path()).filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QString WindowFixture::setting(const QString &key) const
+{
+    return settings.value(Settings::kAppName, Settings::kSection, key).value_or(QStringLiteral("<missing>"));
+}

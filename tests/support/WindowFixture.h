@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include <QTemporaryDir>
+
+#include "FakeDialogs.h"
+#include "app/Form1.h"
+#include "platform/RichTextBox.h"
+#include "platform/SettingsBackend.h"
+
+// A main window wired to scripted dialogs and an in-memory settings store,
+// with a program folder of its own.
+struct WindowFixture
+{
+    WindowFixture();
+    ~WindowFixture();
+
+    FakeDialogs dialogs;
+    Platform::MemorySettingsBackend settings;
+    QTemporaryDir programFolder;
+    std::unique_ptr<Form1> form;
+
+    // Writes a file into the test's program folder and gives its path.
+    QString writeFile(const QString &name, const QByteArray &bytes) const;
+    QString setting(const QString &key) const;
+};

@@ -112,12 +112,11 @@ void Form1::createControls()
         w->setGeometry(pixelRect(c));
         tabOrder.emplace_back(c.tabIndex, w);
     }
+    // Frames take no focus; the rest follow their tab indexes.
     std::sort(tabOrder.begin(), tabOrder.end());
+    std::erase_if(tabOrder, [](const auto &entry) { return qobject_cast<QGroupBox *>(entry.second); });
     for (size_t i = 0; i + 1 < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i].second, tabOrder[i + 1].second);
-    Frame1->setFocusPolicy(Qt::TabFocus);
-    Frame2->setFocusPolicy(Qt::TabFocus);
-    Frame3->setFocusPolicy(Qt::TabFocus);
 
     // What screen readers announce.
     for (QAbstractButton *b : findChildren<QAbstractButton *>())
@@ -269,9 +268,9 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 bool Form1::isSameMove(const QMouseEvent *event)
 {
-    const MoveStamp stamp{event, event->timestamp(), event->globalPosition()};
-    const bool same = stamp.event == m_lastMove.event && stamp.time == m_lastMove.time
-                      && stamp.global == m_lastMove.global;
+    // Qt hands each parent a copy of the event, with the same time and place.
+    const MoveStamp stamp{event->timestamp(), event->globalPosition()};
+    const bool same = stamp.time == m_lastMove.time && stamp.global == m_lastMove.global;
     m_lastMove = stamp;
     return same;
 }

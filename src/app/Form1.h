@@ -135,7 +135,6 @@ private:
 
     struct MoveStamp
     {
-        const void *event = nullptr;
         quint64 time = 0;
         QPointF global;
     };

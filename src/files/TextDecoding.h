@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 namespace Files {
 
@@ -16,5 +17,9 @@ QString decodeToPaneText(const QByteArray &bytes);
 // Reads the whole file at `path` and decodes it as above. Throws AppError with
 // the system's description when the file cannot be read.
 QString loadFileText(const QString &path);
+
+// The text with every line break (CR LF, lone CR, lone LF) turned into CR LF.
+// Returns the text itself (no copy) when it has no lone CR or LF.
+QString normaliseLineBreaks(const QString &text);
 
 } // namespace Files

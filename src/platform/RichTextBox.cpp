@@ -202,15 +202,30 @@ void RichTextBox::select(qsizetype start, qsizetype length)
     cursor.setPosition(p[0]);
     cursor.setPosition(p[1], QTextCursor::KeepAnchor);
     setTextCursor(cursor);
+    m_selection = Selection{std::max<qsizetype>(start, 0), std::max<qsizetype>(length, 0),
+                            p[0], p[1]};
+}
+
+const RichTextBox::Selection *RichTextBox::currentSelection() const
+{
+    const QTextCursor c = textCursor();
+    if (m_selection && c.selectionStart() == m_selection->from
+        && c.selectionEnd() == m_selection->to)
+        return &*m_selection;
+    return nullptr;
 }
 
 qsizetype RichTextBox::selStart() const
 {
+    if (const Selection *s = currentSelection())
+        return s->start;
     return textOffset(textCursor().selectionStart());
 }
 
 qsizetype RichTextBox::selLength() const
 {
+    if (const Selection *s = currentSelection())
+        return s->length;
     const QTextCursor c = textCursor();
     return textOffset(c.selectionEnd()) - textOffset(c.selectionStart());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QPlainTextEdit>
 
 #include "compare/ColourRange.h"
@@ -55,4 +57,14 @@ private:
     void applyFormat(const std::vector<std::pair<int, int>> &spans, Colour colour);
 
     bool m_editMenu = false;
+
+    // The last selection made by offsets: a CR LF is one position in the
+    // document, so a selection that ends between CR and LF is kept as given.
+    struct Selection
+    {
+        qsizetype start, length;
+        int from, to;
+    };
+    std::optional<Selection> m_selection;
+    const Selection *currentSelection() const;
 };

@@ -3,6 +3,8 @@
 Platform::Answer FakeDialogs::messageBox(const Platform::MessageRequest &request)
 {
     messages.push_back(request);
+    if (onMessage)
+        onMessage(request);
     if (request.buttons == Platform::Buttons::Ok)
         return Platform::Answer::Ok;
     if (answers.empty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -21,6 +22,8 @@ public:
     std::vector<Platform::MessageRequest> messages;
     std::vector<Platform::FileDialogRequest> fileDialogs;
     QStringList openedFolders;
+    // Called as each message box opens, to look at the program meanwhile.
+    std::function<void(const Platform::MessageRequest &)> onMessage;
 
     QStringList messageTexts() const;
     void clear();

@@ -1,0 +1,147 @@
+// Display options, and colouring every occurrence of a text.
+#include <QRadioButton>
+#include <QTest>
+
+#include "WindowFixture.h"
+#include "compare/Highlighting.h"
+
+using Compare::ColourRange;
+
+class TestDisplayOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void optionsSwitchPanesAndStoreBoth_data();
+    void optionsSwitchPanesAndStoreBoth();
+    void userClickRunsTheHandler();
+    void optionsChangeNoText();
+    void clearingAnOptionRunsNothing();
+    void highlight_data();
+    void highlight();
+    void highlightMissingTextLeavesPaneAlone();
+};
+
+void TestDisplayOptions::optionsSwitchPanesAndStoreBoth_data()
+{
+    QTest::addColumn<QStringList>("sequence");
+    QTest::addColumn<bool>("fullShown");
+    QTest::addColumn<QString>("stored1");
+    QTest::addColumn<QString>("stored2");
+    QTest::newRow("Option1") << QStringList{"1"} << true << "True" << "False";
+    QTest::newRow("Option2") << QStringList{"2"} << false << "False" << "True";
+    QTest::newRow("Option2 then Option1") << QStringList{"2", "1"} << true << "True" << "False";
+    QTest::newRow("Option1 twice") << QStringList{"1", "1"} << true << "True" << "False";
+}
+
+void TestDisplayOptions::optionsSwitchPanesAndStoreBoth()
+{
+    QFETCH(QStringList, sequence);
+    QFETCH(bool, fullShown);
+    QFETCH(QString, stored1);
+    QFETCH(QString, stored2);
+    WindowFixture f;
+    Form1 &w = *f.form;
+    for (const QString &option : sequence)
+        w.setOptionValue(option == "1" ? w.Option1 : w.Option2, true);
+    QCOMPARE(w.Option1->isChecked(), fullShown);
+    QCOMPARE(w.Option2->isChecked(), !fullShown);
+    QCOMPARE(w.RichTextBox1->Visible(), fullShown);
+    QCOMPARE(w.RichTextBox2->Visible(), fullShown);
+    QCOMPARE(w.RichTextBox3->Visible(), !fullShown);
+    QCOMPARE(w.RichTextBox4->Visible(), !fullShown);
+    QCOMPARE(f.setting("Option1"), stored1);
+    QCOMPARE(f.setting("Option2"), stored2);
+    QCOMPARE(f.settings.entries.size(), size_t(2));
+}
+
+void TestDisplayOptions::userClickRunsTheHandler()
+{
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QTest::mouseClick(f.form->Option1, Qt::LeftButton, {}, QPoint(10, 8));
+    QVERIFY(f.form->Option1->isChecked());
+    QVERIFY(f.form->RichTextBox1->isVisible());
+    QVERIFY(!f.form->RichTextBox3->isVisible());
+    QCOMPARE(f.setting("Option1"), QStringLiteral("True"));
+    QTest::mouseClick(f.form->Option2, Qt::LeftButton, {}, QPoint(10, 8));
+    QVERIFY(f.form->RichTextBox3->isVisible());
+    QCOMPARE(f.setting("Option2"), QStringLiteral("True"));
+    QCOMPARE(f.setting("Option1"), QStringLiteral("False"));
+}
+
+void TestDisplayOptions::optionsChangeNoText()
+{
+    WindowFixture f;
+    Form1 &w = *f.form;
+    const QStringList texts{"a\r\nb\r", "c\r", "a\r", ""};
+    for (int i = 0; i < 4; ++i)
+        w.panes()[size_t(i)]->setText(texts[i]);
+    w.RichTextBox1->colourRanges({ColourRange{0, 1}}, kRed);
+    w.setOptionValue(w.Option2, true);
+    w.setOptionValue(w.Option1, true);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(w.panes()[size_t(i)]->text(), texts[i]);
+    QCOMPARE(w.RichTextBox1->colourAt(0), kRed);
+}
+
+void TestDisplayOptions::clearingAnOptionRunsNothing()
+{
+    WindowFixture f;
+    Form1 &w = *f.form;
+    w.setOptionValue(w.Option2, false);
+    QVERIFY(!w.Option1->isChecked());
+    QVERIFY(!w.Option2->isChecked());
+    QVERIFY(f.settings.entries.empty());
+}
+
+void TestDisplayOptions::highlight_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QList<int>>("red"); // offsets expected red
+    QTest::addColumn<int>("selStart");
+    QTest::newRow("three occurrences") << "ab-ab-ab" << "ab" << QList<int>{0, 1, 3, 4, 6, 7} << 6;
+    QTest::newRow("aaaa/aa: 1 and 3") << "aaaa" << "aa" << QList<int>{0, 1, 2, 3} << 2;
+    QTest::newRow("aaaaa/aaa: 1 and 3") << "aaaaa" << "aaa" << QList<int>{0, 1, 2, 3, 4} << 2;
+    QTest::newRow("aaa/aa: second skipped") << "aaa" << "aa" << QList<int>{0, 1} << 0;
+    QTest::newRow("end of a longer line") << "xab\r\nab" << "ab\r" << QList<int>{1, 2, 3} << 1;
+    QTest::newRow("case counts") << "Ab ab" << "ab" << QList<int>{3, 4} << 3;
+}
+
+void TestDisplayOptions::highlight()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, needle);
+    QFETCH(QList<int>, red);
+    QFETCH(int, selStart);
+    WindowFixture f;
+    f.form->RichTextBox1->setText(text);
+    RTB::HighlightTextIn1(*f.form, needle);
+    for (int i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n')
+            continue; // shares the mark of its CR
+        QVERIFY2((f.form->RichTextBox1->colourAt(i) == kRed) == red.contains(i),
+                 qPrintable(QString::number(i)));
+    }
+    QCOMPARE(f.form->RichTextBox1->selStart(), qsizetype(selStart));
+    QCOMPARE(f.form->RichTextBox1->selLength(), needle.size());
+    QCOMPARE(f.form->RichTextBox1->text(), text);
+    // The other file's pane is untouched.
+    QCOMPARE(f.form->RichTextBox2->colourAt(0), kBlack);
+}
+
+void TestDisplayOptions::highlightMissingTextLeavesPaneAlone()
+{
+    WindowFixture f;
+    f.form->RichTextBox2->setText(QStringLiteral("abc"));
+    f.form->RichTextBox2->select(1, 1);
+    RTB::HighlightTextIn2(*f.form, QStringLiteral("x"));
+    QCOMPARE(f.form->RichTextBox2->selStart(), qsizetype(1));
+    QCOMPARE(f.form->RichTextBox2->colourAt(0), kBlack);
+    QCOMPARE(f.form->RichTextBox2->colourAt(2), kBlack);
+}
+
+QTEST_MAIN(TestDisplayOptions)
+#include "test_display_options.moc"

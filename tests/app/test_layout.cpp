@@ -1,0 +1,158 @@
+// The window's design: where each control stands, what it says, tab order.
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "WindowFixture.h"
+
+class TestLayout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void controls_data();
+    void controls();
+    void windowIsFixed();
+    void resultPanesTakeFullPaneRectangle();
+    void tabOrder();
+    void fonts();
+    void everyControlHasAnAccessibleName();
+};
+
+void TestLayout::controls_data()
+{
+    // name, caption, left, top, width, height in twips (15 per pixel)
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("twips");
+    auto row = [](const char *name, const char *caption, const char *parent, int l, int t, int w,
+                  int h) {
+        QTest::newRow(name) << QString::fromUtf8(caption) << QString::fromUtf8(parent)
+                            << QRect(l, t, w, h);
+    };
+    row("Frame3", "CSV File #2", "Form1", 4080, 120, 3840, 4815);
+    row("Frame1", "CSV File #1", "Form1", 120, 120, 3840, 4815);
+    row("Frame2", "Display Options (Use after clicking Start buttons)", "Form1", 120, 7050, 7800, 1065);
+    row("RichTextBox1", "", "Frame1", 240, 300, 3360, 4335);
+    row("RichTextBox2", "", "Frame3", 240, 300, 3360, 4335);
+    row("Option2", "Display only the lines with differences", "Frame2", 240, 300, 5655, 255);
+    row("Option1", "Display all lines but highlight the lines with differences", "Frame2", 240, 650, 7455, 255);
+    row("PushButton3", "Load CSV File #1", "Form1", 120, 5050, 3840, 405);
+    row("PushButton2", "Save Results #1", "Form1", 120, 5560, 3840, 405);
+    row("PushButton4", "Load CSV File #2", "Form1", 4080, 5050, 3840, 405);
+    row("PushButton5", "Save Results #2", "Form1", 4080, 5560, 3840, 405);
+    row("PushButton1", "Find Differences (Lines)", "Form1", 120, 6580, 3840, 405);
+    row("PushButton6", "Find Differences (Words)", "Form1", 4080, 6580, 3840, 405);
+    row("PushButton7", "Clear Text Above", "Form1", 120, 6070, 3840, 405);
+    row("PushButton9", "Load Sample/Example Files", "Form1", 4080, 6070, 3840, 405);
+}
+
+void TestLayout::controls()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, parent);
+    QFETCH(QRect, twips);
+    WindowFixture f;
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    auto *w = f.form->findChild<QWidget *>(name);
+    QVERIFY(w);
+    QCOMPARE(w->parentWidget()->objectName(), parent);
+    const auto px = [](int t) { return qRound(t / 15.0); };
+    QCOMPARE(w->geometry(),
+             QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+    if (auto *b = qobject_cast<QAbstractButton *>(w))
+        QCOMPARE(b->text(), caption);
+    if (auto *g = qobject_cast<QGroupBox *>(w))
+        QCOMPARE(g->title(), caption);
+}
+
+void TestLayout::windowIsFixed()
+{
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QCOMPARE(f.form->size(), QSize(536, 548));
+    QCOMPARE(f.form->minimumSize(), f.form->maximumSize());
+    QVERIFY(!(f.form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(f.form->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(f.form->Option2->isChecked());
+    QVERIFY(!f.form->Option1->isChecked());
+}
+
+void TestLayout::resultPanesTakeFullPaneRectangle()
+{
+    WindowFixture f;
+    QCOMPARE(f.form->RichTextBox3->height(), 81); // design height before the first show
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QCOMPARE(f.form->RichTextBox3->geometry(), QRect(16, 20, 224, 289));
+    QCOMPARE(f.form->RichTextBox4->geometry(), f.form->RichTextBox2->geometry());
+    f.form->showMinimized();
+    f.form->showNormal();
+    QCOMPARE(f.form->RichTextBox3->geometry(), QRect(16, 20, 224, 289));
+    QCOMPARE(f.form->PushButton9->geometry(), QRect(272, 405, 256, 27));
+}
+
+void TestLayout::tabOrder()
+{
+    // The frames take no focus; Tab visits the rest by their tab index and
+    // skips the panes that are hidden.
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    const QStringList all{"RichTextBox1", "RichTextBox2", "PushButton3", "PushButton4",
+                          "PushButton2", "PushButton5", "PushButton7", "PushButton9",
+                          "PushButton1", "PushButton6", "Option2", "Option1", "RichTextBox3",
+                          "RichTextBox4"};
+    auto tabWalk = [&](const QString &from, int steps) {
+        QWidget *w = f.form->findChild<QWidget *>(from);
+        QStringList seen{w->objectName()};
+        while (seen.size() < steps) {
+            w = w->nextInFocusChain();
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && all.contains(w->objectName()))
+                seen << w->objectName();
+        }
+        return seen;
+    };
+    QCOMPARE(tabWalk("RichTextBox1", 14), all);
+    f.form->setOptionValue(f.form->Option1, true);
+    QStringList withoutResults = all.mid(0, 12);
+    withoutResults << "RichTextBox1";
+    QCOMPARE(tabWalk("RichTextBox1", 13), withoutResults);
+    f.form->setOptionValue(f.form->Option2, true);
+    QStringList withoutFull = all.mid(2, 12);
+    withoutFull << "PushButton3";
+    QCOMPARE(tabWalk("PushButton3", 13), withoutFull);
+}
+
+void TestLayout::fonts()
+{
+    WindowFixture f;
+    for (QWidget *w : {static_cast<QWidget *>(f.form->RichTextBox1),
+                       static_cast<QWidget *>(f.form->Option1),
+                       static_cast<QWidget *>(f.form->Frame2)}) {
+        QCOMPARE(w->font().pointSizeF(), 9.0);
+        QVERIFY(w->font().bold());
+    }
+    QCOMPARE(f.form->PushButton1->font().pointSizeF(), 11.25);
+    QVERIFY(f.form->PushButton1->font().bold());
+    // Arial, or the metric-compatible face the system gives for it.
+    const QString family = QFontInfo(f.form->PushButton1->font()).family();
+    QVERIFY2(family == "Arial" || family == "Liberation Sans", qPrintable(family));
+}
+
+void TestLayout::everyControlHasAnAccessibleName()
+{
+    WindowFixture f;
+    for (QWidget *w : f.form->findChildren<QWidget *>()) {
+        if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QGroupBox *>(w)
+            || qobject_cast<RichTextBox *>(w))
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+    }
+    QCOMPARE(f.form->PushButton6->accessibleName(), QStringLiteral("Find Differences (Words)"));
+    QVERIFY(f.form->RichTextBox3->accessibleName().startsWith("CSV File #1"));
+}
+
+QTEST_MAIN(TestLayout)
+#include "test_layout.moc"

@@ -22,21 +22,41 @@ namespace {
                        .arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
+// Writes every byte or throws. The file is opened unbuffered: a buffered
+// write can fail at the final flush without the file noticing (the save would
+// then replace the user's file with a cut-off copy), and a short write, which
+// sets no error, is retried so that the system gives its reason.
+void writeAll(QFileDevice &file, const QString &path, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            fail(file, path);
+        done += written;
+    }
+}
+
 // A device or pipe cannot be replaced, only written to.
 void writeInPlace(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file, path);
+    writeAll(file, path, bytes);
     file.close();
     if (file.error() != QFileDevice::NoError)
         fail(file, path);
 }
 
+// The old file is replaced only once everything was written; a failure
+// discards the new copy with `file`.
 void writeAtomically(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(file, path);
+    writeAll(file, path, bytes);
+    if (!file.commit())
         fail(file, path);
 }
 

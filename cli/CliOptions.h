@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace Cli {
+
+enum class Comparison { Lines, Words };
+
+// What the command line asks for.
+struct CliOptions
+{
+    Comparison comparison = Comparison::Lines;
+    QString file1;
+    QString file2;
+    int resultOf = 0; // 1 or 2: write the saved result of that file; 0: not asked
+    bool json = false;
+    bool help = false;
+};
+
+// The options, or why the command line cannot be used (error not empty).
+struct ParsedCommandLine
+{
+    CliOptions options;
+    QString error;
+};
+
+// Reads the arguments that follow the program name.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+// The text --help prints.
+QString usageText();
+
+} // namespace Cli

@@ -148,8 +148,11 @@ void Form1::wireEvents()
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
-    for (RichTextBox *pane : {RichTextBox1, RichTextBox2, RichTextBox3, RichTextBox4})
-        pane->setAcceptDrops(true);
+    // Files dropped on a file's frame or on one of its panes load into it.
+    for (QWidget *target : std::initializer_list<QWidget *>{Frame1, Frame3, RichTextBox1,
+                                                            RichTextBox2, RichTextBox3,
+                                                            RichTextBox4})
+        target->setAcceptDrops(true);
 }
 
 void Form1::runClick(void (Form1::*handler)())

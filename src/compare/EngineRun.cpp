@@ -7,8 +7,13 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QTextDocument>
+#include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include "platform/PaneText.h"
+#include "platform/RichTextBox.h"
 
 namespace {
 
@@ -45,7 +50,9 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
             dialog->setAutoClose(false);
             dialog->show();
         }
-        if (dialog)
+        if (dialog && progress.total.load() == 0)
+            dialog->setRange(0, 0); // nothing to count: a busy bar
+        else if (dialog)
             dialog->setValue(progress.percent());
     });
     tick.start();
@@ -58,4 +65,16 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     dialog.reset();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void fillPane(QWidget *window, const QString &label, RichTextBox &pane,
+              const std::function<QString(Compare::Progress &)> &makeText)
+{
+    QThread *windowThread = pane.thread();
+    std::unique_ptr<QTextDocument> document;
+    Compare::Progress progress;
+    runInBackground(window, label, progress, [&] {
+        document = PaneText::buildDocument(makeText(progress), windowThread);
+    });
+    pane.adoptDocument(std::move(document));
 }

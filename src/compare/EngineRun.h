@@ -8,6 +8,7 @@
 #include "compare/Progress.h"
 
 class QWidget;
+class RichTextBox;
 
 // Runs an engine on a worker thread while the window stays painted; when the
 // run lasts over about half a second, a progress dialog shows how far it got.
@@ -24,3 +25,8 @@ Result runEngine(QWidget *window, const QString &label,
     runInBackground(window, label, progress, [&] { result.emplace(work(progress)); });
     return std::move(*result);
 }
+
+// Sets a pane's text as makeText() gives it: the text is made and laid out in
+// a document on a worker thread while the window stays painted.
+void fillPane(QWidget *window, const QString &label, RichTextBox &pane,
+              const std::function<QString(Compare::Progress &)> &makeText);

@@ -24,14 +24,13 @@ void findDifferences(Form1 &form, RichTextBox &source, RichTextBox &other, RichT
     trap(102, [&] { otherText = other.text(); });
     trap(104, [&] { result.setText(QString()); });
     trap(106, [&] {
-        found = runEngine<Compare::SideResult>(
-            &form, QStringLiteral("Finding the lines that differ..."),
-            [&](Compare::Progress &progress) {
-                return Compare::findLineDifferences(sourceText, otherText, &progress);
-            });
+        fillPane(&form, QStringLiteral("Finding the lines that differ..."), result,
+                 [&](Compare::Progress &progress) {
+                     found = Compare::findLineDifferences(sourceText, otherText, &progress);
+                     return found.resultText;
+                 });
     });
-    trap(108, [&] { result.setText(found.resultText); });
-    trap(110, [&] {
+    trap(108, [&] {
         source.colourRanges(found.red, kRed);
         if (!found.red.empty())
             source.select(found.red.back().start, found.red.back().length);

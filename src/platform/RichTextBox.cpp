@@ -5,52 +5,20 @@
 #include <QContextMenuEvent>
 #include <QFont>
 #include <QMenu>
+#include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "platform/PaneText.h"
+
 namespace {
 
-// The document keeps one separator per line break; the kind of break before a
-// block is kept in the block's user state, so the text reads back exactly as
-// it was set. A block without a state (-1) follows a CR LF: the block a typed
-// Enter creates is new, and a joined line keeps the break before its first part.
-enum Break : int { CrLf = 0, Lf = 1, Cr = 2, ParagraphSep = 3, FrameStart = 4, FrameEnd = 5 };
-
-constexpr QChar kParagraphSep(0x2029);
-constexpr QChar kFrameStart(0xFDD0);
-constexpr QChar kFrameEnd(0xFDD1);
-
-int breakKind(const QTextBlock &block)
+// Which version of the colours a line on screen was formatted with.
+struct ColourStamp : QTextBlockUserData
 {
-    const int state = block.userState();
-    return state < 0 ? CrLf : state;
-}
-
-QStringView breakText(int kind)
-{
-    static const QChar crlf[] = {u'\r', u'\n'};
-    static const QChar lf[] = {u'\n'};
-    static const QChar cr[] = {u'\r'};
-    static const QChar ps[] = {kParagraphSep};
-    static const QChar fs[] = {kFrameStart};
-    static const QChar fe[] = {kFrameEnd};
-    switch (kind) {
-    case Lf: return QStringView(lf, 1);
-    case Cr: return QStringView(cr, 1);
-    case ParagraphSep: return QStringView(ps, 1);
-    case FrameStart: return QStringView(fs, 1);
-    case FrameEnd: return QStringView(fe, 1);
-    default: return QStringView(crlf, 2);
-    }
-}
-
-// The length of the break after a block (none after the last).
-qsizetype breakLength(const QTextBlock &block)
-{
-    const QTextBlock next = block.next();
-    return next.isValid() ? breakText(breakKind(next)).size() : 0;
-}
+    int version = -1;
+};
 
 } // namespace
 
@@ -59,74 +27,42 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QPlainTextEdit(
     setObjectName(name);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+}
+
+void RichTextBox::onContentsChange(int position, int removed, int added)
+{
+    if (m_formatting)
+        return;
+    m_colours.textChanged(position, removed, added);
+    ++m_coloursVersion;
 }
 
 QString RichTextBox::text() const
 {
-    const QString raw = document()->toRawText();
-    QString result;
-    result.reserve(raw.size() + document()->blockCount());
-    QTextBlock block = document()->begin();
-    qsizetype from = 0;
-    for (qsizetype at = raw.indexOf(kParagraphSep); at >= 0; at = raw.indexOf(kParagraphSep, from)) {
-        result.append(QStringView(raw).mid(from, at - from));
-        block = block.next();
-        result.append(breakText(breakKind(block)));
-        from = at + 1;
-    }
-    result.append(QStringView(raw).mid(from));
-    return result;
-}
-
-// The breaks in `text` that are not CR LF, each as the number of the line
-// after it (counted from the text's first line) and its kind.
-std::vector<std::pair<int, int>> RichTextBox::unusualBreaks(const QString &text)
-{
-    std::vector<std::pair<int, int>> kinds;
-    int blockNumber = 0;
-    const qsizetype n = text.size();
-    const QChar *c = text.constData();
-    for (qsizetype i = 0; i < n; ++i) {
-        int kind = -1;
-        switch (c[i].unicode()) {
-        case u'\r':
-            if (i + 1 < n && c[i + 1] == u'\n') {
-                ++i;
-                kind = CrLf;
-            } else {
-                kind = Cr;
-            }
-            break;
-        case u'\n': kind = Lf; break;
-        case 0x2029: kind = ParagraphSep; break;
-        case 0xFDD0: kind = FrameStart; break;
-        case 0xFDD1: kind = FrameEnd; break;
-        default: continue;
-        }
-        ++blockNumber;
-        if (kind != CrLf)
-            kinds.emplace_back(blockNumber, kind);
-    }
-    return kinds;
-}
-
-void RichTextBox::markBreaks(int firstBlock, const std::vector<std::pair<int, int>> &kinds)
-{
-    if (kinds.empty())
-        return;
-    QTextBlock block = document()->findBlockByNumber(firstBlock + kinds.front().first);
-    for (const auto &[number, kind] : kinds) {
-        while (block.isValid() && block.blockNumber() < firstBlock + number)
-            block = block.next();
-        block.setUserState(kind);
-    }
+    return PaneText::documentText(*document());
 }
 
 void RichTextBox::setText(const QString &text)
 {
-    const auto kinds = unusualBreaks(text);
+    const auto kinds = PaneText::unusualBreaks(text);
+    m_colours.clear();
     setPlainText(text);
-    markBreaks(0, kinds);
+    PaneText::markBreaks(*document(), 0, kinds);
+}
+
+void RichTextBox::adoptDocument(std::unique_ptr<QTextDocument> document)
+{
+    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
+    document->setDefaultFont(font());
+    // Parented to the pane, the document goes when the next one comes.
+    document->setParent(this);
+    m_colours.clear();
+    ++m_coloursVersion;
+    m_selection.reset();
+    setDocument(document.release());
+    connect(this->document(), &QTextDocument::contentsChange, this,
+            &RichTextBox::onContentsChange);
 }
 
 void RichTextBox::appendText(const QString &more)
@@ -136,26 +72,26 @@ void RichTextBox::appendText(const QString &more)
     QTextBlock last = doc->lastBlock();
     // A CR at the end and an LF at the start of `more` make one CR LF.
     if (rest.startsWith(u'\n') && last.length() == 1 && last.previous().isValid()
-        && breakKind(last) == Cr) {
-        last.setUserState(CrLf);
+        && PaneText::breakKind(last) == PaneText::Cr) {
+        last.setUserState(PaneText::CrLf);
         rest.remove(0, 1);
     }
     const int firstBlock = doc->blockCount() - 1;
-    const auto kinds = unusualBreaks(rest);
+    const auto kinds = PaneText::unusualBreaks(rest);
     const bool undo = doc->isUndoRedoEnabled();
     doc->setUndoRedoEnabled(false);
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(rest);
     doc->setUndoRedoEnabled(undo);
-    markBreaks(firstBlock, kinds);
+    PaneText::markBreaks(*doc, firstBlock, kinds);
 }
 
 qsizetype RichTextBox::textLength() const
 {
     qsizetype length = 0;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-        length += b.length() - 1 + breakLength(b);
+        length += b.length() - 1 + PaneText::breakLength(b);
     return length;
 }
 
@@ -168,7 +104,7 @@ std::vector<int> RichTextBox::documentPositions(const std::vector<qsizetype> &so
     for (qsizetype offset : sortedOffsets) {
         offset = std::max<qsizetype>(offset, 0);
         for (;;) {
-            const qsizetype span = block.length() - 1 + breakLength(block);
+            const qsizetype span = block.length() - 1 + PaneText::breakLength(block);
             if (offset < blockStart + span || !block.next().isValid())
                 break;
             blockStart += span;
@@ -190,7 +126,7 @@ qsizetype RichTextBox::textOffset(int position) const
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
         if (position < b.position() + b.length())
             return offset + (position - b.position());
-        offset += b.length() - 1 + breakLength(b);
+        offset += b.length() - 1 + PaneText::breakLength(b);
     }
     return offset;
 }
@@ -234,7 +170,7 @@ void RichTextBox::setSelColor(Colour colour)
 {
     const QTextCursor c = textCursor();
     if (c.hasSelection())
-        applyFormat({{c.selectionStart(), c.selectionEnd()}}, colour);
+        paintRuns({{c.selectionStart(), c.selectionEnd()}}, colour);
 }
 
 void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colour)
@@ -251,53 +187,66 @@ void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colou
     spans.reserve(merged.size());
     for (size_t i = 0; i + 1 < positions.size(); i += 2)
         spans.emplace_back(positions[i], positions[i + 1]);
-    applyFormat(spans, colour);
+    paintRuns(spans, colour);
 }
 
 void RichTextBox::colourAll(Colour colour)
 {
-    applyFormat({{0, document()->characterCount() - 1}}, colour);
+    paintRuns({{0, document()->characterCount() - 1}}, colour);
 }
 
-void RichTextBox::applyFormat(const std::vector<std::pair<int, int>> &spans, Colour colour)
+void RichTextBox::paintRuns(const std::vector<std::pair<int, int>> &runs, Colour colour)
 {
-    QTextDocument *doc = document();
-    // Colour marks are not edits: keep them out of the undo history.
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCharFormat format;
-    format.setForeground(toQColor(colour));
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (const auto &[from, to] : spans) {
-        if (to <= from)
+    m_colours.paint(runs, colour);
+    ++m_coloursVersion;
+    viewport()->update();
+}
+
+void RichTextBox::paintEvent(QPaintEvent *event)
+{
+    formatVisibleLines();
+    QPlainTextEdit::paintEvent(event);
+}
+
+// Gives the lines on screen the colours of their text, where they changed.
+void RichTextBox::formatVisibleLines()
+{
+    m_formatting = true;
+    const QPointF offset = contentOffset();
+    const int bottom = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+            break;
+        auto *stamp = static_cast<ColourStamp *>(block.userData());
+        if (stamp && stamp->version == m_coloursVersion)
             continue;
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(format);
+        if (!stamp) {
+            stamp = new ColourStamp;
+            block.setUserData(stamp);
+        }
+        stamp->version = m_coloursVersion;
+        QList<QTextLayout::FormatRange> formats;
+        const int start = block.position();
+        for (const ColourSpans::Span &span : m_colours.within(start, start + block.length())) {
+            QTextLayout::FormatRange range;
+            range.start = span.from - start;
+            range.length = span.to - span.from;
+            range.format.setForeground(toQColor(span.colour));
+            formats << range;
+        }
+        if (formats != block.layout()->formats()) {
+            block.layout()->setFormats(formats);
+            document()->markContentsDirty(start, block.length());
+        }
     }
-    cursor.endEditBlock();
-    doc->setUndoRedoEnabled(undo);
+    m_formatting = false;
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
 {
     const int position = documentPositions({offset}).front();
-    const QTextBlock block = document()->findBlock(position);
-    QTextCharFormat format;
-    if (position == block.position() + block.length() - 1) {
-        format = block.next().isValid() ? block.next().charFormat() : block.charFormat();
-    } else {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (position >= f.position() && position < f.position() + f.length()) {
-                format = f.charFormat();
-                break;
-            }
-        }
-    }
-    if (format.hasProperty(QTextFormat::ForegroundBrush))
-        return fromQColor(format.foreground().color());
+    if (const std::optional<Colour> colour = m_colours.colourAt(position))
+        return *colour;
     return fromQColor(palette().color(QPalette::Text));
 }
 

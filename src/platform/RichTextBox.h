@@ -1,11 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QPlainTextEdit>
 
 #include "compare/ColourRange.h"
 #include "platform/Colour.h"
+#include "platform/ColourSpans.h"
 
 // One of the window's four text panes.
 //
@@ -22,6 +24,8 @@ public:
 
     QString text() const;
     void setText(const QString &text);
+    // Takes a document built for a text elsewhere (see PaneText::buildDocument).
+    void adoptDocument(std::unique_ptr<QTextDocument> document);
     // Adds to the end of the text, as setText(text() + more) would.
     void appendText(const QString &more);
     qsizetype textLength() const;
@@ -47,16 +51,20 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
-    static std::vector<std::pair<int, int>> unusualBreaks(const QString &text);
-    void markBreaks(int firstBlock, const std::vector<std::pair<int, int>> &kinds);
     // Document positions of text() offsets, given in ascending order.
     std::vector<int> documentPositions(const std::vector<qsizetype> &sortedOffsets) const;
     qsizetype textOffset(int position) const;
-    void applyFormat(const std::vector<std::pair<int, int>> &spans, Colour colour);
+    void paintRuns(const std::vector<std::pair<int, int>> &runs, Colour colour);
+    void formatVisibleLines();
+    void onContentsChange(int position, int removed, int added);
 
     bool m_editMenu = false;
+    ColourSpans m_colours;
+    int m_coloursVersion = 0;  // bumped whenever a line's formats may be stale
+    bool m_formatting = false; // our own re-layout is no change of the text
 
     // The last selection made by offsets: a CR LF is one position in the
     // document, so a selection that ends between CR and LF is kept as given.

@@ -1,4 +1,4 @@
-// Decoding a file's bytes into pane text (Part 3.1, issue 3 item 2):
+// Decoding a file's bytes into pane text:
 // encodings, the Windows-1252 fallback, line breaks, NUL bytes, binary files,
 // unreadable files and the speed of a large file.
 

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
@@ -21,7 +22,24 @@ private slots:
     void selectionUsesTextOffsets();
     void appendJoinsCrAndLf();
     void appendKeepsUnusualBreaks();
+    void colourShowsOnScreen();
 };
+
+namespace {
+
+int redPixels(QWidget &w)
+{
+    const QImage image = w.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+        }
+    return count;
+}
+
+} // namespace
 
 void TestRichTextBox::roundTrip_data()
 {
@@ -147,6 +165,29 @@ void TestRichTextBox::appendKeepsUnusualBreaks()
     QCOMPARE(pane.text(), QStringLiteral("x\r\ny\r"));
     pane.appendText(QStringLiteral("z\nw\r\n"));
     QCOMPARE(pane.text(), QStringLiteral("x\r\ny\rz\nw\r\n"));
+}
+
+void TestRichTextBox::colourShowsOnScreen()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(200, 120);
+    QString text;
+    for (int i = 0; i < 5000; ++i)
+        text += QStringLiteral("line %1 WWWWWW\r\n").arg(i);
+    pane.setText(text);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    QCOMPARE(redPixels(pane), 0);
+    const qsizetype line = text.indexOf(QStringLiteral("line 1 "));
+    pane.colourRanges({ColourRange{line, 14}}, kRed);
+    QVERIFY(redPixels(pane) > 20);
+    // A line far down is formatted when it comes into view.
+    const qsizetype far = text.indexOf(QStringLiteral("line 4000 "));
+    pane.colourRanges({ColourRange{far, 14}}, kRed);
+    pane.verticalScrollBar()->setValue(3999);
+    QVERIFY(redPixels(pane) > 20);
+    pane.colourAll(kBlack);
+    QCOMPARE(redPixels(pane), 0);
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -1,4 +1,4 @@
-// Module Main's pure routines (Part 4.1): FileExists, CleanPath, the
+// Module Main's pure routines: FileExists, CleanPath, the
 // application title and the program folder.
 
 #include <QCoreApplication>

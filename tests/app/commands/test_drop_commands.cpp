@@ -142,10 +142,6 @@ void TestDropCommands::dropEvent()
 
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &enter);
-    // Known fault: the frames do not take drops themselves, so a drop on a
-    // frame's caption or border reaches the window, which refuses it.
-    QEXPECT_FAIL("frame #1", "Frame1 does not accept drops", Abort);
-    QEXPECT_FAIL("frame #2", "Frame3 does not accept drops", Abort);
     QCOMPARE(enter.isAccepted(), file != 0);
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &drop);

@@ -1,0 +1,58 @@
+#include "BenchSupport.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include <QFileInfo>
+
+#include "files/TextDecoding.h"
+#include "shell/AppError.h"
+
+namespace Bench {
+
+QString loadPane(const QString &path)
+{
+    if (!QFileInfo::exists(path)) {
+        std::fprintf(stderr, "Missing %s: run bench_make_data first.\n", qPrintable(path));
+        std::exit(2);
+    }
+    try {
+        return Files::loadFileText(path) + u'\r';
+    } catch (const AppError &error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.description()));
+        std::exit(2);
+    }
+}
+
+double medianMs(const std::function<void()> &work, int runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        times.push_back(took.count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+double peakRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
+}
+
+QString dataFolder(int argc, char **argv)
+{
+    return argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(CORVANTIS_BENCH_DATA);
+}
+
+} // namespace Bench

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -56,6 +56,10 @@ void Form1::createControls()
 {
     auto frame = [this](const QString &caption) {
         auto *box = new QGroupBox(caption, this);
+        // Opaque, so the frame covers the background picture.
+        QPalette p = box->palette();
+        p.setColor(QPalette::Window, Qt::white);
+        box->setPalette(p);
         box->setAutoFillBackground(true);
         return box;
     };
@@ -74,6 +78,12 @@ void Form1::createControls()
         b->setAutoDefault(false);
         return b;
     };
+
+    // The background picture lies under every control created after it.
+    auto *picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("BackgroundPicture"));
+    picture->setPixmap(QPixmap(QStringLiteral(":/art/background.png")));
+    picture->setGeometry(0, 0, 32, 32);
 
     Frame3 = frame(QStringLiteral("CSV File #2"));
     RichTextBox4 = pane(QStringLiteral("RichTextBox4"), Frame3);
@@ -213,13 +223,6 @@ void Form1::Form_Resize()
 void Form1::Form_Unload()
 {
     QApplication::exit(0);
-}
-
-void Form1::paintEvent(QPaintEvent *event)
-{
-    QWidget::paintEvent(event);
-    static const QPixmap picture(QStringLiteral(":/art/background.png"));
-    QPainter(this).drawPixmap(0, 0, picture);
 }
 
 void Form1::showEvent(QShowEvent *event)

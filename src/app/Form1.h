@@ -118,7 +118,6 @@ public:
     std::array<RichTextBox *, 4> panes() const;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

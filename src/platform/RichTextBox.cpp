@@ -27,6 +27,12 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QPlainTextEdit(
     setObjectName(name);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setContextMenuPolicy(Qt::DefaultContextMenu);
+    // As in a rich text box, the selection shows only while the pane has the
+    // focus: a comparison leaves its last mark selected, and it stays red.
+    QPalette p = palette();
+    p.setBrush(QPalette::Inactive, QPalette::Highlight, Qt::NoBrush);
+    p.setBrush(QPalette::Inactive, QPalette::HighlightedText, Qt::NoBrush);
+    setPalette(p);
     connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
 }
 

@@ -17,6 +17,7 @@ private slots:
     void resultPanesTakeFullPaneRectangle();
     void tabOrder();
     void fonts();
+    void backgroundPictureShowsOnlyAroundTheFrame();
     void everyControlHasAnAccessibleName();
 };
 
@@ -124,6 +125,25 @@ void TestLayout::tabOrder()
     QStringList withoutFull = all.mid(2, 12);
     withoutFull << "PushButton3";
     QCOMPARE(tabWalk("PushButton3", 13), withoutFull);
+}
+
+void TestLayout::backgroundPictureShowsOnlyAroundTheFrame()
+{
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    const QImage shot = f.form->grab().toImage();
+    const QImage picture(QStringLiteral(":/art/background.png"));
+    QCOMPARE(picture.size(), QSize(32, 32));
+    // The band along the top and left edges shows the picture...
+    QCOMPARE(shot.pixelColor(3, 3), picture.pixelColor(3, 3));
+    QCOMPARE(shot.pixelColor(20, 4), picture.pixelColor(20, 4));
+    // ...and the frame "CSV File #1" covers the rest of it.
+    int covered = 0;
+    for (int y = 8; y < 32; ++y)
+        for (int x = 8; x < 32; ++x)
+            covered += shot.pixelColor(x, y) != picture.pixelColor(x, y);
+    QVERIFY2(covered > 24 * 24 / 2, qPrintable(QString::number(covered)));
 }
 
 void TestLayout::fonts()

@@ -6,17 +6,6 @@
 
 namespace {
 
-// Offsets of the characters that show red (LFs share their CR's mark).
-QList<int> redOffsets(const RichTextBox &pane)
-{
-    QList<int> red;
-    const QString text = pane.text();
-    for (int i = 0; i < text.size(); ++i)
-        if (text[i] != u'\n' && pane.colourAt(i) == kRed)
-            red << i;
-    return red;
-}
-
 QList<int> span(int from, int to)
 {
     QList<int> list;

@@ -4,20 +4,6 @@
 
 #include "WindowFixture.h"
 
-namespace {
-
-QList<int> redOffsets(const RichTextBox &pane)
-{
-    QList<int> red;
-    const QString text = pane.text();
-    for (int i = 0; i < text.size(); ++i)
-        if (text[i] != u'\n' && pane.colourAt(i) == kRed)
-            red << i;
-    return red;
-}
-
-} // namespace
-
 class TestWordCommand : public QObject
 {
     Q_OBJECT

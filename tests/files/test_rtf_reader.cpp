@@ -10,22 +10,11 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "TestBytes.h"
 #include "files/RtfReader.h"
 #include "files/TextDecoding.h"
 
 namespace {
-
-QByteArray bytesOf(const char *data, qsizetype size)
-{
-    return QByteArray(data, size);
-}
-
-#define BYTES(literal) bytesOf(literal, qsizetype(sizeof(literal) - 1))
-
-QString text16(const char16_t *s)
-{
-    return QString::fromUtf16(s);
-}
 
 QByteArray readFixture(const QString &name)
 {

@@ -10,23 +10,12 @@
 
 #include <unistd.h>
 
+#include "TestBytes.h"
 #include "files/TextDecoding.h"
 #include "files/Windows1252.h"
 #include "shell/AppError.h"
 
 namespace {
-
-QByteArray bytesOf(const char *data, qsizetype size)
-{
-    return QByteArray(data, size);
-}
-
-#define BYTES(literal) bytesOf(literal, qsizetype(sizeof(literal) - 1))
-
-QString text16(const char16_t *s)
-{
-    return QString::fromUtf16(s);
-}
 
 // The Windows-1252 characters of bytes 0x80-0x9F, from the code page's
 // published table; undefined bytes keep their own number.

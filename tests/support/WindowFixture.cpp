@@ -33,3 +33,13 @@ QString WindowFixture::setting(const QString &key) const
 {
     return settings.value(Settings::kAppName, Settings::kSection, key).value_or(QStringLiteral("<missing>"));
 }
+
+QList<int> redOffsets(const RichTextBox &pane)
+{
+    QList<int> red;
+    const QString text = pane.text();
+    for (int i = 0; i < text.size(); ++i)
+        if (text[i] != u'\n' && pane.colourAt(i) == kRed)
+            red << i;
+    return red;
+}

@@ -25,3 +25,7 @@ struct WindowFixture
     QString writeFile(const QString &name, const QByteArray &bytes) const;
     QString setting(const QString &key) const;
 };
+
+// Offsets of the characters of a pane that show red (an LF shares the mark
+// of the CR before it and is left out).
+QList<int> redOffsets(const RichTextBox &pane);

@@ -18,6 +18,7 @@ private slots:
     void realMovesReachTheRightHandler_data();
     void realMovesReachTheRightHandler();
     void busyPointerIsNeverOverwritten();
+    void leavingTheWindowKeepsTheStyle();
     void longComparisonKeepsBusyPointer();
     void commandsShowBusyPointerWhileTheyRun();
 };
@@ -110,6 +111,20 @@ void TestPointer::busyPointerIsNeverOverwritten()
     QCOMPARE(f.form->RichTextBox1->viewport()->cursor().shape(), Qt::WaitCursor);
     f.form->setMousePointer(0);
     QCOMPARE(f.form->RichTextBox1->viewport()->cursor().shape(), Qt::IBeamCursor);
+}
+
+void TestPointer::leavingTheWindowKeepsTheStyle()
+{
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QTest::mouseMove(f.form->PushButton4, QPoint(5, 5));
+    QTest::mouseMove(f.form->PushButton4, QPoint(9, 9));
+    QTRY_COMPARE(f.form->MousePointer(), 99);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(f.form->PushButton4, &leave);
+    QCoreApplication::sendEvent(f.form.get(), &leave);
+    QCOMPARE(f.form->MousePointer(), 99);
 }
 
 void TestPointer::longComparisonKeepsBusyPointer()

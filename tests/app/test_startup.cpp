@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "WindowFixture.h"
 #include "shell/ErrorTrap.h"
@@ -34,6 +35,7 @@ private slots:
     void cursorFile();
     void skin();
     void iconAndTitle();
+    void closingTheWindowEndsTheProgram();
 };
 
 void TestStartUp::storedOptions_data()
@@ -184,6 +186,22 @@ void TestStartUp::iconAndTitle()
     for (int s : {32, 48, 128, 256})
         QVERIFY2(sizes.contains(QSize(s, s)), qPrintable(QString::number(s)));
     QCOMPARE(Main::appTitle(), QStringLiteral("Corvantis"));
+}
+
+void TestStartUp::closingTheWindowEndsTheProgram()
+{
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    QWidget other; // another window of the program goes with it
+    other.show();
+    bool ended = false;
+    QTimer::singleShot(0, f.form.get(), [&] { f.form->close(); });
+    QTimer::singleShot(5000, &other, [] { QCoreApplication::exit(1); });
+    ended = QCoreApplication::exec() == 0;
+    QVERIFY2(ended, "closing the main window did not end the program");
+    QVERIFY(f.dialogs.messages.empty());
 }
 
 QTEST_MAIN(TestStartUp)

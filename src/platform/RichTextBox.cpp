@@ -53,6 +53,7 @@ void RichTextBox::setText(const QString &text)
 {
     const auto kinds = PaneText::unusualBreaks(text);
     m_colours.clear();
+    m_selection.reset();
     setPlainText(text);
     PaneText::markBreaks(*document(), 0, kinds);
 }

@@ -4,6 +4,7 @@
 
 #include <QContextMenuEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
@@ -255,6 +256,18 @@ Colour RichTextBox::colourAt(qsizetype offset) const
     if (const std::optional<Colour> colour = m_colours.colourAt(position))
         return *colour;
     return fromQColor(palette().color(QPalette::Text));
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent *event)
+{
+    // Shift+Enter would insert a soft line break; every line break typed into
+    // a pane is a CR LF.
+    if (event->matches(QKeySequence::InsertLineSeparator) && !isReadOnly()) {
+        textCursor().insertBlock();
+        ensureCursorVisible();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void RichTextBox::setEditMenuEnabled(bool enabled)

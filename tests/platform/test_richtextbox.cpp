@@ -76,6 +76,8 @@ void TestRichTextBox::typedLineBreakIsCrLf()
     QTest::keyClick(&pane, Qt::Key_Return);
     QTest::keyClicks(&pane, QStringLiteral("x"));
     QCOMPARE(pane.text(), QStringLiteral("a\r\nxb"));
+    QTest::keyClick(&pane, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(pane.text(), QStringLiteral("a\r\nx\r\nb"));
 }
 
 void TestRichTextBox::editingKeepsOtherBreaks()

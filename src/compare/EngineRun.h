@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 
 #include <QString>
 
@@ -15,16 +14,6 @@ class RichTextBox;
 // What the work throws is rethrown here.
 void runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
                      const std::function<void()> &work);
-
-template <class Result>
-Result runEngine(QWidget *window, const QString &label,
-                 const std::function<Result(Compare::Progress &)> &work)
-{
-    Compare::Progress progress;
-    std::optional<Result> result;
-    runInBackground(window, label, progress, [&] { result.emplace(work(progress)); });
-    return std::move(*result);
-}
 
 // Sets a pane's text as makeText() gives it: the text is made and laid out in
 // a document on a worker thread while the window stays painted.

@@ -44,14 +44,14 @@ void TestEngineRun::progressDialogOnlyForLongRuns()
             sawDialog = sawDialog || dialog->isVisible();
     });
     watch.start(20);
-    const int result = runEngine<int>(&window, QStringLiteral("Working..."),
-                                      [workMs](Compare::Progress &progress) {
-                                          progress.total = 100;
-                                          std::this_thread::sleep_for(
-                                              std::chrono::milliseconds(workMs));
-                                          progress.add(100);
-                                          return 42;
-                                      });
+    int result = 0;
+    Compare::Progress progress;
+    runInBackground(&window, QStringLiteral("Working..."), progress, [&] {
+        progress.total = 100;
+        std::this_thread::sleep_for(std::chrono::milliseconds(workMs));
+        progress.add(100);
+        result = 42;
+    });
     watch.stop();
     QCOMPARE(result, 42);
     QCOMPARE(sawDialog, dialogShown);
@@ -63,9 +63,9 @@ void TestEngineRun::failureReachesTheCaller()
 {
     QWidget window;
     try {
-        runEngine<int>(&window, QString(), [](Compare::Progress &) -> int {
-            throw AppError(QStringLiteral("engine failed"));
-        });
+        Compare::Progress progress;
+        runInBackground(&window, QString(), progress,
+                        [] { throw AppError(QStringLiteral("engine failed")); });
         QFAIL("the failure was lost");
     } catch (const AppError &e) {
         QCOMPARE(e.description(), QStringLiteral("engine failed"));

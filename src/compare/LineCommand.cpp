@@ -1,5 +1,5 @@
 // "Find Differences (Lines)".
-#include "compare/LineDifferences.h"
+#include "compare/LineCommand.h"
 
 #include <QCoreApplication>
 

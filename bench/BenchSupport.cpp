@@ -10,8 +10,8 @@
 
 #include <QFileInfo>
 
-#include "files/TextDecoding.h"
-#include "shell/AppError.h"
+#include "text/TextDecoding.h"
+#include "base/AppError.h"
 
 namespace Bench {
 

@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 
 #include "BenchSupport.h"
-#include "compare/LineComparison.h"
+#include "engine/LineComparison.h"
 
 namespace {
 

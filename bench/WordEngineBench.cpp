@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 
 #include "BenchSupport.h"
-#include "compare/WordComparison.h"
+#include "engine/WordComparison.h"
 
 int main(int argc, char **argv)
 {

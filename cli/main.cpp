@@ -10,14 +10,14 @@
 #include <QJsonObject>
 
 #include "CliOptions.h"
-#include "compare/ColourRange.h"
-#include "compare/LineComparison.h"
-#include "compare/SideResult.h"
-#include "compare/WordComparison.h"
-#include "files/SaveFormat.h"
-#include "files/TextDecoding.h"
-#include "shell/AppError.h"
-#include "shell/Main.h"
+#include "engine/ColourRange.h"
+#include "engine/LineComparison.h"
+#include "engine/SideResult.h"
+#include "engine/WordComparison.h"
+#include "text/SavedBytes.h"
+#include "text/TextDecoding.h"
+#include "base/AppError.h"
+#include "base/Main.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>

@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include "BenchSupport.h"
-#include "files/TextDecoding.h"
-#include "platform/RichTextBox.h"
+#include "text/TextDecoding.h"
+#include "pane/RichTextBox.h"
 
 namespace {
 

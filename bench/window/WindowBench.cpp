@@ -8,10 +8,10 @@
 #include <QElapsedTimer>
 
 #include "BenchSupport.h"
-#include "app/Form1.h"
-#include "platform/Dialogs.h"
-#include "platform/RichTextBox.h"
-#include "platform/SettingsBackend.h"
+#include "window/Form1.h"
+#include "dialogs/Dialogs.h"
+#include "pane/RichTextBox.h"
+#include "settings/SettingsBackend.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ int main(int argc, char **argv)
 
     SilentDialogs dialogs;
     Platform::MemorySettingsBackend settings;
-    Form1 form(dialogs, settings);
+    Form1 form(dialogs, settings, ProgramFolder(QCoreApplication::applicationDirPath()));
     form.Form_Load();
     form.show();
     QApplication::processEvents();

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/Dialogs.h"
+#include "dialogs/Dialogs.h"
 
 // Answers the program's dialogs from a script and records what they showed.
 class FakeDialogs final : public Platform::Dialogs

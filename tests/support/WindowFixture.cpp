@@ -4,19 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/Settings.h"
-#include "shell/Main.h"
+#include "settings/Settings.h"
 
 WindowFixture::WindowFixture()
 {
-    Main::setProgramFolder(programFolder.path());
-    form = std::make_unique<Form1>(dialogs, settings);
+    form = std::make_unique<Form1>(dialogs, settings, ProgramFolder(programFolder.path()));
 }
 
 WindowFixture::~WindowFixture()
 {
     form.reset();
-    Main::setProgramFolder(QString());
 }
 
 QString WindowFixture::writeFile(const QString &name, const QByteArray &bytes) const

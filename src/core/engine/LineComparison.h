@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStringView>
+
+#include "engine/Progress.h"
+#include "engine/SideResult.h"
+
+namespace Compare {
+
+// The lines of `source` that occur nowhere in `other`.
+//
+// Both texts are cut at every CR; a piece's content is the piece without the
+// LF that a CR LF break leaves at its start, and pieces are compared by
+// content (exactly, case-sensitively). Every differing piece is appended to
+// the result text as cut, followed by one CR, in source order and as often as
+// it occurs. The red ranges cover each differing piece with the CR after it
+// (the last piece has none). Runs in time linear in the two texts; adds
+// source.size() + other.size() steps to the total of `progress` at its start
+// and to its done count as it goes.
+SideResult findLineDifferences(QStringView source, QStringView other,
+                               Progress *progress = nullptr);
+
+} // namespace Compare

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QStringView>
+
+#include "engine/Progress.h"
+#include "engine/SideResult.h"
+
+namespace Compare {
+
+struct WordComparison
+{
+    SideResult file1; // words of text 1 missing from their partner lines in text 2
+    SideResult file2; // the other way round
+};
+
+// The word comparison of the two full panes' texts: line i paired with line j
+// of the other text, words cut at single spaces and looked for within the
+// search window after the last match. Red ranges are offsets into the
+// examined text; result texts hold CR LF + word per differing word.
+// A lone CR at the very end of a text ends its last line; a text with no
+// lines pairs every line of the other with an empty line. Runs in time
+// linear in the texts (times a logarithm for lines of very many words); adds
+// text1.size() + text2.size() steps to the total of `progress` at its start
+// and to its done count as it goes.
+WordComparison findWordDifferences(QStringView text1, QStringView text2,
+                                   Progress *progress = nullptr);
+
+} // namespace Compare

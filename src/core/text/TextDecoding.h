@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace Files {
+
+// Turns a file's bytes into pane text without losing a character:
+// - a rich text (RTF) file becomes its plain text;
+// - UTF-8 (BOM or not) and UTF-16 LE/BE with a BOM are decoded, the BOM dropped;
+// - anything else that is not valid UTF-8 is read as Windows-1252, one
+//   character per byte;
+// - every line break (CR LF, lone CR, lone LF) becomes CR LF.
+QString decodeToPaneText(const QByteArray &bytes);
+
+// Reads the whole file at `path` and decodes it as above. Throws AppError with
+// the system's description when the file cannot be read.
+QString loadFileText(const QString &path);
+
+} // namespace Files

@@ -1,0 +1,72 @@
+#include "dialogs/Dialogs.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace Platform {
+
+QString qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|', Qt::SkipEmptyParts);
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        // Qt takes the patterns from the parentheses of the label.
+        entries << QStringLiteral("%1 (%2)").arg(QString(parts[i]).remove(QRegularExpression(
+                                                      QStringLiteral("\\s*\\(.*\\)$"))),
+                                                  patterns);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString joinSelection(const QStringList &paths)
+{
+    if (paths.size() <= 1)
+        return paths.value(0);
+    QString folder = QDir::toNativeSeparators(QFileInfo(paths.front()).absolutePath());
+    QString joined = folder;
+    for (const QString &p : paths)
+        joined += QChar(0) + QFileInfo(p).fileName();
+    return joined;
+}
+
+Answer QtDialogs::messageBox(const MessageRequest &request)
+{
+    QString shown = request.text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(request.icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    request.title, shown,
+                    request.buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                      : QMessageBox::Ok,
+                    m_parent);
+    const int pressed = box.exec();
+    if (request.buttons == Buttons::Ok)
+        return Answer::Ok;
+    return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+QString QtDialogs::fileDialog(const FileDialogRequest &request)
+{
+    const QString filter = qtFilter(request.filter);
+    if (request.save) {
+        // We ask before overwriting ourselves.
+        return QDir::toNativeSeparators(QFileDialog::getSaveFileName(
+            m_parent, request.title, QString(), filter, nullptr,
+            QFileDialog::DontConfirmOverwrite));
+    }
+    return joinSelection(
+        QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter));
+}
+
+void QtDialogs::openFolder(const QString &path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+} // namespace Platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace Platform {
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { None, Exclamation };
+enum class Answer { Ok, Yes, No };
+
+struct MessageRequest
+{
+    QString text;
+    QString title;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+};
+
+struct FileDialogRequest
+{
+    QString title;
+    QString filter; // "Name (*.ext)|*.ext|Name|*.*|"
+    bool save = false;
+};
+
+// Every modal window the program opens, and the shell's folder window, go
+// through this interface so that tests can answer them.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    virtual Answer messageBox(const MessageRequest &request) = 0;
+    // The chosen file name; "" when cancelled. Several files come back as the
+    // folder followed by each name, separated by NUL characters.
+    virtual QString fileDialog(const FileDialogRequest &request) = 0;
+    // Asks the desktop to show a folder; does not wait for it.
+    virtual void openFolder(const QString &path) = 0;
+};
+
+// The real thing: Qt's message boxes and file dialogs, the desktop's file manager.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent) : m_parent(parent) {}
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
+
+    Answer messageBox(const MessageRequest &request) override;
+    QString fileDialog(const FileDialogRequest &request) override;
+    void openFolder(const QString &path) override;
+
+private:
+    QWidget *m_parent;
+};
+
+// "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|" in Qt's filter form.
+QString qtFilter(const QString &filter);
+
+// Multiple selection joined as the folder, then each name, NUL-separated.
+QString joinSelection(const QStringList &paths);
+
+} // namespace Platform

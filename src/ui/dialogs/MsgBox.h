@@ -1,0 +1,11 @@
+#pragma once
+
+#include "dialogs/Dialogs.h"
+#include "base/Main.h"
+
+// A notice or question with the application title and no icon.
+inline Platform::Answer MsgBox(Platform::Dialogs &dialogs, const QString &text,
+                               Platform::Buttons buttons = Platform::Buttons::Ok)
+{
+    return dialogs.messageBox({text, Main::appTitle(), buttons, Platform::Icon::None});
+}

@@ -1,0 +1,37 @@
+// "Load Sample/Example Files": the two files installed beside the program.
+#include <QRadioButton>
+
+#include "window/Form1.h"
+#include "window/commands/LoadCsvFile.h"
+#include "pane/RichTextBox.h"
+#include "window/ErrorTrap.h"
+#include "base/Product.h"
+#include "dialogs/MsgBox.h"
+
+void Form1::PushButton9_Click()
+{
+    const CommandScope scope(*this);
+    if (!scope)
+        return;
+    const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton9_Click "));
+    trap(100, [this] {
+        RTB::LoadFileIn1(*this, m_programFolder.file(Product::kSample1));
+    });
+    trap(102, [this] {
+        RTB::LoadFileIn2(*this, m_programFolder.file(Product::kSample2));
+    });
+    trap(104, [this] { RichTextBox1->appendText(QStringLiteral("\r")); });
+    trap(106, [this] { RichTextBox2->appendText(QStringLiteral("\r")); });
+    trap(108, [this] { setOptionValue(Option1, true); });
+    Platform::Answer answer = Platform::Answer::No;
+    trap(110, [&] {
+        answer = MsgBox(m_dialogs,
+                        QStringLiteral("Would you like this software to open the folder where "
+                                       "these sample files are stored (so that you can view them "
+                                       "before working with them)?"),
+                        Platform::Buttons::YesNo);
+    });
+    if (answer != Platform::Answer::Yes)
+        return;
+    trap(112, [this] { m_dialogs.openFolder(m_programFolder.file(Product::kSamplesFolder)); });
+}

@@ -1,0 +1,205 @@
+#include <algorithm>
+
+#include <QRandomGenerator>
+#include <QStringList>
+#include <QTest>
+
+#include "ColourRangeText.h"
+#include "engine/LineComparison.h"
+
+using Compare::ColourRanges;
+using Compare::SideResult;
+
+class LineComparisonTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exactResult_data();
+    void exactResult();
+    void agreesWithPlainDefinition();
+    void reportsEveryStepOfProgress_data();
+    void reportsEveryStepOfProgress();
+    void shuffledLargeFileHasNoDifferences();
+};
+
+namespace {
+
+// The comparison as a user would state it: a piece (the text between two CRs)
+// differs when no piece of the other text has the same line, whatever stands
+// before it; it is listed as cut plus a CR and coloured with its CR.
+SideResult plainDefinition(const QString &source, const QString &other)
+{
+    const QStringList a = source.isEmpty() ? QStringList() : source.split(u'\r');
+    const QStringList b = other.isEmpty() ? QStringList() : other.split(u'\r');
+    const auto line = [](QString piece) {
+        if (piece.startsWith(u'\n'))
+            piece.remove(0, 1);
+        return piece;
+    };
+    SideResult result;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        bool found = false;
+        for (const QString &piece : b)
+            found = found || line(piece) == line(a[i]);
+        const qsizetype withCr = a[i].size() + (i + 1 < a.size() ? 1 : 0);
+        if (!found) {
+            result.resultText += a[i] + u'\r';
+            if (withCr > 0)
+                result.red.push_back({start, withCr});
+            ++result.differences;
+        }
+        start += withCr;
+    }
+    return result;
+}
+
+// A pane-like text: short lines, mostly CR LF breaks, now and then a lone CR
+// or LF, usually ending with the CR that loading appends.
+QString randomText(QRandomGenerator &random)
+{
+    static const QStringList lines = {QString(), "a", "b", "ab", "a b", "A", " ", "b,a"};
+    static const QStringList breaks = {"\r\n", "\r\n", "\r\n", "\r\n", "\r", "\n"};
+    const int count = random.bounded(7);
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        text += lines[random.bounded(int(lines.size()))];
+        if (i + 1 < count)
+            text += breaks[random.bounded(int(breaks.size()))];
+    }
+    if (random.bounded(4) != 0)
+        text += u'\r';
+    return text;
+}
+
+QString escaped(const QString &text)
+{
+    QString out = text;
+    return out.replace(u'\r', QLatin1String("\\r")).replace(u'\n', QLatin1String("\\n"));
+}
+
+} // namespace
+
+void LineComparisonTest::exactResult_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QString>("resultText");
+    QTest::addColumn<ColourRanges>("red");
+
+    QTest::newRow("same lines in the same order")
+        << "a,1\r\nb,2\r\nc,3\r" << "a,1\r\nb,2\r\nc,3\r" << "" << ColourRanges{};
+    QTest::newRow("other empty: every piece, the empty last one too")
+        << "a\r\nb\r" << "" << "a\r\nb\r\r" << ColourRanges{{0, 2}, {2, 3}};
+    QTest::newRow("source empty") << "" << "a\r\nb\r" << "" << ColourRanges{};
+    QTest::newRow("both empty") << "" << "" << "" << ColourRanges{};
+    QTest::newRow("empty file loaded against a file")
+        << "\r" << "a\r\nb\r" << "" << ColourRanges{};
+    QTest::newRow("duplicate present once in other")
+        << "x\r\nx\r\ny\r" << "y\r\nx\r" << "" << ColourRanges{};
+    QTest::newRow("duplicate missing is listed twice")
+        << "x\r\nq\r\nx\r" << "q\r" << "x\r\nx\r" << ColourRanges{{0, 2}, {5, 3}};
+    QTest::newRow("same lines in another order")
+        << "a\r\nb\r\nc\r" << "c\r\na\r\nb\r" << "" << ColourRanges{};
+    QTest::newRow("first line stands later in other")
+        << "b\r\nz\r" << "a\r\nb\r" << "\nz\r" << ColourRanges{{2, 3}};
+    QTest::newRow("later line stands first in other")
+        << "z\r\na\r" << "a\r\nb\r" << "z\r" << ColourRanges{{0, 2}};
+    QTest::newRow("case counts") << "Abc\r" << "abc\r" << "Abc\r" << ColourRanges{{0, 4}};
+    QTest::newRow("blank after a comma counts")
+        << "x\r\na, b\r" << "x\r\na,b\r" << "\na, b\r" << ColourRanges{{2, 6}};
+    QTest::newRow("trailing blank counts") << "a \r" << "a\r" << "a \r" << ColourRanges{{0, 3}};
+    QTest::newRow("first line colours only itself, not the end of ab")
+        << "b\r\nab\r" << "ab\r" << "b\r" << ColourRanges{{0, 2}};
+    QTest::newRow("last line without a CR is coloured")
+        << "a\r\nb" << "a\r" << "\nb\r" << ColourRanges{{2, 2}};
+    QTest::newRow("blank line matches the empty last piece")
+        << "a\r\n\r\nb\r" << "b\r\na\r" << "" << ColourRanges{};
+    QTest::newRow("blank line against a text without an empty piece")
+        << "a\r\n\r\nb" << "a\r\nb" << "\n\r" << ColourRanges{{2, 2}};
+    QTest::newRow("lone LF inside a line stays part of it")
+        << "a\nb\r" << "a\r\nb\r" << "a\nb\r" << ColourRanges{{0, 4}};
+    QTest::newRow("characters beyond Latin-1")
+        << QString::fromUtf8("été\r\n\xF0\x9F\x98\x80\r")
+        << QString::fromUtf8("\xF0\x9F\x98\x80\r")
+        << QString::fromUtf8("été\r") << ColourRanges{{0, 4}};
+}
+
+void LineComparisonTest::exactResult()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, other);
+    QFETCH(QString, resultText);
+    QFETCH(ColourRanges, red);
+
+    const SideResult result = Compare::findLineDifferences(source, other);
+    QCOMPARE(result.resultText, resultText);
+    QCOMPARE(result.red, red);
+    QCOMPARE(result.differences, qsizetype(resultText.count(u'\r')));
+}
+
+void LineComparisonTest::agreesWithPlainDefinition()
+{
+    QRandomGenerator random(20210831);
+    for (int round = 0; round < 3000; ++round) {
+        const QString source = randomText(random);
+        const QString other = randomText(random);
+        const SideResult expected = plainDefinition(source, other);
+        const SideResult actual = Compare::findLineDifferences(source, other);
+        const QByteArray where = ("source \"" + escaped(source) + "\" other \"" + escaped(other)
+                                  + "\"").toUtf8();
+        QVERIFY2(actual.resultText == expected.resultText, where.constData());
+        QVERIFY2(actual.red == expected.red, where.constData());
+        QVERIFY2(actual.differences == expected.differences, where.constData());
+    }
+}
+
+void LineComparisonTest::reportsEveryStepOfProgress_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("other");
+
+    QString many;
+    for (int i = 0; i < 10000; ++i)
+        many += QStringLiteral("row %1,x\r\n").arg(i);
+    QTest::newRow("both empty") << "" << "";
+    QTest::newRow("small") << "a\r\nb\r" << "b\r";
+    QTest::newRow("more pieces than one report") << many + u'\r' << many.left(70001);
+}
+
+void LineComparisonTest::reportsEveryStepOfProgress()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, other);
+
+    Compare::Progress progress;
+    Compare::findLineDifferences(source, other, &progress);
+    QCOMPARE(progress.total.load(), qint64(source.size() + other.size()));
+    QCOMPARE(progress.done.load(), progress.total.load());
+}
+
+void LineComparisonTest::shuffledLargeFileHasNoDifferences()
+{
+    QStringList rows;
+    for (int i = 0; i < 50000; ++i)
+        rows << QStringLiteral("%1,name %2,%3").arg(i).arg(i % 97).arg(i * 7 % 1000);
+    const QString original = rows.join(QLatin1String("\r\n")) + u'\r';
+    QRandomGenerator random(7);
+    std::shuffle(rows.begin(), rows.end(), random);
+    const QString shuffled = rows.join(QLatin1String("\r\n")) + u'\r';
+    QVERIFY(original != shuffled);
+
+    QCOMPARE(Compare::findLineDifferences(original, shuffled).differences, qsizetype(0));
+    QCOMPARE(Compare::findLineDifferences(shuffled, original).differences, qsizetype(0));
+
+    rows[123] += u'!';
+    const QString changed = rows.join(QLatin1String("\r\n")) + u'\r';
+    const SideResult result = Compare::findLineDifferences(changed, original);
+    QCOMPARE(result.resultText, u'\n' + rows[123] + u'\r');
+    QCOMPARE(result.red.size(), size_t(1));
+    QCOMPARE(changed.mid(result.red[0].start, result.red[0].length), u'\n' + rows[123] + u'\r');
+}
+
+QTEST_APPLESS_MAIN(LineComparisonTest)
+#include "test_line_comparison.moc"

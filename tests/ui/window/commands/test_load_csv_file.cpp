@@ -1,0 +1,300 @@
+// "Load CSV File #1" and "#2" through the window's handlers and scripted dialogs.
+#include <QDir>
+#include <QTest>
+
+#include "CommandTestSupport.h"
+
+using namespace CommandTest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void pressLoad(WindowFixture &f, int file)
+{
+    file == 1 ? f.form->PushButton3_Click() : f.form->PushButton4_Click();
+}
+
+RichTextBox *loadedPane(WindowFixture &f, int file)
+{
+    return file == 1 ? f.form->RichTextBox1 : f.form->RichTextBox2;
+}
+
+const char *handlerName(int file)
+{
+    return file == 1 ? "PushButton3_Click" : "PushButton4_Click";
+}
+
+// The texts of the panes the load must leave alone are as they were.
+void checkOtherPanes(const WindowState &before, const WindowState &after, int file)
+{
+    for (int i = 0; i < 4; ++i)
+        if (i != file - 1)
+            QCOMPARE(after.texts[i], before.texts[i]);
+}
+
+} // namespace
+
+// A file of a multiple selection: its name and bytes, or no bytes when missing.
+struct Chosen
+{
+    QString name;
+    std::optional<QByteArray> bytes;
+};
+
+Q_DECLARE_METATYPE(QList<Chosen>)
+
+class TestLoadCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dialogRequest_data();
+    void dialogRequest();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void singleFile_data();
+    void singleFile();
+    void missingFile_data();
+    void missingFile();
+    void severalFiles_data();
+    void severalFiles();
+    void unreadableFile_data();
+    void unreadableFile();
+};
+
+void TestLoadCommands::dialogRequest_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::newRow("#1") << 1;
+    QTest::newRow("#2") << 2;
+}
+
+void TestLoadCommands::dialogRequest()
+{
+    QFETCH(int, file);
+    WindowFixture f;
+    start(f, 1);
+    f.form->CommonDialog1.FileName = QStringLiteral("left over from an earlier dialog");
+    pressLoad(f, file);
+    QCOMPARE(f.dialogs.fileDialogs.size(), size_t(1));
+    const Platform::FileDialogRequest &r = f.dialogs.fileDialogs.front();
+    QCOMPARE(r.title, QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
+    QCOMPARE(r.filter, QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"));
+    QVERIFY(!r.save);
+}
+
+void TestLoadCommands::cancelChangesNothing_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<int>("option");
+    QTest::newRow("#1, all lines shown") << 1 << 1;
+    QTest::newRow("#1, differences shown") << 1 << 2;
+    QTest::newRow("#2, all lines shown") << 2 << 1;
+    QTest::newRow("#2, differences shown") << 2 << 2;
+}
+
+void TestLoadCommands::cancelChangesNothing()
+{
+    QFETCH(int, file);
+    QFETCH(int, option);
+    WindowFixture f;
+    start(f, option, defaultPaneTexts());
+    f.form->setMousePointer(99);
+    const WindowState before = WindowState::of(f);
+
+    pressLoad(f, file); // no scripted name: the dialog is cancelled
+
+    QCOMPARE(f.dialogs.fileDialogs.size(), size_t(1));
+    QVERIFY(WindowState::of(f) == before);
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+}
+
+void TestLoadCommands::singleFile_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<int>("option");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text"); // the pane text before the command's CR
+
+    const QByteArray csv("id,name\r\n1,Ann\r\n");
+    QTest::newRow("#1 UTF-8 CSV") << 1 << 1 << csv << u"id,name\r\n1,Ann\r\n"_s;
+    QTest::newRow("#2 UTF-8 CSV") << 2 << 1 << csv << u"id,name\r\n1,Ann\r\n"_s;
+    QTest::newRow("#1 while differences shown") << 1 << 2 << QByteArray("a\r\n") << u"a\r\n"_s;
+    QTest::newRow("#2 while differences shown") << 2 << 2 << QByteArray("a\r\n") << u"a\r\n"_s;
+    QTest::newRow("#1 empty file") << 1 << 2 << QByteArray() << QString();
+    QTest::newRow("#2 empty file") << 2 << 1 << QByteArray() << QString();
+    QTest::newRow("#1 one byte") << 1 << 1 << QByteArray("x") << u"x"_s;
+    QTest::newRow("#1 mixed line breaks, none at the end")
+        << 1 << 1 << QByteArray("a\nb\rc\r\nd") << u"a\r\nb\r\nc\r\nd"_s;
+    QTest::newRow("#2 UTF-8 with BOM")
+        << 2 << 1 << QByteArray("\xEF\xBB\xBFZ\xC3\xBCrich\n") << u"Zürich\r\n"_s;
+    QTest::newRow("#1 UTF-16 LE with BOM")
+        << 1 << 1 << QByteArray("\xFF\xFE" "a\0,\0\x3B\x04\n\0", 10) << u"a,л\r\n"_s;
+    QTest::newRow("#2 UTF-16 BE with BOM")
+        << 2 << 1 << QByteArray("\xFE\xFF\0a\0,\x04\x3B\0\n", 10) << u"a,л\r\n"_s;
+    QTest::newRow("#1 Windows-1252")
+        << 1 << 1 << QByteArray("caf\xE9 \x80\r\n") << u"café €\r\n"_s;
+}
+
+void TestLoadCommands::singleFile()
+{
+    QFETCH(int, file);
+    QFETCH(int, option);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    WindowFixture f;
+    start(f, option, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+    f.dialogs.fileNames.push_back(f.writeFile(QStringLiteral("chosen.csv"), bytes));
+
+    pressLoad(f, file);
+
+    QCOMPARE(loadedPane(f, file)->text(), text + u'\r');
+    checkOtherPanes(before, WindowState::of(f), file);
+    QVERIFY(showsFullPanes(f));
+    QCOMPARE(f.form->MousePointer(), 0);
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+}
+
+void TestLoadCommands::missingFile_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::newRow("#1") << 1;
+    QTest::newRow("#2") << 2;
+}
+
+void TestLoadCommands::missingFile()
+{
+    QFETCH(int, file);
+    WindowFixture f;
+    start(f, 2, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+    f.dialogs.fileNames.push_back(QDir(f.programFolder.path()).filePath(u"typed.csv"_s));
+
+    pressLoad(f, file);
+
+    QCOMPARE(f.dialogs.messages.size(), size_t(1));
+    QVERIFY(isNotice(f.dialogs.messages.front(), QStringLiteral("File not found")));
+    QCOMPARE(loadedPane(f, file)->text(), u"\r"_s);
+    checkOtherPanes(before, WindowState::of(f), file);
+    QVERIFY(showsFullPanes(f));
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestLoadCommands::severalFiles_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<bool>("folderEndsWithSeparator");
+    QTest::addColumn<QList<Chosen>>("chosen");
+    QTest::addColumn<QString>("text"); // the pane text before the command's CR
+    QTest::addColumn<int>("notFound");
+
+    const QList<Chosen> inDialogOrder{{u"b.csv"_s, QByteArray("b1\nb2")},
+                                      {u"a.csv"_s, QByteArray("a1\r\n")},
+                                      {u"c.csv"_s, QByteArray("c1\r")}};
+    QTest::newRow("#1 dialog order, line break added only where missing")
+        << 1 << false << inDialogOrder << u"b1\r\nb2\r\na1\r\nc1\r\n"_s << 0;
+    QTest::newRow("#2 dialog order, line break added only where missing")
+        << 2 << false << inDialogOrder << u"b1\r\nb2\r\na1\r\nc1\r\n"_s << 0;
+    QTest::newRow("#1 folder with its own separator")
+        << 1 << true << inDialogOrder << u"b1\r\nb2\r\na1\r\nc1\r\n"_s << 0;
+    QTest::newRow("#2 folder with its own separator")
+        << 2 << true << inDialogOrder << u"b1\r\nb2\r\na1\r\nc1\r\n"_s << 0;
+
+    const QList<Chosen> withEmpty{{u"a.csv"_s, QByteArray("a")},
+                                  {u"empty.csv"_s, QByteArray()},
+                                  {u"b.csv"_s, QByteArray("b")}};
+    QTest::newRow("#1 an empty file adds nothing")
+        << 1 << false << withEmpty << u"a\r\nb\r\n"_s << 0;
+    QTest::newRow("#2 an empty file adds nothing")
+        << 2 << false << withEmpty << u"a\r\nb\r\n"_s << 0;
+
+    const QList<Chosen> withMissing{{u"a.csv"_s, QByteArray("a\n")},
+                                    {u"gone.csv"_s, std::nullopt},
+                                    {u"b.csv"_s, QByteArray("b\n")}};
+    QTest::newRow("#1 a missing file") << 1 << false << withMissing << u"a\r\nb\r\n"_s << 1;
+    QTest::newRow("#2 a missing file") << 2 << false << withMissing << u"a\r\nb\r\n"_s << 1;
+
+    const QList<Chosen> allMissing{{u"x.csv"_s, std::nullopt}, {u"y.csv"_s, std::nullopt}};
+    QTest::newRow("#1 all missing") << 1 << false << allMissing << QString() << 2;
+    QTest::newRow("#2 all missing") << 2 << false << allMissing << QString() << 2;
+}
+
+void TestLoadCommands::severalFiles()
+{
+    QFETCH(int, file);
+    QFETCH(bool, folderEndsWithSeparator);
+    QFETCH(QList<Chosen>, chosen);
+    QFETCH(QString, text);
+    QFETCH(int, notFound);
+    WindowFixture f;
+    start(f, 2, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+    QStringList names;
+    for (const Chosen &c : chosen) {
+        names << c.name;
+        if (c.bytes)
+            f.writeFile(u"picked/"_s + c.name, *c.bytes);
+    }
+    QDir().mkpath(f.programFolder.filePath(u"picked"_s));
+    QString folder = f.programFolder.filePath(u"picked"_s);
+    if (folderEndsWithSeparator)
+        folder += QDir::separator();
+    f.dialogs.fileNames.push_back(multipleSelection(folder, names));
+
+    pressLoad(f, file);
+
+    QCOMPARE(loadedPane(f, file)->text(), text + u'\r');
+    QCOMPARE(f.dialogs.messageTexts(), QStringList(notFound, u"File not found"_s));
+    for (const auto &m : f.dialogs.messages)
+        QVERIFY(isNotice(m, QStringLiteral("File not found")));
+    checkOtherPanes(before, WindowState::of(f), file);
+    QVERIFY(showsFullPanes(f));
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestLoadCommands::unreadableFile_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<bool>("several");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("text"); // the pane text before the command's CR
+
+    QTest::newRow("#1 a folder chosen as the file") << 1 << false << 116 << QString();
+    QTest::newRow("#2 a folder chosen as the file") << 2 << false << 116 << QString();
+    QTest::newRow("#1 a folder among several files") << 1 << true << 118 << u"a\r\nb\r\n"_s;
+    QTest::newRow("#2 a folder among several files") << 2 << true << 118 << u"a\r\nb\r\n"_s;
+}
+
+void TestLoadCommands::unreadableFile()
+{
+    QFETCH(int, file);
+    QFETCH(bool, several);
+    QFETCH(int, line);
+    QFETCH(QString, text);
+    WindowFixture f;
+    start(f, 2, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+    const QString folder = f.programFolder.path();
+    QDir(folder).mkdir(u"folder.csv"_s);
+    if (several) {
+        f.writeFile(u"a.csv"_s, "a");
+        f.writeFile(u"b.csv"_s, "b");
+        f.dialogs.fileNames.push_back(
+            multipleSelection(folder, {u"a.csv"_s, u"folder.csv"_s, u"b.csv"_s}));
+    } else {
+        f.dialogs.fileNames.push_back(QDir(folder).filePath(u"folder.csv"_s));
+    }
+
+    pressLoad(f, file);
+
+    QCOMPARE(f.dialogs.messages.size(), size_t(1));
+    checkTrapReport(f.dialogs.messages.front(), location(handlerName(file)), line);
+    QCOMPARE(loadedPane(f, file)->text(), text + u'\r');
+    checkOtherPanes(before, WindowState::of(f), file);
+    QVERIFY(showsFullPanes(f));
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+QTEST_MAIN(TestLoadCommands)
+#include "test_load_csv_file.moc"

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
@@ -32,6 +33,19 @@ QRect pixelRect(const ControlTable::Control &c)
 QString text(std::string_view utf8)
 {
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+// Black on white, whatever the desktop's theme: the window keeps its own look.
+QPalette windowPalette()
+{
+    QPalette p(Qt::black, Qt::white, Qt::white, Qt::darkGray, Qt::gray, Qt::black, Qt::white,
+               Qt::white, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, Qt::darkGray);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, Qt::gray);
+    return p;
 }
 
 void paintWhite(QWidget *w, QPalette::ColorRole role)
@@ -89,7 +103,7 @@ Form1::Form1(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
     setFixedSize(ControlTable::pixels(ControlTable::kClientWidth),
                  ControlTable::pixels(ControlTable::kClientHeight));
     setFont(designFont(9));
-    paintWhite(this, QPalette::Window);
+    setPalette(windowPalette());
     setAutoFillBackground(true);
     setAcceptDrops(true);
     createControls();
@@ -249,6 +263,10 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         if (target && !isSameMove(static_cast<QMouseEvent *>(event)))
             dispatchMouseMove(target);
         break;
+    case QEvent::KeyPress:
+        if (pressesButton(target, static_cast<QKeyEvent *>(event)))
+            return true;
+        break;
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
@@ -259,6 +277,18 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::pressesButton(QWidget *target, const QKeyEvent *event)
+{
+    // Enter or Return on a focused button presses it, as Space does.
+    auto *button = qobject_cast<QPushButton *>(target);
+    const int key = event->key();
+    if (!button || (key != Qt::Key_Return && key != Qt::Key_Enter)
+        || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    button->click();
+    return true;
 }
 
 bool Form1::isSameMove(const QMouseEvent *event)

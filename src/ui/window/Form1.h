@@ -11,6 +11,7 @@
 #include "dialogs/CommonDialog.h"
 
 class QGroupBox;
+class QKeyEvent;
 class QMouseEvent;
 class QPushButton;
 class QRadioButton;
@@ -138,6 +139,7 @@ private:
     void dispatchMouseMove(QWidget *target);
     bool handleDrop(QWidget *target, QEvent *event);
     bool isSameMove(const QMouseEvent *event);
+    bool pressesButton(QWidget *target, const QKeyEvent *event);
 
     struct MoveStamp
     {

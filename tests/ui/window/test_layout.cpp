@@ -1,4 +1,5 @@
 // The window's design: where each control stands, what it says, tab order.
+#include <QApplication>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +20,9 @@ private slots:
     void fonts();
     void backgroundPictureShowsOnlyAroundTheFrame();
     void everyControlHasAnAccessibleName();
+    void blackOnWhiteUnderADarkTheme();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
 };
 
 void TestLayout::controls_data()
@@ -172,6 +176,64 @@ void TestLayout::everyControlHasAnAccessibleName()
     }
     QCOMPARE(f.form->PushButton6->accessibleName(), QStringLiteral("Find Differences (Words)"));
     QVERIFY(f.form->RichTextBox3->accessibleName().startsWith("CSV File #1"));
+}
+
+void TestLayout::blackOnWhiteUnderADarkTheme()
+{
+    const QPalette desktop = QApplication::palette();
+    QPalette dark(QColor(230, 230, 230), QColor(45, 45, 45)); // light text on dark grey
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    for (QWidget *w : f.form->findChildren<QWidget *>()) {
+        if (!qobject_cast<QAbstractButton *>(w) && !qobject_cast<QGroupBox *>(w))
+            continue;
+        const QPalette &p = w->palette();
+        QCOMPARE(p.color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(p.color(QPalette::ButtonText), QColor(Qt::black));
+        QCOMPARE(p.color(QPalette::Window), QColor(Qt::white));
+    }
+    QCOMPARE(f.form->palette().color(QPalette::Window), QColor(Qt::white));
+    // What shows: a button's face stays light and its caption dark.
+    const QImage button = f.form->PushButton1->grab().toImage();
+    const QColor face = button.pixelColor(4, button.height() / 2);
+    QVERIFY2(face.lightness() > 200, qPrintable(face.name()));
+    int darkPixels = 0;
+    for (int x = 0; x < button.width(); ++x)
+        darkPixels += button.pixelColor(x, button.height() / 2).lightness() < 80;
+    QVERIFY2(darkPixels > 10, qPrintable(QString::number(darkPixels)));
+    QApplication::setPalette(desktop);
+}
+
+void TestLayout::enterPressesTheFocusedButton_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("pressed");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true;
+    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << true;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << false;
+    QTest::newRow("a letter") << int(Qt::Key_A) << int(Qt::NoModifier) << false;
+}
+
+void TestLayout::enterPressesTheFocusedButton()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, pressed);
+    WindowFixture f;
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    f.form->RichTextBox1->setText(QStringLiteral("a"));
+    f.form->RichTextBox3->setText(QStringLiteral("a"));
+    f.form->PushButton7->setFocus(); // "Clear Text Above"
+    QTest::keyClick(f.form->PushButton7, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(f.form->RichTextBox1->text().isEmpty(), pressed);
+    QCOMPARE(f.form->RichTextBox3->text().isEmpty(), pressed);
 }
 
 QTEST_MAIN(TestLayout)

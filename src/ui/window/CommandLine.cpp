@@ -1,0 +1,77 @@
+#include "window/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include "base/Product.h"
+#include "window/Form1.h"
+
+namespace {
+
+const QString kKeys = QStringLiteral(
+    "Keys:\n"
+    "  Tab, Shift+Tab          move between the panes, buttons and options\n"
+    "  Enter, Return, Space    press the focused button\n"
+    "  F7, Shift+F7            go to the next or previous red mark in the pane");
+
+} // namespace
+
+WindowArguments parseWindowArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Compares two text (CSV) files side by side and marks in red the "
+                       "lines or words that differ.\n\n")
+        + kKeys);
+    const QCommandLineOption lines(QStringLiteral("lines"),
+                                   QStringLiteral("Find the lines that differ once the window "
+                                                  "shows (\"Find Differences (Lines)\")."));
+    const QCommandLineOption words(QStringLiteral("words"),
+                                   QStringLiteral("Find the words that differ once the window "
+                                                  "shows (\"Find Differences (Words)\")."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addOption(lines);
+    parser.addOption(words);
+    parser.addPositionalArgument(QStringLiteral("FILE1"),
+                                 QStringLiteral("Loaded into \"CSV File #1\"."), QStringLiteral("[FILE1"));
+    parser.addPositionalArgument(QStringLiteral("FILE2"),
+                                 QStringLiteral("Loaded into \"CSV File #2\"."), QStringLiteral("[FILE2]]"));
+
+    WindowArguments result;
+    const auto fail = [&result, &parser](const QString &why) {
+        result.message = why + QStringLiteral("\n\n") + parser.helpText();
+        result.exitStatus = 2;
+        return result;
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        result.message = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.message = Product::kName + u' ' + QCoreApplication::applicationVersion() + u'\n';
+        return result;
+    }
+    result.files = parser.positionalArguments();
+    if (result.files.size() > 2)
+        return fail(QStringLiteral("At most two files can be compared."));
+    if (parser.isSet(lines) && parser.isSet(words))
+        return fail(QStringLiteral("--lines and --words cannot be used together."));
+    if (parser.isSet(lines))
+        result.compare = WindowArguments::Compare::Lines;
+    else if (parser.isSet(words))
+        result.compare = WindowArguments::Compare::Words;
+    return result;
+}
+
+void openFromCommandLine(Form1 &form, const WindowArguments &arguments)
+{
+    for (qsizetype i = 0; i < arguments.files.size(); ++i)
+        form.loadDroppedFiles(int(i) + 1, {arguments.files[i]});
+    if (arguments.compare == WindowArguments::Compare::Lines)
+        form.PushButton1_Click();
+    else if (arguments.compare == WindowArguments::Compare::Words)
+        form.PushButton6_Click();
+}

@@ -1,0 +1,118 @@
+// The window program's command line: files named there load as the load
+// commands load them, and a comparison asked for runs.
+#include <QRadioButton>
+#include <QTest>
+
+#include "WindowFixture.h"
+#include "window/CommandLine.h"
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void open_data();
+    void open();
+};
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("compare");
+    QTest::addColumn<int>("exitStatus"); // -1: the window opens
+    QTest::addColumn<QString>("messageHas");
+    using C = WindowArguments::Compare;
+    QTest::newRow("nothing") << QStringList{} << QStringList{} << int(C::None) << -1 << "";
+    QTest::newRow("one file") << QStringList{"a.csv"} << QStringList{"a.csv"} << int(C::None) << -1
+                              << "";
+    QTest::newRow("two files, lines")
+        << QStringList{"a.csv", "b.csv", "--lines"} << QStringList{"a.csv", "b.csv"}
+        << int(C::Lines) << -1 << "";
+    QTest::newRow("words before the files")
+        << QStringList{"--words", "a.csv", "b.csv"} << QStringList{"a.csv", "b.csv"}
+        << int(C::Words) << -1 << "";
+    QTest::newRow("a file named like an option") << QStringList{"--", "--lines"}
+                                                 << QStringList{"--lines"} << int(C::None) << -1 << "";
+    QTest::newRow("help lists the keys") << QStringList{"--help"} << QStringList{} << int(C::None)
+                                         << 0 << "Shift+F7";
+    QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
+                             << "Corvantis";
+    QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}
+                                 << int(C::None) << 2 << "At most two files";
+    QTest::newRow("both comparisons") << QStringList{"--lines", "--words"} << QStringList{}
+                                      << int(C::Lines) << 2 << "cannot be used together";
+    QTest::newRow("unknown option") << QStringList{"--colour"} << QStringList{} << int(C::None)
+                                    << 2 << "colour";
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, files);
+    QFETCH(int, compare);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, messageHas);
+    arguments.prepend(QStringLiteral("corvantis"));
+    const WindowArguments parsed = parseWindowArguments(arguments);
+    QCOMPARE(parsed.exitsAtOnce(), exitStatus >= 0);
+    if (exitStatus >= 0) {
+        QCOMPARE(parsed.exitStatus, exitStatus);
+        QVERIFY2(parsed.message.contains(messageHas), qPrintable(parsed.message));
+        return;
+    }
+    QCOMPARE(parsed.files, files);
+    QCOMPARE(int(parsed.compare), compare);
+}
+
+void TestCommandLine::open_data()
+{
+    QTest::addColumn<QStringList>("names"); // files in the program folder; "missing" is not written
+    QTest::addColumn<int>("compare");
+    QTest::addColumn<QStringList>("texts"); // the four panes afterwards
+    QTest::addColumn<QStringList>("messages");
+    using C = WindowArguments::Compare;
+    QTest::newRow("one file") << QStringList{"a.csv"} << int(C::None)
+                              << QStringList{"1\r\n2\r\n\r", "", "", ""} << QStringList{};
+    QTest::newRow("two files, lines")
+        << QStringList{"a.csv", "b.csv"} << int(C::Lines)
+        << QStringList{"1\r\n2\r\n\r", "2\r\n3\r\n\r", "1\r", "\n3\r"} << QStringList{};
+    QTest::newRow("two files, words")
+        << QStringList{"a.csv", "b.csv"} << int(C::Words)
+        << QStringList{"1\r\n2\r\n\r", "2\r\n3\r\n\r", "\r\n1\r\n2", "\r\n2\r\n3"} << QStringList{};
+    QTest::newRow("missing second file")
+        << QStringList{"a.csv", "missing"} << int(C::None) << QStringList{"1\r\n2\r\n\r", "\r", "", ""}
+        << QStringList{"File not found"};
+}
+
+void TestCommandLine::open()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, compare);
+    QFETCH(QStringList, texts);
+    QFETCH(QStringList, messages);
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option2, true);
+    f.writeFile(QStringLiteral("a.csv"), "1\r\n2\r\n");
+    f.writeFile(QStringLiteral("b.csv"), "2\n3\n");
+    WindowArguments arguments;
+    for (const QString &name : names)
+        arguments.files << f.programFolder.filePath(name);
+    arguments.compare = WindowArguments::Compare(compare);
+    openFromCommandLine(*f.form, arguments);
+    QStringList shown;
+    for (RichTextBox *pane : f.form->panes())
+        shown << pane->text();
+    QCOMPARE(shown, texts);
+    QCOMPARE(f.dialogs.messageTexts(), messages);
+    // As after a load: the full panes show.
+    QVERIFY(f.form->Option1->isChecked());
+    QVERIFY(f.form->RichTextBox1->Visible());
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+QTEST_MAIN(TestCommandLine)
+#include "test_command_line.moc"

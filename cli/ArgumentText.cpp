@@ -11,17 +11,23 @@ bool isContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-// Length of the valid UTF-8 sequence at `at` (no overlong forms, no
-// surrogates, nothing above U+10FFFF), or 0 when there is none.
-qsizetype validSequence(const QByteArray &bytes, qsizetype at, char32_t &code)
+struct Sequence
+{
+    qsizetype length = 0; // 0: no valid sequence
+    char32_t code = 0;
+};
+
+// The valid UTF-8 sequence at `at` (no overlong forms, no surrogates, nothing
+// above U+10FFFF), if there is one.
+Sequence validSequence(const QByteArray &bytes, qsizetype at)
 {
     const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[at + i]); };
     const unsigned char lead = byte(0);
     qsizetype length = 0;
+    char32_t code = 0;
     char32_t minimum = 0;
     if (lead < 0x80) {
-        code = lead;
-        return 1;
+        return {1, lead};
     } else if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         code = lead & 0x1Fu;
@@ -35,18 +41,18 @@ qsizetype validSequence(const QByteArray &bytes, qsizetype at, char32_t &code)
         code = lead & 0x07u;
         minimum = 0x10000;
     } else {
-        return 0;
+        return {};
     }
     if (at + length > bytes.size())
-        return 0;
+        return {};
     for (qsizetype i = 1; i < length; ++i) {
         if (!isContinuation(byte(i)))
-            return 0;
+            return {};
         code = (code << 6) | (byte(i) & 0x3Fu);
     }
     if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
+        return {};
+    return {length, code};
 }
 
 void appendUtf8(QByteArray &out, char32_t code)
@@ -76,20 +82,20 @@ QString argumentText(const QByteArray &bytes)
     QString text;
     text.reserve(bytes.size());
     for (qsizetype at = 0; at < bytes.size();) {
-        char32_t code = 0;
-        const qsizetype length = validSequence(bytes, at, code);
-        if (length == 0) {
-            text += QChar(static_cast<char16_t>(escapeBase + static_cast<unsigned char>(bytes[at])));
+        const Sequence sequence = validSequence(bytes, at);
+        if (sequence.length == 0) {
+            const auto byte = static_cast<unsigned char>(bytes[at]);
+            text += QChar(static_cast<char16_t>(escapeBase + byte));
             ++at;
             continue;
         }
-        if (QChar::requiresSurrogates(code)) {
-            text += QChar(QChar::highSurrogate(code));
-            text += QChar(QChar::lowSurrogate(code));
+        if (QChar::requiresSurrogates(sequence.code)) {
+            text += QChar(QChar::highSurrogate(sequence.code));
+            text += QChar(QChar::lowSurrogate(sequence.code));
         } else {
-            text += QChar(static_cast<char16_t>(code));
+            text += QChar(static_cast<char16_t>(sequence.code));
         }
-        at += length;
+        at += sequence.length;
     }
     return text;
 }

@@ -15,7 +15,10 @@ struct CliOptions
     QString file2;
     int resultOf = 0; // 1 or 2: write the saved result of that file; 0: not asked
     bool json = false;
+    bool stat = false;  // print only the number of differences of each file
+    bool quiet = false; // print nothing; the exit status tells
     bool help = false;
+    bool version = false;
 };
 
 // The options, or why the command line cannot be used (error not empty).
@@ -30,5 +33,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 // The text --help prints.
 QString usageText();
+
+// The text --version prints.
+QString versionText();
 
 } // namespace Cli

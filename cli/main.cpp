@@ -1,15 +1,21 @@
 // corvantis-cli: the comparisons of the Corvantis window for scripts and
 // pipelines, on the same engine and the same loading.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <new>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "ArgumentText.h"
 #include "CliOptions.h"
+#include "InputFile.h"
 #include "engine/ColourRange.h"
 #include "engine/LineComparison.h"
 #include "engine/SideResult.h"
@@ -17,7 +23,6 @@
 #include "text/SavedBytes.h"
 #include "text/TextDecoding.h"
 #include "base/AppError.h"
-#include "base/Main.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -36,10 +41,33 @@ struct Comparison
     Compare::SideResult file2;
 };
 
+void writeBytes(std::FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
 void printTo(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    writeBytes(stream, text.toUtf8());
+}
+
+// Text that names files: a name prints as the bytes it was given as.
+void printNaming(std::FILE *stream, const QString &text)
+{
+    writeBytes(stream, Cli::argumentBytes(text));
+}
+
+void printError(const QString &message)
+{
+    printNaming(stderr, Cli::errorLine(message) + u'\n');
+}
+
+QString heading(Cli::Comparison kind, const QString &file, const QString &other)
+{
+    const QString text = kind == Cli::Comparison::Lines
+                             ? QStringLiteral("Lines of %1 missing from %2:")
+                             : QStringLiteral("Words of %1 missing from their lines in %2:");
+    return text.arg(file, other);
 }
 
 // The differences as the result pane lists them, one entry each: a line
@@ -65,17 +93,22 @@ QStringList listedDifferences(Cli::Comparison kind, const QString &resultText)
 void printListing(Cli::Comparison kind, const Cli::CliOptions &options, const Comparison &c)
 {
     const auto group = [&](const QString &file, const QString &other, const QString &result) {
-        const QString heading =
-            kind == Cli::Comparison::Lines
-                ? QStringLiteral("Lines of %1 missing from %2:\n")
-                : QStringLiteral("Words of %1 missing from their lines in %2:\n");
-        QString out = heading.arg(file, other);
+        printNaming(stdout, heading(kind, file, other) + u'\n');
+        QString out;
         for (const QString &entry : listedDifferences(kind, result))
             out += entry + u'\n';
         printTo(stdout, out);
     };
     group(options.file1, options.file2, c.file1.resultText);
     group(options.file2, options.file1, c.file2.resultText);
+}
+
+void printStat(Cli::Comparison kind, const Cli::CliOptions &options, const Comparison &c)
+{
+    printNaming(stdout, heading(kind, options.file1, options.file2) + u' '
+                            + QString::number(c.file1.differences) + u'\n'
+                            + heading(kind, options.file2, options.file1) + u' '
+                            + QString::number(c.file2.differences) + u'\n');
 }
 
 QJsonObject paneJson(const QString &text, const Compare::ColourRanges &red)
@@ -108,20 +141,19 @@ void writeSavedResult(const QString &resultText)
 
 int run(const Cli::CliOptions &options)
 {
-    bool missing = false;
-    for (const QString &path : {options.file1, options.file2}) {
-        if (!Main::FileExists(path)) {
-            printTo(stderr, QStringLiteral("File not found: %1\n").arg(path));
-            missing = true;
-        }
+    Cli::InputFile input1 = Cli::readInputFile(options.file1);
+    Cli::InputFile input2 = Cli::readInputFile(options.file2);
+    for (const Cli::InputFile *input : {&input1, &input2}) {
+        if (!input->ok())
+            printError(input->error);
     }
-    if (missing)
+    if (!input1.ok() || !input2.ok())
         return Failure;
 
     Comparison c;
     // As the load command leaves a pane: the file's text and one CR.
-    c.text1 = Files::loadFileText(options.file1) + u'\r';
-    c.text2 = Files::loadFileText(options.file2) + u'\r';
+    c.text1 = Files::decodeToPaneText(std::exchange(input1.bytes, {})) + u'\r';
+    c.text2 = Files::decodeToPaneText(std::exchange(input2.bytes, {})) + u'\r';
     if (options.comparison == Cli::Comparison::Lines) {
         c.file1 = Compare::findLineDifferences(c.text1, c.text2);
         c.file2 = Compare::findLineDifferences(c.text2, c.text1);
@@ -135,11 +167,18 @@ int run(const Cli::CliOptions &options)
         writeSavedResult(options.resultOf == 1 ? c.file1.resultText : c.file2.resultText);
     else if (options.json)
         printJson(c);
-    else
+    else if (options.stat)
+        printStat(options.comparison, options, c);
+    else if (!options.quiet) // quiet: the exit status alone answers
         printListing(options.comparison, options, c);
 
+    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        printTo(stderr, QStringLiteral("Cannot write the output\n"));
+        const int error = errno;
+        QString message = QStringLiteral("Cannot write to standard output");
+        if (error != 0)
+            message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+        printError(message);
         return Failure;
     }
     return c.file1.differences + c.file2.differences > 0 ? Differences : NoDifferences;
@@ -150,22 +189,29 @@ int run(const Cli::CliOptions &options)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(app.arguments().mid(1));
+    // From argv itself: QCoreApplication::arguments() loses the bytes of a file
+    // name that is not UTF-8.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << Cli::argumentText(QByteArray(argv[i]));
+    const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
-        printTo(stderr,
-                QStringLiteral("corvantis-cli: %1\n\n").arg(parsed.error) + Cli::usageText());
+        printNaming(stderr, Cli::errorLine(parsed.error) + QStringLiteral("\n\n")
+                                + Cli::usageText());
         return Failure;
     }
-    if (parsed.options.help) {
-        printTo(stdout, Cli::usageText());
+    if (parsed.options.help || parsed.options.version) {
+        printTo(stdout, parsed.options.help ? Cli::usageText() : Cli::versionText());
         return std::fflush(stdout) == 0 ? NoDifferences : Failure;
     }
     try {
         return run(parsed.options);
     } catch (const AppError &error) {
-        printTo(stderr, error.description() + u'\n');
+        printError(error.description());
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Out of memory: the files are too large to compare"));
     } catch (const std::exception &error) {
-        printTo(stderr, QString::fromLocal8Bit(error.what()) + u'\n');
+        printError(QString::fromLocal8Bit(error.what()));
     }
     return Failure;
 }

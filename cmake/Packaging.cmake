@@ -1,4 +1,5 @@
 # Install layout and the Debian package.
+# SPDX-License-Identifier: GPL-3.0-or-later
 #
 # The programs look for HAND-M.CUR and Samples/ in their own folder, so they
 # are installed together into one folder (lib/corvantis); the commands on the
@@ -31,11 +32,18 @@ set(CPACK_PACKAGE_VENDOR "Quillfen")
 set(CPACK_PACKAGE_CONTACT "Quillfen <support@quillfen.example>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Side-by-side comparison of two CSV or text files")
+# Debian shows the extended description as it stands: lines under 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Corvantis loads two text files, typically CSV exports, into two panes side by side.\n\
-It marks in red every line of one file that the other file lacks, or every word\n\
-that differs between lines at the same place, and lists the differences alone.\n\
-The visible results can be saved as text. Two sample files are included.")
+  "Corvantis loads two text files, typically CSV exports, into two panes side\n\
+by side. It marks in red every line of one file that the other file lacks,\n\
+or every word that differs between lines at the same place, and lists the\n\
+differences alone. The visible results can be saved as text. Two sample\n\
+files are included.\n\
+.\n\
+The command corvantis-cli runs the same comparisons for scripts and\n\
+pipelines.")
+set(CPACK_PACKAGE_LICENSE "GPL-3.0-or-later")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -50,5 +58,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # plugins that open a window, and the Arial-compatible font of the layout.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+# The panes are built on QScintilla (GPL-3.0, hence the project's license).
+# Named here as well as by dpkg-shlibdeps so that the package never installs
+# without its runtime library, however the programs come to link it.
+string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqscintilla2-qt6-15")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillfen.example/corvantis")
+# Control files owned by root with the permissions Debian expects.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -236,7 +236,8 @@ void ResourcesTest::desktopEntry()
 {
     const QString path = sourceDir + "/resources/corvantis.desktop";
     const QByteArray entry = readAll(path);
-    QVERIFY(entry.contains("\nExec=corvantis\n"));
+    QVERIFY(entry.contains("\nExec=corvantis %F\n"));
+    QVERIFY(entry.contains("\nMimeType=text/csv;text/plain;text/tab-separated-values;\n"));
     QVERIFY(entry.contains("\nIcon=corvantis\n"));
 
     const QString validate = QStandardPaths::findExecutable("desktop-file-validate");

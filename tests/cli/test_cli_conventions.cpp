@@ -1,0 +1,357 @@
+// corvantis-cli as a shell command: standard input, --quiet, --stat,
+// --version, its error messages, and file names that are not UTF-8.
+
+#include <cstdio>
+
+#include <unistd.h>
+
+#include <QByteArrayView>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ArgumentText.h"
+
+class CliConventionsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void modes_data();
+    void modes();
+    void errors_data();
+    void errors();
+    void standardInputLargerThanOneRead();
+    void nonUtf8FileNames_data();
+    void nonUtf8FileNames();
+    void argumentTextKeepsEveryByte_data();
+    void argumentTextKeepsEveryByte();
+    void argumentTextOfRandomBytes();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    QString write(const QString &name, const QByteArray &bytes);
+    static Run finish(QProcess &process, const QByteArray &input);
+    Run run(const QStringList &arguments, const QByteArray &input = QByteArray());
+    Run runInShell(const QByteArray &script);
+
+    QTemporaryDir m_dir;
+};
+
+void CliConventionsTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(QStringLiteral(CORVANTIS_CLI)), CORVANTIS_CLI);
+}
+
+QString CliConventionsTest::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+CliConventionsTest::Run CliConventionsTest::finish(QProcess &process, const QByteArray &input)
+{
+    Run result;
+    if (!process.waitForStarted(30000))
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+CliConventionsTest::Run CliConventionsTest::run(const QStringList &arguments,
+                                                const QByteArray &input)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral(CORVANTIS_CLI), arguments);
+    return finish(process, input);
+}
+
+// QProcess passes arguments as text; a shell passes the bytes a script spells
+// with printf, so a file name can hold a byte that is not UTF-8.
+CliConventionsTest::Run CliConventionsTest::runInShell(const QByteArray &script)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.start(QStringLiteral("/bin/sh"),
+                  {QStringLiteral("-c"), QString::fromLatin1(script),
+                   QStringLiteral(CORVANTIS_CLI)});
+    return finish(process, QByteArray());
+}
+
+void CliConventionsTest::modes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+
+    const QByteArray aBytes = "x,1\r\ny,2\r\n";
+    write("a.csv", aBytes);
+    write("b.csv", "x,1\nz,3\nw,4\n");
+    write("c.csv", "x,1 y\r\n");
+    write("d.csv", "x,1 Y\r\nq\r\n");
+
+    QTest::newRow("standard input as file 1")
+        << QStringList{"lines", "-", "b.csv"} << aBytes << 1
+        << QByteArray("Lines of - missing from b.csv:\ny,2\n"
+                      "Lines of b.csv missing from -:\nz,3\nw,4\n");
+    QTest::newRow("standard input as file 2, same lines")
+        << QStringList{"lines", "a.csv", "-"} << QByteArray("y,2\nx,1") << 0
+        << QByteArray("Lines of a.csv missing from -:\nLines of - missing from a.csv:\n");
+    QTest::newRow("standard input empty")
+        << QStringList{"--stat", "words", "-", "c.csv"} << QByteArray() << 1
+        << QByteArray("Words of - missing from their lines in c.csv: 0\n"
+                      "Words of c.csv missing from their lines in -: 2\n");
+    QTest::newRow("--quiet, files differ") << QStringList{"--quiet", "lines", "a.csv", "b.csv"}
+                                           << QByteArray() << 1 << QByteArray();
+    QTest::newRow("-q, files alike") << QStringList{"words", "a.csv", "a.csv", "-q"}
+                                     << QByteArray() << 0 << QByteArray();
+    QTest::newRow("-q with standard input") << QStringList{"-q", "words", "-", "d.csv"}
+                                            << QByteArray("x,1 Y\r\nq") << 0 << QByteArray();
+    QTest::newRow("--stat, lines")
+        << QStringList{"lines", "a.csv", "b.csv", "--stat"} << QByteArray() << 1
+        << QByteArray("Lines of a.csv missing from b.csv: 1\n"
+                      "Lines of b.csv missing from a.csv: 2\n");
+    QTest::newRow("--stat, words")
+        << QStringList{"--stat", "words", "c.csv", "d.csv"} << QByteArray() << 1
+        << QByteArray("Words of c.csv missing from their lines in d.csv: 1\n"
+                      "Words of d.csv missing from their lines in c.csv: 2\n");
+    QTest::newRow("--stat, nothing differs")
+        << QStringList{"--stat", "lines", "a.csv", "a.csv"} << QByteArray() << 0
+        << QByteArray("Lines of a.csv missing from a.csv: 0\n"
+                      "Lines of a.csv missing from a.csv: 0\n");
+    QTest::newRow("--version") << QStringList{"--version"} << QByteArray() << 0
+                               << QByteArray("corvantis-cli (Corvantis) " CORVANTIS_VERSION "\n");
+    QTest::newRow("--version wins over the rest")
+        << QStringList{"lines", "--version", "missing.csv"} << QByteArray() << 0
+        << QByteArray("corvantis-cli (Corvantis) " CORVANTIS_VERSION "\n");
+}
+
+void CliConventionsTest::modes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+
+    const Run result = run(arguments, input);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.err, QByteArray());
+    if (arguments.contains(QLatin1String("--version"))) {
+        QVERIFY2(result.out.startsWith(out), result.out.constData());
+        QVERIFY(result.out.contains("GPL"));
+    } else {
+        QCOMPARE(result.out, out);
+    }
+}
+
+void CliConventionsTest::errors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("err"); // the first line, or all lines when no usage follows
+    QTest::addColumn<bool>("usageFollows");
+
+    write("ok.csv", "x\r\n");
+    QDir(m_dir.path()).mkdir("folder");
+
+    QTest::newRow("missing first file")
+        << QStringList{"lines", "missing.csv", "ok.csv"} << QByteArray()
+        << QByteArray("corvantis-cli: File not found: missing.csv\n") << false;
+    QTest::newRow("both missing, each named")
+        << QStringList{"words", "gone1.csv", "gone2.csv"} << QByteArray()
+        << QByteArray("corvantis-cli: File not found: gone1.csv\n"
+                      "corvantis-cli: File not found: gone2.csv\n")
+        << false;
+    QTest::newRow("missing file with --quiet")
+        << QStringList{"-q", "lines", "ok.csv", "missing.csv"} << QByteArray()
+        << QByteArray("corvantis-cli: File not found: missing.csv\n") << false;
+    QTest::newRow("folder")
+        << QStringList{"lines", "ok.csv", "folder"} << QByteArray()
+        << QByteArray("corvantis-cli: Cannot read folder: it is a folder, not a file\n")
+        << false;
+    QTest::newRow("path through a file")
+        << QStringList{"lines", "ok.csv/x", "-"} << QByteArray("x")
+        << QByteArray("corvantis-cli: Cannot read ok.csv/x: "
+                      "a part of its path is a file, not a folder\n")
+        << false;
+    QTest::newRow("unreadable")
+        << QStringList{"lines", "locked.csv", "ok.csv"} << QByteArray()
+        << QByteArray("corvantis-cli: Cannot read locked.csv: permission denied\n") << false;
+    QTest::newRow("standard input twice")
+        << QStringList{"lines", "-", "-"} << QByteArray("x")
+        << QByteArray("corvantis-cli: Standard input (-) can stand for one file only\n") << true;
+    QTest::newRow("two output modes")
+        << QStringList{"lines", "ok.csv", "ok.csv", "--json", "--stat"} << QByteArray()
+        << QByteArray("corvantis-cli: --json and --stat cannot be used together\n") << true;
+    QTest::newRow("unknown option")
+        << QStringList{"lines", "ok.csv", "ok.csv", "--silent"} << QByteArray()
+        << QByteArray("corvantis-cli: Unknown option \"--silent\"\n") << true;
+}
+
+void CliConventionsTest::errors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, err);
+    QFETCH(bool, usageFollows);
+
+    if (arguments.contains(QLatin1String("locked.csv"))) {
+        if (::geteuid() == 0)
+            QSKIP("root reads a file without read permission; run as another user to test it");
+        const QString locked = write("locked.csv", "x\r\n");
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    }
+
+    const Run result = run(arguments, input);
+    QCOMPARE(result.exitCode, 2);
+    QCOMPARE(result.out, QByteArray());
+    if (usageFollows) {
+        QVERIFY2(result.err.startsWith(err + "\nUsage: "), result.err.constData());
+    } else {
+        QCOMPARE(result.err, err);
+    }
+}
+
+void CliConventionsTest::standardInputLargerThanOneRead()
+{
+    // Several reads' worth through a pipe: the text must arrive whole and in order.
+    QByteArray big;
+    for (int i = 0; big.size() < 3 * 1024 * 1024; ++i)
+        big += "row " + QByteArray::number(i) + ",value " + QByteArray::number(i * 7) + "\r\n";
+    const QString file = write("big.csv", big);
+    write("small.csv", "row 5,value 35\r\n");
+
+    const Run byName = run({"lines", file, "small.csv", "--json"});
+    const Run piped = run({"lines", "-", "small.csv", "--json"}, big);
+    QCOMPARE(byName.exitCode, 1);
+    QCOMPARE(piped.exitCode, 1);
+    QCOMPARE(piped.err, QByteArray());
+    QVERIFY(byName.out.size() > big.size());
+    QCOMPARE(piped.out, byName.out);
+}
+
+void CliConventionsTest::nonUtf8FileNames_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("Latin-1 name read by its bytes")
+        << QByteArray("exec \"$0\" lines \"$(printf 'lat\\351.csv')\" plain.csv") << 1
+        << QByteArray("Lines of lat\xe9.csv missing from plain.csv:\nb,2\n"
+                      "Lines of plain.csv missing from lat\xe9.csv:\n")
+        << QByteArray();
+    QTest::newRow("missing name printed as given")
+        << QByteArray("exec \"$0\" lines plain.csv \"$(printf 'lat\\350.csv')\"") << 2
+        << QByteArray() << QByteArray("corvantis-cli: File not found: lat\xe8.csv\n");
+    QTest::newRow("cut UTF-8 sequence")
+        << QByteArray("exec \"$0\" --stat lines \"$(printf 'cut\\342\\202.csv')\" plain.csv")
+        << 1
+        << QByteArray("Lines of cut\xe2\x82.csv missing from plain.csv: 1\n"
+                      "Lines of plain.csv missing from cut\xe2\x82.csv: 0\n")
+        << QByteArray();
+}
+
+void CliConventionsTest::nonUtf8FileNames()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    if (!QFile::exists(QStringLiteral("/bin/sh")))
+        QSKIP("no /bin/sh to pass raw bytes as an argument");
+    write("plain.csv", "a,1\r\n");
+    QList<QByteArray> paths;
+    for (const char *name : {"lat\xe9.csv", "cut\xe2\x82.csv"}) {
+        paths << QFile::encodeName(m_dir.path()) + '/' + name;
+        std::FILE *file = std::fopen(paths.last().constData(), "wb");
+        QVERIFY(file);
+        std::fputs("a,1\r\nb,2\r\n", file);
+        QCOMPARE(std::fclose(file), 0);
+    }
+
+    const Run result = runInShell(script);
+    // QTemporaryDir cannot name these files to remove them.
+    for (const QByteArray &path : paths)
+        ::unlink(path.constData());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void CliConventionsTest::argumentTextKeepsEveryByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("validUtf8");
+
+    QTest::newRow("ASCII") << QByteArray("a.csv") << true;
+    QTest::newRow("two-byte letter") << QByteArray("caf\xc3\xa9") << true;
+    QTest::newRow("four-byte character") << QByteArray("\xf0\x9f\x98\x80.csv") << true;
+    QTest::newRow("largest code point") << QByteArray("\xf4\x8f\xbf\xbf") << true;
+    QTest::newRow("Latin-1 byte") << QByteArray("lat\xe9.csv") << false;
+    QTest::newRow("cut sequence at the end") << QByteArray("x\xe2\x82") << false;
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false;
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << false;
+    QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+    QTest::newRow("lone continuation bytes") << QByteArray("\x80\xbf") << false;
+    QTest::newRow("bytes that spell an escape") << QByteArray("\xed\xb3\xa9") << false;
+}
+
+void CliConventionsTest::argumentTextKeepsEveryByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, validUtf8);
+
+    const QString text = Cli::argumentText(bytes);
+    QCOMPARE(Cli::argumentBytes(text), bytes);
+    QCOMPARE(QByteArrayView(bytes).isValidUtf8(), validUtf8);
+    if (validUtf8)
+        QCOMPARE(text, QString::fromUtf8(bytes));
+    else
+        QVERIFY(text != QString::fromUtf8(bytes));
+}
+
+void CliConventionsTest::argumentTextOfRandomBytes()
+{
+    QRandomGenerator random(1312);
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray bytes(random.bounded(1, 12), Qt::Uninitialized);
+        for (char &byte : bytes) {
+            // Mostly high bytes, where sequences are made and broken.
+            const quint32 value = random.bounded(256u);
+            byte = static_cast<char>(value < 32 ? value + 96 : value | 0x80);
+        }
+        const QString text = Cli::argumentText(bytes);
+        QVERIFY2(Cli::argumentBytes(text) == bytes, bytes.toHex().constData());
+        if (QByteArrayView(bytes).isValidUtf8())
+            QVERIFY2(text == QString::fromUtf8(bytes), bytes.toHex().constData());
+    }
+}
+
+QTEST_GUILESS_MAIN(CliConventionsTest)
+#include "test_cli_conventions.moc"

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include <cmath>
+
 #include "platform/SettingsBackend.h"
 #include "shell/AppError.h"
 
@@ -26,7 +28,8 @@ bool CBool(const QString &text)
         return false;
     bool isNumber = false;
     const double number = t.toDouble(&isNumber);
-    if (!isNumber)
+    // nan and inf read as numbers here, but nobody writes them as one.
+    if (!isNumber || !std::isfinite(number))
         throw AppError(QStringLiteral("Type mismatch"));
     return number != 0.0;
 }

@@ -7,6 +7,7 @@
 #include "platform/RichTextBox.h"
 #include "shell/ErrorTrap.h"
 #include "shell/Main.h"
+#include "shell/MsgBox.h"
 
 namespace {
 
@@ -49,6 +50,17 @@ bool endsWithLineBreak(const QString &text)
 void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap &trap)
 {
     const Side s = side(form, file);
+    // A pipe or device among the chosen files ends the command before it
+    // changes anything.
+    bool refused = false;
+    for (const QString &path : paths) {
+        if (const std::optional<QString> refusal = RTB::notLoadable(path)) {
+            MsgBox(form.dialogs(), *refusal);
+            refused = true;
+        }
+    }
+    if (refused)
+        return;
     trap(112, [&] { form.setMousePointer(11); });
     trap(114, [&] { s.pane->setText(QString()); });
     if (paths.size() == 1) {

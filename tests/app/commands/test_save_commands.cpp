@@ -296,7 +296,7 @@ void TestSaveCommands::failedSave_data()
         };
         row("folder that does not exist", qt_error_string(ENOENT));
         row("path is a folder", u"directory"_s);
-        row("/dev/full", u"device"_s);
+        row("/dev/full", u"a device, not a regular file"_s);
         // Below and above the size a file keeps in memory before writing it out.
         row("disk full over a file, small save", qt_error_string(EFBIG), 8000);
         row("disk full over a file, large save", qt_error_string(EFBIG), 40000);

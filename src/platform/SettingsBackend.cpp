@@ -55,9 +55,16 @@ void QSettingsBackend::setValue(const QString &app, const QString &section, cons
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, app, app);
     store.setValue(groupKey(section, key), value);
     store.sync();
-    // A FormatError only says that the old file could not be read; the new
-    // contents replaced it all the same.
-    if (store.status() == QSettings::AccessError)
+    // A FormatError says that the old file could not be read; the new
+    // contents usually replaced it all the same. QSettings keeps only its
+    // first error, so whether they did is read back.
+    bool failed = store.status() == QSettings::AccessError;
+    if (store.status() == QSettings::FormatError) {
+        const QSettings check(QSettings::NativeFormat, QSettings::UserScope, app, app);
+        failed = check.status() != QSettings::NoError
+                 || check.value(groupKey(section, key)).toString() != value;
+    }
+    if (failed)
         throw AppError(QStringLiteral("Could not store the setting %1 in %2: %3")
                            .arg(key, QDir::toNativeSeparators(store.fileName()),
                                 writeFailureReason(store.fileName())));

@@ -28,7 +28,7 @@ std::optional<QString> kindOf(mode_t mode)
         return QStringLiteral("a socket");
     if (S_ISREG(mode) || S_ISDIR(mode))
         return std::nullopt;
-    return QStringLiteral("not a regular file");
+    return QStringLiteral("a special file");
 }
 
 // Writes every byte or gives the reason. The file is opened unbuffered: a

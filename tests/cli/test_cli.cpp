@@ -292,7 +292,7 @@ void CliTest::wordsJson_data()
 
     QTest::newRow("last line against a file that goes on")
         << QByteArray("a b") << QByteArray("a b\r\nc\r\n") << "" << "\r\nc"
-        << QJsonArray{QJsonArray{5, 1}};
+        << QJsonArray{QJsonValue(QJsonArray{5, 1})};
     QTest::newRow("first file empty")
         << QByteArray() << QByteArray("p q\r\n") << "" << "\r\np\r\nq"
         << QJsonArray{QJsonArray{0, 1}, QJsonArray{2, 1}};
@@ -304,7 +304,7 @@ void CliTest::wordsJson_data()
     QByteArray changed = big;
     changed.replace(changed.size() - 4, 2, "KO");
     QTest::newRow("large file") << big << changed << "\r\nok" << "\r\nKO"
-                                << QJsonArray{QJsonArray{qint64(changed.size()) - 4, 2}};
+                                << QJsonArray{QJsonValue(QJsonArray{qint64(changed.size()) - 4, 2})};
 }
 
 void CliTest::wordsJson()

@@ -2,6 +2,7 @@
 
 #include "settings/SettingsBackend.h"
 #include "base/AppError.h"
+#include <cmath>
 
 namespace Settings {
 
@@ -26,7 +27,8 @@ bool CBool(const QString &text)
         return false;
     bool isNumber = false;
     const double number = t.toDouble(&isNumber);
-    if (!isNumber)
+    // nan and inf read as numbers here, but nobody writes them as one.
+    if (!isNumber || !std::isfinite(number))
         throw AppError(QStringLiteral("Type mismatch"));
     return number != 0.0;
 }

@@ -3,25 +3,31 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/Windows1252.h"
+#include <QStringDecoder>
 
 // A small, forgiving reader of the Rich Text Format (RTF 1.9.1 grammar):
 // groups, control words with an optional signed numeric parameter and their
-// delimiting space, control symbols, \'hh bytes in the document's code page and
-// \uN Unicode characters with their \ucN fallback characters. Destinations that
-// hold no body text (font and colour tables, style sheets, document info,
-// pictures, objects, headers and footers, list tables, the \* ones ...) are
-// skipped whole. It never throws and always ends: every step consumes at least
-// one byte, and damaged input (unbalanced braces, truncated escapes) yields
-// whatever text was read.
+// delimiting space, control symbols, \'hh bytes in the code page of the current
+// font (its \fcharset or \cpg in the font table) or else of the document
+// (\ansicpgN, \mac, \pc, \pca), and \uN Unicode characters with their \ucN
+// fallback characters. Destinations that hold no body text (colour tables,
+// style sheets, document info, pictures, objects, headers and footers, list
+// tables, the \* ones ...) are skipped whole; of the font table only each
+// font's code page is read. It throws nothing but std::bad_alloc and always
+// ends: every step consumes at least one byte, and damaged input (unbalanced
+// braces, truncated escapes) yields whatever text was read.
 //
-// Output never has more UTF-16 units than the input has bytes (every unit
+// Output rarely has more UTF-16 units than the input has bytes (every unit
 // written consumes at least one byte: "\par" gives two units for four bytes,
-// "\u128512 " two for nine), so the text is written into a buffer of the
-// input's size and cut to length at the end.
+// "\u128512 " two for nine, and the single- and double-byte code pages give at
+// most one character per byte), so the text is written into a buffer of the
+// input's size, grown if ever needed, and cut to length at the end.
 
 namespace Files {
 
@@ -42,6 +48,11 @@ enum class Action {
     UnicodePair,       // \upr: an 8-bit copy and a Unicode (\ud) copy
     UnicodeCopy,       // \ud
     CodePage,          // \ansicpgN
+    DefaultFont,       // \deffN
+    Font,              // \fN: a font of the font table, or the current font
+    FontCharset,       // \fcharsetN of a font of the font table
+    FontCodePage,      // \cpgN of a font of the font table
+    FontTable,         // \fonttbl
     Ansi,
     Mac,
     Pc,
@@ -86,10 +97,12 @@ constexpr Keyword kKeywords[] = {
     {"colortbl", Action::Skip, 0},
     {"comment", Action::Skip, 0},
     {"company", Action::Skip, 0},
+    {"cpg", Action::FontCodePage, 0},
     {"creatim", Action::Skip, 0},
     {"datafield", Action::Skip, 0},
     {"datastore", Action::Skip, 0},
     {"defchp", Action::Skip, 0},
+    {"deff", Action::DefaultFont, 0},
     {"defpap", Action::Skip, 0},
     {"do", Action::Skip, 0},
     {"doccomm", Action::Skip, 0},
@@ -101,9 +114,11 @@ constexpr Keyword kKeywords[] = {
     {"emspace", Action::Char, u'\u2003'},
     {"endash", Action::Char, u'\u2013'},
     {"enspace", Action::Char, u'\u2002'},
+    {"f", Action::Font, 0},
     {"factoidname", Action::Skip, 0},
     {"falt", Action::Skip, 0},
     {"fchars", Action::Skip, 0},
+    {"fcharset", Action::FontCharset, 0},
     {"ffdeftext", Action::Skip, 0},
     {"ffentrymcr", Action::Skip, 0},
     {"ffexitmcr", Action::Skip, 0},
@@ -117,7 +132,7 @@ constexpr Keyword kKeywords[] = {
     {"fname", Action::Skip, 0},
     {"fontemb", Action::Skip, 0},
     {"fontfile", Action::Skip, 0},
-    {"fonttbl", Action::Skip, 0},
+    {"fonttbl", Action::FontTable, 0},
     {"footer", Action::Skip, 0},
     {"footerf", Action::Skip, 0},
     {"footerl", Action::Skip, 0},
@@ -392,11 +407,69 @@ const Keyword *findKeyword(std::string_view word)
 
 struct GroupState
 {
-    bool skip = false;     // inside a destination whose text is not shown
-    bool uprGroup = false; // inside \upr: only its \ud part is read
-    bool inTable = false;  // \intbl: the paragraph is part of a table cell
-    int unicodeSkip = 1;   // \ucN: fallback characters after each \uN
+    bool skip = false;        // inside a destination whose text is not shown
+    bool uprGroup = false;    // inside \upr: only its \ud part is read
+    bool inTable = false;     // \intbl: the paragraph is part of a table cell
+    bool inFontTable = false; // inside \fonttbl: \f names the font described
+    int unicodeSkip = 1;      // \ucN: fallback characters after each \uN
+    long long font = -1;      // \fN of the text; -1: the default font (\deffN)
 };
+
+constexpr int kWindows1252 = 1252;
+
+// The code page of a font's \fcharsetN; 0 for "the document's". ANSI (0) is
+// the document's too: writers put it on every font of, say, a Polish document
+// with \ansicpg1250 (AbiWord does).
+int charsetCodePage(long long charset)
+{
+    switch (charset) {
+    case 77: return 10000;   // Mac Roman
+    case 128: return 932;    // Shift JIS
+    case 129: return 949;    // Hangul
+    case 134: return 936;    // GB2312
+    case 136: return 950;    // Big5
+    case 161: return 1253;   // Greek
+    case 162: return 1254;   // Turkish
+    case 163: return 1258;   // Vietnamese
+    case 177: return 1255;   // Hebrew
+    case 178: return 1256;   // Arabic
+    case 186: return 1257;   // Baltic
+    case 204: return 1251;   // Cyrillic
+    case 222: return 874;    // Thai
+    case 238: return 1250;   // Central European
+    case 254: return 437;    // PC 437
+    case 255: return 850;    // OEM
+    default: return 0;       // 0 (ANSI), 1 (default), 2 (symbol), unknown ones
+    }
+}
+
+// The decoder's name of a Windows code page; empty for one we do not read
+// (which is then read as Windows-1252).
+QByteArray codePageName(int codePage)
+{
+    switch (codePage) {
+    case 932: return "windows-31j";
+    case 10000: return "macintosh";
+    case 10006: return "x-mac-greek";
+    case 10007: return "x-mac-cyrillic";
+    case 10029: return "x-mac-centraleurroman";
+    case 10081: return "x-mac-turkish";
+    case 20866: return "koi8-r";
+    case 21866: return "koi8-u";
+    case 65001: return "UTF-8";
+    default: break;
+    }
+    if (codePage == 874 || codePage == 936 || codePage == 949 || codePage == 950
+        || (codePage >= 1250 && codePage <= 1258))
+        return "windows-" + QByteArray::number(codePage);
+    if (codePage >= 28591 && codePage <= 28605 && codePage != 28600 && codePage != 28602)
+        return "iso-8859-" + QByteArray::number(codePage - 28590);
+    static constexpr int kOem[] = {437, 737, 775, 850, 852, 855, 857, 860,
+                                   861, 862, 863, 864, 865, 866, 869};
+    if (std::find(std::begin(kOem), std::end(kOem), codePage) != std::end(kOem))
+        return "ibm-" + QByteArray::number(codePage);
+    return {};
+}
 
 bool isLetter(unsigned char c)
 {
@@ -436,9 +509,11 @@ public:
             const unsigned char c = m_data[m_pos++];
             switch (c) {
             case '{':
+                flushBytes();
                 openGroup();
                 break;
             case '}':
+                flushBytes();
                 closeGroup();
                 break;
             case '\\':
@@ -451,11 +526,16 @@ public:
                 character(u'\t');
                 break;
             default:
-                if (c >= 0x20)
-                    character(byteToChar(c));
+                // A byte beyond ASCII, or one that may end a double-byte
+                // character, is read in the code page.
+                if (c >= 0x80 || (c >= 0x20 && !m_bytes.isEmpty()))
+                    textByte(c);
+                else if (c >= 0x20)
+                    character(char16_t(c));
                 break; // other control bytes (NUL ...) are not text
             }
         }
+        flushBytes();
         m_text.truncate(m_length);
         return std::move(m_text);
     }
@@ -498,6 +578,8 @@ private:
             return;
         }
         ++m_pos;
+        if (c != '\'')
+            flushBytes();
         switch (c) {
         case '\'':
             readHexByte();
@@ -533,6 +615,7 @@ private:
 
     void readControlWord()
     {
+        flushBytes();
         const qsizetype wordStart = m_pos;
         while (m_pos < m_size && isLetter(m_data[m_pos]))
             ++m_pos;
@@ -621,6 +704,35 @@ private:
             if (hasParameter)
                 m_codePage = int(std::clamp<long long>(parameter, 0, 65535));
             return;
+        case Action::DefaultFont:
+            if (hasParameter)
+                m_defaultFont = parameter;
+            consumeFallback();
+            return;
+        case Action::Font:
+            if (m_state.inFontTable) {
+                m_tableFont = parameter;
+            } else {
+                m_state.font = parameter;
+                consumeFallback();
+            }
+            return;
+        case Action::FontCharset:
+            if (m_state.inFontTable && hasParameter && !m_fontHasCpg[m_tableFont])
+                m_fontCodePages[m_tableFont] = charsetCodePage(parameter);
+            consumeFallback();
+            return;
+        case Action::FontCodePage:
+            if (m_state.inFontTable && hasParameter) {
+                m_fontCodePages[m_tableFont] = int(std::clamp<long long>(parameter, 0, 65535));
+                m_fontHasCpg[m_tableFont] = true;
+            }
+            consumeFallback();
+            return;
+        case Action::FontTable:
+            m_state.skip = true;
+            m_state.inFontTable = true;
+            return;
         case Action::Ansi:
             m_codePage = 1252;
             return;
@@ -684,7 +796,7 @@ private:
             consumeFallback(); // a damaged "\'h": nothing to show
             return;
         }
-        character(byteToChar(static_cast<unsigned char>(value)));
+        textByte(static_cast<unsigned char>(value));
     }
 
     void unicodeCharacter(long long n)
@@ -706,20 +818,74 @@ private:
         m_fallbackToSkip = m_state.unicodeSkip; // the 8-bit stand-ins that follow
     }
 
-    char16_t byteToChar(unsigned char byte) const
+    // The code page of the text here: the current font's, else the document's.
+    int currentCodePage() const
     {
-        // Windows-1252 is the default (\ansi) and the code page of nearly
-        // every document; other single-byte code pages (\ansicpgN, \mac, \pc)
-        // are read as 1252 too, an approximation: modern writers give every
-        // character beyond ASCII as \uN anyway, with \'hh only as fallback.
-        Q_UNUSED(m_codePage);
-        return windows1252ToUnicode(byte);
+        const long long font = m_state.font >= 0 ? m_state.font : m_defaultFont;
+        const auto it = m_fontCodePages.find(font);
+        if (it != m_fontCodePages.end() && it->second != 0)
+            return it->second;
+        return m_codePage;
+    }
+
+    // One byte of 8-bit text (\'hh or a raw byte), unless skipped. Bytes in a
+    // code page other than Windows-1252 are gathered, so that a character of
+    // two bytes is decoded whole, and decoded before anything else is written.
+    void textByte(unsigned char byte)
+    {
+        if (m_state.skip)
+            return;
+        if (m_fallbackToSkip > 0) {
+            --m_fallbackToSkip;
+            return;
+        }
+        const int codePage = currentCodePage();
+        if (codePage != m_bytesCodePage)
+            flushBytes();
+        if (m_bytes.isEmpty() && (byte < 0x80 || decoderFor(codePage) == nullptr)) {
+            put(byte < 0x80 ? char16_t(byte) : windows1252ToUnicode(byte));
+            return;
+        }
+        m_bytesCodePage = codePage;
+        m_bytes.append(char(byte));
+    }
+
+    void flushBytes()
+    {
+        if (m_bytes.isEmpty())
+            return;
+        const QByteArray bytes = std::exchange(m_bytes, QByteArray());
+        QStringDecoder *decoder = decoderFor(m_bytesCodePage);
+        const QString text = decoder->decode(bytes);
+        for (const QChar ch : text)
+            put(ch.unicode());
+    }
+
+    // Null for Windows-1252 and for code pages we cannot read.
+    QStringDecoder *decoderFor(int codePage)
+    {
+        if (codePage == kWindows1252)
+            return nullptr;
+        auto it = m_decoders.find(codePage);
+        if (it == m_decoders.end()) {
+            const QByteArray name = codePageName(codePage);
+            QStringDecoder decoder;
+            if (!name.isEmpty())
+                decoder = QStringDecoder(name.constData(), QStringConverter::Flag::Stateless);
+            it = m_decoders.emplace(codePage, std::move(decoder)).first;
+        }
+        return it->second.isValid() ? &it->second : nullptr;
     }
 
     void put(char16_t ch)
     {
-        if (m_length < m_text.size()) // always true (see the top); kept as a guard
-            m_out[m_length++] = ch;
+        if (!m_bytes.isEmpty())
+            flushBytes(); // bytes gathered before come first
+        if (m_length == m_text.size()) {
+            m_text.resize(std::max<qsizetype>(16, m_text.size() * 2));
+            m_out = reinterpret_cast<char16_t *>(m_text.data());
+        }
+        m_out[m_length++] = ch;
     }
 
     // One character of document text, unless skipped.
@@ -765,7 +931,14 @@ private:
     GroupState m_state;
     std::vector<GroupState> m_stack;
     int m_fallbackToSkip = 0;
-    int m_codePage = 1252;
+    int m_codePage = kWindows1252; // the document's
+    long long m_defaultFont = -1;
+    long long m_tableFont = -1; // the font the font table describes now
+    std::map<long long, int> m_fontCodePages; // 0: the document's
+    std::map<long long, bool> m_fontHasCpg;   // \cpg given: it beats \fcharset
+    QByteArray m_bytes;         // gathered bytes of m_bytesCodePage, not yet decoded
+    int m_bytesCodePage = kWindows1252;
+    std::map<int, QStringDecoder> m_decoders;
     qsizetype m_cellTabEnd = -1;       // text length just after the last cell's tab
     qsizetype m_cellParagraphEnd = -1; // text length just after a \par in a table
 };
@@ -779,11 +952,7 @@ bool looksLikeRtf(QByteArrayView bytes)
 
 QString rtfToPlainText(QByteArrayView rtf)
 {
-    try {
-        return RtfReader(rtf).read();
-    } catch (...) {
-        return QString(); // out of memory: nothing sensible to return
-    }
+    return RtfReader(rtf).read();
 }
 
 } // namespace Files

@@ -17,10 +17,15 @@ QString qtFilter(const QString &filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(u';', u' ');
-        // Qt takes the patterns from the parentheses of the label.
-        entries << QStringLiteral("%1 (%2)").arg(QString(parts[i]).remove(QRegularExpression(
-                                                      QStringLiteral("\\s*\\(.*\\)$"))),
-                                                  patterns);
+        // Qt takes the patterns from the parentheses of the label; the label
+        // is shown as written ("Text Files(*.txt)" keeps its missing blank).
+        const QString &label = parts[i];
+        static const QRegularExpression kPatterns(QStringLiteral("\\([^()]*\\)$"));
+        const QRegularExpressionMatch match = kPatterns.match(label);
+        if (match.hasMatch())
+            entries << label.first(match.capturedStart()) + u'(' + patterns + u')';
+        else
+            entries << label + QStringLiteral(" (") + patterns + u')';
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -41,6 +41,9 @@ public:
     Platform::Dialogs &dialogs() { return m_dialogs; }
     Platform::SettingsBackend &settings() { return m_settings; }
     const ProgramFolder &programFolder() const { return m_programFolder; }
+    // Whether the user was told this session that settings cannot be stored.
+    bool settingsWarningShown() const { return m_settingsWarningShown; }
+    void setSettingsWarningShown() { m_settingsWarningShown = true; }
 
     // Controls, by their design names.
     QGroupBox *Frame1, *Frame2, *Frame3;
@@ -157,4 +160,5 @@ private:
     std::optional<QCursor> m_mouseIcon;
     bool m_commandRunning = false;
     bool m_centred = false;
+    bool m_settingsWarningShown = false;
 };

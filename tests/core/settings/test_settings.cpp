@@ -1,4 +1,11 @@
 // The settings store and the Boolean reading of its texts.
+#include <cerrno>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "settings/Settings.h"
@@ -14,6 +21,8 @@ private slots:
     void booleanConversion();
     void missingEntryGivesDefaultWithoutCreatingIt();
     void storeRoundTripsThroughQSettings();
+    void damagedStoreIsRewrittenWithoutError();
+    void unwritableStoreNamesFileAndReason();
 };
 
 void TestSettings::booleanConversion_data()
@@ -32,6 +41,13 @@ void TestSettings::booleanConversion_data()
     QTest::newRow("yes") << "yes" << -1;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("Truth") << "Truth" << -1;
+    // Words a number reader knows, but no number a user writes.
+    QTest::newRow("nan") << "nan" << -1;
+    QTest::newRow("NaN") << "NaN" << -1;
+    QTest::newRow("inf") << "inf" << -1;
+    QTest::newRow("-inf") << "-inf" << -1;
+    QTest::newRow("overflowing exponent") << "1e999" << -1;
+    QTest::newRow("exponent") << "1e3" << 1;
 }
 
 void TestSettings::booleanConversion()
@@ -76,6 +92,58 @@ void TestSettings::storeRoundTripsThroughQSettings()
              QStringLiteral("False"));
     const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
     QVERIFY2(QFile::exists(file), qPrintable(file));
+}
+
+namespace {
+
+QString settingsFile()
+{
+    return qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
+}
+
+} // namespace
+
+void TestSettings::damagedStoreIsRewrittenWithoutError()
+{
+    // A file of random bytes cannot be read as settings, but writing replaces it.
+    QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
+    QByteArray junk;
+    QRandomGenerator random(42);
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char(random.bounded(256)));
+    {
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(junk), junk.size());
+    }
+    Platform::QSettingsBackend store;
+    try {
+        store.setValue("Quillfen", "Corvantis", "Option2", "True");
+    } catch (const AppError &e) {
+        QFAIL(qPrintable("a store that succeeded reported: " + e.description()));
+    }
+    QCOMPARE(Platform::QSettingsBackend().value("Quillfen", "Corvantis", "Option2").value_or(""),
+             QStringLiteral("True"));
+}
+
+void TestSettings::unwritableStoreNamesFileAndReason()
+{
+    // The settings file's name taken by a folder: nothing can be stored.
+    const QString file = settingsFile();
+    QFile::remove(file);
+    QVERIFY(QDir().mkpath(file));
+    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    Platform::QSettingsBackend store;
+    try {
+        store.setValue("Quillfen", "Corvantis", "Option2", "True");
+        QFAIL("storing into a folder should fail");
+    } catch (const AppError &e) {
+        QVERIFY2(e.description().contains("Option2"), qPrintable(e.description()));
+        QVERIFY2(e.description().contains(QDir::toNativeSeparators(file)),
+                 qPrintable(e.description()));
+        QVERIFY2(e.description().contains(qt_error_string(EISDIR)), qPrintable(e.description()));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestSettings)

@@ -5,14 +5,26 @@
 #include <cstring>
 #include <iterator>
 
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "TestBytes.h"
 #include "text/RtfReader.h"
 #include "text/TextDecoding.h"
+#include "base/AppError.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANTIS_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CORVANTIS_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -52,6 +64,7 @@ private slots:
     void deepNestingDoesNotOverflow();
     void damagedInputNeverCrashesOrHangs();
     void largeDocumentReadsWhole();
+    void documentTooLargeForMemoryIsReported();
 };
 
 void RtfReaderTest::looksLikeRtf_data()
@@ -87,6 +100,14 @@ void RtfReaderTest::realWriters_data()
         << QStringLiteral("libreoffice-table.rtf") << QStringLiteral("libreoffice-table.expected.txt");
     QTest::newRow("LibreOffice: CSV text file")
         << QStringLiteral("libreoffice-csv.rtf") << QStringLiteral("libreoffice-csv.txt");
+    // Non-Western code pages: each \uN with its \'hh stand-in, and the \'hh alone.
+    for (const char *codePage : {"1250", "1251", "1253"}) {
+        const QString name = QStringLiteral("abiword-cp%1").arg(QLatin1String(codePage));
+        QTest::addRow("AbiWord: cp%s with \\uN", codePage)
+            << name + QStringLiteral(".rtf") << name + QStringLiteral(".expected.txt");
+        QTest::addRow("AbiWord: cp%s, \\'hh alone", codePage)
+            << name + QStringLiteral("-hh.rtf") << name + QStringLiteral(".expected.txt");
+    }
 }
 
 void RtfReaderTest::realWriters()
@@ -141,6 +162,37 @@ void RtfReaderTest::snippets_data()
     QTest::newRow("\\'hh upper-case hex") << BYTES("{\\rtf1 \\'C4\\'D6\\'DC}") << text16(u"\u00C4\u00D6\u00DC");
     QTest::newRow("\\'hh with one digit dropped") << BYTES("{\\rtf1 a\\'ez}") << QStringLiteral("az");
     QTest::newRow("raw 8-bit byte read as 1252") << BYTES("{\\rtf1 caf\xE9 \x80}") << text16(u"caf\u00E9 \u20AC");
+
+    // --- code pages ---
+    QTest::newRow("\\ansicpg1251") << BYTES("{\\rtf1\\ansi\\ansicpg1251 \\'c3\\'ee\\'f0}")
+                                    << text16(u"\u0413\u043E\u0440");
+    QTest::newRow("raw bytes in \\ansicpg1253") << BYTES("{\\rtf1\\ansicpg1253 \xC1\xE8}")
+                                             << text16(u"\u0391\u03B8");
+    QTest::newRow("font charset beats the document's code page")
+        << BYTES("{\\rtf1\\ansicpg1252{\\fonttbl{\\f0 A;}{\\f1\\fcharset204 B;}}\\'e9\\f1\\'e9}")
+        << text16(u"\u00E9\u0439");
+    QTest::newRow("default font's charset") << BYTES("{\\rtf1\\deff1{\\fonttbl{\\f1\\fcharset161 G;}}\\'e1}")
+                                          << text16(u"\u03B1");
+    QTest::newRow("font is scoped to its group")
+        << BYTES("{\\rtf1{\\fonttbl{\\f1\\fcharset238 P;}}{\\f1\\'b3}\\'b3}")
+        << text16(u"\u0142\u00B3");
+    QTest::newRow("\\cpg beats \\fcharset")
+        << BYTES("{\\rtf1{\\fonttbl{\\f0\\cpg1251\\fcharset161 X;}}\\f0\\'e1}") << text16(u"\u0431");
+    QTest::newRow("ANSI charset keeps the document's code page")
+        << BYTES("{\\rtf1\\ansicpg1250{\\fonttbl{\\f0\\fcharset0 X;}}\\f0\\'a3}") << text16(u"\u0141");
+    QTest::newRow("double-byte character from two \\'hh")
+        << BYTES("{\\rtf1\\ansicpg932 \\'82\\'a0x}") << text16(u"\u3042x");
+    QTest::newRow("double-byte character split by a line of the file")
+        << BYTES("{\\rtf1\\ansicpg932 \\'82\r\n\\'a0}") << text16(u"\u3042");
+    QTest::newRow("\\uc2 skips both bytes of a double-byte stand-in")
+        << BYTES("{\\rtf1\\ansicpg932\\uc2\\u12354\\'82\\'a0x}") << text16(u"\u3042x");
+    QTest::newRow("\\mac") << BYTES("{\\rtf1\\mac \\'8e}") << text16(u"\u00E9");
+    QTest::newRow("\\pc") << BYTES("{\\rtf1\\pc \\'82}") << text16(u"\u00E9");
+    QTest::newRow("unknown code page read as 1252")
+        << BYTES("{\\rtf1\\ansicpg4242 \\'e9}") << text16(u"\u00E9");
+    QTest::newRow("code page text before a table cell")
+        << BYTES("{\\rtf1\\ansicpg1251\\trowd\\pard\\intbl \\'e0\\par\\cell\\row}")
+        << text16(u"\u0430\r\n");
 
     // --- \uN and \ucN ---
     QTest::newRow("\\u with one fallback (default \\uc1)")
@@ -303,6 +355,51 @@ void RtfReaderTest::largeDocumentReadsWhole()
     const QString text = Files::rtfToPlainText(rtf);
     QVERIFY(text.endsWith(text16(u"Ren\u00E9e,Z\u00FCrich,12.50\r\n")));
     QCOMPARE(text.count(QStringLiteral("\r\n")), 5 + 200000);
+}
+
+void RtfReaderTest::documentTooLargeForMemoryIsReported()
+{
+#ifdef CORVANTIS_ASAN
+    QSKIP("the address sanitizer reserves more address space than a limit can leave");
+#else
+    // 48 MB of rich text needs 96 MB of text; the process may grow by 80 MB.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.rtf"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1 << 20, 'a');
+        file.write("{\\rtf1 ");
+        for (int i = 0; i < 48; ++i)
+            QCOMPARE(file.write(chunk), chunk.size());
+        file.write("}");
+    }
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        QSKIP("cannot read this process's size");
+    const rlim_t size = statm.readAll().split(' ').value(0).toULongLong() * rlim_t(getpagesize());
+    rlimit old{};
+    QVERIFY(getrlimit(RLIMIT_AS, &old) == 0);
+    rlimit limit = old;
+    limit.rlim_cur = size + (80u << 20);
+    if (old.rlim_max != RLIM_INFINITY && old.rlim_max < limit.rlim_cur)
+        QSKIP("the address space is already limited");
+    QVERIFY(setrlimit(RLIMIT_AS, &limit) == 0);
+    QString description;
+    QString text;
+    try {
+        text = Files::loadFileText(path);
+    } catch (const AppError &e) {
+        description = e.description();
+    } catch (const std::bad_alloc &) {
+        description = QStringLiteral("<bad_alloc escaped>");
+    }
+    setrlimit(RLIMIT_AS, &old);
+    QVERIFY2(description.startsWith(QStringLiteral("Out of memory")),
+             qPrintable(QStringLiteral("loaded %1 characters; reported \"%2\"")
+                            .arg(text.size())
+                            .arg(description)));
+#endif
 }
 
 QTEST_GUILESS_MAIN(RtfReaderTest)

@@ -22,7 +22,9 @@ void TestDialogs::qtFilter_data()
     QTest::newRow("open") << "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"
                           << "CSV Files (*.csv);;All Files (*.*)";
     QTest::newRow("save, no blank before the parenthesis")
-        << "Text Files(*.txt)|*.txt|All Files (*.*)|*.*|" << "Text Files (*.txt);;All Files (*.*)";
+        << "Text Files(*.txt)|*.txt|All Files (*.*)|*.*|" << "Text Files(*.txt);;All Files (*.*)";
+    QTest::newRow("label patterns differ from the real ones")
+        << "Lists (*.lst)|*.csv|" << "Lists (*.csv)";
     QTest::newRow("several patterns") << "Data|*.csv;*.txt|" << "Data (*.csv *.txt)";
     QTest::newRow("empty") << "" << "";
 }

@@ -1,5 +1,9 @@
 // The display options: which panes show, and what is stored.
+#include <cerrno>
+
+#include <QDir>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "WindowFixture.h"
@@ -16,6 +20,8 @@ private slots:
     void userClickRunsTheHandler();
     void optionsChangeNoText();
     void clearingAnOptionRunsNothing();
+    void unstorableOptionWarnsOnceAndStillSwitches_data();
+    void unstorableOptionWarnsOnceAndStillSwitches();
 };
 
 void TestDisplayOptions::optionsSwitchPanesAndStoreBoth_data()
@@ -90,6 +96,48 @@ void TestDisplayOptions::clearingAnOptionRunsNothing()
     QVERIFY(!w.Option1->isChecked());
     QVERIFY(!w.Option2->isChecked());
     QVERIFY(f.settings.entries.empty());
+}
+
+void TestDisplayOptions::unstorableOptionWarnsOnceAndStillSwitches_data()
+{
+    QTest::addColumn<bool>("byUser"); // a click, or selected by a command
+    QTest::newRow("user clicks") << true;
+    QTest::newRow("a command selects") << false;
+}
+
+void TestDisplayOptions::unstorableOptionWarnsOnceAndStillSwitches()
+{
+    QFETCH(bool, byUser);
+    // The settings file's name is taken by a folder, so no setting can be stored.
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
+    QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
+    QVERIFY(QDir().mkpath(file));
+    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    FakeDialogs dialogs;
+    Platform::QSettingsBackend settings;
+    Form1 w(dialogs, settings, ProgramFolder(QDir::tempPath()));
+    auto select = [&](QRadioButton *option) {
+        byUser ? option->click() : w.setOptionValue(option, true);
+    };
+
+    select(w.Option1);
+    QVERIFY(w.RichTextBox1->Visible());
+    QVERIFY(!w.RichTextBox3->Visible());
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    const Platform::MessageRequest &warning = dialogs.messages.front();
+    QCOMPARE(warning.buttons, Platform::Buttons::Ok);
+    QCOMPARE(warning.icon, Platform::Icon::Exclamation);
+    QVERIFY2(warning.text.contains(QDir::toNativeSeparators(file)), qPrintable(warning.text));
+    QVERIFY2(warning.text.contains(qt_error_string(EISDIR)), qPrintable(warning.text));
+
+    // Later failures of the same session are not reported again.
+    select(w.Option2);
+    select(w.Option1);
+    select(w.Option2);
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QVERIFY(!w.RichTextBox1->Visible());
+    QVERIFY(w.RichTextBox3->Visible());
+    QVERIFY(w.RichTextBox4->Visible());
 }
 
 QTEST_MAIN(TestDisplayOptions)

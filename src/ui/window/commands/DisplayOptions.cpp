@@ -5,6 +5,9 @@
 #include "window/Form1.h"
 #include "settings/Settings.h"
 #include "pane/RichTextBox.h"
+#include "dialogs/Dialogs.h"
+#include "base/AppError.h"
+#include "base/Main.h"
 
 namespace {
 
@@ -17,11 +20,30 @@ void storeOptions(Form1 &form)
                 boolText(form.Option1->isChecked()));
 }
 
+// A settings store that cannot be written must not stop the option from
+// switching the panes (nor end the program from inside a click); the user is
+// told once per session that the choice will not be remembered.
+void tryStoreOptions(Form1 &form)
+{
+    try {
+        storeOptions(form);
+    } catch (const AppError &e) {
+        if (form.settingsWarningShown())
+            return;
+        form.setSettingsWarningShown();
+        form.dialogs().messageBox(
+            {e.description()
+                 + QStringLiteral("\r\n\r\nThe display option applies until the program is "
+                                  "closed, but it will not be remembered."),
+             Main::appTitle(), Platform::Buttons::Ok, Platform::Icon::Exclamation});
+    }
+}
+
 } // namespace
 
 void Form1::Option1_Click()
 {
-    storeOptions(*this);
+    tryStoreOptions(*this);
     if (Option1->isChecked()) {
         RichTextBox1->setVisible(true);
         RichTextBox2->setVisible(true);
@@ -32,7 +54,7 @@ void Form1::Option1_Click()
 
 void Form1::Option2_Click()
 {
-    storeOptions(*this);
+    tryStoreOptions(*this);
     if (Option2->isChecked()) {
         RichTextBox1->setVisible(false);
         RichTextBox2->setVisible(false);

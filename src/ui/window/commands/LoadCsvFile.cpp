@@ -7,16 +7,32 @@
 #include "base/Main.h"
 #include "dialogs/MsgBox.h"
 #include "pane/RichTextBox.h"
+#include "text/FileWriter.h"
 #include "text/TextDecoding.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
 
 namespace RTB {
 
+std::optional<QString> notLoadable(const QString &path)
+{
+    // Checked by name, never opened: opening a pipe waits for a writer, and
+    // a device such as /dev/zero never ends.
+    const std::optional<QString> kind = Files::specialFileKind(path);
+    if (!kind)
+        return std::nullopt;
+    return QStringLiteral("Cannot load %1: it is %2, not a file. Only files can be loaded.")
+        .arg(QDir::toNativeSeparators(path), *kind);
+}
+
 std::optional<QString> readFileForPane(Form1 &form, const QString &path)
 {
     if (!Main::FileExists(path)) {
         MsgBox(form.dialogs(), QStringLiteral("File not found"));
+        return std::nullopt;
+    }
+    if (const std::optional<QString> refusal = notLoadable(path)) {
+        MsgBox(form.dialogs(), *refusal);
         return std::nullopt;
     }
     return Files::loadFileText(path);
@@ -85,6 +101,17 @@ bool endsWithLineBreak(const QString &text)
 void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap &trap)
 {
     const Side s = side(form, file);
+    // A pipe or device among the chosen files ends the command before it
+    // changes anything.
+    bool refused = false;
+    for (const QString &path : paths) {
+        if (const std::optional<QString> refusal = RTB::notLoadable(path)) {
+            MsgBox(form.dialogs(), *refusal);
+            refused = true;
+        }
+    }
+    if (refused)
+        return;
     trap(112, [&] { form.setMousePointer(11); });
     trap(114, [&] { s.pane->setText(QString()); });
     if (paths.size() == 1) {

@@ -20,8 +20,10 @@ void Form1::PushButton9_Click()
     trap(102, [this] {
         RTB::LoadFileIn2(*this, m_programFolder.file(Product::kSample2));
     });
-    trap(104, [this] { RichTextBox1->appendText(QStringLiteral("\r")); });
-    trap(106, [this] { RichTextBox2->appendText(QStringLiteral("\r")); });
+    // The text is written back whole, so a pane whose sample is missing loses
+    // the red marks of an earlier comparison, as a loaded one does.
+    trap(104, [this] { RichTextBox1->setText(RichTextBox1->text() + QStringLiteral("\r")); });
+    trap(106, [this] { RichTextBox2->setText(RichTextBox2->text() + QStringLiteral("\r")); });
     trap(108, [this] { setOptionValue(Option1, true); });
     Platform::Answer answer = Platform::Answer::No;
     trap(110, [&] {

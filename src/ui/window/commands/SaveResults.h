@@ -8,8 +8,8 @@ class RichTextBox;
 namespace RTB {
 
 // Writes the pane's text and CR LF to `path`, asking first when the file
-// exists. The old file is replaced only once everything was written, so a
-// failed save leaves it as it was. Failures are thrown to the caller's trap.
+// exists (see Files::writeWholeFile for how). Failures are thrown to the
+// caller's trap.
 void SaveRTB(Form1 &form, RichTextBox &pane, const QString &path);
 
 } // namespace RTB

@@ -1,4 +1,6 @@
 // "Load CSV File #1" and "#2" through the window's handlers and scripted dialogs.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QTest>
 
@@ -60,6 +62,8 @@ private slots:
     void severalFiles();
     void unreadableFile_data();
     void unreadableFile();
+    void specialFileChangesNothing_data();
+    void specialFileChangesNothing();
 };
 
 void TestLoadCommands::dialogRequest_data()
@@ -294,6 +298,62 @@ void TestLoadCommands::unreadableFile()
     checkOtherPanes(before, WindowState::of(f), file);
     QVERIFY(showsFullPanes(f));
     QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestLoadCommands::specialFileChangesNothing_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<QString>("how");  // "dialog", "several" or "drop"
+    QTest::addColumn<QString>("path"); // a named pipe made for the test, or a device
+    QTest::addColumn<QString>("kind"); // what the message calls it
+
+    for (int file : {1, 2}) {
+        auto row = [file](const char *name) -> QTestData & {
+            return QTest::addRow("#%d %s", file, name) << file;
+        };
+        row("named pipe") << u"dialog"_s << u"pipe.csv"_s << u"named pipe"_s;
+        row("device") << u"dialog"_s << u"/dev/zero"_s << u"device"_s;
+        row("named pipe among several files") << u"several"_s << u"pipe.csv"_s << u"named pipe"_s;
+        row("named pipe dropped") << u"drop"_s << u"pipe.csv"_s << u"named pipe"_s;
+    }
+}
+
+void TestLoadCommands::specialFileChangesNothing()
+{
+    QFETCH(int, file);
+    QFETCH(QString, how);
+    QFETCH(QString, path);
+    QFETCH(QString, kind);
+    WindowFixture f;
+    const QDir folder(f.programFolder.path());
+    if (!path.startsWith(u'/')) {
+        path = folder.filePath(path);
+        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+            QSKIP("cannot make a named pipe here");
+    } else if (!QFile::exists(path)) {
+        QSKIP("this system has no such device");
+    }
+    f.writeFile(u"a.csv"_s, "a");
+    start(f, 2, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+
+    // Opening a pipe would wait for a writer, and a device may never end.
+    if (how == u"drop") {
+        f.form->loadDroppedFiles(file, {folder.filePath(u"a.csv"_s), path});
+    } else {
+        f.dialogs.fileNames.push_back(
+            how == u"several"
+                ? multipleSelection(folder.path(), {u"a.csv"_s, QFileInfo(path).fileName()})
+                : path);
+        pressLoad(f, file);
+    }
+
+    QCOMPARE(f.dialogs.messages.size(), size_t(1));
+    const Platform::MessageRequest &m = f.dialogs.messages.front();
+    QVERIFY2(m.text.contains(QDir::toNativeSeparators(path)), qPrintable(m.text));
+    QVERIFY2(m.text.contains(kind), qPrintable(m.text));
+    QCOMPARE(m.buttons, Platform::Buttons::Ok);
+    QVERIFY(WindowState::of(f) == before);
 }
 
 QTEST_MAIN(TestLoadCommands)

@@ -1,4 +1,6 @@
 // "Load Sample/Example Files" and "Clear Text Above" through the window's handlers.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QTest>
 
@@ -111,6 +113,7 @@ void TestSampleCommands::samplesMissing_data()
     QTest::newRow("sample2 missing") << u"present"_s << u"missing"_s;
     QTest::newRow("sample1 unreadable") << u"folder"_s << u"present"_s;
     QTest::newRow("sample2 unreadable, sample1 missing") << u"missing"_s << u"folder"_s;
+    QTest::newRow("sample1 a named pipe") << u"pipe"_s << u"present"_s;
 }
 
 void TestSampleCommands::samplesMissing()
@@ -123,7 +126,17 @@ void TestSampleCommands::samplesMissing()
          {std::pair{first, u"sample1.csv"_s}, {second, u"sample2.csv"_s}})
         if (state == u"folder")
             QDir().mkpath(f.programFolder.filePath(u"Samples/"_s + name));
+        else if (state == u"pipe" && (!QDir().mkpath(f.programFolder.filePath(u"Samples"_s))
+                                      || ::mkfifo(QFile::encodeName(f.programFolder.filePath(
+                                                      u"Samples/"_s + name)).constData(),
+                                                  0600) != 0))
+            QSKIP("cannot make a named pipe here");
     start(f, 2, defaultPaneTexts());
+    // Red marks of a comparison, which the command's rewrite of the text drops.
+    f.form->PushButton1_Click();
+    QVERIFY(!redOffsets(*f.form->RichTextBox1).isEmpty());
+    QVERIFY(!redOffsets(*f.form->RichTextBox2).isEmpty());
+    f.dialogs.clear();
     const WindowState before = WindowState::of(f);
     f.dialogs.answers.push_back(Platform::Answer::Yes);
 
@@ -134,6 +147,8 @@ void TestSampleCommands::samplesMissing()
     QCOMPARE(after.texts[1], (second == u"present" ? kText2 : before.texts[1]) + u'\r');
     QCOMPARE(after.texts[2], before.texts[2]);
     QCOMPARE(after.texts[3], before.texts[3]);
+    QCOMPARE(redOffsets(*f.form->RichTextBox1), QList<int>());
+    QCOMPARE(redOffsets(*f.form->RichTextBox2), QList<int>());
     // One box per sample that did not load, in order, then the question.
     const auto &messages = f.dialogs.messages;
     size_t at = 0;
@@ -143,6 +158,8 @@ void TestSampleCommands::samplesMissing()
         QVERIFY(at < messages.size());
         if (state == u"missing")
             QVERIFY(isNotice(messages[at], u"File not found"_s));
+        else if (state == u"pipe")
+            QVERIFY2(messages[at].text.contains(u"named pipe"_s), qPrintable(messages[at].text));
         else
             checkTrapReport(messages[at], location("PushButton9_Click"), line);
         ++at;

@@ -75,6 +75,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: corvantis-cli lines|words FILE1 FILE2 [--result 1|2] [--json]\n"
+        "       corvantis-cli rows FILE1 FILE2 [options]   (corvantis-cli rows --help)\n"
         "       corvantis-cli --help\n"
         "\n"
         "Compares two text (CSV) files the way the Corvantis window does, after\n"

@@ -8,8 +8,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "CliOptions.h"
+#include "RowsMode.h"
 #include "compare/ColourRange.h"
 #include "compare/LineComparison.h"
 #include "compare/SideResult.h"
@@ -150,7 +152,13 @@ int run(const Cli::CliOptions &options)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(app.arguments().mid(1));
+    QStringList arguments = app.arguments().mid(1);
+    const qsizetype mode = arguments.indexOf(QRegularExpression(QStringLiteral("^[^-].*")));
+    if (mode >= 0 && arguments[mode] == QLatin1String("rows")) {
+        arguments.removeAt(mode);
+        return Cli::runRows(arguments);
+    }
+    const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
         printTo(stderr,
                 QStringLiteral("corvantis-cli: %1\n\n").arg(parsed.error) + Cli::usageText());

@@ -10,22 +10,10 @@ namespace {
 constexpr char16_t kQuote = u'"';
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
-constexpr quint32 kUnquotedBit = 0x80000000u;
 // Cells are stored as 31-bit offsets.
-constexpr qsizetype kMaxText = qsizetype(kUnquotedBit) - 1;
+constexpr qsizetype kMaxText = 0x7FFFFFFF;
 
 } // namespace
-
-QStringView Table::cell(qsizetype record, qsizetype column) const
-{
-    const Record &r = m_records[size_t(record)];
-    if (column < 0 || column >= qsizetype(r.cellCount))
-        return {};
-    const Cell &c = m_cells[size_t(r.firstCell) + size_t(column)];
-    if (c.length & kUnquotedBit)
-        return QStringView(m_unquoted).sliced(c.start, c.length & ~kUnquotedBit);
-    return QStringView(m_text).sliced(c.start, c.length);
-}
 
 QChar detectDelimiter(QStringView text)
 {
@@ -97,7 +85,7 @@ struct Reader
     void addUnquotedCell(qsizetype start)
     {
         const qsizetype length = t.m_unquoted.size() - start;
-        t.m_cells.push_back({quint32(start), quint32(length) | kUnquotedBit});
+        t.m_cells.push_back({quint32(start), quint32(length) | Table::kUnquotedBit});
     }
 
     // p points after an opening quote; returns the position after the

@@ -21,7 +21,37 @@ public:
     // The physical line (1-based) on which the record starts.
     qsizetype line(qsizetype record) const { return m_records[size_t(record)].line; }
     // The cell's text; an empty view past the record's last cell.
-    QStringView cell(qsizetype record, qsizetype column) const;
+    QStringView cell(qsizetype record, qsizetype column) const
+    {
+        const Record &r = m_records[size_t(record)];
+        if (column < 0 || column >= qsizetype(r.cellCount))
+            return {};
+        const Cell &c = m_cells[size_t(r.firstCell) + size_t(column)];
+        if (c.length & kUnquotedBit)
+            return QStringView(m_unquoted).sliced(c.start, c.length & ~kUnquotedBit);
+        return QStringView(m_text).sliced(c.start, c.length);
+    }
+    // Hints that a record will soon be read, in three steps each of which
+    // reads what the one before fetched: its entry, its cells, its text.
+    void prefetch(qsizetype record, int step) const
+    {
+        const Record &r = m_records[size_t(record)];
+        if (step == 0) {
+            __builtin_prefetch(&r);
+            return;
+        }
+        if (r.cellCount == 0)
+            return;
+        const Cell *cells = &m_cells[size_t(r.firstCell)];
+        if (step == 1) {
+            __builtin_prefetch(cells);
+            __builtin_prefetch(cells + r.cellCount - 1);
+            return;
+        }
+        const QChar *text = m_text.constData() + cells->start;
+        for (int line = 0; line < 4; ++line) // a row of up to 128 characters
+            __builtin_prefetch(text + line * 32);
+    }
     // The largest cell count of any record (0 for an empty table).
     qsizetype maxCellCount() const { return m_maxCellCount; }
     QChar delimiter() const { return m_delimiter; }
@@ -30,6 +60,7 @@ private:
     friend struct Reader;
     friend ReadResult readCsv(const QString &text, QChar delimiter);
 
+    static constexpr quint32 kUnquotedBit = 0x80000000u;
     struct Cell
     {
         quint32 start;

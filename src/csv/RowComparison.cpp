@@ -69,6 +69,51 @@ RowView viewOf(const Table &table, const ColumnMapping &mapping,
     return view;
 }
 
+// Runs work(begin, end, part) on two halves of [begin, end) at once.
+template<typename Work>
+void inTwoParts(qint32 begin, qint32 end, Work &&work)
+{
+    const qint32 middle = begin + (end - begin) / 2;
+    std::thread second([&] { work(middle, end, 1); });
+    work(begin, middle, 0);
+    second.join();
+}
+
+// The group of file 1 whose rows equal (under `view1`/`view2`) each row of file 2,
+// or -1; the lookups run on two threads, with the memory they need fetched ahead.
+// found(r2, group1, part) runs right after each lookup, while file 1's row is
+// still in the cache.
+template<typename Found>
+std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1,
+                                const RowView &view2, const std::vector<size_t> &hashes2,
+                                qint32 first, const CellRules &rules, Found &&found)
+{
+    const qint32 size2 = qint32(view2.table.size());
+    std::vector<qint32> groups(hashes2.size(), -1);
+    inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
+        // How many rows ahead each piece is fetched: the group, then file 1's
+        // record entry, its cells and its text, each step needing the last one.
+        constexpr qint32 kAhead[] = {16, 12, 8, 4};
+        for (qint32 r2 = begin; r2 < end; ++r2) {
+            if (r2 + kAhead[0] < end)
+                index1.prefetch(hashes2[size_t(r2 + kAhead[0])]);
+            for (int step = 0; step < 3; ++step) {
+                if (r2 + kAhead[step + 1] >= end)
+                    continue;
+                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kAhead[step + 1])]);
+                if (head >= 0)
+                    view1.table.prefetch(head, step);
+            }
+            const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
+                return sameCells(view1, r1, view2, r2, rules);
+            });
+            groups[size_t(r2)] = group1;
+            found(r2, group1, part);
+        }
+    });
+    return groups;
+}
+
 void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
 {
     const Table &t1 = *result.table1;
@@ -86,23 +131,15 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     indexRows(key1, first, rules, hashes1, index1);
     second.join();
 
-    std::vector<char> matched(index1.slotCount(), 0);
-    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        const qint32 group2 = index2.groupOf(r2);
-        const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-            return sameCells(key1, r1, key2, r2, rules);
-        });
-        if (group1 >= 0)
-            matched[size_t(group1)] = 1;
-        if (index2.group(group2).count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
-            if (index2.group(group2).head == r2)
-                result.duplicateKeys.push_back({chain(index1, group1), chain(index2, group2)});
-            continue;
-        }
-        if (group1 < 0) {
-            result.added.push_back(r2);
-            continue;
-        }
+    const auto unique = [&](qint32 r2, qint32 group1) {
+        return index2.group(index2.groupOf(r2)).count == 1
+               && (group1 < 0 || index1.group(group1).count == 1);
+    };
+    // The cells of rows paired by a unique key.
+    std::vector<ChangedRow> changedParts[2];
+    const auto compareCells = [&](qint32 r2, qint32 group1, int part) {
+        if (group1 < 0 || !unique(r2, group1))
+            return;
         const qint32 r1 = index1.group(group1).head;
         ChangedRow change{r1, r2, {}};
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -111,7 +148,26 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
                 change.columns.push_back(result.comparedColumns[k]);
         }
         if (!change.columns.empty())
-            result.changed.push_back(std::move(change));
+            changedParts[part].push_back(std::move(change));
+    };
+    const std::vector<qint32> groups =
+        findInFile1(index1, key1, key2, hashes2, first, rules, compareCells);
+    result.changed = std::move(changedParts[0]);
+    result.changed.insert(result.changed.end(), std::make_move_iterator(changedParts[1].begin()),
+                          std::make_move_iterator(changedParts[1].end()));
+
+    std::vector<char> matched(index1.slotCount(), 0);
+    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        const qint32 group1 = groups[size_t(r2)];
+        if (group1 >= 0)
+            matched[size_t(group1)] = 1;
+        if (!unique(r2, group1)) {
+            const qint32 group2 = index2.groupOf(r2);
+            if (index2.group(group2).head == r2)
+                result.duplicateKeys.push_back({chain(index1, group1), chain(index2, group2)});
+        } else if (group1 < 0) {
+            result.added.push_back(r2);
+        }
     }
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         const qint32 group1 = index1.groupOf(r1);
@@ -144,13 +200,13 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     auto hashing2 = std::async(std::launch::async, [&] { return rowHashes(row2, first, rules); });
     indexRows(row1, first, rules, hashes1, index1);
     const std::vector<size_t> hashes2 = hashing2.get();
+    const std::vector<qint32> groups =
+        findInFile1(index1, row1, row2, hashes2, first, rules, [](qint32, qint32, int) {});
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-            return sameCells(row1, r1, row2, r2, rules);
-        });
+        const qint32 group1 = groups[size_t(r2)];
         if (group1 >= 0 && taken[size_t(group1)] < index1.group(group1).count)
             ++taken[size_t(group1)];
         else

@@ -69,6 +69,18 @@ public:
         }
     }
 
+    // Hints that find(hash) will soon be called.
+    void prefetch(size_t hash) const
+    {
+        if (!m_groups.empty())
+            __builtin_prefetch(&m_groups[hash & m_mask]);
+    }
+    // The first record of the group find(hash) most likely returns, or -1.
+    qint32 likelyHead(size_t hash) const
+    {
+        return m_groups.empty() ? -1 : m_groups[hash & m_mask].head;
+    }
+
     const Group &group(qint32 slot) const { return m_groups[size_t(slot)]; }
     qint32 groupOf(qint32 record) const { return m_groupOf[size_t(record)]; }
     // The record after `record` in its group, or -1.

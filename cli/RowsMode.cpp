@@ -215,6 +215,19 @@ int runRows(const QStringList &arguments)
     return Failure;
 }
 
+qsizetype rowsModeAt(const QStringList &arguments)
+{
+    static const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format"};
+    for (qsizetype at = 0; at < arguments.size(); ++at) {
+        const QString &argument = arguments[at];
+        if (withValue.contains(argument))
+            ++at;
+        else if (argument == QLatin1String("--") || !argument.startsWith(u'-'))
+            return argument == QLatin1String("rows") ? at : -1;
+    }
+    return -1;
+}
+
 QString rowsUsageText()
 {
     return QStringLiteral(

@@ -9,6 +9,10 @@ namespace Cli {
 // (0 no differences, 1 differences, 2 error).
 int runRows(const QStringList &arguments);
 
+// Where the word "rows" stands as the mode of a command line (options before
+// it and their values skipped), or -1.
+qsizetype rowsModeAt(const QStringList &arguments);
+
 QString rowsUsageText();
 
 } // namespace Cli

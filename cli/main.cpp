@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include "CliOptions.h"
 #include "RowsMode.h"
@@ -153,8 +152,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
-    const qsizetype mode = arguments.indexOf(QRegularExpression(QStringLiteral("^[^-].*")));
-    if (mode >= 0 && arguments[mode] == QLatin1String("rows")) {
+    if (const qsizetype mode = Cli::rowsModeAt(arguments); mode >= 0) {
         arguments.removeAt(mode);
         return Cli::runRows(arguments);
     }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <future>
-#include <thread>
 
 #include "csv/RowIndex.h"
 
@@ -69,14 +68,15 @@ RowView viewOf(const Table &table, const ColumnMapping &mapping,
     return view;
 }
 
-// Runs work(begin, end, part) on two halves of [begin, end) at once.
+// Runs work(begin, end, part) on two halves of [begin, end) at once. What the
+// second half throws (out of memory) reaches the caller.
 template<typename Work>
 void inTwoParts(qint32 begin, qint32 end, Work &&work)
 {
     const qint32 middle = begin + (end - begin) / 2;
-    std::thread second([&] { work(middle, end, 1); });
+    auto second = std::async(std::launch::async, [&] { work(middle, end, 1); });
     work(begin, middle, 0);
-    second.join();
+    second.get();
 }
 
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of file 2,
@@ -127,9 +127,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     std::vector<size_t> hashes2;
     RowIndex index1;
     RowIndex index2;
-    std::thread second([&] { indexRows(key2, first, rules, hashes2, index2); });
+    auto second = std::async(std::launch::async,
+                             [&] { indexRows(key2, first, rules, hashes2, index2); });
     indexRows(key1, first, rules, hashes1, index1);
-    second.join();
+    second.get();
 
     const auto unique = [&](qint32 r2, qint32 group1) {
         return index2.group(index2.groupOf(r2)).count == 1

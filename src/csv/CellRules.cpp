@@ -35,10 +35,8 @@ QStringView normalisedCell(QStringView cell, const CellRules &rules, QString &sc
     return scratch;
 }
 
-bool cellsEqual(QStringView a, QStringView b, const CellRules &rules)
+bool normalisedCellsEqual(QStringView a, QStringView b, const CellRules &rules)
 {
-    if (!rules.ignoreCase && !rules.ignoreSpace)
-        return a == b;
     QString scratchA;
     QString scratchB;
     return normalisedCell(a, rules, scratchA) == normalisedCell(b, rules, scratchB);

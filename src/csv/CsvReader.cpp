@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "csv/LargeArrays.h"
+
 namespace Csv {
 
 namespace {
@@ -180,8 +182,8 @@ struct Reader
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
-                t.m_cells.reserve(size_t(double(t.m_cells.size()) * scale));
+                reserveLarge(t.m_records, size_t(double(t.m_records.size()) * scale));
+                reserveLarge(t.m_cells, size_t(double(t.m_cells.size()) * scale));
                 reserved = true;
             }
         }

@@ -1,8 +1,10 @@
 #include "csv/RowComparison.h"
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 
+#include "csv/LargeArrays.h"
 #include "csv/RowIndex.h"
 
 namespace Csv {
@@ -18,7 +20,7 @@ struct RowView
 
 std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
 {
-    std::vector<size_t> hashes(size_t(view.table.size()), 0);
+    std::vector<size_t> hashes = largeArray(size_t(view.table.size()), size_t(0));
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
         size_t hash = 0;
         for (const qsizetype column : view.columns)
@@ -89,11 +91,11 @@ std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1,
                                 qint32 first, const CellRules &rules, Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
-    std::vector<qint32> groups(hashes2.size(), -1);
+    std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
         // How many rows ahead each piece is fetched: the group, then file 1's
         // record entry, its cells and its text, each step needing the last one.
-        constexpr qint32 kAhead[] = {16, 12, 8, 4};
+        constexpr qint32 kAhead[] = {40, 30, 20, 10};
         for (qint32 r2 = begin; r2 < end; ++r2) {
             if (r2 + kAhead[0] < end)
                 index1.prefetch(hashes2[size_t(r2 + kAhead[0])]);
@@ -132,15 +134,28 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     indexRows(key1, first, rules, hashes1, index1);
     second.get();
 
-    const auto unique = [&](qint32 r2, qint32 group1) {
-        return index2.group(index2.groupOf(r2)).count == 1
-               && (group1 < 0 || index1.group(group1).count == 1);
-    };
-    // The cells of rows paired by a unique key.
+    // What each row of file 2 still needs once paired: nothing, to be listed
+    // as added, or to open the list of its duplicate key.
+    enum : char { Paired, Added, DuplicateHead, Duplicate };
+    std::vector<char> status2(size_t(t2.size()), Paired);
+    // The rows of file 1 whose key file 2 has.
+    std::vector<char> matched1(size_t(t1.size()), 0);
     std::vector<ChangedRow> changedParts[2];
-    const auto compareCells = [&](qint32 r2, qint32 group1, int part) {
-        if (group1 < 0 || !unique(r2, group1))
+    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
+        index2.prefetchGroupOf(r2 + 8);
+        const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
+        if (group1 >= 0) {
+            for (qint32 r1 = index1.group(group1).head; r1 >= 0; r1 = index1.next(r1))
+                std::atomic_ref<char>(matched1[size_t(r1)]).store(1, std::memory_order_relaxed);
+        }
+        if (group2.count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
+            status2[size_t(r2)] = group2.head == r2 ? DuplicateHead : Duplicate;
             return;
+        }
+        if (group1 < 0) {
+            status2[size_t(r2)] = Added;
+            return;
+        }
         const qint32 r1 = index1.group(group1).head;
         ChangedRow change{r1, r2, {}};
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -152,28 +167,23 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
             changedParts[part].push_back(std::move(change));
     };
     const std::vector<qint32> groups =
-        findInFile1(index1, key1, key2, hashes2, first, rules, compareCells);
+        findInFile1(index1, key1, key2, hashes2, first, rules, pairRow);
     result.changed = std::move(changedParts[0]);
     result.changed.insert(result.changed.end(), std::make_move_iterator(changedParts[1].begin()),
                           std::make_move_iterator(changedParts[1].end()));
 
-    std::vector<char> matched(index1.slotCount(), 0);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        const qint32 group1 = groups[size_t(r2)];
-        if (group1 >= 0)
-            matched[size_t(group1)] = 1;
-        if (!unique(r2, group1)) {
-            const qint32 group2 = index2.groupOf(r2);
-            if (index2.group(group2).head == r2)
-                result.duplicateKeys.push_back({chain(index1, group1), chain(index2, group2)});
-        } else if (group1 < 0) {
+        if (status2[size_t(r2)] == Added) {
             result.added.push_back(r2);
+        } else if (status2[size_t(r2)] == DuplicateHead) {
+            result.duplicateKeys.push_back(
+                {chain(index1, groups[size_t(r2)]), chain(index2, index2.groupOf(r2))});
         }
     }
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        const qint32 group1 = index1.groupOf(r1);
-        if (matched[size_t(group1)])
+        if (matched1[size_t(r1)])
             continue;
+        const qint32 group1 = index1.groupOf(r1);
         if (index1.group(group1).count == 1)
             result.removed.push_back(r1);
         else if (index1.group(group1).head == r1)

@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+#include "csv/LargeArrays.h"
+
 namespace Csv {
 
 // Groups the records of one table that are equal under some rule (same key,
@@ -30,11 +32,14 @@ public:
         while (capacity < 2 * records)
             capacity *= 2;
         m_mask = capacity - 1;
-        m_groups.assign(capacity, Group{});
-        m_next.assign(records, -1);
-        m_groupOf.assign(records, -1);
+        m_groups = largeArray(capacity, Group{});
+        m_next = largeArray(records, qint32(-1));
+        m_groupOf = largeArray(records, qint32(-1));
         // Backwards, so that each chain ends up in file order.
+        constexpr qint32 kAhead = 8; // slots fetched ahead of their use
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
+            if (r - kAhead >= first)
+                __builtin_prefetch(&m_groups[hashes[size_t(r - kAhead)] & m_mask]);
             const size_t hash = hashes[size_t(r)];
             size_t slot = hash & m_mask;
             for (;; slot = (slot + 1) & m_mask) {
@@ -74,6 +79,12 @@ public:
     {
         if (!m_groups.empty())
             __builtin_prefetch(&m_groups[hash & m_mask]);
+    }
+    // Hints that the group of `record` will soon be read.
+    void prefetchGroupOf(qint32 record) const
+    {
+        if (size_t(record) < m_groupOf.size())
+            __builtin_prefetch(&m_groups[size_t(m_groupOf[size_t(record)])]);
     }
     // The first record of the group find(hash) most likely returns, or -1.
     qint32 likelyHead(size_t hash) const

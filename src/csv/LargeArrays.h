@@ -28,6 +28,24 @@ void reserveLarge(std::vector<T> &array, size_t count)
 #endif
 }
 
+// Asks the system to move memory that is already filled into large pages now
+// (Linux 6.1 and later; elsewhere nothing happens).
+inline void collapseToLargePages(const void *data, size_t bytes)
+{
+#if defined(__linux__)
+    constexpr int kCollapse = 25; // MADV_COLLAPSE, newer than some system headers
+    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t to = (begin + bytes) & ~(kPage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, kCollapse);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
 // An array of `count` copies of `value` in large pages where possible.
 template<typename T>
 std::vector<T> largeArray(size_t count, const T &value)

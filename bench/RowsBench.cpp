@@ -161,8 +161,8 @@ int main(int argc, char **argv)
         return 0;
     }
     // The rows of each file that the other lacks, by id: the nearest job miller has.
-    const ChildRun join = runChild(
-        {"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur", "-j", "id", "-f", file1, file2});
+    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur",
+                                    "-j", "id", "-f", file1, file2});
     std::printf("  mlr join --np --ul --ur -j id    %7.0f ms  %6.0f MiB  exit %d\n", join.wallMs,
                 join.peakMiB, join.status);
     return 0;

@@ -182,14 +182,21 @@ struct Reader
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                reserveLarge(t.m_records, size_t(double(t.m_records.size()) * scale));
-                reserveLarge(t.m_cells, size_t(double(t.m_cells.size()) * scale));
+                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
+                t.m_cells.reserve(size_t(double(t.m_cells.size()) * scale));
                 reserved = true;
             }
         }
         return {};
     }
 };
+
+void Table::preferLargePages() const
+{
+    collapseToLargePages(m_text.constData(), size_t(m_text.size()) * sizeof(QChar));
+    collapseToLargePages(m_cells.data(), m_cells.size() * sizeof(Cell));
+    collapseToLargePages(m_records.data(), m_records.size() * sizeof(Record));
+}
 
 ReadResult readCsv(const QString &text, QChar delimiter)
 {
@@ -205,8 +212,6 @@ ReadResult readCsv(const QString &text, QChar delimiter)
     Table &table = result.table;
     table.m_text = text;
     table.m_delimiter = delimiter.isNull() ? detectDelimiter(text) : delimiter;
-    // A comparison reads the rows of a file at random.
-    collapseToLargePages(table.m_text.constData(), size_t(table.m_text.size()) * sizeof(QChar));
     const auto *begin = reinterpret_cast<const char16_t *>(table.m_text.constData());
     Reader reader{table, begin, begin + table.m_text.size(), table.m_delimiter.unicode()};
     result.error = reader.run();

@@ -52,6 +52,10 @@ public:
         for (int line = 0; line < 4; ++line) // a row of up to 128 characters
             __builtin_prefetch(text + line * 32);
     }
+    // Moves the table into large memory pages where the system can: for a
+    // table whose rows will be read at random. Slow enough (a copy) that two
+    // threads should not both do it while they allocate.
+    void preferLargePages() const;
     // The largest cell count of any record (0 for an empty table).
     qsizetype maxCellCount() const { return m_maxCellCount; }
     QChar delimiter() const { return m_delimiter; }

@@ -299,6 +299,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.ragged1 = raggedRows(t1, first, result.mapping.width1);
     result.ragged2 = raggedRows(t2, first, result.mapping.width2);
 
+    // File 1's rows are looked up at random, file 2's read in order.
+    t1.preferLargePages();
     if (!options.key.isEmpty())
         compareByKey(result, first, options.rules);
     else

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <QtGlobal>
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif

@@ -102,6 +102,7 @@ QString usageText()
 {
     return QStringLiteral(
         "Usage: corvantis-cli lines|words FILE1 FILE2 [OPTION]\n"
+        "       corvantis-cli rows FILE1 FILE2 [options]   (corvantis-cli rows --help)\n"
         "       corvantis-cli --help | --version\n"
         "\n"
         "Compares two text (CSV) files the way the Corvantis window does, after\n"

@@ -16,6 +16,7 @@
 #include "ArgumentText.h"
 #include "CliOptions.h"
 #include "InputFile.h"
+#include "RowsMode.h"
 #include "engine/ColourRange.h"
 #include "engine/LineComparison.h"
 #include "engine/SideResult.h"
@@ -194,6 +195,10 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << Cli::argumentText(QByteArray(argv[i]));
+    if (const qsizetype mode = Cli::rowsModeAt(arguments); mode >= 0) {
+        arguments.removeAt(mode);
+        return Cli::runRows(arguments);
+    }
     const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
         printNaming(stderr, Cli::errorLine(parsed.error) + QStringLiteral("\n\n")

@@ -1,0 +1,148 @@
+// Writes the two CSV files the row comparison benchmark compares: a header and
+// 1,000,000 rows of 10 columns (a unique id, then names, places, numbers, a
+// date and a note that is sometimes quoted), LF line breaks. File 2 lacks 1% of
+// the rows, has 1% new ones and 5% with one cell changed; each file is in its
+// own shuffled order. The same seed gives the same bytes on every machine.
+//
+// Usage: bench_make_rows_data [FOLDER] [ROWS]   (defaults: bench/data, 1000000)
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// splitmix64, as in the line benchmark's generator.
+class Random
+{
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed) {}
+
+    std::uint64_t next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+        return z ^ (z >> 31);
+    }
+    std::size_t below(std::size_t bound) { return std::size_t(next() % bound); }
+
+private:
+    std::uint64_t m_state;
+};
+
+const char *const names[] = {"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Gum",
+                             "Hazel", "Ironwood", "Juniper", "Larch", "Maple", "Oak",
+                             "Pine", "Rowan", "Spruce", "Teak", "Willow", "Yew", "Ash"};
+const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold", "Midvale",
+                              "Highcliff", "Lowmoor", "Riverton"};
+const char *const notes[] = {"ok", "\"late, paid\"", "checked", "\"said \"\"soon\"\"\"", "",
+                             "returned", "on hold"};
+constexpr int kColumns = 10;
+
+using Row = std::vector<std::string>;
+
+Row randomRow(std::size_t id, Random &random)
+{
+    char buffer[32];
+    Row row;
+    std::snprintf(buffer, sizeof buffer, "ID%08zu", id);
+    row.emplace_back(buffer);
+    row.emplace_back(names[random.below(std::size(names))]);
+    row.emplace_back(names[random.below(std::size(names))]);
+    row.emplace_back(places[random.below(std::size(places))]);
+    std::snprintf(buffer, sizeof buffer, "%zu.%02zu", random.below(10000), random.below(100));
+    row.emplace_back(buffer);
+    row.emplace_back(std::to_string(random.below(500)));
+    std::snprintf(buffer, sizeof buffer, "20%02zu-%02zu-%02zu", 10 + random.below(15),
+                  1 + random.below(12), 1 + random.below(28));
+    row.emplace_back(buffer);
+    std::snprintf(buffer, sizeof buffer, "%c%zu", char('A' + random.below(26)), random.below(99));
+    row.emplace_back(buffer);
+    row.emplace_back(random.below(2) ? "active" : "closed");
+    row.emplace_back(notes[random.below(std::size(notes))]);
+    return row;
+}
+
+std::string joined(const Row &row)
+{
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += row[i];
+    }
+    return line;
+}
+
+template <typename T>
+void shuffle(std::vector<T> &items, Random &random)
+{
+    for (std::size_t i = items.size(); i > 1; --i)
+        std::swap(items[i - 1], items[random.below(i)]);
+}
+
+bool write(const std::filesystem::path &path, const std::vector<std::string> &rows)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "id,first,last,place,amount,qty,date,code,status,note\n";
+    for (const std::string &r : rows)
+        out << r << '\n';
+    out.close();
+    return bool(out);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::filesystem::path folder = argc > 1 ? argv[1] : CORVANTIS_BENCH_DATA;
+    const std::size_t rows = argc > 2 ? std::stoul(argv[2]) : 1000000;
+
+    Random random(20261208);
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    first.reserve(rows);
+    second.reserve(rows + rows / 100);
+    std::size_t removed = 0;
+    std::size_t changed = 0;
+    for (std::size_t id = 0; id < rows; ++id) {
+        Row row = randomRow(id, random);
+        first.push_back(joined(row));
+        const std::size_t pick = random.below(100);
+        if (pick == 0) { // 1%: not in file 2
+            ++removed;
+            continue;
+        }
+        if (pick <= 5) { // 5%: one cell other than the id changed
+            std::string &cell = row[1 + random.below(kColumns - 1)];
+            cell = std::string(cell == "X" ? "Y" : "X");
+            ++changed;
+        }
+        second.push_back(joined(row));
+    }
+    const std::size_t added = rows / 100;
+    for (std::size_t k = 0; k < added; ++k)
+        second.push_back(joined(randomRow(rows + k, random)));
+    shuffle(first, random);
+    shuffle(second, random);
+
+    std::filesystem::create_directories(folder);
+    const auto file1 = folder / "rows1.csv";
+    const auto file2 = folder / "rows2.csv";
+    if (!write(file1, first) || !write(file2, second)) {
+        std::cerr << "Cannot write the data files in " << folder << '\n';
+        return 1;
+    }
+    std::cout << "Wrote " << file1.string() << " (" << std::filesystem::file_size(file1)
+              << " bytes, " << first.size() << " rows) and " << file2.string() << " ("
+              << std::filesystem::file_size(file2) << " bytes, " << second.size()
+              << " rows): " << removed << " removed, " << added << " added, " << changed
+              << " changed\n";
+    return 0;
+}

@@ -1,0 +1,169 @@
+// Times the row comparison on bench/data/rows1.csv and rows2.csv (made by
+// bench_make_rows_data): each step of the engine in this process, then the
+// whole of "corvantis-cli rows --key id" and, when installed, miller's join
+// of the same files, as child processes (wall time and peak memory).
+//
+// Usage: bench_rows [DATA_FOLDER]
+
+#include <chrono>
+#include <functional>
+#include <cstdio>
+#include <future>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "BenchSupport.h"
+#include "csv/CsvReader.h"
+#include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
+#include "text/TextDecoding.h"
+
+namespace {
+
+struct ChildRun
+{
+    double wallMs = 0;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Runs a program with its output thrown away; the best wall time of `runs`.
+ChildRun runChild(const std::vector<std::string> &command, int runs = 3)
+{
+    ChildRun best;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            std::vector<char *> argv;
+            for (const std::string &a : command)
+                argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        if (i == 0 || took.count() < best.wallMs)
+            best.wallMs = took.count();
+        best.peakMiB = double(usage.ru_maxrss) / 1024.0;
+        best.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return best;
+}
+
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) {
+        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Median wall time of three runs, and the processor time (both cores, user and
+// system) of the last: on a shared machine the second is the steadier figure.
+struct Timing
+{
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+Timing timed(const std::function<void()> &work)
+{
+    Timing timing;
+    timing.wallMs = Bench::medianMs([&] {
+        const double before = processCpuMs();
+        work();
+        timing.cpuMs = processCpuMs() - before;
+    });
+    return timing;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QString folder = Bench::dataFolder(argc, argv);
+    const QString path1 = folder + QStringLiteral("/rows1.csv");
+    const QString path2 = folder + QStringLiteral("/rows2.csv");
+    for (const QString &path : {path1, path2}) {
+        if (!QFileInfo::exists(path)) {
+            std::fprintf(stderr, "Missing %s: run bench_make_rows_data first.\n",
+                         qPrintable(path));
+            return 2;
+        }
+    }
+
+    QString text1;
+    QString text2;
+    const Timing load = timed([&] {
+        auto second = std::async(std::launch::async, [&] { return Files::loadFileText(path2); });
+        text1 = Files::loadFileText(path1);
+        text2 = second.get();
+    });
+    std::shared_ptr<const Csv::Table> table1;
+    std::shared_ptr<const Csv::Table> table2;
+    const Timing read = timed([&] {
+        auto second = std::async(std::launch::async, [&] { return Csv::readCsv(text2); });
+        table1 = std::make_shared<const Csv::Table>(Csv::readCsv(text1).table);
+        table2 = std::make_shared<const Csv::Table>(second.get().table);
+    });
+    Csv::RowOptions options;
+    options.key = QStringLiteral("id");
+    Csv::RowComparison result;
+    const Timing compare = timed([&] { result = Csv::compareTables(table1, table2, options); });
+    QByteArray report;
+    const Timing format =
+        timed([&] { report = Csv::formatReport(result, Csv::ReportFormat::Text, path1, path2); });
+    options.key.clear();
+    Csv::RowComparison multiset;
+    const Timing compareRows =
+        timed([&] { multiset = Csv::compareTables(table1, table2, options); });
+
+    std::printf("Engine, %s rows against %s rows (wall: median of 3; cpu: both cores):\n",
+                qPrintable(Csv::withThousands(result.rows1)),
+                qPrintable(Csv::withThousands(result.rows2)));
+    const auto line = [](const char *step, const Timing &t, const QString &note) {
+        std::printf("  %-32s %6.0f ms wall %6.0f ms cpu   %s\n", step, t.wallMs, t.cpuMs,
+                    qPrintable(note));
+    };
+    line("load both files (two threads)", load, QString());
+    line("read both as CSV (two threads)", read, QString());
+    line("compare by key id", compare, Csv::summaryLine(result));
+    line("text report", format, QStringLiteral("%1 bytes").arg(report.size()));
+    line("compare as a multiset", compareRows, Csv::summaryLine(multiset));
+    std::printf("  peak memory of this process      %7.0f MiB\n", Bench::peakRssMiB());
+
+    const std::string file1 = path1.toStdString();
+    const std::string file2 = path2.toStdString();
+    std::printf("Whole commands (best of 3, output to /dev/null):\n");
+    const ChildRun cli =
+        runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id"});
+    std::printf("  corvantis-cli rows --key id      %7.0f ms  %6.0f MiB  exit %d\n", cli.wallMs,
+                cli.peakMiB, cli.status);
+    if (QStandardPaths::findExecutable(QStringLiteral("mlr")).isEmpty()) {
+        std::printf("  mlr: not installed\n");
+        return 0;
+    }
+    // The rows of each file that the other lacks, by id: the nearest job miller has.
+    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur",
+                                    "-j", "id", "-f", file1, file2});
+    std::printf("  mlr join --np --ul --ur -j id    %7.0f ms  %6.0f MiB  exit %d\n", join.wallMs,
+                join.peakMiB, join.status);
+    return 0;
+}

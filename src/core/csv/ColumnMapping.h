@@ -1,0 +1,55 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+
+#include "csv/CellRules.h"
+
+namespace Csv {
+
+class Table;
+
+// A column of the comparison and where it stands in each file (0-based;
+// -1: the file has no such column).
+struct Column
+{
+    QString name; // the header name, or the 1-based number of a column without one
+    qsizetype index1 = -1;
+    qsizetype index2 = -1;
+    bool inBoth() const { return index1 >= 0 && index2 >= 0; }
+};
+
+// How the columns of two tables pair up. With headers they pair by name (the
+// n-th column of a name with the n-th of that name in the other file) and
+// cells past the header pair by position; without, all pair by position.
+struct ColumnMapping
+{
+    std::vector<Column> columns; // file 1's order, then the columns only file 2 has
+    bool byName = false;
+    bool reordered = false; // the shared columns stand in another order in file 2
+    // The cell count a row should have: the header's, or without a header the
+    // first row's (-1 for an empty file).
+    qsizetype width1 = -1;
+    qsizetype width2 = -1;
+};
+
+// Names are compared under the same rules as cells.
+ColumnMapping mapColumns(const Table &table1, const Table &table2, bool header,
+                         const CellRules &rules);
+
+// The columns a list such as "id,2,Name" picks: header names first, then
+// 1-based numbers (of file 1, or of file 2 when file 1 has no columns).
+// error names what is not found; errorFile is 1 or 2 when it lies in a file.
+struct ColumnPick
+{
+    std::vector<qsizetype> columns; // indices into ColumnMapping::columns
+    QString error;
+    int errorFile = 0;
+};
+
+// `inBoth`: every column must be in both files, unless one of them is empty.
+ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth,
+                       bool empty1, bool empty2, const CellRules &rules);
+
+} // namespace Csv

@@ -1,0 +1,272 @@
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class CliRowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void exitStatus_data();
+    void exitStatus();
+    void optionsReachTheComparison_data();
+    void optionsReachTheComparison();
+    void textReport();
+    void csvReport();
+    void jsonReport();
+    void unwritableOutputIsAnError();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    QString write(const QString &name, const QByteArray &bytes);
+    Run run(QStringList arguments, const QString &outputFile = QString());
+
+    QTemporaryDir m_dir;
+    QString m_old;
+    QString m_new;
+};
+
+void CliRowsTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(QStringLiteral(CORVANTIS_CLI)), CORVANTIS_CLI);
+    // The same stock, exported twice: another order, a semicolon, one quantity changed.
+    m_old = write("old.csv", "sku,name,qty,price\r\n"
+                             "PF-6001,Pen,10,1.20\r\n"
+                             "PF-6002,Pad,10,3.50\r\n"
+                             "PF-6003,Ink,4,7.00\r\n");
+    m_new = write("new.csv", "sku;name;qty;price\n"
+                             "PF-6002;Pad;12;3.50\n"
+                             "PF-6001;Pen;10;1.20\n"
+                             "PF-6004;\"Tape, clear\";5;2.10\n");
+}
+
+QString CliRowsTest::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// "--stdin FILE" among the arguments is not passed on: FILE becomes standard input.
+CliRowsTest::Run CliRowsTest::run(QStringList arguments, const QString &outputFile)
+{
+    QProcess process;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--stdin")); at >= 0) {
+        process.setStandardInputFile(arguments.at(at + 1));
+        arguments.remove(at, 2);
+    }
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
+    process.start(QStringLiteral(CORVANTIS_CLI), arguments);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void CliRowsTest::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutHas");
+    QTest::addColumn<QString>("stderrHas");
+
+    const QString a = write("a.csv", "id,v\r\n1,x\r\n2,y\r\n");
+    const QString aShuffled = write("a-shuffled.csv", "id;v\n2;y\n1;x\n");
+    const QString b = write("b.csv", "id,v\n1,x\n2,z\n");
+    const QString empty = write("empty.csv", "");
+    const QString malformed = write("malformed.csv", "id,v\n1,x\n2,\"y\n3,z\n");
+    const QString onlySku = write("sku.csv", "id,sku,v\n1,s,x\n");
+    const QString missing = m_dir.filePath("missing.csv");
+
+    QTest::newRow("same rows in another order") << QStringList{"rows", a, aShuffled, "--key", "id"}
+                                                << 0 << "0 removed, 0 added, 0 changed" << "";
+    QTest::newRow("same rows as a multiset") << QStringList{"rows", a, aShuffled} << 0
+                                             << "(of 2 / 2 rows)" << "";
+    QTest::newRow("a changed cell") << QStringList{"rows", a, b, "--key=id"} << 1
+                                    << "~ line 3 → 3, id=2: v \"y\" → \"z\"" << "";
+    QTest::newRow("both empty") << QStringList{"rows", empty, empty} << 0 << "(of 0 / 0 rows)"
+                                << "";
+    QTest::newRow("empty against rows") << QStringList{"rows", empty, a, "--key", "id"} << 1
+                                        << "0 removed, 2 added" << "";
+    QTest::newRow("options before the word rows")
+        << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,2,z,v" << "";
+    QTest::newRow("missing first file")
+        << QStringList{"rows", missing, a} << 2 << ""
+        << "corvantis-cli: File not found: " + missing;
+    QTest::newRow("folder as second file")
+        << QStringList{"rows", a, m_dir.path()} << 2 << ""
+        << "corvantis-cli: Cannot read " + m_dir.path() + ": it is a folder, not a file";
+    QTest::newRow("standard input as the second file")
+        << QStringList{"rows", a, "-", "--key", "id", "--stdin", a} << 0 << "0 changed" << "";
+    QTest::newRow("unterminated quote names the file and the line")
+        << QStringList{"rows", a, malformed} << 2 << ""
+        << "corvantis-cli: " + malformed + ": the record that starts on line 3";
+    QTest::newRow("key in neither file") << QStringList{"rows", a, b, "--key", "sku"} << 2 << ""
+                                         << "no column \"sku\" in " + a + " or " + b;
+    QTest::newRow("key missing from file 2")
+        << QStringList{"rows", onlySku, a, "--key", "sku"} << 2 << ""
+        << "corvantis-cli: no column \"sku\" in " + a;
+    QTest::newRow("ignored column in neither file")
+        << QStringList{"rows", a, b, "--ignore-columns", "nope"} << 2 << "" << "\"nope\"";
+    QTest::newRow("help") << QStringList{"rows", "--help"} << 0 << "Usage: corvantis-cli rows"
+                          << "";
+    QTest::newRow("one file") << QStringList{"rows", a} << 2 << "" << "Usage:";
+    QTest::newRow("unknown option") << QStringList{"rows", a, b, "--fast"} << 2 << ""
+                                    << "\"--fast\"";
+    QTest::newRow("unknown format") << QStringList{"rows", a, b, "--format", "xml"} << 2 << ""
+                                    << "\"xml\"";
+    QTest::newRow("key without a value") << QStringList{"rows", a, b, "--key"} << 2 << ""
+                                         << "--key needs a value";
+    QTest::newRow("two-character delimiter") << QStringList{"rows", a, b, "--delimiter", ";;"}
+                                             << 2 << "" << "--delimiter";
+    QTest::newRow("quote as delimiter") << QStringList{"rows", a, b, "--delimiter", "\""} << 2
+                                        << "" << "--delimiter";
+    QTest::newRow("general help names the mode") << QStringList{"--help"} << 0 << "rows FILE1"
+                                                 << "";
+}
+
+void CliRowsTest::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutHas);
+    QFETCH(QString, stderrHas);
+
+    const Run result = run(arguments);
+    QCOMPARE(result.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(result.out).contains(stdoutHas), result.out.constData());
+    QVERIFY2(QString::fromUtf8(result.err).contains(stderrHas), result.err.constData());
+    if (exitCode != 2)
+        QCOMPARE(result.err, QByteArray());
+}
+
+void CliRowsTest::optionsReachTheComparison_data()
+{
+    QTest::addColumn<QByteArray>("bytes1");
+    QTest::addColumn<QByteArray>("bytes2");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray cased = "id,v\n1,Abc\n";
+    const QByteArray lower = "id,v\n1,abc\n";
+    QTest::newRow("case counts") << cased << lower << QStringList{} << 1;
+    QTest::newRow("--ignore-case") << cased << lower << QStringList{"--ignore-case"} << 0;
+    QTest::newRow("blanks count") << lower << QByteArray("id,v\n1, abc \n") << QStringList{}
+                                  << 1;
+    QTest::newRow("--ignore-space") << lower << QByteArray("id,v\n1, abc \n")
+                                    << QStringList{"--ignore-space"} << 0;
+    QTest::newRow("--ignore-columns") << QByteArray("id,ts,v\n1,9,a\n")
+                                      << QByteArray("id,ts,v\n1,10,a\n")
+                                      << QStringList{"--ignore-columns", "ts"} << 0;
+    QTest::newRow("--no-header: a changed first row") << QByteArray("a,b\n1,2\n")
+                                                      << QByteArray("A,b\n1,2\n")
+                                                      << QStringList{"--no-header"} << 1;
+    QTest::newRow("--delimiter given: a semicolon is text")
+        << QByteArray("id;v\n1;a\n") << QByteArray("id,v\n1,a\n")
+        << QStringList{"--delimiter", ","} << 1;
+    QTest::newRow("--delimiter tab") << QByteArray("id\tv\n1\ta\n") << QByteArray("id\tv\n1\ta\n")
+                                     << QStringList{"--delimiter", "tab", "--key", "v"} << 0;
+}
+
+void CliRowsTest::optionsReachTheComparison()
+{
+    QFETCH(QByteArray, bytes1);
+    QFETCH(QByteArray, bytes2);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+
+    const Run result =
+        run(QStringList{"rows", write("o1.csv", bytes1), write("o2.csv", bytes2)} + options);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.err, QByteArray());
+}
+
+void CliRowsTest::textReport()
+{
+    const Run result = run({"rows", m_old, m_new, "--key", "sku"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(result.out),
+             QString::fromUtf8("1 removed, 1 added, 1 changed (of 3 / 3 rows)\n"
+                               "- line 4: PF-6003,Ink,4,7.00\n"
+                               "+ line 4: PF-6004,\"Tape, clear\",5,2.10\n"
+                               "~ line 3 → 2, sku=PF-6002: qty \"10\" → \"12\"\n"));
+}
+
+void CliRowsTest::csvReport()
+{
+    const Run result = run({"rows", m_old, m_new, "--key", "sku", "--format", "csv"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray("status,line,sku,name,qty,price,changed\r\n"
+                                    "-,4,PF-6003,Ink,4,7.00,\r\n"
+                                    "+,4,PF-6004,\"Tape, clear\",5,2.10,\r\n"
+                                    "~,2,PF-6002,Pad,12,3.50,qty\r\n"));
+}
+
+void CliRowsTest::jsonReport()
+{
+    const QString moved = write("moved.csv", "name,sku,qty,note\n"
+                                             "Pad,PF-6002,12,x\n"
+                                             "Pen,PF-6001,10,y\n"
+                                             "Pen,PF-6001,10,y\n");
+    const Run result = run({"rows", m_old, moved, "--key", "sku", "--format", "json"});
+    QCOMPARE(result.exitCode, 1);
+    QJsonParseError error{};
+    const QJsonObject json = QJsonDocument::fromJson(result.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+
+    QCOMPARE(json["summary"].toObject(),
+             QJsonObject({{"removed", 1}, {"added", 0}, {"changed", 1}, {"duplicateKeys", 1},
+                          {"rows1", 3}, {"rows2", 3}}));
+    QCOMPARE(json["key"].toArray(), QJsonArray{"sku"});
+    QCOMPARE(json["reordered"].toBool(), true);
+    const QJsonArray columns = json["columns"].toArray();
+    QCOMPARE(columns.size(), 5);
+    QCOMPARE(columns[0].toObject(), QJsonObject({{"name", "sku"}, {"column1", 1},
+                                                 {"column2", 2}, {"compared", false}}));
+    QCOMPARE(columns[3].toObject(), QJsonObject({{"name", "price"}, {"column1", 4},
+                                                 {"column2", QJsonValue::Null},
+                                                 {"compared", false}}));
+    QCOMPARE(columns[4].toObject()["name"].toString(), QStringLiteral("note"));
+    const QJsonArray removed{
+        QJsonObject{{"line", 4}, {"row", QJsonArray{"PF-6003", "Ink", "4", "7.00"}}}};
+    QCOMPARE(json["removed"].toArray(), removed);
+    QCOMPARE(json["added"].toArray(), QJsonArray{});
+    const QJsonArray changes{QJsonObject{{"column", "qty"}, {"old", "10"}, {"new", "12"}}};
+    const QJsonArray changed{QJsonObject{
+        {"line1", 3}, {"line2", 2}, {"key", QJsonArray{"PF-6002"}}, {"changes", changes}}};
+    QCOMPARE(json["changed"].toArray(), changed);
+    const QJsonArray duplicates{QJsonObject{
+        {"key", QJsonArray{"PF-6001"}}, {"lines1", QJsonArray{2}}, {"lines2", QJsonArray{3, 4}}}};
+    QCOMPARE(json["duplicateKeys"].toArray(), duplicates);
+    QCOMPARE(json["file1"].toString(), m_old);
+}
+
+void CliRowsTest::unwritableOutputIsAnError()
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    const Run result = run({"rows", m_old, m_new}, QStringLiteral("/dev/full"));
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.startsWith("corvantis-cli: "));
+}
+
+QTEST_GUILESS_MAIN(CliRowsTest)
+#include "test_cli_rows.moc"

@@ -1,0 +1,150 @@
+#include <QStringList>
+#include <QTest>
+
+#include "csv/CsvReader.h"
+
+// A table as text: each record as "line:cell|cell|...".
+static QStringList described(const Csv::Table &table)
+{
+    QStringList records;
+    for (qsizetype r = 0; r < table.size(); ++r) {
+        QStringList cells;
+        for (qsizetype c = 0; c < table.cellCount(r); ++c)
+            cells << table.cell(r, c).toString();
+        records << QString::number(table.line(r)) + u':' + cells.join(u'|');
+    }
+    return records;
+}
+
+class CsvReaderTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void records_data();
+    void records();
+    void malformed_data();
+    void malformed();
+    void detectsDelimiter_data();
+    void detectsDelimiter();
+    void cellPastTheEndIsEmpty();
+};
+
+void CsvReaderTest::records_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QChar>("delimiter");
+    QTest::addColumn<QStringList>("expected");
+
+    const QChar comma = u',';
+    QTest::newRow("empty text") << "" << comma << QStringList{};
+    QTest::newRow("only line breaks") << "\r\n\n\r" << comma << QStringList{};
+    QTest::newRow("one cell, no line break") << "a" << comma << QStringList{"1:a"};
+    QTest::newRow("CR LF, LF and CR line breaks")
+        << "a,b\r\nc,d\ne,f\rg,h" << comma << QStringList{"1:a|b", "2:c|d", "3:e|f", "4:g|h"};
+    QTest::newRow("last line break does not add a record")
+        << "a,b\r\n" << comma << QStringList{"1:a|b"};
+    QTest::newRow("empty cells") << ",,\r\n,x," << comma << QStringList{"1:||", "2:|x|"};
+    QTest::newRow("blank lines skipped, lines still counted")
+        << "a\r\n\r\n\nb\r\n" << comma << QStringList{"1:a", "4:b"};
+    QTest::newRow("quoted delimiter") << "\"a,b\",c" << comma << QStringList{"1:a,b|c"};
+    QTest::newRow("doubled quotes") << "\"say \"\"hi\"\"\",\"\"\"\"" << comma
+                                    << QStringList{"1:say \"hi\"|\""};
+    QTest::newRow("empty quoted cell") << "\"\",x" << comma << QStringList{"1:|x"};
+    QTest::newRow("line breaks inside quotes move the line count")
+        << "\"a\r\nb\",c\r\n\"d\ne\rf\",g\r\nh" << comma
+        << QStringList{"1:a\r\nb|c", "3:d\ne\rf|g", "6:h"};
+    QTest::newRow("quote inside an unquoted cell is a character")
+        << "5\" pipe,x" << comma << QStringList{"1:5\" pipe|x"};
+    QTest::newRow("text after a closing quote is kept")
+        << "\"ab\"cd,\"e\"\"\"f" << comma << QStringList{"1:abcd|e\"f"};
+    QTest::newRow("blanks around quotes are kept") << " \"a\" ,b" << comma
+                                                   << QStringList{"1: \"a\" |b"};
+    QTest::newRow("ragged records") << "a,b,c\r\nd\r\ne,f,g,h" << comma
+                                    << QStringList{"1:a|b|c", "2:d", "3:e|f|g|h"};
+    QTest::newRow("semicolon, comma is text") << "a,1;b\r\n\"c;d\";e" << QChar(u';')
+                                              << QStringList{"1:a,1|b", "2:c;d|e"};
+    QTest::newRow("tab") << "a b\tc\r\n" << QChar(u'\t') << QStringList{"1:a b|c"};
+    QTest::newRow("non-ASCII and surrogates")
+        << QString::fromUtf8("é,\"𝄞,ü\"") << comma << QStringList{QString::fromUtf8("1:é|𝄞,ü")};
+}
+
+void CsvReaderTest::records()
+{
+    QFETCH(QString, text);
+    QFETCH(QChar, delimiter);
+    QFETCH(QStringList, expected);
+
+    const Csv::ReadResult read = Csv::readCsv(text, delimiter);
+    QVERIFY2(read.ok(), qPrintable(read.error.message));
+    QCOMPARE(described(read.table), expected);
+    QCOMPARE(read.table.delimiter(), delimiter);
+    qsizetype widest = 0;
+    for (qsizetype r = 0; r < read.table.size(); ++r)
+        widest = std::max(widest, read.table.cellCount(r));
+    QCOMPARE(read.table.maxCellCount(), widest);
+}
+
+void CsvReaderTest::malformed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("line");
+
+    QTest::newRow("first record") << "\"abc" << qsizetype(1);
+    QTest::newRow("quote opened in a later cell") << "a,b\r\nc,\"d\r\ne,f\r\n" << qsizetype(2);
+    QTest::newRow("record starting after quoted line breaks")
+        << "\"x\ny\",1\r\n\r\nz,\"2" << qsizetype(4);
+    QTest::newRow("doubled quote at the very end") << "a,\"b\"\"" << qsizetype(1);
+}
+
+void CsvReaderTest::malformed()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, line);
+
+    const Csv::ReadResult read = Csv::readCsv(text, u',');
+    QVERIFY(!read.ok());
+    QCOMPARE(read.error.line, line);
+    QVERIFY2(read.error.message.contains(QStringLiteral("line %1").arg(line)),
+             qPrintable(read.error.message));
+    QCOMPARE(read.table.size(), 0);
+}
+
+void CsvReaderTest::detectsDelimiter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QChar>("delimiter");
+
+    QTest::newRow("comma") << "a,b,c\r\n1,2,3\r\n" << QChar(u',');
+    QTest::newRow("semicolon with decimal commas")
+        << "name;price\r\nx;1,5\r\ny;2,25\r\n" << QChar(u';');
+    QTest::newRow("tab with commas in text") << "a\tb\r\nx, y\tz\r\n" << QChar(u'\t');
+    QTest::newRow("pipe") << "a|b|c\n1|2|3\n" << QChar(u'|');
+    QTest::newRow("delimiters inside quotes do not count")
+        << "\"a;b;c;d\",e\r\n\"f;g;h\",i\r\n" << QChar(u',');
+    QTest::newRow("a quoted cell spanning lines")
+        << "a;\"b\r\nc,d,e\"\r\nf;g\r\n" << QChar(u';');
+    QTest::newRow("one column: comma by default") << "a\r\nb\r\n" << QChar(u',');
+    QTest::newRow("empty text") << "" << QChar(u',');
+}
+
+void CsvReaderTest::detectsDelimiter()
+{
+    QFETCH(QString, text);
+    QFETCH(QChar, delimiter);
+
+    QCOMPARE(Csv::detectDelimiter(text), delimiter);
+    QCOMPARE(Csv::readCsv(text).table.delimiter(), delimiter);
+}
+
+void CsvReaderTest::cellPastTheEndIsEmpty()
+{
+    const Csv::ReadResult read = Csv::readCsv(QStringLiteral("a,b\r\nc"), u',');
+    QVERIFY(read.ok());
+    QCOMPARE(read.table.cell(1, 1), QStringView());
+    QCOMPARE(read.table.cell(1, -1), QStringView());
+    QCOMPARE(read.table.cell(0, 1), QStringView(u"b"));
+}
+
+QTEST_APPLESS_MAIN(CsvReaderTest)
+#include "test_csv_reader.moc"

@@ -1,0 +1,436 @@
+#include <algorithm>
+#include <map>
+
+#include <QRandomGenerator>
+#include <QStringList>
+#include <QTest>
+
+#include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
+
+namespace {
+
+QStringList lineList(const Csv::Table &table, const std::vector<qint32> &records)
+{
+    QStringList lines;
+    for (const qint32 r : records)
+        lines << QString::number(table.line(r));
+    return lines;
+}
+
+// What a comparison found, one entry per finding:
+// "only1 NAME", "only2 NAME", "reordered", "dup L,L / L", "ragged1 L",
+// "ragged2 L", "- L", "+ L", "~ L1>L2 COL,COL".
+QStringList described(const Csv::RowComparison &c)
+{
+    QStringList out;
+    for (const Csv::Column &column : c.mapping.columns) {
+        if (!column.inBoth())
+            out << (column.index1 >= 0 ? "only1 " : "only2 ") + column.name;
+    }
+    if (c.mapping.reordered)
+        out << "reordered";
+    for (const Csv::DuplicateKey &d : c.duplicateKeys) {
+        out << "dup " + lineList(*c.table1, d.records1).join(u',') + " / "
+                   + lineList(*c.table2, d.records2).join(u',');
+    }
+    for (const qint32 r : c.ragged1)
+        out << "ragged1 " + QString::number(c.table1->line(r));
+    for (const qint32 r : c.ragged2)
+        out << "ragged2 " + QString::number(c.table2->line(r));
+    for (const qint32 r : c.removed)
+        out << "- " + QString::number(c.table1->line(r));
+    for (const qint32 r : c.added)
+        out << "+ " + QString::number(c.table2->line(r));
+    for (const Csv::ChangedRow &row : c.changed) {
+        QStringList names;
+        for (const qsizetype k : row.columns)
+            names << c.mapping.columns[size_t(k)].name;
+        out << QStringLiteral("~ %1>%2 %3")
+                   .arg(c.table1->line(row.record1))
+                   .arg(c.table2->line(row.record2))
+                   .arg(names.join(u','));
+    }
+    return out;
+}
+
+Csv::RowOptions optionsFrom(const QString &key, const QString &ignored, const QString &flags)
+{
+    Csv::RowOptions options;
+    options.key = key;
+    options.ignoreColumns = ignored;
+    options.rules.ignoreCase = flags.contains(QLatin1String("case"));
+    options.rules.ignoreSpace = flags.contains(QLatin1String("space"));
+    options.header = !flags.contains(QLatin1String("noheader"));
+    return options;
+}
+
+} // namespace
+
+class RowComparisonTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findings_data();
+    void findings();
+    void errors_data();
+    void errors();
+    void agreesWithPlainDefinition();
+    void summary_data();
+    void summary();
+};
+
+void RowComparisonTest::findings_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("ignored");
+    QTest::addColumn<QString>("flags");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("differ");
+
+    const QString orders1 = "id,qty,name\r\n1,10,Ann\r\n2,5,Bob\r\n3,7,Cy\r\n";
+    const QString orders2 = "id,qty,name\n1,10,Ann\n2,6,Bob\n4,1,Di\n";
+    QTest::newRow("identical, by key") << orders1 << orders1 << "id" << "" << ""
+                                       << QStringList{} << false;
+    QTest::newRow("removed, added, changed by key name")
+        << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n" << orders2 << "id" << "" << ""
+        << QStringList{"- 4", "+ 4", "~ 3>3 qty"} << true;
+    QTest::newRow("key by number") << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n" << orders2
+                                   << "1" << "" << "" << QStringList{"- 4", "+ 4", "~ 3>3 qty"}
+                                   << true;
+    QTest::newRow("same rows in another order, as a multiset")
+        << "v,w\na,1\nb,2\n" << "v,w\nb,2\na,1\n" << "" << "" << "" << QStringList{} << false;
+    QTest::newRow("reordered columns pair by name")
+        << "id,qty,name\n1,10,Ann\n" << "name,id,qty\nAnn,1,10\n" << "id" << "" << ""
+        << QStringList{"reordered"} << false;
+    QTest::newRow("added and removed columns do not make rows differ")
+        << "id,price,qty\n1,9,10\n2,8,3\n" << "id,qty,note\n1,10,x\n2,4,y\n" << "id" << "" << ""
+        << QStringList{"only1 price", "only2 note", "~ 3>3 qty"} << true;
+    QTest::newRow("composite key")
+        << "region,id,v\nN,1,a\nS,1,b\n" << "region,id,v\nS,1,c\nN,1,a\nN,2,d\n"
+        << "region,id" << "" << "" << QStringList{"+ 4", "~ 3>2 v"} << true;
+    QTest::newRow("duplicate keys in either file are not matched")
+        << "id,v\n1,a\n1,b\n2,c\n3,x\n" << "id,v\n1,a\n2,c\n2,d\n4,y\n" << "id" << "" << ""
+        << QStringList{"dup 2,3 / 2", "dup 4 / 3,4", "- 5", "+ 5"} << true;
+    QTest::newRow("duplicates alone still differ")
+        << "id,v\n1,a\n1,a\n" << "id,v\n1,a\n1,a\n" << "id" << "" << ""
+        << QStringList{"dup 2,3 / 2,3"} << true;
+    QTest::newRow("case counts by default")
+        << QString::fromUtf8("id,name\n1,ΣΊΣΥΦΟΣ\n2,Straße\n")
+        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id" << "" << ""
+        << QStringList{"~ 2>2 name", "~ 3>3 name"} << true;
+    QTest::newRow("ignore case folds Unicode (simple folding: ß is not ss)")
+        << QString::fromUtf8("id,name\n1,ΣΊΣΥΦΟΣ\n2,Straße\n")
+        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id" << "" << "case"
+        << QStringList{"~ 3>3 name"} << true;
+    QTest::newRow("ignore case applies to keys and header names")
+        << "ID,v\nAB,x\n" << "id,V\nab,X\n" << "id" << "" << "case" << QStringList{} << false;
+    QTest::newRow("keys differing in case are different keys by default")
+        << "id,v\nAB,x\n" << "id,v\nab,x\n" << "id" << "" << "" << QStringList{"- 2", "+ 2"}
+        << true;
+    QTest::newRow("ignore space trims around cells, not inside")
+        << "id,v\n1, a \n2,b c\n" << "id,v\n 1 ,a\n2,b  c\n" << "id" << "" << "space"
+        << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("blanks count by default") << "id,v\n1, a\n" << "id,v\n1,a\n" << "id" << ""
+                                             << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("ignored column by name")
+        << "id,ts,v\n1,10:00,a\n2,10:01,b\n" << "id,ts,v\n1,11:00,a\n2,11:01,c\n" << "id"
+        << "ts" << "" << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("ignored columns by number, as a multiset")
+        << "id,ts,v\n1,10:00,a\n" << "id,ts,v\n1,11:00,a\n" << "" << "2,3" << ""
+        << QStringList{} << false;
+    QTest::newRow("multiset: a row twice against once is removed once, the later copy")
+        << "v\nx\nx\ny\n" << "v\ny\nx\nz\n" << "" << "" << "" << QStringList{"- 3", "+ 4"}
+        << true;
+    QTest::newRow("multiset under both ignore options") << "v,w\nA ,1\n" << "v,w\n a,1\n" << ""
+                                                        << "" << "case space" << QStringList{}
+                                                        << false;
+    QTest::newRow("no header: columns by number") << "1,a\n2,b\n" << "1,a\n2,c\n" << "1" << ""
+                                                  << "noheader" << QStringList{"~ 2>2 2"}
+                                                  << true;
+    QTest::newRow("no header: a longer row differs")
+        << "1,a\n" << "1,a,x\n" << "" << "" << "noheader" << QStringList{"- 1", "+ 1"} << true;
+    QTest::newRow("ragged rows reported; missing cells are empty, extra ones by position")
+        << "id,v,w\n1,a\n2,b,c\n" << "id,v,w\n1,a,\n2,b,c,d\n" << "id" << "" << ""
+        << QStringList{"ragged1 2", "ragged2 3", "~ 3>3 4"} << true;
+    QTest::newRow("both files empty") << "" << "" << "id" << "" << "" << QStringList{} << false;
+    QTest::newRow("first file empty")
+        << "" << "id,v\n1,a\n" << "id" << "" << ""
+        << QStringList{"only2 id", "only2 v", "+ 2"} << true;
+    QTest::newRow("second file empty, no header")
+        << "a,b\n" << "" << "" << "" << "noheader" << QStringList{"- 1"} << true;
+    QTest::newRow("headers only") << "id,v\r\n" << "id,v\n" << "id" << "" << ""
+                                  << QStringList{} << false;
+    QTest::newRow("quoted line breaks keep physical line numbers")
+        << "id,v\n1,\"x\ny\"\n2,b\n" << "id,v\n2,b\n1,\"x\r\nz\"\n" << "id" << "" << ""
+        << QStringList{"~ 2>3 v"} << true;
+    QTest::newRow("each file's own delimiter") << "id;v\n1;a\n" << "id\tv\n1\tb\n" << "id"
+                                               << "" << "" << QStringList{"~ 2>2 v"} << true;
+}
+
+void RowComparisonTest::findings()
+{
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(QString, key);
+    QFETCH(QString, ignored);
+    QFETCH(QString, flags);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, differ);
+
+    const Csv::RowComparison result =
+        Csv::compareTexts(text1, text2, optionsFrom(key, ignored, flags));
+    QVERIFY2(result.ok(), qPrintable(result.error.message));
+    QCOMPARE(described(result), expected);
+    QCOMPARE(result.hasDifferences(), differ);
+}
+
+void RowComparisonTest::errors_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("ignored");
+    QTest::addColumn<QString>("flags");
+    QTest::addColumn<int>("file");
+    QTest::addColumn<qsizetype>("line");
+    QTest::addColumn<QString>("messageHas");
+
+    const QString plain = "id,v\n1,a\n";
+    QTest::newRow("key name in neither file") << plain << plain << "sku" << "" << "" << 0
+                                              << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key only in file 1") << "id,sku,v\n1,x,a\n" << plain << "sku" << "" << ""
+                                        << 2 << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key only in file 2") << plain << "id,sku,v\n1,x,a\n" << "id,sku" << "" << ""
+                                        << 1 << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key number past the columns") << plain << plain << "3" << "" << "" << 0
+                                                 << qsizetype(0) << "no column 3";
+    QTest::newRow("key number 0") << plain << plain << "0" << "" << "" << 0 << qsizetype(0)
+                                  << "\"0\"";
+    QTest::newRow("a name without a header") << "1,a\n" << "1,a\n" << "id" << "" << "noheader"
+                                             << 0 << qsizetype(0) << "not a column number";
+    QTest::newRow("ignored column in neither file") << plain << plain << "" << "nope" << "" << 0
+                                                    << qsizetype(0) << "\"nope\"";
+    QTest::newRow("unterminated quote in file 1") << "id,v\n1,\"a\n2,b\n" << plain << "id" << ""
+                                                  << "" << 1 << qsizetype(2) << "line 2";
+    QTest::newRow("unterminated quote in file 2") << plain << "id,v\n\n\n1,a\n2,\"b" << "" << ""
+                                                  << "" << 2 << qsizetype(5) << "line 5";
+}
+
+void RowComparisonTest::errors()
+{
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(QString, key);
+    QFETCH(QString, ignored);
+    QFETCH(QString, flags);
+    QFETCH(int, file);
+    QFETCH(qsizetype, line);
+    QFETCH(QString, messageHas);
+
+    const Csv::RowComparison result =
+        Csv::compareTexts(text1, text2, optionsFrom(key, ignored, flags));
+    QVERIFY(!result.ok());
+    QCOMPARE(result.error.file, file);
+    QCOMPARE(result.error.line, line);
+    QVERIFY2(result.error.message.contains(messageHas), qPrintable(result.error.message));
+}
+
+namespace {
+
+// One generated file: its rows (cells id, c1, c2) and the physical line of each.
+struct Generated
+{
+    QList<QStringList> rows;
+    QList<int> lines;
+    QString text;
+};
+
+QString csvCell(const QString &cell, QChar delimiter)
+{
+    if (!cell.contains(delimiter) && !cell.contains(u'"') && !cell.contains(u'\n')
+        && !cell.contains(u'\r'))
+        return cell;
+    return u'"' + QString(cell).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+// Writes rows under the header id,c1,c2 with the columns in `order`.
+Generated written(const QList<QStringList> &rows, const QList<int> &order,
+                  QRandomGenerator &random)
+{
+    static const QChar delimiters[] = {u',', u';', u'\t', u'|'};
+    static const char *const breaks[] = {"\r\n", "\n", "\r"};
+    const QChar delimiter = delimiters[random.bounded(4)];
+    const QString lineBreak = QString::fromLatin1(breaks[random.bounded(3)]);
+    const QStringList header{"id", "c1", "c2"};
+    Generated g;
+    g.rows = rows;
+    const auto line = [&](const QStringList &cells) {
+        QStringList out;
+        for (const int c : order)
+            out << csvCell(cells[c], delimiter);
+        return out.join(delimiter) + lineBreak;
+    };
+    g.text = line(header);
+    int at = 2;
+    for (const QStringList &row : rows) {
+        g.lines << at;
+        g.text += line(row);
+        at += 1 + int(row.join(QString()).count(u'\n'));
+    }
+    return g;
+}
+
+QString normalised(const QString &cell, const Csv::CellRules &rules)
+{
+    const QString trimmed = rules.ignoreSpace ? cell.trimmed() : cell;
+    return rules.ignoreCase ? trimmed.toCaseFolded() : trimmed;
+}
+
+// The comparison as a user would state it, over the rows as generated.
+QStringList plainKeyed(const Generated &a, const Generated &b, const Csv::CellRules &rules)
+{
+    std::map<QString, std::pair<QList<int>, QList<int>>> byKey; // key: row indices in a, b
+    for (int i = 0; i < a.rows.size(); ++i)
+        byKey[normalised(a.rows[i][0], rules)].first << i;
+    for (int i = 0; i < b.rows.size(); ++i)
+        byKey[normalised(b.rows[i][0], rules)].second << i;
+    QStringList out;
+    for (const auto &[key, rows] : byKey) {
+        const auto &[in1, in2] = rows;
+        if (in1.size() > 1 || in2.size() > 1) {
+            QStringList l1;
+            QStringList l2;
+            for (const int i : in1)
+                l1 << QString::number(a.lines[i]);
+            for (const int i : in2)
+                l2 << QString::number(b.lines[i]);
+            out << "dup " + l1.join(u',') + " / " + l2.join(u',');
+        } else if (in2.isEmpty()) {
+            out << "- " + QString::number(a.lines[in1[0]]);
+        } else if (in1.isEmpty()) {
+            out << "+ " + QString::number(b.lines[in2[0]]);
+        } else {
+            QStringList columns;
+            for (int c = 1; c <= 2; ++c) {
+                if (normalised(a.rows[in1[0]][c], rules) != normalised(b.rows[in2[0]][c], rules))
+                    columns << QStringLiteral("c%1").arg(c);
+            }
+            if (!columns.isEmpty()) {
+                out << QStringLiteral("~ %1>%2 %3")
+                           .arg(a.lines[in1[0]])
+                           .arg(b.lines[in2[0]])
+                           .arg(columns.join(u','));
+            }
+        }
+    }
+    return out;
+}
+
+// Whole rows as a multiset: the first copies of a row pair up, the rest are listed.
+QStringList plainMultiset(const Generated &a, const Generated &b, const Csv::CellRules &rules)
+{
+    const auto rowKey = [&rules](const QStringList &row) {
+        QStringList cells;
+        for (const QString &cell : row)
+            cells << normalised(cell, rules);
+        return cells.join(u'\x1f');
+    };
+    std::map<QString, std::pair<QList<int>, QList<int>>> byRow;
+    for (int i = 0; i < a.rows.size(); ++i)
+        byRow[rowKey(a.rows[i])].first << a.lines[i];
+    for (int i = 0; i < b.rows.size(); ++i)
+        byRow[rowKey(b.rows[i])].second << b.lines[i];
+    QStringList out;
+    for (const auto &[row, lines] : byRow) {
+        for (qsizetype k = lines.second.size(); k < lines.first.size(); ++k)
+            out << "- " + QString::number(lines.first[k]);
+        for (qsizetype k = lines.first.size(); k < lines.second.size(); ++k)
+            out << "+ " + QString::number(lines.second[k]);
+    }
+    return out;
+}
+
+} // namespace
+
+void RowComparisonTest::agreesWithPlainDefinition()
+{
+    const QStringList pool{"a", "A", " a", "a ", "b", "B", QString::fromUtf8("é"),
+                           QString::fromUtf8("É"), "", "x,y", "q\"r", "l\nb",
+                           QString::fromUtf8("ΣΑΣ"), QString::fromUtf8("σας"), "|;\t"};
+    const QStringList keys{"k1", "K1", " k1", "k2", "k3", "k4", "k5", "k6", "k7", "k\n8"};
+    for (quint32 seed = 1; seed <= 400; ++seed) {
+        QRandomGenerator random(seed);
+        const auto pick = [&random](const QStringList &list) {
+            return list[random.bounded(int(list.size()))];
+        };
+        QList<QStringList> rows1;
+        const int count = random.bounded(12);
+        for (int i = 0; i < count; ++i)
+            rows1 << QStringList{pick(keys), pick(pool), pick(pool)};
+        // File 2: file 1 with rows dropped, cells changed, rows added, in another order.
+        QList<QStringList> rows2;
+        for (QStringList row : rows1) {
+            if (random.bounded(5) == 0)
+                continue;
+            if (random.bounded(3) == 0)
+                row[1 + random.bounded(2)] = pick(pool);
+            rows2 << row;
+        }
+        for (int i = random.bounded(4); i > 0; --i)
+            rows2 << QStringList{pick(keys), pick(pool), pick(pool)};
+        std::shuffle(rows2.begin(), rows2.end(), random);
+        QList<int> order2{0, 1, 2};
+        std::shuffle(order2.begin(), order2.end(), random);
+
+        const Generated a = written(rows1, {0, 1, 2}, random);
+        const Generated b = written(rows2, order2, random);
+        Csv::RowOptions options;
+        options.rules.ignoreCase = random.bounded(2) == 1;
+        options.rules.ignoreSpace = random.bounded(2) == 1;
+        const bool keyed = random.bounded(2) == 1;
+        if (keyed)
+            options.key = QStringLiteral("id");
+
+        const Csv::RowComparison result = Csv::compareTexts(a.text, b.text, options);
+        QVERIFY2(result.ok(), qPrintable(result.error.message));
+        QStringList found = described(result);
+        found.removeAll(QStringLiteral("reordered"));
+        found.sort();
+        QStringList expected = keyed ? plainKeyed(a, b, options.rules)
+                                     : plainMultiset(a, b, options.rules);
+        expected.sort();
+        if (found != expected)
+            qWarning("seed %u, keyed %d, case %d, space %d", seed, keyed,
+                     options.rules.ignoreCase, options.rules.ignoreSpace);
+        QCOMPARE(found, expected);
+        QCOMPARE(result.rows1, qsizetype(rows1.size()));
+        QCOMPARE(result.rows2, qsizetype(rows2.size()));
+    }
+}
+
+void RowComparisonTest::summary_data()
+{
+    QTest::addColumn<qsizetype>("number");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("zero") << qsizetype(0) << "0";
+    QTest::newRow("three digits") << qsizetype(999) << "999";
+    QTest::newRow("four digits") << qsizetype(1000) << "1,000";
+    QTest::newRow("a million") << qsizetype(1000000) << "1,000,000";
+    QTest::newRow("seven digits") << qsizetype(1000002) << "1,000,002";
+    QTest::newRow("negative") << qsizetype(-12345) << "-12,345";
+}
+
+void RowComparisonTest::summary()
+{
+    QFETCH(qsizetype, number);
+    QFETCH(QString, text);
+    QCOMPARE(Csv::withThousands(number), text);
+}
+
+QTEST_APPLESS_MAIN(RowComparisonTest)
+#include "test_row_comparison.moc"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 #include "engine/Progress.h"
@@ -17,7 +18,12 @@ namespace Compare {
 // (the last piece has none). Runs in time linear in the two texts; adds
 // source.size() + other.size() steps to the total of `progress` at its start
 // and to its done count as it goes.
+//
+// The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
+// the same result for the same texts, counted in their own units.
 SideResult findLineDifferences(QStringView source, QStringView other,
                                Progress *progress = nullptr);
+ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
+                                   Progress *progress = nullptr, Ranges ranges = Ranges::AsFound);
 
 } // namespace Compare

@@ -11,10 +11,14 @@ namespace Files {
 // - anything else that is not valid UTF-8 is read as Windows-1252, one
 //   character per byte;
 // - every line break (CR LF, lone CR, lone LF) becomes CR LF.
+// The pane's own form of that text (see PaneBytes): a UTF-8 file with CR LF
+// breaks comes back as it was, without a copy.
+QByteArray decodeToPaneBytes(QByteArray bytes);
 QString decodeToPaneText(const QByteArray &bytes);
 
 // Reads the whole file at `path` and decodes it as above. Throws AppError with
 // the system's description when the file cannot be read.
+QByteArray loadFileBytes(const QString &path);
 QString loadFileText(const QString &path);
 
 } // namespace Files

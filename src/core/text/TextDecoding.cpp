@@ -1,5 +1,6 @@
 #include "text/TextDecoding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -276,7 +277,38 @@ QString decodeToPaneText(const QByteArray &bytes)
     return PaneBytes::toText(decodeToPaneBytes(bytes));
 }
 
-QByteArray loadFileBytes(const QString &path)
+namespace {
+
+// A read in slices: small enough to notice a cancel at once.
+constexpr qint64 kReadSlice = qint64(8) << 20;
+
+// The whole file; nothing when the progress is cancelled.
+QByteArray readAll(QFile &file, Compare::Progress *progress)
+{
+    const qint64 size = file.size();
+    if (!progress || file.isSequential() || size <= 0)
+        return file.readAll();
+    progress->total += size;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+        if (progress->cancelled)
+            return QByteArray();
+        const qint64 read = file.read(bytes.data() + done, std::min(kReadSlice, size - done));
+        if (read <= 0)
+            break; // an error, or a file that shrank
+        done += read;
+        progress->add(read);
+    }
+    bytes.truncate(done);
+    if (done == size && !file.atEnd())
+        bytes += file.readAll(); // a file that grew
+    return bytes;
+}
+
+} // namespace
+
+QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
 {
     QFile file(path);
     const auto fail = [&file, &path]() {
@@ -288,10 +320,12 @@ QByteArray loadFileBytes(const QString &path)
     try {
         if (!file.open(QIODevice::ReadOnly))
             fail();
-        QByteArray bytes = file.readAll();
+        QByteArray bytes = readAll(file, progress);
         if (file.error() != QFileDevice::NoError)
             fail();
         file.close();
+        if (progress && progress->cancelled)
+            return QByteArray();
         return decodeToPaneBytes(std::move(bytes));
     } catch (const std::bad_alloc &) {
         throw AppError(QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "engine/Progress.h"
+
 namespace Files {
 
 // Turns a file's bytes into pane text without losing a character:
@@ -17,8 +19,9 @@ QByteArray decodeToPaneBytes(QByteArray bytes);
 QString decodeToPaneText(const QByteArray &bytes);
 
 // Reads the whole file at `path` and decodes it as above. Throws AppError with
-// the system's description when the file cannot be read.
-QByteArray loadFileBytes(const QString &path);
+// the system's description when the file cannot be read. With a `progress`,
+// counts the bytes read and stops early (giving nothing) when it is cancelled.
+QByteArray loadFileBytes(const QString &path, Compare::Progress *progress = nullptr);
 QString loadFileText(const QString &path);
 
 } // namespace Files

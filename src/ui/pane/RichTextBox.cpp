@@ -3,225 +3,265 @@
 #include <algorithm>
 
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFont>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QPlainTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 
-#include "pane/PaneText.h"
+#include "pane/PaneDocument.h"
+#include "text/PaneBytes.h"
 
 namespace {
 
-// Which version of the colours a line on screen was formatted with.
-struct ColourStamp : QTextBlockUserData
-{
-    int version = -1;
-};
+using Sci = QsciScintillaBase;
+
+// Colours are indicators drawn as the text's colour: a run costs the same
+// whatever its length, and taking every colour away costs no more than the
+// runs there are.
+constexpr int kFirstIndicator = Sci::INDIC_CONTAINER;
+constexpr int kLastIndicator = Sci::INDIC_MAX;
+constexpr int kMargins = 5;
 
 } // namespace
 
-RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QPlainTextEdit(parent)
+RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(parent)
 {
     setObjectName(name);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setContextMenuPolicy(Qt::DefaultContextMenu);
+    for (int margin = 0; margin < kMargins; ++margin)
+        send(Sci::SCI_SETMARGINWIDTHN, margin, 0);
+    // The horizontal scroll bar follows the longest line seen.
+    send(Sci::SCI_SETSCROLLWIDTH, 1);
+    send(Sci::SCI_SETSCROLLWIDTHTRACKING, 1);
+    // Only the text's own changes are of interest; colouring a million runs
+    // must not send a million notifications.
+    send(Sci::SCI_SETMODEVENTMASK, Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT);
     // As in a rich text box, the selection shows only while the pane has the
     // focus: a comparison leaves its last mark selected, and it stays red.
-    QPalette p = palette();
-    p.setBrush(QPalette::Inactive, QPalette::Highlight, Qt::NoBrush);
-    p.setBrush(QPalette::Inactive, QPalette::HighlightedText, Qt::NoBrush);
-    setPalette(p);
-    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+    send(Sci::SCI_HIDESELECTION, 1);
+    applyFont();
+    // The first document is made like every later one.
+    adopt(PaneDocument(*this));
 }
 
-void RichTextBox::onContentsChange(int position, int removed, int added)
+long RichTextBox::send(unsigned int message, qsizetype wParam, qsizetype lParam) const
 {
-    if (m_formatting)
-        return;
-    m_colours.textChanged(position, removed, added);
-    ++m_coloursVersion;
+    return SendScintilla(message, static_cast<unsigned long>(wParam), long(lParam));
+}
+
+// White paper, black text in the widget's font, on every style.
+void RichTextBox::applyFont()
+{
+    const QFont f = font();
+    const QByteArray family = f.family().toUtf8();
+    SendScintilla(Sci::SCI_STYLESETFONT, Sci::STYLE_DEFAULT, family.constData());
+    send(Sci::SCI_STYLESETSIZEFRACTIONAL, Sci::STYLE_DEFAULT, qsizetype(f.pointSizeF() * 100));
+    send(Sci::SCI_STYLESETWEIGHT, Sci::STYLE_DEFAULT, f.weight());
+    send(Sci::SCI_STYLESETITALIC, Sci::STYLE_DEFAULT, f.italic());
+    send(Sci::SCI_STYLESETFORE, Sci::STYLE_DEFAULT, qsizetype(kBlack));
+    send(Sci::SCI_STYLESETBACK, Sci::STYLE_DEFAULT, 0xFFFFFF);
+    send(Sci::SCI_STYLECLEARALL);
+}
+
+void RichTextBox::changeEvent(QEvent *event)
+{
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyFont();
+}
+
+// What each document needs that the component keeps per document.
+void RichTextBox::setDocumentSettings(bool readOnly)
+{
+    send(Sci::SCI_SETCODEPAGE, Sci::SC_CP_UTF8);
+    send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
+    send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    send(Sci::SCI_EMPTYUNDOBUFFER);
+    send(Sci::SCI_SETREADONLY, readOnly);
+}
+
+void RichTextBox::adopt(PaneDocument &&document)
+{
+    const bool readOnly = isReadOnly();
+    PaneDocument taken = std::move(document);
+    void *pending = taken.take();
+    SendScintilla(Sci::SCI_SETDOCPOINTER, 0, pending);
+    SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0, pending); // the pane holds its own reference
+    setDocumentSettings(readOnly);
+}
+
+QByteArrayView RichTextBox::bytes() const
+{
+    // The component moves its gap to the end and gives its buffer as it is.
+    const void *start = SendScintillaPtrResult(Sci::SCI_GETCHARACTERPOINTER);
+    return QByteArrayView(static_cast<const char *>(start), send(Sci::SCI_GETLENGTH));
 }
 
 QString RichTextBox::text() const
 {
-    return PaneText::documentText(*document());
+    return PaneBytes::toText(bytes());
+}
+
+void RichTextBox::setBytes(QByteArrayView bytes)
+{
+    PaneDocument document(*this, bytes.size());
+    document.append(bytes);
+    adopt(std::move(document));
 }
 
 void RichTextBox::setText(const QString &text)
 {
-    const auto kinds = PaneText::unusualBreaks(text);
-    m_colours.clear();
-    setPlainText(text);
-    PaneText::markBreaks(*document(), 0, kinds);
-}
-
-void RichTextBox::adoptDocument(std::unique_ptr<QTextDocument> document)
-{
-    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
-    document->setDefaultFont(font());
-    // Parented to the pane, the document goes when the next one comes.
-    document->setParent(this);
-    m_colours.clear();
-    ++m_coloursVersion;
-    setDocument(document.release());
-    connect(this->document(), &QTextDocument::contentsChange, this,
-            &RichTextBox::onContentsChange);
+    setBytes(PaneBytes::fromText(text));
 }
 
 void RichTextBox::appendText(const QString &more)
 {
-    QTextDocument *doc = document();
-    QString rest = more;
-    QTextBlock last = doc->lastBlock();
-    // A CR at the end and an LF at the start of `more` make one CR LF.
-    if (rest.startsWith(u'\n') && last.length() == 1 && last.previous().isValid()
-        && PaneText::breakKind(last) == PaneText::Cr) {
-        last.setUserState(PaneText::CrLf);
-        rest.remove(0, 1);
-    }
-    const int firstBlock = doc->blockCount() - 1;
-    const auto kinds = PaneText::unusualBreaks(rest);
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(rest);
-    doc->setUndoRedoEnabled(undo);
-    PaneText::markBreaks(*doc, firstBlock, kinds);
+    const QByteArray bytes = PaneBytes::fromText(more);
+    const bool readOnly = isReadOnly();
+    send(Sci::SCI_SETREADONLY, 0);
+    send(Sci::SCI_SETUNDOCOLLECTION, 0);
+    send(Sci::SCI_APPENDTEXT, bytes.size(), reinterpret_cast<qsizetype>(bytes.constData()));
+    send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    // Edits made before can no longer be undone at the places they were.
+    send(Sci::SCI_EMPTYUNDOBUFFER);
+    send(Sci::SCI_SETREADONLY, readOnly);
 }
 
 qsizetype RichTextBox::textLength() const
 {
-    qsizetype length = 0;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-        length += b.length() - 1 + PaneText::breakLength(b);
-    return length;
+    return PaneBytes::utf16Length(bytes());
 }
 
-std::vector<int> RichTextBox::documentPositions(const std::vector<qsizetype> &sortedOffsets) const
+qsizetype RichTextBox::lineCount() const
 {
-    std::vector<int> positions;
-    positions.reserve(sortedOffsets.size());
-    QTextBlock block = document()->begin();
-    qsizetype blockStart = 0; // text() offset of the block's first character
-    for (qsizetype offset : sortedOffsets) {
-        offset = std::max<qsizetype>(offset, 0);
-        for (;;) {
-            const qsizetype span = block.length() - 1 + PaneText::breakLength(block);
-            if (offset < blockStart + span || !block.next().isValid())
-                break;
-            blockStart += span;
-            block = block.next();
-        }
-        // The LF of a CR LF maps to the start of the next block.
-        const qsizetype inBlock = std::min<qsizetype>(offset - blockStart, block.length());
-        positions.push_back(block.position() + int(inBlock));
-    }
-    const int end = document()->characterCount() - 1;
-    for (int &p : positions)
-        p = std::min(p, end);
-    return positions;
+    return send(Sci::SCI_GETLINECOUNT);
 }
 
 void RichTextBox::select(qsizetype start, qsizetype length)
 {
-    const std::vector<int> p = documentPositions({start, start + std::max<qsizetype>(length, 0)});
-    QTextCursor cursor(document());
-    cursor.setPosition(p[0]);
-    cursor.setPosition(p[1], QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    start = std::max<qsizetype>(start, 0);
+    const std::vector<qsizetype> at =
+        PaneBytes::byteOffsets(bytes(), {start, start + std::max<qsizetype>(length, 0)});
+    selectBytes(at[0], at[1] - at[0]);
+}
+
+void RichTextBox::selectBytes(qsizetype start, qsizetype length)
+{
+    send(Sci::SCI_SETSEL, start, start + length);
+}
+
+int RichTextBox::indicatorFor(Colour colour)
+{
+    const auto known = std::find(m_indicatorColours.begin(), m_indicatorColours.end(), colour);
+    if (known != m_indicatorColours.end())
+        return kFirstIndicator + int(known - m_indicatorColours.begin());
+    const int indicator = kFirstIndicator + int(m_indicatorColours.size());
+    if (indicator > kLastIndicator)
+        return kFirstIndicator + int(m_indicatorColours.size()) - 1; // never with two colours
+    m_indicatorColours.push_back(colour);
+    send(Sci::SCI_INDICSETSTYLE, indicator, Sci::INDIC_TEXTFORE);
+    send(Sci::SCI_INDICSETFORE, indicator, qsizetype(colour));
+    return indicator;
+}
+
+void RichTextBox::clearColours(qsizetype start, qsizetype length)
+{
+    for (size_t i = 0; i < m_indicatorColours.size(); ++i) {
+        send(Sci::SCI_SETINDICATORCURRENT, kFirstIndicator + qsizetype(i));
+        send(Sci::SCI_INDICATORCLEARRANGE, start, length);
+    }
 }
 
 void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colour)
 {
-    const Compare::ColourRanges merged = Compare::normalised(ranges);
-    std::vector<qsizetype> offsets;
-    offsets.reserve(merged.size() * 2);
-    for (const Compare::ColourRange &r : merged) {
-        offsets.push_back(r.start);
-        offsets.push_back(r.start + r.length);
-    }
-    const std::vector<int> positions = documentPositions(offsets);
-    std::vector<std::pair<int, int>> spans;
-    spans.reserve(merged.size());
-    for (size_t i = 0; i + 1 < positions.size(); i += 2)
-        spans.emplace_back(positions[i], positions[i + 1]);
-    paintRuns(spans, colour);
+    const Compare::ColourRanges inBytes = PaneBytes::toByteRanges(bytes(), ranges);
+    colourByteRanges(Compare::normalised(inBytes), colour);
+}
+
+void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges, Colour colour)
+{
+    for (const Compare::ColourRange &r : ranges)
+        clearColours(r.start, r.length);
+    if (colour == kBlack)
+        return;
+    send(Sci::SCI_SETINDICATORCURRENT, indicatorFor(colour));
+    for (const Compare::ColourRange &r : ranges)
+        send(Sci::SCI_INDICATORFILLRANGE, r.start, r.length);
 }
 
 void RichTextBox::colourAll(Colour colour)
 {
-    paintRuns({{0, document()->characterCount() - 1}}, colour);
-}
-
-void RichTextBox::paintRuns(const std::vector<std::pair<int, int>> &runs, Colour colour)
-{
-    m_colours.paint(runs, colour);
-    ++m_coloursVersion;
-    viewport()->update();
-}
-
-void RichTextBox::paintEvent(QPaintEvent *event)
-{
-    formatVisibleLines();
-    QPlainTextEdit::paintEvent(event);
-}
-
-// Gives the lines on screen the colours of their text, where they changed.
-void RichTextBox::formatVisibleLines()
-{
-    m_formatting = true;
-    const QPointF offset = contentOffset();
-    const int bottom = viewport()->height();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
-            break;
-        auto *stamp = static_cast<ColourStamp *>(block.userData());
-        if (stamp && stamp->version == m_coloursVersion)
-            continue;
-        if (!stamp) {
-            stamp = new ColourStamp;
-            block.setUserData(stamp);
-        }
-        stamp->version = m_coloursVersion;
-        QList<QTextLayout::FormatRange> formats;
-        const int start = block.position();
-        for (const ColourSpans::Span &span : m_colours.within(start, start + block.length())) {
-            QTextLayout::FormatRange range;
-            range.start = span.from - start;
-            range.length = span.to - span.from;
-            range.format.setForeground(toQColor(span.colour));
-            formats << range;
-        }
-        if (formats != block.layout()->formats()) {
-            block.layout()->setFormats(formats);
-            document()->markContentsDirty(start, block.length());
-        }
-    }
-    m_formatting = false;
+    const Compare::ColourRange all{0, send(Sci::SCI_GETLENGTH)};
+    colourByteRanges({&all, 1}, colour);
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
 {
-    const int position = documentPositions({offset}).front();
-    if (const std::optional<Colour> colour = m_colours.colourAt(position))
-        return *colour;
-    return fromQColor(palette().color(QPalette::Text));
+    const qsizetype at = PaneBytes::byteOffsets(bytes(), {std::max<qsizetype>(offset, 0)})[0];
+    for (size_t i = 0; i < m_indicatorColours.size(); ++i) {
+        if (send(Sci::SCI_INDICATORVALUEAT, kFirstIndicator + qsizetype(i), at) != 0)
+            return m_indicatorColours[i];
+    }
+    return kBlack;
 }
 
-void RichTextBox::keyPressEvent(QKeyEvent *event)
+std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool forward) const
 {
-    // Shift+Enter would insert a soft line break; every line break typed into
-    // a pane is a CR LF.
-    if (event->matches(QKeySequence::InsertLineSeparator) && !isReadOnly()) {
-        textCursor().insertBlock();
-        ensureCursorVisible();
-        return;
+    const auto red = std::find(m_indicatorColours.begin(), m_indicatorColours.end(), kRed);
+    if (red == m_indicatorColours.end())
+        return std::nullopt;
+    const qsizetype indicator = kFirstIndicator + (red - m_indicatorColours.begin());
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    const auto isRed = [&](qsizetype at) {
+        return at >= 0 && at < length && send(Sci::SCI_INDICATORVALUEAT, indicator, at) != 0;
+    };
+    const auto runAt = [&](qsizetype at) {
+        const qsizetype start = send(Sci::SCI_INDICATORSTART, indicator, at);
+        return Compare::ColourRange{start, send(Sci::SCI_INDICATOREND, indicator, at) - start};
+    };
+    // Runs are found by hopping from run to run, never byte by byte: the
+    // end of a run without red is where the next red one starts.
+    const auto firstFrom = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
+        if (at >= length)
+            return std::nullopt;
+        if (!isRed(at))
+            at = send(Sci::SCI_INDICATOREND, indicator, at);
+        return isRed(at) ? std::optional(runAt(at)) : std::nullopt;
+    };
+    const auto lastUpTo = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
+        if (at < 0)
+            return std::nullopt;
+        if (!isRed(at))
+            at = send(Sci::SCI_INDICATORSTART, indicator, at) - 1;
+        return isRed(at) ? std::optional(runAt(at)) : std::nullopt;
+    };
+    from = std::clamp<qsizetype>(from, 0, length);
+    if (forward) {
+        const qsizetype after = isRed(from) ? send(Sci::SCI_INDICATOREND, indicator, from) : from;
+        if (const auto run = firstFrom(after))
+            return run;
+        return firstFrom(0);
     }
-    QPlainTextEdit::keyPressEvent(event);
+    const qsizetype before = (isRed(from) ? send(Sci::SCI_INDICATORSTART, indicator, from) : from) - 1;
+    if (const auto run = lastUpTo(before))
+        return run;
+    return lastUpTo(length - 1);
+}
+
+void RichTextBox::focusInEvent(QFocusEvent *event)
+{
+    send(Sci::SCI_HIDESELECTION, 0);
+    QsciScintilla::focusInEvent(event);
+}
+
+void RichTextBox::focusOutEvent(QFocusEvent *event)
+{
+    send(Sci::SCI_HIDESELECTION, 1);
+    QsciScintilla::focusOutEvent(event);
+}
+
+// Tab and Shift+Tab move the focus on, as in every other control of the
+// window, instead of typing a tab into the data.
+bool RichTextBox::focusNextPrevChild(bool next)
+{
+    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 void RichTextBox::setEditMenuEnabled(bool enabled)
@@ -232,7 +272,7 @@ void RichTextBox::setEditMenuEnabled(bool enabled)
 void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
 {
     if (m_editMenu)
-        QPlainTextEdit::contextMenuEvent(event);
+        QsciScintilla::contextMenuEvent(event);
     else
         event->ignore();
 }

@@ -1,29 +1,31 @@
 #include "runner/BackgroundRun.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
-#include <QTextDocument>
-#include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "pane/PaneText.h"
 #include "pane/RichTextBox.h"
 
 namespace {
 
 constexpr int kShowAfterMs = 500;
 constexpr int kTickMs = 100;
+// The longest the window's thread colours without looking at its events.
+constexpr qint64 kSliceMs = 40;
+constexpr size_t kRangesPerCheck = 2048;
 
 } // namespace
 
-void runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
-                     const std::function<void()> &work)
+bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
+                     const std::function<void()> &work, Cancel cancel)
 {
     std::exception_ptr failure;
     QFutureWatcher<void> watcher;
@@ -44,10 +46,16 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         if (!dialog && clock.elapsed() >= kShowAfterMs) {
-            dialog = std::make_unique<QProgressDialog>(label, QString(), 0, 100, window);
+            const QString button =
+                cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
+            dialog = std::make_unique<QProgressDialog>(label, button, 0, 100, window);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setMinimumDuration(0);
             dialog->setAutoClose(false);
+            dialog->setAutoReset(false);
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&progress] {
+                progress.cancelled = true;
+            });
             dialog->show();
         }
         if (dialog && progress.total.load() == 0)
@@ -65,16 +73,21 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     dialog.reset();
     if (failure)
         std::rethrow_exception(failure);
+    return !progress.cancelled.load();
 }
 
-void fillPane(QWidget *window, const QString &label, RichTextBox &pane,
-              const std::function<QString(Compare::Progress &)> &makeText)
+void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
+                    Colour colour)
 {
-    QThread *windowThread = pane.thread();
-    std::unique_ptr<QTextDocument> document;
-    Compare::Progress progress;
-    runInBackground(window, label, progress, [&] {
-        document = PaneText::buildDocument(makeText(progress), windowThread);
-    });
-    pane.adoptDocument(std::move(document));
+    QElapsedTimer clock;
+    clock.start();
+    while (!ranges.empty()) {
+        const size_t count = std::min(ranges.size(), kRangesPerCheck);
+        pane.colourByteRanges(ranges.first(count), colour);
+        ranges = ranges.subspan(count);
+        if (!ranges.empty() && clock.elapsed() >= kSliceMs) {
+            QCoreApplication::processEvents();
+            clock.restart();
+        }
+    }
 }

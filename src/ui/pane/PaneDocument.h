@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include "engine/Progress.h"
+
+class RichTextBox;
+
+// A pane's text made ready off the window's thread: the editing component
+// lays out (counts the lines of) a document of its own while bytes are added
+// on any thread, and the pane then takes the finished document in one cheap
+// step. A document never taken is freed with this object.
+class PaneDocument
+{
+public:
+    // Made on the pane's thread, for a text of about `expectedBytes`.
+    explicit PaneDocument(const RichTextBox &pane, qsizetype expectedBytes = 0);
+    PaneDocument(PaneDocument &&other) noexcept;
+    PaneDocument &operator=(PaneDocument &&other) noexcept;
+    PaneDocument(const PaneDocument &) = delete;
+    PaneDocument &operator=(const PaneDocument &) = delete;
+    ~PaneDocument();
+
+    // Adds pane bytes (see PaneBytes) at the end; any thread, one at a time.
+    // Adds bytes.size() to the done count of `progress` as it goes and stops
+    // early, returning false, when the progress is cancelled. Throws
+    // std::bad_alloc when the text does not fit in memory.
+    bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
+
+private:
+    friend class RichTextBox;
+    // The finished document for the pane, which takes over the reference.
+    void *take();
+    void release();
+
+    class Loader;
+    Loader *m_loader = nullptr;
+};

@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 
 #include "pane/RichTextBox.h"
+#include "text/PaneBytes.h"
 
 using Compare::ColourRange;
 
@@ -22,6 +24,13 @@ private slots:
     void appendJoinsCrAndLf();
     void appendKeepsUnusualBreaks();
     void colourShowsOnScreen();
+    void settingTextIsNoEdit();
+    void looksAsDesigned();
+    void selectionShowsOnlyWithFocus();
+    void tabMovesTheFocus_data();
+    void tabMovesTheFocus();
+    void redRunsFoundBothWays_data();
+    void redRunsFoundBothWays();
 };
 
 namespace {
@@ -55,6 +64,9 @@ void TestRichTextBox::roundTrip_data()
     QTest::newRow("separators kept") << QStringLiteral("a\u2029b\uFDD0c\uFDD1d\u2028e") << 1;
     QTest::newRow("nbsp and nul kept") << QStringLiteral("a\u00A0b") + QChar(0) + QStringLiteral("c") << 1;
     QTest::newRow("only breaks") << QStringLiteral("\r\n\r\n\n\r") << 5;
+    QTest::newRow("astral characters") << QStringLiteral("\U0001F600,\U00010348\r\n\u00E9") << 2;
+    QTest::newRow("lone surrogates") << QString(QChar(0xDC00)) + QChar(0xD800) + u'\n' << 2;
+    QTest::newRow("byte-order mark first") << QChar(0xFEFF) + QStringLiteral("a\rb") << 2;
 }
 
 void TestRichTextBox::roundTrip()
@@ -186,6 +198,176 @@ void TestRichTextBox::colourShowsOnScreen()
     QVERIFY(redPixels(pane) > 20);
     pane.colourAll(kBlack);
     QCOMPARE(redPixels(pane), 0);
+}
+
+// A new text, as a load or a comparison sets it, is no edit the user can
+// undo; what the user types afterwards is.
+void TestRichTextBox::settingTextIsNoEdit()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("old"));
+    pane.setText(QStringLiteral("new"));
+    QVERIFY(!pane.isUndoAvailable());
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("new"));
+    pane.select(3, 0);
+    QTest::keyClicks(&pane, QStringLiteral("er"));
+    QCOMPARE(pane.text(), QStringLiteral("newer"));
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("new"));
+}
+
+namespace {
+
+struct Shot
+{
+    QImage image;
+    int white = 0;
+    int dark = 0;   // black text
+    int red = 0;
+    int firstInkColumn = -1;
+};
+
+Shot shoot(QWidget &w)
+{
+    Shot shot;
+    shot.image = w.grab().toImage();
+    for (int x = 0; x < shot.image.width(); ++x)
+        for (int y = 0; y < shot.image.height(); ++y) {
+            const QColor c = shot.image.pixelColor(x, y);
+            const bool white = c.red() == 255 && c.green() == 255 && c.blue() == 255;
+            const bool dark = c.red() < 80 && c.green() < 80 && c.blue() < 80;
+            const bool red = c.red() > 150 && c.green() < 80 && c.blue() < 80;
+            shot.white += white;
+            shot.dark += dark;
+            shot.red += red;
+            if ((dark || red) && shot.firstInkColumn < 0)
+                shot.firstInkColumn = x;
+        }
+    return shot;
+}
+
+} // namespace
+
+// White paper, black bold text from the left edge (no margins), red marks,
+// the widget's font on the text.
+void TestRichTextBox::looksAsDesigned()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    pane.setFont(font);
+    pane.resize(220, 120);
+    pane.setText(QStringLiteral("WWWW,1\r\nMMMM,2\r\nWWWW,3\r"));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+
+    const Shot plain = shoot(pane);
+    QCOMPARE(plain.image.pixelColor(plain.image.width() / 2, plain.image.height() - 30),
+             QColor(Qt::white));
+    QVERIFY2(plain.white > plain.image.width() * plain.image.height() / 2, "not white");
+    QVERIFY(plain.dark > 50);
+    QCOMPARE(plain.red, 0);
+    QVERIFY2(plain.firstInkColumn >= 0 && plain.firstInkColumn < 8, "text not at the left edge");
+
+    using Sci = QsciScintillaBase;
+    QCOMPARE(pane.SendScintilla(Sci::SCI_STYLEGETSIZEFRACTIONAL, 0), 900);
+    QVERIFY(pane.SendScintilla(Sci::SCI_STYLEGETWEIGHT, 0) >= 600);
+    char family[64] = {};
+    pane.SendScintilla(Sci::SCI_STYLEGETFONT, 0, static_cast<void *>(family));
+    QCOMPARE(QString::fromUtf8(family), QStringLiteral("Arial"));
+    QVERIFY(!pane.lexer());
+
+    pane.colourRanges({ColourRange{8, 6}}, kRed);
+    const Shot marked = shoot(pane);
+    QVERIFY(marked.red > 20);
+    QVERIFY(marked.dark < plain.dark);
+}
+
+// A comparison leaves its last mark selected; the selection shows only while
+// the pane has the focus, so the mark stays red.
+void TestRichTextBox::selectionShowsOnlyWithFocus()
+{
+    QWidget window;
+    auto *pane = new RichTextBox(QStringLiteral("p"), &window);
+    auto *other = new RichTextBox(QStringLiteral("q"), &window);
+    pane->setGeometry(0, 0, 200, 100);
+    other->setGeometry(0, 100, 200, 100);
+    pane->setText(QStringLiteral("WWWWWWWW\r\nWWWWWWWW\r"));
+    pane->colourRanges({ColourRange{0, 8}}, kRed);
+    pane->select(0, 8);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    QTRY_VERIFY(other->hasFocus());
+    const int unfocusedRed = shoot(*pane).red;
+    QVERIFY(unfocusedRed > 20);
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    QVERIFY(shoot(*pane).red < unfocusedRed);
+}
+
+void TestRichTextBox::tabMovesTheFocus_data()
+{
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("Tab") << false;
+    QTest::newRow("Shift+Tab") << true;
+}
+
+// Tab and Shift+Tab leave a pane for the next or previous control and type
+// nothing into its text.
+void TestRichTextBox::tabMovesTheFocus()
+{
+    QFETCH(bool, backwards);
+    QWidget window;
+    auto *before = new QPushButton(QStringLiteral("before"), &window);
+    auto *pane = new RichTextBox(QStringLiteral("p"), &window);
+    auto *after = new QPushButton(QStringLiteral("after"), &window);
+    before->setGeometry(0, 0, 80, 20);
+    pane->setGeometry(0, 20, 200, 100);
+    after->setGeometry(0, 120, 80, 20);
+    pane->setText(QStringLiteral("a,b\r\n"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                    backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QTRY_VERIFY((backwards ? before : after)->hasFocus());
+    QCOMPARE(pane->text(), QStringLiteral("a,b\r\n"));
+}
+
+void TestRichTextBox::redRunsFoundBothWays_data()
+{
+    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<qsizetype>("start"); // of the run found, -1 for none
+    // Red: "bb" at 3, "dd" at 9 and "ee" at 12 (UTF-16; "é" before "dd").
+    QTest::newRow("next from the start") << qsizetype(0) << true << qsizetype(3);
+    QTest::newRow("next from inside a run") << qsizetype(4) << true << qsizetype(9);
+    QTest::newRow("next from a run's start skips it") << qsizetype(9) << true << qsizetype(12);
+    QTest::newRow("next after the last goes round") << qsizetype(13) << true << qsizetype(3);
+    QTest::newRow("previous from a run's start") << qsizetype(12) << false << qsizetype(9);
+    QTest::newRow("previous between runs") << qsizetype(7) << false << qsizetype(3);
+    QTest::newRow("previous before the first goes round") << qsizetype(1) << false << qsizetype(12);
+}
+
+void TestRichTextBox::redRunsFoundBothWays()
+{
+    QFETCH(qsizetype, from);
+    QFETCH(bool, forward);
+    QFETCH(qsizetype, start);
+    RichTextBox pane(QStringLiteral("p"));
+    const QString text = QStringLiteral("aa bb\r\ncc\u00E9dd ee\r");
+    pane.setText(text);
+    pane.colourRanges({ColourRange{3, 2}, ColourRange{9, 2}, ColourRange{12, 2}}, kRed);
+    const QByteArray bytes = PaneBytes::fromText(text);
+    const qsizetype fromByte = PaneBytes::byteOffsets(bytes, {from})[0];
+    const std::optional<ColourRange> run = pane.redRunFrom(fromByte, forward);
+    QVERIFY(run.has_value());
+    const Compare::ColourRanges asText = PaneBytes::toUtf16Ranges(bytes, {*run});
+    QCOMPARE(asText.front(), (ColourRange{start, 2}));
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -99,7 +99,7 @@ QByteArray fromText(QStringView text)
 QString toText(QByteArrayView bytes)
 {
     // Only a lone surrogate's bytes (ED A0..BF ..) are beyond Qt's decoder.
-    if (!std::memchr(bytes.data(), 0xED, size_t(bytes.size()))) {
+    if (bytes.isEmpty() || !std::memchr(bytes.data(), 0xED, size_t(bytes.size()))) {
         // A U+FEFF at the start is text, not a byte-order mark.
         QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom
                                                            | QStringConverter::Flag::Stateless);
@@ -134,6 +134,22 @@ QString toText(QByteArrayView bytes)
     }
     text.truncate(n);
     return text;
+}
+
+bool isUtf8(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return true;
+    const Byte *p = begin(bytes);
+    const Byte *end = p + bytes.size();
+    for (;;) {
+        p = static_cast<const Byte *>(std::memchr(p, 0xED, size_t(end - p)));
+        if (!p || p + 1 >= end)
+            return true;
+        if (p[1] >= 0xA0)
+            return false;
+        ++p;
+    }
 }
 
 qsizetype utf16Length(QByteArrayView bytes)

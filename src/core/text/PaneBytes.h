@@ -21,6 +21,10 @@ namespace PaneBytes {
 QByteArray fromText(QStringView text);
 QString toText(QByteArrayView bytes);
 
+// True when the bytes hold no lone surrogate, so they are UTF-8 as any
+// other program reads it.
+bool isUtf8(QByteArrayView bytes);
+
 // The number of UTF-16 code units of the text the bytes hold.
 qsizetype utf16Length(QByteArrayView bytes);
 

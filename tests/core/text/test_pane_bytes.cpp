@@ -66,6 +66,7 @@ void PaneBytesTest::knownForms()
     QCOMPARE(PaneBytes::fromText(text), bytes);
     QCOMPARE(PaneBytes::toText(bytes), text);
     QCOMPARE(PaneBytes::utf16Length(bytes), text.size());
+    QCOMPARE(PaneBytes::isUtf8(bytes), bytes.isValidUtf8());
 }
 
 // Every text comes back unchanged, its length is counted right, and two texts
@@ -81,6 +82,7 @@ void PaneBytesTest::randomTextsRoundTrip()
         QCOMPARE(PaneBytes::toText(bytes), text);
         QCOMPARE(PaneBytes::utf16Length(bytes), text.size());
         QCOMPARE(bytes == previousBytes, text == previous);
+        QCOMPARE(PaneBytes::isUtf8(bytes), bytes.isValidUtf8());
         previous = text;
         previousBytes = bytes;
     }

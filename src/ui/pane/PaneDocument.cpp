@@ -10,7 +10,9 @@
 #include "pane/RichTextBox.h"
 
 // The editing component's interface for filling a document without a view
-// (its ILoader); it is not among the headers the component installs.
+// (its ILoader); it is not among the headers the component installs. It must
+// keep external linkage: the compiler may not assume it knows every class
+// that implements it.
 class PaneDocument::Loader
 {
 public:
@@ -30,13 +32,15 @@ constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
 
 } // namespace
 
-PaneDocument::PaneDocument(const RichTextBox &pane, qsizetype expectedBytes)
+PaneDocument::PaneDocument(const RichTextBox &pane, qsizetype expectedBytes, Colours colours)
 {
-    // No style bytes: colours are indicators, so this halves the memory.
+    // One byte more than expected: a buffer the last slice would fill to the
+    // brim is doubled first (and its new half written).
+    const qsizetype room = std::max<qsizetype>(expectedBytes, 0) + 1;
+    const long options =
+        colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
     const long loader = pane.SendScintilla(QsciScintillaBase::SCI_CREATELOADER,
-                                           static_cast<unsigned long>(std::max<qsizetype>(
-                                               expectedBytes, 0)),
-                                           long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
+                                           static_cast<unsigned long>(room), options);
     m_loader = reinterpret_cast<Loader *>(loader);
     if (!m_loader)
         throw std::bad_alloc();

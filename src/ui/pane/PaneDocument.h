@@ -13,8 +13,12 @@ class RichTextBox;
 class PaneDocument
 {
 public:
-    // Made on the pane's thread, for a text of about `expectedBytes`.
-    explicit PaneDocument(const RichTextBox &pane, qsizetype expectedBytes = 0);
+    enum class Colours { Kept, None };
+
+    // Made on the pane's thread, for a text of about `expectedBytes`. A text
+    // that will never be coloured (a result pane's) needs no colour per byte.
+    explicit PaneDocument(const RichTextBox &pane, qsizetype expectedBytes = 0,
+                          Colours colours = Colours::Kept);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
     PaneDocument(const PaneDocument &) = delete;

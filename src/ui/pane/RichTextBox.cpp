@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFont>
@@ -13,26 +14,42 @@ namespace {
 
 using Sci = QsciScintillaBase;
 
-// Colours are indicators drawn as the text's colour: a run costs the same
-// whatever its length, and taking every colour away costs no more than the
-// runs there are.
-constexpr int kFirstIndicator = Sci::INDIC_CONTAINER;
-constexpr int kLastIndicator = Sci::INDIC_MAX;
 constexpr int kMargins = 5;
+// Styles 1 and up colour the text; style 0 is the black of plain text.
+constexpr size_t kColourStyles = 31;
+// How much text one message styles or reads the styles of.
+constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
+
+// The component's own accessibility counts the characters from the start of
+// the text on every caret move and every edit, which freezes a pane of a
+// million lines for half a second each time. A pane is offered to assistive
+// technology as an editable text with its name instead; this factory is
+// asked before the component's, as the class is more derived.
+QAccessibleInterface *paneAccessible(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("RichTextBox") || !object || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::EditableText);
+}
 
 } // namespace
 
 RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(paneAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(name);
     for (int margin = 0; margin < kMargins; ++margin)
         send(Sci::SCI_SETMARGINWIDTHN, margin, 0);
     // The horizontal scroll bar follows the longest line seen.
     send(Sci::SCI_SETSCROLLWIDTH, 1);
     send(Sci::SCI_SETSCROLLWIDTHTRACKING, 1);
-    // Only the text's own changes are of interest; colouring a million runs
-    // must not send a million notifications.
-    send(Sci::SCI_SETMODEVENTMASK, Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT);
+    // No change notifications: the pane does not use them, and on each the
+    // component's accessibility would count the characters before it.
+    send(Sci::SCI_SETMODEVENTMASK, 0);
     // As in a rich text box, the selection shows only while the pane has the
     // focus: a comparison leaves its last mark selected, and it stays red.
     send(Sci::SCI_HIDESELECTION, 1);
@@ -58,6 +75,8 @@ void RichTextBox::applyFont()
     send(Sci::SCI_STYLESETFORE, Sci::STYLE_DEFAULT, qsizetype(kBlack));
     send(Sci::SCI_STYLESETBACK, Sci::STYLE_DEFAULT, 0xFFFFFF);
     send(Sci::SCI_STYLECLEARALL);
+    for (size_t i = 0; i < m_styleColours.size(); ++i)
+        send(Sci::SCI_STYLESETFORE, qsizetype(i) + 1, qsizetype(m_styleColours[i]));
 }
 
 void RichTextBox::changeEvent(QEvent *event)
@@ -147,26 +166,43 @@ void RichTextBox::selectBytes(qsizetype start, qsizetype length)
     send(Sci::SCI_SETSEL, start, start + length);
 }
 
-int RichTextBox::indicatorFor(Colour colour)
+int RichTextBox::styleFor(Colour colour)
 {
-    const auto known = std::find(m_indicatorColours.begin(), m_indicatorColours.end(), colour);
-    if (known != m_indicatorColours.end())
-        return kFirstIndicator + int(known - m_indicatorColours.begin());
-    const int indicator = kFirstIndicator + int(m_indicatorColours.size());
-    if (indicator > kLastIndicator)
-        return kFirstIndicator + int(m_indicatorColours.size()) - 1; // never with two colours
-    m_indicatorColours.push_back(colour);
-    send(Sci::SCI_INDICSETSTYLE, indicator, Sci::INDIC_TEXTFORE);
-    send(Sci::SCI_INDICSETFORE, indicator, qsizetype(colour));
-    return indicator;
+    if (colour == kBlack)
+        return 0;
+    const auto known = std::find(m_styleColours.begin(), m_styleColours.end(), colour);
+    if (known != m_styleColours.end())
+        return 1 + int(known - m_styleColours.begin());
+    if (m_styleColours.size() >= kColourStyles)
+        return int(m_styleColours.size()); // never with the two colours the window uses
+    m_styleColours.push_back(colour);
+    const int style = int(m_styleColours.size());
+    send(Sci::SCI_STYLESETFORE, style, qsizetype(colour));
+    return style;
 }
 
-void RichTextBox::clearColours(qsizetype start, qsizetype length)
+Colour RichTextBox::colourOfStyle(int style) const
 {
-    for (size_t i = 0; i < m_indicatorColours.size(); ++i) {
-        send(Sci::SCI_SETINDICATORCURRENT, kFirstIndicator + qsizetype(i));
-        send(Sci::SCI_INDICATORCLEARRANGE, start, length);
-    }
+    return style > 0 && size_t(style) <= m_styleColours.size() ? m_styleColours[size_t(style) - 1]
+                                                               : kBlack;
+}
+
+void RichTextBox::keepColours()
+{
+    // A document made without colours (a result pane's) gets them when first
+    // coloured: it is made again, with its text.
+    if (send(Sci::SCI_GETDOCUMENTOPTIONS) & Sci::SC_DOCUMENTOPTION_STYLES_NONE)
+        setBytes(QByteArray(bytes().data(), bytes().size()));
+}
+
+QByteArray RichTextBox::stylesIn(qsizetype from, qsizetype to) const
+{
+    QByteArray cells((to - from) * 2 + 2, Qt::Uninitialized);
+    SendScintilla(Sci::SCI_GETSTYLEDTEXT, long(from), long(to), cells.data());
+    QByteArray styles(to - from, Qt::Uninitialized);
+    for (qsizetype i = 0; i < styles.size(); ++i)
+        styles[i] = cells[2 * i + 1];
+    return styles;
 }
 
 void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colour)
@@ -175,73 +211,120 @@ void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colou
     colourByteRanges(Compare::normalised(inBytes), colour);
 }
 
+// Colours are styles, one byte per byte of text. The ranges are written a
+// slice of text at a time: the styles there are read, the ranges laid on
+// them and the slice written back in one message, so a million ranges cost
+// about as much as one.
 void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges, Colour colour)
 {
-    for (const Compare::ColourRange &r : ranges)
-        clearColours(r.start, r.length);
-    if (colour == kBlack)
+    if (ranges.empty())
         return;
-    send(Sci::SCI_SETINDICATORCURRENT, indicatorFor(colour));
-    for (const Compare::ColourRange &r : ranges)
-        send(Sci::SCI_INDICATORFILLRANGE, r.start, r.length);
+    keepColours();
+    const char style = char(styleFor(colour));
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    qsizetype sliceFrom = -1;
+    qsizetype sliceTo = -1;
+    qsizetype reach = -1; // the end of what the ranges laid on the slice so far
+    QByteArray styles;
+    const auto flush = [&] {
+        if (sliceFrom >= 0 && reach > sliceFrom) {
+            send(Sci::SCI_STARTSTYLING, sliceFrom, 0);
+            SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<unsigned long>(reach - sliceFrom),
+                          styles.constData());
+        }
+        sliceFrom = -1;
+    };
+    for (const Compare::ColourRange &r : ranges) {
+        qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+        const qsizetype end = std::clamp<qsizetype>(r.start + r.length, start, length);
+        while (start < end) {
+            if (sliceFrom < 0 || start < sliceFrom || start >= sliceTo) {
+                flush();
+                sliceFrom = start;
+                sliceTo = std::min(start + kStyleSlice, length);
+                styles = stylesIn(sliceFrom, sliceTo);
+                reach = sliceFrom;
+            }
+            const qsizetype pieceEnd = std::min(end, sliceTo);
+            std::fill(styles.begin() + (start - sliceFrom), styles.begin() + (pieceEnd - sliceFrom),
+                      style);
+            reach = std::max(reach, pieceEnd);
+            start = pieceEnd;
+        }
+    }
+    flush();
 }
 
 void RichTextBox::colourAll(Colour colour)
 {
-    const Compare::ColourRange all{0, send(Sci::SCI_GETLENGTH)};
-    colourByteRanges({&all, 1}, colour);
+    keepColours();
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    send(Sci::SCI_STARTSTYLING, 0, 0);
+    send(Sci::SCI_SETSTYLING, length, styleFor(colour));
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
 {
     const qsizetype at = PaneBytes::byteOffsets(bytes(), {std::max<qsizetype>(offset, 0)})[0];
-    for (size_t i = 0; i < m_indicatorColours.size(); ++i) {
-        if (send(Sci::SCI_INDICATORVALUEAT, kFirstIndicator + qsizetype(i), at) != 0)
-            return m_indicatorColours[i];
+    return colourOfStyle(int(send(Sci::SCI_GETSTYLEAT, at)));
+}
+
+qsizetype RichTextBox::findRed(qsizetype from, bool forward, bool red) const
+{
+    const auto it = std::find(m_styleColours.begin(), m_styleColours.end(), kRed);
+    const char redStyle = it == m_styleColours.end() ? char(-1) : char(1 + (it - m_styleColours.begin()));
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    if (forward) {
+        for (qsizetype at = std::max<qsizetype>(from, 0); at < length; at += kStyleSlice) {
+            const QByteArray styles = stylesIn(at, std::min(at + kStyleSlice, length));
+            for (qsizetype i = 0; i < styles.size(); ++i)
+                if ((styles[i] == redStyle) == red)
+                    return at + i;
+        }
+        return length;
     }
-    return kBlack;
+    for (qsizetype end = std::min(from, length - 1) + 1; end > 0; end -= kStyleSlice) {
+        const qsizetype at = std::max<qsizetype>(end - kStyleSlice, 0);
+        const QByteArray styles = stylesIn(at, end);
+        for (qsizetype i = styles.size(); i-- > 0;)
+            if ((styles[i] == redStyle) == red)
+                return at + i;
+    }
+    return -1;
 }
 
 std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool forward) const
 {
-    const auto red = std::find(m_indicatorColours.begin(), m_indicatorColours.end(), kRed);
-    if (red == m_indicatorColours.end())
-        return std::nullopt;
-    const qsizetype indicator = kFirstIndicator + (red - m_indicatorColours.begin());
     const qsizetype length = send(Sci::SCI_GETLENGTH);
+    from = std::clamp<qsizetype>(from, 0, length);
     const auto isRed = [&](qsizetype at) {
-        return at >= 0 && at < length && send(Sci::SCI_INDICATORVALUEAT, indicator, at) != 0;
+        return at >= 0 && at < length && colourOfStyle(int(send(Sci::SCI_GETSTYLEAT, at))) == kRed;
     };
-    const auto runAt = [&](qsizetype at) {
-        const qsizetype start = send(Sci::SCI_INDICATORSTART, indicator, at);
-        return Compare::ColourRange{start, send(Sci::SCI_INDICATOREND, indicator, at) - start};
-    };
-    // Runs are found by hopping from run to run, never byte by byte: the
-    // end of a run without red is where the next red one starts.
+    // The run that starts at or after `at`, and the one that ends at or before it.
     const auto firstFrom = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
-        if (at >= length)
+        const qsizetype start = findRed(at, true, true);
+        if (start >= length)
             return std::nullopt;
-        if (!isRed(at))
-            at = send(Sci::SCI_INDICATOREND, indicator, at);
-        return isRed(at) ? std::optional(runAt(at)) : std::nullopt;
+        return Compare::ColourRange{start, findRed(start, true, false) - start};
     };
     const auto lastUpTo = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
-        if (at < 0)
+        const qsizetype last = findRed(at, false, true);
+        if (last < 0)
             return std::nullopt;
-        if (!isRed(at))
-            at = send(Sci::SCI_INDICATORSTART, indicator, at) - 1;
-        return isRed(at) ? std::optional(runAt(at)) : std::nullopt;
+        const qsizetype start = findRed(last, false, false) + 1;
+        return Compare::ColourRange{start, last + 1 - start};
     };
-    from = std::clamp<qsizetype>(from, 0, length);
     if (forward) {
-        const qsizetype after = isRed(from) ? send(Sci::SCI_INDICATOREND, indicator, from) : from;
+        const qsizetype after = isRed(from) ? findRed(from, true, false) : from;
         if (const auto run = firstFrom(after))
             return run;
         return firstFrom(0);
     }
-    const qsizetype before = (isRed(from) ? send(Sci::SCI_INDICATORSTART, indicator, from) : from) - 1;
-    if (const auto run = lastUpTo(before))
-        return run;
+    const qsizetype before = (isRed(from) ? findRed(from, false, false) + 1 : from) - 1;
+    if (before >= 0) {
+        if (const auto run = lastUpTo(before))
+            return run;
+    }
     return lastUpTo(length - 1);
 }
 

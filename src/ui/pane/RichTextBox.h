@@ -46,8 +46,8 @@ public:
     void select(qsizetype start, qsizetype length);
     void selectBytes(qsizetype start, qsizetype length);
 
-    // Colours many runs at once; black, the pane's text colour, takes any
-    // other colour away.
+    // Colours many runs at once (byte ranges in ascending order); black, the
+    // pane's text colour, takes any other colour away.
     void colourRanges(const Compare::ColourRanges &ranges, Colour colour);
     void colourByteRanges(std::span<const Compare::ColourRange> ranges, Colour colour);
     void colourAll(Colour colour);
@@ -76,9 +76,14 @@ private:
     long send(unsigned int message, qsizetype wParam = 0, qsizetype lParam = 0) const;
     void applyFont();
     void setDocumentSettings(bool readOnly);
-    int indicatorFor(Colour colour);
-    void clearColours(qsizetype start, qsizetype length);
+    int styleFor(Colour colour);
+    Colour colourOfStyle(int style) const;
+    void keepColours();
+    QByteArray stylesIn(qsizetype from, qsizetype to) const;
+    // The first byte at or after (or the last at or before) `from` that is
+    // red (or not red); the length (or -1) when there is none.
+    qsizetype findRed(qsizetype from, bool forward, bool red) const;
 
     bool m_editMenu = false;
-    std::vector<Colour> m_indicatorColours; // colour of indicator kFirstIndicator + i
+    std::vector<Colour> m_styleColours; // colour of style i + 1
 };

@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -20,9 +22,22 @@ constexpr int kShowAfterMs = 500;
 constexpr int kTickMs = 100;
 // The longest the window's thread colours without looking at its events.
 constexpr qint64 kSliceMs = 40;
-constexpr size_t kRangesPerCheck = 2048;
+// The text one call colours: the pane restyles a slice of this size at once.
+constexpr qsizetype kTextPerCall = qsizetype(1) << 20;
 
 } // namespace
+
+QThreadPool &workerPool()
+{
+    static QThreadPool pool;
+    // One run and the second half it may start, on every core.
+    static const bool sized = [] {
+        pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() + 2));
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
+}
 
 bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
                      const std::function<void()> &work, Cancel cancel)
@@ -31,7 +46,7 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     QFutureWatcher<void> watcher;
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([&work, &failure] {
+    watcher.setFuture(QtConcurrent::run(&workerPool(), [&work, &failure] {
         try {
             work();
         } catch (...) {
@@ -82,7 +97,9 @@ void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ran
     QElapsedTimer clock;
     clock.start();
     while (!ranges.empty()) {
-        const size_t count = std::min(ranges.size(), kRangesPerCheck);
+        size_t count = 1;
+        while (count < ranges.size() && ranges[count].start < ranges.front().start + kTextPerCall)
+            ++count;
         pane.colourByteRanges(ranges.first(count), colour);
         ranges = ranges.subspan(count);
         if (!ranges.empty() && clock.elapsed() >= kSliceMs) {

@@ -12,7 +12,13 @@
 class QWidget;
 class RichTextBox;
 
+class QThreadPool;
+
 enum class Cancel { NotOffered, Offered };
+
+// The threads our long work runs on. Qt paints with the help of its global
+// pool: work there would make the window wait for it.
+QThreadPool &workerPool();
 
 // Runs work on a worker thread while the window stays painted; when the run
 // lasts over about half a second, a progress dialog shows how far it got.

@@ -76,7 +76,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
             return;
         Compare::Progress progress;
         if (!both) {
-            single.result.emplace(*s.result);
+            single.result.emplace(*s.result, 0, PaneDocument::Colours::None);
             runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
@@ -84,12 +84,12 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         const Side t = side(form, 3 - file);
         LinePass &mine = both->pass[size_t(file - 1)];
         LinePass &theirs = both->pass[size_t(2 - file)];
-        mine.result.emplace(*s.result);
-        theirs.result.emplace(*t.result);
+        mine.result.emplace(*s.result, 0, PaneDocument::Colours::None);
+        theirs.result.emplace(*t.result, 0, PaneDocument::Colours::None);
         const QByteArrayView otherSource = t.source->bytes();
         runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress, [&] {
             QFuture<void> second = QtConcurrent::run(
-                [&] { runPass(otherSource, sourceBytes, theirs, progress); });
+                &workerPool(), [&] { runPass(otherSource, sourceBytes, theirs, progress); });
             try {
                 runPass(sourceBytes, otherBytes, mine, progress);
             } catch (...) {

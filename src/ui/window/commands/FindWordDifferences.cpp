@@ -37,7 +37,8 @@ void compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
 {
     Compare::Progress progress;
     runInBackground(window, QStringLiteral("Finding the words that differ..."), progress, [&] {
-        QFuture<void> second = QtConcurrent::run([&] { runPass(text2, text1, pass2, progress); });
+        QFuture<void> second =
+            QtConcurrent::run(&workerPool(), [&] { runPass(text2, text1, pass2, progress); });
         try {
             runPass(text1, text2, pass1, progress);
         } catch (...) {
@@ -89,8 +90,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(*RichTextBox3);
-        pass2.result.emplace(*RichTextBox4);
+        pass1.result.emplace(*RichTextBox3, 0, PaneDocument::Colours::None);
+        pass2.result.emplace(*RichTextBox4, 0, PaneDocument::Colours::None);
         compareWords(this, text1, text2, pass1, pass2);
     });
     trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, pass1); });

@@ -184,7 +184,8 @@ struct PendingPiece
 };
 
 template <typename View, typename Text = typename TextUnits<View>::Text>
-BasicSideResult<Text> findDifferences(View source, View other, Progress *progress, Ranges ranges)
+BasicSideResult<Text> findDifferences(View source, View other, Progress *progress, Ranges ranges,
+                                      ResultSink *sink)
 {
     if (progress)
         progress->total.fetch_add(source.size() + other.size(), std::memory_order_relaxed);
@@ -208,6 +209,7 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
     insertBatch();
 
     BasicSideResult<Text> result;
+    ResultWriter<Text> text(result.resultText, sink);
     const auto checkBatch = [&] {
         for (int i = 0; i < pending; ++i)
             otherLines.prefetchLine(batch[size_t(i)].hash);
@@ -215,8 +217,8 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
             const PendingPiece<View> &p = batch[size_t(i)];
             if (otherLines.contains(p.content, p.hash))
                 continue;
-            result.resultText.append(p.piece);
-            result.resultText.append(TextUnits<View>::cr);
+            text.append(p.piece);
+            text.append(TextUnits<View>::cr);
             ++result.differences;
             const qsizetype length = p.piece.size() + (p.crFollows ? 1 : 0);
             if (length <= 0)
@@ -238,6 +240,7 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
             checkBatch();
     });
     checkBatch();
+    text.flush();
     return result;
 }
 
@@ -245,13 +248,13 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
 
 SideResult findLineDifferences(QStringView source, QStringView other, Progress *progress)
 {
-    return findDifferences(source, other, progress, Ranges::AsFound);
+    return findDifferences(source, other, progress, Ranges::AsFound, nullptr);
 }
 
 ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
-                                   Progress *progress, Ranges ranges)
+                                   Progress *progress, Ranges ranges, ResultSink *sink)
 {
-    return findDifferences(source, other, progress, ranges);
+    return findDifferences(source, other, progress, ranges, sink);
 }
 
 } // namespace Compare

@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include "engine/Progress.h"
+#include "engine/ResultSink.h"
 #include "engine/SideResult.h"
 
 namespace Compare {
@@ -20,10 +21,12 @@ namespace Compare {
 // and to its done count as it goes.
 //
 // The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
-// the same result for the same texts, counted in their own units.
+// the same result for the same texts, counted in their own units. With a
+// sink, the result text goes there as it is found and resultText stays empty.
 SideResult findLineDifferences(QStringView source, QStringView other,
                                Progress *progress = nullptr);
 ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
-                                   Progress *progress = nullptr, Ranges ranges = Ranges::AsFound);
+                                   Progress *progress = nullptr, Ranges ranges = Ranges::AsFound,
+                                   ResultSink *sink = nullptr);
 
 } // namespace Compare

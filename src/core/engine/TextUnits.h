@@ -1,9 +1,13 @@
 #pragma once
 
+#include <type_traits>
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+
+#include "engine/ResultSink.h"
 
 namespace Compare {
 
@@ -45,5 +49,40 @@ qsizetype indexOfCrLf(View text, qsizetype from)
         from = cr + 1;
     }
 }
+
+// Appends to a result text, or hands it to a sink in pieces of about 64 KiB.
+template <typename Text>
+class ResultWriter
+{
+public:
+    ResultWriter(Text &text, ResultSink *sink) : m_text(sink ? m_buffer : text), m_sink(sink) {}
+    ResultWriter(const ResultWriter &) = delete;
+    ResultWriter &operator=(const ResultWriter &) = delete;
+    ~ResultWriter() { flush(); }
+
+    template <typename Piece>
+    void append(Piece piece)
+    {
+        m_text.append(piece);
+        if (m_sink && m_buffer.size() >= kPiece)
+            flush();
+    }
+
+    void flush()
+    {
+        if constexpr (std::is_same_v<Text, QByteArray>) {
+            if (m_sink && !m_buffer.isEmpty()) {
+                m_sink->write(m_buffer);
+                m_buffer.clear();
+            }
+        }
+    }
+
+private:
+    static constexpr qsizetype kPiece = qsizetype(64) << 10;
+    Text m_buffer;
+    Text &m_text;
+    ResultSink *m_sink;
+};
 
 } // namespace Compare

@@ -171,10 +171,12 @@ qsizetype wordCount(View line)
 
 // One pass: every line of `source` against its partner line of `other`.
 template <typename View, typename Text = typename TextUnits<View>::Text>
-BasicSideResult<Text> comparePass(View source, View other, Progress *progress)
+BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
+                                  ResultSink *sink = nullptr)
 {
     using U = TextUnits<View>;
     BasicSideResult<Text> result;
+    ResultWriter<Text> text(result.resultText, sink);
     LineCursor<View> lines(source);
     LineCursor<View> partnerLines(other);
     PartnerWords<View> partner;
@@ -203,9 +205,9 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress)
             if (at >= 0) {
                 k = at + 1;
             } else {
-                result.resultText.append(U::cr);
-                result.resultText.append(U::lf);
-                result.resultText.append(word);
+                text.append(U::cr);
+                text.append(U::lf);
+                text.append(word);
                 ++result.differences;
                 if (!word.isEmpty())
                     result.red.push_back({lineStart + offset, word.size()});
@@ -233,6 +235,7 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress)
     }
     if (progress)
         progress->add(source.size() - reported);
+    text.flush();
     return result;
 }
 
@@ -261,11 +264,11 @@ ByteWordComparison findWordDifferences(QByteArrayView text1, QByteArrayView text
 }
 
 ByteSideResult findWordDifferencesOf(QByteArrayView source, QByteArrayView other,
-                                     Progress *progress)
+                                     Progress *progress, ResultSink *sink)
 {
     if (progress)
         progress->total.fetch_add(source.size(), std::memory_order_relaxed);
-    return comparePass(source, other, progress);
+    return comparePass(source, other, progress, sink);
 }
 
 } // namespace Compare

@@ -3,14 +3,16 @@
 #include <QByteArrayView>
 
 #include "engine/Progress.h"
+#include "engine/ResultSink.h"
 
 class RichTextBox;
 
 // A pane's text made ready off the window's thread: the editing component
 // lays out (counts the lines of) a document of its own while bytes are added
 // on any thread, and the pane then takes the finished document in one cheap
-// step. A document never taken is freed with this object.
-class PaneDocument
+// step. A document never taken is freed with this object. A comparison can
+// write its result text straight into one (as a ResultSink).
+class PaneDocument final : public Compare::ResultSink
 {
 public:
     enum class Colours { Kept, None };
@@ -30,6 +32,7 @@ public:
     // early, returning false, when the progress is cancelled. Throws
     // std::bad_alloc when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
+    void write(QByteArrayView bytes) override { append(bytes); }
 
 private:
     friend class RichTextBox;

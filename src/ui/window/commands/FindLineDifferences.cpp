@@ -47,10 +47,9 @@ Side side(Form1 &form, int file)
 void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
              Compare::Progress &progress)
 {
-    pass.found = Compare::findLineDifferences(source, other, &progress, Compare::Ranges::Joined);
-    progress.total += pass.found.resultText.size();
-    pass.result->append(pass.found.resultText, &progress);
-    pass.found.resultText = QByteArray(); // the pane has its own copy now
+    // The result goes straight into the result pane's next document.
+    pass.found = Compare::findLineDifferences(source, other, &progress, Compare::Ranges::Joined,
+                                              &*pass.result);
 }
 
 // The two directions of the command, found together, one on each core.
@@ -108,6 +107,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         colourInSlices(*s.source, pass->found.red, kRed);
         if (!pass->found.red.empty())
             s.source->selectBytes(pass->found.red.back().start, pass->found.red.back().length);
+        pass->found.red = Compare::ColourRanges(); // coloured: its memory can go
     });
 }
 

@@ -24,10 +24,8 @@ struct WordPass
 void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
              Compare::Progress &progress)
 {
-    pass.found = Compare::findWordDifferencesOf(source, other, &progress);
-    progress.total += pass.found.resultText.size();
-    pass.result->append(pass.found.resultText, &progress);
-    pass.found.resultText = QByteArray(); // the pane has its own copy now
+    // The result goes straight into the result pane's next document.
+    pass.found = Compare::findWordDifferencesOf(source, other, &progress, &*pass.result);
 }
 
 // Both passes at once, one on each core. The panes' bytes are read in place:
@@ -57,6 +55,7 @@ void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
     colourInSlices(source, pass.found.red, kRed);
     if (!pass.found.red.empty())
         source.selectBytes(pass.found.red.back().start, pass.found.red.back().length);
+    pass.found.red = Compare::ColourRanges(); // coloured: its memory can go
 }
 
 } // namespace

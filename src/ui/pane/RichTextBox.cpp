@@ -19,6 +19,8 @@ constexpr int kMargins = 5;
 constexpr size_t kColourStyles = 31;
 // How much text one message styles or reads the styles of.
 constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
+// About the bytes the component styles in the time it takes for a message.
+constexpr qsizetype kBytesPerMessage = 128;
 
 // The component's own accessibility counts the characters from the start of
 // the text on every caret move and every edit, which freezes a pane of a
@@ -104,6 +106,8 @@ void RichTextBox::adopt(PaneDocument &&document)
     SendScintilla(Sci::SCI_SETDOCPOINTER, 0, pending);
     SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0, pending); // the pane holds its own reference
     setDocumentSettings(readOnly);
+    m_plain = true;
+    m_blackUpTo = 0;
 }
 
 QByteArrayView RichTextBox::bytes() const
@@ -222,6 +226,33 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
     keepColours();
     const char style = char(styleFor(colour));
     const qsizetype length = send(Sci::SCI_GETLENGTH);
+    // The component styles about a byte every few nanoseconds and handles a
+    // message in about a microsecond: few ranges over much text are styled one
+    // by one, many close together a slice of text at a time.
+    const qsizetype span = ranges.back().start + ranges.back().length - ranges.front().start;
+    if (qsizetype(ranges.size()) * kBytesPerMessage < span) {
+        for (const Compare::ColourRange &r : ranges) {
+            const qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+            const qsizetype end = std::clamp<qsizetype>(r.start + r.length, start, length);
+            send(Sci::SCI_STARTSTYLING, start, 0);
+            send(Sci::SCI_SETSTYLING, end - start, style);
+        }
+    } else {
+        colourSlices(ranges, style, length);
+    }
+    // Black laid from the start to the end leaves the pane without colours.
+    for (const Compare::ColourRange &r : ranges) {
+        if (style != 0)
+            m_blackUpTo = 0;
+        else if (r.start <= m_blackUpTo)
+            m_blackUpTo = std::max(m_blackUpTo, r.start + r.length);
+    }
+    m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
+}
+
+void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, char style,
+                               qsizetype length)
+{
     qsizetype sliceFrom = -1;
     qsizetype sliceTo = -1;
     qsizetype reach = -1; // the end of what the ranges laid on the slice so far
@@ -242,7 +273,9 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
                 flush();
                 sliceFrom = start;
                 sliceTo = std::min(start + kStyleSlice, length);
-                styles = stylesIn(sliceFrom, sliceTo);
+                // A pane without colours need not be asked for its styles.
+                styles = m_plain ? QByteArray(sliceTo - sliceFrom, char(0))
+                                 : stylesIn(sliceFrom, sliceTo);
                 reach = sliceFrom;
             }
             const qsizetype pieceEnd = std::min(end, sliceTo);
@@ -261,6 +294,8 @@ void RichTextBox::colourAll(Colour colour)
     const qsizetype length = send(Sci::SCI_GETLENGTH);
     send(Sci::SCI_STARTSTYLING, 0, 0);
     send(Sci::SCI_SETSTYLING, length, styleFor(colour));
+    m_plain = colour == kBlack;
+    m_blackUpTo = 0;
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
@@ -274,17 +309,21 @@ qsizetype RichTextBox::findRed(qsizetype from, bool forward, bool red) const
     const auto it = std::find(m_styleColours.begin(), m_styleColours.end(), kRed);
     const char redStyle = it == m_styleColours.end() ? char(-1) : char(1 + (it - m_styleColours.begin()));
     const qsizetype length = send(Sci::SCI_GETLENGTH);
+    // Read a little first and more each time: a run usually ends close by.
+    qsizetype chunk = 256;
     if (forward) {
-        for (qsizetype at = std::max<qsizetype>(from, 0); at < length; at += kStyleSlice) {
-            const QByteArray styles = stylesIn(at, std::min(at + kStyleSlice, length));
+        for (qsizetype at = std::max<qsizetype>(from, 0); at < length; at += chunk) {
+            chunk = std::min(chunk * 2, kStyleSlice);
+            const QByteArray styles = stylesIn(at, std::min(at + chunk, length));
             for (qsizetype i = 0; i < styles.size(); ++i)
                 if ((styles[i] == redStyle) == red)
                     return at + i;
         }
         return length;
     }
-    for (qsizetype end = std::min(from, length - 1) + 1; end > 0; end -= kStyleSlice) {
-        const qsizetype at = std::max<qsizetype>(end - kStyleSlice, 0);
+    for (qsizetype end = std::min(from, length - 1) + 1; end > 0; end -= chunk) {
+        chunk = std::min(chunk * 2, kStyleSlice);
+        const qsizetype at = std::max<qsizetype>(end - chunk, 0);
         const QByteArray styles = stylesIn(at, end);
         for (qsizetype i = styles.size(); i-- > 0;)
             if ((styles[i] == redStyle) == red)

@@ -80,10 +80,13 @@ private:
     Colour colourOfStyle(int style) const;
     void keepColours();
     QByteArray stylesIn(qsizetype from, qsizetype to) const;
+    void colourSlices(std::span<const Compare::ColourRange> ranges, char style, qsizetype length);
     // The first byte at or after (or the last at or before) `from` that is
     // red (or not red); the length (or -1) when there is none.
     qsizetype findRed(qsizetype from, bool forward, bool red) const;
 
     bool m_editMenu = false;
     std::vector<Colour> m_styleColours; // colour of style i + 1
+    bool m_plain = true; // no colour but black anywhere (typing adds none)
+    qsizetype m_blackUpTo = 0; // black laid from the start up to here since a colour
 };

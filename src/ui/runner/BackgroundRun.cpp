@@ -108,3 +108,12 @@ void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ran
         }
     }
 }
+
+void colourAllInSlices(RichTextBox &pane, Colour colour)
+{
+    const qsizetype length = pane.bytes().size();
+    Compare::ColourRanges pieces;
+    for (qsizetype at = 0; at < length; at += kTextPerCall)
+        pieces.push_back({at, std::min(kTextPerCall, length - at)});
+    colourInSlices(pane, pieces, colour);
+}

@@ -32,3 +32,5 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
 // events run between the slices, so a million runs never freeze the window.
 void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
                     Colour colour);
+// The whole text in one colour, in the same way.
+void colourAllInSlices(RichTextBox &pane, Colour colour);

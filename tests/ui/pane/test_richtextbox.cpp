@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 
@@ -31,6 +32,8 @@ private slots:
     void tabMovesTheFocus();
     void redRunsFoundBothWays_data();
     void redRunsFoundBothWays();
+    void largeColouringMatchesAModel_data();
+    void largeColouringMatchesAModel();
 };
 
 namespace {
@@ -368,6 +371,68 @@ void TestRichTextBox::redRunsFoundBothWays()
     QVERIFY(run.has_value());
     const Compare::ColourRanges asText = PaneBytes::toUtf16Ranges(bytes, {*run});
     QCOMPARE(asText.front(), (ColourRange{start, 2}));
+}
+
+void TestRichTextBox::largeColouringMatchesAModel_data()
+{
+    QTest::addColumn<int>("rangeCount");
+    QTest::addColumn<int>("maxLength");
+    // Few long ranges are styled one by one, many short ones a slice of text
+    // at a time; both across slices of the text and over earlier colours.
+    QTest::newRow("few long ranges") << 40 << 200000;
+    QTest::newRow("many short ranges") << 60000 << 12;
+    QTest::newRow("mixed") << 3000 << 3000;
+}
+
+// Red added over red, black over parts of it, then red again: the red runs of
+// a 2.5 MB pane are those of a plain model of its characters.
+void TestRichTextBox::largeColouringMatchesAModel()
+{
+    QFETCH(int, rangeCount);
+    QFETCH(int, maxLength);
+    const qsizetype size = 2500000;
+    QByteArray text(size, 'x');
+    for (qsizetype i = 40; i < size; i += 41)
+        text[i] = '\n';
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setBytes(text);
+    std::vector<bool> model(size_t(size), false);
+    QRandomGenerator random(static_cast<quint32>(rangeCount));
+    const auto randomRanges = [&] {
+        Compare::ColourRanges ranges;
+        for (int i = 0; i < rangeCount; ++i) {
+            const qsizetype start = random.bounded(int(size));
+            ranges.push_back({start, 1 + random.bounded(maxLength)});
+        }
+        return Compare::normalised(ranges);
+    };
+    for (const Colour colour : {kRed, kBlack, kRed}) {
+        const Compare::ColourRanges ranges = randomRanges();
+        pane.colourByteRanges(ranges, colour);
+        for (const ColourRange &r : ranges)
+            for (qsizetype i = r.start; i < std::min(size, r.start + r.length); ++i)
+                model[size_t(i)] = colour == kRed;
+    }
+    Compare::ColourRanges expected;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!model[size_t(i)])
+            continue;
+        if (!expected.empty() && expected.back().start + expected.back().length == i)
+            ++expected.back().length;
+        else
+            expected.push_back({i, 1});
+    }
+    Compare::ColourRanges found;
+    for (qsizetype at = 0;;) {
+        const std::optional<ColourRange> run = pane.redRunFrom(at, true);
+        if (!run || (!found.empty() && run->start <= found.back().start))
+            break;
+        found.push_back(*run);
+        at = run->start;
+    }
+    QCOMPARE(found.size(), expected.size());
+    QVERIFY(found == expected);
+    QCOMPARE(pane.bytes(), QByteArrayView(text));
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -73,11 +73,11 @@ void Form1::PushButton6_Click()
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
     trap(104, [this] {
-        RichTextBox1->colourAll(kBlack);
+        colourAllInSlices(*RichTextBox1, kBlack);
         RichTextBox1->selectBytes(0, RichTextBox1->bytes().size());
     });
     trap(106, [this] {
-        RichTextBox2->colourAll(kBlack);
+        colourAllInSlices(*RichTextBox2, kBlack);
         RichTextBox2->selectBytes(0, RichTextBox2->bytes().size());
     });
     trap(108, [&] {

@@ -166,8 +166,8 @@ int run(const Cli::CliOptions &options)
     Comparison c;
     // As the load command leaves a pane: the file's text and one CR. Both
     // files are read at once, and both directions compared at once.
-    both([&] { c.text1 = Files::loadFileBytes(options.file1) + '\r'; },
-         [&] { c.text2 = Files::loadFileBytes(options.file2) + '\r'; });
+    both([&] { (c.text1 = Files::loadFileBytes(options.file1)) += '\r'; },
+         [&] { (c.text2 = Files::loadFileBytes(options.file2)) += '\r'; });
     // Ranges are joined as they come: the output joins them anyway.
     const auto ranges = Compare::Ranges::Joined;
     if (options.comparison == Cli::Comparison::Lines) {

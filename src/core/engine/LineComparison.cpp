@@ -45,6 +45,9 @@ void forEachPiece(View text, Progress *progress, Visit visit)
 }
 
 template <typename View>
+View contentOf(View piece);
+
+template <typename View>
 qsizetype pieceCount(View text)
 {
     if (text.isEmpty())
@@ -54,6 +57,32 @@ qsizetype pieceCount(View text)
          cr = text.indexOf(TextUnits<View>::cr, cr + 1))
         ++count;
     return count;
+}
+
+// About how many distinct lines a text has, from its first few thousand: a
+// set sized for all its lines when they all differ, and small for a text of
+// mostly equal lines, so that it neither grows nor wastes memory.
+template <typename View>
+qsizetype expectedDistinctLines(View text)
+{
+    constexpr int kSample = 4096;
+    const qsizetype pieces = pieceCount(text);
+    std::vector<size_t> hashes;
+    hashes.reserve(kSample);
+    qsizetype from = 0;
+    while (from <= text.size() && qsizetype(hashes.size()) < std::min<qsizetype>(pieces, kSample)) {
+        const qsizetype cr = text.indexOf(TextUnits<View>::cr, from);
+        const qsizetype end = cr < 0 ? text.size() : cr;
+        hashes.push_back(qHash(contentOf(text.sliced(from, end - from))));
+        from = end + 1;
+        if (cr < 0)
+            break;
+    }
+    if (hashes.empty())
+        return 0;
+    std::sort(hashes.begin(), hashes.end());
+    const auto distinct = qsizetype(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
+    return pieces * distinct / qsizetype(hashes.size());
 }
 
 // The line a piece stands for: a CR LF break leaves its LF at the start of
@@ -86,15 +115,15 @@ inline void prefetch(const void *address)
 }
 
 // The distinct lines of a text. Each slot keeps its line's hash, so a probe
-// reads the line itself only when the hashes agree. The set starts small and
-// doubles as it fills: a text of a million equal lines needs one slot.
+// reads the line itself only when the hashes agree. The set is sized for the
+// lines expected and doubles if it fills.
 template <typename View>
 class LineSet
 {
 public:
     explicit LineSet(qsizetype expectedLines)
         : m_seed(QHashSeed::globalSeed()),
-          m_slots(std::bit_ceil(size_t(std::clamp<qsizetype>(expectedLines, 8, kInitialLines)) * 2)),
+          m_slots(std::bit_ceil(size_t(std::max<qsizetype>(expectedLines, 8)) * 2)),
           m_mask(m_slots.size() - 1)
     {
     }
@@ -130,10 +159,6 @@ public:
     }
 
 private:
-    // A larger start costs memory for texts of few distinct lines; a smaller
-    // one costs rehashing for texts of many.
-    static constexpr qsizetype kInitialLines = qsizetype(1) << 18;
-
     struct Slot
     {
         size_t hash = 0;
@@ -189,7 +214,7 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
 {
     if (progress)
         progress->total.fetch_add(source.size() + other.size(), std::memory_order_relaxed);
-    LineSet<View> otherLines(pieceCount(other));
+    LineSet<View> otherLines(expectedDistinctLines(other));
     std::array<PendingPiece<View>, batchSize> batch;
     int pending = 0;
 

@@ -29,14 +29,16 @@ namespace {
 // Bytes added in one go: small enough to notice a cancel at once, large
 // enough to cost nothing.
 constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
+constexpr qsizetype kSpareBytes = 256;
 
 } // namespace
 
 PaneDocument::PaneDocument(const RichTextBox &pane, qsizetype expectedBytes, Colours colours)
 {
-    // One byte more than expected: a buffer the last slice would fill to the
-    // brim is doubled first (and its new half written).
-    const qsizetype room = std::max<qsizetype>(expectedBytes, 0) + 1;
+    // A little more than expected: a full buffer grows by a sixth (all of it
+    // copied and written) when the next byte comes, such as the CR a load
+    // appends or the first key typed at the end.
+    const qsizetype room = std::max<qsizetype>(expectedBytes, 0) + kSpareBytes;
     const long options =
         colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
     const long loader = pane.SendScintilla(QsciScintillaBase::SCI_CREATELOADER,

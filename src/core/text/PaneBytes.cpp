@@ -252,7 +252,8 @@ Compare::ColourRanges convertRanges(const Compare::ColourRanges &ranges, Map map
 
 Compare::ColourRanges toByteRanges(QByteArrayView bytes, const Compare::ColourRanges &utf16)
 {
-    return convertRanges(utf16, [&](const std::vector<qsizetype> &o) { return byteOffsets(bytes, o); });
+    return convertRanges(utf16,
+                         [&](const std::vector<qsizetype> &o) { return byteOffsets(bytes, o); });
 }
 
 Compare::ColourRanges toUtf16Ranges(QByteArrayView bytes, const Compare::ColourRanges &byteRanges)

@@ -33,7 +33,8 @@ qsizetype utf16Length(QByteArrayView bytes);
 // the halves of a surrogate pair, or inside a UTF-8 sequence) maps to the
 // character's end.
 std::vector<qsizetype> byteOffsets(QByteArrayView bytes, const std::vector<qsizetype> &utf16);
-std::vector<qsizetype> utf16Offsets(QByteArrayView bytes, const std::vector<qsizetype> &byteOffsets);
+std::vector<qsizetype> utf16Offsets(QByteArrayView bytes,
+                                    const std::vector<qsizetype> &byteOffsets);
 
 // Ranges of one kind of offset as ranges of the other; the ranges may come in
 // any order and keep theirs.

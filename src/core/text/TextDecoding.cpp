@@ -328,7 +328,8 @@ QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
             return QByteArray();
         return decodeToPaneBytes(std::move(bytes));
     } catch (const std::bad_alloc &) {
-        throw AppError(QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
+        throw AppError(
+            QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
     }
 }
 

@@ -307,7 +307,8 @@ Colour RichTextBox::colourAt(qsizetype offset) const
 qsizetype RichTextBox::findRed(qsizetype from, bool forward, bool red) const
 {
     const auto it = std::find(m_styleColours.begin(), m_styleColours.end(), kRed);
-    const char redStyle = it == m_styleColours.end() ? char(-1) : char(1 + (it - m_styleColours.begin()));
+    const char redStyle =
+        it == m_styleColours.end() ? char(-1) : char(1 + (it - m_styleColours.begin()));
     const qsizetype length = send(Sci::SCI_GETLENGTH);
     // Read a little first and more each time: a run usually ends close by.
     qsizetype chunk = 256;

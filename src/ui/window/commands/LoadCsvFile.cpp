@@ -43,25 +43,26 @@ std::optional<QByteArray> readFileForPane(Form1 &form, const QString &path)
 
 namespace {
 
-// The pane's next text, laid out off the window's thread; taking it is quick.
-PaneDocument documentFor(Form1 &form, RichTextBox &pane, const QByteArray &bytes)
+// The pane's next text, laid out off the window's thread; taking it is
+// quick. The bytes are let go there too: freeing a large file takes a while.
+PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
 {
     PaneDocument document(pane, bytes.size());
     Compare::Progress progress;
     progress.total = bytes.size();
-    if (!runInBackground(&form, QStringLiteral("Showing the text..."), progress,
-                         [&] { document.append(bytes, &progress); }, Cancel::Offered))
+    QByteArray taken = std::move(bytes);
+    if (!runInBackground(&form, QStringLiteral("Showing the text..."), progress, [&] {
+            document.append(taken, &progress);
+            taken = QByteArray();
+        }, Cancel::Offered))
         throw ReadCancelled();
     return document;
 }
 
 void loadFileIn(Form1 &form, RichTextBox &pane, const QString &path)
 {
-    if (std::optional<QByteArray> bytes = readFileForPane(form, path)) {
-        PaneDocument document = documentFor(form, pane, *bytes);
-        bytes.reset();
-        pane.adopt(std::move(document));
-    }
+    if (std::optional<QByteArray> bytes = readFileForPane(form, path))
+        pane.adopt(documentFor(form, pane, std::move(*bytes)));
 }
 
 } // namespace
@@ -136,7 +137,7 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     if (paths.size() == 1) {
         cancellable(116, [&] {
             if (std::optional<QByteArray> bytes = RTB::readFileForPane(form, paths.front()))
-                next.emplace(documentFor(form, *s.pane, *bytes));
+                next.emplace(documentFor(form, *s.pane, std::move(*bytes)));
         });
     } else {
         // Several files follow one another, each ending with a line break.
@@ -154,7 +155,9 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
                 break;
         }
         if (!cancelled)
-            cancellable(120, [&] { next.emplace(documentFor(form, *s.pane, joined)); });
+            cancellable(120, [&] {
+                next.emplace(documentFor(form, *s.pane, std::move(joined)));
+            });
     }
     if (cancelled) {
         trap(126, [&] { form.setMousePointer(0); });

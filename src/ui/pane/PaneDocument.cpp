@@ -1,6 +1,5 @@
 #include "pane/PaneDocument.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -24,25 +23,14 @@ protected:
     ~Loader() = default;
 };
 
-namespace {
-
-// Bytes added in one go: small enough to notice a cancel at once, large
-// enough to cost nothing.
-constexpr qsizetype kSliceBytes = qsizetype(4) << 20;
-constexpr qsizetype kSpareBytes = 256;
-
-} // namespace
-
-PaneDocument::PaneDocument(const RichTextBox &pane, qsizetype expectedBytes, Colours colours)
+PaneDocument::PaneDocument(const RichTextBox &pane, Colours colours)
 {
-    // A little more than expected: a full buffer grows by a sixth (all of it
-    // copied and written) when the next byte comes, such as the CR a load
-    // appends or the first key typed at the end.
-    const qsizetype room = std::max<qsizetype>(expectedBytes, 0) + kSpareBytes;
+    // No room is claimed here, on the window's thread: the first bytes added
+    // claim what they need on the worker's (the component sets new memory
+    // to zero, which takes a while for a large text).
     const long options =
         colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
-    const long loader = pane.SendScintilla(QsciScintillaBase::SCI_CREATELOADER,
-                                           static_cast<unsigned long>(room), options);
+    const long loader = pane.SendScintilla(QsciScintillaBase::SCI_CREATELOADER, 0UL, options);
     m_loader = reinterpret_cast<Loader *>(loader);
     if (!m_loader)
         throw std::bad_alloc();
@@ -76,16 +64,13 @@ void PaneDocument::release()
 
 bool PaneDocument::append(QByteArrayView bytes, Compare::Progress *progress)
 {
-    for (qsizetype done = 0; done < bytes.size();) {
-        if (progress && progress->cancelled.load(std::memory_order_relaxed))
-            return false;
-        const qsizetype slice = std::min(kSliceBytes, bytes.size() - done);
-        if (m_loader->AddData(bytes.data() + done, slice) != QsciScintillaBase::SC_STATUS_OK)
-            throw std::bad_alloc();
-        done += slice;
-        if (progress)
-            progress->add(slice);
-    }
+    if (progress && progress->cancelled.load(std::memory_order_relaxed))
+        return false;
+    if (!bytes.isEmpty()
+        && m_loader->AddData(bytes.data(), bytes.size()) != QsciScintillaBase::SC_STATUS_OK)
+        throw std::bad_alloc();
+    if (progress)
+        progress->add(bytes.size());
     return true;
 }
 

@@ -17,10 +17,9 @@ class PaneDocument final : public Compare::ResultSink
 public:
     enum class Colours { Kept, None };
 
-    // Made on the pane's thread, for a text of about `expectedBytes`. A text
-    // that will never be coloured (a result pane's) needs no colour per byte.
-    explicit PaneDocument(const RichTextBox &pane, qsizetype expectedBytes = 0,
-                          Colours colours = Colours::Kept);
+    // Made on the pane's thread. A text that will never be coloured (a result
+    // pane's) needs no colour per byte.
+    explicit PaneDocument(const RichTextBox &pane, Colours colours = Colours::Kept);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
     PaneDocument(const PaneDocument &) = delete;
@@ -28,8 +27,9 @@ public:
     ~PaneDocument();
 
     // Adds pane bytes (see PaneBytes) at the end; any thread, one at a time.
-    // Adds bytes.size() to the done count of `progress` as it goes and stops
-    // early, returning false, when the progress is cancelled. Throws
+    // The first call claims the memory for its bytes, so a whole text is best
+    // added at once. Adds bytes.size() to the done count of `progress`, and
+    // adds nothing, returning false, when the progress is cancelled. Throws
     // std::bad_alloc when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
     void write(QByteArrayView bytes) override { append(bytes); }

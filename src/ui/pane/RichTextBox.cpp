@@ -124,7 +124,7 @@ QString RichTextBox::text() const
 
 void RichTextBox::setBytes(QByteArrayView bytes)
 {
-    PaneDocument document(*this, bytes.size());
+    PaneDocument document(*this);
     document.append(bytes);
     adopt(std::move(document));
 }

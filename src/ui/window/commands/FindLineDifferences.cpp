@@ -75,7 +75,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
             return;
         Compare::Progress progress;
         if (!both) {
-            single.result.emplace(*s.result, 0, PaneDocument::Colours::None);
+            single.result.emplace(*s.result, PaneDocument::Colours::None);
             runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
@@ -83,8 +83,8 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         const Side t = side(form, 3 - file);
         LinePass &mine = both->pass[size_t(file - 1)];
         LinePass &theirs = both->pass[size_t(2 - file)];
-        mine.result.emplace(*s.result, 0, PaneDocument::Colours::None);
-        theirs.result.emplace(*t.result, 0, PaneDocument::Colours::None);
+        mine.result.emplace(*s.result, PaneDocument::Colours::None);
+        theirs.result.emplace(*t.result, PaneDocument::Colours::None);
         const QByteArrayView otherSource = t.source->bytes();
         runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress, [&] {
             QFuture<void> second = QtConcurrent::run(

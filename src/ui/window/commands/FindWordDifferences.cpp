@@ -89,8 +89,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(*RichTextBox3, 0, PaneDocument::Colours::None);
-        pass2.result.emplace(*RichTextBox4, 0, PaneDocument::Colours::None);
+        pass1.result.emplace(*RichTextBox3, PaneDocument::Colours::None);
+        pass2.result.emplace(*RichTextBox4, PaneDocument::Colours::None);
         compareWords(this, text1, text2, pass1, pass2);
     });
     trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, pass1); });

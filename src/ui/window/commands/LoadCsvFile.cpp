@@ -47,7 +47,7 @@ namespace {
 // quick. The bytes are let go there too: freeing a large file takes a while.
 PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
 {
-    PaneDocument document(pane, bytes.size());
+    PaneDocument document(pane);
     Compare::Progress progress;
     progress.total = bytes.size();
     QByteArray taken = std::move(bytes);

@@ -7,6 +7,7 @@
 #include <exception>
 #include <new>
 #include <utility>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -21,6 +22,7 @@
 #include "engine/LineComparison.h"
 #include "engine/SideResult.h"
 #include "engine/WordComparison.h"
+#include "text/PaneBytes.h"
 #include "text/SavedBytes.h"
 #include "text/TextDecoding.h"
 #include "base/AppError.h"
@@ -34,17 +36,42 @@ namespace {
 
 enum ExitStatus { NoDifferences = 0, Differences = 1, Failure = 2 };
 
+// The two texts as panes hold them (UTF-8, see PaneBytes) and both results.
 struct Comparison
 {
-    QString text1;
-    QString text2;
-    Compare::SideResult file1;
-    Compare::SideResult file2;
+    QByteArray text1;
+    QByteArray text2;
+    Compare::ByteSideResult file1;
+    Compare::ByteSideResult file2;
 };
 
-void writeBytes(std::FILE *stream, const QByteArray &bytes)
+// Runs first() and second() at once, one on each core; a failure of either
+// reaches the caller.
+template <typename First, typename Second>
+void both(First first, Second second)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::exception_ptr failure;
+    std::thread other([&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void writeBytes(std::FILE *stream, QByteArrayView bytes)
+{
+    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
 }
 
 void printTo(std::FILE *stream, const QString &text)
@@ -71,34 +98,39 @@ QString heading(Cli::Comparison kind, const QString &file, const QString &other)
     return text.arg(file, other);
 }
 
-// The differences as the result pane lists them, one entry each: a line
+// The differences as the result pane lists them, one entry a line: a line
 // comparison lists each line followed by a CR (later lines keep the LF of
 // their break in front), a word comparison puts CR LF before each word.
-QStringList listedDifferences(Cli::Comparison kind, const QString &resultText)
-{
-    QStringList entries;
-    if (kind == Cli::Comparison::Lines) {
-        entries = resultText.split(u'\r');
-        entries.removeLast(); // what follows the last CR
-        for (QString &line : entries) {
-            if (line.startsWith(u'\n'))
-                line.remove(0, 1);
-        }
-    } else {
-        entries = resultText.split(QStringLiteral("\r\n"));
-        entries.removeFirst(); // what stands before the first CR LF
-    }
-    return entries;
-}
-
+// Written straight from the result's bytes, without a copy of them.
 void printListing(Cli::Comparison kind, const Cli::CliOptions &options, const Comparison &c)
 {
-    const auto group = [&](const QString &file, const QString &other, const QString &result) {
+    const auto group = [&](const QString &file, const QString &other, QByteArrayView result) {
         printNaming(stdout, heading(kind, file, other) + u'\n');
-        QString out;
-        for (const QString &entry : listedDifferences(kind, result))
-            out += entry + u'\n';
-        printTo(stdout, out);
+        QByteArray printable; // a lone surrogate prints as '?', as text does
+        if (!PaneBytes::isUtf8(result)) {
+            printable = PaneBytes::toText(result).toUtf8();
+            result = printable;
+        }
+        qsizetype at = 0;
+        if (kind == Cli::Comparison::Lines) {
+            for (qsizetype cr = result.indexOf('\r'); cr >= 0; cr = result.indexOf('\r', at)) {
+                QByteArrayView entry = result.sliced(at, cr - at);
+                if (entry.startsWith('\n'))
+                    entry = entry.sliced(1);
+                writeBytes(stdout, entry);
+                writeBytes(stdout, "\n");
+                at = cr + 1;
+            }
+        } else if (result.startsWith("\r\n")) {
+            for (at = 2; at <= result.size();) {
+                qsizetype end = result.indexOf(QByteArrayView("\r\n"), at);
+                if (end < 0)
+                    end = result.size();
+                writeBytes(stdout, result.sliced(at, end - at));
+                writeBytes(stdout, "\n");
+                at = end + 2;
+            }
+        }
     };
     group(options.file1, options.file2, c.file1.resultText);
     group(options.file2, options.file1, c.file2.resultText);
@@ -112,38 +144,47 @@ void printStat(Cli::Comparison kind, const Cli::CliOptions &options, const Compa
                             + QString::number(c.file2.differences) + u'\n');
 }
 
-QJsonObject paneJson(const QString &text, const Compare::ColourRanges &red)
+// Texts and offsets in UTF-16 code units, as the window counts them.
+QJsonObject paneJson(const QByteArray &text, const Compare::ColourRanges &red)
 {
     QJsonArray ranges;
-    for (const Compare::ColourRange &range : Compare::normalised(red))
+    for (const Compare::ColourRange &range :
+         PaneBytes::toUtf16Ranges(text, Compare::normalised(red)))
         ranges.append(QJsonArray{qint64(range.start), qint64(range.length)});
-    return QJsonObject{{QStringLiteral("text"), text}, {QStringLiteral("red"), ranges}};
+    return QJsonObject{{QStringLiteral("text"), PaneBytes::toText(text)},
+                       {QStringLiteral("red"), ranges}};
 }
 
 void printJson(const Comparison &c)
 {
     const QJsonObject object{{QStringLiteral("file1"), paneJson(c.text1, c.file1.red)},
                              {QStringLiteral("file2"), paneJson(c.text2, c.file2.red)},
-                             {QStringLiteral("result1"), c.file1.resultText},
-                             {QStringLiteral("result2"), c.file2.resultText}};
+                             {QStringLiteral("result1"), PaneBytes::toText(c.file1.resultText)},
+                             {QStringLiteral("result2"), PaneBytes::toText(c.file2.resultText)}};
     QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact);
     bytes += '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-void writeSavedResult(const QString &resultText)
+void writeSavedResult(const QByteArray &resultText)
 {
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    const QByteArray bytes = Files::savedBytes(resultText);
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    if (!PaneBytes::isUtf8(resultText)) { // the save writes a lone surrogate as '?'
+        writeBytes(stdout, Files::savedBytes(PaneBytes::toText(resultText)));
+        return;
+    }
+    writeBytes(stdout, resultText);
+    writeBytes(stdout, "\r\n");
 }
 
 int run(const Cli::CliOptions &options)
 {
-    Cli::InputFile input1 = Cli::readInputFile(options.file1);
-    Cli::InputFile input2 = Cli::readInputFile(options.file2);
+    Cli::InputFile input1;
+    Cli::InputFile input2;
+    both([&] { input1 = Cli::readInputFile(options.file1); },
+         [&] { input2 = Cli::readInputFile(options.file2); });
     for (const Cli::InputFile *input : {&input1, &input2}) {
         if (!input->ok())
             printError(input->error);
@@ -152,16 +193,18 @@ int run(const Cli::CliOptions &options)
         return Failure;
 
     Comparison c;
-    // As the load command leaves a pane: the file's text and one CR.
-    c.text1 = Files::decodeToPaneText(std::exchange(input1.bytes, {})) + u'\r';
-    c.text2 = Files::decodeToPaneText(std::exchange(input2.bytes, {})) + u'\r';
+    // As the load command leaves a pane: the file's text and one CR. Both
+    // files are decoded at once, and both directions compared at once.
+    both([&] { (c.text1 = Files::decodeToPaneBytes(std::exchange(input1.bytes, {}))) += '\r'; },
+         [&] { (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}))) += '\r'; });
+    // Ranges are joined as they come: the output joins them anyway.
+    const auto ranges = Compare::Ranges::Joined;
     if (options.comparison == Cli::Comparison::Lines) {
-        c.file1 = Compare::findLineDifferences(c.text1, c.text2);
-        c.file2 = Compare::findLineDifferences(c.text2, c.text1);
+        both([&] { c.file1 = Compare::findLineDifferences(c.text1, c.text2, nullptr, ranges); },
+             [&] { c.file2 = Compare::findLineDifferences(c.text2, c.text1, nullptr, ranges); });
     } else {
-        Compare::WordComparison words = Compare::findWordDifferences(c.text1, c.text2);
-        c.file1 = std::move(words.file1);
-        c.file2 = std::move(words.file2);
+        both([&] { c.file1 = Compare::findWordDifferencesOf(c.text1, c.text2); },
+             [&] { c.file2 = Compare::findWordDifferencesOf(c.text2, c.text1); });
     }
 
     if (options.resultOf != 0)

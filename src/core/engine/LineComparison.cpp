@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <vector>
 
 #include <QHashFunctions>
+
+#include "engine/TextUnits.h"
 
 namespace Compare {
 namespace {
@@ -17,8 +20,8 @@ constexpr qsizetype piecesPerReport = 4096;
 // Calls visit(piece, start, crFollows) for every piece of `text` cut at CR, in
 // order. An empty text has no pieces; a text that ends with a CR has an empty
 // last piece. Adds text.size() steps to `progress` in all.
-template <typename Visit>
-void forEachPiece(QStringView text, Progress *progress, Visit visit)
+template <typename View, typename Visit>
+void forEachPiece(View text, Progress *progress, Visit visit)
 {
     if (text.isEmpty())
         return;
@@ -26,7 +29,7 @@ void forEachPiece(QStringView text, Progress *progress, Visit visit)
     qsizetype reported = 0;
     qsizetype pieces = 0;
     for (;;) {
-        const qsizetype cr = text.indexOf(u'\r', start);
+        const qsizetype cr = text.indexOf(TextUnits<View>::cr, start);
         const qsizetype end = cr < 0 ? text.size() : cr;
         visit(text.sliced(start, end - start), start, cr >= 0);
         if (cr < 0)
@@ -41,21 +44,60 @@ void forEachPiece(QStringView text, Progress *progress, Visit visit)
         progress->add(text.size() - reported);
 }
 
-qsizetype pieceCount(QStringView text)
+template <typename View>
+View contentOf(View piece);
+
+template <typename View>
+qsizetype pieceCount(View text)
 {
     if (text.isEmpty())
         return 0;
     qsizetype count = 1;
-    for (qsizetype cr = text.indexOf(u'\r'); cr >= 0; cr = text.indexOf(u'\r', cr + 1))
+    for (qsizetype cr = text.indexOf(TextUnits<View>::cr); cr >= 0;
+         cr = text.indexOf(TextUnits<View>::cr, cr + 1))
         ++count;
     return count;
 }
 
+// About how many distinct lines a text has, from its first few thousand: a
+// set sized for all its lines when they all differ, and small for a text of
+// mostly equal lines, so that it neither grows nor wastes memory.
+template <typename View>
+qsizetype expectedDistinctLines(View text)
+{
+    constexpr int kSample = 4096;
+    const qsizetype pieces = pieceCount(text);
+    std::vector<size_t> hashes;
+    hashes.reserve(kSample);
+    qsizetype from = 0;
+    while (from <= text.size() && qsizetype(hashes.size()) < std::min<qsizetype>(pieces, kSample)) {
+        const qsizetype cr = text.indexOf(TextUnits<View>::cr, from);
+        const qsizetype end = cr < 0 ? text.size() : cr;
+        hashes.push_back(qHash(contentOf(text.sliced(from, end - from))));
+        from = end + 1;
+        if (cr < 0)
+            break;
+    }
+    if (hashes.empty())
+        return 0;
+    std::sort(hashes.begin(), hashes.end());
+    const auto distinct = qsizetype(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
+    return pieces * distinct / qsizetype(hashes.size());
+}
+
 // The line a piece stands for: a CR LF break leaves its LF at the start of
 // the next piece, and that LF must not make a line differ from a first line.
-QStringView contentOf(QStringView piece)
+template <typename View>
+View contentOf(View piece)
 {
-    return piece.startsWith(u'\n') ? piece.sliced(1) : piece;
+    return piece.startsWith(TextUnits<View>::lf) ? piece.sliced(1) : piece;
+}
+
+template <typename View>
+bool sameText(View a, View b)
+{
+    return a.size() == b.size()
+           && std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(*a.data())) == 0;
 }
 
 // Pieces go through the set in small batches: the slots (and then the
@@ -73,7 +115,9 @@ inline void prefetch(const void *address)
 }
 
 // The distinct lines of a text. Each slot keeps its line's hash, so a probe
-// reads the line itself only when the hashes agree.
+// reads the line itself only when the hashes agree. The set is sized for the
+// lines expected and doubles if it fills.
+template <typename View>
 class LineSet
 {
 public:
@@ -84,7 +128,7 @@ public:
     {
     }
 
-    size_t hashOf(QStringView line) const { return qHash(line, m_seed); }
+    size_t hashOf(View line) const { return qHash(line, m_seed); }
 
     // Starts fetching the slot where a probe for `hash` begins.
     void prefetchSlot(size_t hash) const { prefetch(&m_slots[hash & m_mask]); }
@@ -93,66 +137,85 @@ public:
     void prefetchLine(size_t hash) const
     {
         const Slot &slot = m_slots[hash & m_mask];
-        if (slot.hash == hash && slot.size > 0) {
-            prefetch(slot.data);
-            prefetch(slot.data + slot.size - 1); // a line often spans two cache lines
+        if (slot.hash == hash && slot.line.size() > 0) {
+            prefetch(slot.line.data());
+            prefetch(slot.line.data() + slot.line.size() - 1); // often two cache lines
         }
     }
 
-    void insert(QStringView line, size_t hash)
+    void insert(View line, size_t hash)
     {
         Slot &slot = m_slots[slotFor(line, hash)];
-        if (slot.size < 0)
-            slot = {hash, line.data(), line.size()};
+        if (slot.line.data())
+            return;
+        slot = {hash, line.data() ? line : View(m_empty, 0)};
+        if (++m_used * 2 > qsizetype(m_slots.size()))
+            grow();
     }
 
-    bool contains(QStringView line, size_t hash) const
+    bool contains(View line, size_t hash) const
     {
-        return m_slots[slotFor(line, hash)].size >= 0;
+        return m_slots[slotFor(line, hash)].line.data() != nullptr;
     }
 
 private:
     struct Slot
     {
         size_t hash = 0;
-        const QChar *data = nullptr;
-        qsizetype size = -1; // -1: free
+        View line; // no data: free
     };
 
     // The slot that holds `line`, or the free slot where it belongs. The set
     // is never more than half full, so a free slot always comes.
-    size_t slotFor(QStringView line, size_t hash) const
+    size_t slotFor(View line, size_t hash) const
     {
         for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
             const Slot &slot = m_slots[at];
-            if (slot.size < 0
-                || (slot.hash == hash && QStringView(slot.data, slot.size) == line))
+            if (!slot.line.data() || (slot.hash == hash && sameText(slot.line, line)))
                 return at;
         }
     }
 
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        m_mask = m_slots.size() - 1;
+        for (const Slot &slot : old) {
+            if (!slot.line.data())
+                continue;
+            size_t at = slot.hash & m_mask;
+            while (m_slots[at].line.data())
+                at = (at + 1) & m_mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    static constexpr typename View::storage_type m_empty[1] = {};
     size_t m_seed;
     std::vector<Slot> m_slots;
     size_t m_mask;
+    qsizetype m_used = 0;
 };
 
+template <typename View>
 struct PendingPiece
 {
-    QStringView piece;
-    QStringView content;
+    View piece;
+    View content;
     qsizetype start;
     bool crFollows;
     size_t hash;
 };
 
-} // namespace
-
-SideResult findLineDifferences(QStringView source, QStringView other, Progress *progress)
+template <typename View, typename Text = typename TextUnits<View>::Text>
+BasicSideResult<Text> findDifferences(View source, View other, Progress *progress, Ranges ranges,
+                                      ResultSink *sink)
 {
     if (progress)
         progress->total.fetch_add(source.size() + other.size(), std::memory_order_relaxed);
-    LineSet otherLines(pieceCount(other));
-    std::array<PendingPiece, batchSize> batch;
+    LineSet<View> otherLines(expectedDistinctLines(other));
+    std::array<PendingPiece<View>, batchSize> batch;
     int pending = 0;
 
     const auto insertBatch = [&] {
@@ -160,8 +223,8 @@ SideResult findLineDifferences(QStringView source, QStringView other, Progress *
             otherLines.insert(batch[size_t(i)].content, batch[size_t(i)].hash);
         pending = 0;
     };
-    forEachPiece(other, progress, [&](QStringView piece, qsizetype start, bool crFollows) {
-        const QStringView content = contentOf(piece);
+    forEachPiece(other, progress, [&](View piece, qsizetype start, bool crFollows) {
+        const View content = contentOf(piece);
         const size_t hash = otherLines.hashOf(content);
         otherLines.prefetchSlot(hash);
         batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
@@ -170,26 +233,31 @@ SideResult findLineDifferences(QStringView source, QStringView other, Progress *
     });
     insertBatch();
 
-    SideResult result;
-    std::vector<QStringView> differing;
-    qsizetype resultLength = 0;
+    BasicSideResult<Text> result;
+    ResultWriter<Text> text(result.resultText, sink);
     const auto checkBatch = [&] {
         for (int i = 0; i < pending; ++i)
             otherLines.prefetchLine(batch[size_t(i)].hash);
         for (int i = 0; i < pending; ++i) {
-            const PendingPiece &p = batch[size_t(i)];
+            const PendingPiece<View> &p = batch[size_t(i)];
             if (otherLines.contains(p.content, p.hash))
                 continue;
-            differing.push_back(p.piece);
-            resultLength += p.piece.size() + 1;
+            text.append(p.piece);
+            text.append(TextUnits<View>::cr);
+            ++result.differences;
             const qsizetype length = p.piece.size() + (p.crFollows ? 1 : 0);
-            if (length > 0)
+            if (length <= 0)
+                continue;
+            ColourRange *last = result.red.empty() ? nullptr : &result.red.back();
+            if (ranges == Ranges::Joined && last && last->start + last->length == p.start)
+                last->length += length;
+            else
                 result.red.push_back({p.start, length});
         }
         pending = 0;
     };
-    forEachPiece(source, progress, [&](QStringView piece, qsizetype start, bool crFollows) {
-        const QStringView content = contentOf(piece);
+    forEachPiece(source, progress, [&](View piece, qsizetype start, bool crFollows) {
+        const View content = contentOf(piece);
         const size_t hash = otherLines.hashOf(content);
         otherLines.prefetchSlot(hash);
         batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
@@ -197,14 +265,21 @@ SideResult findLineDifferences(QStringView source, QStringView other, Progress *
             checkBatch();
     });
     checkBatch();
-
-    result.resultText.reserve(resultLength);
-    for (QStringView piece : differing) {
-        result.resultText.append(piece);
-        result.resultText.append(u'\r');
-    }
-    result.differences = qsizetype(differing.size());
+    text.flush();
     return result;
+}
+
+} // namespace
+
+SideResult findLineDifferences(QStringView source, QStringView other, Progress *progress)
+{
+    return findDifferences(source, other, progress, Ranges::AsFound, nullptr);
+}
+
+ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
+                                   Progress *progress, Ranges ranges, ResultSink *sink)
+{
+    return findDifferences(source, other, progress, ranges, sink);
 }
 
 } // namespace Compare

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 
 #include "engine/Progress.h"
+#include "engine/ResultSink.h"
 #include "engine/SideResult.h"
 
 namespace Compare {
@@ -17,7 +19,14 @@ namespace Compare {
 // (the last piece has none). Runs in time linear in the two texts; adds
 // source.size() + other.size() steps to the total of `progress` at its start
 // and to its done count as it goes.
+//
+// The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
+// the same result for the same texts, counted in their own units. With a
+// sink, the result text goes there as it is found and resultText stays empty.
 SideResult findLineDifferences(QStringView source, QStringView other,
                                Progress *progress = nullptr);
+ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
+                                   Progress *progress = nullptr, Ranges ranges = Ranges::AsFound,
+                                   ResultSink *sink = nullptr);
 
 } // namespace Compare

@@ -7,11 +7,13 @@
 namespace Compare {
 
 // Shared between an engine run on a worker thread and the window that shows
-// how far it got. The engine only ever adds to `done`.
+// how far it got. The engine only ever adds to `done`. Work that can stop
+// early looks at `cancelled`, which the window sets.
 struct Progress
 {
     std::atomic<qint64> done{0};
     std::atomic<qint64> total{0};
+    std::atomic<bool> cancelled{false};
 
     void add(qint64 steps) { done.fetch_add(steps, std::memory_order_relaxed); }
     int percent() const

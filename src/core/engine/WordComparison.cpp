@@ -6,6 +6,8 @@
 
 #include <QHash>
 
+#include "engine/TextUnits.h"
+
 namespace Compare {
 namespace {
 
@@ -25,37 +27,55 @@ qsizetype windowFor(qsizetype wordCount)
     return half % 2 == 0 ? half : half + 1;
 }
 
-// The lines of a pane text, cut at CR LF. The lone CR that loading appends
-// ends the last line rather than sticking to its last word.
-std::vector<QStringView> linesOf(QStringView text)
+// Walks the lines of a pane text, cut at CR LF, one after the other. The
+// lone CR that loading appends ends the last line rather than sticking to its
+// last word. A text with no lines has no current line.
+template <typename View>
+class LineCursor
 {
-    std::vector<QStringView> lines;
-    if (text.endsWith(u'\r'))
-        text.chop(1);
-    if (text.isEmpty())
-        return lines;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype brk = text.indexOf(u"\r\n", start);
-        if (brk < 0)
-            break;
-        lines.push_back(text.sliced(start, brk - start));
-        start = brk + 2;
+public:
+    explicit LineCursor(View text) : m_text(text)
+    {
+        if (m_text.endsWith(TextUnits<View>::cr))
+            m_text.chop(1);
+        if (!m_text.isEmpty())
+            find();
     }
-    lines.push_back(text.sliced(start));
-    return lines;
-}
+
+    bool hasLine() const { return !m_text.isEmpty(); }
+    View line() const { return m_text.sliced(m_start, m_end - m_start); }
+    qsizetype start() const { return m_start; }
+    // True when a CR LF ends the current line, so another line follows.
+    bool hasNext() const { return m_end < m_text.size(); }
+    void next()
+    {
+        m_start = m_end + 2;
+        find();
+    }
+
+private:
+    void find()
+    {
+        const qsizetype brk = indexOfCrLf(m_text, m_start);
+        m_end = brk < 0 ? m_text.size() : brk;
+    }
+
+    View m_text;
+    qsizetype m_start = 0;
+    qsizetype m_end = 0;
+};
 
 // Cuts a line at every single space into `words` (reused between lines).
 // Two spaces in a row give an empty word; an empty line has no words.
-void splitWords(QStringView line, std::vector<QStringView> &words)
+template <typename View>
+void splitWords(View line, std::vector<View> &words)
 {
     words.clear();
     if (line.isEmpty())
         return;
     qsizetype start = 0;
     for (;;) {
-        const qsizetype space = line.indexOf(u' ', start);
+        const qsizetype space = line.indexOf(TextUnits<View>::space, start);
         if (space < 0)
             break;
         words.push_back(line.sliced(start, space - start));
@@ -67,10 +87,11 @@ void splitWords(QStringView line, std::vector<QStringView> &words)
 // The words of the partner line, kept while several examined lines share
 // that partner. A long window is searched through an index of where each
 // word stands, so a line of many words costs about its length, not its square.
+template <typename View>
 class PartnerWords
 {
 public:
-    void set(QStringView line)
+    void set(View line)
     {
         splitWords(line, m_words);
         m_indexed = false;
@@ -78,7 +99,7 @@ public:
 
     // The first index at or after `from`, and before `from + window`, that
     // holds `word`; -1 when there is none.
-    qsizetype find(QStringView word, qsizetype from, qsizetype window)
+    qsizetype find(View word, qsizetype from, qsizetype window)
     {
         const qsizetype size = qsizetype(m_words.size());
         const qsizetype end = from + std::min(window, std::max<qsizetype>(size - from, 0));
@@ -131,70 +152,82 @@ private:
         m_indexed = true;
     }
 
-    std::vector<QStringView> m_words;
+    std::vector<View> m_words;
     bool m_indexed = false;
-    QHash<QStringView, qsizetype> m_groupOf;
+    QHash<View, qsizetype> m_groupOf;
     std::vector<qsizetype> m_groupStart;
     std::vector<qsizetype> m_positions;
 };
 
-// One pass: every line of `source` against its partner line of `other`.
-SideResult comparePass(QStringView source, QStringView other, Progress *progress)
+// The number of words of a line: one more than its spaces, none when empty.
+template <typename View>
+qsizetype wordCount(View line)
 {
-    const std::vector<QStringView> sourceLines = linesOf(source);
-    const std::vector<QStringView> otherLines = linesOf(other);
+    if (line.isEmpty())
+        return 0;
+    const auto *data = line.data();
+    return 1 + qsizetype(std::count(data, data + line.size(), TextUnits<View>::space));
+}
 
-    SideResult result;
-    std::vector<QStringView> unmatched;
-    qsizetype resultLength = 0;
+// One pass: every line of `source` against its partner line of `other`.
+template <typename View, typename Text = typename TextUnits<View>::Text>
+BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
+                                  ResultSink *sink = nullptr)
+{
+    using U = TextUnits<View>;
+    BasicSideResult<Text> result;
+    ResultWriter<Text> text(result.resultText, sink);
+    LineCursor<View> lines(source);
+    LineCursor<View> partnerLines(other);
+    PartnerWords<View> partner;
+    bool partnerSet = false;
 
-    PartnerWords partner;
-    qsizetype partnerLine = -1;
-    std::vector<QStringView> words;
-
-    qsizetype lineStart = 0;  // 0-based start of the examined line in `source`
-    qsizetype otherStart = 0; // 0-based start of partner line j in `other`
-    qsizetype j = 0;
+    qsizetype lineStart = 0; // 0-based start of the examined line in `source`
+    qsizetype lineCount = 0;
     qsizetype reported = 0;
-    for (size_t i = 0; i < sourceLines.size(); ++i) {
-        const QStringView line = sourceLines[i];
+    for (bool more = lines.hasLine(); more; more = lines.hasNext(), more ? lines.next() : void()) {
+        const View line = lines.line();
         // With no lines in the other text every line meets an empty partner.
-        const QStringView otherLine = otherLines.empty() ? QStringView() : otherLines[size_t(j)];
-        if (partnerLine != j) {
-            partner.set(otherLine);
-            partnerLine = j;
+        if (!partnerSet) {
+            partner.set(partnerLines.hasLine() ? partnerLines.line() : View());
+            partnerSet = true;
         }
 
-        splitWords(line, words);
-        const qsizetype window = windowFor(qsizetype(words.size()));
+        // Words are cut one by one; only their number is needed up front.
+        const qsizetype window = windowFor(wordCount(line));
         qsizetype k = 0;
         qsizetype offset = 0;
-        for (QStringView word : words) {
+        for (qsizetype from = 0; from <= line.size() && !line.isEmpty();) {
+            const qsizetype space = line.indexOf(U::space, from);
+            const qsizetype end = space < 0 ? line.size() : space;
+            const View word = line.sliced(from, end - from);
             const qsizetype at = partner.find(word, k, window);
             if (at >= 0) {
                 k = at + 1;
             } else {
-                unmatched.push_back(word);
-                resultLength += 2 + word.size();
+                text.append(U::cr);
+                text.append(U::lf);
+                text.append(word);
+                ++result.differences;
                 if (!word.isEmpty())
                     result.red.push_back({lineStart + offset, word.size()});
             }
             offset += word.size() + 1;
+            from = end + 1;
         }
 
         lineStart += line.size() + 2;
         // The partner moves on only while something follows its line break in
-        // the other text as it stands. Lines cut from `other` never let j run
-        // past its last line; the bound only guards the index.
-        if (!otherLines.empty()) {
-            const qsizetype next = otherStart + otherLines[size_t(j)].size() + 2;
-            if (next < other.size() && size_t(j) + 1 < otherLines.size()) {
-                otherStart = next;
-                ++j;
+        // the other text as it stands.
+        if (partnerLines.hasLine()) {
+            const qsizetype next = partnerLines.start() + partnerLines.line().size() + 2;
+            if (next < other.size() && partnerLines.hasNext()) {
+                partnerLines.next();
+                partnerSet = false;
             }
         }
 
-        if (progress && (i + 1) % linesPerReport == 0) {
+        if (progress && ++lineCount % linesPerReport == 0) {
             const qsizetype done = std::min(lineStart, source.size());
             progress->add(done - reported);
             reported = done;
@@ -202,26 +235,40 @@ SideResult comparePass(QStringView source, QStringView other, Progress *progress
     }
     if (progress)
         progress->add(source.size() - reported);
-
-    result.resultText.reserve(resultLength);
-    for (QStringView word : unmatched) {
-        result.resultText.append(u"\r\n");
-        result.resultText.append(word);
-    }
-    result.differences = qsizetype(unmatched.size());
+    text.flush();
     return result;
+}
+
+template <typename View, typename Result>
+Result compareBoth(View text1, View text2, Progress *progress)
+{
+    if (progress)
+        progress->total.fetch_add(text1.size() + text2.size(), std::memory_order_relaxed);
+    Result comparison;
+    comparison.file1 = comparePass(text1, text2, progress);
+    comparison.file2 = comparePass(text2, text1, progress);
+    return comparison;
 }
 
 } // namespace
 
 WordComparison findWordDifferences(QStringView text1, QStringView text2, Progress *progress)
 {
+    return compareBoth<QStringView, WordComparison>(text1, text2, progress);
+}
+
+ByteWordComparison findWordDifferences(QByteArrayView text1, QByteArrayView text2,
+                                       Progress *progress)
+{
+    return compareBoth<QByteArrayView, ByteWordComparison>(text1, text2, progress);
+}
+
+ByteSideResult findWordDifferencesOf(QByteArrayView source, QByteArrayView other,
+                                     Progress *progress, ResultSink *sink)
+{
     if (progress)
-        progress->total.fetch_add(text1.size() + text2.size(), std::memory_order_relaxed);
-    WordComparison comparison;
-    comparison.file1 = comparePass(text1, text2, progress);
-    comparison.file2 = comparePass(text2, text1, progress);
-    return comparison;
+        progress->total.fetch_add(source.size(), std::memory_order_relaxed);
+    return comparePass(source, other, progress, sink);
 }
 
 } // namespace Compare

@@ -1,12 +1,13 @@
 #include "text/TextDecoding.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include <QFile>
-#include <QStringDecoder>
 #include <QtEndian>
 
+#include "text/PaneBytes.h"
 #include "text/RtfReader.h"
 #include "text/Windows1252.h"
 #include "base/AppError.h"
@@ -134,45 +135,6 @@ int decodeUtf8Sequence(const unsigned char *p, const unsigned char *end, char32_
     return length;
 }
 
-// UTF-8 that declared itself with a BOM but holds invalid bytes: the valid
-// sequences are decoded and every other byte is read as Windows-1252, so no
-// byte is lost.
-QString decodeLenientUtf8(QByteArrayView bytes)
-{
-    QString text(bytes.size(), Qt::Uninitialized); // never more units than bytes
-    auto *out = reinterpret_cast<char16_t *>(text.data());
-    auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = p + bytes.size();
-    qsizetype n = 0;
-    while (p < end) {
-        char32_t cp = 0;
-        const int length = decodeUtf8Sequence(p, end, cp);
-        if (length == 0) {
-            out[n++] = windows1252ToUnicode(*p);
-            ++p;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            out[n++] = QChar::highSurrogate(cp);
-            out[n++] = QChar::lowSurrogate(cp);
-        } else {
-            out[n++] = char16_t(cp);
-        }
-        p += length;
-    }
-    text.truncate(n);
-    return text;
-}
-
-QString decodeUtf8(QByteArrayView bytes)
-{
-    // The caller has dropped the BOM; a second U+FEFF is text and is kept.
-    QStringDecoder decoder(QStringConverter::Utf8,
-                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    return text;
-}
-
 QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
 {
     const qsizetype units = bytes.size() / 2;
@@ -186,17 +148,6 @@ QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
     if (oddByte)
         out[units] = u'\uFFFD'; // half a code unit cannot be a character
     return text;
-}
-
-// Pane text of UTF-8 or, when it is not valid UTF-8, Windows-1252 bytes.
-QString decodeEightBit(QByteArrayView bytes, bool hadUtf8Bom)
-{
-    QByteArray withCrLf;
-    if (crLfBytes(bytes, withCrLf))
-        bytes = withCrLf;
-    if (bytes.isValidUtf8())
-        return decodeUtf8(bytes);
-    return hadUtf8Bom ? decodeLenientUtf8(bytes) : fromWindows1252(bytes);
 }
 
 // The text with every line break (CR LF, lone CR, lone LF) turned into CR LF;
@@ -215,33 +166,149 @@ QString normaliseLineBreaks(const QString &text)
     return result;
 }
 
-QString decodeBytes(QByteArrayView bytes)
+// Appends the UTF-8 form of a character below U+10000.
+inline char *putUtf8(char *out, char16_t unit)
 {
+    if (unit < 0x80) {
+        *out++ = char(unit);
+    } else if (unit < 0x800) {
+        *out++ = char(0xC0 | (unit >> 6));
+        *out++ = char(0x80 | (unit & 0x3F));
+    } else {
+        *out++ = char(0xE0 | (unit >> 12));
+        *out++ = char(0x80 | ((unit >> 6) & 0x3F));
+        *out++ = char(0x80 | (unit & 0x3F));
+    }
+    return out;
+}
+
+// Windows-1252 bytes as pane bytes (UTF-8), one character per byte.
+QByteArray windows1252PaneBytes(QByteArrayView bytes)
+{
+    QByteArray out(bytes.size() * 3, Qt::Uninitialized);
+    char *o = out.data();
+    for (const char c : bytes)
+        o = putUtf8(o, windows1252ToUnicode(static_cast<unsigned char>(c)));
+    out.truncate(o - out.data());
+    out.squeeze();
+    return out;
+}
+
+// UTF-8 that declared itself with a BOM but holds invalid bytes: the valid
+// sequences are kept and every other byte is read as Windows-1252, so no
+// byte is lost.
+QByteArray lenientUtf8PaneBytes(QByteArrayView bytes)
+{
+    QByteArray out(bytes.size() * 3, Qt::Uninitialized);
+    char *o = out.data();
+    auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    while (p < end) {
+        char32_t cp = 0;
+        const int length = decodeUtf8Sequence(p, end, cp);
+        if (length == 0) {
+            o = putUtf8(o, windows1252ToUnicode(*p));
+            ++p;
+            continue;
+        }
+        std::memcpy(o, p, size_t(length));
+        o += length;
+        p += length;
+    }
+    out.truncate(o - out.data());
+    out.squeeze();
+    return out;
+}
+
+// Pane bytes of UTF-8 or, when it is not valid UTF-8, Windows-1252 bytes.
+// Valid UTF-8 with CR LF breaks only is the file's own bytes, not a copy.
+QByteArray eightBitPaneBytes(QByteArray &&file, qsizetype skip, bool hadUtf8Bom)
+{
+    QByteArray withCrLf;
+    const bool changed = crLfBytes(QByteArrayView(file).sliced(skip), withCrLf);
+    if (changed) {
+        file = QByteArray(); // the old copy goes before any new one is made
+        skip = 0;
+    }
+    QByteArray &body = changed ? withCrLf : file;
+    if (QByteArrayView(body).sliced(skip).isValidUtf8()) {
+        if (skip > 0)
+            body.remove(0, skip); // in place
+        return std::move(body);
+    }
+    const QByteArrayView view = QByteArrayView(body).sliced(skip);
+    return hadUtf8Bom ? lenientUtf8PaneBytes(view) : windows1252PaneBytes(view);
+}
+
+QByteArray paneBytesOf(const QString &text)
+{
+    return PaneBytes::fromText(normaliseLineBreaks(text));
+}
+
+QByteArray decodeBytes(QByteArray &&file)
+{
+    const QByteArrayView bytes(file);
     if (bytes.isEmpty())
-        return QString();
+        return QByteArray();
     if (looksLikeRtf(bytes))
-        return normaliseLineBreaks(rtfToPlainText(bytes));
+        return paneBytesOf(rtfToPlainText(bytes));
     if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
         const QByteArrayView body = bytes.sliced(3);
         if (looksLikeRtf(body)) // some tools put a BOM before rich text
-            return normaliseLineBreaks(rtfToPlainText(body));
-        return decodeEightBit(body, true);
+            return paneBytesOf(rtfToPlainText(body));
+        return eightBitPaneBytes(std::move(file), 3, true);
     }
     if (startsWith(bytes, "\xFF\xFE", 2))
-        return normaliseLineBreaks(decodeUtf16(bytes.sliced(2), false));
+        return paneBytesOf(decodeUtf16(bytes.sliced(2), false));
     if (startsWith(bytes, "\xFE\xFF", 2))
-        return normaliseLineBreaks(decodeUtf16(bytes.sliced(2), true));
-    return decodeEightBit(bytes, false);
+        return paneBytesOf(decodeUtf16(bytes.sliced(2), true));
+    return eightBitPaneBytes(std::move(file), 0, false);
 }
 
 } // namespace
 
-QString decodeToPaneText(const QByteArray &bytes)
+QByteArray decodeToPaneBytes(QByteArray bytes)
 {
-    return decodeBytes(QByteArrayView(bytes));
+    return decodeBytes(std::move(bytes));
 }
 
-QString loadFileText(const QString &path)
+QString decodeToPaneText(const QByteArray &bytes)
+{
+    return PaneBytes::toText(decodeToPaneBytes(bytes));
+}
+
+namespace {
+
+// A read in slices: small enough to notice a cancel at once.
+constexpr qint64 kReadSlice = qint64(8) << 20;
+
+// The whole file; nothing when the progress is cancelled.
+QByteArray readAll(QFile &file, Compare::Progress *progress)
+{
+    const qint64 size = file.size();
+    if (!progress || file.isSequential() || size <= 0)
+        return file.readAll();
+    progress->total += size;
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+        if (progress->cancelled)
+            return QByteArray();
+        const qint64 read = file.read(bytes.data() + done, std::min(kReadSlice, size - done));
+        if (read <= 0)
+            break; // an error, or a file that shrank
+        done += read;
+        progress->add(read);
+    }
+    bytes.truncate(done);
+    if (done == size && !file.atEnd())
+        bytes += file.readAll(); // a file that grew
+    return bytes;
+}
+
+} // namespace
+
+QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
 {
     QFile file(path);
     const auto fail = [&file, &path]() {
@@ -253,13 +320,22 @@ QString loadFileText(const QString &path)
     try {
         if (!file.open(QIODevice::ReadOnly))
             fail();
-        const QByteArray bytes = file.readAll();
+        QByteArray bytes = readAll(file, progress);
         if (file.error() != QFileDevice::NoError)
             fail();
-        return decodeToPaneText(bytes);
+        file.close();
+        if (progress && progress->cancelled)
+            return QByteArray();
+        return decodeToPaneBytes(std::move(bytes));
     } catch (const std::bad_alloc &) {
-        throw AppError(QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
+        throw AppError(
+            QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
     }
+}
+
+QString loadFileText(const QString &path)
+{
+    return PaneBytes::toText(loadFileBytes(path));
 }
 
 } // namespace Files

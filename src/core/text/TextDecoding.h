@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "engine/Progress.h"
+
 namespace Files {
 
 // Turns a file's bytes into pane text without losing a character:
@@ -11,10 +13,15 @@ namespace Files {
 // - anything else that is not valid UTF-8 is read as Windows-1252, one
 //   character per byte;
 // - every line break (CR LF, lone CR, lone LF) becomes CR LF.
+// The pane's own form of that text (see PaneBytes): a UTF-8 file with CR LF
+// breaks comes back as it was, without a copy.
+QByteArray decodeToPaneBytes(QByteArray bytes);
 QString decodeToPaneText(const QByteArray &bytes);
 
 // Reads the whole file at `path` and decodes it as above. Throws AppError with
-// the system's description when the file cannot be read.
+// the system's description when the file cannot be read. With a `progress`,
+// counts the bytes read and stops early (giving nothing) when it is cancelled.
+QByteArray loadFileBytes(const QString &path, Compare::Progress *progress = nullptr);
 QString loadFileText(const QString &path);
 
 } // namespace Files

@@ -2,226 +2,389 @@
 
 #include <algorithm>
 
+#include <QAccessibleWidget>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFont>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QPlainTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 
-#include "pane/PaneText.h"
+#include "pane/PaneDocument.h"
+#include "text/PaneBytes.h"
 
 namespace {
 
-// Which version of the colours a line on screen was formatted with.
-struct ColourStamp : QTextBlockUserData
+using Sci = QsciScintillaBase;
+
+constexpr int kMargins = 5;
+// Styles 1 and up colour the text; style 0 is the black of plain text.
+constexpr size_t kColourStyles = 31;
+// How much text one message styles or reads the styles of.
+constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
+// About the bytes the component styles in the time it takes for a message.
+constexpr qsizetype kBytesPerMessage = 128;
+
+// The component's own accessibility counts the characters from the start of
+// the text on every caret move and every edit, which freezes a pane of a
+// million lines for half a second each time. A pane is offered to assistive
+// technology as an editable text with its name instead; this factory is
+// asked before the component's, as the class is more derived.
+QAccessibleInterface *paneAccessible(const QString &className, QObject *object)
 {
-    int version = -1;
-};
+    if (className != QLatin1String("RichTextBox") || !object || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::EditableText);
+}
 
 } // namespace
 
-RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QPlainTextEdit(parent)
+RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(paneAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(name);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setContextMenuPolicy(Qt::DefaultContextMenu);
+    for (int margin = 0; margin < kMargins; ++margin)
+        send(Sci::SCI_SETMARGINWIDTHN, margin, 0);
+    // The horizontal scroll bar follows the longest line seen.
+    send(Sci::SCI_SETSCROLLWIDTH, 1);
+    send(Sci::SCI_SETSCROLLWIDTHTRACKING, 1);
+    // No change notifications: the pane does not use them, and on each the
+    // component's accessibility would count the characters before it.
+    send(Sci::SCI_SETMODEVENTMASK, 0);
     // As in a rich text box, the selection shows only while the pane has the
     // focus: a comparison leaves its last mark selected, and it stays red.
-    QPalette p = palette();
-    p.setBrush(QPalette::Inactive, QPalette::Highlight, Qt::NoBrush);
-    p.setBrush(QPalette::Inactive, QPalette::HighlightedText, Qt::NoBrush);
-    setPalette(p);
-    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+    send(Sci::SCI_HIDESELECTION, 1);
+    applyFont();
+    // The first document is made like every later one.
+    adopt(PaneDocument(*this));
 }
 
-void RichTextBox::onContentsChange(int position, int removed, int added)
+long RichTextBox::send(unsigned int message, qsizetype wParam, qsizetype lParam) const
 {
-    if (m_formatting)
-        return;
-    m_colours.textChanged(position, removed, added);
-    ++m_coloursVersion;
+    return SendScintilla(message, static_cast<unsigned long>(wParam), long(lParam));
+}
+
+// White paper, black text in the widget's font, on every style.
+void RichTextBox::applyFont()
+{
+    const QFont f = font();
+    const QByteArray family = f.family().toUtf8();
+    SendScintilla(Sci::SCI_STYLESETFONT, Sci::STYLE_DEFAULT, family.constData());
+    send(Sci::SCI_STYLESETSIZEFRACTIONAL, Sci::STYLE_DEFAULT, qsizetype(f.pointSizeF() * 100));
+    send(Sci::SCI_STYLESETWEIGHT, Sci::STYLE_DEFAULT, f.weight());
+    send(Sci::SCI_STYLESETITALIC, Sci::STYLE_DEFAULT, f.italic());
+    send(Sci::SCI_STYLESETFORE, Sci::STYLE_DEFAULT, qsizetype(kBlack));
+    send(Sci::SCI_STYLESETBACK, Sci::STYLE_DEFAULT, 0xFFFFFF);
+    send(Sci::SCI_STYLECLEARALL);
+    for (size_t i = 0; i < m_styleColours.size(); ++i)
+        send(Sci::SCI_STYLESETFORE, qsizetype(i) + 1, qsizetype(m_styleColours[i]));
+}
+
+void RichTextBox::changeEvent(QEvent *event)
+{
+    QsciScintilla::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyFont();
+}
+
+// What each document needs that the component keeps per document.
+void RichTextBox::setDocumentSettings(bool readOnly)
+{
+    send(Sci::SCI_SETCODEPAGE, Sci::SC_CP_UTF8);
+    send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_CRLF);
+    send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    send(Sci::SCI_EMPTYUNDOBUFFER);
+    send(Sci::SCI_SETREADONLY, readOnly);
+}
+
+void RichTextBox::adopt(PaneDocument &&document)
+{
+    const bool readOnly = isReadOnly();
+    PaneDocument taken = std::move(document);
+    void *pending = taken.take();
+    SendScintilla(Sci::SCI_SETDOCPOINTER, 0, pending);
+    SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0, pending); // the pane holds its own reference
+    setDocumentSettings(readOnly);
+    m_plain = true;
+    m_blackUpTo = 0;
+}
+
+QByteArrayView RichTextBox::bytes() const
+{
+    // The component moves its gap to the end and gives its buffer as it is.
+    const void *start = SendScintillaPtrResult(Sci::SCI_GETCHARACTERPOINTER);
+    return QByteArrayView(static_cast<const char *>(start), send(Sci::SCI_GETLENGTH));
 }
 
 QString RichTextBox::text() const
 {
-    return PaneText::documentText(*document());
+    return PaneBytes::toText(bytes());
+}
+
+void RichTextBox::setBytes(QByteArrayView bytes)
+{
+    PaneDocument document(*this);
+    document.append(bytes);
+    adopt(std::move(document));
 }
 
 void RichTextBox::setText(const QString &text)
 {
-    const auto kinds = PaneText::unusualBreaks(text);
-    m_colours.clear();
-    setPlainText(text);
-    PaneText::markBreaks(*document(), 0, kinds);
-}
-
-void RichTextBox::adoptDocument(std::unique_ptr<QTextDocument> document)
-{
-    document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
-    document->setDefaultFont(font());
-    // Parented to the pane, the document goes when the next one comes.
-    document->setParent(this);
-    m_colours.clear();
-    ++m_coloursVersion;
-    setDocument(document.release());
-    connect(this->document(), &QTextDocument::contentsChange, this,
-            &RichTextBox::onContentsChange);
+    setBytes(PaneBytes::fromText(text));
 }
 
 void RichTextBox::appendText(const QString &more)
 {
-    QTextDocument *doc = document();
-    QString rest = more;
-    QTextBlock last = doc->lastBlock();
-    // A CR at the end and an LF at the start of `more` make one CR LF.
-    if (rest.startsWith(u'\n') && last.length() == 1 && last.previous().isValid()
-        && PaneText::breakKind(last) == PaneText::Cr) {
-        last.setUserState(PaneText::CrLf);
-        rest.remove(0, 1);
-    }
-    const int firstBlock = doc->blockCount() - 1;
-    const auto kinds = PaneText::unusualBreaks(rest);
-    const bool undo = doc->isUndoRedoEnabled();
-    doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(rest);
-    doc->setUndoRedoEnabled(undo);
-    PaneText::markBreaks(*doc, firstBlock, kinds);
+    const QByteArray bytes = PaneBytes::fromText(more);
+    const bool readOnly = isReadOnly();
+    send(Sci::SCI_SETREADONLY, 0);
+    send(Sci::SCI_SETUNDOCOLLECTION, 0);
+    send(Sci::SCI_APPENDTEXT, bytes.size(), reinterpret_cast<qsizetype>(bytes.constData()));
+    send(Sci::SCI_SETUNDOCOLLECTION, 1);
+    // Edits made before can no longer be undone at the places they were.
+    send(Sci::SCI_EMPTYUNDOBUFFER);
+    send(Sci::SCI_SETREADONLY, readOnly);
 }
 
 qsizetype RichTextBox::textLength() const
 {
-    qsizetype length = 0;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
-        length += b.length() - 1 + PaneText::breakLength(b);
-    return length;
+    return PaneBytes::utf16Length(bytes());
 }
 
-std::vector<int> RichTextBox::documentPositions(const std::vector<qsizetype> &sortedOffsets) const
+qsizetype RichTextBox::lineCount() const
 {
-    std::vector<int> positions;
-    positions.reserve(sortedOffsets.size());
-    QTextBlock block = document()->begin();
-    qsizetype blockStart = 0; // text() offset of the block's first character
-    for (qsizetype offset : sortedOffsets) {
-        offset = std::max<qsizetype>(offset, 0);
-        for (;;) {
-            const qsizetype span = block.length() - 1 + PaneText::breakLength(block);
-            if (offset < blockStart + span || !block.next().isValid())
-                break;
-            blockStart += span;
-            block = block.next();
-        }
-        // The LF of a CR LF maps to the start of the next block.
-        const qsizetype inBlock = std::min<qsizetype>(offset - blockStart, block.length());
-        positions.push_back(block.position() + int(inBlock));
-    }
-    const int end = document()->characterCount() - 1;
-    for (int &p : positions)
-        p = std::min(p, end);
-    return positions;
+    return send(Sci::SCI_GETLINECOUNT);
 }
 
 void RichTextBox::select(qsizetype start, qsizetype length)
 {
-    const std::vector<int> p = documentPositions({start, start + std::max<qsizetype>(length, 0)});
-    QTextCursor cursor(document());
-    cursor.setPosition(p[0]);
-    cursor.setPosition(p[1], QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    start = std::max<qsizetype>(start, 0);
+    const std::vector<qsizetype> at =
+        PaneBytes::byteOffsets(bytes(), {start, start + std::max<qsizetype>(length, 0)});
+    selectBytes(at[0], at[1] - at[0]);
+}
+
+void RichTextBox::selectBytes(qsizetype start, qsizetype length)
+{
+    send(Sci::SCI_SETSEL, start, start + length);
+}
+
+int RichTextBox::styleFor(Colour colour)
+{
+    if (colour == kBlack)
+        return 0;
+    const auto known = std::find(m_styleColours.begin(), m_styleColours.end(), colour);
+    if (known != m_styleColours.end())
+        return 1 + int(known - m_styleColours.begin());
+    if (m_styleColours.size() >= kColourStyles)
+        return int(m_styleColours.size()); // never with the two colours the window uses
+    m_styleColours.push_back(colour);
+    const int style = int(m_styleColours.size());
+    send(Sci::SCI_STYLESETFORE, style, qsizetype(colour));
+    return style;
+}
+
+Colour RichTextBox::colourOfStyle(int style) const
+{
+    return style > 0 && size_t(style) <= m_styleColours.size() ? m_styleColours[size_t(style) - 1]
+                                                               : kBlack;
+}
+
+void RichTextBox::keepColours()
+{
+    // A document made without colours (a result pane's) gets them when first
+    // coloured: it is made again, with its text.
+    if (send(Sci::SCI_GETDOCUMENTOPTIONS) & Sci::SC_DOCUMENTOPTION_STYLES_NONE)
+        setBytes(QByteArray(bytes().data(), bytes().size()));
+}
+
+QByteArray RichTextBox::stylesIn(qsizetype from, qsizetype to) const
+{
+    QByteArray cells((to - from) * 2 + 2, Qt::Uninitialized);
+    SendScintilla(Sci::SCI_GETSTYLEDTEXT, long(from), long(to), cells.data());
+    QByteArray styles(to - from, Qt::Uninitialized);
+    for (qsizetype i = 0; i < styles.size(); ++i)
+        styles[i] = cells[2 * i + 1];
+    return styles;
 }
 
 void RichTextBox::colourRanges(const Compare::ColourRanges &ranges, Colour colour)
 {
-    const Compare::ColourRanges merged = Compare::normalised(ranges);
-    std::vector<qsizetype> offsets;
-    offsets.reserve(merged.size() * 2);
-    for (const Compare::ColourRange &r : merged) {
-        offsets.push_back(r.start);
-        offsets.push_back(r.start + r.length);
+    const Compare::ColourRanges inBytes = PaneBytes::toByteRanges(bytes(), ranges);
+    colourByteRanges(Compare::normalised(inBytes), colour);
+}
+
+// Colours are styles, one byte per byte of text. The ranges are written a
+// slice of text at a time: the styles there are read, the ranges laid on
+// them and the slice written back in one message, so a million ranges cost
+// about as much as one.
+void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges, Colour colour)
+{
+    if (ranges.empty())
+        return;
+    keepColours();
+    const char style = char(styleFor(colour));
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    // The component styles about a byte every few nanoseconds and handles a
+    // message in about a microsecond: few ranges over much text are styled one
+    // by one, many close together a slice of text at a time.
+    const qsizetype span = ranges.back().start + ranges.back().length - ranges.front().start;
+    if (qsizetype(ranges.size()) * kBytesPerMessage < span) {
+        for (const Compare::ColourRange &r : ranges) {
+            const qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+            const qsizetype end = std::clamp<qsizetype>(r.start + r.length, start, length);
+            send(Sci::SCI_STARTSTYLING, start, 0);
+            send(Sci::SCI_SETSTYLING, end - start, style);
+        }
+    } else {
+        colourSlices(ranges, style, length);
     }
-    const std::vector<int> positions = documentPositions(offsets);
-    std::vector<std::pair<int, int>> spans;
-    spans.reserve(merged.size());
-    for (size_t i = 0; i + 1 < positions.size(); i += 2)
-        spans.emplace_back(positions[i], positions[i + 1]);
-    paintRuns(spans, colour);
+    // Black laid from the start to the end leaves the pane without colours.
+    for (const Compare::ColourRange &r : ranges) {
+        if (style != 0)
+            m_blackUpTo = 0;
+        else if (r.start <= m_blackUpTo)
+            m_blackUpTo = std::max(m_blackUpTo, r.start + r.length);
+    }
+    m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
+}
+
+void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, char style,
+                               qsizetype length)
+{
+    qsizetype sliceFrom = -1;
+    qsizetype sliceTo = -1;
+    qsizetype reach = -1; // the end of what the ranges laid on the slice so far
+    QByteArray styles;
+    const auto flush = [&] {
+        if (sliceFrom >= 0 && reach > sliceFrom) {
+            send(Sci::SCI_STARTSTYLING, sliceFrom, 0);
+            SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<unsigned long>(reach - sliceFrom),
+                          styles.constData());
+        }
+        sliceFrom = -1;
+    };
+    for (const Compare::ColourRange &r : ranges) {
+        qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+        const qsizetype end = std::clamp<qsizetype>(r.start + r.length, start, length);
+        while (start < end) {
+            if (sliceFrom < 0 || start < sliceFrom || start >= sliceTo) {
+                flush();
+                sliceFrom = start;
+                sliceTo = std::min(start + kStyleSlice, length);
+                // A pane without colours need not be asked for its styles.
+                styles = m_plain ? QByteArray(sliceTo - sliceFrom, char(0))
+                                 : stylesIn(sliceFrom, sliceTo);
+                reach = sliceFrom;
+            }
+            const qsizetype pieceEnd = std::min(end, sliceTo);
+            std::fill(styles.begin() + (start - sliceFrom), styles.begin() + (pieceEnd - sliceFrom),
+                      style);
+            reach = std::max(reach, pieceEnd);
+            start = pieceEnd;
+        }
+    }
+    flush();
 }
 
 void RichTextBox::colourAll(Colour colour)
 {
-    paintRuns({{0, document()->characterCount() - 1}}, colour);
-}
-
-void RichTextBox::paintRuns(const std::vector<std::pair<int, int>> &runs, Colour colour)
-{
-    m_colours.paint(runs, colour);
-    ++m_coloursVersion;
-    viewport()->update();
-}
-
-void RichTextBox::paintEvent(QPaintEvent *event)
-{
-    formatVisibleLines();
-    QPlainTextEdit::paintEvent(event);
-}
-
-// Gives the lines on screen the colours of their text, where they changed.
-void RichTextBox::formatVisibleLines()
-{
-    m_formatting = true;
-    const QPointF offset = contentOffset();
-    const int bottom = viewport()->height();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
-            break;
-        auto *stamp = static_cast<ColourStamp *>(block.userData());
-        if (stamp && stamp->version == m_coloursVersion)
-            continue;
-        if (!stamp) {
-            stamp = new ColourStamp;
-            block.setUserData(stamp);
-        }
-        stamp->version = m_coloursVersion;
-        QList<QTextLayout::FormatRange> formats;
-        const int start = block.position();
-        for (const ColourSpans::Span &span : m_colours.within(start, start + block.length())) {
-            QTextLayout::FormatRange range;
-            range.start = span.from - start;
-            range.length = span.to - span.from;
-            range.format.setForeground(toQColor(span.colour));
-            formats << range;
-        }
-        if (formats != block.layout()->formats()) {
-            block.layout()->setFormats(formats);
-            document()->markContentsDirty(start, block.length());
-        }
-    }
-    m_formatting = false;
+    keepColours();
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    send(Sci::SCI_STARTSTYLING, 0, 0);
+    send(Sci::SCI_SETSTYLING, length, styleFor(colour));
+    m_plain = colour == kBlack;
+    m_blackUpTo = 0;
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
 {
-    const int position = documentPositions({offset}).front();
-    if (const std::optional<Colour> colour = m_colours.colourAt(position))
-        return *colour;
-    return fromQColor(palette().color(QPalette::Text));
+    const qsizetype at = PaneBytes::byteOffsets(bytes(), {std::max<qsizetype>(offset, 0)})[0];
+    return colourOfStyle(int(send(Sci::SCI_GETSTYLEAT, at)));
 }
 
-void RichTextBox::keyPressEvent(QKeyEvent *event)
+qsizetype RichTextBox::findRed(qsizetype from, bool forward, bool red) const
 {
-    // Shift+Enter would insert a soft line break; every line break typed into
-    // a pane is a CR LF.
-    if (event->matches(QKeySequence::InsertLineSeparator) && !isReadOnly()) {
-        textCursor().insertBlock();
-        ensureCursorVisible();
-        return;
+    const auto it = std::find(m_styleColours.begin(), m_styleColours.end(), kRed);
+    const char redStyle =
+        it == m_styleColours.end() ? char(-1) : char(1 + (it - m_styleColours.begin()));
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    // Read a little first and more each time: a run usually ends close by.
+    qsizetype chunk = 256;
+    if (forward) {
+        for (qsizetype at = std::max<qsizetype>(from, 0); at < length; at += chunk) {
+            chunk = std::min(chunk * 2, kStyleSlice);
+            const QByteArray styles = stylesIn(at, std::min(at + chunk, length));
+            for (qsizetype i = 0; i < styles.size(); ++i)
+                if ((styles[i] == redStyle) == red)
+                    return at + i;
+        }
+        return length;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    for (qsizetype end = std::min(from, length - 1) + 1; end > 0; end -= chunk) {
+        chunk = std::min(chunk * 2, kStyleSlice);
+        const qsizetype at = std::max<qsizetype>(end - chunk, 0);
+        const QByteArray styles = stylesIn(at, end);
+        for (qsizetype i = styles.size(); i-- > 0;)
+            if ((styles[i] == redStyle) == red)
+                return at + i;
+    }
+    return -1;
+}
+
+std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool forward) const
+{
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    from = std::clamp<qsizetype>(from, 0, length);
+    const auto isRed = [&](qsizetype at) {
+        return at >= 0 && at < length && colourOfStyle(int(send(Sci::SCI_GETSTYLEAT, at))) == kRed;
+    };
+    // The run that starts at or after `at`, and the one that ends at or before it.
+    const auto firstFrom = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
+        const qsizetype start = findRed(at, true, true);
+        if (start >= length)
+            return std::nullopt;
+        return Compare::ColourRange{start, findRed(start, true, false) - start};
+    };
+    const auto lastUpTo = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
+        const qsizetype last = findRed(at, false, true);
+        if (last < 0)
+            return std::nullopt;
+        const qsizetype start = findRed(last, false, false) + 1;
+        return Compare::ColourRange{start, last + 1 - start};
+    };
+    if (forward) {
+        const qsizetype after = isRed(from) ? findRed(from, true, false) : from;
+        if (const auto run = firstFrom(after))
+            return run;
+        return firstFrom(0);
+    }
+    const qsizetype before = (isRed(from) ? findRed(from, false, false) + 1 : from) - 1;
+    if (before >= 0) {
+        if (const auto run = lastUpTo(before))
+            return run;
+    }
+    return lastUpTo(length - 1);
+}
+
+void RichTextBox::focusInEvent(QFocusEvent *event)
+{
+    send(Sci::SCI_HIDESELECTION, 0);
+    QsciScintilla::focusInEvent(event);
+}
+
+void RichTextBox::focusOutEvent(QFocusEvent *event)
+{
+    send(Sci::SCI_HIDESELECTION, 1);
+    QsciScintilla::focusOutEvent(event);
+}
+
+// Tab and Shift+Tab move the focus on, as in every other control of the
+// window, instead of typing a tab into the data.
+bool RichTextBox::focusNextPrevChild(bool next)
+{
+    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 void RichTextBox::setEditMenuEnabled(bool enabled)
@@ -232,7 +395,7 @@ void RichTextBox::setEditMenuEnabled(bool enabled)
 void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
 {
     if (m_editMenu)
-        QPlainTextEdit::contextMenuEvent(event);
+        QsciScintilla::contextMenuEvent(event);
     else
         event->ignore();
 }

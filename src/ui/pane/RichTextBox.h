@@ -1,21 +1,29 @@
 #pragma once
 
-#include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
-#include <QPlainTextEdit>
+#include <QByteArrayView>
+#include <Qsci/qsciscintilla.h>
 
 #include "engine/ColourRange.h"
 #include "pane/Colour.h"
-#include "pane/ColourSpans.h"
 
-// One of the window's four text panes.
+class PaneDocument;
+
+// One of the window's four text panes, on the Scintilla editing component.
 //
 // Its text is a plain string in which a CR LF counts as two characters and a
 // lone CR or lone LF is kept as it was set: text() gives back exactly what
-// setText() was given. Each line break shows as one line. Offsets are 0-based
+// setText() was given. Each line break shows as one line; every other
+// character (U+2028 too) is a plain character. Offsets are 0-based UTF-16
 // positions in that string. A line break the user types is CR LF.
-class RichTextBox : public QPlainTextEdit
+//
+// The pane keeps its text as UTF-8 (see PaneBytes); bytes() shows it without
+// a copy, and the …Bytes members take byte offsets into it. Setting a text is
+// not an edit the user can undo, and colouring never is.
+class RichTextBox : public QsciScintilla
 {
     Q_OBJECT
 
@@ -23,22 +31,33 @@ public:
     explicit RichTextBox(const QString &name, QWidget *parent = nullptr);
 
     QString text() const;
-    void setText(const QString &text);
-    // Takes a document built for a text elsewhere (see PaneText::buildDocument).
-    void adoptDocument(std::unique_ptr<QTextDocument> document);
+    void setText(const QString &text) override;
+    // The pane's text as bytes, valid until the text next changes.
+    QByteArrayView bytes() const;
+    void setBytes(QByteArrayView bytes);
+    // Takes a document made ready elsewhere, as setBytes() would.
+    void adopt(PaneDocument &&document);
     // Adds to the end of the text, as setText(text() + more) would.
     void appendText(const QString &more);
     qsizetype textLength() const;
+    qsizetype lineCount() const;
 
-    // The selection, as in the text() string.
+    // The selection, as in the text() string, and in bytes.
     void select(qsizetype start, qsizetype length);
+    void selectBytes(qsizetype start, qsizetype length);
 
-    // Colours many runs at once. Colouring is not an edit the user can undo.
+    // Colours many runs at once (byte ranges in ascending order); black, the
+    // pane's text colour, takes any other colour away.
     void colourRanges(const Compare::ColourRanges &ranges, Colour colour);
+    void colourByteRanges(std::span<const Compare::ColourRange> ranges, Colour colour);
     void colourAll(Colour colour);
-    // The colour of the character at a text() offset (the pane's text colour
-    // where none was set).
+    // The colour of the character at a text() offset.
     Colour colourAt(qsizetype offset) const;
+
+    // The red run after (or before) byte offset `from` and the run that holds
+    // it, as a byte range; past the end (or start) of the text the search
+    // goes on from the other end.
+    std::optional<Compare::ColourRange> redRunFrom(qsizetype from, bool forward) const;
 
     // The right-click menu with the usual edit commands.
     void setEditMenuEnabled(bool enabled);
@@ -47,19 +66,27 @@ public:
     bool Visible() const { return !isHidden(); }
 
 protected:
+    void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
-    // Document positions of text() offsets, given in ascending order.
-    std::vector<int> documentPositions(const std::vector<qsizetype> &sortedOffsets) const;
-    void paintRuns(const std::vector<std::pair<int, int>> &runs, Colour colour);
-    void formatVisibleLines();
-    void onContentsChange(int position, int removed, int added);
+    long send(unsigned int message, qsizetype wParam = 0, qsizetype lParam = 0) const;
+    void applyFont();
+    void setDocumentSettings(bool readOnly);
+    int styleFor(Colour colour);
+    Colour colourOfStyle(int style) const;
+    void keepColours();
+    QByteArray stylesIn(qsizetype from, qsizetype to) const;
+    void colourSlices(std::span<const Compare::ColourRange> ranges, char style, qsizetype length);
+    // The first byte at or after (or the last at or before) `from` that is
+    // red (or not red); the length (or -1) when there is none.
+    qsizetype findRed(qsizetype from, bool forward, bool red) const;
 
     bool m_editMenu = false;
-    ColourSpans m_colours;
-    int m_coloursVersion = 0;  // bumped whenever a line's formats may be stale
-    bool m_formatting = false; // our own re-layout is no change of the text
+    std::vector<Colour> m_styleColours; // colour of style i + 1
+    bool m_plain = true; // no colour but black anywhere (typing adds none)
+    qsizetype m_blackUpTo = 0; // black laid from the start up to here since a colour
 };

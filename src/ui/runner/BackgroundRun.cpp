@@ -1,35 +1,52 @@
 #include "runner/BackgroundRun.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
-#include <QTextDocument>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "pane/PaneText.h"
 #include "pane/RichTextBox.h"
 
 namespace {
 
 constexpr int kShowAfterMs = 500;
 constexpr int kTickMs = 100;
+// The longest the window's thread colours without looking at its events.
+constexpr qint64 kSliceMs = 40;
+// The text one call colours: the pane restyles a slice of this size at once.
+constexpr qsizetype kTextPerCall = qsizetype(1) << 20;
 
 } // namespace
 
-void runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
-                     const std::function<void()> &work)
+QThreadPool &workerPool()
+{
+    static QThreadPool pool;
+    // One run and the second half it may start, on every core.
+    static const bool sized = [] {
+        pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount() + 2));
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
+}
+
+bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
+                     const std::function<void()> &work, Cancel cancel)
 {
     std::exception_ptr failure;
     QFutureWatcher<void> watcher;
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run([&work, &failure] {
+    watcher.setFuture(QtConcurrent::run(&workerPool(), [&work, &failure] {
         try {
             work();
         } catch (...) {
@@ -44,10 +61,16 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         if (!dialog && clock.elapsed() >= kShowAfterMs) {
-            dialog = std::make_unique<QProgressDialog>(label, QString(), 0, 100, window);
+            const QString button =
+                cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
+            dialog = std::make_unique<QProgressDialog>(label, button, 0, 100, window);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setMinimumDuration(0);
             dialog->setAutoClose(false);
+            dialog->setAutoReset(false);
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&progress] {
+                progress.cancelled = true;
+            });
             dialog->show();
         }
         if (dialog && progress.total.load() == 0)
@@ -65,16 +88,32 @@ void runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     dialog.reset();
     if (failure)
         std::rethrow_exception(failure);
+    return !progress.cancelled.load();
 }
 
-void fillPane(QWidget *window, const QString &label, RichTextBox &pane,
-              const std::function<QString(Compare::Progress &)> &makeText)
+void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
+                    Colour colour)
 {
-    QThread *windowThread = pane.thread();
-    std::unique_ptr<QTextDocument> document;
-    Compare::Progress progress;
-    runInBackground(window, label, progress, [&] {
-        document = PaneText::buildDocument(makeText(progress), windowThread);
-    });
-    pane.adoptDocument(std::move(document));
+    QElapsedTimer clock;
+    clock.start();
+    while (!ranges.empty()) {
+        size_t count = 1;
+        while (count < ranges.size() && ranges[count].start < ranges.front().start + kTextPerCall)
+            ++count;
+        pane.colourByteRanges(ranges.first(count), colour);
+        ranges = ranges.subspan(count);
+        if (!ranges.empty() && clock.elapsed() >= kSliceMs) {
+            QCoreApplication::processEvents();
+            clock.restart();
+        }
+    }
+}
+
+void colourAllInSlices(RichTextBox &pane, Colour colour)
+{
+    const qsizetype length = pane.bytes().size();
+    Compare::ColourRanges pieces;
+    for (qsizetype at = 0; at < length; at += kTextPerCall)
+        pieces.push_back({at, std::min(kTextPerCall, length - at)});
+    colourInSlices(pane, pieces, colour);
 }

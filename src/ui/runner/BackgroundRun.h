@@ -1,21 +1,36 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 #include <QString>
 
+#include "engine/ColourRange.h"
 #include "engine/Progress.h"
+#include "pane/Colour.h"
 
 class QWidget;
 class RichTextBox;
 
-// Runs an engine on a worker thread while the window stays painted; when the
-// run lasts over about half a second, a progress dialog shows how far it got.
-// What the work throws is rethrown here.
-void runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
-                     const std::function<void()> &work);
+class QThreadPool;
 
-// Sets a pane's text as makeText() gives it: the text is made and laid out in
-// a document on a worker thread while the window stays painted.
-void fillPane(QWidget *window, const QString &label, RichTextBox &pane,
-              const std::function<QString(Compare::Progress &)> &makeText);
+enum class Cancel { NotOffered, Offered };
+
+// The threads our long work runs on. Qt paints with the help of its global
+// pool: work there would make the window wait for it.
+QThreadPool &workerPool();
+
+// Runs work on a worker thread while the window stays painted; when the run
+// lasts over about half a second, a progress dialog shows how far it got.
+// When a Cancel button is offered and pressed, `progress.cancelled` is set,
+// the work is expected to stop early, and the result is false. What the work
+// throws is rethrown here.
+bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
+                     const std::function<void()> &work, Cancel cancel = Cancel::NotOffered);
+
+// Colours byte ranges of a pane a slice at a time, letting the window's
+// events run between the slices, so a million runs never freeze the window.
+void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
+                    Colour colour);
+// The whole text in one colour, in the same way.
+void colourAllInSlices(RichTextBox &pane, Colour colour);

@@ -72,7 +72,7 @@ struct ControlMaker
     QWidget *operator()(RichTextBox *Form1::*member) const
     {
         auto *pane = new RichTextBox(text(row.name), parent);
-        pane->setPlainText(text(row.name));
+        pane->setText(text(row.name));
         return form.*member = pane;
     }
     QWidget *operator()(QRadioButton *Form1::*member) const
@@ -166,6 +166,7 @@ void Form1::wireEvents()
                                                             RichTextBox2, RichTextBox3,
                                                             RichTextBox4})
         target->setAcceptDrops(true);
+    createMarkKeys();
 }
 
 void Form1::runClick(void (Form1::*handler)())

@@ -105,6 +105,11 @@ public:
     void PushButton7_MouseMove();
     void PushButton9_MouseMove();
 
+    // F7 and Shift+F7: selects the next (previous) red mark in the visible
+    // pane that has the focus, or in the visible pane of file #1, and scrolls
+    // it into view.
+    void moveToRedMark(bool forward);
+
     // Loads dropped files into the pane of file 1 or 2, as its load command does.
     void loadDroppedFiles(int file, const QStringList &paths);
 
@@ -137,6 +142,7 @@ private:
     void createControls();
     QWidget *createControl(const ControlTable::Control &control);
     void wireEvents();
+    void createMarkKeys();
     void applyPointer();
     void setPointerFromMove(int style);
     void dispatchMouseMove(QWidget *target);

@@ -5,7 +5,9 @@
 #include <QTest>
 
 #include "ColourRangeText.h"
+#include "RandomPaneText.h"
 #include "engine/LineComparison.h"
+#include "text/PaneBytes.h"
 
 using Compare::ColourRanges;
 using Compare::SideResult;
@@ -18,6 +20,7 @@ private slots:
     void exactResult_data();
     void exactResult();
     void agreesWithPlainDefinition();
+    void paneBytesGiveTheSameResult();
     void reportsEveryStepOfProgress_data();
     void reportsEveryStepOfProgress();
     void shuffledLargeFileHasNoDifferences();
@@ -152,6 +155,33 @@ void LineComparisonTest::agreesWithPlainDefinition()
         QVERIFY2(actual.resultText == expected.resultText, where.constData());
         QVERIFY2(actual.red == expected.red, where.constData());
         QVERIFY2(actual.differences == expected.differences, where.constData());
+    }
+}
+
+// The comparison of the panes' UTF-8 bytes, its ranges counted back in UTF-16
+// units, equals the comparison of the UTF-16 texts; joined ranges are the
+// same characters.
+void LineComparisonTest::paneBytesGiveTheSameResult()
+{
+    QRandomGenerator random(5551);
+    for (int round = 0; round < 3000; ++round) {
+        const QString source = randomPaneText(random);
+        const QString other = randomPaneText(random);
+        const QByteArray sourceBytes = PaneBytes::fromText(source);
+        const QByteArray otherBytes = PaneBytes::fromText(other);
+        const SideResult expected = Compare::findLineDifferences(source, other);
+        const Compare::ByteSideResult actual =
+            Compare::findLineDifferences(sourceBytes, otherBytes);
+        const Compare::ByteSideResult joined = Compare::findLineDifferences(
+            sourceBytes, otherBytes, nullptr, Compare::Ranges::Joined);
+        const QByteArray where = ("source \"" + escaped(source) + "\" other \"" + escaped(other)
+                                  + "\"").toUtf8();
+        QVERIFY2(PaneBytes::toText(actual.resultText) == expected.resultText, where.constData());
+        QVERIFY2(PaneBytes::toUtf16Ranges(sourceBytes, actual.red) == expected.red,
+                 where.constData());
+        QVERIFY2(actual.differences == expected.differences, where.constData());
+        QVERIFY2(joined.red == Compare::normalised(actual.red), where.constData());
+        QVERIFY2(joined.resultText == actual.resultText, where.constData());
     }
 }
 

@@ -5,7 +5,9 @@
 #include <QTest>
 
 #include "ColourRangeText.h"
+#include "RandomPaneText.h"
 #include "engine/WordComparison.h"
+#include "text/PaneBytes.h"
 
 using Compare::ColourRanges;
 using Compare::SideResult;
@@ -22,6 +24,7 @@ private slots:
     void comparesBeyond32767Characters_data();
     void comparesBeyond32767Characters();
     void agreesWithPlainDefinition();
+    void paneBytesGiveTheSameResult();
     void reportsEveryStepOfProgress();
 };
 
@@ -276,6 +279,34 @@ void WordComparisonTest::agreesWithPlainDefinition()
         QVERIFY2(actual.file2.resultText == expected2.resultText, where.constData());
         QVERIFY2(actual.file2.red == expected2.red, where.constData());
         QVERIFY2(actual.file2.differences == expected2.differences, where.constData());
+    }
+}
+
+// Both passes on the panes' UTF-8 bytes, ranges counted back in UTF-16 units,
+// equal the comparison of the UTF-16 texts; so does each pass run alone.
+void WordComparisonTest::paneBytesGiveTheSameResult()
+{
+    QRandomGenerator random(2718);
+    for (int round = 0; round < 3000; ++round) {
+        const QString text1 = randomPaneText(random);
+        const QString text2 = randomPaneText(random);
+        const QByteArray bytes1 = PaneBytes::fromText(text1);
+        const QByteArray bytes2 = PaneBytes::fromText(text2);
+        const Compare::WordComparison expected = Compare::findWordDifferences(text1, text2);
+        const Compare::ByteWordComparison actual = Compare::findWordDifferences(bytes1, bytes2);
+        const Compare::ByteSideResult alone = Compare::findWordDifferencesOf(bytes2, bytes1);
+        const QByteArray where = QStringLiteral("round %1").arg(round).toUtf8();
+        QVERIFY2(PaneBytes::toText(actual.file1.resultText) == expected.file1.resultText,
+                 where.constData());
+        QVERIFY2(PaneBytes::toUtf16Ranges(bytes1, actual.file1.red) == expected.file1.red,
+                 where.constData());
+        QVERIFY2(actual.file1.differences == expected.file1.differences, where.constData());
+        QVERIFY2(PaneBytes::toText(actual.file2.resultText) == expected.file2.resultText,
+                 where.constData());
+        QVERIFY2(PaneBytes::toUtf16Ranges(bytes2, actual.file2.red) == expected.file2.red,
+                 where.constData());
+        QVERIFY2(alone.resultText == actual.file2.resultText && alone.red == actual.file2.red,
+                 where.constData());
     }
 }
 

@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QPushButton>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
 
 #include "pane/RichTextBox.h"
+#include "text/PaneBytes.h"
 
 using Compare::ColourRange;
 
@@ -23,6 +25,15 @@ private slots:
     void appendJoinsCrAndLf();
     void appendKeepsUnusualBreaks();
     void colourShowsOnScreen();
+    void settingTextIsNoEdit();
+    void looksAsDesigned();
+    void selectionShowsOnlyWithFocus();
+    void tabMovesTheFocus_data();
+    void tabMovesTheFocus();
+    void redRunsFoundBothWays_data();
+    void redRunsFoundBothWays();
+    void largeColouringMatchesAModel_data();
+    void largeColouringMatchesAModel();
 };
 
 namespace {
@@ -52,9 +63,13 @@ void TestRichTextBox::roundTrip_data()
     QTest::newRow("mixed") << QStringLiteral("a\r\n\rb\n\r\nc\r") << 6;
     QTest::newRow("loaded, CR appended") << QStringLiteral("x,y\r\nz\r\n\r") << 4;
     QTest::newRow("lf cr is two breaks") << QStringLiteral("a\n\rb") << 3;
-    QTest::newRow("separators kept") << QStringLiteral("a\u2029b\uFDD0c\uFDD1d\u2028e") << 4;
+    // Only CR and LF break lines; every other character is a plain one.
+    QTest::newRow("separators kept") << QStringLiteral("a\u2029b\uFDD0c\uFDD1d\u2028e") << 1;
     QTest::newRow("nbsp and nul kept") << QStringLiteral("a\u00A0b") + QChar(0) + QStringLiteral("c") << 1;
     QTest::newRow("only breaks") << QStringLiteral("\r\n\r\n\n\r") << 5;
+    QTest::newRow("astral characters") << QStringLiteral("\U0001F600,\U00010348\r\n\u00E9") << 2;
+    QTest::newRow("lone surrogates") << QString(QChar(0xDC00)) + QChar(0xD800) + u'\n' << 2;
+    QTest::newRow("byte-order mark first") << QChar(0xFEFF) + QStringLiteral("a\rb") << 2;
 }
 
 void TestRichTextBox::roundTrip()
@@ -65,7 +80,7 @@ void TestRichTextBox::roundTrip()
     pane.setText(text);
     QCOMPARE(pane.text(), text);
     QCOMPARE(pane.textLength(), text.size());
-    QCOMPARE(pane.document()->blockCount(), lines);
+    QCOMPARE(pane.lineCount(), qsizetype(lines));
 }
 
 void TestRichTextBox::typedLineBreakIsCrLf()
@@ -115,8 +130,6 @@ void TestRichTextBox::colourRangesMapOffsets()
     pane.setText(text);
     pane.colourRanges({ColourRange{start, length}}, kRed);
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' || text[i] == u'\n')
-            continue; // a break shares one mark in the document
         const bool inside = i >= start && i < start + length;
         QVERIFY2((pane.colourAt(i) == kRed) == inside, qPrintable(QString::number(i)));
     }
@@ -141,7 +154,7 @@ void TestRichTextBox::selectionUsesTextOffsets()
     RichTextBox pane(QStringLiteral("p"));
     pane.setText(QStringLiteral("ab\r\ncd\ref"));
     pane.select(4, 4);
-    QCOMPARE(pane.textCursor().selectedText(), QStringLiteral("cd\u2029e"));
+    QCOMPARE(pane.selectedText(), QStringLiteral("cd\re"));
     pane.colourRanges({ColourRange{4, 4}}, kRed);
     QCOMPARE(pane.colourAt(4), kRed);
     QCOMPARE(pane.colourAt(7), kRed);
@@ -154,7 +167,7 @@ void TestRichTextBox::appendJoinsCrAndLf()
     pane.setText(QStringLiteral("a\r"));
     pane.appendText(QStringLiteral("\nb"));
     QCOMPARE(pane.text(), QStringLiteral("a\r\nb"));
-    QCOMPARE(pane.document()->blockCount(), 2);
+    QCOMPARE(pane.lineCount(), qsizetype(2));
 }
 
 void TestRichTextBox::appendKeepsUnusualBreaks()
@@ -188,6 +201,238 @@ void TestRichTextBox::colourShowsOnScreen()
     QVERIFY(redPixels(pane) > 20);
     pane.colourAll(kBlack);
     QCOMPARE(redPixels(pane), 0);
+}
+
+// A new text, as a load or a comparison sets it, is no edit the user can
+// undo; what the user types afterwards is.
+void TestRichTextBox::settingTextIsNoEdit()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("old"));
+    pane.setText(QStringLiteral("new"));
+    QVERIFY(!pane.isUndoAvailable());
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("new"));
+    pane.select(3, 0);
+    QTest::keyClicks(&pane, QStringLiteral("er"));
+    QCOMPARE(pane.text(), QStringLiteral("newer"));
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("new"));
+}
+
+namespace {
+
+struct Shot
+{
+    QImage image;
+    int white = 0;
+    int dark = 0;   // black text
+    int red = 0;
+    int firstInkColumn = -1;
+};
+
+Shot shoot(QWidget &w)
+{
+    Shot shot;
+    shot.image = w.grab().toImage();
+    for (int x = 0; x < shot.image.width(); ++x)
+        for (int y = 0; y < shot.image.height(); ++y) {
+            const QColor c = shot.image.pixelColor(x, y);
+            const bool white = c.red() == 255 && c.green() == 255 && c.blue() == 255;
+            const bool dark = c.red() < 80 && c.green() < 80 && c.blue() < 80;
+            const bool red = c.red() > 150 && c.green() < 80 && c.blue() < 80;
+            shot.white += white;
+            shot.dark += dark;
+            shot.red += red;
+            if ((dark || red) && shot.firstInkColumn < 0)
+                shot.firstInkColumn = x;
+        }
+    return shot;
+}
+
+} // namespace
+
+// White paper, black bold text from the left edge (no margins), red marks,
+// the widget's font on the text.
+void TestRichTextBox::looksAsDesigned()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    pane.setFont(font);
+    pane.resize(220, 120);
+    pane.setText(QStringLiteral("WWWW,1\r\nMMMM,2\r\nWWWW,3\r"));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+
+    const Shot plain = shoot(pane);
+    QCOMPARE(plain.image.pixelColor(plain.image.width() / 2, plain.image.height() - 30),
+             QColor(Qt::white));
+    QVERIFY2(plain.white > plain.image.width() * plain.image.height() / 2, "not white");
+    QVERIFY(plain.dark > 50);
+    QCOMPARE(plain.red, 0);
+    QVERIFY2(plain.firstInkColumn >= 0 && plain.firstInkColumn < 8, "text not at the left edge");
+
+    using Sci = QsciScintillaBase;
+    QCOMPARE(pane.SendScintilla(Sci::SCI_STYLEGETSIZEFRACTIONAL, 0), 900);
+    QVERIFY(pane.SendScintilla(Sci::SCI_STYLEGETWEIGHT, 0) >= 600);
+    char family[64] = {};
+    pane.SendScintilla(Sci::SCI_STYLEGETFONT, 0, static_cast<void *>(family));
+    QCOMPARE(QString::fromUtf8(family), QStringLiteral("Arial"));
+    QVERIFY(!pane.lexer());
+
+    pane.colourRanges({ColourRange{8, 6}}, kRed);
+    const Shot marked = shoot(pane);
+    QVERIFY(marked.red > 20);
+    QVERIFY(marked.dark < plain.dark);
+}
+
+// A comparison leaves its last mark selected; the selection shows only while
+// the pane has the focus, so the mark stays red.
+void TestRichTextBox::selectionShowsOnlyWithFocus()
+{
+    QWidget window;
+    auto *pane = new RichTextBox(QStringLiteral("p"), &window);
+    auto *other = new RichTextBox(QStringLiteral("q"), &window);
+    pane->setGeometry(0, 0, 200, 100);
+    other->setGeometry(0, 100, 200, 100);
+    pane->setText(QStringLiteral("WWWWWWWW\r\nWWWWWWWW\r"));
+    pane->colourRanges({ColourRange{0, 8}}, kRed);
+    pane->select(0, 8);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    QTRY_VERIFY(other->hasFocus());
+    const int unfocusedRed = shoot(*pane).red;
+    QVERIFY(unfocusedRed > 20);
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    QVERIFY(shoot(*pane).red < unfocusedRed);
+}
+
+void TestRichTextBox::tabMovesTheFocus_data()
+{
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("Tab") << false;
+    QTest::newRow("Shift+Tab") << true;
+}
+
+// Tab and Shift+Tab leave a pane for the next or previous control and type
+// nothing into its text.
+void TestRichTextBox::tabMovesTheFocus()
+{
+    QFETCH(bool, backwards);
+    QWidget window;
+    auto *before = new QPushButton(QStringLiteral("before"), &window);
+    auto *pane = new RichTextBox(QStringLiteral("p"), &window);
+    auto *after = new QPushButton(QStringLiteral("after"), &window);
+    before->setGeometry(0, 0, 80, 20);
+    pane->setGeometry(0, 20, 200, 100);
+    after->setGeometry(0, 120, 80, 20);
+    pane->setText(QStringLiteral("a,b\r\n"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                    backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QTRY_VERIFY((backwards ? before : after)->hasFocus());
+    QCOMPARE(pane->text(), QStringLiteral("a,b\r\n"));
+}
+
+void TestRichTextBox::redRunsFoundBothWays_data()
+{
+    QTest::addColumn<qsizetype>("from");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<qsizetype>("start"); // of the run found, -1 for none
+    // Red: "bb" at 3, "dd" at 9 and "ee" at 12 (UTF-16; "é" before "dd").
+    QTest::newRow("next from the start") << qsizetype(0) << true << qsizetype(3);
+    QTest::newRow("next from inside a run") << qsizetype(4) << true << qsizetype(9);
+    QTest::newRow("next from a run's start skips it") << qsizetype(9) << true << qsizetype(12);
+    QTest::newRow("next after the last goes round") << qsizetype(13) << true << qsizetype(3);
+    QTest::newRow("previous from a run's start") << qsizetype(12) << false << qsizetype(9);
+    QTest::newRow("previous between runs") << qsizetype(7) << false << qsizetype(3);
+    QTest::newRow("previous before the first goes round") << qsizetype(1) << false << qsizetype(12);
+}
+
+void TestRichTextBox::redRunsFoundBothWays()
+{
+    QFETCH(qsizetype, from);
+    QFETCH(bool, forward);
+    QFETCH(qsizetype, start);
+    RichTextBox pane(QStringLiteral("p"));
+    const QString text = QStringLiteral("aa bb\r\ncc\u00E9dd ee\r");
+    pane.setText(text);
+    pane.colourRanges({ColourRange{3, 2}, ColourRange{9, 2}, ColourRange{12, 2}}, kRed);
+    const QByteArray bytes = PaneBytes::fromText(text);
+    const qsizetype fromByte = PaneBytes::byteOffsets(bytes, {from})[0];
+    const std::optional<ColourRange> run = pane.redRunFrom(fromByte, forward);
+    QVERIFY(run.has_value());
+    const Compare::ColourRanges asText = PaneBytes::toUtf16Ranges(bytes, {*run});
+    QCOMPARE(asText.front(), (ColourRange{start, 2}));
+}
+
+void TestRichTextBox::largeColouringMatchesAModel_data()
+{
+    QTest::addColumn<int>("rangeCount");
+    QTest::addColumn<int>("maxLength");
+    // Few long ranges are styled one by one, many short ones a slice of text
+    // at a time; both across slices of the text and over earlier colours.
+    QTest::newRow("few long ranges") << 40 << 200000;
+    QTest::newRow("many short ranges") << 60000 << 12;
+    QTest::newRow("mixed") << 3000 << 3000;
+}
+
+// Red added over red, black over parts of it, then red again: the red runs of
+// a 2.5 MB pane are those of a plain model of its characters.
+void TestRichTextBox::largeColouringMatchesAModel()
+{
+    QFETCH(int, rangeCount);
+    QFETCH(int, maxLength);
+    const qsizetype size = 2500000;
+    QByteArray text(size, 'x');
+    for (qsizetype i = 40; i < size; i += 41)
+        text[i] = '\n';
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setBytes(text);
+    std::vector<bool> model(size_t(size), false);
+    QRandomGenerator random(static_cast<quint32>(rangeCount));
+    const auto randomRanges = [&] {
+        Compare::ColourRanges ranges;
+        for (int i = 0; i < rangeCount; ++i) {
+            const qsizetype start = random.bounded(int(size));
+            ranges.push_back({start, 1 + random.bounded(maxLength)});
+        }
+        return Compare::normalised(ranges);
+    };
+    for (const Colour colour : {kRed, kBlack, kRed}) {
+        const Compare::ColourRanges ranges = randomRanges();
+        pane.colourByteRanges(ranges, colour);
+        for (const ColourRange &r : ranges)
+            for (qsizetype i = r.start; i < std::min(size, r.start + r.length); ++i)
+                model[size_t(i)] = colour == kRed;
+    }
+    Compare::ColourRanges expected;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!model[size_t(i)])
+            continue;
+        if (!expected.empty() && expected.back().start + expected.back().length == i)
+            ++expected.back().length;
+        else
+            expected.push_back({i, 1});
+    }
+    Compare::ColourRanges found;
+    for (qsizetype at = 0;;) {
+        const std::optional<ColourRange> run = pane.redRunFrom(at, true);
+        if (!run || (!found.empty() && run->start <= found.back().start))
+            break;
+        found.push_back(*run);
+        at = run->start;
+    }
+    QCOMPARE(found.size(), expected.size());
+    QVERIFY(found == expected);
+    QCOMPARE(pane.bytes(), QByteArrayView(text));
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -4,11 +4,14 @@
 #include <thread>
 
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include "runner/BackgroundRun.h"
 #include "base/AppError.h"
+
+using namespace std::chrono_literals;
 
 class TestEngineRun : public QObject
 {
@@ -18,6 +21,8 @@ private slots:
     void progressDialogOnlyForLongRuns_data();
     void progressDialogOnlyForLongRuns();
     void failureReachesTheCaller();
+    void cancelStopsTheWork_data();
+    void cancelStopsTheWork();
 };
 
 void TestEngineRun::progressDialogOnlyForLongRuns_data()
@@ -70,6 +75,47 @@ void TestEngineRun::failureReachesTheCaller()
     } catch (const AppError &e) {
         QCOMPARE(e.description(), QStringLiteral("engine failed"));
     }
+}
+
+void TestEngineRun::cancelStopsTheWork_data()
+{
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("Cancel offered and pressed") << true;
+    QTest::newRow("no Cancel button") << false;
+}
+
+// A Cancel button shows only where it is offered; pressing it tells the work
+// to stop, and the run reports that it did not finish.
+void TestEngineRun::cancelStopsTheWork()
+{
+    QFETCH(bool, offered);
+    QWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool sawButton = false;
+    QTimer press;
+    connect(&press, &QTimer::timeout, this, [&] {
+        auto *dialog = window.findChild<QProgressDialog *>();
+        auto *button = dialog ? dialog->findChild<QPushButton *>() : nullptr;
+        if (button && button->isVisible()) {
+            sawButton = true;
+            button->click();
+        }
+    });
+    press.start(50);
+    Compare::Progress progress;
+    const auto started = std::chrono::steady_clock::now();
+    const bool finished = runInBackground(&window, QStringLiteral("Reading..."), progress, [&] {
+        // Long enough for the dialog; stops at once when cancelled.
+        while (!progress.cancelled && std::chrono::steady_clock::now() - started < 1500ms)
+            std::this_thread::sleep_for(5ms);
+    }, offered ? Cancel::Offered : Cancel::NotOffered);
+    press.stop();
+    QCOMPARE(sawButton, offered);
+    QCOMPARE(finished, !offered);
+    QCOMPARE(progress.cancelled.load(), offered);
+    if (offered)
+        QVERIFY(std::chrono::steady_clock::now() - started < 1400ms);
 }
 
 QTEST_MAIN(TestEngineRun)

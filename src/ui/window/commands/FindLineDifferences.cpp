@@ -1,39 +1,113 @@
 // "Find Differences (Lines)".
 #include "window/commands/FindLineDifferences.h"
 
-#include <QCoreApplication>
+#include <optional>
 
-#include "window/Form1.h"
-#include "runner/BackgroundRun.h"
+#include <QCoreApplication>
+#include <QtConcurrent/QtConcurrentRun>
+
 #include "engine/LineComparison.h"
+#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
+#include "runner/BackgroundRun.h"
 #include "window/ErrorTrap.h"
+#include "window/Form1.h"
 
 namespace RTB {
 
 namespace {
 
-void findDifferences(Form1 &form, RichTextBox &source, RichTextBox &other, RichTextBox &result,
-                     const QString &location)
+// One direction of the comparison: what it found and its result pane's text,
+// laid out off the window's thread.
+struct LinePass
 {
-    const ErrorTrap trap(form.dialogs(), location);
-    QString sourceText;
-    QString otherText;
-    Compare::SideResult found;
-    trap(100, [&] { sourceText = source.text(); });
-    trap(102, [&] { otherText = other.text(); });
-    trap(104, [&] { result.setText(QString()); });
+    Compare::ByteSideResult found;
+    std::optional<PaneDocument> result;
+};
+
+struct Side
+{
+    RichTextBox *source;
+    RichTextBox *other;
+    RichTextBox *result;
+    QString location;
+};
+
+Side side(Form1 &form, int file)
+{
+    if (file == 1)
+        return {form.RichTextBox1, form.RichTextBox2, form.RichTextBox3,
+                QStringLiteral("in Pendrel2021/08/31.RTB.FindDifferencesIn1 ")};
+    return {form.RichTextBox2, form.RichTextBox1, form.RichTextBox4,
+            QStringLiteral("in Pendrel2021/08/31.RTB.FindDifferencesIn2 ")};
+}
+
+// Runs one direction on a worker thread. The panes' own bytes are read in
+// place: the command keeps every pane read-only meanwhile.
+void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
+             Compare::Progress &progress)
+{
+    // The result goes straight into the result pane's next document.
+    pass.found = Compare::findLineDifferences(source, other, &progress, Compare::Ranges::Joined,
+                                              &*pass.result);
+}
+
+// The two directions of the command, found together, one on each core.
+struct BothPasses
+{
+    std::array<LinePass, 2> pass;
+    bool done = false;
+};
+
+void findDifferences(Form1 &form, int file, BothPasses *both)
+{
+    const Side s = side(form, file);
+    const ErrorTrap trap(form.dialogs(), s.location);
+    QByteArrayView sourceBytes;
+    QByteArrayView otherBytes;
+    LinePass single;
+    LinePass *pass = both && both->done ? &both->pass[size_t(file - 1)] : &single;
+    trap(100, [&] { sourceBytes = s.source->bytes(); });
+    trap(102, [&] { otherBytes = s.other->bytes(); });
+    trap(104, [&] { s.result->setText(QString()); });
     trap(106, [&] {
-        fillPane(&form, QStringLiteral("Finding the lines that differ..."), result,
-                 [&](Compare::Progress &progress) {
-                     found = Compare::findLineDifferences(sourceText, otherText, &progress);
-                     return found.resultText;
-                 });
+        if (both && both->done)
+            return;
+        Compare::Progress progress;
+        if (!both) {
+            single.result.emplace(*s.result, PaneDocument::Colours::None);
+            runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress,
+                            [&] { runPass(sourceBytes, otherBytes, single, progress); });
+            return;
+        }
+        const Side t = side(form, 3 - file);
+        LinePass &mine = both->pass[size_t(file - 1)];
+        LinePass &theirs = both->pass[size_t(2 - file)];
+        mine.result.emplace(*s.result, PaneDocument::Colours::None);
+        theirs.result.emplace(*t.result, PaneDocument::Colours::None);
+        const QByteArrayView otherSource = t.source->bytes();
+        runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress, [&] {
+            QFuture<void> second = QtConcurrent::run(
+                &workerPool(), [&] { runPass(otherSource, sourceBytes, theirs, progress); });
+            try {
+                runPass(sourceBytes, otherBytes, mine, progress);
+            } catch (...) {
+                second.waitForFinished();
+                throw;
+            }
+            second.waitForFinished();
+        });
+        both->done = true;
+        pass = &mine;
     });
     trap(108, [&] {
-        source.colourRanges(found.red, kRed);
-        if (!found.red.empty())
-            source.select(found.red.back().start, found.red.back().length);
+        if (pass->result)
+            s.result->adopt(std::move(*pass->result));
+        pass->result.reset();
+        colourInSlices(*s.source, pass->found.red, kRed);
+        if (!pass->found.red.empty())
+            s.source->selectBytes(pass->found.red.back().start, pass->found.red.back().length);
+        pass->found.red = Compare::ColourRanges(); // coloured: its memory can go
     });
 }
 
@@ -41,14 +115,12 @@ void findDifferences(Form1 &form, RichTextBox &source, RichTextBox &other, RichT
 
 void FindDifferencesIn1(Form1 &form)
 {
-    findDifferences(form, *form.RichTextBox1, *form.RichTextBox2, *form.RichTextBox3,
-                    QStringLiteral("in Pendrel2021/08/31.RTB.FindDifferencesIn1 "));
+    findDifferences(form, 1, nullptr);
 }
 
 void FindDifferencesIn2(Form1 &form)
 {
-    findDifferences(form, *form.RichTextBox2, *form.RichTextBox1, *form.RichTextBox4,
-                    QStringLiteral("in Pendrel2021/08/31.RTB.FindDifferencesIn2 "));
+    findDifferences(form, 2, nullptr);
 }
 
 } // namespace RTB
@@ -59,9 +131,10 @@ void Form1::PushButton1_Click()
     if (!scope)
         return;
     const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton1_Click "));
+    RTB::BothPasses both;
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
-    trap(104, [this] { RTB::FindDifferencesIn1(*this); });
-    trap(106, [this] { RTB::FindDifferencesIn2(*this); });
+    trap(104, [&] { RTB::findDifferences(*this, 1, &both); });
+    trap(106, [&] { RTB::findDifferences(*this, 2, &both); });
     trap(108, [this] { setMousePointer(0); });
 }

@@ -1,50 +1,61 @@
 // "Find Differences (Words)".
+#include <optional>
+
 #include <QCoreApplication>
-#include <QTextDocument>
-#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "window/Form1.h"
-#include "runner/BackgroundRun.h"
 #include "engine/WordComparison.h"
-#include "pane/PaneText.h"
+#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
+#include "runner/BackgroundRun.h"
 #include "window/ErrorTrap.h"
+#include "window/Form1.h"
 
 namespace {
 
-// The comparison and the documents of both result panes, made on worker
-// threads: the two documents are laid out side by side.
-struct WordRun
+// One pass of the comparison and its result pane's text, made off the
+// window's thread.
+struct WordPass
 {
-    Compare::WordComparison found;
-    std::unique_ptr<QTextDocument> result1;
-    std::unique_ptr<QTextDocument> result2;
+    Compare::ByteSideResult found;
+    std::optional<PaneDocument> result;
 };
 
-WordRun compareWords(QWidget *window, const QString &text1, const QString &text2)
+void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
+             Compare::Progress &progress)
 {
-    WordRun run;
-    Compare::Progress progress;
-    QThread *windowThread = window->thread();
-    runInBackground(window, QStringLiteral("Finding the words that differ..."), progress, [&] {
-        run.found = Compare::findWordDifferences(text1, text2, &progress);
-        QFuture<void> second = QtConcurrent::run([&] {
-            run.result2 = PaneText::buildDocument(run.found.file2.resultText, windowThread);
-        });
-        run.result1 = PaneText::buildDocument(run.found.file1.resultText, windowThread);
-        second.waitForFinished();
-    });
-    return run;
+    // The result goes straight into the result pane's next document.
+    pass.found = Compare::findWordDifferencesOf(source, other, &progress, &*pass.result);
 }
 
-void showResult(RichTextBox &source, RichTextBox &result, std::unique_ptr<QTextDocument> &document,
-                const Compare::SideResult &found)
+// Both passes at once, one on each core. The panes' bytes are read in place:
+// the command keeps every pane read-only meanwhile.
+void compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, WordPass &pass1,
+                  WordPass &pass2)
 {
-    result.adoptDocument(std::move(document));
-    source.colourRanges(found.red, kRed);
-    if (!found.red.empty())
-        source.select(found.red.back().start, found.red.back().length);
+    Compare::Progress progress;
+    runInBackground(window, QStringLiteral("Finding the words that differ..."), progress, [&] {
+        QFuture<void> second =
+            QtConcurrent::run(&workerPool(), [&] { runPass(text2, text1, pass2, progress); });
+        try {
+            runPass(text1, text2, pass1, progress);
+        } catch (...) {
+            second.waitForFinished();
+            throw;
+        }
+        second.waitForFinished();
+    });
+}
+
+void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
+{
+    if (pass.result)
+        result.adopt(std::move(*pass.result));
+    pass.result.reset();
+    colourInSlices(source, pass.found.red, kRed);
+    if (!pass.found.red.empty())
+        source.selectBytes(pass.found.red.back().start, pass.found.red.back().length);
+    pass.found.red = Compare::ColourRanges(); // coloured: its memory can go
 }
 
 } // namespace
@@ -55,29 +66,34 @@ void Form1::PushButton6_Click()
     if (!scope)
         return;
     const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton6_Click "));
-    QString text1;
-    QString text2;
-    WordRun run;
+    QByteArrayView text1;
+    QByteArrayView text2;
+    WordPass pass1;
+    WordPass pass2;
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
     trap(104, [this] {
-        RichTextBox1->colourAll(kBlack);
-        RichTextBox1->select(0, RichTextBox1->textLength());
+        colourAllInSlices(*RichTextBox1, kBlack);
+        RichTextBox1->selectBytes(0, RichTextBox1->bytes().size());
     });
     trap(106, [this] {
-        RichTextBox2->colourAll(kBlack);
-        RichTextBox2->select(0, RichTextBox2->textLength());
+        colourAllInSlices(*RichTextBox2, kBlack);
+        RichTextBox2->selectBytes(0, RichTextBox2->bytes().size());
     });
     trap(108, [&] {
-        text1 = RichTextBox1->text();
-        text2 = RichTextBox2->text();
+        text1 = RichTextBox1->bytes();
+        text2 = RichTextBox2->bytes();
     });
     trap(110, [this] {
         RichTextBox3->setText(QString());
         RichTextBox4->setText(QString());
     });
-    trap(112, [&] { run = compareWords(this, text1, text2); });
-    trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, run.result1, run.found.file1); });
-    trap(116, [&] { showResult(*RichTextBox2, *RichTextBox4, run.result2, run.found.file2); });
+    trap(112, [&] {
+        pass1.result.emplace(*RichTextBox3, PaneDocument::Colours::None);
+        pass2.result.emplace(*RichTextBox4, PaneDocument::Colours::None);
+        compareWords(this, text1, text2, pass1, pass2);
+    });
+    trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, pass1); });
+    trap(116, [&] { showResult(*RichTextBox2, *RichTextBox4, pass2); });
     trap(118, [this] { setMousePointer(0); });
 }

@@ -1,18 +1,37 @@
 // "Load CSV File #1" and "Load CSV File #2", and files dropped on a frame.
 #include "window/commands/LoadCsvFile.h"
 
+#include <functional>
+
 #include <QDir>
 #include <QRadioButton>
 
 #include "base/Main.h"
 #include "dialogs/MsgBox.h"
+#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
 #include "text/FileWriter.h"
+#include "runner/BackgroundRun.h"
 #include "text/TextDecoding.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
 
 namespace RTB {
+
+namespace {
+
+QByteArray readInBackground(Form1 &form, const QString &path)
+{
+    QByteArray bytes;
+    Compare::Progress progress;
+    if (!runInBackground(&form, QStringLiteral("Reading %1...").arg(path), progress,
+                         [&] { bytes = Files::loadFileBytes(path, &progress); },
+                         Cancel::Offered))
+        throw ReadCancelled();
+    return bytes;
+}
+
+} // namespace
 
 std::optional<QString> notLoadable(const QString &path)
 {
@@ -25,7 +44,7 @@ std::optional<QString> notLoadable(const QString &path)
         .arg(QDir::toNativeSeparators(path), *kind);
 }
 
-std::optional<QString> readFileForPane(Form1 &form, const QString &path)
+std::optional<QByteArray> readFileForPane(Form1 &form, const QString &path)
 {
     if (!Main::FileExists(path)) {
         MsgBox(form.dialogs(), QStringLiteral("File not found"));
@@ -35,15 +54,31 @@ std::optional<QString> readFileForPane(Form1 &form, const QString &path)
         MsgBox(form.dialogs(), *refusal);
         return std::nullopt;
     }
-    return Files::loadFileText(path);
+    return readInBackground(form, path);
 }
 
 namespace {
 
+// The pane's next text, laid out off the window's thread; taking it is
+// quick. The bytes are let go there too: freeing a large file takes a while.
+PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
+{
+    PaneDocument document(pane);
+    Compare::Progress progress;
+    progress.total = bytes.size();
+    QByteArray taken = std::move(bytes);
+    if (!runInBackground(&form, QStringLiteral("Showing the text..."), progress, [&] {
+            document.append(taken, &progress);
+            taken = QByteArray();
+        }, Cancel::Offered))
+        throw ReadCancelled();
+    return document;
+}
+
 void loadFileIn(Form1 &form, RichTextBox &pane, const QString &path)
 {
-    if (std::optional<QString> text = readFileForPane(form, path))
-        pane.setText(*text);
+    if (std::optional<QByteArray> bytes = readFileForPane(form, path))
+        pane.adopt(documentFor(form, pane, std::move(*bytes)));
 }
 
 } // namespace
@@ -62,20 +97,19 @@ void LoadFileIn2(Form1 &form, const QString &path)
 
 namespace {
 
+using RTB::documentFor;
+
 struct Side
 {
     RichTextBox *pane;
-    void (*load)(Form1 &, const QString &);
     QString location;
 };
 
 Side side(Form1 &form, int file)
 {
     if (file == 1)
-        return {form.RichTextBox1, &RTB::LoadFileIn1,
-                QStringLiteral("in Pendrel2021/08/31.Form1.PushButton3_Click ")};
-    return {form.RichTextBox2, &RTB::LoadFileIn2,
-            QStringLiteral("in Pendrel2021/08/31.Form1.PushButton4_Click ")};
+        return {form.RichTextBox1, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton3_Click ")};
+    return {form.RichTextBox2, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton4_Click ")};
 }
 
 // The dialog's answer as paths: one file, or a folder and its chosen names.
@@ -92,12 +126,14 @@ QStringList selectedPaths(const QString &fileName)
     return paths;
 }
 
-bool endsWithLineBreak(const QString &text)
+bool endsWithLineBreak(const QByteArray &text)
 {
-    return text.endsWith(u'\n') || text.endsWith(u'\r');
+    return text.endsWith('\n') || text.endsWith('\r');
 }
 
-// Everything a load does once it knows its files.
+// Everything a load does once it knows its files. The files are read, and
+// the pane's next text laid out, before the pane changes: a cancelled load
+// leaves the window as it was.
 void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap &trap)
 {
     const Side s = side(form, file);
@@ -112,25 +148,51 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     }
     if (refused)
         return;
+    bool cancelled = false;
+    // A statement the user can cancel; the cancel is no failure to report.
+    const auto cancellable = [&](int line, const std::function<void()> &statement) {
+        trap(line, [&] {
+            try {
+                statement();
+            } catch (const RTB::ReadCancelled &) {
+                cancelled = true;
+            }
+        });
+    };
+    std::optional<PaneDocument> next;
     trap(112, [&] { form.setMousePointer(11); });
-    trap(114, [&] { s.pane->setText(QString()); });
     if (paths.size() == 1) {
-        trap(116, [&] { s.load(form, paths.front()); });
+        cancellable(116, [&] {
+            if (std::optional<QByteArray> bytes = RTB::readFileForPane(form, paths.front()))
+                next.emplace(documentFor(form, *s.pane, std::move(*bytes)));
+        });
     } else {
         // Several files follow one another, each ending with a line break.
-        QString joined;
+        QByteArray joined;
         for (const QString &path : paths) {
-            trap(118, [&] {
-                const std::optional<QString> text = RTB::readFileForPane(form, path);
+            cancellable(118, [&] {
+                const std::optional<QByteArray> text = RTB::readFileForPane(form, path);
                 if (!text || text->isEmpty())
                     return;
                 joined += *text;
                 if (!endsWithLineBreak(*text))
-                    joined += QStringLiteral("\r\n");
+                    joined += "\r\n";
             });
+            if (cancelled)
+                break;
         }
-        trap(120, [&] { s.pane->setText(joined); });
+        if (!cancelled)
+            cancellable(120, [&] {
+                next.emplace(documentFor(form, *s.pane, std::move(joined)));
+            });
     }
+    if (cancelled) {
+        trap(126, [&] { form.setMousePointer(0); });
+        return;
+    }
+    trap(114, [&] { s.pane->setText(QString()); });
+    if (next)
+        trap(paths.size() == 1 ? 116 : 120, [&] { s.pane->adopt(std::move(*next)); });
     trap(122, [&] { s.pane->appendText(QStringLiteral("\r")); });
     trap(124, [&] { form.setOptionValue(form.Option1, true); });
     trap(126, [&] { form.setMousePointer(0); });

@@ -2,7 +2,10 @@
 
 #include <optional>
 
+#include <QByteArray>
 #include <QString>
+
+#include "base/AppError.h"
 
 class Form1;
 class RichTextBox;
@@ -18,8 +21,18 @@ void LoadFileIn2(Form1 &form, const QString &path);
 // socket), or nothing when it may be read.
 std::optional<QString> notLoadable(const QString &path);
 
-// The pane text of the file at `path`; shows "File not found", or why it is
-// not loaded, and gives nothing when there is no such file or it is no file.
-std::optional<QString> readFileForPane(Form1 &form, const QString &path);
+// The pane text (as pane bytes) of the file at `path`; shows "File not found",
+// or why it is not loaded, and gives nothing when there is no such file or it
+// is no file. The file is read and decoded off the window's thread; a long
+// read shows its progress with a Cancel button, and cancelling throws
+// ReadCancelled.
+std::optional<QByteArray> readFileForPane(Form1 &form, const QString &path);
+
+// The user stopped a load; what was read is dropped and the pane keeps its text.
+class ReadCancelled : public AppError
+{
+public:
+    ReadCancelled() : AppError(QStringLiteral("Loading was cancelled")) {}
+};
 
 } // namespace RTB

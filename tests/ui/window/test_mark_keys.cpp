@@ -1,0 +1,114 @@
+// F7 and Shift+F7 walk the red marks of a full pane.
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "WindowFixture.h"
+#include "text/PaneBytes.h"
+
+using Compare::ColourRange;
+
+class TestMarkKeys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keysWalkTheMarks_data();
+    void keysWalkTheMarks();
+    void markComesIntoView();
+};
+
+namespace {
+
+// The selection of a pane as UTF-16 start and length.
+ColourRange selection(const RichTextBox &pane)
+{
+    using Sci = QsciScintillaBase;
+    const ColourRange bytes{pane.SendScintilla(Sci::SCI_GETSELECTIONSTART),
+                            pane.SendScintilla(Sci::SCI_GETSELECTIONEND)
+                                - pane.SendScintilla(Sci::SCI_GETSELECTIONSTART)};
+    return PaneBytes::toUtf16Ranges(pane.bytes(), {bytes}).front();
+}
+
+void showActive(WindowFixture &f)
+{
+    f.form->show();
+    QApplication::setActiveWindow(f.form.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+}
+
+} // namespace
+
+void TestMarkKeys::keysWalkTheMarks_data()
+{
+    QTest::addColumn<int>("focusPane"); // 0: none has the focus
+    QTest::addColumn<QString>("keys");  // n: F7, p: Shift+F7
+    QTest::addColumn<QList<int>>("marks"); // index of the mark selected after each key
+
+    QTest::newRow("no focus: pane #1, forward") << 0 << "nnnn" << QList<int>{0, 1, 2, 0};
+    QTest::newRow("no focus: pane #1, back") << 0 << "ppp" << QList<int>{2, 1, 0};
+    QTest::newRow("focus on pane #2") << 2 << "nnp" << QList<int>{0, 1, 0};
+    QTest::newRow("focus on pane #1") << 1 << "npp" << QList<int>{0, 2, 1};
+}
+
+void TestMarkKeys::keysWalkTheMarks()
+{
+    QFETCH(int, focusPane);
+    QFETCH(QString, keys);
+    QFETCH(QList<int>, marks);
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option1, true);
+    // Three marks in each full pane, one with a character beyond U+FFFF.
+    const QString text = QStringLiteral("a,1\r\nx,\U0001F600\r\nb,2\r\ny,2\r\nz,3\r\nc,3\r");
+    const QList<ColourRange> expected{{5, 6}, {16, 5}, {26, 4}};
+    for (RichTextBox *pane : {f.form->RichTextBox1, f.form->RichTextBox2}) {
+        pane->setText(text);
+        pane->colourRanges({expected.begin(), expected.end()}, kRed);
+        pane->select(0, 0);
+    }
+    showActive(f);
+    RichTextBox *walked = focusPane == 2 ? f.form->RichTextBox2 : f.form->RichTextBox1;
+    if (focusPane == 0)
+        f.form->PushButton1->setFocus();
+    else
+        walked->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget());
+
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7,
+                        keys[i] == u'p' ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(selection(*walked), expected[marks[i]]);
+    }
+    RichTextBox *other = walked == f.form->RichTextBox1 ? f.form->RichTextBox2 : f.form->RichTextBox1;
+    QCOMPARE(selection(*other), (ColourRange{0, 0}));
+    QCOMPARE(walked->text(), text);
+}
+
+void TestMarkKeys::markComesIntoView()
+{
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option1, true);
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("row %1\r\n").arg(i);
+    RichTextBox &pane = *f.form->RichTextBox1;
+    pane.setText(text);
+    const qsizetype far = text.indexOf(QStringLiteral("row 350"));
+    pane.colourRanges({{far, 7}}, kRed);
+    showActive(f);
+    pane.setFocus();
+    QTRY_VERIFY(pane.hasFocus());
+
+    QTest::keyClick(&pane, Qt::Key_F7);
+    QCOMPARE(selection(pane), (ColourRange{far, 7}));
+    using Sci = QsciScintillaBase;
+    const long first = pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long shown = pane.SendScintilla(Sci::SCI_LINESONSCREEN);
+    QVERIFY2(first <= 350 && 350 < first + shown, qPrintable(QString::number(first)));
+}
+
+QTEST_MAIN(TestMarkKeys)
+#include "test_mark_keys.moc"

@@ -4,14 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
-
 #include <sys/resource.h>
+#include <vector>
 
 #include <QFileInfo>
 
-#include "text/TextDecoding.h"
 #include "base/AppError.h"
+#include "text/TextDecoding.h"
 
 namespace Bench {
 

@@ -17,8 +17,7 @@ namespace {
 
 // Runs awk listing the lines of `source` missing from `other`; gives the
 // median time and, through `lines`, how many lines it printed.
-double timeAwk(const QString &source, const QString &other, const QString &output,
-               qsizetype &lines)
+double timeAwk(const QString &source, const QString &other, const QString &output, qsizetype &lines)
 {
     const double ms = Bench::medianMs([&] {
         QProcess awk;
@@ -53,8 +52,8 @@ int main(int argc, char **argv)
         },
         1);
     std::printf("Loaded %s (%lld characters) and %s (%lld characters) in %.0f ms\n",
-                qPrintable(path1), qint64(text1.size()), qPrintable(path2),
-                qint64(text2.size()), loadMs);
+                qPrintable(path1), qint64(text1.size()), qPrintable(path2), qint64(text2.size()),
+                loadMs);
 
     Compare::SideResult in1;
     Compare::SideResult in2;
@@ -80,7 +79,8 @@ int main(int argc, char **argv)
     std::printf("\nSpeed-up over awk (both directions): %.1fx (target: at least 10x)\n",
                 (awk1 + awk2) / (engine1 + engine2));
     std::printf("Counts %s\n", in1.differences == awkLines1 && in2.differences == awkLines2
-                                   ? "agree with awk" : "DIFFER from awk");
+                                   ? "agree with awk"
+                                   : "DIFFER from awk");
     std::printf("Peak resident memory of the engine process: %.0f MiB\n", engineRss);
     return 0;
 }

@@ -35,11 +35,11 @@ private:
     std::uint64_t m_state;
 };
 
-const char *const names[] = {"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Gum",
-                             "Hazel", "Ironwood", "Juniper", "Larch", "Maple", "Oak",
-                             "Pine", "Rowan", "Spruce", "Teak", "Willow", "Yew", "Ash"};
-const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold", "Midvale",
-                              "Highcliff", "Lowmoor", "Riverton"};
+const char *const names[] = {"Alder", "Birch",    "Cedar",   "Dogwood", "Elm",   "Fir", "Gum",
+                             "Hazel", "Ironwood", "Juniper", "Larch",   "Maple", "Oak", "Pine",
+                             "Rowan", "Spruce",   "Teak",    "Willow",  "Yew",   "Ash"};
+const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold",
+                              "Midvale",   "Highcliff", "Lowmoor",   "Riverton"};
 
 struct Row
 {
@@ -48,9 +48,9 @@ struct Row
     std::string text() const
     {
         char line[128];
-        const int length = std::snprintf(line, sizeof line, "%07zu,%s %s,%s,%04zu.%02zu,%c", id,
-                                         names[first], names[last], places[place], amount,
-                                         cents, char('A' + grade));
+        const int length =
+            std::snprintf(line, sizeof line, "%07zu,%s %s,%s,%04zu.%02zu,%c", id, names[first],
+                          names[last], places[place], amount, cents, char('A' + grade));
         return std::string(line, std::size_t(length));
     }
 };

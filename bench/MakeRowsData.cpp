@@ -36,13 +36,13 @@ private:
     std::uint64_t m_state;
 };
 
-const char *const names[] = {"Alder", "Birch", "Cedar", "Dogwood", "Elm", "Fir", "Gum",
-                             "Hazel", "Ironwood", "Juniper", "Larch", "Maple", "Oak",
-                             "Pine", "Rowan", "Spruce", "Teak", "Willow", "Yew", "Ash"};
-const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold", "Midvale",
-                              "Highcliff", "Lowmoor", "Riverton"};
-const char *const notes[] = {"ok", "\"late, paid\"", "checked", "\"said \"\"soon\"\"\"", "",
-                             "returned", "on hold"};
+const char *const names[] = {"Alder", "Birch",    "Cedar",   "Dogwood", "Elm",   "Fir", "Gum",
+                             "Hazel", "Ironwood", "Juniper", "Larch",   "Maple", "Oak", "Pine",
+                             "Rowan", "Spruce",   "Teak",    "Willow",  "Yew",   "Ash"};
+const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold",
+                              "Midvale",   "Highcliff", "Lowmoor",   "Riverton"};
+const char *const notes[] = {"ok", "\"late, paid\"", "checked", "\"said \"\"soon\"\"\"",
+                             "",   "returned",       "on hold"};
 constexpr int kColumns = 10;
 
 using Row = std::vector<std::string>;

@@ -6,16 +6,15 @@
 // Usage: bench_rows [DATA_FOLDER]
 
 #include <chrono>
-#include <functional>
 #include <cstdio>
+#include <fcntl.h>
+#include <functional>
 #include <future>
 #include <string>
-#include <vector>
-
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -103,8 +102,7 @@ int main(int argc, char **argv)
     const QString path2 = folder + QStringLiteral("/rows2.csv");
     for (const QString &path : {path1, path2}) {
         if (!QFileInfo::exists(path)) {
-            std::fprintf(stderr, "Missing %s: run bench_make_rows_data first.\n",
-                         qPrintable(path));
+            std::fprintf(stderr, "Missing %s: run bench_make_rows_data first.\n", qPrintable(path));
             return 2;
         }
     }
@@ -152,8 +150,7 @@ int main(int argc, char **argv)
     const std::string file1 = path1.toStdString();
     const std::string file2 = path2.toStdString();
     std::printf("Whole commands (best of 3, output to /dev/null):\n");
-    const ChildRun cli =
-        runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id"});
+    const ChildRun cli = runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id"});
     std::printf("  corvantis-cli rows --key id      %7.0f ms  %6.0f MiB  exit %d\n", cli.wallMs,
                 cli.peakMiB, cli.status);
     if (QStandardPaths::findExecutable(QStringLiteral("mlr")).isEmpty()) {
@@ -161,8 +158,8 @@ int main(int argc, char **argv)
         return 0;
     }
     // The rows of each file that the other lacks, by id: the nearest job miller has.
-    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur",
-                                    "-j", "id", "-f", file1, file2});
+    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur", "-j",
+                                    "id", "-f", file1, file2});
     std::printf("  mlr join --np --ul --ur -j id    %7.0f ms  %6.0f MiB  exit %d\n", join.wallMs,
                 join.peakMiB, join.status);
     return 0;

@@ -22,8 +22,8 @@ int main(int argc, char **argv)
     const double ms = Bench::medianMs([&] { result = Compare::findWordDifferences(text1, text2); });
 
     std::printf("\nWord comparison, both passes, median of 3 runs: %.0f ms\n", ms);
-    std::printf("Words found: %lld in file 1, %lld in file 2\n",
-                qint64(result.file1.differences), qint64(result.file2.differences));
+    std::printf("Words found: %lld in file 1, %lld in file 2\n", qint64(result.file1.differences),
+                qint64(result.file2.differences));
     std::printf("Red ranges: %zu in file 1, %zu in file 2\n", result.file1.red.size(),
                 result.file2.red.size());
     std::printf("Peak resident memory: %.0f MiB\n", Bench::peakRssMiB());

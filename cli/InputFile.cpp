@@ -2,9 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
-
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +40,8 @@ QString failure(const QString &name, int error)
 InputFile readAll(int fd, const QString &name)
 {
     InputFile input;
-    struct stat status {};
+    struct stat status
+    {};
     if (::fstat(fd, &status) != 0) {
         input.error = failure(name, errno);
         return input;

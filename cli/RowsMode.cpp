@@ -1,17 +1,16 @@
 #include "RowsMode.h"
 
-#include "ArgumentText.h"
-#include "InputFile.h"
-
 #include <cstdio>
 #include <exception>
 #include <future>
 
+#include "ArgumentText.h"
+#include "InputFile.h"
+#include "base/AppError.h"
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
 #include "text/TextDecoding.h"
-#include "base/AppError.h"
 
 namespace Cli {
 
@@ -43,8 +42,7 @@ void printError(const QString &message)
 }
 
 // Reads "--name VALUE" or "--name=VALUE"; false when the value is missing.
-bool optionValue(const QStringList &arguments, qsizetype &at, const QString &name,
-                 QString &value)
+bool optionValue(const QStringList &arguments, qsizetype &at, const QString &name, QString &value)
 {
     const QString &argument = arguments[at];
     if (argument.startsWith(name + u'=')) {
@@ -91,8 +89,7 @@ QString parseRows(const QStringList &arguments, RowsOptions &options)
             options.compare.rules.ignoreSpace = true;
         } else if (argument == QLatin1String("--no-header")) {
             options.compare.header = false;
-        } else if (is("--key") || is("--ignore-columns") || is("--delimiter")
-                   || is("--format")) {
+        } else if (is("--key") || is("--ignore-columns") || is("--delimiter") || is("--format")) {
             const QString name = argument.section(u'=', 0, 0);
             if (!optionValue(arguments, at, name, value) || value.isEmpty())
                 return QStringLiteral("%1 needs a value").arg(name);
@@ -104,7 +101,8 @@ QString parseRows(const QStringList &arguments, RowsOptions &options)
                 options.delimiter = delimiterValue(value);
                 if (options.delimiter.isNull())
                     return QStringLiteral("--delimiter takes one character or \"tab\", not "
-                                          "\"%1\"").arg(value);
+                                          "\"%1\"")
+                        .arg(value);
             } else if (value == QLatin1String("text")) {
                 options.format = Csv::ReportFormat::Text;
             } else if (value == QLatin1String("csv")) {
@@ -166,10 +164,10 @@ int run(const RowsOptions &options)
 
     const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
     if (!result.ok()) {
-        const QString where = result.error.file == 1   ? options.file1
-                              : result.error.file == 2 ? options.file2
-                                                       : options.file1 + QStringLiteral(" or ")
-                                                             + options.file2;
+        const QString where = result.error.file == 1 ? options.file1
+                              : result.error.file == 2
+                                  ? options.file2
+                                  : options.file1 + QStringLiteral(" or ") + options.file2;
         printError(QStringLiteral("%1 in %2").arg(result.error.message, where));
         return Failure;
     }
@@ -183,7 +181,8 @@ int run(const RowsOptions &options)
     // The csv format has no place for these: say so rather than leave them out silently.
     if (options.format == Csv::ReportFormat::Csv && !result.duplicateKeys.empty()) {
         printError(QStringLiteral("%1 duplicate keys left unmatched (listed by --format text "
-                                  "or json)").arg(result.duplicateKeys.size()));
+                                  "or json)")
+                       .arg(result.duplicateKeys.size()));
     }
     return result.hasDifferences() ? Differences : NoDifferences;
 }

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <exception>
 #include <new>
-#include <utility>
 #include <thread>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -18,6 +18,7 @@
 #include "CliOptions.h"
 #include "InputFile.h"
 #include "RowsMode.h"
+#include "base/AppError.h"
 #include "engine/ColourRange.h"
 #include "engine/LineComparison.h"
 #include "engine/SideResult.h"
@@ -25,7 +26,6 @@
 #include "text/PaneBytes.h"
 #include "text/SavedBytes.h"
 #include "text/TextDecoding.h"
-#include "base/AppError.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -244,8 +244,8 @@ int main(int argc, char **argv)
     }
     const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
-        printNaming(stderr, Cli::errorLine(parsed.error) + QStringLiteral("\n\n")
-                                + Cli::usageText());
+        printNaming(stderr,
+                    Cli::errorLine(parsed.error) + QStringLiteral("\n\n") + Cli::usageText());
         return Failure;
     }
     if (parsed.options.help || parsed.options.version) {

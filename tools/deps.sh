@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs, from the distribution's packages, whatever the build still lacks.
+# Installs, from the distribution's packages, whatever the build still lacks,
+# and the further packages named as arguments.
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev
-          libqscintilla2-qt6-dev fonts-liberation)
+          libqscintilla2-qt6-dev fonts-liberation "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

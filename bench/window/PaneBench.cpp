@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include "BenchSupport.h"
-#include "text/TextDecoding.h"
 #include "pane/RichTextBox.h"
+#include "text/TextDecoding.h"
 
 namespace {
 

@@ -85,8 +85,8 @@ double currentRssMiB()
 
 void report(const char *what, std::pair<double, double> figures, const QString &extra = {})
 {
-    std::printf("%-28s %8.0f ms   longest stall %5.0f ms  now %4.0f MiB  %s\n", what,
-                figures.first, figures.second, currentRssMiB(), qPrintable(extra));
+    std::printf("%-28s %8.0f ms   longest stall %5.0f ms  now %4.0f MiB  %s\n", what, figures.first,
+                figures.second, currentRssMiB(), qPrintable(extra));
     std::fflush(stdout);
 }
 

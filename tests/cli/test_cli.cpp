@@ -88,32 +88,43 @@ void CliTest::exitStatus_data()
     const QString missing = m_dir.filePath("missing.csv");
 
     QTest::newRow("lines, same lines in another order")
-        << QStringList{"lines", a, aShuffled} << 0 << "" << "";
-    QTest::newRow("lines, different") << QStringList{"lines", a, b} << 1 << "z,3" << "";
-    QTest::newRow("words, identical") << QStringList{"words", a, a} << 0 << "" << "";
-    QTest::newRow("words, different") << QStringList{"words", a, b} << 1 << "z,3" << "";
-    QTest::newRow("both empty") << QStringList{"lines", empty, empty} << 0 << "" << "";
-    QTest::newRow("empty against one byte")
-        << QStringList{"words", empty, oneByte} << 1 << "\nq\n" << "";
-    QTest::newRow("missing first file")
-        << QStringList{"lines", missing, a} << 2 << "" << "File not found: " + missing;
-    QTest::newRow("missing second file, words")
-        << QStringList{"words", a, missing} << 2 << "" << "File not found: " + missing;
+        << QStringList{"lines", a, aShuffled} << 0 << ""
+        << "";
+    QTest::newRow("lines, different") << QStringList{"lines", a, b} << 1 << "z,3"
+                                      << "";
+    QTest::newRow("words, identical") << QStringList{"words", a, a} << 0 << ""
+                                      << "";
+    QTest::newRow("words, different") << QStringList{"words", a, b} << 1 << "z,3"
+                                      << "";
+    QTest::newRow("both empty") << QStringList{"lines", empty, empty} << 0 << ""
+                                << "";
+    QTest::newRow("empty against one byte") << QStringList{"words", empty, oneByte} << 1 << "\nq\n"
+                                            << "";
+    QTest::newRow("missing first file") << QStringList{"lines", missing, a} << 2 << ""
+                                        << "File not found: " + missing;
+    QTest::newRow("missing second file, words") << QStringList{"words", a, missing} << 2 << ""
+                                                << "File not found: " + missing;
     QTest::newRow("folder given as a file") << QStringList{"lines", a, m_dir.path()} << 2 << ""
                                             << "";
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:" << "";
-    QTest::newRow("no arguments") << QStringList{} << 2 << "" << "Usage:";
-    QTest::newRow("one file") << QStringList{"lines", a} << 2 << "" << "Usage:";
-    QTest::newRow("three files") << QStringList{"lines", a, b, b} << 2 << "" << "Usage:";
-    QTest::newRow("unknown comparison") << QStringList{"chars", a, b} << 2 << "" << "Usage:";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:"
+                          << "";
+    QTest::newRow("no arguments") << QStringList{} << 2 << ""
+                                  << "Usage:";
+    QTest::newRow("one file") << QStringList{"lines", a} << 2 << ""
+                              << "Usage:";
+    QTest::newRow("three files") << QStringList{"lines", a, b, b} << 2 << ""
+                                 << "Usage:";
+    QTest::newRow("unknown comparison") << QStringList{"chars", a, b} << 2 << ""
+                                        << "Usage:";
     QTest::newRow("unknown option") << QStringList{"lines", a, b, "--fast"} << 2 << ""
                                     << "--fast";
     QTest::newRow("result of file 3") << QStringList{"lines", a, b, "--result", "3"} << 2 << ""
                                       << "Usage:";
-    QTest::newRow("result without a number") << QStringList{"lines", a, b, "--result"} << 2
-                                             << "" << "Usage:";
+    QTest::newRow("result without a number") << QStringList{"lines", a, b, "--result"} << 2 << ""
+                                             << "Usage:";
     QTest::newRow("json with result")
-        << QStringList{"lines", a, b, "--json", "--result=1"} << 2 << "" << "Usage:";
+        << QStringList{"lines", a, b, "--json", "--result=1"} << 2 << ""
+        << "Usage:";
 }
 
 void CliTest::exitStatus()
@@ -174,14 +185,14 @@ void CliTest::savedResultBytes_data()
     const QString accents = write("accents.csv", "caf\xc3\xa9 ok\r\n");
     const QString plain = write("plain.csv", "cafe ok\r\n");
 
-    QTest::newRow("lines, file 1") << QStringList{"lines", f1, f2, "--result", "1"}
-                                   << QByteArray("\nb,2\r\r\n");
-    QTest::newRow("lines, file 2") << QStringList{"--result=2", "lines", f1, f2}
-                                   << QByteArray("\nx,9\r\r\n");
-    QTest::newRow("lines, nothing differs") << QStringList{"lines", f1, f1, "--result", "1"}
-                                            << QByteArray("\r\n");
-    QTest::newRow("words, file 1") << QStringList{"words", f1, f2, "--result", "1"}
-                                   << QByteArray("\r\na,1\r\nb,2\r\nc,3\r\n");
+    QTest::newRow("lines, file 1")
+        << QStringList{"lines", f1, f2, "--result", "1"} << QByteArray("\nb,2\r\r\n");
+    QTest::newRow("lines, file 2")
+        << QStringList{"--result=2", "lines", f1, f2} << QByteArray("\nx,9\r\r\n");
+    QTest::newRow("lines, nothing differs")
+        << QStringList{"lines", f1, f1, "--result", "1"} << QByteArray("\r\n");
+    QTest::newRow("words, file 1")
+        << QStringList{"words", f1, f2, "--result", "1"} << QByteArray("\r\na,1\r\nb,2\r\nc,3\r\n");
     QTest::newRow("words, non-ASCII word in UTF-8")
         << QStringList{"words", accents, plain, "--result", "1"}
         << QByteArray("\r\ncaf\xc3\xa9\r\n");
@@ -238,13 +249,15 @@ void CliTest::jsonMatchesTheEngine_data()
     const QByteArray csv1 = "id,name\r\n1,Ann\r\n2,Bob Lee\r\n3,Cy\r\n";
     const QByteArray csv2 = "id,name\n3,Cy\n2,Bob  Lee\n4,Di\n";
     // UTF-16 with a lone surrogate and a control character.
-    const QByteArray odd = QByteArray("\xff\xfe" "a\0\0\xd8\r\0\n\0\x01\0\r\0\n\0", 16);
+    const QByteArray odd = QByteArray("\xff\xfe"
+                                      "a\0\0\xd8\r\0\n\0\x01\0\r\0\n\0",
+                                      16);
     QTest::newRow("lines") << "lines" << csv1 << csv2;
     QTest::newRow("words") << "words" << csv1 << csv2;
-    QTest::newRow("lines, lone surrogate and control character") << "lines" << odd
-                                                                 << QByteArray("a\r\n");
-    QTest::newRow("words, Windows-1252 bytes") << "words" << QByteArray("caf\xe9 au lait\r\n")
-                                               << QByteArray("caf\xc3\xa9 lait\r\n");
+    QTest::newRow("lines, lone surrogate and control character")
+        << "lines" << odd << QByteArray("a\r\n");
+    QTest::newRow("words, Windows-1252 bytes")
+        << "words" << QByteArray("caf\xe9 au lait\r\n") << QByteArray("caf\xc3\xa9 lait\r\n");
 }
 
 void CliTest::jsonMatchesTheEngine()
@@ -291,11 +304,11 @@ void CliTest::wordsJson_data()
     QTest::addColumn<QJsonArray>("red2");
 
     QTest::newRow("last line against a file that goes on")
-        << QByteArray("a b") << QByteArray("a b\r\nc\r\n") << "" << "\r\nc"
-        << QJsonArray{QJsonValue(QJsonArray{5, 1})};
+        << QByteArray("a b") << QByteArray("a b\r\nc\r\n") << ""
+        << "\r\nc" << QJsonArray{QJsonValue(QJsonArray{5, 1})};
     QTest::newRow("first file empty")
-        << QByteArray() << QByteArray("p q\r\n") << "" << "\r\np\r\nq"
-        << QJsonArray{QJsonArray{0, 1}, QJsonArray{2, 1}};
+        << QByteArray() << QByteArray("p q\r\n") << ""
+        << "\r\np\r\nq" << QJsonArray{QJsonArray{0, 1}, QJsonArray{2, 1}};
 
     // A file of 60000 characters whose only different word stands at its end.
     QByteArray big;
@@ -303,8 +316,10 @@ void CliTest::wordsJson_data()
         big += "row " + QByteArray::number(i % 10) + " ok\r\n";
     QByteArray changed = big;
     changed.replace(changed.size() - 4, 2, "KO");
-    QTest::newRow("large file") << big << changed << "\r\nok" << "\r\nKO"
-                                << QJsonArray{QJsonValue(QJsonArray{qint64(changed.size()) - 4, 2})};
+    QTest::newRow("large file") << big << changed << "\r\nok"
+                                << "\r\nKO"
+                                << QJsonArray{
+                                       QJsonValue(QJsonArray{qint64(changed.size()) - 4, 2})};
 }
 
 void CliTest::wordsJson()

@@ -2,7 +2,6 @@
 // --version, its error messages, and file names that are not UTF-8.
 
 #include <cstdio>
-
 #include <unistd.h>
 
 #include <QByteArrayView>
@@ -94,9 +93,8 @@ CliConventionsTest::Run CliConventionsTest::runInShell(const QByteArray &script)
 {
     QProcess process;
     process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral("/bin/sh"),
-                  {QStringLiteral("-c"), QString::fromLatin1(script),
-                   QStringLiteral(CORVANTIS_CLI)});
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(script),
+                                              QStringLiteral(CORVANTIS_CLI)});
     return finish(process, QByteArray());
 }
 
@@ -124,10 +122,10 @@ void CliConventionsTest::modes_data()
         << QStringList{"--stat", "words", "-", "c.csv"} << QByteArray() << 1
         << QByteArray("Words of - missing from their lines in c.csv: 0\n"
                       "Words of c.csv missing from their lines in -: 2\n");
-    QTest::newRow("--quiet, files differ") << QStringList{"--quiet", "lines", "a.csv", "b.csv"}
-                                           << QByteArray() << 1 << QByteArray();
-    QTest::newRow("-q, files alike") << QStringList{"words", "a.csv", "a.csv", "-q"}
-                                     << QByteArray() << 0 << QByteArray();
+    QTest::newRow("--quiet, files differ")
+        << QStringList{"--quiet", "lines", "a.csv", "b.csv"} << QByteArray() << 1 << QByteArray();
+    QTest::newRow("-q, files alike")
+        << QStringList{"words", "a.csv", "a.csv", "-q"} << QByteArray() << 0 << QByteArray();
     QTest::newRow("-q with standard input") << QStringList{"-q", "words", "-", "d.csv"}
                                             << QByteArray("x,1 Y\r\nq") << 0 << QByteArray();
     QTest::newRow("--stat, lines")
@@ -190,16 +188,16 @@ void CliConventionsTest::errors_data()
         << QByteArray("corvantis-cli: File not found: missing.csv\n") << false;
     QTest::newRow("folder")
         << QStringList{"lines", "ok.csv", "folder"} << QByteArray()
-        << QByteArray("corvantis-cli: Cannot read folder: it is a folder, not a file\n")
-        << false;
+        << QByteArray("corvantis-cli: Cannot read folder: it is a folder, not a file\n") << false;
     QTest::newRow("path through a file")
         << QStringList{"lines", "ok.csv/x", "-"} << QByteArray("x")
         << QByteArray("corvantis-cli: Cannot read ok.csv/x: "
                       "a part of its path is a file, not a folder\n")
         << false;
-    QTest::newRow("unreadable")
-        << QStringList{"lines", "locked.csv", "ok.csv"} << QByteArray()
-        << QByteArray("corvantis-cli: Cannot read locked.csv: permission denied\n") << false;
+    QTest::newRow("unreadable") << QStringList{"lines", "locked.csv", "ok.csv"} << QByteArray()
+                                << QByteArray(
+                                       "corvantis-cli: Cannot read locked.csv: permission denied\n")
+                                << false;
     QTest::newRow("standard input twice")
         << QStringList{"lines", "-", "-"} << QByteArray("x")
         << QByteArray("corvantis-cli: Standard input (-) can stand for one file only\n") << true;
@@ -269,8 +267,7 @@ void CliConventionsTest::nonUtf8FileNames_data()
         << QByteArray("exec \"$0\" lines plain.csv \"$(printf 'lat\\350.csv')\"") << 2
         << QByteArray() << QByteArray("corvantis-cli: File not found: lat\xe8.csv\n");
     QTest::newRow("cut UTF-8 sequence")
-        << QByteArray("exec \"$0\" --stat lines \"$(printf 'cut\\342\\202.csv')\" plain.csv")
-        << 1
+        << QByteArray("exec \"$0\" --stat lines \"$(printf 'cut\\342\\202.csv')\" plain.csv") << 1
         << QByteArray("Lines of cut\xe2\x82.csv missing from plain.csv: 1\n"
                       "Lines of plain.csv missing from cut\xe2\x82.csv: 0\n")
         << QByteArray();

@@ -96,26 +96,31 @@ void CliRowsTest::exitStatus_data()
     const QString onlySku = write("sku.csv", "id,sku,v\n1,s,x\n");
     const QString missing = m_dir.filePath("missing.csv");
 
-    QTest::newRow("same rows in another order") << QStringList{"rows", a, aShuffled, "--key", "id"}
-                                                << 0 << "0 removed, 0 added, 0 changed" << "";
-    QTest::newRow("same rows as a multiset") << QStringList{"rows", a, aShuffled} << 0
-                                             << "(of 2 / 2 rows)" << "";
-    QTest::newRow("a changed cell") << QStringList{"rows", a, b, "--key=id"} << 1
-                                    << "~ line 3 → 3, id=2: v \"y\" → \"z\"" << "";
+    QTest::newRow("same rows in another order")
+        << QStringList{"rows", a, aShuffled, "--key", "id"} << 0 << "0 removed, 0 added, 0 changed"
+        << "";
+    QTest::newRow("same rows as a multiset")
+        << QStringList{"rows", a, aShuffled} << 0 << "(of 2 / 2 rows)"
+        << "";
+    QTest::newRow("a changed cell")
+        << QStringList{"rows", a, b, "--key=id"} << 1 << "~ line 3 → 3, id=2: v \"y\" → \"z\""
+        << "";
     QTest::newRow("both empty") << QStringList{"rows", empty, empty} << 0 << "(of 0 / 0 rows)"
                                 << "";
-    QTest::newRow("empty against rows") << QStringList{"rows", empty, a, "--key", "id"} << 1
-                                        << "0 removed, 2 added" << "";
+    QTest::newRow("empty against rows")
+        << QStringList{"rows", empty, a, "--key", "id"} << 1 << "0 removed, 2 added"
+        << "";
     QTest::newRow("options before the word rows")
-        << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,2,z,v" << "";
-    QTest::newRow("missing first file")
-        << QStringList{"rows", missing, a} << 2 << ""
-        << "corvantis-cli: File not found: " + missing;
+        << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,2,z,v"
+        << "";
+    QTest::newRow("missing first file") << QStringList{"rows", missing, a} << 2 << ""
+                                        << "corvantis-cli: File not found: " + missing;
     QTest::newRow("folder as second file")
         << QStringList{"rows", a, m_dir.path()} << 2 << ""
         << "corvantis-cli: Cannot read " + m_dir.path() + ": it is a folder, not a file";
     QTest::newRow("standard input as the second file")
-        << QStringList{"rows", a, "-", "--key", "id", "--stdin", a} << 0 << "0 changed" << "";
+        << QStringList{"rows", a, "-", "--key", "id", "--stdin", a} << 0 << "0 changed"
+        << "";
     QTest::newRow("unterminated quote names the file and the line")
         << QStringList{"rows", a, malformed} << 2 << ""
         << "corvantis-cli: " + malformed + ": the record that starts on line 3";
@@ -125,20 +130,23 @@ void CliRowsTest::exitStatus_data()
         << QStringList{"rows", onlySku, a, "--key", "sku"} << 2 << ""
         << "corvantis-cli: no column \"sku\" in " + a;
     QTest::newRow("ignored column in neither file")
-        << QStringList{"rows", a, b, "--ignore-columns", "nope"} << 2 << "" << "\"nope\"";
+        << QStringList{"rows", a, b, "--ignore-columns", "nope"} << 2 << ""
+        << "\"nope\"";
     QTest::newRow("help") << QStringList{"rows", "--help"} << 0 << "Usage: corvantis-cli rows"
                           << "";
-    QTest::newRow("one file") << QStringList{"rows", a} << 2 << "" << "Usage:";
+    QTest::newRow("one file") << QStringList{"rows", a} << 2 << ""
+                              << "Usage:";
     QTest::newRow("unknown option") << QStringList{"rows", a, b, "--fast"} << 2 << ""
                                     << "\"--fast\"";
     QTest::newRow("unknown format") << QStringList{"rows", a, b, "--format", "xml"} << 2 << ""
                                     << "\"xml\"";
     QTest::newRow("key without a value") << QStringList{"rows", a, b, "--key"} << 2 << ""
                                          << "--key needs a value";
-    QTest::newRow("two-character delimiter") << QStringList{"rows", a, b, "--delimiter", ";;"}
-                                             << 2 << "" << "--delimiter";
-    QTest::newRow("quote as delimiter") << QStringList{"rows", a, b, "--delimiter", "\""} << 2
-                                        << "" << "--delimiter";
+    QTest::newRow("two-character delimiter")
+        << QStringList{"rows", a, b, "--delimiter", ";;"} << 2 << ""
+        << "--delimiter";
+    QTest::newRow("quote as delimiter") << QStringList{"rows", a, b, "--delimiter", "\""} << 2 << ""
+                                        << "--delimiter";
     QTest::newRow("general help names the mode") << QStringList{"--help"} << 0 << "rows FILE1"
                                                  << "";
 }
@@ -169,19 +177,17 @@ void CliRowsTest::optionsReachTheComparison_data()
     const QByteArray lower = "id,v\n1,abc\n";
     QTest::newRow("case counts") << cased << lower << QStringList{} << 1;
     QTest::newRow("--ignore-case") << cased << lower << QStringList{"--ignore-case"} << 0;
-    QTest::newRow("blanks count") << lower << QByteArray("id,v\n1, abc \n") << QStringList{}
-                                  << 1;
-    QTest::newRow("--ignore-space") << lower << QByteArray("id,v\n1, abc \n")
-                                    << QStringList{"--ignore-space"} << 0;
-    QTest::newRow("--ignore-columns") << QByteArray("id,ts,v\n1,9,a\n")
-                                      << QByteArray("id,ts,v\n1,10,a\n")
-                                      << QStringList{"--ignore-columns", "ts"} << 0;
-    QTest::newRow("--no-header: a changed first row") << QByteArray("a,b\n1,2\n")
-                                                      << QByteArray("A,b\n1,2\n")
-                                                      << QStringList{"--no-header"} << 1;
+    QTest::newRow("blanks count") << lower << QByteArray("id,v\n1, abc \n") << QStringList{} << 1;
+    QTest::newRow("--ignore-space")
+        << lower << QByteArray("id,v\n1, abc \n") << QStringList{"--ignore-space"} << 0;
+    QTest::newRow("--ignore-columns")
+        << QByteArray("id,ts,v\n1,9,a\n") << QByteArray("id,ts,v\n1,10,a\n")
+        << QStringList{"--ignore-columns", "ts"} << 0;
+    QTest::newRow("--no-header: a changed first row")
+        << QByteArray("a,b\n1,2\n") << QByteArray("A,b\n1,2\n") << QStringList{"--no-header"} << 1;
     QTest::newRow("--delimiter given: a semicolon is text")
-        << QByteArray("id;v\n1;a\n") << QByteArray("id,v\n1,a\n")
-        << QStringList{"--delimiter", ","} << 1;
+        << QByteArray("id;v\n1;a\n") << QByteArray("id,v\n1,a\n") << QStringList{"--delimiter", ","}
+        << 1;
     QTest::newRow("--delimiter tab") << QByteArray("id\tv\n1\ta\n") << QByteArray("id\tv\n1\ta\n")
                                      << QStringList{"--delimiter", "tab", "--key", "v"} << 0;
 }
@@ -232,16 +238,20 @@ void CliRowsTest::jsonReport()
     const QJsonObject json = QJsonDocument::fromJson(result.out, &error).object();
     QCOMPARE(error.error, QJsonParseError::NoError);
 
-    QCOMPARE(json["summary"].toObject(),
-             QJsonObject({{"removed", 1}, {"added", 0}, {"changed", 1}, {"duplicateKeys", 1},
-                          {"rows1", 3}, {"rows2", 3}}));
+    QCOMPARE(json["summary"].toObject(), QJsonObject({{"removed", 1},
+                                                      {"added", 0},
+                                                      {"changed", 1},
+                                                      {"duplicateKeys", 1},
+                                                      {"rows1", 3},
+                                                      {"rows2", 3}}));
     QCOMPARE(json["key"].toArray(), QJsonArray{"sku"});
     QCOMPARE(json["reordered"].toBool(), true);
     const QJsonArray columns = json["columns"].toArray();
     QCOMPARE(columns.size(), 5);
-    QCOMPARE(columns[0].toObject(), QJsonObject({{"name", "sku"}, {"column1", 1},
-                                                 {"column2", 2}, {"compared", false}}));
-    QCOMPARE(columns[3].toObject(), QJsonObject({{"name", "price"}, {"column1", 4},
+    QCOMPARE(columns[0].toObject(),
+             QJsonObject({{"name", "sku"}, {"column1", 1}, {"column2", 2}, {"compared", false}}));
+    QCOMPARE(columns[3].toObject(), QJsonObject({{"name", "price"},
+                                                 {"column1", 4},
                                                  {"column2", QJsonValue::Null},
                                                  {"compared", false}}));
     QCOMPARE(columns[4].toObject()["name"].toString(), QStringLiteral("note"));

@@ -34,8 +34,7 @@ int main(int argc, char **argv)
         }
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
                                       std::istreambuf_iterator<char>()};
-        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()),
-                               bytes.size());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
     }
     std::printf("replayed %zu inputs\n", inputs.size());
     return inputs.empty() ? 1 : 0;

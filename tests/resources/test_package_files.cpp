@@ -49,8 +49,8 @@ void PackageFilesTest::validators_data()
     const QString metainfo = resource("example.quillfen.corvantis.metainfo.xml");
     QTest::newRow("AppStream metadata")
         << "appstreamcli" << QStringList{"validate", "--no-net", metainfo};
-    QTest::newRow("corvantis(1)")
-        << "groff" << QStringList{"-ww", "-z", "-man", resource("man/corvantis.1")};
+    QTest::newRow("corvantis(1)") << "groff"
+                                  << QStringList{"-ww", "-z", "-man", resource("man/corvantis.1")};
     QTest::newRow("corvantis-cli(1)")
         << "groff" << QStringList{"-ww", "-z", "-man", resource("man/corvantis-cli.1")};
     QTest::newRow("Debian changelog")
@@ -71,8 +71,7 @@ void PackageFilesTest::validators()
     QVERIFY(p.waitForFinished(60000));
     const QByteArray out = p.readAllStandardOutput();
     const QByteArray err = p.readAllStandardError();
-    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
-             (out + err).constData());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, (out + err).constData());
     // groff and dpkg-parsechangelog warn on standard error and still succeed.
     QVERIFY2(err.trimmed().isEmpty(), err.constData());
 }
@@ -82,10 +81,12 @@ void PackageFilesTest::versionsAgree_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("pattern"); // captures the version the file states
 
-    QTest::newRow("changelog") << "debian/changelog" << "^corvantis \\(([^)]+)\\)";
-    QTest::newRow("AppStream release")
-        << "example.quillfen.corvantis.metainfo.xml" << "<release version=\"([^\"]+)\"";
-    QTest::newRow("corvantis(1)") << "man/corvantis.1" << "^\\.TH .*\"Corvantis ([^\"]+)\"";
+    QTest::newRow("changelog") << "debian/changelog"
+                               << "^corvantis \\(([^)]+)\\)";
+    QTest::newRow("AppStream release") << "example.quillfen.corvantis.metainfo.xml"
+                                       << "<release version=\"([^\"]+)\"";
+    QTest::newRow("corvantis(1)") << "man/corvantis.1"
+                                  << "^\\.TH .*\"Corvantis ([^\"]+)\"";
     QTest::newRow("corvantis-cli(1)") << "man/corvantis-cli.1"
                                       << "^\\.TH .*\"Corvantis ([^\"]+)\"";
 }

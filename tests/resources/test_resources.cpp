@@ -1,7 +1,6 @@
 // The files shipped with the program: artwork, the hand cursor staged beside
 // the program, the two sample files and the desktop entry.
 
-#include <QtEndian>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +11,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 namespace {
 
@@ -181,7 +181,8 @@ void ResourcesTest::samples()
     QVERIFY(text.endsWith("\r\n"));
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text.at(i) == u'\r')
-            QVERIFY2(i + 1 < text.size() && text.at(i + 1) == u'\n', qPrintable(QString::number(i)));
+            QVERIFY2(i + 1 < text.size() && text.at(i + 1) == u'\n',
+                     qPrintable(QString::number(i)));
         if (text.at(i) == u'\n')
             QVERIFY2(i > 0 && text.at(i - 1) == u'\r', qPrintable(QString::number(i)));
     }

@@ -17,8 +17,8 @@ public:
     QString fileDialog(const Platform::FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
 
-    std::deque<Platform::Answer> answers;        // for Yes/No questions; default No
-    std::deque<QString> fileNames;               // for file dialogs; default "" (cancel)
+    std::deque<Platform::Answer> answers; // for Yes/No questions; default No
+    std::deque<QString> fileNames;        // for file dialogs; default "" (cancel)
     std::vector<Platform::MessageRequest> messages;
     std::vector<Platform::FileDialogRequest> fileDialogs;
     QStringList openedFolders;

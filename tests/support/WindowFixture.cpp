@@ -28,7 +28,8 @@ QString WindowFixture::writeFile(const QString &name, const QByteArray &bytes) c
 
 QString WindowFixture::setting(const QString &key) const
 {
-    return settings.value(Settings::kAppName, Settings::kSection, key).value_or(QStringLiteral("<missing>"));
+    return settings.value(Settings::kAppName, Settings::kSection, key)
+        .value_or(QStringLiteral("<missing>"));
 }
 
 QList<int> redOffsets(const RichTextBox &pane)

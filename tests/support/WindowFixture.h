@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 
 #include "FakeDialogs.h"
-#include "window/Form1.h"
 #include "pane/RichTextBox.h"
 #include "settings/SettingsBackend.h"
+#include "window/Form1.h"
 
 // A main window wired to scripted dialogs and an in-memory settings store,
 // with a program folder of its own.

@@ -1,5 +1,4 @@
 #include "base/Main.h"
-
 #include "base/Product.h"
 
 namespace Main {

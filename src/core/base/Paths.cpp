@@ -1,6 +1,6 @@
-#include "base/Main.h"
-
 #include <QFileInfo>
+
+#include "base/Main.h"
 
 namespace Main {
 

@@ -58,15 +58,15 @@ ColumnMapping mapColumns(const Table &table1, const Table &table2, bool header,
             mapping.columns.push_back({table2.cell(0, j).toString(), -1, j});
     }
     // Rows longer than their header: the extra cells pair by position.
-    const qsizetype extra = std::max(table1.maxCellCount() - named1,
-                                     table2.maxCellCount() - named2);
+    const qsizetype extra =
+        std::max(table1.maxCellCount() - named1, table2.maxCellCount() - named2);
     for (qsizetype k = 0; k < extra; ++k)
         mapping.columns.push_back({QString::number(named1 + k + 1), named1 + k, named2 + k});
     return mapping;
 }
 
-ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth,
-                       bool empty1, bool empty2, const CellRules &rules)
+ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
+                       bool empty2, const CellRules &rules)
 {
     ColumnPick pick;
     const auto byName = [&](const QString &item, bool normalise) -> qsizetype {
@@ -110,7 +110,8 @@ ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool i
             pick.errorFile = 0;
             if (found == -2 && !mapping.byName)
                 pick.error = QStringLiteral("\"%1\" is not a column number (the files are read "
-                                            "without a header)").arg(item);
+                                            "without a header)")
+                                 .arg(item);
             else if (found == -2)
                 pick.error = QStringLiteral("no column \"%1\"").arg(item);
             else

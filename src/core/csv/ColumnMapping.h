@@ -49,7 +49,7 @@ struct ColumnPick
 };
 
 // `inBoth`: every column must be in both files, unless one of them is empty.
-ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth,
-                       bool empty1, bool empty2, const CellRules &rules);
+ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
+                       bool empty2, const CellRules &rules);
 
 } // namespace Csv

@@ -15,7 +15,7 @@ namespace Csv {
 // large memory pages before the memory is first touched: the comparison reads
 // its arrays at random, and with 4 KiB pages nearly every read of a
 // million-row table also misses the address cache, and every page is a fault.
-template<typename T>
+template <typename T>
 void reserveLarge(std::vector<T> &array, size_t count)
 {
     array.reserve(count);
@@ -49,7 +49,7 @@ inline void collapseToLargePages(const void *data, size_t bytes)
 }
 
 // An array of `count` copies of `value` in large pages where possible.
-template<typename T>
+template <typename T>
 std::vector<T> largeArray(size_t count, const T &value)
 {
     std::vector<T> array;

@@ -44,9 +44,8 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules,
                std::vector<size_t> &hashes, RowIndex &index)
 {
     hashes = rowHashes(view, first, rules);
-    index.build(hashes, first, [&](qint32 a, qint32 b) {
-        return sameCells(view, a, view, b, rules);
-    });
+    index.build(hashes, first,
+                [&](qint32 a, qint32 b) { return sameCells(view, a, view, b, rules); });
 }
 
 std::vector<qint32> chain(const RowIndex &index, qint32 group)
@@ -72,7 +71,7 @@ RowView viewOf(const Table &table, const ColumnMapping &mapping,
 
 // Runs work(begin, end, part) on two halves of [begin, end) at once. What the
 // second half throws (out of memory) reaches the caller.
-template<typename Work>
+template <typename Work>
 void inTwoParts(qint32 begin, qint32 end, Work &&work)
 {
     const qint32 middle = begin + (end - begin) / 2;
@@ -85,10 +84,10 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 // or -1; the lookups run on two threads, with the memory they need fetched ahead.
 // found(r2, group1, part) runs right after each lookup, while file 1's row is
 // still in the cache.
-template<typename Found>
-std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1,
-                                const RowView &view2, const std::vector<size_t> &hashes2,
-                                qint32 first, const CellRules &rules, Found &&found)
+template <typename Found>
+std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
+                                const std::vector<size_t> &hashes2, qint32 first,
+                                const CellRules &rules, Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
     std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
@@ -129,8 +128,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     std::vector<size_t> hashes2;
     RowIndex index1;
     RowIndex index2;
-    auto second = std::async(std::launch::async,
-                             [&] { indexRows(key2, first, rules, hashes2, index2); });
+    auto second =
+        std::async(std::launch::async, [&] { indexRows(key2, first, rules, hashes2, index2); });
     indexRows(key1, first, rules, hashes1, index1);
     second.get();
 
@@ -159,8 +158,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
         const qint32 r1 = index1.group(group1).head;
         ChangedRow change{r1, r2, {}};
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
-            if (!cellsEqual(t1.cell(r1, cells1.columns[k]), t2.cell(r2, cells2.columns[k]),
-                            rules))
+            if (!cellsEqual(t1.cell(r1, cells1.columns[k]), t2.cell(r2, cells2.columns[k]), rules))
                 change.columns.push_back(result.comparedColumns[k]);
         }
         if (!change.columns.empty())
@@ -193,10 +191,9 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
                                   : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
     };
-    std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
-              [&](const DuplicateKey &a, const DuplicateKey &b) {
-                  return firstLine(a) < firstLine(b);
-              });
+    std::sort(
+        result.duplicateKeys.begin(), result.duplicateKeys.end(),
+        [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
 }
 
 void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules)
@@ -272,8 +269,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     const bool lookUp = !(empty1 && empty2);
     std::vector<qsizetype> ignored;
     if (lookUp && !options.ignoreColumns.isEmpty()) {
-        ColumnPick pick = pickColumns(result.mapping, options.ignoreColumns, false, empty1,
-                                      empty2, options.rules);
+        ColumnPick pick = pickColumns(result.mapping, options.ignoreColumns, false, empty1, empty2,
+                                      options.rules);
         if (!pick.error.isEmpty()) {
             result.error = {pick.errorFile, 0, pick.error};
             return result;
@@ -308,8 +305,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     return result;
 }
 
-RowComparison compareTexts(const QString &text1, const QString &text2,
-                           const RowOptions &options, QChar delimiter)
+RowComparison compareTexts(const QString &text1, const QString &text2, const RowOptions &options,
+                           QChar delimiter)
 {
     auto reading2 = std::async(std::launch::async, [&] { return readCsv(text2, delimiter); });
     ReadResult read1 = readCsv(text1, delimiter);

@@ -77,7 +77,7 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
                             std::shared_ptr<const Table> table2, const RowOptions &options);
 
 // Reads both texts (at once, on two threads) and compares them.
-RowComparison compareTexts(const QString &text1, const QString &text2,
-                           const RowOptions &options, QChar delimiter = QChar());
+RowComparison compareTexts(const QString &text1, const QString &text2, const RowOptions &options,
+                           QChar delimiter = QChar());
 
 } // namespace Csv

@@ -24,7 +24,7 @@ public:
 
     // `hashes[r]` for each record r in [first, hashes.size()); same(a, b)
     // tells whether two records with equal hashes belong together.
-    template<typename Same>
+    template <typename Same>
     void build(const std::vector<size_t> &hashes, qint32 first, Same &&same)
     {
         const size_t records = hashes.size();
@@ -60,7 +60,7 @@ public:
     }
 
     // The group whose records `matches(record)`, or -1.
-    template<typename Matches>
+    template <typename Matches>
     qint32 find(size_t hash, Matches &&matches) const
     {
         if (m_groups.empty())

@@ -23,8 +23,8 @@ QString columnLabel(const ColumnMapping &mapping, qsizetype c)
 
 QString csvField(QStringView cell)
 {
-    const bool quote = cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r')
-                       || cell.contains(u'\n');
+    const bool quote =
+        cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n');
     if (!quote)
         return cell.toString();
     QString field = cell.toString();
@@ -127,13 +127,13 @@ QString textReport(const RowComparison &c, const QString &name1, const QString &
             where << linesText(t1, d.records1) + QStringLiteral(" of ") + name1;
         if (!d.records2.empty())
             where << linesText(t2, d.records2) + QStringLiteral(" of ") + name2;
-        const QStringList key = in1 ? keyValues(c, d.records1[0], true)
-                                    : keyValues(c, d.records2[0], false);
+        const QStringList key =
+            in1 ? keyValues(c, d.records1[0], true) : keyValues(c, d.records2[0], false);
         out += QStringLiteral("Duplicate key %1: %2\n")
                    .arg(keyText(c, key), where.join(QStringLiteral("; ")));
     }
-    const auto ragged = [&out](const Table &table, const std::vector<qint32> &rows,
-                               qsizetype width, const QString &name) {
+    const auto ragged = [&out](const Table &table, const std::vector<qint32> &rows, qsizetype width,
+                               const QString &name) {
         for (const qint32 r : rows) {
             out += QStringLiteral("Ragged row: line %1 of %2 has %3 cells, not %4\n")
                        .arg(table.line(r))
@@ -217,8 +217,9 @@ QByteArray jsonReport(const RowComparison &c, const QString &name1, const QStrin
     QJsonArray columns;
     for (size_t i = 0; i < c.mapping.columns.size(); ++i) {
         const Column &column = c.mapping.columns[i];
-        const bool compared = std::find(c.comparedColumns.begin(), c.comparedColumns.end(),
-                                        qsizetype(i)) != c.comparedColumns.end();
+        const bool compared =
+            std::find(c.comparedColumns.begin(), c.comparedColumns.end(), qsizetype(i))
+            != c.comparedColumns.end();
         columns.append(QJsonObject{{"name", columnLabel(c.mapping, qsizetype(i))},
                                    {"column1", columnNumber(column.index1)},
                                    {"column2", columnNumber(column.index2)},
@@ -240,16 +241,15 @@ QByteArray jsonReport(const RowComparison &c, const QString &name1, const QStrin
         QJsonArray changes;
         for (const qsizetype k : row.columns) {
             const Column &column = c.mapping.columns[size_t(k)];
-            changes.append(QJsonObject{
-                {"column", columnLabel(c.mapping, k)},
-                {"old", t1.cell(row.record1, column.index1).toString()},
-                {"new", t2.cell(row.record2, column.index2).toString()}});
+            changes.append(QJsonObject{{"column", columnLabel(c.mapping, k)},
+                                       {"old", t1.cell(row.record1, column.index1).toString()},
+                                       {"new", t2.cell(row.record2, column.index2).toString()}});
         }
-        changed.append(QJsonObject{
-            {"line1", qint64(t1.line(row.record1))},
-            {"line2", qint64(t2.line(row.record2))},
-            {"key", QJsonArray::fromStringList(keyValues(c, row.record2, false))},
-            {"changes", changes}});
+        changed.append(
+            QJsonObject{{"line1", qint64(t1.line(row.record1))},
+                        {"line2", qint64(t2.line(row.record2))},
+                        {"key", QJsonArray::fromStringList(keyValues(c, row.record2, false))},
+                        {"changes", changes}});
     }
     const auto lines = [](const Table &table, const std::vector<qint32> &records) {
         QJsonArray list;
@@ -311,14 +311,13 @@ QString withThousands(qsizetype number)
 QString summaryLine(const RowComparison &c)
 {
     return QStringLiteral("%1 removed, %2 added, %3 changed (of %4 / %5 rows)")
-        .arg(withThousands(qsizetype(c.removed.size())),
-             withThousands(qsizetype(c.added.size())),
+        .arg(withThousands(qsizetype(c.removed.size())), withThousands(qsizetype(c.added.size())),
              withThousands(qsizetype(c.changed.size())), withThousands(c.rows1),
              withThousands(c.rows2));
 }
 
-QByteArray formatReport(const RowComparison &comparison, ReportFormat format,
-                        const QString &name1, const QString &name2)
+QByteArray formatReport(const RowComparison &comparison, ReportFormat format, const QString &name1,
+                        const QString &name2)
 {
     switch (format) {
     case ReportFormat::Text:

@@ -276,8 +276,8 @@ SideResult findLineDifferences(QStringView source, QStringView other, Progress *
     return findDifferences(source, other, progress, Ranges::AsFound, nullptr);
 }
 
-ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
-                                   Progress *progress, Ranges ranges, ResultSink *sink)
+ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other, Progress *progress,
+                                   Ranges ranges, ResultSink *sink)
 {
     return findDifferences(source, other, progress, ranges, sink);
 }

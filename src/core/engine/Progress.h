@@ -19,7 +19,8 @@ struct Progress
     int percent() const
     {
         const qint64 t = total.load(std::memory_order_relaxed);
-        return t <= 0 ? 0 : int(std::min<qint64>(100, done.load(std::memory_order_relaxed) * 100 / t));
+        return t <= 0 ? 0
+                      : int(std::min<qint64>(100, done.load(std::memory_order_relaxed) * 100 / t));
     }
 };
 

@@ -1,8 +1,9 @@
 #include "settings/Settings.h"
 
-#include "settings/SettingsBackend.h"
-#include "base/AppError.h"
 #include <cmath>
+
+#include "base/AppError.h"
+#include "settings/SettingsBackend.h"
 
 namespace Settings {
 

@@ -79,8 +79,8 @@ std::optional<QString> MemorySettingsBackend::value(const QString &app, const QS
     return it->second;
 }
 
-void MemorySettingsBackend::setValue(const QString &app, const QString &section,
-                                     const QString &key, const QString &value)
+void MemorySettingsBackend::setValue(const QString &app, const QString &section, const QString &key,
+                                     const QString &value)
 {
     entries[path(app, section, key)] = value;
 }

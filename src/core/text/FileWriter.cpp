@@ -1,7 +1,6 @@
 #include "text/FileWriter.h"
 
 #include <cerrno>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,7 +93,8 @@ Outcome writeAtomically(const QString &path, QByteArrayView bytes, std::optional
 
 std::optional<QString> specialFileKind(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return kindOf(st.st_mode);
@@ -103,7 +103,8 @@ std::optional<QString> specialFileKind(const QString &path)
 std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    {};
     const bool exists = ::stat(name.constData(), &st) == 0;
     if (exists) {
         if (S_ISDIR(st.st_mode))
@@ -118,9 +119,8 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
             return writeInPlace(path, bytes);
     }
     QString error;
-    const Outcome outcome =
-        writeAtomically(path, bytes, exists ? std::optional<mode_t>(st.st_mode) : std::nullopt,
-                        error);
+    const Outcome outcome = writeAtomically(
+        path, bytes, exists ? std::optional<mode_t>(st.st_mode) : std::nullopt, error);
     if (outcome == Outcome::Written)
         return std::nullopt;
     // No temporary file beside a file we may write: write it in place.

@@ -8,8 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "text/Windows1252.h"
 #include <QStringDecoder>
+
+#include "text/Windows1252.h"
 
 // A small, forgiving reader of the Rich Text Format (RTF 1.9.1 grammar):
 // groups, control words with an optional signed numeric parameter and their
@@ -385,7 +386,8 @@ constexpr Keyword kKeywords[] = {
     {"xmlnstbl", Action::Skip, 0},
     {"xmlopen", Action::Skip, 0},
     {"zwj", Action::Char, u'\u200D'},
-    {"zwnj", Action::Char, u'\u200C'},};
+    {"zwnj", Action::Char, u'\u200C'},
+};
 
 constexpr bool keywordsAreSorted()
 {
@@ -400,8 +402,9 @@ static_assert(keywordsAreSorted(), "kKeywords must be sorted and without duplica
 const Keyword *findKeyword(std::string_view word)
 {
     const auto *end = std::end(kKeywords);
-    const auto *it = std::lower_bound(std::begin(kKeywords), end, word,
-                                      [](const Keyword &k, std::string_view w) { return k.word < w; });
+    const auto *it =
+        std::lower_bound(std::begin(kKeywords), end, word,
+                         [](const Keyword &k, std::string_view w) { return k.word < w; });
     return (it != end && it->word == word) ? it : nullptr;
 }
 
@@ -423,23 +426,40 @@ constexpr int kWindows1252 = 1252;
 int charsetCodePage(long long charset)
 {
     switch (charset) {
-    case 77: return 10000;   // Mac Roman
-    case 128: return 932;    // Shift JIS
-    case 129: return 949;    // Hangul
-    case 134: return 936;    // GB2312
-    case 136: return 950;    // Big5
-    case 161: return 1253;   // Greek
-    case 162: return 1254;   // Turkish
-    case 163: return 1258;   // Vietnamese
-    case 177: return 1255;   // Hebrew
-    case 178: return 1256;   // Arabic
-    case 186: return 1257;   // Baltic
-    case 204: return 1251;   // Cyrillic
-    case 222: return 874;    // Thai
-    case 238: return 1250;   // Central European
-    case 254: return 437;    // PC 437
-    case 255: return 850;    // OEM
-    default: return 0;       // 0 (ANSI), 1 (default), 2 (symbol), unknown ones
+    case 77:
+        return 10000; // Mac Roman
+    case 128:
+        return 932; // Shift JIS
+    case 129:
+        return 949; // Hangul
+    case 134:
+        return 936; // GB2312
+    case 136:
+        return 950; // Big5
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
+    case 254:
+        return 437; // PC 437
+    case 255:
+        return 850; // OEM
+    default:
+        return 0; // 0 (ANSI), 1 (default), 2 (symbol), unknown ones
     }
 }
 
@@ -448,16 +468,26 @@ int charsetCodePage(long long charset)
 QByteArray codePageName(int codePage)
 {
     switch (codePage) {
-    case 932: return "windows-31j";
-    case 10000: return "macintosh";
-    case 10006: return "x-mac-greek";
-    case 10007: return "x-mac-cyrillic";
-    case 10029: return "x-mac-centraleurroman";
-    case 10081: return "x-mac-turkish";
-    case 20866: return "koi8-r";
-    case 21866: return "koi8-u";
-    case 65001: return "UTF-8";
-    default: break;
+    case 932:
+        return "windows-31j";
+    case 10000:
+        return "macintosh";
+    case 10006:
+        return "x-mac-greek";
+    case 10007:
+        return "x-mac-cyrillic";
+    case 10029:
+        return "x-mac-centraleurroman";
+    case 10081:
+        return "x-mac-turkish";
+    case 20866:
+        return "koi8-r";
+    case 21866:
+        return "koi8-u";
+    case 65001:
+        return "UTF-8";
+    default:
+        break;
     }
     if (codePage == 874 || codePage == 936 || codePage == 949 || codePage == 950
         || (codePage >= 1250 && codePage <= 1258))
@@ -496,10 +526,8 @@ class RtfReader
 {
 public:
     explicit RtfReader(QByteArrayView rtf)
-        : m_data(reinterpret_cast<const unsigned char *>(rtf.data())),
-          m_size(rtf.size()),
-          m_text(rtf.size(), Qt::Uninitialized),
-          m_out(reinterpret_cast<char16_t *>(m_text.data()))
+        : m_data(reinterpret_cast<const unsigned char *>(rtf.data())), m_size(rtf.size()),
+          m_text(rtf.size(), Qt::Uninitialized), m_out(reinterpret_cast<char16_t *>(m_text.data()))
     {
     }
 
@@ -923,8 +951,8 @@ private:
     const unsigned char *m_data;
     qsizetype m_size;
     qsizetype m_pos = 0;
-    QString m_text;    // the output buffer, m_size units
-    char16_t *m_out;   // its data
+    QString m_text;  // the output buffer, m_size units
+    char16_t *m_out; // its data
     qsizetype m_length = 0;
     bool m_done = false;
     bool m_seenGroup = false;
@@ -933,10 +961,10 @@ private:
     int m_fallbackToSkip = 0;
     int m_codePage = kWindows1252; // the document's
     long long m_defaultFont = -1;
-    long long m_tableFont = -1; // the font the font table describes now
+    long long m_tableFont = -1;               // the font the font table describes now
     std::map<long long, int> m_fontCodePages; // 0: the document's
     std::map<long long, bool> m_fontHasCpg;   // \cpg given: it beats \fcharset
-    QByteArray m_bytes;         // gathered bytes of m_bytesCodePage, not yet decoded
+    QByteArray m_bytes;                       // gathered bytes of m_bytesCodePage, not yet decoded
     int m_bytesCodePage = kWindows1252;
     std::map<int, QStringDecoder> m_decoders;
     qsizetype m_cellTabEnd = -1;       // text length just after the last cell's tab

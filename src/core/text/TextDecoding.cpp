@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QtEndian>
 
+#include "base/AppError.h"
 #include "text/PaneBytes.h"
 #include "text/RtfReader.h"
 #include "text/Windows1252.h"
-#include "base/AppError.h"
 
 namespace Files {
 
@@ -28,7 +28,7 @@ bool startsWith(QByteArrayView bytes, const char *prefix, qsizetype length)
 // pair has length 2, a lone CR or lone LF length 1. `find(unit, from)` returns
 // the next position of a unit or -1; it is memchr or QStringView::indexOf,
 // both vectorised, so the cost is per line rather than per character.
-template<typename Find, typename F>
+template <typename Find, typename F>
 void forEachBreak(qsizetype size, Find &&find, F &&f)
 {
     qsizetype cr = find(kCr, 0);
@@ -54,7 +54,7 @@ void forEachBreak(qsizetype size, Find &&find, F &&f)
 
 // Copies `size` units of `in` to `out`, every line break written as CR LF;
 // `out` has room for size + extra units (extra: the lone CRs and LFs).
-template<typename Unit, typename Find>
+template <typename Unit, typename Find>
 void copyWithCrLf(const Unit *in, qsizetype size, Unit *out, Find &&find)
 {
     qsizetype copied = 0; // input copied so far
@@ -69,7 +69,7 @@ void copyWithCrLf(const Unit *in, qsizetype size, Unit *out, Find &&find)
     std::memcpy(out, in + copied, size_t(size - copied) * sizeof(Unit));
 }
 
-template<typename Find>
+template <typename Find>
 qsizetype loneBreakCount(qsizetype size, Find &&find)
 {
     qsizetype extra = 0;
@@ -114,11 +114,17 @@ int decodeUtf8Sequence(const unsigned char *p, const unsigned char *end, char32_
     char32_t cp;
     char32_t minimum;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2; cp = b0 & 0x1Fu; minimum = 0x80;
+        length = 2;
+        cp = b0 & 0x1Fu;
+        minimum = 0x80;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3; cp = b0 & 0x0Fu; minimum = 0x800;
+        length = 3;
+        cp = b0 & 0x0Fu;
+        minimum = 0x800;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4; cp = b0 & 0x07u; minimum = 0x10000;
+        length = 4;
+        cp = b0 & 0x07u;
+        minimum = 0x10000;
     } else {
         return 0;
     }

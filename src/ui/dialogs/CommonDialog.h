@@ -19,10 +19,7 @@ public:
     void ShowSave() { show(true); }
 
 private:
-    void show(bool save)
-    {
-        FileName = m_dialogs.fileDialog({DialogTitle, Filter, save});
-    }
+    void show(bool save) { FileName = m_dialogs.fileDialog({DialogTitle, Filter, save}); }
 
     Platform::Dialogs &m_dialogs;
 };

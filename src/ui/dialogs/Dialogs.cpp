@@ -61,12 +61,11 @@ QString QtDialogs::fileDialog(const FileDialogRequest &request)
     const QString filter = qtFilter(request.filter);
     if (request.save) {
         // We ask before overwriting ourselves.
-        return QDir::toNativeSeparators(QFileDialog::getSaveFileName(
-            m_parent, request.title, QString(), filter, nullptr,
-            QFileDialog::DontConfirmOverwrite));
+        return QDir::toNativeSeparators(
+            QFileDialog::getSaveFileName(m_parent, request.title, QString(), filter, nullptr,
+                                         QFileDialog::DontConfirmOverwrite));
     }
-    return joinSelection(
-        QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter));
+    return joinSelection(QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter));
 }
 
 void QtDialogs::openFolder(const QString &path)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dialogs/Dialogs.h"
 #include "base/Main.h"
+#include "dialogs/Dialogs.h"
 
 // A notice or question with the application title and no icon.
 inline Platform::Answer MsgBox(Platform::Dialogs &dialogs, const QString &text,

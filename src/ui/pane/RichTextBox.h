@@ -87,6 +87,6 @@ private:
 
     bool m_editMenu = false;
     std::vector<Colour> m_styleColours; // colour of style i + 1
-    bool m_plain = true; // no colour but black anywhere (typing adds none)
-    qsizetype m_blackUpTo = 0; // black laid from the start up to here since a colour
+    bool m_plain = true;                // no colour but black anywhere (typing adds none)
+    qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour
 };

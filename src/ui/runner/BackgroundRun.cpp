@@ -61,16 +61,14 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         if (!dialog && clock.elapsed() >= kShowAfterMs) {
-            const QString button =
-                cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
+            const QString button = cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
             dialog = std::make_unique<QProgressDialog>(label, button, 0, 100, window);
             dialog->setWindowModality(Qt::WindowModal);
             dialog->setMinimumDuration(0);
             dialog->setAutoClose(false);
             dialog->setAutoReset(false);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&progress] {
-                progress.cancelled = true;
-            });
+            QObject::connect(dialog.get(), &QProgressDialog::canceled,
+                             [&progress] { progress.cancelled = true; });
             dialog->show();
         }
         if (dialog && progress.total.load() == 0)
@@ -91,8 +89,7 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     return !progress.cancelled.load();
 }
 
-void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
-                    Colour colour)
+void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges, Colour colour)
 {
     QElapsedTimer clock;
     clock.start();

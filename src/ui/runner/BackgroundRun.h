@@ -30,7 +30,6 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
 
 // Colours byte ranges of a pane a slice at a time, letting the window's
 // events run between the slices, so a million runs never freeze the window.
-void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges,
-                    Colour colour);
+void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ranges, Colour colour);
 // The whole text in one colour, in the same way.
 void colourAllInSlices(RichTextBox &pane, Colour colour);

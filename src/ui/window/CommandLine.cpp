@@ -8,11 +8,11 @@
 
 namespace {
 
-const QString kKeys = QStringLiteral(
-    "Keys:\n"
-    "  Tab, Shift+Tab          move between the panes, buttons and options\n"
-    "  Enter, Return, Space    press the focused button\n"
-    "  F7, Shift+F7            go to the next or previous red mark in the pane");
+const QString kKeys =
+    QStringLiteral("Keys:\n"
+                   "  Tab, Shift+Tab          move between the panes, buttons and options\n"
+                   "  Enter, Return, Space    press the focused button\n"
+                   "  F7, Shift+F7            go to the next or previous red mark in the pane");
 
 } // namespace
 
@@ -34,9 +34,11 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
     parser.addOption(lines);
     parser.addOption(words);
     parser.addPositionalArgument(QStringLiteral("FILE1"),
-                                 QStringLiteral("Loaded into \"CSV File #1\"."), QStringLiteral("[FILE1"));
+                                 QStringLiteral("Loaded into \"CSV File #1\"."),
+                                 QStringLiteral("[FILE1"));
     parser.addPositionalArgument(QStringLiteral("FILE2"),
-                                 QStringLiteral("Loaded into \"CSV File #2\"."), QStringLiteral("[FILE2]]"));
+                                 QStringLiteral("Loaded into \"CSV File #2\"."),
+                                 QStringLiteral("[FILE2]]"));
 
     WindowArguments result;
     const auto fail = [&result, &parser](const QString &why) {

@@ -3,8 +3,8 @@
 #include <exception>
 #include <new>
 
-#include "dialogs/Dialogs.h"
 #include "base/AppError.h"
+#include "dialogs/Dialogs.h"
 
 bool ErrorTrap::operator()(int line, const std::function<void()> &statement) const
 {

@@ -162,9 +162,8 @@ void Form1::wireEvents()
         w->installEventFilter(this);
     }
     // Files dropped on a file's frame or on one of its panes load into it.
-    for (QWidget *target : std::initializer_list<QWidget *>{Frame1, Frame3, RichTextBox1,
-                                                            RichTextBox2, RichTextBox3,
-                                                            RichTextBox4})
+    for (QWidget *target : std::initializer_list<QWidget *>{
+             Frame1, Frame3, RichTextBox1, RichTextBox2, RichTextBox3, RichTextBox4})
         target->setAcceptDrops(true);
     createMarkKeys();
 }

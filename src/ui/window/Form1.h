@@ -49,8 +49,8 @@ public:
     QGroupBox *Frame1, *Frame2, *Frame3;
     RichTextBox *RichTextBox1, *RichTextBox2, *RichTextBox3, *RichTextBox4;
     QRadioButton *Option1, *Option2;
-    QPushButton *PushButton1, *PushButton2, *PushButton3, *PushButton4, *PushButton5,
-        *PushButton6, *PushButton7, *PushButton9;
+    QPushButton *PushButton1, *PushButton2, *PushButton3, *PushButton4, *PushButton5, *PushButton6,
+        *PushButton7, *PushButton9;
     CommonDialog CommonDialog1;
 
     // Selecting an option by code runs its click behaviour, as a user's click

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "window/Form1.h"
-#include "window/ControlTable.h"
 #include "pane/RichTextBox.h"
+#include "window/ControlTable.h"
+#include "window/Form1.h"
 
 namespace {
 
@@ -48,24 +48,78 @@ void Form1::setPointerFromMove(int style)
         setMousePointer(style);
 }
 
-void Form1::Form_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::Frame1_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::Frame2_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::Frame3_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::Option1_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::Option2_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::RichTextBox1_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::RichTextBox2_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::RichTextBox3_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::RichTextBox4_MouseMove() { setPointerFromMove(kDefault); }
-void Form1::PushButton1_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton2_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton3_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton4_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton5_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton6_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton7_MouseMove() { setPointerFromMove(kCustom); }
-void Form1::PushButton9_MouseMove() { setPointerFromMove(kCustom); }
+void Form1::Form_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::Frame1_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::Frame2_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::Frame3_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::Option1_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::Option2_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::RichTextBox1_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::RichTextBox2_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::RichTextBox3_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::RichTextBox4_MouseMove()
+{
+    setPointerFromMove(kDefault);
+}
+void Form1::PushButton1_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton2_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton3_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton4_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton5_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton6_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton7_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
+void Form1::PushButton9_MouseMove()
+{
+    setPointerFromMove(kCustom);
+}
 
 void Form1::dispatchMouseMove(QWidget *target)
 {

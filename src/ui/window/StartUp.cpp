@@ -4,13 +4,13 @@
 #include <QPixmap>
 #include <QRadioButton>
 
-#include "window/Form1.h"
-#include "settings/Settings.h"
-#include "pane/RichTextBox.h"
 #include "base/AppError.h"
-#include "window/ErrorTrap.h"
 #include "base/Main.h"
 #include "base/Product.h"
+#include "pane/RichTextBox.h"
+#include "settings/Settings.h"
+#include "window/ErrorTrap.h"
+#include "window/Form1.h"
 #include "window/Skin.h"
 
 namespace {
@@ -62,7 +62,8 @@ void Form1::Form_Load()
     trap(116, [this] { RichTextBox3->setEditMenuEnabled(true); });
     trap(118, [this] { RichTextBox4->setEditMenuEnabled(true); });
     bool hasCursorFile = false;
-    trap(120, [&] { hasCursorFile = Main::FileExists(m_programFolder.file(Product::kHandCursor)); });
+    trap(120,
+         [&] { hasCursorFile = Main::FileExists(m_programFolder.file(Product::kHandCursor)); });
     if (hasCursorFile)
         trap(122, [this] {
             setMouseIcon(loadCursorPicture(m_programFolder.file(Product::kHandCursor)));

@@ -49,24 +49,37 @@ void ShellUtilitiesTest::cleanPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
     // Raw strings: every backslash below is one backslash of the path.
-    QTest::newRow("drive root joined with a separator") << QStringLiteral(R"(C:\\a.csv)") << QStringLiteral(R"(C:\a.csv)");
+    QTest::newRow("drive root joined with a separator")
+        << QStringLiteral(R"(C:\\a.csv)") << QStringLiteral(R"(C:\a.csv)");
     QTest::newRow("UNC share joined with a separator")
         << QStringLiteral(R"(\\server\share\\a.csv)") << QStringLiteral(R"(\\server\share\a.csv)");
-    QTest::newRow("UNC path unchanged") << QStringLiteral(R"(\\server\share\a.csv)") << QStringLiteral(R"(\\server\share\a.csv)");
-    QTest::newRow("one leading backslash becomes two") << QStringLiteral(R"(\a\b.csv)") << QStringLiteral(R"(\\a\b.csv)");
-    QTest::newRow("three leading backslashes become two") << QStringLiteral(R"(\\\a.csv)") << QStringLiteral(R"(\\a.csv)");
-    QTest::newRow("four leading backslashes become two") << QStringLiteral(R"(\\\\a.csv)") << QStringLiteral(R"(\\a.csv)");
-    QTest::newRow("leading run then a doubled one") << QStringLiteral(R"(\\\\s\\x)") << QStringLiteral(R"(\\s\x)");
-    QTest::newRow("two in the middle become one") << QStringLiteral(R"(C:\data\\a.csv)") << QStringLiteral(R"(C:\data\a.csv)");
-    QTest::newRow("three in the middle become two") << QStringLiteral(R"(C:\data\\\a.csv)") << QStringLiteral(R"(C:\data\\a.csv)");
-    QTest::newRow("four in the middle become two") << QStringLiteral(R"(C:\data\\\\a.csv)") << QStringLiteral(R"(C:\data\\a.csv)");
-    QTest::newRow("five in the middle become three") << QStringLiteral(R"(a\\\\\b)") << QStringLiteral(R"(a\\\b)");
-    QTest::newRow("doubled at the end") << QStringLiteral(R"(C:\data\\)") << QStringLiteral(R"(C:\data\)");
+    QTest::newRow("UNC path unchanged")
+        << QStringLiteral(R"(\\server\share\a.csv)") << QStringLiteral(R"(\\server\share\a.csv)");
+    QTest::newRow("one leading backslash becomes two")
+        << QStringLiteral(R"(\a\b.csv)") << QStringLiteral(R"(\\a\b.csv)");
+    QTest::newRow("three leading backslashes become two")
+        << QStringLiteral(R"(\\\a.csv)") << QStringLiteral(R"(\\a.csv)");
+    QTest::newRow("four leading backslashes become two")
+        << QStringLiteral(R"(\\\\a.csv)") << QStringLiteral(R"(\\a.csv)");
+    QTest::newRow("leading run then a doubled one")
+        << QStringLiteral(R"(\\\\s\\x)") << QStringLiteral(R"(\\s\x)");
+    QTest::newRow("two in the middle become one")
+        << QStringLiteral(R"(C:\data\\a.csv)") << QStringLiteral(R"(C:\data\a.csv)");
+    QTest::newRow("three in the middle become two")
+        << QStringLiteral(R"(C:\data\\\a.csv)") << QStringLiteral(R"(C:\data\\a.csv)");
+    QTest::newRow("four in the middle become two")
+        << QStringLiteral(R"(C:\data\\\\a.csv)") << QStringLiteral(R"(C:\data\\a.csv)");
+    QTest::newRow("five in the middle become three")
+        << QStringLiteral(R"(a\\\\\b)") << QStringLiteral(R"(a\\\b)");
+    QTest::newRow("doubled at the end")
+        << QStringLiteral(R"(C:\data\\)") << QStringLiteral(R"(C:\data\)");
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("a single backslash") << QStringLiteral(R"(\)") << QStringLiteral(R"(\\)");
     QTest::newRow("only backslashes") << QStringLiteral(R"(\\\\\)") << QStringLiteral(R"(\\)");
-    QTest::newRow("no doubles: unchanged") << QStringLiteral(R"(C:\data\a.csv)") << QStringLiteral(R"(C:\data\a.csv)");
-    QTest::newRow("forward slashes untouched") << QStringLiteral("/tmp//a.csv") << QStringLiteral("/tmp//a.csv");
+    QTest::newRow("no doubles: unchanged")
+        << QStringLiteral(R"(C:\data\a.csv)") << QStringLiteral(R"(C:\data\a.csv)");
+    QTest::newRow("forward slashes untouched")
+        << QStringLiteral("/tmp//a.csv") << QStringLiteral("/tmp//a.csv");
     QTest::newRow("plain name") << QStringLiteral("a.csv") << QStringLiteral("a.csv");
 }
 
@@ -93,11 +106,13 @@ void ShellUtilitiesTest::fileExists_data()
     QTest::newRow("existing folder") << m_dir.path() << true;
     QTest::newRow("existing folder with trailing separator") << m_dir.path() + u'/' << true;
     QTest::newRow("missing file") << m_dir.filePath(QStringLiteral("missing.csv")) << false;
-    QTest::newRow("file in a missing folder") << m_dir.filePath(QStringLiteral("no-such-folder/a.csv")) << false;
+    QTest::newRow("file in a missing folder")
+        << m_dir.filePath(QStringLiteral("no-such-folder/a.csv")) << false;
     QTest::newRow("a file used as a folder") << m_file + QStringLiteral("/a.csv") << false;
     QTest::newRow("path with a NUL character") << withNul << false;
     QTest::newRow("path ending in a NUL character") << trailingNul << false;
-    QTest::newRow("Windows path with a drive letter") << QStringLiteral(R"(Q:\no\such\file.csv)") << false;
+    QTest::newRow("Windows path with a drive letter")
+        << QStringLiteral(R"(Q:\no\such\file.csv)") << false;
     QTest::newRow("very long path") << QString(5000, u'x') << false;
     QTest::newRow("only separators") << QStringLiteral("////") << true; // the root folder
 }
@@ -113,7 +128,8 @@ void ShellUtilitiesTest::shortTitle_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    const QString forty = QStringLiteral("Corvantis Compares Two Text Files Nicely"); // 40 characters
+    const QString forty =
+        QStringLiteral("Corvantis Compares Two Text Files Nicely"); // 40 characters
     Q_ASSERT(forty.size() == 40);
     const QString longWord = QString(50, u'W');
 
@@ -126,11 +142,11 @@ void ShellUtilitiesTest::shortTitle_data()
         << QStringLiteral("Corvantis Side By Side Comparison Of Two Text Files")
         << QStringLiteral("Corvantis Side By Side Comparison Of Two");
     QTest::newRow("one word over 40 stays whole") << longWord << longWord;
-    QTest::newRow("short word then one long word") << QStringLiteral("Big ") + longWord << QStringLiteral("Big");
+    QTest::newRow("short word then one long word")
+        << QStringLiteral("Big ") + longWord << QStringLiteral("Big");
     QTest::newRow("multiple spaces: only the last space is dropped")
         << QString(38, u'a') + QStringLiteral("  bbb") << QString(38, u'a') + u' ';
-    QTest::newRow("trailing space over 40")
-        << QString(41, u'a') + u' ' << QString(41, u'a');
+    QTest::newRow("trailing space over 40") << QString(41, u'a') + u' ' << QString(41, u'a');
     QTest::newRow("space at the start only") << u' ' + longWord << QString();
 }
 
@@ -157,10 +173,13 @@ void ShellUtilitiesTest::programFolder_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expectedFolder");
     QTest::addColumn<QString>("expectedPath");
-    QTest::newRow("sample file") << QStringLiteral("/opt/corvantis") << QStringLiteral(R"(\Samples\sample1.csv)")
-                                 << QStringLiteral("/opt/corvantis") << QStringLiteral("/opt/corvantis/Samples/sample1.csv");
+    QTest::newRow("sample file") << QStringLiteral("/opt/corvantis")
+                                 << QStringLiteral(R"(\Samples\sample1.csv)")
+                                 << QStringLiteral("/opt/corvantis")
+                                 << QStringLiteral("/opt/corvantis/Samples/sample1.csv");
     QTest::newRow("skin file") << QStringLiteral("/opt/corvantis") << QStringLiteral(R"(\x\o.cjs)")
-                               << QStringLiteral("/opt/corvantis") << QStringLiteral("/opt/corvantis/x/o.cjs");
+                               << QStringLiteral("/opt/corvantis")
+                               << QStringLiteral("/opt/corvantis/x/o.cjs");
     QTest::newRow("cursor file, trailing separator dropped")
         << QStringLiteral("/opt/corvantis/") << QStringLiteral(R"(\HAND-M.CUR)")
         << QStringLiteral("/opt/corvantis") << QStringLiteral("/opt/corvantis/HAND-M.CUR");

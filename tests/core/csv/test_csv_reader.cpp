@@ -42,14 +42,14 @@ void CsvReaderTest::records_data()
     QTest::newRow("one cell, no line break") << "a" << comma << QStringList{"1:a"};
     QTest::newRow("CR LF, LF and CR line breaks")
         << "a,b\r\nc,d\ne,f\rg,h" << comma << QStringList{"1:a|b", "2:c|d", "3:e|f", "4:g|h"};
-    QTest::newRow("last line break does not add a record")
-        << "a,b\r\n" << comma << QStringList{"1:a|b"};
+    QTest::newRow("last line break does not add a record") << "a,b\r\n"
+                                                           << comma << QStringList{"1:a|b"};
     QTest::newRow("empty cells") << ",,\r\n,x," << comma << QStringList{"1:||", "2:|x|"};
-    QTest::newRow("blank lines skipped, lines still counted")
-        << "a\r\n\r\n\nb\r\n" << comma << QStringList{"1:a", "4:b"};
+    QTest::newRow("blank lines skipped, lines still counted") << "a\r\n\r\n\nb\r\n"
+                                                              << comma << QStringList{"1:a", "4:b"};
     QTest::newRow("quoted delimiter") << "\"a,b\",c" << comma << QStringList{"1:a,b|c"};
-    QTest::newRow("doubled quotes") << "\"say \"\"hi\"\"\",\"\"\"\"" << comma
-                                    << QStringList{"1:say \"hi\"|\""};
+    QTest::newRow("doubled quotes")
+        << "\"say \"\"hi\"\"\",\"\"\"\"" << comma << QStringList{"1:say \"hi\"|\""};
     QTest::newRow("empty quoted cell") << "\"\",x" << comma << QStringList{"1:|x"};
     QTest::newRow("line breaks inside quotes move the line count")
         << "\"a\r\nb\",c\r\n\"d\ne\rf\",g\r\nh" << comma
@@ -58,12 +58,12 @@ void CsvReaderTest::records_data()
         << "5\" pipe,x" << comma << QStringList{"1:5\" pipe|x"};
     QTest::newRow("text after a closing quote is kept")
         << "\"ab\"cd,\"e\"\"\"f" << comma << QStringList{"1:abcd|e\"f"};
-    QTest::newRow("blanks around quotes are kept") << " \"a\" ,b" << comma
-                                                   << QStringList{"1: \"a\" |b"};
-    QTest::newRow("ragged records") << "a,b,c\r\nd\r\ne,f,g,h" << comma
-                                    << QStringList{"1:a|b|c", "2:d", "3:e|f|g|h"};
-    QTest::newRow("semicolon, comma is text") << "a,1;b\r\n\"c;d\";e" << QChar(u';')
-                                              << QStringList{"1:a,1|b", "2:c;d|e"};
+    QTest::newRow("blanks around quotes are kept")
+        << " \"a\" ,b" << comma << QStringList{"1: \"a\" |b"};
+    QTest::newRow("ragged records")
+        << "a,b,c\r\nd\r\ne,f,g,h" << comma << QStringList{"1:a|b|c", "2:d", "3:e|f|g|h"};
+    QTest::newRow("semicolon, comma is text")
+        << "a,1;b\r\n\"c;d\";e" << QChar(u';') << QStringList{"1:a,1|b", "2:c;d|e"};
     QTest::newRow("tab") << "a b\tc\r\n" << QChar(u'\t') << QStringList{"1:a b|c"};
     QTest::newRow("non-ASCII and surrogates")
         << QString::fromUtf8("é,\"𝄞,ü\"") << comma << QStringList{QString::fromUtf8("1:é|𝄞,ü")};
@@ -116,14 +116,13 @@ void CsvReaderTest::detectsDelimiter_data()
     QTest::addColumn<QChar>("delimiter");
 
     QTest::newRow("comma") << "a,b,c\r\n1,2,3\r\n" << QChar(u',');
-    QTest::newRow("semicolon with decimal commas")
-        << "name;price\r\nx;1,5\r\ny;2,25\r\n" << QChar(u';');
+    QTest::newRow("semicolon with decimal commas") << "name;price\r\nx;1,5\r\ny;2,25\r\n"
+                                                   << QChar(u';');
     QTest::newRow("tab with commas in text") << "a\tb\r\nx, y\tz\r\n" << QChar(u'\t');
     QTest::newRow("pipe") << "a|b|c\n1|2|3\n" << QChar(u'|');
-    QTest::newRow("delimiters inside quotes do not count")
-        << "\"a;b;c;d\",e\r\n\"f;g;h\",i\r\n" << QChar(u',');
-    QTest::newRow("a quoted cell spanning lines")
-        << "a;\"b\r\nc,d,e\"\r\nf;g\r\n" << QChar(u';');
+    QTest::newRow("delimiters inside quotes do not count") << "\"a;b;c;d\",e\r\n\"f;g;h\",i\r\n"
+                                                           << QChar(u',');
+    QTest::newRow("a quoted cell spanning lines") << "a;\"b\r\nc,d,e\"\r\nf;g\r\n" << QChar(u';');
     QTest::newRow("one column: comma by default") << "a\r\nb\r\n" << QChar(u',');
     QTest::newRow("empty text") << "" << QChar(u',');
 }

@@ -93,82 +93,152 @@ void RowComparisonTest::findings_data()
 
     const QString orders1 = "id,qty,name\r\n1,10,Ann\r\n2,5,Bob\r\n3,7,Cy\r\n";
     const QString orders2 = "id,qty,name\n1,10,Ann\n2,6,Bob\n4,1,Di\n";
-    QTest::newRow("identical, by key") << orders1 << orders1 << "id" << "" << ""
-                                       << QStringList{} << false;
+    QTest::newRow("identical, by key") << orders1 << orders1 << "id"
+                                       << ""
+                                       << "" << QStringList{} << false;
     QTest::newRow("removed, added, changed by key name")
-        << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n" << orders2 << "id" << "" << ""
-        << QStringList{"- 4", "+ 4", "~ 3>3 qty"} << true;
-    QTest::newRow("key by number") << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n" << orders2
-                                   << "1" << "" << "" << QStringList{"- 4", "+ 4", "~ 3>3 qty"}
-                                   << true;
-    QTest::newRow("same rows in another order, as a multiset")
-        << "v,w\na,1\nb,2\n" << "v,w\nb,2\na,1\n" << "" << "" << "" << QStringList{} << false;
-    QTest::newRow("reordered columns pair by name")
-        << "id,qty,name\n1,10,Ann\n" << "name,id,qty\nAnn,1,10\n" << "id" << "" << ""
-        << QStringList{"reordered"} << false;
+        << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n"
+        << orders2 << "id"
+        << ""
+        << "" << QStringList{"- 4", "+ 4", "~ 3>3 qty"} << true;
+    QTest::newRow("key by number") << "id,qty,name\n1,10,Ann\n2,5,Bob\n3,7,Cy\n"
+                                   << orders2 << "1"
+                                   << ""
+                                   << "" << QStringList{"- 4", "+ 4", "~ 3>3 qty"} << true;
+    QTest::newRow("same rows in another order, as a multiset") << "v,w\na,1\nb,2\n"
+                                                               << "v,w\nb,2\na,1\n"
+                                                               << ""
+                                                               << ""
+                                                               << "" << QStringList{} << false;
+    QTest::newRow("reordered columns pair by name") << "id,qty,name\n1,10,Ann\n"
+                                                    << "name,id,qty\nAnn,1,10\n"
+                                                    << "id"
+                                                    << ""
+                                                    << "" << QStringList{"reordered"} << false;
     QTest::newRow("added and removed columns do not make rows differ")
-        << "id,price,qty\n1,9,10\n2,8,3\n" << "id,qty,note\n1,10,x\n2,4,y\n" << "id" << "" << ""
-        << QStringList{"only1 price", "only2 note", "~ 3>3 qty"} << true;
-    QTest::newRow("composite key")
-        << "region,id,v\nN,1,a\nS,1,b\n" << "region,id,v\nS,1,c\nN,1,a\nN,2,d\n"
-        << "region,id" << "" << "" << QStringList{"+ 4", "~ 3>2 v"} << true;
+        << "id,price,qty\n1,9,10\n2,8,3\n"
+        << "id,qty,note\n1,10,x\n2,4,y\n"
+        << "id"
+        << ""
+        << "" << QStringList{"only1 price", "only2 note", "~ 3>3 qty"} << true;
+    QTest::newRow("composite key") << "region,id,v\nN,1,a\nS,1,b\n"
+                                   << "region,id,v\nS,1,c\nN,1,a\nN,2,d\n"
+                                   << "region,id"
+                                   << ""
+                                   << "" << QStringList{"+ 4", "~ 3>2 v"} << true;
     QTest::newRow("duplicate keys in either file are not matched")
-        << "id,v\n1,a\n1,b\n2,c\n3,x\n" << "id,v\n1,a\n2,c\n2,d\n4,y\n" << "id" << "" << ""
-        << QStringList{"dup 2,3 / 2", "dup 4 / 3,4", "- 5", "+ 5"} << true;
-    QTest::newRow("duplicates alone still differ")
-        << "id,v\n1,a\n1,a\n" << "id,v\n1,a\n1,a\n" << "id" << "" << ""
-        << QStringList{"dup 2,3 / 2,3"} << true;
+        << "id,v\n1,a\n1,b\n2,c\n3,x\n"
+        << "id,v\n1,a\n2,c\n2,d\n4,y\n"
+        << "id"
+        << ""
+        << "" << QStringList{"dup 2,3 / 2", "dup 4 / 3,4", "- 5", "+ 5"} << true;
+    QTest::newRow("duplicates alone still differ") << "id,v\n1,a\n1,a\n"
+                                                   << "id,v\n1,a\n1,a\n"
+                                                   << "id"
+                                                   << ""
+                                                   << "" << QStringList{"dup 2,3 / 2,3"} << true;
     QTest::newRow("case counts by default")
         << QString::fromUtf8("id,name\n1,ΣΊΣΥΦΟΣ\n2,Straße\n")
-        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id" << "" << ""
-        << QStringList{"~ 2>2 name", "~ 3>3 name"} << true;
+        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id"
+        << ""
+        << "" << QStringList{"~ 2>2 name", "~ 3>3 name"} << true;
     QTest::newRow("ignore case folds Unicode (simple folding: ß is not ss)")
         << QString::fromUtf8("id,name\n1,ΣΊΣΥΦΟΣ\n2,Straße\n")
-        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id" << "" << "case"
-        << QStringList{"~ 3>3 name"} << true;
+        << QString::fromUtf8("id,name\n1,σίσυφος\n2,STRASSE\n") << "id"
+        << ""
+        << "case" << QStringList{"~ 3>3 name"} << true;
     QTest::newRow("ignore case applies to keys and header names")
-        << "ID,v\nAB,x\n" << "id,V\nab,X\n" << "id" << "" << "case" << QStringList{} << false;
+        << "ID,v\nAB,x\n"
+        << "id,V\nab,X\n"
+        << "id"
+        << ""
+        << "case" << QStringList{} << false;
     QTest::newRow("keys differing in case are different keys by default")
-        << "id,v\nAB,x\n" << "id,v\nab,x\n" << "id" << "" << "" << QStringList{"- 2", "+ 2"}
-        << true;
+        << "id,v\nAB,x\n"
+        << "id,v\nab,x\n"
+        << "id"
+        << ""
+        << "" << QStringList{"- 2", "+ 2"} << true;
     QTest::newRow("ignore space trims around cells, not inside")
-        << "id,v\n1, a \n2,b c\n" << "id,v\n 1 ,a\n2,b  c\n" << "id" << "" << "space"
-        << QStringList{"~ 3>3 v"} << true;
-    QTest::newRow("blanks count by default") << "id,v\n1, a\n" << "id,v\n1,a\n" << "id" << ""
+        << "id,v\n1, a \n2,b c\n"
+        << "id,v\n 1 ,a\n2,b  c\n"
+        << "id"
+        << ""
+        << "space" << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("blanks count by default") << "id,v\n1, a\n"
+                                             << "id,v\n1,a\n"
+                                             << "id"
+                                             << ""
                                              << "" << QStringList{"~ 2>2 v"} << true;
-    QTest::newRow("ignored column by name")
-        << "id,ts,v\n1,10:00,a\n2,10:01,b\n" << "id,ts,v\n1,11:00,a\n2,11:01,c\n" << "id"
-        << "ts" << "" << QStringList{"~ 3>3 v"} << true;
-    QTest::newRow("ignored columns by number, as a multiset")
-        << "id,ts,v\n1,10:00,a\n" << "id,ts,v\n1,11:00,a\n" << "" << "2,3" << ""
-        << QStringList{} << false;
+    QTest::newRow("ignored column by name") << "id,ts,v\n1,10:00,a\n2,10:01,b\n"
+                                            << "id,ts,v\n1,11:00,a\n2,11:01,c\n"
+                                            << "id"
+                                            << "ts"
+                                            << "" << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("ignored columns by number, as a multiset") << "id,ts,v\n1,10:00,a\n"
+                                                              << "id,ts,v\n1,11:00,a\n"
+                                                              << ""
+                                                              << "2,3"
+                                                              << "" << QStringList{} << false;
     QTest::newRow("multiset: a row twice against once is removed once, the later copy")
-        << "v\nx\nx\ny\n" << "v\ny\nx\nz\n" << "" << "" << "" << QStringList{"- 3", "+ 4"}
-        << true;
-    QTest::newRow("multiset under both ignore options") << "v,w\nA ,1\n" << "v,w\n a,1\n" << ""
-                                                        << "" << "case space" << QStringList{}
-                                                        << false;
-    QTest::newRow("no header: columns by number") << "1,a\n2,b\n" << "1,a\n2,c\n" << "1" << ""
-                                                  << "noheader" << QStringList{"~ 2>2 2"}
-                                                  << true;
+        << "v\nx\nx\ny\n"
+        << "v\ny\nx\nz\n"
+        << ""
+        << ""
+        << "" << QStringList{"- 3", "+ 4"} << true;
+    QTest::newRow("multiset under both ignore options") << "v,w\nA ,1\n"
+                                                        << "v,w\n a,1\n"
+                                                        << ""
+                                                        << ""
+                                                        << "case space" << QStringList{} << false;
+    QTest::newRow("no header: columns by number") << "1,a\n2,b\n"
+                                                  << "1,a\n2,c\n"
+                                                  << "1"
+                                                  << ""
+                                                  << "noheader" << QStringList{"~ 2>2 2"} << true;
     QTest::newRow("no header: a longer row differs")
-        << "1,a\n" << "1,a,x\n" << "" << "" << "noheader" << QStringList{"- 1", "+ 1"} << true;
+        << "1,a\n"
+        << "1,a,x\n"
+        << ""
+        << ""
+        << "noheader" << QStringList{"- 1", "+ 1"} << true;
     QTest::newRow("ragged rows reported; missing cells are empty, extra ones by position")
-        << "id,v,w\n1,a\n2,b,c\n" << "id,v,w\n1,a,\n2,b,c,d\n" << "id" << "" << ""
-        << QStringList{"ragged1 2", "ragged2 3", "~ 3>3 4"} << true;
-    QTest::newRow("both files empty") << "" << "" << "id" << "" << "" << QStringList{} << false;
-    QTest::newRow("first file empty")
-        << "" << "id,v\n1,a\n" << "id" << "" << ""
-        << QStringList{"only2 id", "only2 v", "+ 2"} << true;
-    QTest::newRow("second file empty, no header")
-        << "a,b\n" << "" << "" << "" << "noheader" << QStringList{"- 1"} << true;
-    QTest::newRow("headers only") << "id,v\r\n" << "id,v\n" << "id" << "" << ""
-                                  << QStringList{} << false;
+        << "id,v,w\n1,a\n2,b,c\n"
+        << "id,v,w\n1,a,\n2,b,c,d\n"
+        << "id"
+        << ""
+        << "" << QStringList{"ragged1 2", "ragged2 3", "~ 3>3 4"} << true;
+    QTest::newRow("both files empty") << ""
+                                      << ""
+                                      << "id"
+                                      << ""
+                                      << "" << QStringList{} << false;
+    QTest::newRow("first file empty") << ""
+                                      << "id,v\n1,a\n"
+                                      << "id"
+                                      << ""
+                                      << "" << QStringList{"only2 id", "only2 v", "+ 2"} << true;
+    QTest::newRow("second file empty, no header") << "a,b\n"
+                                                  << ""
+                                                  << ""
+                                                  << ""
+                                                  << "noheader" << QStringList{"- 1"} << true;
+    QTest::newRow("headers only") << "id,v\r\n"
+                                  << "id,v\n"
+                                  << "id"
+                                  << ""
+                                  << "" << QStringList{} << false;
     QTest::newRow("quoted line breaks keep physical line numbers")
-        << "id,v\n1,\"x\ny\"\n2,b\n" << "id,v\n2,b\n1,\"x\r\nz\"\n" << "id" << "" << ""
-        << QStringList{"~ 2>3 v"} << true;
-    QTest::newRow("each file's own delimiter") << "id;v\n1;a\n" << "id\tv\n1\tb\n" << "id"
-                                               << "" << "" << QStringList{"~ 2>2 v"} << true;
+        << "id,v\n1,\"x\ny\"\n2,b\n"
+        << "id,v\n2,b\n1,\"x\r\nz\"\n"
+        << "id"
+        << ""
+        << "" << QStringList{"~ 2>3 v"} << true;
+    QTest::newRow("each file's own delimiter") << "id;v\n1;a\n"
+                                               << "id\tv\n1\tb\n"
+                                               << "id"
+                                               << ""
+                                               << "" << QStringList{"~ 2>2 v"} << true;
 }
 
 void RowComparisonTest::findings()
@@ -200,23 +270,39 @@ void RowComparisonTest::errors_data()
     QTest::addColumn<QString>("messageHas");
 
     const QString plain = "id,v\n1,a\n";
-    QTest::newRow("key name in neither file") << plain << plain << "sku" << "" << "" << 0
-                                              << qsizetype(0) << "\"sku\"";
-    QTest::newRow("key only in file 1") << "id,sku,v\n1,x,a\n" << plain << "sku" << "" << ""
-                                        << 2 << qsizetype(0) << "\"sku\"";
-    QTest::newRow("key only in file 2") << plain << "id,sku,v\n1,x,a\n" << "id,sku" << "" << ""
-                                        << 1 << qsizetype(0) << "\"sku\"";
-    QTest::newRow("key number past the columns") << plain << plain << "3" << "" << "" << 0
-                                                 << qsizetype(0) << "no column 3";
-    QTest::newRow("key number 0") << plain << plain << "0" << "" << "" << 0 << qsizetype(0)
-                                  << "\"0\"";
-    QTest::newRow("a name without a header") << "1,a\n" << "1,a\n" << "id" << "" << "noheader"
-                                             << 0 << qsizetype(0) << "not a column number";
-    QTest::newRow("ignored column in neither file") << plain << plain << "" << "nope" << "" << 0
-                                                    << qsizetype(0) << "\"nope\"";
-    QTest::newRow("unterminated quote in file 1") << "id,v\n1,\"a\n2,b\n" << plain << "id" << ""
+    QTest::newRow("key name in neither file") << plain << plain << "sku"
+                                              << ""
+                                              << "" << 0 << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key only in file 1") << "id,sku,v\n1,x,a\n"
+                                        << plain << "sku"
+                                        << ""
+                                        << "" << 2 << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key only in file 2") << plain << "id,sku,v\n1,x,a\n"
+                                        << "id,sku"
+                                        << ""
+                                        << "" << 1 << qsizetype(0) << "\"sku\"";
+    QTest::newRow("key number past the columns") << plain << plain << "3"
+                                                 << ""
+                                                 << "" << 0 << qsizetype(0) << "no column 3";
+    QTest::newRow("key number 0") << plain << plain << "0"
+                                  << ""
+                                  << "" << 0 << qsizetype(0) << "\"0\"";
+    QTest::newRow("a name without a header")
+        << "1,a\n"
+        << "1,a\n"
+        << "id"
+        << ""
+        << "noheader" << 0 << qsizetype(0) << "not a column number";
+    QTest::newRow("ignored column in neither file") << plain << plain << ""
+                                                    << "nope"
+                                                    << "" << 0 << qsizetype(0) << "\"nope\"";
+    QTest::newRow("unterminated quote in file 1") << "id,v\n1,\"a\n2,b\n"
+                                                  << plain << "id"
+                                                  << ""
                                                   << "" << 1 << qsizetype(2) << "line 2";
-    QTest::newRow("unterminated quote in file 2") << plain << "id,v\n\n\n1,a\n2,\"b" << "" << ""
+    QTest::newRow("unterminated quote in file 2") << plain << "id,v\n\n\n1,a\n2,\"b"
+                                                  << ""
+                                                  << ""
                                                   << "" << 2 << qsizetype(5) << "line 5";
 }
 
@@ -258,8 +344,7 @@ QString csvCell(const QString &cell, QChar delimiter)
 }
 
 // Writes rows under the header id,c1,c2 with the columns in `order`.
-Generated written(const QList<QStringList> &rows, const QList<int> &order,
-                  QRandomGenerator &random)
+Generated written(const QList<QStringList> &rows, const QList<int> &order, QRandomGenerator &random)
 {
     static const QChar delimiters[] = {u',', u';', u'\t', u'|'};
     static const char *const breaks[] = {"\r\n", "\n", "\r"};
@@ -358,9 +443,21 @@ QStringList plainMultiset(const Generated &a, const Generated &b, const Csv::Cel
 
 void RowComparisonTest::agreesWithPlainDefinition()
 {
-    const QStringList pool{"a", "A", " a", "a ", "b", "B", QString::fromUtf8("é"),
-                           QString::fromUtf8("É"), "", "x,y", "q\"r", "l\nb",
-                           QString::fromUtf8("ΣΑΣ"), QString::fromUtf8("σας"), "|;\t"};
+    const QStringList pool{"a",
+                           "A",
+                           " a",
+                           "a ",
+                           "b",
+                           "B",
+                           QString::fromUtf8("é"),
+                           QString::fromUtf8("É"),
+                           "",
+                           "x,y",
+                           "q\"r",
+                           "l\nb",
+                           QString::fromUtf8("ΣΑΣ"),
+                           QString::fromUtf8("σας"),
+                           "|;\t"};
     const QStringList keys{"k1", "K1", " k1", "k2", "k3", "k4", "k5", "k6", "k7", "k\n8"};
     for (quint32 seed = 1; seed <= 400; ++seed) {
         QRandomGenerator random(seed);
@@ -400,12 +497,12 @@ void RowComparisonTest::agreesWithPlainDefinition()
         QStringList found = described(result);
         found.removeAll(QStringLiteral("reordered"));
         found.sort();
-        QStringList expected = keyed ? plainKeyed(a, b, options.rules)
-                                     : plainMultiset(a, b, options.rules);
+        QStringList expected =
+            keyed ? plainKeyed(a, b, options.rules) : plainMultiset(a, b, options.rules);
         expected.sort();
         if (found != expected)
-            qWarning("seed %u, keyed %d, case %d, space %d", seed, keyed,
-                     options.rules.ignoreCase, options.rules.ignoreSpace);
+            qWarning("seed %u, keyed %d, case %d, space %d", seed, keyed, options.rules.ignoreCase,
+                     options.rules.ignoreSpace);
         QCOMPARE(found, expected);
         QCOMPARE(result.rows1, qsizetype(rows1.size()));
         QCOMPARE(result.rows2, qsizetype(rows2.size()));

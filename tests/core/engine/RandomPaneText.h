@@ -9,8 +9,9 @@
 // by single and double spaces and by CR LF, lone CR and lone LF breaks.
 inline QString randomPaneText(QRandomGenerator &random)
 {
-    static const QStringList words = {QString(), "a", "é", "ab", "€", "\U0001F600", "A",
-                                      QString(QChar(0xD800)), "a\u2028b", "x\u00A0", ","};
+    static const QStringList words = {QString(),  "a",          "é", "ab",
+                                      "€",        "\U0001F600", "A", QString(QChar(0xD800)),
+                                      "a\u2028b", "x\u00A0",    ","};
     static const QStringList gaps = {" ", " ", " ", "  ", "\r\n", "\r\n", "\r\n", "\r", "\n"};
     const int count = random.bounded(12);
     QString text;

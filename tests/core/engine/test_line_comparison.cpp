@@ -91,41 +91,66 @@ void LineComparisonTest::exactResult_data()
     QTest::addColumn<QString>("resultText");
     QTest::addColumn<ColourRanges>("red");
 
-    QTest::newRow("same lines in the same order")
-        << "a,1\r\nb,2\r\nc,3\r" << "a,1\r\nb,2\r\nc,3\r" << "" << ColourRanges{};
+    QTest::newRow("same lines in the same order") << "a,1\r\nb,2\r\nc,3\r"
+                                                  << "a,1\r\nb,2\r\nc,3\r"
+                                                  << "" << ColourRanges{};
     QTest::newRow("other empty: every piece, the empty last one too")
-        << "a\r\nb\r" << "" << "a\r\nb\r\r" << ColourRanges{{0, 2}, {2, 3}};
-    QTest::newRow("source empty") << "" << "a\r\nb\r" << "" << ColourRanges{};
-    QTest::newRow("both empty") << "" << "" << "" << ColourRanges{};
-    QTest::newRow("empty file loaded against a file")
-        << "\r" << "a\r\nb\r" << "" << ColourRanges{};
-    QTest::newRow("duplicate present once in other")
-        << "x\r\nx\r\ny\r" << "y\r\nx\r" << "" << ColourRanges{};
+        << "a\r\nb\r"
+        << ""
+        << "a\r\nb\r\r" << ColourRanges{{0, 2}, {2, 3}};
+    QTest::newRow("source empty") << ""
+                                  << "a\r\nb\r"
+                                  << "" << ColourRanges{};
+    QTest::newRow("both empty") << ""
+                                << ""
+                                << "" << ColourRanges{};
+    QTest::newRow("empty file loaded against a file") << "\r"
+                                                      << "a\r\nb\r"
+                                                      << "" << ColourRanges{};
+    QTest::newRow("duplicate present once in other") << "x\r\nx\r\ny\r"
+                                                     << "y\r\nx\r"
+                                                     << "" << ColourRanges{};
     QTest::newRow("duplicate missing is listed twice")
-        << "x\r\nq\r\nx\r" << "q\r" << "x\r\nx\r" << ColourRanges{{0, 2}, {5, 3}};
-    QTest::newRow("same lines in another order")
-        << "a\r\nb\r\nc\r" << "c\r\na\r\nb\r" << "" << ColourRanges{};
-    QTest::newRow("first line stands later in other")
-        << "b\r\nz\r" << "a\r\nb\r" << "\nz\r" << ColourRanges{{2, 3}};
-    QTest::newRow("later line stands first in other")
-        << "z\r\na\r" << "a\r\nb\r" << "z\r" << ColourRanges{{0, 2}};
-    QTest::newRow("case counts") << "Abc\r" << "abc\r" << "Abc\r" << ColourRanges{{0, 4}};
-    QTest::newRow("blank after a comma counts")
-        << "x\r\na, b\r" << "x\r\na,b\r" << "\na, b\r" << ColourRanges{{2, 6}};
-    QTest::newRow("trailing blank counts") << "a \r" << "a\r" << "a \r" << ColourRanges{{0, 3}};
+        << "x\r\nq\r\nx\r"
+        << "q\r"
+        << "x\r\nx\r" << ColourRanges{{0, 2}, {5, 3}};
+    QTest::newRow("same lines in another order") << "a\r\nb\r\nc\r"
+                                                 << "c\r\na\r\nb\r"
+                                                 << "" << ColourRanges{};
+    QTest::newRow("first line stands later in other") << "b\r\nz\r"
+                                                      << "a\r\nb\r"
+                                                      << "\nz\r" << ColourRanges{{2, 3}};
+    QTest::newRow("later line stands first in other") << "z\r\na\r"
+                                                      << "a\r\nb\r"
+                                                      << "z\r" << ColourRanges{{0, 2}};
+    QTest::newRow("case counts") << "Abc\r"
+                                 << "abc\r"
+                                 << "Abc\r" << ColourRanges{{0, 4}};
+    QTest::newRow("blank after a comma counts") << "x\r\na, b\r"
+                                                << "x\r\na,b\r"
+                                                << "\na, b\r" << ColourRanges{{2, 6}};
+    QTest::newRow("trailing blank counts") << "a \r"
+                                           << "a\r"
+                                           << "a \r" << ColourRanges{{0, 3}};
     QTest::newRow("first line colours only itself, not the end of ab")
-        << "b\r\nab\r" << "ab\r" << "b\r" << ColourRanges{{0, 2}};
-    QTest::newRow("last line without a CR is coloured")
-        << "a\r\nb" << "a\r" << "\nb\r" << ColourRanges{{2, 2}};
-    QTest::newRow("blank line matches the empty last piece")
-        << "a\r\n\r\nb\r" << "b\r\na\r" << "" << ColourRanges{};
+        << "b\r\nab\r"
+        << "ab\r"
+        << "b\r" << ColourRanges{{0, 2}};
+    QTest::newRow("last line without a CR is coloured") << "a\r\nb"
+                                                        << "a\r"
+                                                        << "\nb\r" << ColourRanges{{2, 2}};
+    QTest::newRow("blank line matches the empty last piece") << "a\r\n\r\nb\r"
+                                                             << "b\r\na\r"
+                                                             << "" << ColourRanges{};
     QTest::newRow("blank line against a text without an empty piece")
-        << "a\r\n\r\nb" << "a\r\nb" << "\n\r" << ColourRanges{{2, 2}};
-    QTest::newRow("lone LF inside a line stays part of it")
-        << "a\nb\r" << "a\r\nb\r" << "a\nb\r" << ColourRanges{{0, 4}};
+        << "a\r\n\r\nb"
+        << "a\r\nb"
+        << "\n\r" << ColourRanges{{2, 2}};
+    QTest::newRow("lone LF inside a line stays part of it") << "a\nb\r"
+                                                            << "a\r\nb\r"
+                                                            << "a\nb\r" << ColourRanges{{0, 4}};
     QTest::newRow("characters beyond Latin-1")
-        << QString::fromUtf8("été\r\n\xF0\x9F\x98\x80\r")
-        << QString::fromUtf8("\xF0\x9F\x98\x80\r")
+        << QString::fromUtf8("été\r\n\xF0\x9F\x98\x80\r") << QString::fromUtf8("\xF0\x9F\x98\x80\r")
         << QString::fromUtf8("été\r") << ColourRanges{{0, 4}};
 }
 
@@ -150,8 +175,8 @@ void LineComparisonTest::agreesWithPlainDefinition()
         const QString other = randomText(random);
         const SideResult expected = plainDefinition(source, other);
         const SideResult actual = Compare::findLineDifferences(source, other);
-        const QByteArray where = ("source \"" + escaped(source) + "\" other \"" + escaped(other)
-                                  + "\"").toUtf8();
+        const QByteArray where =
+            ("source \"" + escaped(source) + "\" other \"" + escaped(other) + "\"").toUtf8();
         QVERIFY2(actual.resultText == expected.resultText, where.constData());
         QVERIFY2(actual.red == expected.red, where.constData());
         QVERIFY2(actual.differences == expected.differences, where.constData());
@@ -172,10 +197,10 @@ void LineComparisonTest::paneBytesGiveTheSameResult()
         const SideResult expected = Compare::findLineDifferences(source, other);
         const Compare::ByteSideResult actual =
             Compare::findLineDifferences(sourceBytes, otherBytes);
-        const Compare::ByteSideResult joined = Compare::findLineDifferences(
-            sourceBytes, otherBytes, nullptr, Compare::Ranges::Joined);
-        const QByteArray where = ("source \"" + escaped(source) + "\" other \"" + escaped(other)
-                                  + "\"").toUtf8();
+        const Compare::ByteSideResult joined =
+            Compare::findLineDifferences(sourceBytes, otherBytes, nullptr, Compare::Ranges::Joined);
+        const QByteArray where =
+            ("source \"" + escaped(source) + "\" other \"" + escaped(other) + "\"").toUtf8();
         QVERIFY2(PaneBytes::toText(actual.resultText) == expected.resultText, where.constData());
         QVERIFY2(PaneBytes::toUtf16Ranges(sourceBytes, actual.red) == expected.red,
                  where.constData());
@@ -193,8 +218,10 @@ void LineComparisonTest::reportsEveryStepOfProgress_data()
     QString many;
     for (int i = 0; i < 10000; ++i)
         many += QStringLiteral("row %1,x\r\n").arg(i);
-    QTest::newRow("both empty") << "" << "";
-    QTest::newRow("small") << "a\r\nb\r" << "b\r";
+    QTest::newRow("both empty") << ""
+                                << "";
+    QTest::newRow("small") << "a\r\nb\r"
+                           << "b\r";
     QTest::newRow("more pieces than one report") << many + u'\r' << many.left(70001);
 }
 

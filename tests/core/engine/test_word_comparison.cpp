@@ -117,53 +117,82 @@ void WordComparisonTest::exactResult_data()
     QTest::addColumn<ColourRanges>("red2");
 
     QTest::newRow("plain CSV rows, one word each")
-        << "a,1\r\nb,2\r\nc,3\r" << "a,1\r\nB,2\r\nc,3\r"
+        << "a,1\r\nb,2\r\nc,3\r"
+        << "a,1\r\nB,2\r\nc,3\r"
         << "\r\nb,2" << ColourRanges{{5, 3}} << "\r\nB,2" << ColourRanges{{5, 3}};
-    QTest::newRow("identical files")
-        << "x y z\r\nq\r" << "x y z\r\nq\r" << "" << ColourRanges{} << "" << ColourRanges{};
-    QTest::newRow("A X B against A B")
-        << "A X B\r" << "A B\r" << "\r\nX" << ColourRanges{{2, 1}} << "" << ColourRanges{};
+    QTest::newRow("identical files") << "x y z\r\nq\r"
+                                     << "x y z\r\nq\r"
+                                     << "" << ColourRanges{} << "" << ColourRanges{};
+    QTest::newRow("A X B against A B") << "A X B\r"
+                                       << "A B\r"
+                                       << "\r\nX" << ColourRanges{{2, 1}} << "" << ColourRanges{};
     QTest::newRow("F moved to the front")
-        << "A B C D E F\r" << "F A B C D E\r"
+        << "A B C D E F\r"
+        << "F A B C D E\r"
         << "\r\nF" << ColourRanges{{10, 1}} << "\r\nF" << ColourRanges{{0, 1}};
     QTest::newRow("word beyond the window")
-        << "A Z\r" << "A B C Z\r"
+        << "A Z\r"
+        << "A B C Z\r"
         << "\r\nZ" << ColourRanges{{2, 1}} << "\r\nB\r\nC" << ColourRanges{{2, 1}, {4, 1}};
     QTest::newRow("two spaces in a row: empty word listed, nothing coloured")
-        << "A  B\r" << "A B\r" << "\r\n" << ColourRanges{} << "" << ColourRanges{};
-    QTest::newRow("leading space")
-        << " a\r" << "a\r" << "\r\n" << ColourRanges{} << "\r\na" << ColourRanges{{0, 1}};
+        << "A  B\r"
+        << "A B\r"
+        << "\r\n"
+        << ColourRanges{} << "" << ColourRanges{};
+    QTest::newRow("leading space") << " a\r"
+                                   << "a\r"
+                                   << "\r\n"
+                                   << ColourRanges{} << "\r\na" << ColourRanges{{0, 1}};
     QTest::newRow("more lines in file 1 meet the last line of file 2")
-        << "a\r\nb\r\nb\r\nc\r" << "a\r\nb\r"
+        << "a\r\nb\r\nb\r\nc\r"
+        << "a\r\nb\r"
         << "\r\nc" << ColourRanges{{9, 1}} << "" << ColourRanges{};
     QTest::newRow("file 2 runs out one line early")
-        << "a\r\nb\r\nc\r" << "a\r\nc\r"
+        << "a\r\nb\r\nc\r"
+        << "a\r\nc\r"
         << "\r\nb" << ColourRanges{{3, 1}} << "\r\nc" << ColourRanges{{3, 1}};
     QTest::newRow("a line against an empty line and the reverse")
-        << "x y\r\nz\r" << "\r\nz\r"
+        << "x y\r\nz\r"
+        << "\r\nz\r"
         << "\r\nx\r\ny" << ColourRanges{{0, 1}, {2, 1}} << "" << ColourRanges{};
-    QTest::newRow("case counts")
-        << "Ab cd\r" << "ab cd\r" << "\r\nAb" << ColourRanges{{0, 2}} << "\r\nab"
-        << ColourRanges{{0, 2}};
+    QTest::newRow("case counts") << "Ab cd\r"
+                                 << "ab cd\r"
+                                 << "\r\nAb" << ColourRanges{{0, 2}} << "\r\nab"
+                                 << ColourRanges{{0, 2}};
     QTest::newRow("last line matches a line of a file that goes on")
-        << "a b\r" << "a b\r\nc\r" << "" << ColourRanges{} << "\r\nc" << ColourRanges{{5, 1}};
+        << "a b\r"
+        << "a b\r\nc\r"
+        << "" << ColourRanges{} << "\r\nc" << ColourRanges{{5, 1}};
     QTest::newRow("the appended CR is no part of a word")
-        << "a\r" << "b\r" << "\r\na" << ColourRanges{{0, 1}} << "\r\nb" << ColourRanges{{0, 1}};
+        << "a\r"
+        << "b\r"
+        << "\r\na" << ColourRanges{{0, 1}} << "\r\nb" << ColourRanges{{0, 1}};
     QTest::newRow("partner found after a final line break")
-        << "a\r\na\r" << "a\r\n\r" << "\r\na" << ColourRanges{{3, 1}} << "" << ColourRanges{};
+        << "a\r\na\r"
+        << "a\r\n\r"
+        << "\r\na" << ColourRanges{{3, 1}} << "" << ColourRanges{};
     QTest::newRow("text without the appended CR")
-        << "a b" << "a c" << "\r\nb" << ColourRanges{{2, 1}} << "\r\nc" << ColourRanges{{2, 1}};
-    QTest::newRow("file 2 empty")
-        << "a b\r\nc\r" << "" << "\r\na\r\nb\r\nc" << ColourRanges{{0, 1}, {2, 1}, {5, 1}}
-        << "" << ColourRanges{};
+        << "a b"
+        << "a c"
+        << "\r\nb" << ColourRanges{{2, 1}} << "\r\nc" << ColourRanges{{2, 1}};
+    QTest::newRow("file 2 empty") << "a b\r\nc\r"
+                                  << ""
+                                  << "\r\na\r\nb\r\nc" << ColourRanges{{0, 1}, {2, 1}, {5, 1}} << ""
+                                  << ColourRanges{};
     QTest::newRow("file 2 an empty file as loaded")
-        << "a b\r\nc\r" << "\r" << "\r\na\r\nb\r\nc" << ColourRanges{{0, 1}, {2, 1}, {5, 1}}
-        << "" << ColourRanges{};
-    QTest::newRow("file 1 empty")
-        << "" << "p q\r" << "" << ColourRanges{} << "\r\np\r\nq" << ColourRanges{{0, 1}, {2, 1}};
-    QTest::newRow("both empty") << "" << "" << "" << ColourRanges{} << "" << ColourRanges{};
-    QTest::newRow("both empty files as loaded")
-        << "\r" << "\r" << "" << ColourRanges{} << "" << ColourRanges{};
+        << "a b\r\nc\r"
+        << "\r"
+        << "\r\na\r\nb\r\nc" << ColourRanges{{0, 1}, {2, 1}, {5, 1}} << "" << ColourRanges{};
+    QTest::newRow("file 1 empty") << ""
+                                  << "p q\r"
+                                  << "" << ColourRanges{} << "\r\np\r\nq"
+                                  << ColourRanges{{0, 1}, {2, 1}};
+    QTest::newRow("both empty") << ""
+                                << ""
+                                << "" << ColourRanges{} << "" << ColourRanges{};
+    QTest::newRow("both empty files as loaded") << "\r"
+                                                << "\r"
+                                                << "" << ColourRanges{} << "" << ColourRanges{};
 }
 
 void WordComparisonTest::exactResult()
@@ -226,8 +255,8 @@ void WordComparisonTest::comparesBeyond32767Characters_data()
         rows << QStringLiteral("w%1 x y z,").arg(i);
     const QString manyLines = rows.join(QStringLiteral("\r\n")) + u'\r';
     rows.last().replace(QStringLiteral(" y "), QStringLiteral(" Y "));
-    QTest::newRow("many lines") << manyLines << rows.join(QStringLiteral("\r\n")) + u'\r'
-                                << "y" << "Y";
+    QTest::newRow("many lines") << manyLines << rows.join(QStringLiteral("\r\n")) + u'\r' << "y"
+                                << "Y";
 
     // One line of 20000 words with one word more near its end.
     QStringList words;
@@ -235,7 +264,8 @@ void WordComparisonTest::comparesBeyond32767Characters_data()
         words << QStringLiteral("t%1").arg(i % 500);
     const QString line = words.join(u' ') + u'\r';
     words.insert(19990, QStringLiteral("EXTRA"));
-    QTest::newRow("one long line") << words.join(u' ') + u'\r' << line << "EXTRA" << "";
+    QTest::newRow("one long line") << words.join(u' ') + u'\r' << line << "EXTRA"
+                                   << "";
 }
 
 void WordComparisonTest::comparesBeyond32767Characters()

@@ -8,9 +8,9 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include "base/AppError.h"
 #include "settings/Settings.h"
 #include "settings/SettingsBackend.h"
-#include "base/AppError.h"
 
 class TestSettings : public QObject
 {
@@ -69,13 +69,16 @@ void TestSettings::booleanConversion()
 void TestSettings::missingEntryGivesDefaultWithoutCreatingIt()
 {
     Platform::MemorySettingsBackend store;
-    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option2", 1), QStringLiteral("1"));
-    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option1", 0), QStringLiteral("0"));
+    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option2", 1),
+             QStringLiteral("1"));
+    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option1", 0),
+             QStringLiteral("0"));
     QVERIFY(store.entries.empty());
     Settings::SaveSetting(store, "Quillfen", "Corvantis", "Option1", "True");
     Settings::SaveSetting(store, "Quillfen", "Corvantis", "Option1", "True");
     QCOMPARE(store.entries.size(), size_t(1));
-    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option1", 0), QStringLiteral("True"));
+    QCOMPARE(Settings::GetSetting(store, "Quillfen", "Corvantis", "Option1", 0),
+             QStringLiteral("True"));
 }
 
 void TestSettings::storeRoundTripsThroughQSettings()

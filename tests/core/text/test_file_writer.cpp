@@ -1,7 +1,6 @@
 // Writing a whole file: what the file keeps (links, owner, mode) and what is
 // refused, with the reason the user is told.
 #include <cerrno>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +35,8 @@ void put(const QString &path, const QByteArray &bytes)
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         qFatal("cannot stat %s", qPrintable(path));
     return st;
@@ -100,7 +100,8 @@ void TestFileWriter::keepsWhatTheFileIs()
         ok = ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
     }
     QVERIFY(ok);
-    struct stat before {};
+    struct stat before
+    {};
     if (setup != u"new")
         before = statOf(setup == u"symlink" ? other : path);
 
@@ -130,12 +131,13 @@ void TestFileWriter::keepsWhatTheFileIs()
 void TestFileWriter::refused_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("reason"); // the report says this
+    QTest::addColumn<QString>("reason");    // the report says this
     QTest::addColumn<QString>("notReason"); // and not this
     QTest::newRow("named pipe") << u"fifo"_s << u"named pipe"_s << QString();
     QTest::newRow("device") << u"/dev/null"_s << u"device"_s << QString();
     QTest::newRow("folder") << u"folder"_s << qt_error_string(EISDIR) << QString();
-    QTest::newRow("missing folder") << u"missing/results.txt"_s << qt_error_string(ENOENT) << QString();
+    QTest::newRow("missing folder")
+        << u"missing/results.txt"_s << qt_error_string(ENOENT) << QString();
     // It exists; the reason is why it cannot be written, not the temporary file's.
     QTest::newRow("/proc/version") << u"/proc/version"_s << QString() << qt_error_string(ENOENT);
 }

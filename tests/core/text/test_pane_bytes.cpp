@@ -25,9 +25,9 @@ namespace {
 // Any UTF-16 units at all, the halves of surrogate pairs alone or together.
 QString randomUnits(QRandomGenerator &random)
 {
-    static const char16_t pool[] = {u'a', u'\r', u'\n', u' ', 0, 0xE9, 0x20AC, 0x2028, 0x2029,
-                                    0xFEFF, 0xD83D, 0xDE00, 0xDBFF, 0xDC00, 0xFFFD, 0x7FF,
-                                    0x800, 0xD7FF, 0xE000, 0xFFFF};
+    static const char16_t pool[] = {u'a',   u'\r',  u'\n',  u' ',   0,      0xE9,   0x20AC,
+                                    0x2028, 0x2029, 0xFEFF, 0xD83D, 0xDE00, 0xDBFF, 0xDC00,
+                                    0xFFFD, 0x7FF,  0x800,  0xD7FF, 0xE000, 0xFFFF};
     QString text;
     const int length = random.bounded(40);
     for (int i = 0; i < length; ++i) {
@@ -46,14 +46,17 @@ void PaneBytesTest::knownForms_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("empty") << QString() << QByteArray();
-    QTest::newRow("breaks as they are") << QStringLiteral("a\r\nb\rc\n") << QByteArray("a\r\nb\rc\n");
+    QTest::newRow("breaks as they are")
+        << QStringLiteral("a\r\nb\rc\n") << QByteArray("a\r\nb\rc\n");
     QTest::newRow("nul") << QString(QChar(0)) << BYTES("\0");
-    QTest::newRow("two and three bytes") << text16(u"\u00E9\u20AC") << QByteArray("\xC3\xA9\xE2\x82\xAC");
+    QTest::newRow("two and three bytes")
+        << text16(u"\u00E9\u20AC") << QByteArray("\xC3\xA9\xE2\x82\xAC");
     QTest::newRow("line and paragraph separators")
         << text16(u"\u2028\u2029") << QByteArray("\xE2\x80\xA8\xE2\x80\xA9");
     QTest::newRow("astral character") << text16(u"\U0001F600") << QByteArray("\xF0\x9F\x98\x80");
-    QTest::newRow("byte-order mark at the start is text")
-        << QChar(0xFEFF) + QStringLiteral("a") << QByteArray("\xEF\xBB\xBF" "a");
+    QTest::newRow("byte-order mark at the start is text") << QChar(0xFEFF) + QStringLiteral("a")
+                                                          << QByteArray("\xEF\xBB\xBF"
+                                                                        "a");
     QTest::newRow("lone high surrogate") << QString(QChar(0xD800)) << QByteArray("\xED\xA0\x80");
     QTest::newRow("low before high is two lone halves")
         << text16(u"\xDC00\xD800") << QByteArray("\xED\xB0\x80\xED\xA0\x80");

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <iterator>
-
 #include <sys/resource.h>
 
 #include <QDir>
@@ -14,9 +13,9 @@
 #include <QTest>
 
 #include "TestBytes.h"
+#include "base/AppError.h"
 #include "text/RtfReader.h"
 #include "text/TextDecoding.h"
-#include "base/AppError.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CORVANTIS_ASAN 1
@@ -97,7 +96,8 @@ void RtfReaderTest::realWriters_data()
     QTest::newRow("LibreOffice: the same document from .odt")
         << QStringLiteral("libreoffice-sample.rtf") << QStringLiteral("sample.expected.txt");
     QTest::newRow("LibreOffice: table from .odt")
-        << QStringLiteral("libreoffice-table.rtf") << QStringLiteral("libreoffice-table.expected.txt");
+        << QStringLiteral("libreoffice-table.rtf")
+        << QStringLiteral("libreoffice-table.expected.txt");
     QTest::newRow("LibreOffice: CSV text file")
         << QStringLiteral("libreoffice-csv.rtf") << QStringLiteral("libreoffice-csv.txt");
     // Non-Western code pages: each \uN with its \'hh stand-in, and the \'hh alone.
@@ -129,13 +129,17 @@ void RtfReaderTest::snippets_data()
     // --- paragraphs and control words ---
     QTest::newRow("empty input") << QByteArray() << QString();
     QTest::newRow("empty document") << BYTES("{\\rtf1}") << QString();
-    QTest::newRow("paragraph with \\par") << BYTES("{\\rtf1\\ansi Hello\\par}") << QStringLiteral("Hello\r\n");
+    QTest::newRow("paragraph with \\par")
+        << BYTES("{\\rtf1\\ansi Hello\\par}") << QStringLiteral("Hello\r\n");
     QTest::newRow("no \\par, no final break") << BYTES("{\\rtf1 Hello}") << QStringLiteral("Hello");
-    QTest::newRow("two paragraphs") << BYTES("{\\rtf1 a\\par b\\par}") << QStringLiteral("a\r\nb\r\n");
-    QTest::newRow("empty paragraphs") << BYTES("{\\rtf1 \\par\\par x}") << QStringLiteral("\r\n\r\nx");
+    QTest::newRow("two paragraphs")
+        << BYTES("{\\rtf1 a\\par b\\par}") << QStringLiteral("a\r\nb\r\n");
+    QTest::newRow("empty paragraphs")
+        << BYTES("{\\rtf1 \\par\\par x}") << QStringLiteral("\r\n\r\nx");
     QTest::newRow("delimiting space eaten, second space kept")
         << BYTES("{\\rtf1\\b bold\\b0  text}") << QStringLiteral("bold text");
-    QTest::newRow("control word ended by a non-letter") << BYTES("{\\rtf1 a\\b,b}") << QStringLiteral("a,b");
+    QTest::newRow("control word ended by a non-letter")
+        << BYTES("{\\rtf1 a\\b,b}") << QStringLiteral("a,b");
     QTest::newRow("negative parameter") << BYTES("{\\rtf1\\li-720 x}") << QStringLiteral("x");
     QTest::newRow("parameter ends the word, digit-led text kept")
         << BYTES("{\\rtf1\\fs24 12,50}") << QStringLiteral("12,50");
@@ -143,14 +147,14 @@ void RtfReaderTest::snippets_data()
         << BYTES("{\\rtf1 a\\tab b\\line c\\par}") << QStringLiteral("a\tb\r\nc\r\n");
     QTest::newRow("raw line breaks of the file ignored")
         << BYTES("{\\rtf1 a\r\nb\nc\rd}") << QStringLiteral("abcd");
-    QTest::newRow("backslash + newline is \\par") << BYTES("{\\rtf1 a\\\nb}") << QStringLiteral("a\r\nb");
+    QTest::newRow("backslash + newline is \\par")
+        << BYTES("{\\rtf1 a\\\nb}") << QStringLiteral("a\r\nb");
     QTest::newRow("long unknown control word")
         << QByteArray("{\\rtf1\\" + QByteArray(1000, 'q') + " x}") << QStringLiteral("x");
 
     // --- control symbols and named characters ---
     QTest::newRow("control symbols")
-        << BYTES("{\\rtf1 a\\\\b\\{c\\}d\\~e\\-f\\_g}")
-        << text16(u"a\\b{c}d\u00A0ef\u2011g");
+        << BYTES("{\\rtf1 a\\\\b\\{c\\}d\\~e\\-f\\_g}") << text16(u"a\\b{c}d\u00A0ef\u2011g");
     QTest::newRow("named punctuation")
         << BYTES("{\\rtf1\\lquote a\\rquote  \\ldblquote b\\rdblquote \\emdash\\endash\\bullet}")
         << text16(u"\u2018a\u2019 \u201Cb\u201D\u2014\u2013\u2022");
@@ -159,27 +163,32 @@ void RtfReaderTest::snippets_data()
     QTest::newRow("\\'hh in code page 1252")
         << BYTES("{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'80 \\'81 Stra\\'dfe}")
         << text16(u"caf\u00E9 \u20AC \u0081 Stra\u00DFe");
-    QTest::newRow("\\'hh upper-case hex") << BYTES("{\\rtf1 \\'C4\\'D6\\'DC}") << text16(u"\u00C4\u00D6\u00DC");
-    QTest::newRow("\\'hh with one digit dropped") << BYTES("{\\rtf1 a\\'ez}") << QStringLiteral("az");
-    QTest::newRow("raw 8-bit byte read as 1252") << BYTES("{\\rtf1 caf\xE9 \x80}") << text16(u"caf\u00E9 \u20AC");
+    QTest::newRow("\\'hh upper-case hex")
+        << BYTES("{\\rtf1 \\'C4\\'D6\\'DC}") << text16(u"\u00C4\u00D6\u00DC");
+    QTest::newRow("\\'hh with one digit dropped")
+        << BYTES("{\\rtf1 a\\'ez}") << QStringLiteral("az");
+    QTest::newRow("raw 8-bit byte read as 1252")
+        << BYTES("{\\rtf1 caf\xE9 \x80}") << text16(u"caf\u00E9 \u20AC");
 
     // --- code pages ---
-    QTest::newRow("\\ansicpg1251") << BYTES("{\\rtf1\\ansi\\ansicpg1251 \\'c3\\'ee\\'f0}")
-                                    << text16(u"\u0413\u043E\u0440");
-    QTest::newRow("raw bytes in \\ansicpg1253") << BYTES("{\\rtf1\\ansicpg1253 \xC1\xE8}")
-                                             << text16(u"\u0391\u03B8");
+    QTest::newRow("\\ansicpg1251")
+        << BYTES("{\\rtf1\\ansi\\ansicpg1251 \\'c3\\'ee\\'f0}") << text16(u"\u0413\u043E\u0440");
+    QTest::newRow("raw bytes in \\ansicpg1253")
+        << BYTES("{\\rtf1\\ansicpg1253 \xC1\xE8}") << text16(u"\u0391\u03B8");
     QTest::newRow("font charset beats the document's code page")
         << BYTES("{\\rtf1\\ansicpg1252{\\fonttbl{\\f0 A;}{\\f1\\fcharset204 B;}}\\'e9\\f1\\'e9}")
         << text16(u"\u00E9\u0439");
-    QTest::newRow("default font's charset") << BYTES("{\\rtf1\\deff1{\\fonttbl{\\f1\\fcharset161 G;}}\\'e1}")
-                                          << text16(u"\u03B1");
+    QTest::newRow("default font's charset")
+        << BYTES("{\\rtf1\\deff1{\\fonttbl{\\f1\\fcharset161 G;}}\\'e1}") << text16(u"\u03B1");
     QTest::newRow("font is scoped to its group")
         << BYTES("{\\rtf1{\\fonttbl{\\f1\\fcharset238 P;}}{\\f1\\'b3}\\'b3}")
         << text16(u"\u0142\u00B3");
     QTest::newRow("\\cpg beats \\fcharset")
-        << BYTES("{\\rtf1{\\fonttbl{\\f0\\cpg1251\\fcharset161 X;}}\\f0\\'e1}") << text16(u"\u0431");
+        << BYTES("{\\rtf1{\\fonttbl{\\f0\\cpg1251\\fcharset161 X;}}\\f0\\'e1}")
+        << text16(u"\u0431");
     QTest::newRow("ANSI charset keeps the document's code page")
-        << BYTES("{\\rtf1\\ansicpg1250{\\fonttbl{\\f0\\fcharset0 X;}}\\f0\\'a3}") << text16(u"\u0141");
+        << BYTES("{\\rtf1\\ansicpg1250{\\fonttbl{\\f0\\fcharset0 X;}}\\f0\\'a3}")
+        << text16(u"\u0141");
     QTest::newRow("double-byte character from two \\'hh")
         << BYTES("{\\rtf1\\ansicpg932 \\'82\\'a0x}") << text16(u"\u3042x");
     QTest::newRow("double-byte character split by a line of the file")
@@ -199,8 +208,7 @@ void RtfReaderTest::snippets_data()
         << BYTES("{\\rtf1 \\u8364?x}") << text16(u"\u20ACx");
     QTest::newRow("\\u fallback written as \\'hh")
         << BYTES("{\\rtf1 \\u233\\'e9t\\u233\\'e9}") << text16(u"\u00E9t\u00E9");
-    QTest::newRow("\\u negative parameter")
-        << BYTES("{\\rtf1 \\u-3913?}") << text16(u"\uF0B7");
+    QTest::newRow("\\u negative parameter") << BYTES("{\\rtf1 \\u-3913?}") << text16(u"\uF0B7");
     QTest::newRow("\\uc0: no fallback") << BYTES("{\\rtf1\\uc0\\u8364 x}") << text16(u"\u20ACx");
     QTest::newRow("\\uc2: two \\'hh fallbacks")
         << BYTES("{\\rtf1\\uc2\\u26481\\'93\\'8cx}") << text16(u"\u6771x");
@@ -223,35 +231,43 @@ void RtfReaderTest::snippets_data()
 
     // --- skipped destinations ---
     QTest::newRow("font table skipped")
-        << BYTES("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}\\f0 x}") << QStringLiteral("x");
-    QTest::newRow("nested skipped destinations")
-        << BYTES("{\\rtf1{\\info{\\title T}{\\author A}{\\creatim\\yr2024}}"
-                 "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\colortbl;\\red0\\green0\\blue0;}body}")
-        << QStringLiteral("body");
+        << BYTES("{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}{\\f1 Times;}}\\f0 x}")
+        << QStringLiteral("x");
+    QTest::newRow("nested skipped destinations") << BYTES(
+        "{\\rtf1{\\info{\\title T}{\\author A}{\\creatim\\yr2024}}"
+        "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\colortbl;\\red0\\green0\\blue0;}body}")
+                                                 << QStringLiteral("body");
     QTest::newRow("\\* unknown destination with nested groups")
-        << BYTES("{\\rtf1{\\*\\unknownthing text {nested {deeper}} more}after}") << QStringLiteral("after");
-    QTest::newRow("\\*\\generator") << BYTES("{\\rtf1{\\*\\generator Riched20 10.0;}x}") << QStringLiteral("x");
+        << BYTES("{\\rtf1{\\*\\unknownthing text {nested {deeper}} more}after}")
+        << QStringLiteral("after");
+    QTest::newRow("\\*\\generator")
+        << BYTES("{\\rtf1{\\*\\generator Riched20 10.0;}x}") << QStringLiteral("x");
     QTest::newRow("picture with \\bin data")
         << BYTES("{\\rtf1{\\pict\\pngblip\\bin5 {{}}\\}y}") << QStringLiteral("y");
     QTest::newRow("picture with hex data")
         << BYTES("{\\rtf1 a{\\pict\\wmetafile8 0100090000 ab cd}b}") << QStringLiteral("ab");
-    QTest::newRow("\\bin outside a destination") << BYTES("{\\rtf1 a\\bin3 xyzb}") << QStringLiteral("ab");
-    QTest::newRow("\\bin longer than the input") << BYTES("{\\rtf1 a\\bin999 xyz") << QStringLiteral("a");
+    QTest::newRow("\\bin outside a destination")
+        << BYTES("{\\rtf1 a\\bin3 xyzb}") << QStringLiteral("ab");
+    QTest::newRow("\\bin longer than the input")
+        << BYTES("{\\rtf1 a\\bin999 xyz") << QStringLiteral("a");
     QTest::newRow("object skipped")
-        << BYTES("{\\rtf1 a{\\object\\objemb{\\*\\objclass Excel}{\\*\\objdata 0102}}b}") << QStringLiteral("ab");
+        << BYTES("{\\rtf1 a{\\object\\objemb{\\*\\objclass Excel}{\\*\\objdata 0102}}b}")
+        << QStringLiteral("ab");
     QTest::newRow("header and footer skipped")
-        << BYTES("{\\rtf1{\\header H\\par}{\\footer F\\par}{\\headerl L}body\\par}") << QStringLiteral("body\r\n");
+        << BYTES("{\\rtf1{\\header H\\par}{\\footer F\\par}{\\headerl L}body\\par}")
+        << QStringLiteral("body\r\n");
     QTest::newRow("list tables and \\listtext skipped")
         << BYTES("{\\rtf1{\\*\\listtable{\\list{\\listlevel{\\leveltext \\'02\\'00.;}}}}"
                  "{\\listoverridetable{\\listoverride\\ls1}}{\\listtext 1.\\tab}Item\\par}")
         << QStringLiteral("Item\r\n");
     QTest::newRow("rsid table, theme data, datastore, latent styles, xmlns table")
         << BYTES("{\\rtf1{\\*\\rsidtbl \\rsid1}{\\*\\themedata 504b}{\\*\\datastore 0105}"
-                 "{\\*\\latentstyles\\lsdstimax376{\\lsdlockedexcept Normal;}}{\\*\\xmlnstbl {\\xmlns1 http://x}}ok}")
+                 "{\\*\\latentstyles\\lsdstimax376{\\lsdlockedexcept Normal;}}{\\*\\xmlnstbl "
+                 "{\\xmlns1 http://x}}ok}")
         << QStringLiteral("ok");
-    QTest::newRow("field: instruction skipped, result kept")
-        << BYTES("{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt {\\ul link}}}.}")
-        << QStringLiteral("see link.");
+    QTest::newRow("field: instruction skipped, result kept") << BYTES(
+        "{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt {\\ul link}}}.}")
+                                                             << QStringLiteral("see link.");
     QTest::newRow("bookmarks skipped")
         << BYTES("{\\rtf1{\\*\\bkmkstart b1}text{\\*\\bkmkend b1}}") << QStringLiteral("text");
     QTest::newRow("\\upr: the \\ud copy is read")
@@ -263,9 +279,9 @@ void RtfReaderTest::snippets_data()
     QTest::newRow("table cells and rows")
         << BYTES("{\\rtf1\\trowd\\cellx1000\\cellx2000\\pard\\intbl a\\cell b\\cell\\row c\\par}")
         << QStringLiteral("a\tb\r\nc\r\n");
-    QTest::newRow("cell paragraphs ended by \\par too (pandoc)")
-        << BYTES("{\\rtf1{\\trowd{{\\pard\\intbl a\\par}\\cell}{{\\pard\\intbl b\\par}\\cell}\\intbl\\row}}")
-        << QStringLiteral("a\tb\r\n");
+    QTest::newRow("cell paragraphs ended by \\par too (pandoc)") << BYTES(
+        "{\\rtf1{\\trowd{{\\pard\\intbl a\\par}\\cell}{{\\pard\\intbl b\\par}\\cell}\\intbl\\row}}")
+                                                                 << QStringLiteral("a\tb\r\n");
     QTest::newRow("two paragraphs in a cell")
         << BYTES("{\\rtf1\\trowd\\pard\\intbl a\\par b\\cell c\\cell\\row}")
         << QStringLiteral("a\r\nb\tc\r\n");
@@ -286,8 +302,9 @@ void RtfReaderTest::snippets_data()
     QTest::newRow("truncated in \\u") << BYTES("{\\rtf1 ab\\u82") << text16(u"ab\u0052");
     QTest::newRow("truncated in a skipped group")
         << BYTES("{\\rtf1 ab{\\fonttbl{\\f0 Ari") << QStringLiteral("ab");
-    QTest::newRow("NUL and control bytes ignored")
-        << BYTES("{\\rtf1 a\0b\x01" "c}") << QStringLiteral("abc");
+    QTest::newRow("NUL and control bytes ignored") << BYTES("{\\rtf1 a\0b\x01"
+                                                            "c}")
+                                                   << QStringLiteral("abc");
 }
 
 void RtfReaderTest::snippets()
@@ -316,10 +333,43 @@ void RtfReaderTest::damagedInputNeverCrashesOrHangs()
     // Random sequences of RTF tokens and random bytes, and every prefix of a
     // real document: the reader must return, whatever it returns.
     static const char *const kTokens[] = {
-        "{", "}", "\\", "\\par ", "\\u", "\\u-", "\\u55357", "\\u56832?", "\\uc", "\\uc2 ",
-        "\\'", "\\'e9", "\\'g", "\\*", "\\fonttbl", "\\pict", "\\bin", "\\bin2 ", "\\bin99999 ",
-        "\\cell", "\\row", "\\intbl", "\\upr", "\\ud", "text", " ", "\r\n", "\xE9", "\0",
-        "\\-", "\\~", "\\\\", "\\{", "\\}", "\\ansicpg", "\\ansicpg1251 ", "9999999999999",
+        "{",
+        "}",
+        "\\",
+        "\\par ",
+        "\\u",
+        "\\u-",
+        "\\u55357",
+        "\\u56832?",
+        "\\uc",
+        "\\uc2 ",
+        "\\'",
+        "\\'e9",
+        "\\'g",
+        "\\*",
+        "\\fonttbl",
+        "\\pict",
+        "\\bin",
+        "\\bin2 ",
+        "\\bin99999 ",
+        "\\cell",
+        "\\row",
+        "\\intbl",
+        "\\upr",
+        "\\ud",
+        "text",
+        " ",
+        "\r\n",
+        "\xE9",
+        "\0",
+        "\\-",
+        "\\~",
+        "\\\\",
+        "\\{",
+        "\\}",
+        "\\ansicpg",
+        "\\ansicpg1251 ",
+        "9999999999999",
     };
     QRandomGenerator random(1234567);
     for (int round = 0; round < 3000; ++round) {

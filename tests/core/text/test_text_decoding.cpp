@@ -2,28 +2,27 @@
 // encodings, the Windows-1252 fallback, line breaks, NUL bytes, binary files,
 // unreadable files and the speed of a large file.
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
-
 #include "TestBytes.h"
+#include "base/AppError.h"
 #include "text/TextDecoding.h"
 #include "text/Windows1252.h"
-#include "base/AppError.h"
 
 namespace {
 
 // The Windows-1252 characters of bytes 0x80-0x9F, from the code page's
 // published table; undefined bytes keep their own number.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 bool allBreaksAreCrLf(const QString &text)
@@ -94,54 +93,68 @@ void TextDecodingTest::decode_data()
 
     // --- empty and plain ---
     QTest::newRow("empty file") << QByteArray() << QString();
-    QTest::newRow("ascii csv with CR LF") << BYTES("a,b\r\nc,d\r\n") << QStringLiteral("a,b\r\nc,d\r\n");
+    QTest::newRow("ascii csv with CR LF")
+        << BYTES("a,b\r\nc,d\r\n") << QStringLiteral("a,b\r\nc,d\r\n");
 
     // --- UTF-8 ---
-    QTest::newRow("UTF-8 accents")
-        << BYTES("Ren\xC3\xA9" "e,Z\xC3\xBCrich,Stra\xC3\x9F" "e")
-        << text16(u"Ren\u00E9e,Z\u00FCrich,Stra\u00DFe");
+    QTest::newRow("UTF-8 accents") << BYTES("Ren\xC3\xA9"
+                                            "e,Z\xC3\xBCrich,Stra\xC3\x9F"
+                                            "e")
+                                   << text16(u"Ren\u00E9e,Z\u00FCrich,Stra\u00DFe");
     QTest::newRow("UTF-8 euro, Cyrillic, CJK")
         << BYTES("\xE2\x82\xAC \xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xE6\x9D\xB1\xE4\xBA\xAC")
         << text16(u"\u20AC \u0418\u0432\u0430\u043D \u6771\u4EAC");
-    QTest::newRow("UTF-8 emoji (4 bytes)") << BYTES("a\xF0\x9F\x98\x80" "b") << text16(u"a\U0001F600b");
-    QTest::newRow("UTF-8 BOM dropped") << BYTES("\xEF\xBB\xBF" "caf\xC3\xA9\n") << text16(u"caf\u00E9\r\n");
+    QTest::newRow("UTF-8 emoji (4 bytes)") << BYTES("a\xF0\x9F\x98\x80"
+                                                    "b")
+                                           << text16(u"a\U0001F600b");
+    QTest::newRow("UTF-8 BOM dropped") << BYTES("\xEF\xBB\xBF"
+                                                "caf\xC3\xA9\n")
+                                       << text16(u"caf\u00E9\r\n");
     QTest::newRow("UTF-8 BOM only") << BYTES("\xEF\xBB\xBF") << QString();
-    QTest::newRow("UTF-8 second BOM is text")
-        << BYTES("\xEF\xBB\xBF\xEF\xBB\xBF" "a") << QStringView(u"\uFEFFa").toString();
+    QTest::newRow("UTF-8 second BOM is text") << BYTES("\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                       "a")
+                                              << QStringView(u"\uFEFFa").toString();
     QTest::newRow("UTF-8 BOM with a stray 1252 byte keeps every byte")
-        << BYTES("\xEF\xBB\xBF" "caf\xC3\xA9 \xE9t\xE9 \x80")
+        << BYTES("\xEF\xBB\xBF"
+                 "caf\xC3\xA9 \xE9t\xE9 \x80")
         << text16(u"caf\u00E9 \u00E9t\u00E9 \u20AC");
 
     // --- UTF-16 with BOM ---
-    QTest::newRow("UTF-16 LE BOM")
-        << BYTES("\xFF\xFE" "a\0\xE9\0,\0\xAC\x20\r\0\n\0")
-        << text16(u"a\u00E9,\u20AC\r\n");
-    QTest::newRow("UTF-16 BE BOM")
-        << BYTES("\xFE\xFF" "\0a\0\xE9\0,\x20\xAC\0\r\0\n")
-        << text16(u"a\u00E9,\u20AC\r\n");
-    QTest::newRow("UTF-16 LE lone LF becomes CR LF")
-        << BYTES("\xFF\xFE" "a\0\n\0b\0") << QStringLiteral("a\r\nb");
-    QTest::newRow("UTF-16 BE lone CR becomes CR LF")
-        << BYTES("\xFE\xFF" "\0a\0\r\0b") << QStringLiteral("a\r\nb");
-    QTest::newRow("UTF-16 LE surrogate pair")
-        << BYTES("\xFF\xFE" "\x3D\xD8\x00\xDE") << text16(u"\U0001F600");
+    QTest::newRow("UTF-16 LE BOM") << BYTES("\xFF\xFE"
+                                            "a\0\xE9\0,\0\xAC\x20\r\0\n\0")
+                                   << text16(u"a\u00E9,\u20AC\r\n");
+    QTest::newRow("UTF-16 BE BOM") << BYTES("\xFE\xFF"
+                                            "\0a\0\xE9\0,\x20\xAC\0\r\0\n")
+                                   << text16(u"a\u00E9,\u20AC\r\n");
+    QTest::newRow("UTF-16 LE lone LF becomes CR LF") << BYTES("\xFF\xFE"
+                                                              "a\0\n\0b\0")
+                                                     << QStringLiteral("a\r\nb");
+    QTest::newRow("UTF-16 BE lone CR becomes CR LF") << BYTES("\xFE\xFF"
+                                                              "\0a\0\r\0b")
+                                                     << QStringLiteral("a\r\nb");
+    QTest::newRow("UTF-16 LE surrogate pair") << BYTES("\xFF\xFE"
+                                                       "\x3D\xD8\x00\xDE")
+                                              << text16(u"\U0001F600");
     QTest::newRow("UTF-16 LE BOM only") << BYTES("\xFF\xFE") << QString();
-    QTest::newRow("UTF-16 LE odd last byte")
-        << BYTES("\xFF\xFE" "a\0b") << text16(u"a\uFFFD");
+    QTest::newRow("UTF-16 LE odd last byte") << BYTES("\xFF\xFE"
+                                                      "a\0b")
+                                             << text16(u"a\uFFFD");
 
     // --- Windows-1252: not valid UTF-8 ---
-    QTest::newRow("1252 accents")
-        << BYTES("Ren\xE9" "e,Z\xFCrich,Stra\xDF" "e") << text16(u"Ren\u00E9e,Z\u00FCrich,Stra\u00DFe");
+    QTest::newRow("1252 accents") << BYTES("Ren\xE9"
+                                           "e,Z\xFCrich,Stra\xDF"
+                                           "e")
+                                  << text16(u"Ren\u00E9e,Z\u00FCrich,Stra\u00DFe");
     QTest::newRow("1252 0x80 is the euro sign") << BYTES("12,50 \x80") << text16(u"12,50 \u20AC");
     QTest::newRow("1252 undefined bytes kept")
         << BYTES("\x81\x8D\x8F\x90\x9D") << text16(u"\u0081\u008D\u008F\u0090\u009D");
-    QTest::newRow("1252 quotes and dashes")
-        << BYTES("\x93quoted\x94 \x96 \x97 \x85") << text16(u"\u201Cquoted\u201D \u2013 \u2014 \u2026");
+    QTest::newRow("1252 quotes and dashes") << BYTES("\x93quoted\x94 \x96 \x97 \x85")
+                                            << text16(u"\u201Cquoted\u201D \u2013 \u2014 \u2026");
     QTest::newRow("invalid UTF-8 in a UTF-8 file: whole file is 1252")
-        << BYTES("caf\xC3\xA9 \xE9t\xE9")
-        << text16(u"caf\u00C3\u00A9 \u00E9t\u00E9");
+        << BYTES("caf\xC3\xA9 \xE9t\xE9") << text16(u"caf\u00C3\u00A9 \u00E9t\u00E9");
     QTest::newRow("overlong UTF-8 is 1252") << BYTES("\xC0\xAF") << text16(u"\u00C0\u00AF");
-    QTest::newRow("UTF-8 surrogate is 1252") << BYTES("\xED\xA0\x80") << text16(u"\u00ED\u00A0\u20AC");
+    QTest::newRow("UTF-8 surrogate is 1252")
+        << BYTES("\xED\xA0\x80") << text16(u"\u00ED\u00A0\u20AC");
     QTest::newRow("truncated UTF-8 at the end is 1252")
         << BYTES("abc\xE2\x82") << text16(u"abc\u00E2\u201A");
     QTest::newRow("lone continuation byte is 1252") << BYTES("x\xA9y") << text16(u"x\u00A9y");
@@ -150,8 +163,8 @@ void TextDecodingTest::decode_data()
     QTest::newRow("LF only") << BYTES("a\nb\nc\n") << QStringLiteral("a\r\nb\r\nc\r\n");
     QTest::newRow("CR only (old Mac)") << BYTES("a\rb\rc\r") << QStringLiteral("a\r\nb\r\nc\r\n");
     QTest::newRow("CR LF unchanged") << BYTES("a\r\nb\r\n") << QStringLiteral("a\r\nb\r\n");
-    QTest::newRow("mixed breaks")
-        << BYTES("a\nb\rc\r\nd\n\re") << QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne");
+    QTest::newRow("mixed breaks") << BYTES("a\nb\rc\r\nd\n\re")
+                                  << QStringLiteral("a\r\nb\r\nc\r\nd\r\n\r\ne");
     QTest::newRow("CR CR LF is two breaks") << BYTES("a\r\r\nb") << QStringLiteral("a\r\n\r\nb");
     QTest::newRow("LF CR is two breaks") << BYTES("a\n\rb") << QStringLiteral("a\r\n\r\nb");
     QTest::newRow("no final line break: none added") << BYTES("a\nb") << QStringLiteral("a\r\nb");
@@ -210,7 +223,8 @@ void TextDecodingTest::randomBytesNeverCrash()
         for (char &c : bytes)
             c = char(random.bounded(256));
         // Some rounds start with a BOM or as rich text.
-        static const char *const kStarts[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF", "{\\rtf1 "};
+        static const char *const kStarts[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF",
+                                              "{\\rtf1 "};
         bytes.prepend(kStarts[round % 5]);
         const QString text = Files::decodeToPaneText(bytes);
         QVERIFY(allBreaksAreCrLf(text));
@@ -223,7 +237,9 @@ void TextDecodingTest::loadFile_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("empty file") << QByteArray() << QString();
     QTest::newRow("UTF-8 with LF") << BYTES("x,\xC3\xA9\ny") << text16(u"x,\u00E9\r\ny");
-    QTest::newRow("UTF-16 LE BOM") << BYTES("\xFF\xFE" "a\0\n\0") << QStringLiteral("a\r\n");
+    QTest::newRow("UTF-16 LE BOM") << BYTES("\xFF\xFE"
+                                            "a\0\n\0")
+                                   << QStringLiteral("a\r\n");
     QTest::newRow("Windows-1252") << BYTES("\x80\r\n\xE9") << text16(u"\u20AC\r\n\u00E9");
     QTest::newRow("RTF") << BYTES("{\\rtf1 a\\par b\\par}") << QStringLiteral("a\r\nb\r\n");
 }
@@ -310,7 +326,9 @@ void TextDecodingTest::largeFileLoadsWhole()
     bytes.reserve(qsizetype(kLines) * 64);
     QByteArray line;
     for (int i = 0; i < kLines; ++i) {
-        line = "row " + QByteArray::number(i) + ",Z\xC3\xBCrich,Stra\xC3\x9F" "e,12.50 \xE2\x82\xAC,abcdefghijklmnopqrstuvw";
+        line = "row " + QByteArray::number(i)
+               + ",Z\xC3\xBCrich,Stra\xC3\x9F"
+                 "e,12.50 \xE2\x82\xAC,abcdefghijklmnopqrstuvw";
         bytes.append(line).append(lineBreak);
     }
     QTemporaryDir dir;

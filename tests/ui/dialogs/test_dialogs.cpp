@@ -22,11 +22,14 @@ void TestDialogs::qtFilter_data()
     QTest::newRow("open") << "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"
                           << "CSV Files (*.csv);;All Files (*.*)";
     QTest::newRow("save, no blank before the parenthesis")
-        << "Text Files(*.txt)|*.txt|All Files (*.*)|*.*|" << "Text Files(*.txt);;All Files (*.*)";
-    QTest::newRow("label patterns differ from the real ones")
-        << "Lists (*.lst)|*.csv|" << "Lists (*.csv)";
-    QTest::newRow("several patterns") << "Data|*.csv;*.txt|" << "Data (*.csv *.txt)";
-    QTest::newRow("empty") << "" << "";
+        << "Text Files(*.txt)|*.txt|All Files (*.*)|*.*|"
+        << "Text Files(*.txt);;All Files (*.*)";
+    QTest::newRow("label patterns differ from the real ones") << "Lists (*.lst)|*.csv|"
+                                                              << "Lists (*.csv)";
+    QTest::newRow("several patterns") << "Data|*.csv;*.txt|"
+                                      << "Data (*.csv *.txt)";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestDialogs::qtFilter()
@@ -45,8 +48,8 @@ void TestDialogs::joinSelection_data()
     QTest::newRow("one file") << QStringList{"/data/a.csv"} << "/data/a.csv";
     QTest::newRow("several files") << QStringList{"/data/a.csv", "/data/b.csv"}
                                    << QString("/data") + nul + "a.csv" + nul + "b.csv";
-    QTest::newRow("in the root folder") << QStringList{"/a.csv", "/b.csv"}
-                                        << QString("/") + nul + "a.csv" + nul + "b.csv";
+    QTest::newRow("in the root folder")
+        << QStringList{"/a.csv", "/b.csv"} << QString("/") + nul + "a.csv" + nul + "b.csv";
 }
 
 void TestDialogs::joinSelection()

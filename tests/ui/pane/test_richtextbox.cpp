@@ -65,7 +65,8 @@ void TestRichTextBox::roundTrip_data()
     QTest::newRow("lf cr is two breaks") << QStringLiteral("a\n\rb") << 3;
     // Only CR and LF break lines; every other character is a plain one.
     QTest::newRow("separators kept") << QStringLiteral("a\u2029b\uFDD0c\uFDD1d\u2028e") << 1;
-    QTest::newRow("nbsp and nul kept") << QStringLiteral("a\u00A0b") + QChar(0) + QStringLiteral("c") << 1;
+    QTest::newRow("nbsp and nul kept")
+        << QStringLiteral("a\u00A0b") + QChar(0) + QStringLiteral("c") << 1;
     QTest::newRow("only breaks") << QStringLiteral("\r\n\r\n\n\r") << 5;
     QTest::newRow("astral characters") << QStringLiteral("\U0001F600,\U00010348\r\n\u00E9") << 2;
     QTest::newRow("lone surrogates") << QString(QChar(0xDC00)) + QChar(0xD800) + u'\n' << 2;
@@ -115,10 +116,14 @@ void TestRichTextBox::colourRangesMapOffsets_data()
     QTest::addColumn<qsizetype>("start");
     QTest::addColumn<qsizetype>("length");
     QTest::newRow("first line") << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(0) << qsizetype(2);
-    QTest::newRow("after a crlf") << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(4) << qsizetype(2);
-    QTest::newRow("after two crlf") << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(8) << qsizetype(2);
-    QTest::newRow("after lone breaks") << QStringLiteral("a\rb\nc\r\nd") << qsizetype(4) << qsizetype(1);
-    QTest::newRow("line with its lf") << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(3) << qsizetype(4);
+    QTest::newRow("after a crlf") << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(4)
+                                  << qsizetype(2);
+    QTest::newRow("after two crlf")
+        << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(8) << qsizetype(2);
+    QTest::newRow("after lone breaks")
+        << QStringLiteral("a\rb\nc\r\nd") << qsizetype(4) << qsizetype(1);
+    QTest::newRow("line with its lf")
+        << QStringLiteral("ab\r\ncd\r\nef") << qsizetype(3) << qsizetype(4);
 }
 
 void TestRichTextBox::colourRangesMapOffsets()
@@ -226,7 +231,7 @@ struct Shot
 {
     QImage image;
     int white = 0;
-    int dark = 0;   // black text
+    int dark = 0; // black text
     int red = 0;
     int firstInkColumn = -1;
 };

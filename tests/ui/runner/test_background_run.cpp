@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "runner/BackgroundRun.h"
 #include "base/AppError.h"
+#include "runner/BackgroundRun.h"
 
 using namespace std::chrono_literals;
 
@@ -105,11 +105,14 @@ void TestEngineRun::cancelStopsTheWork()
     press.start(50);
     Compare::Progress progress;
     const auto started = std::chrono::steady_clock::now();
-    const bool finished = runInBackground(&window, QStringLiteral("Reading..."), progress, [&] {
-        // Long enough for the dialog; stops at once when cancelled.
-        while (!progress.cancelled && std::chrono::steady_clock::now() - started < 1500ms)
-            std::this_thread::sleep_for(5ms);
-    }, offered ? Cancel::Offered : Cancel::NotOffered);
+    const bool finished = runInBackground(
+        &window, QStringLiteral("Reading..."), progress,
+        [&] {
+            // Long enough for the dialog; stops at once when cancelled.
+            while (!progress.cancelled && std::chrono::steady_clock::now() - started < 1500ms)
+                std::this_thread::sleep_for(5ms);
+        },
+        offered ? Cancel::Offered : Cancel::NotOffered);
     press.stop();
     QCOMPARE(sawButton, offered);
     QCOMPARE(finished, !offered);

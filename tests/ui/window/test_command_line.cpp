@@ -28,24 +28,23 @@ void TestCommandLine::parse_data()
     QTest::newRow("nothing") << QStringList{} << QStringList{} << int(C::None) << -1 << "";
     QTest::newRow("one file") << QStringList{"a.csv"} << QStringList{"a.csv"} << int(C::None) << -1
                               << "";
-    QTest::newRow("two files, lines")
-        << QStringList{"a.csv", "b.csv", "--lines"} << QStringList{"a.csv", "b.csv"}
-        << int(C::Lines) << -1 << "";
+    QTest::newRow("two files, lines") << QStringList{"a.csv", "b.csv", "--lines"}
+                                      << QStringList{"a.csv", "b.csv"} << int(C::Lines) << -1 << "";
     QTest::newRow("words before the files")
         << QStringList{"--words", "a.csv", "b.csv"} << QStringList{"a.csv", "b.csv"}
         << int(C::Words) << -1 << "";
-    QTest::newRow("a file named like an option") << QStringList{"--", "--lines"}
-                                                 << QStringList{"--lines"} << int(C::None) << -1 << "";
-    QTest::newRow("help lists the keys") << QStringList{"--help"} << QStringList{} << int(C::None)
-                                         << 0 << "Shift+F7";
+    QTest::newRow("a file named like an option")
+        << QStringList{"--", "--lines"} << QStringList{"--lines"} << int(C::None) << -1 << "";
+    QTest::newRow("help lists the keys")
+        << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Shift+F7";
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
                              << "Corvantis";
     QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}
                                  << int(C::None) << 2 << "At most two files";
     QTest::newRow("both comparisons") << QStringList{"--lines", "--words"} << QStringList{}
                                       << int(C::Lines) << 2 << "cannot be used together";
-    QTest::newRow("unknown option") << QStringList{"--colour"} << QStringList{} << int(C::None)
-                                    << 2 << "colour";
+    QTest::newRow("unknown option")
+        << QStringList{"--colour"} << QStringList{} << int(C::None) << 2 << "colour";
 }
 
 void TestCommandLine::parse()
@@ -83,8 +82,8 @@ void TestCommandLine::open_data()
         << QStringList{"a.csv", "b.csv"} << int(C::Words)
         << QStringList{"1\r\n2\r\n\r", "2\r\n3\r\n\r", "\r\n1\r\n2", "\r\n2\r\n3"} << QStringList{};
     QTest::newRow("missing second file")
-        << QStringList{"a.csv", "missing"} << int(C::None) << QStringList{"1\r\n2\r\n\r", "\r", "", ""}
-        << QStringList{"File not found"};
+        << QStringList{"a.csv", "missing"} << int(C::None)
+        << QStringList{"1\r\n2\r\n\r", "\r", "", ""} << QStringList{"File not found"};
 }
 
 void TestCommandLine::open()

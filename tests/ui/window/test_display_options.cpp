@@ -30,10 +30,14 @@ void TestDisplayOptions::optionsSwitchPanesAndStoreBoth_data()
     QTest::addColumn<bool>("fullShown");
     QTest::addColumn<QString>("stored1");
     QTest::addColumn<QString>("stored2");
-    QTest::newRow("Option1") << QStringList{"1"} << true << "True" << "False";
-    QTest::newRow("Option2") << QStringList{"2"} << false << "False" << "True";
-    QTest::newRow("Option2 then Option1") << QStringList{"2", "1"} << true << "True" << "False";
-    QTest::newRow("Option1 twice") << QStringList{"1", "1"} << true << "True" << "False";
+    QTest::newRow("Option1") << QStringList{"1"} << true << "True"
+                             << "False";
+    QTest::newRow("Option2") << QStringList{"2"} << false << "False"
+                             << "True";
+    QTest::newRow("Option2 then Option1") << QStringList{"2", "1"} << true << "True"
+                                          << "False";
+    QTest::newRow("Option1 twice") << QStringList{"1", "1"} << true << "True"
+                                   << "False";
 }
 
 void TestDisplayOptions::optionsSwitchPanesAndStoreBoth()

@@ -38,11 +38,13 @@ void TestLayout::controls_data()
     };
     row("Frame3", "CSV File #2", "Form1", 4080, 120, 3840, 4815);
     row("Frame1", "CSV File #1", "Form1", 120, 120, 3840, 4815);
-    row("Frame2", "Display Options (Use after clicking Start buttons)", "Form1", 120, 7050, 7800, 1065);
+    row("Frame2", "Display Options (Use after clicking Start buttons)", "Form1", 120, 7050, 7800,
+        1065);
     row("RichTextBox1", "", "Frame1", 240, 300, 3360, 4335);
     row("RichTextBox2", "", "Frame3", 240, 300, 3360, 4335);
     row("Option2", "Display only the lines with differences", "Frame2", 240, 300, 5655, 255);
-    row("Option1", "Display all lines but highlight the lines with differences", "Frame2", 240, 650, 7455, 255);
+    row("Option1", "Display all lines but highlight the lines with differences", "Frame2", 240, 650,
+        7455, 255);
     row("PushButton3", "Load CSV File #1", "Form1", 120, 5050, 3840, 405);
     row("PushButton2", "Save Results #1", "Form1", 120, 5560, 3840, 405);
     row("PushButton4", "Load CSV File #2", "Form1", 4080, 5050, 3840, 405);
@@ -107,15 +109,16 @@ void TestLayout::tabOrder()
     f.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
     const QStringList all{"RichTextBox1", "RichTextBox2", "PushButton3", "PushButton4",
-                          "PushButton2", "PushButton5", "PushButton7", "PushButton9",
-                          "PushButton1", "PushButton6", "Option2", "Option1", "RichTextBox3",
-                          "RichTextBox4"};
+                          "PushButton2",  "PushButton5",  "PushButton7", "PushButton9",
+                          "PushButton1",  "PushButton6",  "Option2",     "Option1",
+                          "RichTextBox3", "RichTextBox4"};
     auto tabWalk = [&](const QString &from, int steps) {
         QWidget *w = f.form->findChild<QWidget *>(from);
         QStringList seen{w->objectName()};
         while (seen.size() < steps) {
             w = w->nextInFocusChain();
-            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && all.contains(w->objectName()))
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible()
+                && all.contains(w->objectName()))
                 seen << w->objectName();
         }
         return seen;
@@ -153,9 +156,9 @@ void TestLayout::backgroundPictureShowsOnlyAroundTheFrame()
 void TestLayout::fonts()
 {
     WindowFixture f;
-    for (QWidget *w : {static_cast<QWidget *>(f.form->RichTextBox1),
-                       static_cast<QWidget *>(f.form->Option1),
-                       static_cast<QWidget *>(f.form->Frame2)}) {
+    for (QWidget *w :
+         {static_cast<QWidget *>(f.form->RichTextBox1), static_cast<QWidget *>(f.form->Option1),
+          static_cast<QWidget *>(f.form->Frame2)}) {
         QCOMPARE(w->font().pointSizeF(), 9.0);
         QVERIFY(w->font().bold());
     }

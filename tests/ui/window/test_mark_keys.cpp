@@ -42,8 +42,8 @@ void showActive(WindowFixture &f)
 
 void TestMarkKeys::keysWalkTheMarks_data()
 {
-    QTest::addColumn<int>("focusPane"); // 0: none has the focus
-    QTest::addColumn<QString>("keys");  // n: F7, p: Shift+F7
+    QTest::addColumn<int>("focusPane");    // 0: none has the focus
+    QTest::addColumn<QString>("keys");     // n: F7, p: Shift+F7
     QTest::addColumn<QList<int>>("marks"); // index of the mark selected after each key
 
     QTest::newRow("no focus: pane #1, forward") << 0 << "nnnn" << QList<int>{0, 1, 2, 0};
@@ -81,7 +81,8 @@ void TestMarkKeys::keysWalkTheMarks()
                         keys[i] == u'p' ? Qt::ShiftModifier : Qt::NoModifier);
         QCOMPARE(selection(*walked), expected[marks[i]]);
     }
-    RichTextBox *other = walked == f.form->RichTextBox1 ? f.form->RichTextBox2 : f.form->RichTextBox1;
+    RichTextBox *other =
+        walked == f.form->RichTextBox1 ? f.form->RichTextBox2 : f.form->RichTextBox1;
     QCOMPARE(selection(*other), (ColourRange{0, 0}));
     QCOMPARE(walked->text(), text);
 }

@@ -7,8 +7,8 @@
 #include <QTimer>
 
 #include "WindowFixture.h"
-#include "window/ErrorTrap.h"
 #include "base/Main.h"
+#include "window/ErrorTrap.h"
 
 namespace {
 
@@ -44,11 +44,16 @@ void TestStartUp::storedOptions_data()
     QTest::addColumn<QString>("option2");
     QTest::addColumn<bool>("selected1");
     QTest::addColumn<bool>("selected2");
-    QTest::newRow("Option1 last time") << "True" << "False" << true << false;
-    QTest::newRow("Option2 last time") << "False" << "True" << false << true;
-    QTest::newRow("both False") << "False" << "False" << false << false;
-    QTest::newRow("numbers 1/0") << "1" << "0" << true << false;
-    QTest::newRow("numbers 0/-1") << "0" << "-1" << false << true;
+    QTest::newRow("Option1 last time") << "True"
+                                       << "False" << true << false;
+    QTest::newRow("Option2 last time") << "False"
+                                       << "True" << false << true;
+    QTest::newRow("both False") << "False"
+                                << "False" << false << false;
+    QTest::newRow("numbers 1/0") << "1"
+                                 << "0" << true << false;
+    QTest::newRow("numbers 0/-1") << "0"
+                                  << "-1" << false << true;
 }
 
 void TestStartUp::storedOptions()
@@ -98,9 +103,11 @@ void TestStartUp::unconvertibleOptionIsReportedAndStartUpGoesOn_data()
     QTest::addColumn<QString>("option2");
     QTest::addColumn<int>("line");
     QTest::addColumn<bool>("selected1");
-    QTest::newRow("Option2 unreadable") << "True" << "yes" << 152 << true;
+    QTest::newRow("Option2 unreadable") << "True"
+                                        << "yes" << 152 << true;
     // Option2's handler would store Option1 anew, so Option2 is stored False here.
-    QTest::newRow("Option1 unreadable") << "maybe" << "False" << 154 << false;
+    QTest::newRow("Option1 unreadable") << "maybe"
+                                        << "False" << 154 << false;
 }
 
 void TestStartUp::unconvertibleOptionIsReportedAndStartUpGoesOn()

@@ -2,12 +2,12 @@
 // differences. Both handlers store both settings before they switch panes.
 #include <QRadioButton>
 
-#include "window/Form1.h"
-#include "settings/Settings.h"
-#include "pane/RichTextBox.h"
-#include "dialogs/Dialogs.h"
 #include "base/AppError.h"
 #include "base/Main.h"
+#include "dialogs/Dialogs.h"
+#include "pane/RichTextBox.h"
+#include "settings/Settings.h"
+#include "window/Form1.h"
 
 namespace {
 

@@ -130,7 +130,8 @@ void Form1::PushButton1_Click()
     const CommandScope scope(*this);
     if (!scope)
         return;
-    const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton1_Click "));
+    const ErrorTrap trap(m_dialogs,
+                         QStringLiteral("in Pendrel2021/08/31.Form1.PushButton1_Click "));
     RTB::BothPasses both;
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });

@@ -65,7 +65,8 @@ void Form1::PushButton6_Click()
     const CommandScope scope(*this);
     if (!scope)
         return;
-    const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton6_Click "));
+    const ErrorTrap trap(m_dialogs,
+                         QStringLiteral("in Pendrel2021/08/31.Form1.PushButton6_Click "));
     QByteArrayView text1;
     QByteArrayView text2;
     WordPass pass1;

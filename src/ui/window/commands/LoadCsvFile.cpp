@@ -10,8 +10,8 @@
 #include "dialogs/MsgBox.h"
 #include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
-#include "text/FileWriter.h"
 #include "runner/BackgroundRun.h"
+#include "text/FileWriter.h"
 #include "text/TextDecoding.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
@@ -24,9 +24,9 @@ QByteArray readInBackground(Form1 &form, const QString &path)
 {
     QByteArray bytes;
     Compare::Progress progress;
-    if (!runInBackground(&form, QStringLiteral("Reading %1...").arg(path), progress,
-                         [&] { bytes = Files::loadFileBytes(path, &progress); },
-                         Cancel::Offered))
+    if (!runInBackground(
+            &form, QStringLiteral("Reading %1...").arg(path), progress,
+            [&] { bytes = Files::loadFileBytes(path, &progress); }, Cancel::Offered))
         throw ReadCancelled();
     return bytes;
 }
@@ -67,10 +67,13 @@ PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
     Compare::Progress progress;
     progress.total = bytes.size();
     QByteArray taken = std::move(bytes);
-    if (!runInBackground(&form, QStringLiteral("Showing the text..."), progress, [&] {
-            document.append(taken, &progress);
-            taken = QByteArray();
-        }, Cancel::Offered))
+    if (!runInBackground(
+            &form, QStringLiteral("Showing the text..."), progress,
+            [&] {
+                document.append(taken, &progress);
+                taken = QByteArray();
+            },
+            Cancel::Offered))
         throw ReadCancelled();
     return document;
 }
@@ -120,7 +123,8 @@ QStringList selectedPaths(const QString &fileName)
         return parts;
     QStringList paths;
     const QString folder = parts.front();
-    const QString separator = folder.endsWith(QDir::separator()) ? QString() : QString(QDir::separator());
+    const QString separator =
+        folder.endsWith(QDir::separator()) ? QString() : QString(QDir::separator());
     for (qsizetype i = 1; i < parts.size(); ++i)
         paths << Main::CleanPath(folder + separator + parts[i]);
     return paths;
@@ -182,9 +186,7 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
                 break;
         }
         if (!cancelled)
-            cancellable(120, [&] {
-                next.emplace(documentFor(form, *s.pane, std::move(joined)));
-            });
+            cancellable(120, [&] { next.emplace(documentFor(form, *s.pane, std::move(joined))); });
     }
     if (cancelled) {
         trap(126, [&] { form.setMousePointer(0); });
@@ -207,9 +209,11 @@ void loadCommand(Form1 &form, int file)
     CommonDialog &dialog = form.CommonDialog1;
     trap(100, [&] { dialog.FileName.clear(); });
     trap(104, [&] {
-        dialog.DialogTitle = QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files");
+        dialog.DialogTitle =
+            QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files");
     });
-    trap(106, [&] { dialog.Filter = QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"); });
+    trap(106,
+         [&] { dialog.Filter = QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"); });
     trap(108, [&] { dialog.ShowOpen(); });
     // A cancelled dialog changes nothing.
     if (dialog.FileName.isEmpty())

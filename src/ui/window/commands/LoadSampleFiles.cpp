@@ -1,25 +1,22 @@
 // "Load Sample/Example Files": the two files installed beside the program.
 #include <QRadioButton>
 
-#include "window/Form1.h"
-#include "window/commands/LoadCsvFile.h"
-#include "pane/RichTextBox.h"
-#include "window/ErrorTrap.h"
 #include "base/Product.h"
 #include "dialogs/MsgBox.h"
+#include "pane/RichTextBox.h"
+#include "window/ErrorTrap.h"
+#include "window/Form1.h"
+#include "window/commands/LoadCsvFile.h"
 
 void Form1::PushButton9_Click()
 {
     const CommandScope scope(*this);
     if (!scope)
         return;
-    const ErrorTrap trap(m_dialogs, QStringLiteral("in Pendrel2021/08/31.Form1.PushButton9_Click "));
-    trap(100, [this] {
-        RTB::LoadFileIn1(*this, m_programFolder.file(Product::kSample1));
-    });
-    trap(102, [this] {
-        RTB::LoadFileIn2(*this, m_programFolder.file(Product::kSample2));
-    });
+    const ErrorTrap trap(m_dialogs,
+                         QStringLiteral("in Pendrel2021/08/31.Form1.PushButton9_Click "));
+    trap(100, [this] { RTB::LoadFileIn1(*this, m_programFolder.file(Product::kSample1)); });
+    trap(102, [this] { RTB::LoadFileIn2(*this, m_programFolder.file(Product::kSample2)); });
     // The text is written back whole, so a pane whose sample is missing loses
     // the red marks of an earlier comparison, as a loaded one does.
     trap(104, [this] { RichTextBox1->setText(RichTextBox1->text() + QStringLiteral("\r")); });

@@ -6,14 +6,14 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "window/ErrorTrap.h"
-#include "window/Form1.h"
-#include "text/SavedBytes.h"
-#include "pane/RichTextBox.h"
 #include "base/AppError.h"
 #include "base/Main.h"
 #include "dialogs/MsgBox.h"
+#include "pane/RichTextBox.h"
 #include "text/FileWriter.h"
+#include "text/SavedBytes.h"
+#include "window/ErrorTrap.h"
+#include "window/Form1.h"
 
 namespace RTB {
 
@@ -45,7 +45,8 @@ void saveCommand(Form1 &form, RichTextBox &full, RichTextBox &result, const QStr
     QString path;
     trap(100, [&] { dialog.FileName.clear(); });
     trap(104, [&] { dialog.DialogTitle = QStringLiteral("Save"); });
-    trap(106, [&] { dialog.Filter = QStringLiteral("Text Files(*.txt)|*.txt|All Files (*.*)|*.*|"); });
+    trap(106,
+         [&] { dialog.Filter = QStringLiteral("Text Files(*.txt)|*.txt|All Files (*.*)|*.*|"); });
     trap(108, [&] { dialog.ShowSave(); });
     trap(110, [&] { path = dialog.FileName; });
     if (path.isEmpty())

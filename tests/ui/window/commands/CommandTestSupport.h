@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include "WindowFixture.h"
-#include "window/ErrorTrap.h"
 #include "base/Main.h"
+#include "window/ErrorTrap.h"
 
 namespace CommandTest {
 

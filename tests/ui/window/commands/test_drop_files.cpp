@@ -27,14 +27,22 @@ void writeFiles(WindowFixture &f)
 
 QWidget *dropTarget(Form1 &form, const QString &name)
 {
-    if (name == u"Frame1") return form.Frame1;
-    if (name == u"Frame3") return form.Frame3;
-    if (name == u"RichTextBox1") return form.RichTextBox1->viewport();
-    if (name == u"RichTextBox2") return form.RichTextBox2->viewport();
-    if (name == u"RichTextBox3") return form.RichTextBox3->viewport();
-    if (name == u"RichTextBox4") return form.RichTextBox4->viewport();
-    if (name == u"Frame2") return form.Frame2;
-    if (name == u"PushButton3") return form.PushButton3;
+    if (name == u"Frame1")
+        return form.Frame1;
+    if (name == u"Frame3")
+        return form.Frame3;
+    if (name == u"RichTextBox1")
+        return form.RichTextBox1->viewport();
+    if (name == u"RichTextBox2")
+        return form.RichTextBox2->viewport();
+    if (name == u"RichTextBox3")
+        return form.RichTextBox3->viewport();
+    if (name == u"RichTextBox4")
+        return form.RichTextBox4->viewport();
+    if (name == u"Frame2")
+        return form.Frame2;
+    if (name == u"PushButton3")
+        return form.PushButton3;
     return &form;
 }
 
@@ -65,9 +73,8 @@ void TestDropCommands::sameAsDialog_data()
         row("empty file") << QStringList{u"empty.csv"_s} << QString();
         row("missing file") << QStringList{u"gone.csv"_s} << QString();
         row("folder as the file") << QStringList{u"folder.csv"_s} << QString();
-        row("several files")
-            << QStringList{u"b.csv"_s, u"empty.csv"_s, u"a.csv"_s}
-            << u"2,Bob\r\nid,name\r\n1,Ann\r\n"_s;
+        row("several files") << QStringList{u"b.csv"_s, u"empty.csv"_s, u"a.csv"_s}
+                             << u"2,Bob\r\nid,name\r\n1,Ann\r\n"_s;
         row("several with a missing one and a folder")
             << QStringList{u"a.csv"_s, u"gone.csv"_s, u"folder.csv"_s, u"b.csv"_s}
             << u"id,name\r\n1,Ann\r\n2,Bob\r\n"_s;

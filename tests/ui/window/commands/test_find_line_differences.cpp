@@ -34,21 +34,42 @@ void TestLineCommand::differences_data()
     QTest::addColumn<QString>("result1");
     QTest::addColumn<QString>("result2");
     QTest::addColumn<QList<int>>("red1");
-    QTest::newRow("same lines") << "a\r\nb\r" << "a\r\nb\r" << "" << "" << QList<int>{};
-    QTest::newRow("both empty") << "" << "" << "" << "" << QList<int>{};
-    QTest::newRow("file 2 empty") << "a\r\nb\r" << "" << "a\r\nb\r\r" << "" << span(0, 5);
-    QTest::newRow("same lines, another order")
-        << "a\r\nb\r\nc\r" << "c\r\na\r\nb\r" << "" << "" << QList<int>{};
-    QTest::newRow("first line stands later in the other")
-        << "b\r\nx\r" << "y\r\nb\r" << "\nx\r" << "y\r" << span(2, 5);
-    QTest::newRow("a reported first line colours only itself")
-        << "b\r\nab\r" << "ab\r" << "b\r" << "" << QList<int>{0, 1};
-    QTest::newRow("duplicates listed as often as they occur")
-        << "d\r\nd\r\ne\r" << "e\r" << "d\r\nd\r" << "" << span(0, 5);
-    QTest::newRow("case, blanks and trailing blanks count")
-        << "A,b\r\na, b\r\na,b \r" << "a,b\r" << "A,b\r\na, b\r\na,b \r" << "a,b\r" << span(0, 16);
-    QTest::newRow("last line without a CR")
-        << "a\r\nz" << "a\r" << "\nz\r" << "\r" << QList<int>{3};
+    QTest::newRow("same lines") << "a\r\nb\r"
+                                << "a\r\nb\r"
+                                << ""
+                                << "" << QList<int>{};
+    QTest::newRow("both empty") << ""
+                                << ""
+                                << ""
+                                << "" << QList<int>{};
+    QTest::newRow("file 2 empty") << "a\r\nb\r"
+                                  << ""
+                                  << "a\r\nb\r\r"
+                                  << "" << span(0, 5);
+    QTest::newRow("same lines, another order") << "a\r\nb\r\nc\r"
+                                               << "c\r\na\r\nb\r"
+                                               << ""
+                                               << "" << QList<int>{};
+    QTest::newRow("first line stands later in the other") << "b\r\nx\r"
+                                                          << "y\r\nb\r"
+                                                          << "\nx\r"
+                                                          << "y\r" << span(2, 5);
+    QTest::newRow("a reported first line colours only itself") << "b\r\nab\r"
+                                                               << "ab\r"
+                                                               << "b\r"
+                                                               << "" << QList<int>{0, 1};
+    QTest::newRow("duplicates listed as often as they occur") << "d\r\nd\r\ne\r"
+                                                              << "e\r"
+                                                              << "d\r\nd\r"
+                                                              << "" << span(0, 5);
+    QTest::newRow("case, blanks and trailing blanks count") << "A,b\r\na, b\r\na,b \r"
+                                                            << "a,b\r"
+                                                            << "A,b\r\na, b\r\na,b \r"
+                                                            << "a,b\r" << span(0, 16);
+    QTest::newRow("last line without a CR") << "a\r\nz"
+                                            << "a\r"
+                                            << "\nz\r"
+                                            << "\r" << QList<int>{3};
 }
 
 void TestLineCommand::differences()

@@ -22,14 +22,30 @@ void TestWordCommand::words_data()
     QTest::addColumn<QString>("result1");
     QTest::addColumn<QString>("result2");
     QTest::addColumn<QList<int>>("red1");
-    QTest::newRow("identical") << "a b\r\nc\r" << "a b\r\nc\r" << "" << "" << QList<int>{};
-    QTest::newRow("A X B against A B") << "A X B\r" << "A B\r" << "\r\nX" << "" << QList<int>{2};
-    QTest::newRow("plain CSV rows") << "1,a\r\n2,b\r" << "1,a\r\n2,c\r" << "\r\n2,b" << "\r\n2,c"
-                                    << QList<int>{5, 6, 7};
-    QTest::newRow("file 2 empty") << "a b\r" << "" << "\r\na\r\nb" << "" << QList<int>{0, 2};
-    QTest::newRow("file 1 empty") << "" << "a b\r" << "" << "\r\na\r\nb" << QList<int>{};
-    QTest::newRow("last line against a longer file")
-        << "x y\r" << "x y\r\nz\r" << "" << "\r\nz" << QList<int>{};
+    QTest::newRow("identical") << "a b\r\nc\r"
+                               << "a b\r\nc\r"
+                               << ""
+                               << "" << QList<int>{};
+    QTest::newRow("A X B against A B") << "A X B\r"
+                                       << "A B\r"
+                                       << "\r\nX"
+                                       << "" << QList<int>{2};
+    QTest::newRow("plain CSV rows") << "1,a\r\n2,b\r"
+                                    << "1,a\r\n2,c\r"
+                                    << "\r\n2,b"
+                                    << "\r\n2,c" << QList<int>{5, 6, 7};
+    QTest::newRow("file 2 empty") << "a b\r"
+                                  << ""
+                                  << "\r\na\r\nb"
+                                  << "" << QList<int>{0, 2};
+    QTest::newRow("file 1 empty") << ""
+                                  << "a b\r"
+                                  << ""
+                                  << "\r\na\r\nb" << QList<int>{};
+    QTest::newRow("last line against a longer file") << "x y\r"
+                                                     << "x y\r\nz\r"
+                                                     << ""
+                                                     << "\r\nz" << QList<int>{};
 }
 
 void TestWordCommand::words()
@@ -78,8 +94,8 @@ void TestWordCommand::largeFilesCompareFully()
     w.PushButton6_Click();
     QCOMPARE(w.RichTextBox3->text(), QStringLiteral("\r\none"));
     QCOMPARE(w.RichTextBox4->text(), QStringLiteral("\r\ntwo"));
-    QCOMPARE(redOffsets(*w.RichTextBox1), (QList<int>{int(a.size()) + 5, int(a.size()) + 6,
-                                                      int(a.size()) + 7}));
+    QCOMPARE(redOffsets(*w.RichTextBox1),
+             (QList<int>{int(a.size()) + 5, int(a.size()) + 6, int(a.size()) + 7}));
     QVERIFY(f.dialogs.messages.empty());
 }
 

@@ -132,12 +132,14 @@ void TestLoadCommands::singleFile_data()
         << 1 << 1 << QByteArray("a\nb\rc\r\nd") << u"a\r\nb\r\nc\r\nd"_s;
     QTest::newRow("#2 UTF-8 with BOM")
         << 2 << 1 << QByteArray("\xEF\xBB\xBFZ\xC3\xBCrich\n") << u"Zürich\r\n"_s;
-    QTest::newRow("#1 UTF-16 LE with BOM")
-        << 1 << 1 << QByteArray("\xFF\xFE" "a\0,\0\x3B\x04\n\0", 10) << u"a,л\r\n"_s;
+    QTest::newRow("#1 UTF-16 LE with BOM") << 1 << 1
+                                           << QByteArray("\xFF\xFE"
+                                                         "a\0,\0\x3B\x04\n\0",
+                                                         10)
+                                           << u"a,л\r\n"_s;
     QTest::newRow("#2 UTF-16 BE with BOM")
         << 2 << 1 << QByteArray("\xFE\xFF\0a\0,\x04\x3B\0\n", 10) << u"a,л\r\n"_s;
-    QTest::newRow("#1 Windows-1252")
-        << 1 << 1 << QByteArray("caf\xE9 \x80\r\n") << u"café €\r\n"_s;
+    QTest::newRow("#1 Windows-1252") << 1 << 1 << QByteArray("caf\xE9 \x80\r\n") << u"café €\r\n"_s;
 }
 
 void TestLoadCommands::singleFile()
@@ -341,10 +343,9 @@ void TestLoadCommands::specialFileChangesNothing()
     if (how == u"drop") {
         f.form->loadDroppedFiles(file, {folder.filePath(u"a.csv"_s), path});
     } else {
-        f.dialogs.fileNames.push_back(
-            how == u"several"
-                ? multipleSelection(folder.path(), {u"a.csv"_s, QFileInfo(path).fileName()})
-                : path);
+        f.dialogs.fileNames.push_back(how == u"several" ? multipleSelection(
+                                          folder.path(), {u"a.csv"_s, QFileInfo(path).fileName()})
+                                                        : path);
         pressLoad(f, file);
     }
 

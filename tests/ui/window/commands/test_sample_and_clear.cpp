@@ -126,10 +126,12 @@ void TestSampleCommands::samplesMissing()
          {std::pair{first, u"sample1.csv"_s}, {second, u"sample2.csv"_s}})
         if (state == u"folder")
             QDir().mkpath(f.programFolder.filePath(u"Samples/"_s + name));
-        else if (state == u"pipe" && (!QDir().mkpath(f.programFolder.filePath(u"Samples"_s))
-                                      || ::mkfifo(QFile::encodeName(f.programFolder.filePath(
-                                                      u"Samples/"_s + name)).constData(),
-                                                  0600) != 0))
+        else if (state == u"pipe"
+                 && (!QDir().mkpath(f.programFolder.filePath(u"Samples"_s))
+                     || ::mkfifo(QFile::encodeName(f.programFolder.filePath(u"Samples/"_s + name))
+                                     .constData(),
+                                 0600)
+                            != 0))
             QSKIP("cannot make a named pipe here");
     start(f, 2, defaultPaneTexts());
     // Red marks of a comparison, which the command's rewrite of the text drops.

@@ -1,7 +1,6 @@
 // "Save Results #1" and "#2" through the window's handlers and scripted dialogs.
 #include <cerrno>
 #include <csignal>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -44,8 +43,8 @@ QString overwriteQuestion(const QString &path)
 // Panes whose four texts differ, with characters no 8-bit code page holds.
 QStringList paneTexts()
 {
-    return {u"id,city\r\n1,Zürich\r\n2,東京\r"_s, u"id,city\r\n1,Αθήνα\r"_s,
-            u"2,東京\r\n"_s, u"1,Αθήνα\r\n"_s};
+    return {u"id,city\r\n1,Zürich\r\n2,東京\r"_s, u"id,city\r\n1,Αθήνα\r"_s, u"2,東京\r\n"_s,
+            u"1,Αθήνα\r\n"_s};
 }
 
 // Limits the size of the files this process writes while it lives.
@@ -248,8 +247,8 @@ void TestSaveCommands::overwrite()
     pressSave(f, file);
 
     QCOMPARE(f.dialogs.messages.size(), size_t(1));
-    QVERIFY(isNotice(f.dialogs.messages.front(), overwriteQuestion(path),
-                     Platform::Buttons::YesNo));
+    QVERIFY(
+        isNotice(f.dialogs.messages.front(), overwriteQuestion(path), Platform::Buttons::YesNo));
     QCOMPARE(contents(path), yes ? (paneTexts()[file - 1] + u"\r\n"_s).toUtf8() : old);
     QCOMPARE(QDir(f.programFolder.path()).entryList(QDir::Files), QStringList{u"results.txt"_s});
     QCOMPARE(f.form->MousePointer(), 0);
@@ -334,8 +333,7 @@ void TestSaveCommands::failedSave()
             QSKIP("a read-only folder does not stop the superuser");
         path = f.writeFile(u"locked/results.txt"_s, old);
         QFile::setPermissions(path, QFile::ReadOwner);
-        QFile::setPermissions(folder.filePath(u"locked"_s),
-                              QFile::ReadOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder.filePath(u"locked"_s), QFile::ReadOwner | QFile::ExeOwner);
     }
     // Lets the fixture remove its folder again, whatever fails below.
     const auto unlock = qScopeGuard([&folder] {

@@ -14,32 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "SplitMix.h"
+
 namespace {
 
-// splitmix64: tiny, fast and fully specified, unlike the std distributions.
-class Random
-{
-public:
-    explicit Random(std::uint64_t seed) : m_state(seed) {}
-
-    std::uint64_t next()
-    {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t bound) { return std::size_t(next() % bound); }
-
-private:
-    std::uint64_t m_state;
-};
-
-const char *const names[] = {"Alder", "Birch",    "Cedar",   "Dogwood", "Elm",   "Fir", "Gum",
-                             "Hazel", "Ironwood", "Juniper", "Larch",   "Maple", "Oak", "Pine",
-                             "Rowan", "Spruce",   "Teak",    "Willow",  "Yew",   "Ash"};
-const char *const places[] = {"Northgate", "Eastbrook", "Southmere", "Westfold",
-                              "Midvale",   "Highcliff", "Lowmoor",   "Riverton"};
+using Bench::Random;
+const auto &names = Bench::kNames;
+const auto &places = Bench::kPlaces;
 
 struct Row
 {

@@ -3,10 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "CliRun.h"
 #include "engine/LineComparison.h"
 #include "engine/WordComparison.h"
 #include "text/TextDecoding.h"
@@ -30,47 +29,19 @@ private slots:
     void wordsJson();
 
 private:
-    struct Run
+    using Run = CliRun::Result;
+    QString write(const QString &name, const QByteArray &bytes) { return m_cli.write(name, bytes); }
+    Run run(const QStringList &arguments, const QString &outputFile = QString())
     {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
+        return m_cli.run(arguments, QByteArray(), outputFile);
+    }
 
-    QString write(const QString &name, const QByteArray &bytes);
-    Run run(const QStringList &arguments, const QString &outputFile = QString());
-
-    QTemporaryDir m_dir;
+    CliRun m_cli;
 };
 
 void CliTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(QStringLiteral(CORVANTIS_CLI)), CORVANTIS_CLI);
-}
-
-QString CliTest::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-CliTest::Run CliTest::run(const QStringList &arguments, const QString &outputFile)
-{
-    QProcess process;
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(QStringLiteral(CORVANTIS_CLI), arguments);
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    QVERIFY(m_cli.isValid());
 }
 
 void CliTest::exitStatus_data()
@@ -85,7 +56,7 @@ void CliTest::exitStatus_data()
     const QString b = write("b.csv", "x,1\r\nz,3\r\n");
     const QString empty = write("empty.csv", "");
     const QString oneByte = write("one-byte.csv", "q");
-    const QString missing = m_dir.filePath("missing.csv");
+    const QString missing = m_cli.path("missing.csv");
 
     QTest::newRow("lines, same lines in another order")
         << QStringList{"lines", a, aShuffled} << 0 << ""
@@ -104,7 +75,7 @@ void CliTest::exitStatus_data()
                                         << "File not found: " + missing;
     QTest::newRow("missing second file, words") << QStringList{"words", a, missing} << 2 << ""
                                                 << "File not found: " + missing;
-    QTest::newRow("folder given as a file") << QStringList{"lines", a, m_dir.path()} << 2 << ""
+    QTest::newRow("folder given as a file") << QStringList{"lines", a, m_cli.folder()} << 2 << ""
                                             << "";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:"
                           << "";

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "ArgumentText.h"
+#include "CliRun.h"
 
 class CliConventionsTest : public QObject
 {
@@ -33,69 +34,20 @@ private slots:
     void argumentTextOfRandomBytes();
 
 private:
-    struct Run
+    using Run = CliRun::Result;
+    QString write(const QString &name, const QByteArray &bytes) { return m_cli.write(name, bytes); }
+    Run run(const QStringList &arguments, const QByteArray &input = QByteArray())
     {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
+        return m_cli.run(arguments, input);
+    }
+    Run runInShell(const QByteArray &script) { return m_cli.runInShell(script); }
 
-    QString write(const QString &name, const QByteArray &bytes);
-    static Run finish(QProcess &process, const QByteArray &input);
-    Run run(const QStringList &arguments, const QByteArray &input = QByteArray());
-    Run runInShell(const QByteArray &script);
-
-    QTemporaryDir m_dir;
+    CliRun m_cli;
 };
 
 void CliConventionsTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(QStringLiteral(CORVANTIS_CLI)), CORVANTIS_CLI);
-}
-
-QString CliConventionsTest::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-CliConventionsTest::Run CliConventionsTest::finish(QProcess &process, const QByteArray &input)
-{
-    Run result;
-    if (!process.waitForStarted(30000))
-        return result;
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-CliConventionsTest::Run CliConventionsTest::run(const QStringList &arguments,
-                                                const QByteArray &input)
-{
-    QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral(CORVANTIS_CLI), arguments);
-    return finish(process, input);
-}
-
-// QProcess passes arguments as text; a shell passes the bytes a script spells
-// with printf, so a file name can hold a byte that is not UTF-8.
-CliConventionsTest::Run CliConventionsTest::runInShell(const QByteArray &script)
-{
-    QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(script),
-                                              QStringLiteral(CORVANTIS_CLI)});
-    return finish(process, QByteArray());
+    QVERIFY(m_cli.isValid());
 }
 
 void CliConventionsTest::modes_data()
@@ -173,7 +125,7 @@ void CliConventionsTest::errors_data()
     QTest::addColumn<bool>("usageFollows");
 
     write("ok.csv", "x\r\n");
-    QDir(m_dir.path()).mkdir("folder");
+    QDir(m_cli.folder()).mkdir("folder");
 
     QTest::newRow("missing first file")
         << QStringList{"lines", "missing.csv", "ok.csv"} << QByteArray()
@@ -285,7 +237,7 @@ void CliConventionsTest::nonUtf8FileNames()
     write("plain.csv", "a,1\r\n");
     QList<QByteArray> paths;
     for (const char *name : {"lat\xe9.csv", "cut\xe2\x82.csv"}) {
-        paths << QFile::encodeName(m_dir.path()) + '/' + name;
+        paths << QFile::encodeName(m_cli.folder()) + '/' + name;
         std::FILE *file = std::fopen(paths.last().constData(), "wb");
         QVERIFY(file);
         std::fputs("a,1\r\nb,2\r\n", file);

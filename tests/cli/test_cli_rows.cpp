@@ -2,9 +2,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include "CliRun.h"
 
 class CliRowsTest : public QObject
 {
@@ -22,25 +22,18 @@ private slots:
     void unwritableOutputIsAnError();
 
 private:
-    struct Run
-    {
-        int exitCode = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-
-    QString write(const QString &name, const QByteArray &bytes);
+    using Run = CliRun::Result;
+    QString write(const QString &name, const QByteArray &bytes) { return m_cli.write(name, bytes); }
     Run run(QStringList arguments, const QString &outputFile = QString());
 
-    QTemporaryDir m_dir;
+    CliRun m_cli;
     QString m_old;
     QString m_new;
 };
 
 void CliRowsTest::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(QStringLiteral(CORVANTIS_CLI)), CORVANTIS_CLI);
+    QVERIFY(m_cli.isValid());
     // The same stock, exported twice: another order, a semicolon, one quantity changed.
     m_old = write("old.csv", "sku,name,qty,price\r\n"
                              "PF-6001,Pen,10,1.20\r\n"
@@ -52,33 +45,18 @@ void CliRowsTest::initTestCase()
                              "PF-6004;\"Tape, clear\";5;2.10\n");
 }
 
-QString CliRowsTest::write(const QString &name, const QByteArray &bytes)
-{
-    const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
 // "--stdin FILE" among the arguments is not passed on: FILE becomes standard input.
 CliRowsTest::Run CliRowsTest::run(QStringList arguments, const QString &outputFile)
 {
-    QProcess process;
+    QByteArray input;
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--stdin")); at >= 0) {
-        process.setStandardInputFile(arguments.at(at + 1));
+        QFile file(arguments.at(at + 1));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(file.fileName()));
+        input = file.readAll();
         arguments.remove(at, 2);
     }
-    if (!outputFile.isEmpty())
-        process.setStandardOutputFile(outputFile);
-    process.start(QStringLiteral(CORVANTIS_CLI), arguments);
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
+    return m_cli.run(arguments, input, outputFile);
 }
 
 void CliRowsTest::exitStatus_data()
@@ -94,7 +72,7 @@ void CliRowsTest::exitStatus_data()
     const QString empty = write("empty.csv", "");
     const QString malformed = write("malformed.csv", "id,v\n1,x\n2,\"y\n3,z\n");
     const QString onlySku = write("sku.csv", "id,sku,v\n1,s,x\n");
-    const QString missing = m_dir.filePath("missing.csv");
+    const QString missing = m_cli.path("missing.csv");
 
     QTest::newRow("same rows in another order")
         << QStringList{"rows", a, aShuffled, "--key", "id"} << 0 << "0 removed, 0 added, 0 changed"
@@ -116,8 +94,8 @@ void CliRowsTest::exitStatus_data()
     QTest::newRow("missing first file") << QStringList{"rows", missing, a} << 2 << ""
                                         << "corvantis-cli: File not found: " + missing;
     QTest::newRow("folder as second file")
-        << QStringList{"rows", a, m_dir.path()} << 2 << ""
-        << "corvantis-cli: Cannot read " + m_dir.path() + ": it is a folder, not a file";
+        << QStringList{"rows", a, m_cli.folder()} << 2 << ""
+        << "corvantis-cli: Cannot read " + m_cli.folder() + ": it is a folder, not a file";
     QTest::newRow("standard input as the second file")
         << QStringList{"rows", a, "-", "--key", "id", "--stdin", a} << 0 << "0 changed"
         << "";
@@ -279,4 +257,5 @@ void CliRowsTest::unwritableOutputIsAnError()
 }
 
 QTEST_GUILESS_MAIN(CliRowsTest)
+#include "CliRun.h"
 #include "test_cli_rows.moc"

@@ -27,8 +27,10 @@ inline bool cellsEqual(QStringView a, QStringView b, const CellRules &rules)
     if (rules.ignoreCase || rules.ignoreSpace)
         return normalisedCellsEqual(a, b, rules);
     // Inline: a comparison of a million rows compares ten million cells.
+    // An empty view may have no data at all, which memcmp must not be given.
     return a.size() == b.size()
-           && std::memcmp(a.utf16(), b.utf16(), size_t(a.size()) * sizeof(char16_t)) == 0;
+           && (a.isEmpty()
+               || std::memcmp(a.utf16(), b.utf16(), size_t(a.size()) * sizeof(char16_t)) == 0);
 }
 
 // A hash that agrees with cellsEqual: equal cells hash alike.

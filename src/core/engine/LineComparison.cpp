@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include <QHashFunctions>
 
+#include "engine/LineHash.h"
 #include "engine/TextUnits.h"
 
 namespace Compare {
@@ -114,85 +117,117 @@ inline void prefetch(const void *address)
 #endif
 }
 
-// The distinct lines of a text. Each slot keeps its line's hash, so a probe
-// reads the line itself only when the hashes agree. The set is sized for the
-// lines expected and doubles if it fills.
-template <typename View>
+// The distinct lines of a text, each kept as the offset where it starts in
+// that text, with 32 bits of its hash: a probe reads the line itself only
+// when those agree, and its end is the CR after it (or the text's end). Small
+// slots keep the whole set in the processor's caches as far as they can. The
+// set is sized for the lines expected and doubles if it fills.
+template <typename View, typename Offset>
 class LineSet
 {
+    using Pointer = typename View::const_pointer;
+    using Unit = typename View::value_type;
+
 public:
-    explicit LineSet(qsizetype expectedLines)
-        : m_seed(QHashSeed::globalSeed()),
+    LineSet(View text, qsizetype expectedLines)
+        : m_text(text.data()), m_size(text.size()),
+          m_seed(LineHash::prepareSeed(QHashSeed::globalSeed())),
           m_slots(std::bit_ceil(size_t(std::max<qsizetype>(expectedLines, 8)) * 2)),
           m_mask(m_slots.size() - 1)
     {
     }
 
-    size_t hashOf(View line) const { return qHash(line, m_seed); }
+    std::uint64_t hashOf(View line) const
+    {
+        return LineHash::hash(line.data(), size_t(line.size()) * sizeof(Unit), m_seed);
+    }
 
     // Starts fetching the slot where a probe for `hash` begins.
-    void prefetchSlot(size_t hash) const { prefetch(&m_slots[hash & m_mask]); }
+    void prefetchSlot(std::uint64_t hash) const { prefetch(&m_slots[hash & m_mask]); }
 
-    // Starts fetching the line a probe for `hash` will most likely compare with.
-    void prefetchLine(size_t hash) const
+    // Starts fetching the text a probe for `line` will most likely compare with.
+    void prefetchLine(View line, std::uint64_t hash) const
     {
         const Slot &slot = m_slots[hash & m_mask];
-        if (slot.hash == hash && slot.line.size() > 0) {
-            prefetch(slot.line.data());
-            prefetch(slot.line.data() + slot.line.size() - 1); // often two cache lines
+        if (slot.offset != kFree && slot.tag == tagOf(hash)) {
+            prefetch(m_text + slot.offset);
+            prefetch(m_text + slot.offset + line.size()); // often two cache lines
         }
     }
 
-    void insert(View line, size_t hash)
+    // `line` is a line of the set's own text.
+    void insert(View line, std::uint64_t hash)
     {
         Slot &slot = m_slots[slotFor(line, hash)];
-        if (slot.line.data())
+        if (slot.offset != kFree)
             return;
-        slot = {hash, line.data() ? line : View(m_empty, 0)};
+        slot = {tagOf(hash), Offset(line.data() - m_text)};
         if (++m_used * 2 > qsizetype(m_slots.size()))
             grow();
     }
 
-    bool contains(View line, size_t hash) const
+    bool contains(View line, std::uint64_t hash) const
     {
-        return m_slots[slotFor(line, hash)].line.data() != nullptr;
+        return m_slots[slotFor(line, hash)].offset != kFree;
     }
 
 private:
+    static constexpr Offset kFree = std::numeric_limits<Offset>::max();
+
     struct Slot
     {
-        size_t hash = 0;
-        View line; // no data: free
+        std::uint32_t tag = 0;
+        Offset offset = kFree;
     };
+
+    static std::uint32_t tagOf(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
+
+    // Whether the line at `offset` of the text is `line`: the same units, and
+    // there its line ends.
+    bool holds(Offset offset, View line) const
+    {
+        const qsizetype end = qsizetype(offset) + line.size();
+        if (end > m_size || (end < m_size && m_text[end] != TextUnits<View>::cr))
+            return false;
+        return std::memcmp(m_text + offset, line.data(), size_t(line.size()) * sizeof(Unit)) == 0;
+    }
 
     // The slot that holds `line`, or the free slot where it belongs. The set
     // is never more than half full, so a free slot always comes.
-    size_t slotFor(View line, size_t hash) const
+    size_t slotFor(View line, std::uint64_t hash) const
     {
+        const std::uint32_t tag = tagOf(hash);
         for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
             const Slot &slot = m_slots[at];
-            if (!slot.line.data() || (slot.hash == hash && sameText(slot.line, line)))
+            if (slot.offset == kFree || (slot.tag == tag && holds(slot.offset, line)))
                 return at;
         }
     }
 
+    // Slots keep only part of a hash, so each line is hashed again.
     void grow()
     {
         std::vector<Slot> old(m_slots.size() * 2);
         old.swap(m_slots);
         m_mask = m_slots.size() - 1;
+        const View text(m_text, m_size);
         for (const Slot &slot : old) {
-            if (!slot.line.data())
+            if (slot.offset == kFree)
                 continue;
-            size_t at = slot.hash & m_mask;
-            while (m_slots[at].line.data())
+            const qsizetype cr = text.indexOf(TextUnits<View>::cr, qsizetype(slot.offset));
+            const qsizetype end = cr < 0 ? m_size : cr;
+            const std::uint64_t hash =
+                hashOf(text.sliced(qsizetype(slot.offset), end - qsizetype(slot.offset)));
+            size_t at = hash & m_mask;
+            while (m_slots[at].offset != kFree)
                 at = (at + 1) & m_mask;
             m_slots[at] = slot;
         }
     }
 
-    static constexpr typename View::storage_type m_empty[1] = {};
-    size_t m_seed;
+    Pointer m_text;
+    qsizetype m_size;
+    std::uint64_t m_seed;
     std::vector<Slot> m_slots;
     size_t m_mask;
     qsizetype m_used = 0;
@@ -205,16 +240,16 @@ struct PendingPiece
     View content;
     qsizetype start;
     bool crFollows;
-    size_t hash;
+    std::uint64_t hash;
 };
 
-template <typename View, typename Text = typename TextUnits<View>::Text>
-BasicSideResult<Text> findDifferences(View source, View other, Progress *progress, Ranges ranges,
-                                      ResultSink *sink)
+template <typename Offset, typename View, typename Text = typename TextUnits<View>::Text>
+BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *progress,
+                                          Ranges ranges, ResultSink *sink)
 {
     if (progress)
         progress->total.fetch_add(source.size() + other.size(), std::memory_order_relaxed);
-    LineSet<View> otherLines(expectedDistinctLines(other));
+    LineSet<View, Offset> otherLines(other, expectedDistinctLines(other));
     std::array<PendingPiece<View>, batchSize> batch;
     int pending = 0;
 
@@ -237,7 +272,7 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
     ResultWriter<Text> text(result.resultText, sink);
     const auto checkBatch = [&] {
         for (int i = 0; i < pending; ++i)
-            otherLines.prefetchLine(batch[size_t(i)].hash);
+            otherLines.prefetchLine(batch[size_t(i)].content, batch[size_t(i)].hash);
         for (int i = 0; i < pending; ++i) {
             const PendingPiece<View> &p = batch[size_t(i)];
             if (otherLines.contains(p.content, p.hash))
@@ -267,6 +302,17 @@ BasicSideResult<Text> findDifferences(View source, View other, Progress *progres
     checkBatch();
     text.flush();
     return result;
+}
+
+template <typename View, typename Text = typename TextUnits<View>::Text>
+BasicSideResult<Text> findDifferences(View source, View other, Progress *progress, Ranges ranges,
+                                      ResultSink *sink)
+{
+    // Offsets of 32 bits take a third of the memory of offsets of 64 bits
+    // with their padding, for any text of fewer than 4 Gi units.
+    if (quint64(other.size()) < std::numeric_limits<std::uint32_t>::max())
+        return findDifferencesWith<std::uint32_t>(source, other, progress, ranges, sink);
+    return findDifferencesWith<std::uint64_t>(source, other, progress, ranges, sink);
 }
 
 } // namespace

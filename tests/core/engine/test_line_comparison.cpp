@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStringList>
 #include <QTest>
 
@@ -24,6 +25,8 @@ private slots:
     void reportsEveryStepOfProgress_data();
     void reportsEveryStepOfProgress();
     void shuffledLargeFileHasNoDifferences();
+    void findsLinesAddedAfterTheFirstThousands_data();
+    void findsLinesAddedAfterTheFirstThousands();
 };
 
 namespace {
@@ -256,6 +259,63 @@ void LineComparisonTest::shuffledLargeFileHasNoDifferences()
     QCOMPARE(result.resultText, u'\n' + rows[123] + u'\r');
     QCOMPARE(result.red.size(), size_t(1));
     QCOMPARE(changed.mid(result.red[0].start, result.red[0].length), u'\n' + rows[123] + u'\r');
+}
+// The set of lines is sized from a text's first few thousand lines; lines
+// that first come later must still all be found once it has had to grow.
+void LineComparisonTest::findsLinesAddedAfterTheFirstThousands_data()
+{
+    QTest::addColumn<QString>("lineBreak");
+    QTest::addColumn<QString>("end");
+
+    QTest::newRow("CR LF, ends with CR") << "\r\n"
+                                         << "\r";
+    QTest::newRow("CR, last line without CR") << "\r"
+                                              << "";
+    QTest::newRow("CR LF, last line empty") << "\r\n"
+                                            << "\r\r";
+}
+
+void LineComparisonTest::findsLinesAddedAfterTheFirstThousands()
+{
+    QFETCH(QString, lineBreak);
+    QFETCH(QString, end);
+
+    QStringList otherLines(5000, QStringLiteral("same"));
+    QStringList sourceLines{QStringLiteral("same"), QString()};
+    for (int i = 0; i < 20000; ++i) {
+        otherLines << QStringLiteral("row %1,%2").arg(i).arg(i * 31 % 1000);
+        if (i % 3 == 0)
+            sourceLines << otherLines.back();
+        if (i % 5 == 0)
+            sourceLines << QStringLiteral("row %1,new").arg(i);
+    }
+    const QString other = otherLines.join(lineBreak) + end;
+    const QString source = sourceLines.join(lineBreak) + u'\r';
+
+    // What differs, from a set of the other text's lines.
+    QSet<QString> known;
+    for (QString piece : other.split(u'\r')) {
+        if (piece.startsWith(u'\n'))
+            piece.remove(0, 1);
+        known.insert(piece);
+    }
+    QString expected;
+    qsizetype differences = 0;
+    for (const QString &piece : source.split(u'\r')) {
+        if (!known.contains(piece.startsWith(u'\n') ? piece.mid(1) : piece)) {
+            expected += piece + u'\r';
+            ++differences;
+        }
+    }
+    QVERIFY(differences >= 4000);
+
+    const SideResult result = Compare::findLineDifferences(source, other);
+    QCOMPARE(result.differences, differences);
+    QCOMPARE(result.resultText, expected);
+    const Compare::ByteSideResult bytes =
+        Compare::findLineDifferences(PaneBytes::fromText(source), PaneBytes::fromText(other));
+    QCOMPARE(bytes.differences, differences);
+    QCOMPARE(PaneBytes::toText(bytes.resultText), expected);
 }
 
 QTEST_APPLESS_MAIN(LineComparisonTest)

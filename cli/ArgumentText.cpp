@@ -1,15 +1,12 @@
 #include "ArgumentText.h"
 
+#include "text/Utf8.h"
+
 namespace Cli {
 
 namespace {
 
 constexpr char16_t escapeBase = 0xDC00;
-
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
 
 struct Sequence
 {
@@ -21,38 +18,10 @@ struct Sequence
 // above U+10FFFF), if there is one.
 Sequence validSequence(const QByteArray &bytes, qsizetype at)
 {
-    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[at + i]); };
-    const unsigned char lead = byte(0);
-    qsizetype length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        return {1, lead};
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return {};
-    }
-    if (at + length > bytes.size())
-        return {};
-    for (qsizetype i = 1; i < length; ++i) {
-        if (!isContinuation(byte(i)))
-            return {};
-        code = (code << 6) | (byte(i) & 0x3Fu);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return {};
-    return {length, code};
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    Sequence sequence;
+    sequence.length = Files::decodeUtf8Sequence(data + at, data + bytes.size(), sequence.code);
+    return sequence;
 }
 
 void appendUtf8(QByteArray &out, char32_t code)

@@ -10,6 +10,7 @@
 #include "base/AppError.h"
 #include "text/PaneBytes.h"
 #include "text/RtfReader.h"
+#include "text/Utf8.h"
 #include "text/Windows1252.h"
 
 namespace Files {
@@ -98,47 +99,6 @@ bool crLfBytes(QByteArrayView bytes, QByteArray &out)
     out = QByteArray(size + extra, Qt::Uninitialized);
     copyWithCrLf(data, size, out.data(), find);
     return true;
-}
-
-// Decodes one UTF-8 sequence starting at p (p < end). Returns its length and
-// sets `codePoint`, or returns 0 when the bytes at p are not a valid,
-// shortest-form sequence of a scalar value.
-int decodeUtf8Sequence(const unsigned char *p, const unsigned char *end, char32_t &codePoint)
-{
-    const unsigned char b0 = p[0];
-    if (b0 < 0x80) {
-        codePoint = b0;
-        return 1;
-    }
-    int length;
-    char32_t cp;
-    char32_t minimum;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-        cp = b0 & 0x1Fu;
-        minimum = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        cp = b0 & 0x0Fu;
-        minimum = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        cp = b0 & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (end - p < length)
-        return 0;
-    for (int i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0u) != 0x80u)
-            return 0;
-        cp = (cp << 6) | (p[i] & 0x3Fu);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    codePoint = cp;
-    return length;
 }
 
 QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
@@ -342,6 +302,44 @@ QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
 QString loadFileText(const QString &path)
 {
     return PaneBytes::toText(loadFileBytes(path));
+}
+
+int decodeUtf8Sequence(const unsigned char *p, const unsigned char *end, char32_t &codePoint)
+{
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        codePoint = b0;
+        return 1;
+    }
+    int length;
+    char32_t cp;
+    char32_t minimum;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1Fu;
+        minimum = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0Fu;
+        minimum = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07u;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0u) != 0x80u)
+            return 0;
+        cp = (cp << 6) | (p[i] & 0x3Fu);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    codePoint = cp;
+    return length;
 }
 
 } // namespace Files

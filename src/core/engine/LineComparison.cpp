@@ -328,4 +328,15 @@ ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other, 
     return findDifferences(source, other, progress, ranges, sink);
 }
 
+ColourRange lastPieceOf(QByteArrayView source, ColourRange run)
+{
+    const qsizetype end = run.start + run.length;
+    qsizetype at = end - 1;
+    if (at >= run.start && source[at] == '\r')
+        --at; // the piece's own CR
+    while (at >= run.start && source[at] != '\r')
+        --at;
+    return {at + 1, end - (at + 1)};
+}
+
 } // namespace Compare

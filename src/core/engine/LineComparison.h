@@ -28,4 +28,8 @@ ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
                                    Progress *progress = nullptr, Ranges ranges = Ranges::AsFound,
                                    ResultSink *sink = nullptr);
 
+// The last piece (with its CR) of a red range that joins adjacent pieces: the
+// one line a comparison leaves selected.
+ColourRange lastPieceOf(QByteArrayView source, ColourRange run);
+
 } // namespace Compare

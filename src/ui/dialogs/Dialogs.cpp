@@ -15,17 +15,16 @@ QString qtFilter(const QString &filter)
     const QStringList parts = filter.split(u'|', Qt::SkipEmptyParts);
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
-        // Qt takes the patterns from the parentheses of the label; the label
-        // is shown as written ("Text Files(*.txt)" keeps its missing blank).
-        const QString &label = parts[i];
-        static const QRegularExpression kPatterns(QStringLiteral("\\([^()]*\\)$"));
-        const QRegularExpressionMatch match = kPatterns.match(label);
-        if (match.hasMatch())
-            entries << label.first(match.capturedStart()) + u'(' + patterns + u')';
-        else
-            entries << label + QStringLiteral(" (") + patterns + u')';
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        // "*.*" means every file, as on Windows, also one without an extension.
+        for (QString &pattern : patterns) {
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+        }
+        // Qt takes the patterns from the last parentheses; the dialog hides
+        // them (kFilterOptions), so the label shows as written ("Text
+        // Files(*.txt)" keeps its missing blank, "All Files (*.*)" its *.*).
+        entries << parts[i] + u'(' + patterns.join(u' ') + u')';
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -63,9 +62,10 @@ QString QtDialogs::fileDialog(const FileDialogRequest &request)
         // We ask before overwriting ourselves.
         return QDir::toNativeSeparators(
             QFileDialog::getSaveFileName(m_parent, request.title, QString(), filter, nullptr,
-                                         QFileDialog::DontConfirmOverwrite));
+                                         kFilterOptions | QFileDialog::DontConfirmOverwrite));
     }
-    return joinSelection(QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter));
+    return joinSelection(QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter,
+                                                       nullptr, kFilterOptions));
 }
 
 void QtDialogs::openFolder(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
 
 class QWidget;
@@ -55,8 +56,11 @@ private:
     QWidget *m_parent;
 };
 
-// "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|" in Qt's filter form.
+// "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|" in Qt's filter form: each
+// label as written followed by its patterns in parentheses, for a dialog
+// opened with kFilterOptions, which shows the labels alone.
 QString qtFilter(const QString &filter);
+inline constexpr QFileDialog::Options kFilterOptions = QFileDialog::HideNameFilterDetails;
 
 // Multiple selection joined as the folder, then each name, NUL-separated.
 QString joinSelection(const QStringList &paths);

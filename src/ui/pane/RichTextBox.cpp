@@ -8,6 +8,7 @@
 #include <QFont>
 
 #include "pane/PaneDocument.h"
+#include "pane/PaneKeys.h"
 #include "text/PaneBytes.h"
 
 namespace {
@@ -55,6 +56,7 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(p
     // As in a rich text box, the selection shows only while the pane has the
     // focus: a comparison leaves its last mark selected, and it stays red.
     send(Sci::SCI_HIDESELECTION, 1);
+    keepRichTextKeys(*standardCommands());
     applyFont();
     // The first document is made like every later one.
     adopt(PaneDocument(*this));

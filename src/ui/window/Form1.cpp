@@ -127,6 +127,14 @@ void Form1::createControls()
         if (!qobject_cast<QGroupBox *>(w))
             tabOrder.emplace_back(row.tabIndex, w);
     }
+    // As on Windows, Tab enters the option group on its selected option and
+    // leaves it from there; the arrows move between the options.
+    for (QRadioButton *option : {Option1, Option2}) {
+        connect(option, &QRadioButton::toggled, option, [option](bool checked) {
+            option->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+        option->setFocusPolicy(Qt::ClickFocus);
+    }
     Option2->setChecked(true);
     std::sort(tabOrder.begin(), tabOrder.end());
     for (size_t i = 0; i + 1 < tabOrder.size(); ++i)

@@ -1,5 +1,9 @@
 // How the file dialog's filter and multiple selection are translated.
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QListView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "dialogs/Dialogs.h"
@@ -11,6 +15,7 @@ class TestDialogs : public QObject
 private slots:
     void qtFilter_data();
     void qtFilter();
+    void dialogShowsLabelsAsWrittenAndAllFiles();
     void joinSelection_data();
     void joinSelection();
 };
@@ -20,14 +25,14 @@ void TestDialogs::qtFilter_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("expected");
     QTest::newRow("open") << "CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"
-                          << "CSV Files (*.csv);;All Files (*.*)";
+                          << "CSV Files (*.csv)(*.csv);;All Files (*.*)(*)";
     QTest::newRow("save, no blank before the parenthesis")
         << "Text Files(*.txt)|*.txt|All Files (*.*)|*.*|"
-        << "Text Files(*.txt);;All Files (*.*)";
+        << "Text Files(*.txt)(*.txt);;All Files (*.*)(*)";
     QTest::newRow("label patterns differ from the real ones") << "Lists (*.lst)|*.csv|"
-                                                              << "Lists (*.csv)";
+                                                              << "Lists (*.lst)(*.csv)";
     QTest::newRow("several patterns") << "Data|*.csv;*.txt|"
-                                      << "Data (*.csv *.txt)";
+                                      << "Data(*.csv *.txt)";
     QTest::newRow("empty") << ""
                            << "";
 }
@@ -37,6 +42,38 @@ void TestDialogs::qtFilter()
     QFETCH(QString, filter);
     QFETCH(QString, expected);
     QCOMPARE(Platform::qtFilter(filter), expected);
+}
+
+// In a real dialog the labels read as written, and "All Files (*.*)" lists
+// a file without an extension too.
+void TestDialogs::dialogShowsLabelsAsWrittenAndAllFiles()
+{
+    QTemporaryDir folder;
+    for (const char *name : {"a.csv", "README", "b.txt"}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog;
+    dialog.setOptions(Platform::kFilterOptions | QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(Platform::qtFilter("Text Files(*.txt)|*.txt|All Files (*.*)|*.*|"));
+    dialog.setDirectory(folder.path());
+    auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(types);
+    QCOMPARE(types->count(), 2);
+    QCOMPARE(types->itemText(0), QStringLiteral("Text Files(*.txt)"));
+    QCOMPARE(types->itemText(1), QStringLiteral("All Files (*.*)"));
+    auto *list = dialog.findChild<QListView *>(QStringLiteral("listView"));
+    QVERIFY(list);
+    const auto shown = [list] {
+        QStringList names;
+        for (int r = 0; r < list->model()->rowCount(list->rootIndex()); ++r)
+            names << list->model()->index(r, 0, list->rootIndex()).data().toString();
+        names.sort();
+        return names;
+    };
+    QTRY_COMPARE(shown(), QStringList{"b.txt"});
+    dialog.selectNameFilter(dialog.nameFilters().at(1));
+    QTRY_COMPARE(shown(), (QStringList{"README", "a.csv", "b.txt"}));
 }
 
 void TestDialogs::joinSelection_data()

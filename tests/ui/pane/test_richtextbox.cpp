@@ -3,7 +3,9 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <Qsci/qscicommandset.h>
 
+#include "pane/PaneKeys.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
 
@@ -17,6 +19,9 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void typedLineBreakIsCrLf();
+    void richTextKeysEdit_data();
+    void richTextKeysEdit();
+    void noOtherKeyChangesTheText();
     void editingKeepsOtherBreaks();
     void colourRangesMapOffsets_data();
     void colourRangesMapOffsets();
@@ -94,6 +99,72 @@ void TestRichTextBox::typedLineBreakIsCrLf()
     QCOMPARE(pane.text(), QStringLiteral("a\r\nxb"));
     QTest::keyClick(&pane, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(pane.text(), QStringLiteral("a\r\nx\r\nb"));
+}
+
+void TestRichTextBox::richTextKeysEdit_data()
+{
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QString>("expected");
+
+    // The text is "Mixed Case", the caret after "Mix".
+    QTest::newRow("Delete") << QKeyCombination(Qt::Key_Delete) << "Mixd Case";
+    QTest::newRow("Backspace") << QKeyCombination(Qt::Key_Backspace) << "Mied Case";
+    QTest::newRow("Ctrl+A, then typing") << (Qt::ControlModifier | Qt::Key_A) << "x";
+    QTest::newRow("Shift+End, then typing") << (Qt::ShiftModifier | Qt::Key_End) << "Mixx";
+    QTest::newRow("Ctrl+Right, then typing")
+        << (Qt::ControlModifier | Qt::Key_Right) << "Mixed xCase";
+    QTest::newRow("Ctrl+Z undoes the typing") << (Qt::ControlModifier | Qt::Key_Z) << "Mixed Case";
+}
+
+void TestRichTextBox::richTextKeysEdit()
+{
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, expected);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("Mixed Case"));
+    pane.select(3, 0);
+    const bool undo = key.key() == Qt::Key_Z;
+    const bool types = key.key() != Qt::Key_Delete && key.key() != Qt::Key_Backspace;
+    if (undo)
+        QTest::keyClicks(&pane, QStringLiteral("x"));
+    QTest::keyClick(&pane, key.key(), key.keyboardModifiers());
+    if (types && !undo)
+        QTest::keyClicks(&pane, QStringLiteral("x"));
+    QCOMPARE(pane.text(), expected);
+}
+
+// Every key the editing component binds to a command a rich text box lacks
+// (change case, duplicate, delete or move lines, ...) leaves the text alone.
+void TestRichTextBox::noOtherKeyChangesTheText()
+{
+    const QString text = QStringLiteral("Mixed Case\r\nsecond Line\r\nthird");
+    RichTextBox pane(QStringLiteral("p"));
+    QsciScintilla plain; // the component's own key map
+    int walked = 0;
+    for (const QsciCommand *command : plain.standardCommands()->commands()) {
+        if (isRichTextCommand(command->command()))
+            continue;
+        for (const int binding : {command->key(), command->alternateKey()}) {
+            if (binding == 0)
+                continue;
+            const auto key = Qt::Key(binding & ~int(Qt::KeyboardModifierMask));
+            const auto modifiers = Qt::KeyboardModifiers(binding & int(Qt::KeyboardModifierMask));
+            for (const bool selected : {false, true}) {
+                pane.setText(text);
+                if (selected)
+                    pane.select(2, 20);
+                else
+                    pane.select(14, 0);
+                QTest::keyClick(&pane, key, modifiers);
+                QVERIFY2(pane.text() == text,
+                         qPrintable(QStringLiteral("%1 (command %2) changed the text")
+                                        .arg(QKeySequence(binding).toString())
+                                        .arg(int(command->command()))));
+            }
+            ++walked;
+        }
+    }
+    QVERIFY(walked > 20); // the walk saw the component's editing keys
 }
 
 void TestRichTextBox::editingKeepsOtherBreaks()

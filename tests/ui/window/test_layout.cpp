@@ -17,6 +17,8 @@ private slots:
     void windowIsFixed();
     void resultPanesTakeFullPaneRectangle();
     void tabOrder();
+    void tabEntersOptionsOnTheSelectedOne_data();
+    void tabEntersOptionsOnTheSelectedOne();
     void fonts();
     void backgroundPictureShowsOnlyAroundTheFrame();
     void everyControlHasAnAccessibleName();
@@ -104,7 +106,7 @@ void TestLayout::resultPanesTakeFullPaneRectangle()
 void TestLayout::tabOrder()
 {
     // The frames take no focus; Tab visits the rest by their tab index and
-    // skips the panes that are hidden.
+    // skips the panes that are hidden, and of the options only the selected one.
     WindowFixture f;
     f.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
@@ -123,15 +125,60 @@ void TestLayout::tabOrder()
         }
         return seen;
     };
-    QCOMPARE(tabWalk("RichTextBox1", 14), all);
+    QStringList optionTwo = all;
+    optionTwo.removeAll(QStringLiteral("Option1"));
+    QCOMPARE(tabWalk("RichTextBox1", 13), optionTwo);
     f.form->setOptionValue(f.form->Option1, true);
     QStringList withoutResults = all.mid(0, 12);
+    withoutResults.removeAll(QStringLiteral("Option2"));
     withoutResults << "RichTextBox1";
-    QCOMPARE(tabWalk("RichTextBox1", 13), withoutResults);
+    QCOMPARE(tabWalk("RichTextBox1", 12), withoutResults);
     f.form->setOptionValue(f.form->Option2, true);
     QStringList withoutFull = all.mid(2, 12);
+    withoutFull.removeAll(QStringLiteral("Option1"));
     withoutFull << "PushButton3";
-    QCOMPARE(tabWalk("PushButton3", 13), withoutFull);
+    QCOMPARE(tabWalk("PushButton3", 12), withoutFull);
+}
+
+void TestLayout::tabEntersOptionsOnTheSelectedOne_data()
+{
+    QTest::addColumn<bool>("firstSelected");
+    QTest::addColumn<bool>("backwards");
+    QTest::newRow("Option2 selected, Tab") << false << false;
+    QTest::newRow("Option1 selected, Tab") << true << false;
+    QTest::newRow("Option2 selected, Shift+Tab") << false << true;
+    QTest::newRow("Option1 selected, Shift+Tab") << true << true;
+}
+
+void TestLayout::tabEntersOptionsOnTheSelectedOne()
+{
+    QFETCH(bool, firstSelected);
+    QFETCH(bool, backwards);
+    WindowFixture f;
+    Form1 &w = *f.form;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.setOptionValue(firstSelected ? w.Option1 : w.Option2, true);
+    QRadioButton *selected = firstSelected ? w.Option1 : w.Option2;
+    // Backwards from the first visible pane after the options in the tab
+    // order (the result panes show with Option2, else round to the full ones).
+    QWidget *before = w.PushButton6;
+    if (backwards)
+        before = firstSelected ? static_cast<QWidget *>(w.RichTextBox1) : w.RichTextBox3;
+    before->setFocus(Qt::OtherFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), before);
+    QTest::keyClick(before, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), selected);
+    // An arrow selects the other option, which takes the focus.
+    QRadioButton *other = firstSelected ? w.Option2 : w.Option1;
+    QTest::keyClick(selected, firstSelected ? Qt::Key_Up : Qt::Key_Down);
+    QTRY_COMPARE(QApplication::focusWidget(), other);
+    QVERIFY(other->isChecked());
+    // Tab leaves the group from the selected option.
+    QTest::keyClick(other, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+    QVERIFY(QApplication::focusWidget() != w.Option1 && QApplication::focusWidget() != w.Option2);
 }
 
 void TestLayout::backgroundPictureShowsOnlyAroundTheFrame()

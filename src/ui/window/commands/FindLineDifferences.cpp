@@ -105,8 +105,12 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
             s.result->adopt(std::move(*pass->result));
         pass->result.reset();
         colourInSlices(*s.source, pass->found.red, kRed);
-        if (!pass->found.red.empty())
-            s.source->selectBytes(pass->found.red.back().start, pass->found.red.back().length);
+        if (!pass->found.red.empty()) {
+            // Only the last differing line is left selected, not its whole run.
+            const Compare::ColourRange last =
+                Compare::lastPieceOf(s.source->bytes(), pass->found.red.back());
+            s.source->selectBytes(last.start, last.length);
+        }
         pass->found.red = Compare::ColourRanges(); // coloured: its memory can go
     });
 }

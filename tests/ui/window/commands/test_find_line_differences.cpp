@@ -34,42 +34,43 @@ void TestLineCommand::differences_data()
     QTest::addColumn<QString>("result1");
     QTest::addColumn<QString>("result2");
     QTest::addColumn<QList<int>>("red1");
+    QTest::addColumn<QString>("selected1"); // only the last red line, not its whole run
     QTest::newRow("same lines") << "a\r\nb\r"
                                 << "a\r\nb\r"
                                 << ""
-                                << "" << QList<int>{};
+                                << "" << QList<int>{} << "";
     QTest::newRow("both empty") << ""
                                 << ""
                                 << ""
-                                << "" << QList<int>{};
+                                << "" << QList<int>{} << "";
     QTest::newRow("file 2 empty") << "a\r\nb\r"
                                   << ""
                                   << "a\r\nb\r\r"
-                                  << "" << span(0, 5);
+                                  << "" << span(0, 5) << "\nb\r";
     QTest::newRow("same lines, another order") << "a\r\nb\r\nc\r"
                                                << "c\r\na\r\nb\r"
                                                << ""
-                                               << "" << QList<int>{};
+                                               << "" << QList<int>{} << "";
     QTest::newRow("first line stands later in the other") << "b\r\nx\r"
                                                           << "y\r\nb\r"
                                                           << "\nx\r"
-                                                          << "y\r" << span(2, 5);
+                                                          << "y\r" << span(2, 5) << "\nx\r";
     QTest::newRow("a reported first line colours only itself") << "b\r\nab\r"
                                                                << "ab\r"
                                                                << "b\r"
-                                                               << "" << QList<int>{0, 1};
+                                                               << "" << QList<int>{0, 1} << "b\r";
     QTest::newRow("duplicates listed as often as they occur") << "d\r\nd\r\ne\r"
                                                               << "e\r"
                                                               << "d\r\nd\r"
-                                                              << "" << span(0, 5);
+                                                              << "" << span(0, 5) << "\nd\r";
     QTest::newRow("case, blanks and trailing blanks count") << "A,b\r\na, b\r\na,b \r"
                                                             << "a,b\r"
                                                             << "A,b\r\na, b\r\na,b \r"
-                                                            << "a,b\r" << span(0, 16);
+                                                            << "a,b\r" << span(0, 16) << "\na,b \r";
     QTest::newRow("last line without a CR") << "a\r\nz"
                                             << "a\r"
                                             << "\nz\r"
-                                            << "\r" << QList<int>{3};
+                                            << "\r" << QList<int>{3} << "\nz";
 }
 
 void TestLineCommand::differences()
@@ -79,6 +80,7 @@ void TestLineCommand::differences()
     QFETCH(QString, result1);
     QFETCH(QString, result2);
     QFETCH(QList<int>, red1);
+    QFETCH(QString, selected1);
     WindowFixture f;
     Form1 &w = *f.form;
     w.Form_Load();
@@ -91,6 +93,7 @@ void TestLineCommand::differences()
     // An LF shows no colour of its own: it shares the mark of the CR before it.
     red1.removeIf([&](int i) { return file1[i] == u'\n'; });
     QCOMPARE(redOffsets(*w.RichTextBox1), red1);
+    QCOMPARE(w.RichTextBox1->selectedText(), selected1);
     QCOMPARE(w.RichTextBox1->text(), file1);
     QCOMPARE(w.RichTextBox2->text(), file2);
     QCOMPARE(w.MousePointer(), 0);

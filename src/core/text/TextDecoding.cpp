@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include "base/AppError.h"
@@ -277,11 +279,16 @@ QByteArray readAll(QFile &file, Compare::Progress *progress)
 QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
 {
     QFile file(path);
+    // The reason always names the file: a load from the command line or a
+    // drop has no dialog that showed which one it was.
     const auto fail = [&file, &path]() {
-        QString description = file.errorString();
-        if (description.isEmpty() || file.error() == QFileDevice::NoError)
-            description = QStringLiteral("Cannot read the file \"%1\"").arg(path);
-        throw AppError(description);
+        QString reason = file.errorString();
+        if (QFileInfo(path).isDir())
+            reason = QStringLiteral("it is a folder, not a file");
+        else if (reason.isEmpty() || file.error() == QFileDevice::NoError)
+            reason = QStringLiteral("it cannot be read");
+        throw AppError(
+            QStringLiteral("Cannot load %1: %2").arg(QDir::toNativeSeparators(path), reason));
     };
     try {
         if (!file.open(QIODevice::ReadOnly))

@@ -1,5 +1,6 @@
 // The window program's command line: files named there load as the load
 // commands load them, and a comparison asked for runs.
+#include <QDir>
 #include <QRadioButton>
 #include <QTest>
 
@@ -70,8 +71,8 @@ void TestCommandLine::open_data()
 {
     QTest::addColumn<QStringList>("names"); // files in the program folder; "missing" is not written
     QTest::addColumn<int>("compare");
-    QTest::addColumn<QStringList>("texts"); // the four panes afterwards
-    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("texts");    // the four panes afterwards
+    QTest::addColumn<QStringList>("messages"); // what each says; DIR: the program folder
     using C = WindowArguments::Compare;
     QTest::newRow("one file") << QStringList{"a.csv"} << int(C::None)
                               << QStringList{"1\r\n2\r\n\r", "", "", ""} << QStringList{};
@@ -84,6 +85,10 @@ void TestCommandLine::open_data()
     QTest::newRow("missing second file")
         << QStringList{"a.csv", "missing"} << int(C::None)
         << QStringList{"1\r\n2\r\n\r", "\r", "", ""} << QStringList{"File not found"};
+    QTest::newRow("a folder named as the second file, the message names it")
+        << QStringList{"a.csv", "folder"} << int(C::None)
+        << QStringList{"1\r\n2\r\n\r", "\r", "", ""}
+        << QStringList{"Cannot load DIR/folder: it is a folder, not a file"};
 }
 
 void TestCommandLine::open()
@@ -98,6 +103,7 @@ void TestCommandLine::open()
     f.writeFile(QStringLiteral("a.csv"), "1\r\n2\r\n");
     f.writeFile(QStringLiteral("b.csv"), "2\n3\n");
     WindowArguments arguments;
+    QDir(f.programFolder.path()).mkdir(QStringLiteral("folder"));
     for (const QString &name : names)
         arguments.files << f.programFolder.filePath(name);
     arguments.compare = WindowArguments::Compare(compare);
@@ -106,7 +112,14 @@ void TestCommandLine::open()
     for (RichTextBox *pane : f.form->panes())
         shown << pane->text();
     QCOMPARE(shown, texts);
-    QCOMPARE(f.dialogs.messageTexts(), messages);
+    const QStringList said = f.dialogs.messageTexts();
+    QCOMPARE(said.size(), messages.size());
+    for (qsizetype i = 0; i < said.size(); ++i) {
+        const QString expected =
+            QString(messages[i])
+                .replace(QStringLiteral("DIR"), QDir::toNativeSeparators(f.programFolder.path()));
+        QVERIFY2(said[i].startsWith(expected), qPrintable(said[i]));
+    }
     // As after a load: the full panes show.
     QVERIFY(f.form->Option1->isChecked());
     QVERIFY(f.form->RichTextBox1->Visible());

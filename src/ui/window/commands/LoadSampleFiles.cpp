@@ -15,13 +15,31 @@ void Form1::PushButton9_Click()
         return;
     const ErrorTrap trap(m_dialogs,
                          QStringLiteral("in Pendrel2021/08/31.Form1.PushButton9_Click "));
-    trap(100, [this] { RTB::LoadFileIn1(*this, m_programFolder.file(Product::kSample1)); });
-    trap(102, [this] { RTB::LoadFileIn2(*this, m_programFolder.file(Product::kSample2)); });
+    // Cancelling a read is the user's choice, not a failure: the command ends
+    // quietly, with the panes as they were.
+    bool cancelled = false;
+    const auto load = [&](int line, void (*loadFile)(Form1 &, const QString &),
+                          const QString &name) {
+        trap(line, [&] {
+            try {
+                loadFile(*this, m_programFolder.file(name));
+            } catch (const RTB::ReadCancelled &) {
+                cancelled = true;
+            }
+        });
+    };
+    load(100, RTB::LoadFileIn1, Product::kSample1);
+    if (cancelled)
+        return;
+    load(102, RTB::LoadFileIn2, Product::kSample2);
     // The text is written back whole, so a pane whose sample is missing loses
     // the red marks of an earlier comparison, as a loaded one does.
     trap(104, [this] { RichTextBox1->setText(RichTextBox1->text() + QStringLiteral("\r")); });
-    trap(106, [this] { RichTextBox2->setText(RichTextBox2->text() + QStringLiteral("\r")); });
+    if (!cancelled) // file #2 stays as it was
+        trap(106, [this] { RichTextBox2->setText(RichTextBox2->text() + QStringLiteral("\r")); });
     trap(108, [this] { setOptionValue(Option1, true); });
+    if (cancelled)
+        return;
     Platform::Answer answer = Platform::Answer::No;
     trap(110, [&] {
         answer = MsgBox(m_dialogs,

@@ -172,10 +172,11 @@ int run(const RowsOptions &options)
             printError(options.file2 + QStringLiteral(": ") + result.error.message);
         return Failure;
     }
-    const QByteArray report =
-        Csv::formatReport(result, options.format, options.file1, options.file2);
-    if (!options.quiet)
+    if (!options.quiet) {
+        const QByteArray report =
+            Csv::formatReport(result, options.format, options.file1, options.file2);
         std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
+    }
     if (!flushStandardOutput())
         return Failure;
     // The csv format has no place for these: say so rather than leave them out silently.

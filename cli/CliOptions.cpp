@@ -81,10 +81,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     if (!modes.isEmpty()) {
         parsed.error = modes;
     } else if (operands.isEmpty()) {
-        parsed.error = QStringLiteral("Say \"lines\" or \"words\"");
+        parsed.error = QStringLiteral("Say which comparison: \"lines\", \"words\" or \"rows\"");
     } else if (operands[0] != QLatin1String("lines") && operands[0] != QLatin1String("words")) {
-        parsed.error = QStringLiteral("Unknown comparison \"%1\": say \"lines\" or \"words\"")
-                           .arg(operands[0]);
+        parsed.error =
+            QStringLiteral("Unknown comparison \"%1\": say \"lines\", \"words\" or \"rows\"")
+                .arg(operands[0]);
     } else if (operands.size() != 3) {
         parsed.error = QStringLiteral("Give exactly two files to compare");
     } else {
@@ -92,8 +93,6 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             operands[0] == QLatin1String("lines") ? Comparison::Lines : Comparison::Words;
         options.file1 = operands[1];
         options.file2 = operands[2];
-        if (options.file1 == QLatin1String("-") && options.file2 == QLatin1String("-"))
-            parsed.error = QStringLiteral("Standard input (-) can stand for one file only");
     }
     return parsed;
 }
@@ -137,8 +136,9 @@ QString usageText()
         "\n"
         "Exit status: 0 no differences, 1 differences found, 2 error. Errors go to\n"
         "standard error (also with --quiet), each on a line that starts with\n"
-        "\"corvantis-cli: \" and names the file: \"File not found: FILE\", or\n"
-        "\"Cannot read FILE: \" and the reason (a folder, permission denied, ...).\n");
+        "\"corvantis-cli: \"; an error about a file names it first: \"FILE: File not\n"
+        "found\", \"FILE: Permission denied\", ... A command line that cannot be used\n"
+        "is said in one line, followed by \"Try 'corvantis-cli --help'.\"\n");
 }
 
 QString versionText()

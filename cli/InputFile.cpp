@@ -15,24 +15,38 @@ namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
 
-// Why `name` could not be opened or read, for the error number of the failure.
+// Why `name` could not be opened or read, for the error number of the
+// failure: the name first, as every message about a file.
 QString failure(const QString &name, int error)
 {
+    QString reason;
     switch (error) {
     case ENOENT:
-        return QStringLiteral("File not found: %1").arg(name);
+        reason = QStringLiteral("File not found");
+        break;
     case EISDIR:
-        return QStringLiteral("Cannot read %1: it is a folder, not a file").arg(name);
+        reason = QStringLiteral("It is a folder, not a file");
+        break;
     case EACCES:
     case EPERM:
-        return QStringLiteral("Cannot read %1: permission denied").arg(name);
+        reason = QStringLiteral("Permission denied");
+        break;
     case ENOTDIR:
-        return QStringLiteral("Cannot read %1: a part of its path is a file, not a folder")
-            .arg(name);
+        reason = QStringLiteral("A part of its path is a file, not a folder");
+        break;
     default:
-        return QStringLiteral("Cannot read %1: %2")
-            .arg(name, QString::fromLocal8Bit(std::strerror(error)));
+        reason = QString::fromLocal8Bit(std::strerror(error));
     }
+    return name + QStringLiteral(": ") + reason;
+}
+
+// The file an argument names, as stat() sees it through links; false when
+// there is none to see.
+bool statusOf(const QString &argument, struct stat &status)
+{
+    if (argument == QLatin1String("-"))
+        return ::fstat(STDIN_FILENO, &status) == 0;
+    return ::stat(argumentBytes(argument).constData(), &status) == 0;
 }
 
 // Reads `fd` to its end. A regular file's buffer is reserved at its size;
@@ -68,7 +82,7 @@ InputFile readAll(int fd, const QString &name)
         }
     } catch (const std::bad_alloc &) {
         input.bytes = QByteArray();
-        input.error = QStringLiteral("Out of memory: %1 is too large to read").arg(name);
+        input.error = name + QStringLiteral(": Too large to read: out of memory");
     }
     return input;
 }
@@ -95,9 +109,21 @@ InputFile readInputFile(const QString &argument)
     return input;
 }
 
-QString errorLine(const QString &message)
+QString sameInputTwice(const QString &argument1, const QString &argument2)
 {
-    return QStringLiteral("corvantis-cli: ") + message;
+    if (argument1 == QLatin1String("-") && argument2 == QLatin1String("-"))
+        return QStringLiteral("Standard input (-) can stand for one file only");
+    struct stat status1
+    {};
+    struct stat status2
+    {};
+    if (!statusOf(argument1, status1) || !statusOf(argument2, status2))
+        return QString(); // reading it will say what is wrong
+    const bool stream = S_ISFIFO(status1.st_mode) || S_ISSOCK(status1.st_mode);
+    if (!stream || status1.st_dev != status2.st_dev || status1.st_ino != status2.st_ino)
+        return QString();
+    return QStringLiteral("%1: The same pipe is given as both files; it can be read once only")
+        .arg(argument2 == QLatin1String("-") ? argument1 : argument2);
 }
 
 } // namespace Cli

@@ -6,7 +6,7 @@
 namespace Cli {
 
 // What reading one file named on the command line gave: its bytes, or why it
-// could not be read (error not empty; it names the file).
+// could not be read (error not empty: the file's name, ": " and the reason).
 struct InputFile
 {
     QByteArray bytes;
@@ -20,7 +20,9 @@ struct InputFile
 // process substitution and devices are read until their end, not by size.
 InputFile readInputFile(const QString &argument);
 
-// The error line as printed on standard error, without the final newline.
-QString errorLine(const QString &message);
+// Why two arguments cannot both be read: "-" twice, or the same pipe (or
+// socket) under two names, which would split its data between the two files
+// or wait for ever. Empty when they can; the same regular file twice can.
+QString sameInputTwice(const QString &argument1, const QString &argument2);
 
 } // namespace Cli

@@ -5,7 +5,9 @@
 #include <future>
 
 #include "ArgumentText.h"
+#include "CliOptions.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "base/AppError.h"
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
@@ -26,19 +28,14 @@ struct RowsOptions
     QChar delimiter; // null: detected in each file
     Csv::ReportFormat format = Csv::ReportFormat::Text;
     bool help = false;
+    bool version = false;
+    bool quiet = false; // print nothing on standard output; the exit status tells
 };
 
 void printTo(std::FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
-// A file's name prints as the bytes it was given as.
-void printError(const QString &message)
-{
-    const QByteArray bytes = argumentBytes(errorLine(message) + u'\n');
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
 }
 
 // Reads "--name VALUE" or "--name=VALUE"; false when the value is missing.
@@ -83,6 +80,10 @@ QString parseRows(const QStringList &arguments, RowsOptions &options)
             optionsEnded = true;
         } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            options.version = true;
+        } else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q")) {
+            options.quiet = true;
         } else if (argument == QLatin1String("--ignore-case")) {
             options.compare.rules.ignoreCase = true;
         } else if (argument == QLatin1String("--ignore-space")) {
@@ -116,7 +117,7 @@ QString parseRows(const QStringList &arguments, RowsOptions &options)
             return QStringLiteral("Unknown option \"%1\"").arg(argument);
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return QString();
     if (operands.size() != 2)
         return QStringLiteral("Give exactly two files to compare");
@@ -164,22 +165,23 @@ int run(const RowsOptions &options)
 
     const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
     if (!result.ok()) {
-        const QString where = result.error.file == 1 ? options.file1
-                              : result.error.file == 2
-                                  ? options.file2
-                                  : options.file1 + QStringLiteral(" or ") + options.file2;
-        printError(QStringLiteral("%1 in %2").arg(result.error.message, where));
+        // The file first; an error of both files is said of each.
+        if (result.error.file != 2)
+            printError(options.file1 + QStringLiteral(": ") + result.error.message);
+        if (result.error.file != 1)
+            printError(options.file2 + QStringLiteral(": ") + result.error.message);
         return Failure;
     }
-    const QByteArray report =
-        Csv::formatReport(result, options.format, options.file1, options.file2);
-    std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        printError(QStringLiteral("cannot write the output"));
-        return Failure;
+    if (!options.quiet) {
+        const QByteArray report =
+            Csv::formatReport(result, options.format, options.file1, options.file2);
+        std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
     }
+    if (!flushStandardOutput())
+        return Failure;
     // The csv format has no place for these: say so rather than leave them out silently.
-    if (options.format == Csv::ReportFormat::Csv && !result.duplicateKeys.empty()) {
+    if (!options.quiet && options.format == Csv::ReportFormat::Csv
+        && !result.duplicateKeys.empty()) {
         printError(QStringLiteral("%1 duplicate keys left unmatched (listed by --format text "
                                   "or json)")
                        .arg(result.duplicateKeys.size()));
@@ -194,12 +196,16 @@ int runRows(const QStringList &arguments)
     RowsOptions options;
     const QString error = parseRows(arguments, options);
     if (!error.isEmpty()) {
-        printTo(stderr, QStringLiteral("corvantis-cli: %1\n\n").arg(error) + rowsUsageText());
+        printUsageError(error, QStringLiteral("rows"));
         return Failure;
     }
-    if (options.help) {
-        printTo(stdout, rowsUsageText());
-        return std::fflush(stdout) == 0 ? NoDifferences : Failure;
+    if (options.help || options.version) {
+        printTo(stdout, options.help ? rowsUsageText() : versionText());
+        return flushStandardOutput() ? NoDifferences : Failure;
+    }
+    if (const QString twice = sameInputTwice(options.file1, options.file2); !twice.isEmpty()) {
+        printUsageError(twice, QStringLiteral("rows"));
+        return Failure;
     }
     try {
         return run(options);
@@ -246,7 +252,10 @@ QString rowsUsageText()
         "  --delimiter C          , ; | or tab (default: detected in each file)\n"
         "  --no-header            the first row is data; columns are numbered\n"
         "  --format F             text (default), csv or json\n"
+        "  -q, --quiet            print nothing on standard output; only the exit\n"
+        "                         status tells whether the files differ\n"
         "  -h, --help             print this text\n"
+        "  --version              print the version and the license\n"
         "\n"
         "Exit status: 0 no differences, 1 differences found, 2 error (missing file,\n"
         "malformed CSV, unknown column).\n");

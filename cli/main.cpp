@@ -1,9 +1,7 @@
 // corvantis-cli: the comparisons of the Corvantis window for scripts and
 // pipelines, on the same engine and the same loading.
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <thread>
@@ -17,6 +15,7 @@
 #include "ArgumentText.h"
 #include "CliOptions.h"
 #include "InputFile.h"
+#include "Messages.h"
 #include "RowsMode.h"
 #include "base/AppError.h"
 #include "engine/ColourRange.h"
@@ -69,10 +68,7 @@ void both(First first, Second second)
         std::rethrow_exception(failure);
 }
 
-void writeBytes(std::FILE *stream, QByteArrayView bytes)
-{
-    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
-}
+using Cli::writeBytes;
 
 void printTo(std::FILE *stream, const QString &text)
 {
@@ -83,11 +79,6 @@ void printTo(std::FILE *stream, const QString &text)
 void printNaming(std::FILE *stream, const QString &text)
 {
     writeBytes(stream, Cli::argumentBytes(text));
-}
-
-void printError(const QString &message)
-{
-    printNaming(stderr, Cli::errorLine(message) + u'\n');
 }
 
 QString heading(Cli::Comparison kind, const QString &file, const QString &other)
@@ -187,7 +178,7 @@ int run(const Cli::CliOptions &options)
          [&] { input2 = Cli::readInputFile(options.file2); });
     for (const Cli::InputFile *input : {&input1, &input2}) {
         if (!input->ok())
-            printError(input->error);
+            Cli::printError(input->error);
     }
     if (!input1.ok() || !input2.ok())
         return Failure;
@@ -216,15 +207,8 @@ int run(const Cli::CliOptions &options)
     else if (!options.quiet) // quiet: the exit status alone answers
         printListing(options.comparison, options, c);
 
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        const int error = errno;
-        QString message = QStringLiteral("Cannot write to standard output");
-        if (error != 0)
-            message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
-        printError(message);
+    if (!Cli::flushStandardOutput())
         return Failure;
-    }
     return c.file1.differences + c.file2.differences > 0 ? Differences : NoDifferences;
 }
 
@@ -244,22 +228,26 @@ int main(int argc, char **argv)
     }
     const Cli::ParsedCommandLine parsed = Cli::parseCommandLine(arguments);
     if (!parsed.error.isEmpty()) {
-        printNaming(stderr,
-                    Cli::errorLine(parsed.error) + QStringLiteral("\n\n") + Cli::usageText());
+        Cli::printUsageError(parsed.error);
         return Failure;
     }
     if (parsed.options.help || parsed.options.version) {
         printTo(stdout, parsed.options.help ? Cli::usageText() : Cli::versionText());
-        return std::fflush(stdout) == 0 ? NoDifferences : Failure;
+        return Cli::flushStandardOutput() ? NoDifferences : Failure;
+    }
+    if (const QString twice = Cli::sameInputTwice(parsed.options.file1, parsed.options.file2);
+        !twice.isEmpty()) {
+        Cli::printUsageError(twice);
+        return Failure;
     }
     try {
         return run(parsed.options);
     } catch (const AppError &error) {
-        printError(error.description());
+        Cli::printError(error.description());
     } catch (const std::bad_alloc &) {
-        printError(QStringLiteral("Out of memory: the files are too large to compare"));
+        Cli::printError(QStringLiteral("Out of memory: the files are too large to compare"));
     } catch (const std::exception &error) {
-        printError(QString::fromLocal8Bit(error.what()));
+        Cli::printError(QString::fromLocal8Bit(error.what()));
     }
     return Failure;
 }

@@ -1,30 +1,24 @@
 # Install layout and the Debian package.
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
-# The programs look for HAND-M.CUR and Samples/ in their own folder, so they
-# are installed together into one folder (lib/corvantis); the commands on the
-# PATH are relative symlinks into it. The programs find their folder through
-# the link's target, so starting them through bin/ works.
-
-if(NOT DEFINED CORVANTIS_INSTALL_APPDIR)
-  set(CORVANTIS_INSTALL_APPDIR lib/corvantis)
-endif()
-
-set(corvantis_launcher_dir ${CMAKE_BINARY_DIR}/launchers)
-file(MAKE_DIRECTORY ${corvantis_launcher_dir})
+# The programs go to bin; the files they read, to share/corvantis (see the top
+# CMakeLists.txt and resources/CMakeLists.txt). tools/package.sh builds the
+# package with Debian's hardening flags and a fixed SOURCE_DATE_EPOCH, so two
+# builds of one commit give the same bytes.
 
 foreach(program IN ITEMS corvantis corvantis-cli)
-  if(NOT TARGET ${program})
-    continue()
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # A stripped install (the package's) also drops the compiler's notes, as
+    # Debian's own packages do.
+    install(CODE "
+      if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+          --remove-section=.note
+          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+          COMMAND_ERROR_IS_FATAL ANY)
+      endif()")
   endif()
-  install(TARGETS ${program} RUNTIME DESTINATION ${CORVANTIS_INSTALL_APPDIR})
-
-  # The link is made once here and installed as a link (install keeps
-  # symlinks), so it works the same for `cmake --install`, DESTDIR and CPack.
-  set(link ${corvantis_launcher_dir}/${program})
-  file(REMOVE ${link})
-  file(CREATE_LINK ../${CORVANTIS_INSTALL_APPDIR}/${program} ${link} SYMBOLIC)
-  install(FILES ${link} DESTINATION bin)
 endforeach()
 
 set(CPACK_PACKAGE_NAME corvantis)
@@ -41,7 +35,8 @@ differences alone. The visible results can be saved as text. Two sample\n\
 files are included.\n\
 .\n\
 The command corvantis-cli runs the same comparisons for scripts and\n\
-pipelines.")
+pipelines, and compares two CSV files as tables: rows paired by a key and\n\
+reported as removed, added or changed, cell by cell.")
 set(CPACK_PACKAGE_LICENSE "GPL-3.0-or-later")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -57,11 +52,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # these are what they need at run time without linking them: the platform
 # plugins that open a window, and the Arial-compatible font of the layout.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# QScintilla, whose GPL-3.0 is the reason for the project's license, is linked
+# and so found by dpkg-shlibdeps: naming it here too would list it twice.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
-# The panes are built on QScintilla (GPL-3.0, hence the project's license).
-# Named here as well as by dpkg-shlibdeps so that the package never installs
-# without its runtime library, however the programs come to link it.
-string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqscintilla2-qt6-15")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillfen.example/corvantis")
 # Control files owned by root with the permissions Debian expects.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (no display needed).
+# Installs what is missing, builds everything (the programs, the tests and
+# the benchmarks), and runs every test (no display needed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/build.sh

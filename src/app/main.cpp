@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 
 #include "base/Product.h"
@@ -25,7 +26,11 @@ int main(int argc, char *argv[])
 
     Platform::QSettingsBackend settings;
     Platform::QtDialogs dialogs(nullptr);
-    Form1 form(dialogs, settings, ProgramFolder(QCoreApplication::applicationDirPath()));
+    // The samples and the cursor are installed apart from the program (see the
+    // top CMakeLists.txt); the build tree has the same layout.
+    const QString dataFolder = QDir::cleanPath(QCoreApplication::applicationDirPath()
+                                               + QStringLiteral("/" CORVANTIS_DATA_FROM_PROGRAM));
+    Form1 form(dialogs, settings, ProgramFolder(dataFolder));
     dialogs.setParentWidget(&form);
     form.Form_Load();
     form.show();

@@ -71,31 +71,31 @@ void CliTest::exitStatus_data()
                                 << "";
     QTest::newRow("empty against one byte") << QStringList{"words", empty, oneByte} << 1 << "\nq\n"
                                             << "";
-    QTest::newRow("missing first file") << QStringList{"lines", missing, a} << 2 << ""
-                                        << "File not found: " + missing;
-    QTest::newRow("missing second file, words") << QStringList{"words", a, missing} << 2 << ""
-                                                << "File not found: " + missing;
+    QTest::newRow("missing first file")
+        << QStringList{"lines", missing, a} << 2 << "" << missing + ": File not found";
+    QTest::newRow("missing second file, words")
+        << QStringList{"words", a, missing} << 2 << "" << missing + ": File not found";
     QTest::newRow("folder given as a file") << QStringList{"lines", a, m_cli.folder()} << 2 << ""
                                             << "";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage:"
                           << "";
     QTest::newRow("no arguments") << QStringList{} << 2 << ""
-                                  << "Usage:";
+                                  << "Try 'corvantis-cli --help'.";
     QTest::newRow("one file") << QStringList{"lines", a} << 2 << ""
-                              << "Usage:";
+                              << "Try 'corvantis-cli --help'.";
     QTest::newRow("three files") << QStringList{"lines", a, b, b} << 2 << ""
-                                 << "Usage:";
+                                 << "Try 'corvantis-cli --help'.";
     QTest::newRow("unknown comparison") << QStringList{"chars", a, b} << 2 << ""
-                                        << "Usage:";
+                                        << "Try 'corvantis-cli --help'.";
     QTest::newRow("unknown option") << QStringList{"lines", a, b, "--fast"} << 2 << ""
                                     << "--fast";
     QTest::newRow("result of file 3") << QStringList{"lines", a, b, "--result", "3"} << 2 << ""
-                                      << "Usage:";
+                                      << "Try 'corvantis-cli --help'.";
     QTest::newRow("result without a number") << QStringList{"lines", a, b, "--result"} << 2 << ""
-                                             << "Usage:";
+                                             << "Try 'corvantis-cli --help'.";
     QTest::newRow("json with result")
         << QStringList{"lines", a, b, "--json", "--result=1"} << 2 << ""
-        << "Usage:";
+        << "Try 'corvantis-cli --help'.";
 }
 
 void CliTest::exitStatus()

@@ -92,10 +92,10 @@ void CliRowsTest::exitStatus_data()
         << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,2,z,v"
         << "";
     QTest::newRow("missing first file") << QStringList{"rows", missing, a} << 2 << ""
-                                        << "corvantis-cli: File not found: " + missing;
+                                        << "corvantis-cli: " + missing + ": File not found";
     QTest::newRow("folder as second file")
         << QStringList{"rows", a, m_cli.folder()} << 2 << ""
-        << "corvantis-cli: Cannot read " + m_cli.folder() + ": it is a folder, not a file";
+        << "corvantis-cli: " + m_cli.folder() + ": It is a folder, not a file";
     QTest::newRow("standard input as the second file")
         << QStringList{"rows", a, "-", "--key", "id", "--stdin", a} << 0 << "0 changed"
         << "";
@@ -103,17 +103,17 @@ void CliRowsTest::exitStatus_data()
         << QStringList{"rows", a, malformed} << 2 << ""
         << "corvantis-cli: " + malformed + ": the record that starts on line 3";
     QTest::newRow("key in neither file") << QStringList{"rows", a, b, "--key", "sku"} << 2 << ""
-                                         << "no column \"sku\" in " + a + " or " + b;
+                                         << "corvantis-cli: " + b + ": no column \"sku\"";
     QTest::newRow("key missing from file 2")
         << QStringList{"rows", onlySku, a, "--key", "sku"} << 2 << ""
-        << "corvantis-cli: no column \"sku\" in " + a;
+        << "corvantis-cli: " + a + ": no column \"sku\"";
     QTest::newRow("ignored column in neither file")
         << QStringList{"rows", a, b, "--ignore-columns", "nope"} << 2 << ""
         << "\"nope\"";
     QTest::newRow("help") << QStringList{"rows", "--help"} << 0 << "Usage: corvantis-cli rows"
                           << "";
     QTest::newRow("one file") << QStringList{"rows", a} << 2 << ""
-                              << "Usage:";
+                              << "Try 'corvantis-cli rows --help'.";
     QTest::newRow("unknown option") << QStringList{"rows", a, b, "--fast"} << 2 << ""
                                     << "\"--fast\"";
     QTest::newRow("unknown format") << QStringList{"rows", a, b, "--format", "xml"} << 2 << ""

@@ -1,11 +1,13 @@
 // The files the package carries besides the programs: manual pages, the
-// Debian changelog and copyright, the AppStream metadata and the license.
+// Debian changelog and copyright, the AppStream metadata, the license and the
+// bash completion.
 
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -38,7 +40,10 @@ private slots:
     void versionsAgree_data();
     void versionsAgree();
     void copyrightNamesItsLicenses();
-    void cliManualNamesEveryOption();
+    void everyOptionIsDocumented_data();
+    void everyOptionIsDocumented();
+    void bashCompletion_data();
+    void bashCompletion();
 };
 
 void PackageFilesTest::validators_data()
@@ -139,30 +144,134 @@ void PackageFilesTest::copyrightNamesItsLicenses()
     QVERIFY(licenseFile.contains("END OF TERMS AND CONDITIONS"));
 }
 
-// The manual keeps up with the program: every option --help shows is in it.
-void PackageFilesTest::cliManualNamesEveryOption()
-{
-    QProcess p;
-    p.start(QStringLiteral(CORVANTIS_CLI), {QStringLiteral("--help")});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    const QString help = QString::fromUtf8(p.readAllStandardOutput());
-    const QString manual = QString::fromUtf8(readAll(resource("man/corvantis-cli.1")))
-                               .replace(QLatin1String("\\-"), QLatin1String("-"));
+namespace {
 
+// The options a help text names (-q, --key, --color=...: the name alone).
+QStringList optionsIn(const QString &help)
+{
     QStringList options;
     QRegularExpressionMatchIterator it =
         QRegularExpression(QStringLiteral("(?<![\\w-])(--?[a-z][a-z-]*)")).globalMatch(help);
     while (it.hasNext())
         options << it.next().captured(1);
     options.removeDuplicates();
-    QVERIFY2(options.contains(QStringLiteral("--stat")), qPrintable(options.join(' ')));
-    for (const QString &option : std::as_const(options)) {
-        const QRegularExpression inManual(QStringLiteral("(?<![\\w-])")
-                                          + QRegularExpression::escape(option)
-                                          + QStringLiteral("(?![\\w-])"));
-        QVERIFY2(manual.contains(inManual), qPrintable(option));
+    return options;
+}
+
+// Whether `text` holds `option` as a word of its own.
+bool names(const QString &text, const QString &option)
+{
+    return text.contains(QRegularExpression(QStringLiteral("(?<![\\w-])")
+                                            + QRegularExpression::escape(option)
+                                            + QStringLiteral("(?![\\w-])")));
+}
+
+} // namespace
+
+void PackageFilesTest::everyOptionIsDocumented_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("manual");
+    QTest::addColumn<bool>("completed"); // the bash completion offers each option too
+    QTest::addColumn<QString>("someOption");
+
+    const QString cli = QStringLiteral(CORVANTIS_CLI);
+    QTest::newRow("corvantis-cli lines and words")
+        << cli << QStringList{"--help"} << "man/corvantis-cli.1" << true << "--stat";
+    QTest::newRow("corvantis-cli rows")
+        << cli << QStringList{"rows", "--help"} << "man/corvantis-cli.1" << true << "--key";
+    QTest::newRow("corvantis") << QStringLiteral(CORVANTIS_WINDOW) << QStringList{"--help"}
+                               << "man/corvantis.1" << false << "--words";
+}
+
+// The manual (and the completion) keep up with the program: every option a
+// mode's --help shows is in them.
+void PackageFilesTest::everyOptionIsDocumented()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, manual);
+    QFETCH(bool, completed);
+    QFETCH(QString, someOption);
+
+    QProcess p;
+    p.start(program, arguments);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QStringList options = optionsIn(QString::fromUtf8(p.readAllStandardOutput()));
+    QVERIFY2(options.contains(someOption), qPrintable(options.join(' ')));
+
+    const QString manualText = QString::fromUtf8(readAll(resource(manual)))
+                                   .replace(QLatin1String("\\-"), QLatin1String("-"));
+    const QString completion = QString::fromUtf8(readAll(resource("completion/corvantis-cli")));
+    QVERIFY(!manualText.isEmpty() && !completion.isEmpty());
+    for (const QString &option : options) {
+        QVERIFY2(names(manualText, option), qPrintable(option + " is not in " + manual));
+        if (completed)
+            QVERIFY2(names(completion, option), qPrintable(option + " is not completed"));
     }
+}
+
+void PackageFilesTest::bashCompletion_data()
+{
+    QTest::addColumn<QStringList>("words"); // as bash cuts the line; the cursor ends the last
+    QTest::addColumn<QString>("replies");   // what it offers, joined by '|'
+
+    QTest::newRow("modes") << QStringList{"corvantis-cli", ""} << "lines|words|rows";
+    QTest::newRow("options of rows") << QStringList{"corvantis-cli", "rows", "--ig"}
+                                     << "--ignore-case|--ignore-space|--ignore-columns";
+    QTest::newRow("lines has no --key") << QStringList{"corvantis-cli", "lines", "--k"} << "";
+    QTest::newRow("columns of both headers, once each")
+        << QStringList{"corvantis-cli", "rows", "old.csv", "new.csv", "--key", ""}
+        << "Unit\\ price|id|name";
+    QTest::newRow("the next column of a list")
+        << QStringList{"corvantis-cli", "rows", "old.csv", "new.csv", "--ignore-columns", "id,n"}
+        << "id\\,name";
+    QTest::newRow("columns cut at the delimiter given")
+        << QStringList{"corvantis-cli", "rows", "--delimiter", "tab", "new.csv", "--key", ""}
+        << "id\\,name";
+    QTest::newRow("a value after =")
+        << QStringList{"corvantis-cli", "rows", "--color", "=", "al"} << "always";
+    QTest::newRow("formats") << QStringList{"corvantis-cli", "rows", "--format", ""}
+                             << "text|csv|json";
+    QTest::newRow("files after the mode")
+        << QStringList{"corvantis-cli", "lines", "ol"} << "old.csv";
+}
+
+// The completion script run by bash as it completes a line.
+void PackageFilesTest::bashCompletion()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QString, replies);
+
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (bash.isEmpty())
+        QSKIP("bash is not installed");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile old(dir.filePath("old.csv"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("\xef\xbb\xbfid;\"Unit price\"\r\n1;2\r\n");
+    old.close();
+    QFile fresh(dir.filePath("new.csv"));
+    QVERIFY(fresh.open(QIODevice::WriteOnly));
+    fresh.write("id,name\n");
+    fresh.close();
+
+    const QString script =
+        QStringLiteral("source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
+                       "_corvantis_cli; IFS='|'; printf '%s' \"${COMPREPLY[*]}\"");
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    p.setProcessEnvironment(environment);
+    p.start(bash, QStringList{"-c", script, "bash", resource("completion/corvantis-cli")} + words);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.readAllStandardError(), QByteArray());
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), replies);
 }
 
 QTEST_GUILESS_MAIN(PackageFilesTest)

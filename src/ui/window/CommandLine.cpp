@@ -1,9 +1,13 @@
 #include "window/CommandLine.h"
 
+#include <algorithm>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include "base/Product.h"
+#include "dialogs/MsgBox.h"
 #include "window/Form1.h"
 
 namespace {
@@ -57,8 +61,6 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
         return result;
     }
     result.files = parser.positionalArguments();
-    if (result.files.size() > 2)
-        return fail(QStringLiteral("At most two files can be compared."));
     if (parser.isSet(lines) && parser.isSet(words))
         return fail(QStringLiteral("--lines and --words cannot be used together."));
     if (parser.isSet(lines))
@@ -70,8 +72,18 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
 
 void openFromCommandLine(Form1 &form, const WindowArguments &arguments)
 {
-    for (qsizetype i = 0; i < arguments.files.size(); ++i)
-        form.loadDroppedFiles(int(i) + 1, {arguments.files[i]});
+    const QStringList &files = arguments.files;
+    for (qsizetype i = 0; i < std::min(files.size(), qsizetype(2)); ++i)
+        form.loadDroppedFiles(int(i) + 1, {files[i]});
+    // A file manager gives every selected file; a refusal on standard error
+    // would go unseen there.
+    if (files.size() > 2) {
+        MsgBox(form.dialogs(),
+               QStringLiteral("Only two files can be compared: the first two of the "
+                              "%1 files given, \"%2\" and \"%3\", are loaded.")
+                   .arg(files.size())
+                   .arg(QFileInfo(files[0]).fileName(), QFileInfo(files[1]).fileName()));
+    }
     if (arguments.compare == WindowArguments::Compare::Lines)
         form.PushButton1_Click();
     else if (arguments.compare == WindowArguments::Compare::Words)

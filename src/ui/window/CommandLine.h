@@ -11,7 +11,9 @@ struct WindowArguments
 {
     enum class Compare { None, Lines, Words };
 
-    QStringList files; // at most two: "CSV File #1", then "CSV File #2"
+    // As given: the first loads into "CSV File #1", the second into "CSV
+    // File #2"; more (a file manager's "Open With" on several) are only counted.
+    QStringList files;
     Compare compare = Compare::None;
 
     // Set when the program must not open its window: the text to print
@@ -24,6 +26,6 @@ struct WindowArguments
 // Reads the arguments, the program's name first (as QCoreApplication gives them).
 WindowArguments parseWindowArguments(const QStringList &arguments);
 
-// Loads the files into their panes as the load commands load them, then runs
-// the comparison asked for.
+// Loads the files into their panes as the load commands load them, says when
+// more than two were given, then runs the comparison asked for.
 void openFromCommandLine(Form1 &form, const WindowArguments &arguments);

@@ -379,11 +379,11 @@ void TestRichTextBox::selectionShowsOnlyWithFocus()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     other->setFocus();
-    QTRY_VERIFY(other->hasFocus());
+    QVERIFY(QTest::qWaitFor([&] { return other->hasFocus(); }));
     const int unfocusedRed = shoot(*pane).red;
     QVERIFY(unfocusedRed > 20);
     pane->setFocus();
-    QTRY_VERIFY(pane->hasFocus());
+    QVERIFY(QTest::qWaitFor([&] { return pane->hasFocus(); }));
     QVERIFY(shoot(*pane).red < unfocusedRed);
 }
 
@@ -410,10 +410,10 @@ void TestRichTextBox::tabMovesTheFocus()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     pane->setFocus();
-    QTRY_VERIFY(pane->hasFocus());
+    QVERIFY(QTest::qWaitFor([&] { return pane->hasFocus(); }));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
                     backwards ? Qt::ShiftModifier : Qt::NoModifier);
-    QTRY_VERIFY((backwards ? before : after)->hasFocus());
+    QVERIFY(QTest::qWaitFor([&] { return (backwards ? before : after)->hasFocus(); }));
     QCOMPARE(pane->text(), QStringLiteral("a,b\r\n"));
 }
 

@@ -41,7 +41,7 @@ void TestCommandLine::parse_data()
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
                              << "Corvantis";
     QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}
-                                 << int(C::None) << 2 << "At most two files";
+                                 << int(C::None) << -1 << "";
     QTest::newRow("both comparisons") << QStringList{"--lines", "--words"} << QStringList{}
                                       << int(C::Lines) << 2 << "cannot be used together";
     QTest::newRow("unknown option")
@@ -89,6 +89,11 @@ void TestCommandLine::open_data()
         << QStringList{"a.csv", "folder"} << int(C::None)
         << QStringList{"1\r\n2\r\n\r", "\r", "", ""}
         << QStringList{"Cannot load DIR/folder: it is a folder, not a file"};
+    QTest::newRow("three files from a file manager")
+        << QStringList{"a.csv", "b.csv", "missing"} << int(C::Lines)
+        << QStringList{"1\r\n2\r\n\r", "2\r\n3\r\n\r", "1\r", "\n3\r"}
+        << QStringList{"Only two files can be compared: the first two of the 3 files given, "
+                       "\"a.csv\" and \"b.csv\", are loaded."};
 }
 
 void TestCommandLine::open()

@@ -34,7 +34,7 @@ ColourRange selection(const RichTextBox &pane)
 void showActive(WindowFixture &f)
 {
     f.form->show();
-    QApplication::setActiveWindow(f.form.get());
+    f.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
 }
 
@@ -74,7 +74,7 @@ void TestMarkKeys::keysWalkTheMarks()
         f.form->PushButton1->setFocus();
     else
         walked->setFocus();
-    QTRY_VERIFY(QApplication::focusWidget());
+    QVERIFY(QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }));
 
     for (qsizetype i = 0; i < keys.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7,
@@ -101,7 +101,7 @@ void TestMarkKeys::markComesIntoView()
     pane.colourRanges({{far, 7}}, kRed);
     showActive(f);
     pane.setFocus();
-    QTRY_VERIFY(pane.hasFocus());
+    QVERIFY(QTest::qWaitFor([&] { return pane.hasFocus(); }));
 
     QTest::keyClick(&pane, Qt::Key_F7);
     QCOMPARE(selection(pane), (ColourRange{far, 7}));

@@ -1,0 +1,48 @@
+#include "Messages.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "ArgumentText.h"
+
+namespace Cli {
+
+QString errorLine(const QString &message)
+{
+    return QStringLiteral("corvantis-cli: ") + message;
+}
+
+void writeBytes(std::FILE *stream, QByteArrayView bytes)
+{
+    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
+}
+
+void printError(const QString &message)
+{
+    writeBytes(stderr, argumentBytes(errorLine(message) + u'\n'));
+    std::fflush(stderr);
+}
+
+void printUsageError(const QString &message, const QString &mode)
+{
+    const QString command =
+        mode.isEmpty() ? QStringLiteral("corvantis-cli") : QStringLiteral("corvantis-cli ") + mode;
+    writeBytes(stderr, argumentBytes(errorLine(message) + u'\n'
+                                     + QStringLiteral("Try '%1 --help'.\n").arg(command)));
+    std::fflush(stderr);
+}
+
+bool flushStandardOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    const int error = errno;
+    QString message = QStringLiteral("Cannot write to standard output");
+    if (error != 0)
+        message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    printError(message);
+    return false;
+}
+
+} // namespace Cli

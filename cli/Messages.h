@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdio>
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace Cli {
+
+// What corvantis-cli says besides its results. Each error is one line on
+// standard error, "corvantis-cli: " and the message; a message about a file
+// starts with the file's name ("a.csv: File not found"). Names print as the
+// bytes they were given as (see ArgumentText.h).
+
+// The error line as printed, without the final newline.
+QString errorLine(const QString &message);
+
+void printError(const QString &message);
+
+// A command line that cannot be used: what is wrong, then where help is.
+// `mode` is the mode whose help to point at ("rows"), or empty.
+void printUsageError(const QString &message, const QString &mode = QString());
+
+void writeBytes(std::FILE *stream, QByteArrayView bytes);
+
+// Flushes standard output; when anything written to it was lost (a full
+// disk, a closed pipe), says so on standard error and returns false.
+bool flushStandardOutput();
+
+} // namespace Cli

@@ -49,6 +49,30 @@ bool statusOf(const QString &argument, struct stat &status)
     return ::stat(argumentBytes(argument).constData(), &status) == 0;
 }
 
+// Reads a regular file to the size it had when it was opened: what is added
+// while it is read is left out; a file that shrinks is an error, never part
+// of a file compared as if it were the whole.
+InputFile readRegular(int fd, const QString &name, qsizetype size)
+{
+    InputFile input;
+    input.bytes = QByteArray(size, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, input.bytes.data() + done, size_t(size - done));
+        if (got > 0) {
+            done += qsizetype(got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        input.error = got < 0 ? failure(name, errno)
+                              : name + QStringLiteral(": The file shrank while it was read");
+        input.bytes = QByteArray();
+        break;
+    }
+    return input;
+}
+
 // Reads `fd` to its end. A regular file's buffer is reserved at its size;
 // anything else grows as it comes, since its size says nothing.
 InputFile readAll(int fd, const QString &name)
@@ -66,7 +90,7 @@ InputFile readAll(int fd, const QString &name)
     }
     try {
         if (S_ISREG(status.st_mode) && status.st_size > 0)
-            input.bytes.reserve(qsizetype(status.st_size));
+            return readRegular(fd, name, qsizetype(status.st_size));
         QByteArray chunk(chunkSize, Qt::Uninitialized);
         for (;;) {
             const ssize_t got = ::read(fd, chunk.data(), size_t(chunk.size()));

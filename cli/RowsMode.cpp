@@ -1,8 +1,13 @@
 #include "RowsMode.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <future>
+#include <unistd.h>
 
 #include "ArgumentText.h"
 #include "CliOptions.h"
@@ -20,13 +25,19 @@ namespace {
 
 enum ExitStatus { NoDifferences = 0, Differences = 1, Failure = 2 };
 
+enum class Colour { Auto, Always, Never };
+
 struct RowsOptions
 {
     QString file1;
     QString file2;
+    QString name1; // as the report names the files
+    QString name2;
     Csv::RowOptions compare;
-    QChar delimiter; // null: detected in each file
+    char delimiter = 0; // 0: detected in each file
     Csv::ReportFormat format = Csv::ReportFormat::Text;
+    Colour colour = Colour::Auto;
+    bool gitDriver = false; // called by git as an external diff
     bool help = false;
     bool version = false;
     bool quiet = false; // print nothing on standard output; the exit status tells
@@ -34,8 +45,7 @@ struct RowsOptions
 
 void printTo(std::FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    writeBytes(stream, text.toUtf8());
 }
 
 // Reads "--name VALUE" or "--name=VALUE"; false when the value is missing.
@@ -52,92 +62,165 @@ bool optionValue(const QStringList &arguments, qsizetype &at, const QString &nam
     return true;
 }
 
-QChar delimiterValue(const QString &value)
+// One ASCII character that is not a quote or a line break, or "tab".
+char delimiterValue(const QString &value)
 {
     if (value == QLatin1String("tab") || value == QLatin1String("\\t"))
-        return u'\t';
-    if (value.size() != 1 || value == QLatin1String("\"") || value == QLatin1String("\r")
-        || value == QLatin1String("\n"))
-        return QChar();
-    return value[0];
+        return '\t';
+    if (value.size() != 1 || value[0].unicode() >= 0x80 || value == QLatin1String("\"")
+        || value == QLatin1String("\r") || value == QLatin1String("\n"))
+        return 0;
+    return char(value[0].unicode());
+}
+
+// git diff's external-diff call: PATH OLD-FILE OLD-HEX OLD-MODE NEW-FILE NEW-HEX NEW-MODE.
+bool isGitCall(const QStringList &operands)
+{
+    if (operands.size() != 7)
+        return false;
+    const auto hex = [](const QString &text) {
+        return text == QLatin1String(".")
+               || (text.size() >= 7
+                   && std::all_of(text.begin(), text.end(), [](QChar c) { return isxdigit(c.unicode()) != 0; }));
+    };
+    const auto mode = [](const QString &text) {
+        return text == QLatin1String(".")
+               || (!text.isEmpty()
+                   && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'7'; }));
+    };
+    return hex(operands[2]) && mode(operands[3]) && hex(operands[5]) && mode(operands[6]);
+}
+
+// The value of an option that takes one; an error message when it is wrong.
+QString takeValue(const QString &name, const QString &value, RowsOptions &options)
+{
+    if (name == QLatin1String("--key")) {
+        options.compare.key = value;
+    } else if (name == QLatin1String("--ignore-columns")) {
+        options.compare.ignoreColumns = value;
+    } else if (name == QLatin1String("--delimiter")) {
+        options.delimiter = delimiterValue(value);
+        if (options.delimiter == 0)
+            return QStringLiteral("--delimiter takes one ASCII character or \"tab\", not \"%1\"")
+                .arg(value);
+    } else if (name == QLatin1String("--tolerance")) {
+        bool ok = false;
+        options.compare.rules.tolerance = value.toDouble(&ok);
+        if (!ok || !(options.compare.rules.tolerance >= 0)
+            || !std::isfinite(options.compare.rules.tolerance))
+            return QStringLiteral("--tolerance takes a number of 0 or more, not \"%1\"").arg(value);
+        options.compare.rules.numbers = true;
+    } else if (name == QLatin1String("--color")) {
+        static const QStringList whens{"auto", "always", "never"};
+        if (!whens.contains(value))
+            return QStringLiteral("--color takes auto, always or never, not \"%1\"").arg(value);
+        options.colour = Colour(whens.indexOf(value));
+    } else if (value == QLatin1String("text")) {
+        options.format = Csv::ReportFormat::Text;
+    } else if (value == QLatin1String("csv")) {
+        options.format = Csv::ReportFormat::Csv;
+    } else if (value == QLatin1String("json")) {
+        options.format = Csv::ReportFormat::Json;
+    } else {
+        return QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(value);
+    }
+    return QString();
+}
+
+// A flag; false when `argument` is none.
+bool takeFlag(const QString &argument, RowsOptions &options)
+{
+    if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+        options.help = true;
+    else if (argument == QLatin1String("--version"))
+        options.version = true;
+    else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q"))
+        options.quiet = true;
+    else if (argument == QLatin1String("--ignore-case"))
+        options.compare.rules.ignoreCase = true;
+    else if (argument == QLatin1String("--ignore-space"))
+        options.compare.rules.ignoreSpace = true;
+    else if (argument == QLatin1String("--numbers"))
+        options.compare.rules.numbers = true;
+    else if (argument == QLatin1String("--no-header"))
+        options.compare.header = false;
+    else if (argument == QLatin1String("--color"))
+        options.colour = Colour::Always;
+    else
+        return false;
+    return true;
 }
 
 // The options, or why they cannot be used (error not empty).
 QString parseRows(const QStringList &arguments, RowsOptions &options)
 {
+    static const QStringList withValue{"--key",    "--ignore-columns", "--delimiter",
+                                       "--format", "--tolerance",      "--color"};
     QStringList operands;
     bool optionsEnded = false;
     for (qsizetype at = 0; at < arguments.size(); ++at) {
         const QString &argument = arguments[at];
-        const auto is = [&argument](const char *name) {
-            return argument == QLatin1String(name)
-                   || argument.startsWith(QLatin1String(name) + u'=');
-        };
-        QString value;
+        const QString name = argument.section(u'=', 0, 0);
         if (optionsEnded || !argument.startsWith(u'-') || argument == QLatin1String("-")) {
             operands << argument;
         } else if (argument == QLatin1String("--")) {
             optionsEnded = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.help = true;
-        } else if (argument == QLatin1String("--version")) {
-            options.version = true;
-        } else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q")) {
-            options.quiet = true;
-        } else if (argument == QLatin1String("--ignore-case")) {
-            options.compare.rules.ignoreCase = true;
-        } else if (argument == QLatin1String("--ignore-space")) {
-            options.compare.rules.ignoreSpace = true;
-        } else if (argument == QLatin1String("--no-header")) {
-            options.compare.header = false;
-        } else if (is("--key") || is("--ignore-columns") || is("--delimiter") || is("--format")) {
-            const QString name = argument.section(u'=', 0, 0);
+        } else if (takeFlag(argument, options)) {
+        } else if (withValue.contains(name) && (name != QLatin1String("--color") || argument.contains(u'='))) {
+            QString value;
             if (!optionValue(arguments, at, name, value) || value.isEmpty())
                 return QStringLiteral("%1 needs a value").arg(name);
-            if (name == QLatin1String("--key")) {
-                options.compare.key = value;
-            } else if (name == QLatin1String("--ignore-columns")) {
-                options.compare.ignoreColumns = value;
-            } else if (name == QLatin1String("--delimiter")) {
-                options.delimiter = delimiterValue(value);
-                if (options.delimiter.isNull())
-                    return QStringLiteral("--delimiter takes one character or \"tab\", not "
-                                          "\"%1\"")
-                        .arg(value);
-            } else if (value == QLatin1String("text")) {
-                options.format = Csv::ReportFormat::Text;
-            } else if (value == QLatin1String("csv")) {
-                options.format = Csv::ReportFormat::Csv;
-            } else if (value == QLatin1String("json")) {
-                options.format = Csv::ReportFormat::Json;
-            } else {
-                return QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(value);
-            }
+            if (const QString error = takeValue(name, value, options); !error.isEmpty())
+                return error;
         } else {
             return QStringLiteral("Unknown option \"%1\"").arg(argument);
         }
     }
     if (options.help || options.version)
         return QString();
+    if (isGitCall(operands)) {
+        options.gitDriver = true;
+        options.file1 = operands[1];
+        options.file2 = operands[4];
+        options.name1 = QStringLiteral("a/") + operands[0];
+        options.name2 = QStringLiteral("b/") + operands[0];
+        return QString();
+    }
     if (operands.size() != 2)
         return QStringLiteral("Give exactly two files to compare");
-    options.file1 = operands[0];
-    options.file2 = operands[1];
+    options.file1 = options.name1 = operands[0];
+    options.file2 = options.name2 = operands[1];
     return QString();
 }
 
-// Loads and reads one file (or standard input for "-"), as the other modes
-// load theirs; throws AppError with a message that names it.
-Csv::Table readFile(const QString &path, QChar delimiter)
+// Loads and reads one file (or standard input for "-"); throws AppError with
+// a message that names it. A file that is not UTF-8 is said so.
+Csv::Table readFile(const QString &path, char delimiter)
 {
     InputFile input = readInputFile(path);
     if (!input.ok())
         throw AppError(input.error);
-    const QString text = Files::decodeToPaneText(std::exchange(input.bytes, {}));
-    Csv::ReadResult read = Csv::readCsv(text, delimiter);
+    Csv::ReadResult read = Csv::readCsvFile(std::exchange(input.bytes, {}), delimiter);
     if (!read.ok())
-        throw AppError(QStringLiteral("%1: %2").arg(path, read.error.message));
+        throw AppError(path + QStringLiteral(": ") + read.error.message);
     return std::move(read.table);
+}
+
+void sayEncoding(const QString &name, const Csv::Table &table)
+{
+    if (table.invalidLine() > 0)
+        printError(name + QStringLiteral(": not valid UTF-8 (line %1); read as %2")
+                              .arg(table.invalidLine())
+                              .arg(table.encoding()));
+}
+
+bool colourWanted(Colour colour)
+{
+    if (colour != Colour::Auto)
+        return colour == Colour::Always;
+    const char *term = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) && !std::getenv("NO_COLOR") && term
+           && std::strcmp(term, "dumb") != 0;
 }
 
 int run(const RowsOptions &options)
@@ -162,6 +245,8 @@ int run(const RowsOptions &options)
         printError(failure);
         return Failure;
     }
+    sayEncoding(options.file1, *table1);
+    sayEncoding(options.file2, *table2);
 
     const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
     if (!result.ok()) {
@@ -173,9 +258,13 @@ int run(const RowsOptions &options)
         return Failure;
     }
     if (!options.quiet) {
-        const QByteArray report =
-            Csv::formatReport(result, options.format, options.file1, options.file2);
-        std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
+        const Csv::ReportOptions names{options.name1, options.name2,
+                                       options.format == Csv::ReportFormat::Text
+                                           && colourWanted(options.colour)};
+        Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
+            writeBytes(stdout, piece);
+            return !std::ferror(stdout);
+        });
     }
     if (!flushStandardOutput())
         return Failure;
@@ -186,6 +275,9 @@ int run(const RowsOptions &options)
                                   "or json)")
                        .arg(result.duplicateKeys.size()));
     }
+    // git stops at an external diff that does not exit with 0.
+    if (options.gitDriver)
+        return NoDifferences;
     return result.hasDifferences() ? Differences : NoDifferences;
 }
 
@@ -211,6 +303,8 @@ int runRows(const QStringList &arguments)
         return run(options);
     } catch (const AppError &failure) {
         printError(failure.description());
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Out of memory: the files are too large to compare here"));
     } catch (const std::exception &failure) {
         printError(QString::fromLocal8Bit(failure.what()));
     }
@@ -219,7 +313,8 @@ int runRows(const QStringList &arguments)
 
 qsizetype rowsModeAt(const QStringList &arguments)
 {
-    static const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format"};
+    static const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format",
+                                       "--tolerance"};
     for (qsizetype at = 0; at < arguments.size(); ++at) {
         const QString &argument = arguments[at];
         if (withValue.contains(argument))
@@ -234,31 +329,46 @@ QString rowsUsageText()
 {
     return QStringLiteral(
         "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS] [--ignore-case]\n"
-        "           [--ignore-space] [--ignore-columns COLS] [--delimiter C]\n"
-        "           [--no-header] [--format text|csv|json]\n"
+        "           [--ignore-space] [--numbers] [--tolerance EPS]\n"
+        "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
+        "           [--format text|csv|json] [--color[=WHEN]]\n"
         "\n"
         "Compares two CSV files as tables. With --key, rows are matched by their key\n"
         "and reported as removed (-), added (+) or changed (~, cell by cell); a key\n"
-        "found twice in a file is reported with its lines and not matched. Without\n"
-        "--key, whole rows are compared as a multiset.\n"
+        "found twice in a file is reported once with its lines and not matched.\n"
+        "Without --key, whole rows are compared as a multiset. Cells compare by\n"
+        "their bytes, line breaks inside quotes included.\n"
         "\n"
-        "COLS: header names or 1-based column numbers, comma-separated.\n"
+        "COLS: comma-separated, in CSV quoting (--key '\"last, first\",id'). A number\n"
+        "is the column at that position; a name (or a quoted number) a header name.\n"
         "When both files have a header, columns are matched by name.\n"
         "\n"
         "  --key COLS             the columns that identify a row\n"
-        "  --ignore-case          compare cells with Unicode case folding\n"
-        "  --ignore-space         ignore blanks around each cell\n"
+        "  --ignore-case          compare cells with full Unicode case folding\n"
+        "  --ignore-space         ignore blanks around each cell; CR LF, CR and LF\n"
+        "                         inside a cell count as the same line break\n"
+        "  --numbers              cells that both read as numbers compare by value\n"
+        "                         (1.0 = 1 = 1e0)\n"
+        "  --tolerance EPS        numbers within EPS of each other are equal (implies\n"
+        "                         --numbers; for the cells of rows matched by --key)\n"
         "  --ignore-columns COLS  leave these columns out of the comparison\n"
-        "  --delimiter C          , ; | or tab (default: detected in each file)\n"
+        "  --delimiter C          one ASCII character, or tab (default: detected in\n"
+        "                         each file)\n"
         "  --no-header            the first row is data; columns are numbered\n"
         "  --format F             text (default), csv or json\n"
+        "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
+        "                         default), always or never\n"
         "  -q, --quiet            print nothing on standard output; only the exit\n"
         "                         status tells whether the files differ\n"
         "  -h, --help             print this text\n"
         "  --version              print the version and the license\n"
         "\n"
-        "Exit status: 0 no differences, 1 differences found, 2 error (missing file,\n"
-        "malformed CSV, unknown column).\n");
+        "Called by git as an external diff (seven arguments), it compares the two\n"
+        "versions and exits with 0.\n"
+        "\n"
+        "Exit status: 0 no differences, 1 differences in data (rows, columns only\n"
+        "one file has, ragged rows, duplicate keys; columns that only moved are not),\n"
+        "2 error (missing file, malformed CSV, unknown column).\n");
 }
 
 } // namespace Cli

@@ -81,7 +81,7 @@ void CliRowsTest::exitStatus_data()
         << QStringList{"rows", a, aShuffled} << 0 << "(of 2 / 2 rows)"
         << "";
     QTest::newRow("a changed cell")
-        << QStringList{"rows", a, b, "--key=id"} << 1 << "~ line 3 → 3, id=2: v \"y\" → \"z\""
+        << QStringList{"rows", a, b, "--key=id"} << 1 << "~ line 3 → 3, id=2: v [2] \"y\" → \"z\""
         << "";
     QTest::newRow("both empty") << QStringList{"rows", empty, empty} << 0 << "(of 0 / 0 rows)"
                                 << "";
@@ -191,7 +191,7 @@ void CliRowsTest::textReport()
              QString::fromUtf8("1 removed, 1 added, 1 changed (of 3 / 3 rows)\n"
                                "- line 4: PF-6003,Ink,4,7.00\n"
                                "+ line 4: PF-6004,\"Tape, clear\",5,2.10\n"
-                               "~ line 3 → 2, sku=PF-6002: qty \"10\" → \"12\"\n"));
+                               "~ line 3 → 2, sku=PF-6002: qty [3] \"10\" → \"12\"\n"));
 }
 
 void CliRowsTest::csvReport()
@@ -237,7 +237,8 @@ void CliRowsTest::jsonReport()
         QJsonObject{{"line", 4}, {"row", QJsonArray{"PF-6003", "Ink", "4", "7.00"}}}};
     QCOMPARE(json["removed"].toArray(), removed);
     QCOMPARE(json["added"].toArray(), QJsonArray{});
-    const QJsonArray changes{QJsonObject{{"column", "qty"}, {"old", "10"}, {"new", "12"}}};
+    const QJsonArray changes{
+        QJsonObject{{"column", "qty"}, {"number", 3}, {"old", "10"}, {"new", "12"}}};
     const QJsonArray changed{QJsonObject{
         {"line1", 3}, {"line2", 2}, {"key", QJsonArray{"PF-6002"}}, {"changes", changes}}};
     QCOMPARE(json["changed"].toArray(), changed);

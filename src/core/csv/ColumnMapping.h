@@ -5,18 +5,16 @@
 #include <QString>
 
 #include "csv/CellRules.h"
+#include "csv/CsvReader.h"
 
 namespace Csv {
-
-class Table;
 
 // A column of the comparison and where it stands in each file (0-based;
 // -1: the file has no such column).
 struct Column
 {
-    QString name; // the header name, or the 1-based number of a column without one
-    qsizetype index1 = -1;
-    qsizetype index2 = -1;
+    qint64 index1 = -1;
+    qint64 index2 = -1;
     bool inBoth() const { return index1 >= 0 && index2 >= 0; }
 };
 
@@ -32,15 +30,30 @@ struct ColumnMapping
     // first row's (-1 for an empty file).
     qsizetype width1 = -1;
     qsizetype width2 = -1;
+    Row header1; // the header rows, when columns pair by name
+    Row header2;
+
+    // Whether the column has a header name.
+    bool named(qsizetype c) const;
+    // The header name's bytes; for a column without one, empty.
+    QByteArrayView nameBytes(qsizetype c) const;
+    // The header name, or the column's 1-based number when it has none.
+    QString name(qsizetype c) const;
+    // The name, or "#3" for a column without one.
+    QString label(qsizetype c) const;
+    // The column's 1-based position: in file 2 when it has it, else in file 1.
+    qint64 number(qsizetype c) const;
 };
 
-// Names are compared under the same rules as cells.
+// Names are compared under the same rules as cells (numbers aside).
 ColumnMapping mapColumns(const Table &table1, const Table &table2, bool header,
                          const CellRules &rules);
 
-// The columns a list such as "id,2,Name" picks: header names first, then
-// 1-based numbers (of file 1, or of file 2 when file 1 has no columns).
-// error names what is not found; errorFile is 1 or 2 when it lies in a file.
+// The columns a list such as `id,2,"last, first"` picks (CSV: a name with a
+// comma is quoted): a number is the column at that position (of file 1, or of
+// file 2 when file 1 has no columns), anything else or anything quoted a
+// header name. error names what is not found; errorFile is 1 or 2 when it
+// lies in a file.
 struct ColumnPick
 {
     std::vector<qsizetype> columns; // indices into ColumnMapping::columns

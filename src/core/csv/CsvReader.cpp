@@ -2,222 +2,244 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
-#include "csv/LargeArrays.h"
+#include "csv/RecordParser.h"
+#include "text/TextDecoding.h"
+#include "text/Utf8.h"
 
 namespace Csv {
 
 namespace {
 
-constexpr char16_t kQuote = u'"';
-constexpr char16_t kCr = u'\r';
-constexpr char16_t kLf = u'\n';
-// Cells are stored as 31-bit offsets.
-constexpr qsizetype kMaxText = 0x7FFFFFFF;
+} // namespace
+
+// Keeps the cells of the record being split.
+struct RowSplitter
+{
+    Row &row;
+    const char *text;
+
+    RowSplitter(Row &r, const char *t) : row(r), text(t)
+    {
+        row.m_spans.clear();
+        row.m_unquoted.clear();
+        row.m_text = t;
+    }
+
+    void plain(const char *start, const char *stop)
+    {
+        row.m_spans.push_back({start - text, stop - start});
+    }
+    void quoted(const char *open, const char *close, const char *rest, const char *stop,
+                bool doubled)
+    {
+        if (!doubled && rest == stop) {
+            row.m_spans.push_back({open - text, (close - open) | Row::kQuoted});
+            return;
+        }
+        std::string &out = row.m_unquoted;
+        const qsizetype from = qsizetype(out.size());
+        for (const char *p = open; p < close; ++p) {
+            out.push_back(*p);
+            if (*p == '"')
+                ++p; // the second of a doubled quote
+        }
+        out.append(rest, size_t(stop - rest));
+        row.m_spans.push_back(
+            {from, (qsizetype(out.size()) - from) | Row::kQuoted | Row::kUnquoted});
+    }
+};
+
+namespace {
+
+bool isLineBreak(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+// The cell count of each of the first records of `text` read with `delimiter`.
+std::vector<qint64> firstCellCounts(QByteArrayView text, char delimiter, int records)
+{
+    std::vector<qint64> counts;
+    const char *p = text.data();
+    const char *end = p + text.size();
+    qint64 lines = 0;
+    while (p < end && int(counts.size()) < records) {
+        if (isLineBreak(*p)) {
+            ++p;
+            continue;
+        }
+        CellCounter counter;
+        p = parseRecord<false>(p, end, delimiter, lines, counter);
+        if (!p)
+            break; // cut short by the sample's end
+        counts.push_back(counter.cells);
+    }
+    return counts;
+}
 
 } // namespace
 
-QChar detectDelimiter(QStringView text)
+// Fills a Table in one pass over its text.
+struct TableBuilder
 {
-    constexpr std::array<char16_t, 4> candidates{u',', u';', u'\t', u'|'};
-    constexpr int kLines = 20;
-    // counts[line][candidate] for the first complete lines
-    std::vector<std::array<qsizetype, 4>> counts(1, {0, 0, 0, 0});
-    bool quoted = false;
-    const qsizetype end = std::min<qsizetype>(text.size(), 1 << 16);
-    for (qsizetype i = 0; i < end && int(counts.size()) <= kLines; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == kQuote) {
-            quoted = !quoted;
-        } else if (quoted) {
-            continue;
-        } else if (c == kCr || c == kLf) {
-            if (c == kCr && i + 1 < end && text[i + 1] == kLf)
-                ++i;
-            counts.push_back({0, 0, 0, 0});
-        } else {
-            for (size_t k = 0; k < candidates.size(); ++k) {
-                if (c == candidates[k])
-                    ++counts.back()[k];
-            }
-        }
-    }
-    // The last line may be cut short by the limit: judge complete lines when
-    // there are any.
-    if (counts.size() > 1)
-        counts.pop_back();
-
-    int best = -1;
-    bool bestConsistent = false;
-    qsizetype bestCount = 0;
-    for (size_t k = 0; k < candidates.size(); ++k) {
-        const qsizetype first = counts.front()[k];
-        qsizetype total = 0;
-        bool consistent = first > 0;
-        for (const auto &line : counts) {
-            total += line[k];
-            consistent = consistent && line[k] == first;
-        }
-        if (total == 0)
-            continue;
-        const qsizetype score = consistent ? first : total;
-        if (best < 0 || (consistent && !bestConsistent)
-            || (consistent == bestConsistent && score > bestCount)) {
-            best = int(k);
-            bestConsistent = consistent;
-            bestCount = score;
-        }
-    }
-    return best < 0 ? QChar(u',') : QChar(candidates[size_t(best)]);
-}
-
-// Fills a Table in one pass over the text.
-struct Reader
-{
-    Table &t;
-    const char16_t *begin;
-    const char16_t *end;
-    char16_t delimiter;
-
-    void addCell(const char16_t *start, const char16_t *stop)
+    static ReadError build(Table &t)
     {
-        t.m_cells.push_back({quint32(start - begin), quint32(stop - start)});
-    }
-
-    void addUnquotedCell(qsizetype start)
-    {
-        const qsizetype length = t.m_unquoted.size() - start;
-        t.m_cells.push_back({quint32(start), quint32(length) | Table::kUnquotedBit});
-    }
-
-    // p points after an opening quote; returns the position after the
-    // closing quote, or nullptr when the text ends first.
-    const char16_t *quotedField(const char16_t *p, qsizetype &line)
-    {
-        const char16_t *start = p;
-        qsizetype unquoted = -1; // where the cell starts in m_unquoted, once needed
-        for (;;) {
-            while (p < end && *p != kQuote && *p != kCr && *p != kLf)
-                ++p;
-            if (p == end)
-                return nullptr;
-            if (*p == kCr || *p == kLf) {
-                if (*p == kCr && p + 1 < end && p[1] == kLf)
-                    ++p;
-                ++p;
-                ++line;
-                continue;
-            }
-            if (p + 1 < end && p[1] == kQuote) { // a doubled quote stands for one
-                if (unquoted < 0)
-                    unquoted = t.m_unquoted.size();
-                t.m_unquoted.append(QStringView(start, p + 1));
-                p += 2;
-                start = p;
-                continue;
-            }
-            break;
-        }
-        const char16_t *close = p++;
-        const char16_t *rest = p;
-        while (p < end && *p != delimiter && *p != kCr && *p != kLf)
-            ++p;
-        if (unquoted < 0 && rest == p) {
-            addCell(start, close);
-            return p;
-        }
-        if (unquoted < 0)
-            unquoted = t.m_unquoted.size();
-        t.m_unquoted.append(QStringView(start, close));
-        t.m_unquoted.append(QStringView(rest, p));
-        addUnquotedCell(unquoted);
-        return p;
-    }
-
-    ReadError run()
-    {
-        qsizetype line = 1;
-        const char16_t *p = begin;
+        const char *begin = t.m_text.constData();
+        const char *end = begin + t.m_text.size();
+        const char *p = begin;
+        qint64 line = 1;
         bool reserved = false;
         while (p < end) {
-            if (*p == kCr || *p == kLf) { // a line with nothing on it
-                if (*p == kCr && p + 1 < end && p[1] == kLf)
+            if (isLineBreak(*p)) { // a line with nothing on it
+                if (*p == '\r' && p + 1 < end && p[1] == '\n')
                     ++p;
                 ++p;
                 ++line;
                 continue;
             }
-            const qsizetype recordLine = line;
-            const size_t firstCell = t.m_cells.size();
-            for (;;) {
-                if (p < end && *p == kQuote) {
-                    p = quotedField(p + 1, line);
-                    if (!p) {
-                        return {recordLine,
-                                QStringLiteral("the record that starts on line %1 has a "
-                                               "quoted field that never closes")
-                                    .arg(recordLine)};
-                    }
-                } else {
-                    const char16_t *start = p;
-                    while (p < end && *p != delimiter && *p != kCr && *p != kLf)
-                        ++p;
-                    addCell(start, p);
-                }
-                if (p < end && *p == delimiter) {
-                    ++p;
-                    continue;
-                }
-                if (p < end) { // the line break that ends the record
-                    if (*p == kCr && p + 1 < end && p[1] == kLf)
-                        ++p;
-                    ++p;
-                    ++line;
-                }
-                break;
+            const qint64 recordLine = line;
+            const qint64 start = p - begin;
+            CellCounter counter;
+            p = parseRecord<true>(p, end, t.m_delimiter, line, counter);
+            if (!p) {
+                return {recordLine, QStringLiteral("the record that starts on line %1 has a "
+                                                   "quoted field that never closes")
+                                        .arg(recordLine)};
             }
-            const size_t count = t.m_cells.size() - firstCell;
-            t.m_records.push_back({quint32(firstCell), quint32(count), recordLine});
-            t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(count));
+            if (counter.cells > std::numeric_limits<quint32>::max())
+                return {recordLine, QStringLiteral("the record on line %1 has too many cells")
+                                        .arg(recordLine)};
+            t.m_records.push_back({start, recordLine, quint32(counter.cells)});
+            t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(counter.cells));
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
                 t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
-                t.m_cells.reserve(size_t(double(t.m_cells.size()) * scale));
                 reserved = true;
             }
         }
+        t.m_records.shrink_to_fit();
         return {};
     }
 };
 
-void Table::preferLargePages() const
+void Table::split(qsizetype record, Row &row) const
 {
-    collapseToLargePages(m_text.constData(), size_t(m_text.size()) * sizeof(QChar));
-    collapseToLargePages(m_cells.data(), m_cells.size() * sizeof(Cell));
-    collapseToLargePages(m_records.data(), m_records.size() * sizeof(Record));
+    RowSplitter splitter(row, m_text.constData());
+    row.m_spans.reserve(m_records[size_t(record)].cells);
+    qint64 lines = 0;
+    parseRecord<false>(row.m_text + m_records[size_t(record)].start,
+                       m_text.constData() + m_text.size(), m_delimiter, lines, splitter);
 }
 
-ReadResult readCsv(const QString &text, QChar delimiter)
+char detectDelimiter(QByteArrayView text)
+{
+    constexpr std::array<char, 4> candidates{',', ';', '\t', '|'};
+    constexpr int kRecords = 101; // the header and the hundred records after it
+    const QByteArrayView sample = text.first(std::min<qsizetype>(text.size(), 1 << 20));
+    char best = ',';
+    qint64 bestMatches = -1;
+    qint64 bestWidth = 0;
+    for (const char candidate : candidates) {
+        std::vector<qint64> counts = firstCellCounts(sample, candidate, kRecords);
+        if (sample.size() < text.size() && counts.size() > 1)
+            counts.pop_back(); // may be cut short by the sample's end
+        if (counts.empty() || counts[0] < 2)
+            continue;
+        const qint64 width = counts[0];
+        const qint64 matches = std::count(counts.begin() + 1, counts.end(), width);
+        const qint64 others = qint64(counts.size()) - 1 - matches;
+        if (matches < others)
+            continue;
+        if (matches > bestMatches || (matches == bestMatches && width > bestWidth)) {
+            best = candidate;
+            bestMatches = matches;
+            bestWidth = width;
+        }
+    }
+    return best;
+}
+
+ReadResult readCsv(QByteArray text, char delimiter)
 {
     ReadResult result;
-    if (text.size() > kMaxText) {
-        result.error = {1, QStringLiteral("the file is too large to read as CSV")};
-        return result;
-    }
-    if (delimiter == QChar(kQuote) || delimiter == QChar(kCr) || delimiter == QChar(kLf)) {
+    if (delimiter == '"' || delimiter == '\r' || delimiter == '\n') {
         result.error = {0, QStringLiteral("a quote or a line break cannot be the delimiter")};
         return result;
     }
     Table &table = result.table;
-    table.m_text = text;
-    table.m_delimiter = delimiter.isNull() ? detectDelimiter(text) : delimiter;
-    const auto *begin = reinterpret_cast<const char16_t *>(table.m_text.constData());
-    Reader reader{table, begin, begin + table.m_text.size(), table.m_delimiter.unicode()};
-    result.error = reader.run();
+    table.m_text = std::move(text);
+    table.m_delimiter = delimiter == 0 ? detectDelimiter(table.m_text) : delimiter;
+    result.error = TableBuilder::build(table);
     if (!result.ok())
         result.table = Table();
     return result;
+}
+
+namespace {
+
+// The line of the first byte that is not part of a valid UTF-8 sequence.
+qsizetype firstInvalidLine(QByteArrayView bytes)
+{
+    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = begin + bytes.size();
+    const auto *p = begin;
+    while (p < end) {
+        char32_t codePoint = 0;
+        const int length = Files::decodeUtf8Sequence(p, end, codePoint);
+        if (length == 0)
+            break;
+        p += length;
+    }
+    qsizetype line = 1;
+    for (const auto *b = begin; b < p; ++b) {
+        if (*b == '\n' || (*b == '\r' && (b + 1 == end || b[1] != '\n')))
+            ++line;
+    }
+    return line;
+}
+
+} // namespace
+
+DecodedCsv decodeCsvBytes(QByteArray fileBytes)
+{
+    DecodedCsv decoded;
+    const bool plainBytes = !fileBytes.startsWith("\xFF\xFE") && !fileBytes.startsWith("\xFE\xFF");
+    if (plainBytes && !QByteArrayView(fileBytes).isValidUtf8()) {
+        const qsizetype bom = fileBytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        decoded.invalidLine = firstInvalidLine(QByteArrayView(fileBytes).sliced(bom));
+    }
+    decoded.bytes = Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding);
+    if (decoded.encoding == QLatin1String("RTF"))
+        decoded.invalidLine = 0;
+    return decoded;
+}
+
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter)
+{
+    DecodedCsv decoded = decodeCsvBytes(std::move(fileBytes));
+    ReadResult result = readCsv(std::move(decoded.bytes), delimiter);
+    result.table.m_encoding = decoded.encoding;
+    result.table.m_invalidLine = decoded.invalidLine;
+    return result;
+}
+
+std::vector<ListItem> splitList(const QString &list)
+{
+    const QByteArray bytes = list.toUtf8();
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    qint64 lines = 0;
+    Row row;
+    RowSplitter splitter(row, p);
+    std::vector<ListItem> items;
+    if (!parseRecord<false>(p, end, ',', lines, splitter)) // an open quote: take it as written
+        return {{list, false}};
+    for (qsizetype i = 0; i < row.size(); ++i)
+        items.push_back({QString::fromUtf8(row[i]), row.quoted(i)});
+    return items;
 }
 
 } // namespace Csv

@@ -1,88 +1,101 @@
 #pragma once
 
-#include <cstdint>
+#include <string>
 #include <vector>
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
-#include <QStringView>
 
 namespace Csv {
 
 struct ReadResult;
 
-// The records of a CSV text. Cells are views into the text itself, or into a
-// side buffer for the few cells that had to be unquoted, so a million-row
-// table costs eight bytes a cell on top of its text.
+// The cells of one record, split on demand: views into the table's bytes,
+// or into the row's own buffer for the few cells that had to be unquoted.
+// Valid while the table lives and until the row is split again.
+class Row
+{
+public:
+    qsizetype size() const { return qsizetype(m_spans.size()); }
+    // The cell's bytes, exactly as the file holds them; empty past the end.
+    QByteArrayView operator[](qsizetype column) const
+    {
+        if (column < 0 || column >= size())
+            return {};
+        const Span &s = m_spans[size_t(column)];
+        const qsizetype length = s.length & kLength;
+        return (s.length & kUnquoted) ? QByteArrayView(m_unquoted.data() + s.start, length)
+                                      : QByteArrayView(m_text + s.start, length);
+    }
+    // Whether the cell was written in quotes.
+    bool quoted(qsizetype column) const { return m_spans[size_t(column)].length & kQuoted; }
+
+private:
+    friend struct RowSplitter;
+    friend class Table;
+    static constexpr qint64 kUnquoted = qint64(1) << 62; // the bytes live in m_unquoted
+    static constexpr qint64 kQuoted = qint64(1) << 61;
+    static constexpr qint64 kLength = kQuoted - 1;
+    struct Span
+    {
+        qint64 start;
+        qint64 length; // and the flags above
+    };
+    const char *m_text = nullptr;
+    std::vector<Span> m_spans;
+    std::string m_unquoted;
+};
+
+// The records of a CSV text held as UTF-8 bytes. Only where each record
+// starts is kept (24 bytes a record); a record is split into cells when it is
+// read, so a table costs little more than its text, whatever its shape.
 class Table
 {
 public:
     qsizetype size() const { return qsizetype(m_records.size()); }
-    qsizetype cellCount(qsizetype record) const { return m_records[size_t(record)].cellCount; }
+    qsizetype cellCount(qsizetype record) const { return m_records[size_t(record)].cells; }
     // The physical line (1-based) on which the record starts.
     qsizetype line(qsizetype record) const { return m_records[size_t(record)].line; }
-    // The cell's text; an empty view past the record's last cell.
-    QStringView cell(qsizetype record, qsizetype column) const
+    // Splits a record into `row`, reusing its memory; linear in the record's bytes.
+    void split(qsizetype record, Row &row) const;
+    Row row(qsizetype record) const
     {
-        const Record &r = m_records[size_t(record)];
-        if (column < 0 || column >= qsizetype(r.cellCount))
-            return {};
-        const Cell &c = m_cells[size_t(r.firstCell) + size_t(column)];
-        if (c.length & kUnquotedBit)
-            return QStringView(m_unquoted).sliced(c.start, c.length & ~kUnquotedBit);
-        return QStringView(m_text).sliced(c.start, c.length);
+        Row r;
+        split(record, r);
+        return r;
     }
-    // Hints that a record will soon be read, in three steps each of which
-    // reads what the one before fetched: its entry, its cells, its text.
-    void prefetch(qsizetype record, int step) const
-    {
-        const Record &r = m_records[size_t(record)];
-        if (step == 0) {
-            __builtin_prefetch(&r);
-            return;
-        }
-        if (r.cellCount == 0)
-            return;
-        const Cell *cells = &m_cells[size_t(r.firstCell)];
-        if (step == 1) {
-            __builtin_prefetch(cells);
-            __builtin_prefetch(cells + r.cellCount - 1);
-            return;
-        }
-        const QChar *text = m_text.constData() + cells->start;
-        for (int line = 0; line < 4; ++line) // a row of up to 128 characters
-            __builtin_prefetch(text + line * 32);
-    }
-    // Moves the table into large memory pages where the system can: for a
-    // table whose rows will be read at random. Slow enough (a copy) that two
-    // threads should not both do it while they allocate.
-    void preferLargePages() const;
     // The largest cell count of any record (0 for an empty table).
     qsizetype maxCellCount() const { return m_maxCellCount; }
-    QChar delimiter() const { return m_delimiter; }
+    char delimiter() const { return m_delimiter; }
+    // The text the cells are views of.
+    QByteArrayView bytes() const { return m_text; }
+    // How the file's bytes were read ("UTF-8", "UTF-16LE", "Windows-1252", …)
+    // and, when they were not valid UTF-8, the line of the first invalid byte.
+    QString encoding() const { return m_encoding; }
+    qsizetype invalidLine() const { return m_invalidLine; }
+    // Hints that a record will soon be split.
+    void prefetch(qsizetype record) const
+    {
+        __builtin_prefetch(m_text.constData() + m_records[size_t(record)].start);
+    }
 
 private:
-    friend struct Reader;
-    friend ReadResult readCsv(const QString &text, QChar delimiter);
-
-    static constexpr quint32 kUnquotedBit = 0x80000000u;
-    struct Cell
-    {
-        quint32 start;
-        quint32 length; // top bit: the cell lives in m_unquoted
-    };
+    friend struct TableBuilder;
+    friend ReadResult readCsv(QByteArray text, char delimiter);
+    friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter);
     struct Record
     {
-        quint32 firstCell;
-        quint32 cellCount;
-        qsizetype line;
+        qint64 start;
+        qint64 line;
+        quint32 cells;
     };
-
-    QString m_text;
-    QString m_unquoted;
-    std::vector<Cell> m_cells;
+    QByteArray m_text;
     std::vector<Record> m_records;
     qsizetype m_maxCellCount = 0;
-    QChar m_delimiter = u',';
+    char m_delimiter = ',';
+    QString m_encoding = QStringLiteral("UTF-8");
+    qsizetype m_invalidLine = 0;
 };
 
 // Why a text could not be read; line is where the faulty record starts.
@@ -99,16 +112,39 @@ struct ReadResult
     bool ok() const { return error.message.isEmpty(); }
 };
 
-// The delimiter among , ; tab | that splits the first lines of `text` most
-// consistently (quoted text left out); ',' when none of them occurs.
-QChar detectDelimiter(QStringView text);
+// The delimiter among , ; tab | that gives the header's cell count (more
+// than one) to most of the first hundred records after it; ',' when none does.
+char detectDelimiter(QByteArrayView text);
 
-// Reads RFC 4180 records: fields quoted with ", "" for a quote inside them,
-// delimiters and line breaks (CR LF, LF or CR) inside quotes. Lenient where
-// the meaning is plain: a quote inside an unquoted field is a character, and
-// text after a closing quote is added to the field. Lines with nothing on
-// them are skipped. A quoted field that never closes is an error.
-// `delimiter` null: detected. The table keeps a (shared) copy of `text`.
-ReadResult readCsv(const QString &text, QChar delimiter = QChar());
+// Reads RFC 4180 records from UTF-8 bytes: fields quoted with ", "" for a
+// quote inside them, delimiters and line breaks (CR LF, LF or CR) inside
+// quotes, kept as they are. Lenient where the meaning is plain: a quote inside
+// an unquoted field is a character, and text after a closing quote is added
+// to the field. Lines with nothing on them are skipped. A quoted field that
+// never closes is an error. `delimiter` 0: detected. The table shares `text`.
+ReadResult readCsv(QByteArray text, char delimiter = 0);
+
+// A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
+// dropped), UTF-16 with a BOM, rich text as its plain text, anything else as
+// Windows-1252. `invalidLine`: the line of the first byte that is not UTF-8.
+struct DecodedCsv
+{
+    QByteArray bytes;
+    QString encoding;
+    qsizetype invalidLine = 0;
+};
+DecodedCsv decodeCsvBytes(QByteArray fileBytes);
+
+// decodeCsvBytes, then readCsv; the table knows its encoding.
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter = 0);
+
+// A column list as the command line takes it: CSV, so that a name holding a
+// comma can be quoted. Each item says whether it was quoted.
+struct ListItem
+{
+    QString text;
+    bool quoted = false;
+};
+std::vector<ListItem> splitList(const QString &list);
 
 } // namespace Csv

@@ -11,29 +11,37 @@ namespace Csv {
 
 namespace {
 
-// The cells of one row that a comparison looks at, in one file's positions.
+// The cells of a row that a comparison looks at, in one file's positions.
 struct RowView
 {
     const Table &table;
-    std::vector<qsizetype> columns;
+    std::vector<qint64> columns;
 };
+
+size_t rowHash(const Row &row, const std::vector<qint64> &columns, const CellRules &rules)
+{
+    size_t hash = 0;
+    for (const qint64 column : columns)
+        hash = combineHash(hash, cellHash(row[column], rules));
+    return hash;
+}
 
 std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
 {
     std::vector<size_t> hashes = largeArray(size_t(view.table.size()), size_t(0));
+    Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
-        size_t hash = 0;
-        for (const qsizetype column : view.columns)
-            hash = combineHash(hash, cellHash(view.table.cell(r, column), rules));
-        hashes[size_t(r)] = hash;
+        view.table.split(r, row);
+        hashes[size_t(r)] = rowHash(row, view.columns, rules);
     }
     return hashes;
 }
 
-bool sameCells(const RowView &a, qint32 ra, const RowView &b, qint32 rb, const CellRules &rules)
+bool sameCells(const Row &a, const std::vector<qint64> &columnsA, const Row &b,
+               const std::vector<qint64> &columnsB, const CellRules &rules)
 {
-    for (size_t k = 0; k < a.columns.size(); ++k) {
-        if (!cellsEqual(a.table.cell(ra, a.columns[k]), b.table.cell(rb, b.columns[k]), rules))
+    for (size_t k = 0; k < columnsA.size(); ++k) {
+        if (!cellsEqual(a[columnsA[k]], b[columnsB[k]], rules))
             return false;
     }
     return true;
@@ -44,8 +52,13 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules,
                std::vector<size_t> &hashes, RowIndex &index)
 {
     hashes = rowHashes(view, first, rules);
-    index.build(hashes, first,
-                [&](qint32 a, qint32 b) { return sameCells(view, a, view, b, rules); });
+    Row a;
+    Row b;
+    index.build(hashes, first, [&](qint32 ra, qint32 rb) {
+        view.table.split(ra, a);
+        view.table.split(rb, b);
+        return sameCells(a, view.columns, b, view.columns, rules);
+    });
 }
 
 std::vector<qint32> chain(const RowIndex &index, qint32 group)
@@ -62,6 +75,7 @@ RowView viewOf(const Table &table, const ColumnMapping &mapping,
                const std::vector<qsizetype> &columns, bool file1)
 {
     RowView view{table, {}};
+    view.columns.reserve(columns.size());
     for (const qsizetype c : columns) {
         const Column &column = mapping.columns[size_t(c)];
         view.columns.push_back(file1 ? column.index1 : column.index2);
@@ -80,10 +94,11 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
     second.get();
 }
 
-// The group of file 1 whose rows equal (under `view1`/`view2`) each row of file 2,
-// or -1; the lookups run on two threads, with the memory they need fetched ahead.
-// found(r2, group1, part) runs right after each lookup, while file 1's row is
-// still in the cache.
+// The group of file 1 whose rows equal (under `view1`/`view2`) each row of
+// file 2, or -1; the lookups run on two threads, with the memory they need
+// fetched ahead. found(r2, group1, row1, row2, part) runs right after each
+// lookup, with row r2 split into row2 and, when found, the group's first
+// row into row1.
 template <typename Found>
 std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
                                 const std::vector<size_t> &hashes2, qint32 first,
@@ -92,33 +107,40 @@ std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1, co
     const qint32 size2 = qint32(view2.table.size());
     std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
-        // How many rows ahead each piece is fetched: the group, then file 1's
-        // record entry, its cells and its text, each step needing the last one.
-        constexpr qint32 kAhead[] = {40, 30, 20, 10};
+        constexpr qint32 kAhead = 16; // rows whose group is fetched ahead
+        Row row1;
+        Row row2;
         for (qint32 r2 = begin; r2 < end; ++r2) {
-            if (r2 + kAhead[0] < end)
-                index1.prefetch(hashes2[size_t(r2 + kAhead[0])]);
-            for (int step = 0; step < 3; ++step) {
-                if (r2 + kAhead[step + 1] >= end)
-                    continue;
-                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kAhead[step + 1])]);
+            if (r2 + kAhead < end)
+                index1.prefetch(hashes2[size_t(r2 + kAhead)]);
+            if (r2 + kAhead / 2 < end) {
+                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kAhead / 2)]);
                 if (head >= 0)
-                    view1.table.prefetch(head, step);
+                    view1.table.prefetch(head);
             }
+            view2.table.split(r2, row2);
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-                return sameCells(view1, r1, view2, r2, rules);
+                view1.table.split(r1, row1);
+                return sameCells(row1, view1.columns, row2, view2.columns, rules);
             });
             groups[size_t(r2)] = group1;
-            found(r2, group1, part);
+            found(r2, group1, row1, row2, part);
         }
     });
     return groups;
 }
 
+struct ChangedPart
+{
+    std::vector<ChangedRow> rows;
+    std::vector<qint32> columns;
+};
+
 void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
+    const CellRules keyRules = rules.exact();
     const RowView key1 = viewOf(t1, result.mapping, result.keyColumns, true);
     const RowView key2 = viewOf(t2, result.mapping, result.keyColumns, false);
     const RowView cells1 = viewOf(t1, result.mapping, result.comparedColumns, true);
@@ -129,24 +151,24 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     RowIndex index1;
     RowIndex index2;
     auto second =
-        std::async(std::launch::async, [&] { indexRows(key2, first, rules, hashes2, index2); });
-    indexRows(key1, first, rules, hashes1, index1);
+        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, hashes2, index2); });
+    indexRows(key1, first, keyRules, hashes1, index1);
     second.get();
+    hashes1 = {};
 
     // What each row of file 2 still needs once paired: nothing, to be listed
     // as added, or to open the list of its duplicate key.
     enum : char { Paired, Added, DuplicateHead, Duplicate };
     std::vector<char> status2(size_t(t2.size()), Paired);
-    // The rows of file 1 whose key file 2 has.
-    std::vector<char> matched1(size_t(t1.size()), 0);
-    std::vector<ChangedRow> changedParts[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
-        index2.prefetchGroupOf(r2 + 8);
+    // The groups of file 1 whose key file 2 has: marked once a group, so that
+    // a key repeated in both files costs no more than one that is not.
+    std::vector<char> matched1(index1.slotCount(), 0);
+    ChangedPart parts[2];
+    const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2,
+                             int part) {
         const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
-        if (group1 >= 0) {
-            for (qint32 r1 = index1.group(group1).head; r1 >= 0; r1 = index1.next(r1))
-                std::atomic_ref<char>(matched1[size_t(r1)]).store(1, std::memory_order_relaxed);
-        }
+        if (group1 >= 0)
+            std::atomic_ref<char>(matched1[size_t(group1)]).store(1, std::memory_order_relaxed);
         if (group2.count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
             status2[size_t(r2)] = group2.head == r2 ? DuplicateHead : Duplicate;
             return;
@@ -155,20 +177,28 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
             status2[size_t(r2)] = Added;
             return;
         }
-        const qint32 r1 = index1.group(group1).head;
-        ChangedRow change{r1, r2, {}};
+        ChangedPart &out = parts[part];
+        const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
-            if (!cellsEqual(t1.cell(r1, cells1.columns[k]), t2.cell(r2, cells2.columns[k]), rules))
-                change.columns.push_back(result.comparedColumns[k]);
+            if (!cellsEqual(row1[cells1.columns[k]], row2[cells2.columns[k]], rules))
+                out.columns.push_back(qint32(result.comparedColumns[k]));
         }
-        if (!change.columns.empty())
-            changedParts[part].push_back(std::move(change));
+        const qint64 count = qint64(out.columns.size()) - before;
+        if (count > 0)
+            out.rows.push_back({index1.group(group1).head, r2, before, qint32(count)});
     };
     const std::vector<qint32> groups =
-        findInFile1(index1, key1, key2, hashes2, first, rules, pairRow);
-    result.changed = std::move(changedParts[0]);
-    result.changed.insert(result.changed.end(), std::make_move_iterator(changedParts[1].begin()),
-                          std::make_move_iterator(changedParts[1].end()));
+        findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
+    hashes2 = {};
+    result.changed = std::move(parts[0].rows);
+    result.changedColumnList = std::move(parts[0].columns);
+    const qint64 shift = qint64(result.changedColumnList.size());
+    for (ChangedRow row : parts[1].rows) {
+        row.firstColumn += shift;
+        result.changed.push_back(row);
+    }
+    result.changedColumnList.insert(result.changedColumnList.end(), parts[1].columns.begin(),
+                                    parts[1].columns.end());
 
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         if (status2[size_t(r2)] == Added) {
@@ -179,9 +209,9 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
         }
     }
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        if (matched1[size_t(r1)])
-            continue;
         const qint32 group1 = index1.groupOf(r1);
+        if (matched1[size_t(group1)])
+            continue;
         if (index1.group(group1).count == 1)
             result.removed.push_back(r1);
         else if (index1.group(group1).head == r1)
@@ -207,9 +237,10 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     RowIndex index1;
     auto hashing2 = std::async(std::launch::async, [&] { return rowHashes(row2, first, rules); });
     indexRows(row1, first, rules, hashes1, index1);
+    hashes1 = {};
     const std::vector<size_t> hashes2 = hashing2.get();
-    const std::vector<qint32> groups =
-        findInFile1(index1, row1, row2, hashes2, first, rules, [](qint32, qint32, int) {});
+    const std::vector<qint32> groups = findInFile1(index1, row1, row2, hashes2, first, rules,
+                                                   [](qint32, qint32, const Row &, const Row &, int) {});
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
@@ -240,11 +271,26 @@ std::vector<qint32> raggedRows(const Table &table, qint32 first, qsizetype width
     return rows;
 }
 
+// Looks up a column list; false (and the error set) when it names a column
+// that is not there.
+bool pick(RowComparison &result, const QString &list, bool inBoth, bool empty1, bool empty2,
+          const CellRules &rules, std::vector<qsizetype> &columns)
+{
+    ColumnPick picked = pickColumns(result.mapping, list, inBoth, empty1, empty2, rules);
+    if (!picked.error.isEmpty()) {
+        result.error = {picked.errorFile, 0, picked.error};
+        return false;
+    }
+    columns = std::move(picked.columns);
+    return true;
+}
+
 } // namespace
 
 bool RowComparison::hasDifferences() const
 {
-    if (!removed.empty() || !added.empty() || !changed.empty() || !duplicateKeys.empty())
+    if (!removed.empty() || !added.empty() || !changed.empty() || !duplicateKeys.empty()
+        || !ragged1.empty() || !ragged2.empty())
         return true;
     return std::any_of(mapping.columns.begin(), mapping.columns.end(),
                        [](const Column &column) { return !column.inBoth(); });
@@ -258,6 +304,11 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.table2 = std::move(table2);
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
+    if (t1.size() >= INT32_MAX || t2.size() >= INT32_MAX) {
+        result.error = {t1.size() >= INT32_MAX ? 1 : 2, 0,
+                        QStringLiteral("more than 2,147,483,646 rows cannot be compared")};
+        return result;
+    }
     const qint32 first = options.header ? 1 : 0;
     result.rows1 = std::max<qsizetype>(t1.size() - first, 0);
     result.rows2 = std::max<qsizetype>(t2.size() - first, 0);
@@ -268,48 +319,37 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     // Two empty files have no columns to name: nothing to look up.
     const bool lookUp = !(empty1 && empty2);
     std::vector<qsizetype> ignored;
-    if (lookUp && !options.ignoreColumns.isEmpty()) {
-        ColumnPick pick = pickColumns(result.mapping, options.ignoreColumns, false, empty1, empty2,
-                                      options.rules);
-        if (!pick.error.isEmpty()) {
-            result.error = {pick.errorFile, 0, pick.error};
-            return result;
-        }
-        ignored = std::move(pick.columns);
-    }
-    if (lookUp && !options.key.isEmpty()) {
-        ColumnPick pick =
-            pickColumns(result.mapping, options.key, true, empty1, empty2, options.rules);
-        if (!pick.error.isEmpty()) {
-            result.error = {pick.errorFile, 0, pick.error};
-            return result;
-        }
-        result.keyColumns = std::move(pick.columns);
-    }
+    if (lookUp && !options.ignoreColumns.isEmpty()
+        && !pick(result, options.ignoreColumns, false, empty1, empty2, options.rules, ignored))
+        return result;
+    if (lookUp && !options.key.isEmpty()
+        && !pick(result, options.key, true, empty1, empty2, options.rules, result.keyColumns))
+        return result;
+    std::vector<char> leftOut(result.mapping.columns.size(), 0);
+    for (const qsizetype c : ignored)
+        leftOut[size_t(c)] = 1;
+    for (const qsizetype c : result.keyColumns)
+        leftOut[size_t(c)] = 1;
     for (size_t c = 0; c < result.mapping.columns.size(); ++c) {
-        const auto isIn = [c](const std::vector<qsizetype> &list) {
-            return std::find(list.begin(), list.end(), qsizetype(c)) != list.end();
-        };
-        if (result.mapping.columns[c].inBoth() && !isIn(ignored) && !isIn(result.keyColumns))
+        if (result.mapping.columns[c].inBoth() && !leftOut[c])
             result.comparedColumns.push_back(qsizetype(c));
     }
     result.ragged1 = raggedRows(t1, first, result.mapping.width1);
     result.ragged2 = raggedRows(t2, first, result.mapping.width2);
 
-    // File 1's rows are looked up at random, file 2's read in order.
-    t1.preferLargePages();
     if (!options.key.isEmpty())
         compareByKey(result, first, options.rules);
     else
-        compareAsMultiset(result, first, options.rules);
+        compareAsMultiset(result, first, options.rules.exact());
     return result;
 }
 
-RowComparison compareTexts(const QString &text1, const QString &text2, const RowOptions &options,
-                           QChar delimiter)
+RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
+                           char delimiter)
 {
-    auto reading2 = std::async(std::launch::async, [&] { return readCsv(text2, delimiter); });
-    ReadResult read1 = readCsv(text1, delimiter);
+    auto reading2 = std::async(std::launch::async,
+                               [&] { return readCsv(std::move(text2), delimiter); });
+    ReadResult read1 = readCsv(std::move(text1), delimiter);
     ReadResult read2 = reading2.get();
     for (const auto &[file, read] : {std::pair{1, &read1}, std::pair{2, &read2}}) {
         if (!read->ok()) {

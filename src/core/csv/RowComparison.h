@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <vector>
 
 #include <QString>
@@ -13,18 +14,20 @@ namespace Csv {
 
 struct RowOptions
 {
-    QString key;           // columns (names or 1-based numbers, comma-separated); empty: none
+    QString key;           // columns (see pickColumns); empty: none
     QString ignoreColumns; // columns left out of the comparison (they still print)
-    CellRules rules;
-    bool header = true; // the first record of each file names the columns
+    CellRules rules;       // a tolerance applies to the cells of rows matched by key
+    bool header = true;    // the first record of each file names the columns
 };
 
-// A row of file 1 and its row in file 2 (same key) whose compared cells differ.
+// A row of file 1 and its row in file 2 (same key) whose compared cells
+// differ; which ones is RowComparison::changedColumns(row).
 struct ChangedRow
 {
     qint32 record1 = -1;
     qint32 record2 = -1;
-    std::vector<qsizetype> columns; // the differing columns (ColumnMapping indices)
+    qint64 firstColumn = 0; // into RowComparison::changedColumnList
+    qint32 columnCount = 0;
 };
 
 // A key that occurs more than once in a file: its rows are set aside, not matched.
@@ -54,6 +57,7 @@ struct RowComparison
     std::vector<qint32> removed;            // records of file 1, in file order
     std::vector<qint32> added;              // records of file 2, in file order
     std::vector<ChangedRow> changed;        // in file 2's order
+    std::vector<qint32> changedColumnList;  // the differing mapping columns of each changed row
     std::vector<DuplicateKey> duplicateKeys;
     std::vector<qint32> ragged1; // rows whose cell count is not the file's width
     std::vector<qint32> ragged2;
@@ -62,22 +66,28 @@ struct RowComparison
     RowError error; // message not empty: nothing else is set
 
     bool ok() const { return error.message.isEmpty(); }
-    // Rows or columns that differ, or keys that could not be matched.
+    std::span<const qint32> changedColumns(const ChangedRow &row) const
+    {
+        return {changedColumnList.data() + row.firstColumn, size_t(row.columnCount)};
+    }
+    // Differences in data: rows, columns only one file has, ragged rows, keys
+    // that could not be matched. Columns that only moved are not.
     bool hasDifferences() const;
 };
 
-// Compares two tables row by row.
+// Compares two tables row by row, in time linear in their cells.
 // - With a key: a row is removed (key only in file 1), added (only in file 2)
 //   or changed (same key, some compared cell differs); a key found more than
-//   once in either file is reported with all its rows, which are not matched.
+//   once in either file is reported once with all its rows, which are not matched.
 // - Without: rows are compared whole, as a multiset: a row twice in file 1
 //   and once in file 2 is removed once (the later copy).
 // Cells are compared under options.rules; ignored columns are not compared.
 RowComparison compareTables(std::shared_ptr<const Table> table1,
                             std::shared_ptr<const Table> table2, const RowOptions &options);
 
-// Reads both texts (at once, on two threads) and compares them.
-RowComparison compareTexts(const QString &text1, const QString &text2, const RowOptions &options,
-                           QChar delimiter = QChar());
+// Reads both UTF-8 texts (at once, on two threads) and compares them.
+// `delimiter` 0: detected in each.
+RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
+                           char delimiter = 0);
 
 } // namespace Csv

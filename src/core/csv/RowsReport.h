@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace Csv {
@@ -9,9 +12,27 @@ struct RowComparison;
 
 enum class ReportFormat { Text, Csv, Json };
 
-// The comparison written out for a person (text), a spreadsheet (csv: a
+// Where a report goes, a piece at a time; false when the rest cannot be
+// written (a closed pipe, a full disk): writing stops there.
+using ReportSink = std::function<bool(QByteArrayView)>;
+
+struct ReportOptions
+{
+    // The files as the report names them. An unpaired surrogate U+DC80..U+DCFF
+    // stands for a byte of a name that was not UTF-8 and prints as "\xE9".
+    QString name1;
+    QString name2;
+    bool colour = false; // text: removed red, added green, changed cells yellow
+};
+
+// The comparison written out for a person (text: one finding a line, every
+// control character and invisible character escaped), a spreadsheet (csv: a
 // status column "-", "+" or "~", the line, the cells, the changed columns) or
-// a program (json), in UTF-8. name1 and name2 stand for the files.
+// a program (json), in UTF-8, as a stream. False when the sink gave up.
+bool writeReport(const RowComparison &comparison, ReportFormat format,
+                 const ReportOptions &options, const ReportSink &sink);
+
+// The whole report in memory: for small results and tests.
 QByteArray formatReport(const RowComparison &comparison, ReportFormat format, const QString &name1,
                         const QString &name2);
 
@@ -20,5 +41,10 @@ QString summaryLine(const RowComparison &comparison);
 
 // 1234567 as "1,234,567".
 QString withThousands(qsizetype number);
+
+// A value as the text report prints it: control characters, line breaks,
+// backslashes and invisible or format characters escaped ("\n", "\x1b",
+// "\u00a0"); with `everyNonAscii`, every character past ASCII too.
+QByteArray escapedForText(QByteArrayView value, bool everyNonAscii = false);
 
 } // namespace Csv

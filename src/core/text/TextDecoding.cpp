@@ -235,6 +235,32 @@ QByteArray decodeBytes(QByteArray &&file)
 
 } // namespace
 
+QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding)
+{
+    const QByteArrayView bytes(file);
+    encoding = QStringLiteral("UTF-8");
+    if (looksLikeRtf(bytes) || (startsWith(bytes, "\xEF\xBB\xBF", 3) && looksLikeRtf(bytes.sliced(3)))) {
+        encoding = QStringLiteral("RTF");
+        return decodeBytes(std::move(file));
+    }
+    if (startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "\xFE\xFF", 2)) {
+        const bool bigEndian = bytes[0] == '\xFE';
+        encoding = bigEndian ? QStringLiteral("UTF-16BE") : QStringLiteral("UTF-16LE");
+        return PaneBytes::fromText(decodeUtf16(bytes.sliced(2), bigEndian));
+    }
+    const bool bom = startsWith(bytes, "\xEF\xBB\xBF", 3);
+    if (bom)
+        file.remove(0, 3); // in place
+    if (QByteArrayView(file).isValidUtf8())
+        return file;
+    if (bom) {
+        encoding = QStringLiteral("UTF-8 (invalid bytes as Windows-1252)");
+        return lenientUtf8PaneBytes(file);
+    }
+    encoding = QStringLiteral("Windows-1252");
+    return windows1252PaneBytes(file);
+}
+
 QByteArray decodeToPaneBytes(QByteArray bytes)
 {
     return decodeBytes(std::move(bytes));

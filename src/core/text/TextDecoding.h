@@ -18,6 +18,10 @@ namespace Files {
 QByteArray decodeToPaneBytes(QByteArray bytes);
 QString decodeToPaneText(const QByteArray &bytes);
 
+// Decodes as above but leaves every line break as the file has it (a table's
+// cells keep their bytes); `encoding` names how the bytes were read.
+QByteArray decodeKeepingBreaks(QByteArray bytes, QString &encoding);
+
 // Reads the whole file at `path` and decodes it as above. Throws AppError with
 // the system's description when the file cannot be read. With a `progress`,
 // counts the bytes read and stops early (giving nothing) when it is cancelled.

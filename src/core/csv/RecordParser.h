@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstring>
+
+#include <QtGlobal>
+
+namespace Csv {
+
+// One pass over one record of CSV bytes, shared by the reader (which counts
+// cells and lines) and by Table::split (which keeps the cells). The sink is
+// told of each cell:
+//   plain(start, stop)                            an unquoted cell
+//   quoted(open, close, rest, stop, doubled)      the bytes between the quotes
+//     (open..close, with "" still doubled when `doubled`), then any bytes
+//     written after the closing quote (rest..stop)
+// Returns where the next record may start (after the record's line break),
+// or nullptr when a quoted field never closes. `lines` grows by the line
+// breaks read, inside quotes or ending the record.
+template <bool CountLines, typename Sink>
+const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &lines, Sink &sink)
+{
+    const auto isEnd = [delimiter](char c) { return c == delimiter || c == '\r' || c == '\n'; };
+    for (;;) {
+        if (p < end && *p == '"') {
+            const char *open = p + 1;
+            const char *q = open;
+            bool doubled = false;
+            for (;;) {
+                q = static_cast<const char *>(std::memchr(q, '"', size_t(end - q)));
+                if (!q)
+                    return nullptr;
+                if (q + 1 < end && q[1] == '"') { // a doubled quote stands for one
+                    doubled = true;
+                    q += 2;
+                    continue;
+                }
+                break;
+            }
+            if constexpr (CountLines) {
+                for (const char *b = open; b < q; ++b) {
+                    if (*b == '\n' || (*b == '\r' && (b + 1 == q || b[1] != '\n')))
+                        ++lines;
+                }
+            }
+            const char *rest = q + 1;
+            p = rest;
+            while (p < end && !isEnd(*p))
+                ++p;
+            sink.quoted(open, q, rest, p, doubled);
+        } else {
+            const char *start = p;
+            while (p < end && !isEnd(*p))
+                ++p;
+            sink.plain(start, p);
+        }
+        if (p < end && *p == delimiter) {
+            ++p;
+            continue;
+        }
+        if (p < end) { // the line break that ends the record
+            if (*p == '\r' && p + 1 < end && p[1] == '\n')
+                ++p;
+            ++p;
+            ++lines;
+        }
+        return p;
+    }
+}
+
+// A sink that only counts.
+struct CellCounter
+{
+    qint64 cells = 0;
+    void plain(const char *, const char *) { ++cells; }
+    void quoted(const char *, const char *, const char *, const char *, bool) { ++cells; }
+};
+
+} // namespace Csv

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 #include "csv/RecordParser.h"
 #include "text/TextDecoding.h"
@@ -20,12 +19,18 @@ struct RowSplitter
     Row &row;
     const char *text;
 
-    RowSplitter(Row &r, const char *t) : row(r), text(t)
+    qsizetype wanted;
+
+    RowSplitter(Row &r, const char *t, qsizetype cells = -1) : row(r), text(t), wanted(cells)
     {
         row.m_spans.clear();
         row.m_unquoted.clear();
         row.m_text = t;
+        if (cells > 0)
+            row.m_spans.reserve(size_t(cells));
     }
+    // No more cells wanted: the rest of the record is not read.
+    bool full() const { return wanted >= 0 && qsizetype(row.m_spans.size()) >= wanted; }
 
     void plain(const char *start, const char *stop)
     {
@@ -108,10 +113,11 @@ struct TableBuilder
                                                    "quoted field that never closes")
                                         .arg(recordLine)};
             }
-            if (counter.cells > std::numeric_limits<quint32>::max())
-                return {recordLine, QStringLiteral("the record on line %1 has too many cells")
-                                        .arg(recordLine)};
-            t.m_records.push_back({start, recordLine, quint32(counter.cells)});
+            if (t.m_records.empty())
+                t.m_firstCount = counter.cells;
+            else if (counter.cells != t.m_firstCount)
+                t.m_otherWidths.push_back({qint64(t.m_records.size()), counter.cells});
+            t.m_records.push_back({start, recordLine});
             t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(counter.cells));
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
@@ -120,15 +126,32 @@ struct TableBuilder
                 reserved = true;
             }
         }
-        t.m_records.shrink_to_fit();
         return {};
     }
 };
 
-void Table::split(qsizetype record, Row &row) const
+qsizetype Table::cellCount(qsizetype record) const
 {
-    RowSplitter splitter(row, m_text.constData());
-    row.m_spans.reserve(m_records[size_t(record)].cells);
+    if (m_otherWidths.empty())
+        return m_firstCount;
+    const auto found = std::lower_bound(
+        m_otherWidths.begin(), m_otherWidths.end(), record,
+        [](const OtherWidth &other, qsizetype r) { return other.record < r; });
+    return found != m_otherWidths.end() && found->record == record ? found->cells : m_firstCount;
+}
+
+std::vector<qint32> Table::otherWidths() const
+{
+    std::vector<qint32> records;
+    records.reserve(m_otherWidths.size());
+    for (const OtherWidth &other : m_otherWidths)
+        records.push_back(qint32(other.record));
+    return records;
+}
+
+void Table::split(qsizetype record, Row &row, qsizetype cells) const
+{
+    RowSplitter splitter(row, m_text.constData(), cells < 0 ? cellCount(record) : cells);
     qint64 lines = 0;
     parseRecord<false>(row.m_text + m_records[size_t(record)].start,
                        m_text.constData() + m_text.size(), m_delimiter, lines, splitter);

@@ -48,17 +48,21 @@ private:
 };
 
 // The records of a CSV text held as UTF-8 bytes. Only where each record
-// starts is kept (24 bytes a record); a record is split into cells when it is
-// read, so a table costs little more than its text, whatever its shape.
+// starts is kept (16 bytes a record, and the cell count of the few whose
+// count is not the first's); a record is split into cells when it is read,
+// so a table costs little more than its text, whatever its shape.
 class Table
 {
 public:
     qsizetype size() const { return qsizetype(m_records.size()); }
-    qsizetype cellCount(qsizetype record) const { return m_records[size_t(record)].cells; }
+    qsizetype cellCount(qsizetype record) const;
+    // The records whose cell count is not the first record's, in order.
+    std::vector<qint32> otherWidths() const;
     // The physical line (1-based) on which the record starts.
     qsizetype line(qsizetype record) const { return m_records[size_t(record)].line; }
     // Splits a record into `row`, reusing its memory; linear in the record's bytes.
-    void split(qsizetype record, Row &row) const;
+    // With `cells`, only the first that many cells are split.
+    void split(qsizetype record, Row &row, qsizetype cells = -1) const;
     Row row(qsizetype record) const
     {
         Row r;
@@ -88,10 +92,16 @@ private:
     {
         qint64 start;
         qint64 line;
-        quint32 cells;
+    };
+    struct OtherWidth
+    {
+        qint64 record;
+        qint64 cells;
     };
     QByteArray m_text;
     std::vector<Record> m_records;
+    qint64 m_firstCount = 0;
+    std::vector<OtherWidth> m_otherWidths; // by record
     qsizetype m_maxCellCount = 0;
     char m_delimiter = ',';
     QString m_encoding = QStringLiteral("UTF-8");

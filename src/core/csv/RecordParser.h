@@ -14,7 +14,8 @@ namespace Csv {
 //     (open..close, with "" still doubled when `doubled`), then any bytes
 //     written after the closing quote (rest..stop)
 // Returns where the next record may start (after the record's line break),
-// or nullptr when a quoted field never closes. `lines` grows by the line
+// or nullptr when a quoted field never closes; when sink.full() after a
+// cell, returns at once with the record partly read. `lines` grows by the line
 // breaks read, inside quotes or ending the record.
 template <bool CountLines, typename Sink>
 const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &lines, Sink &sink)
@@ -53,6 +54,8 @@ const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &
                 ++p;
             sink.plain(start, p);
         }
+        if (sink.full())
+            return p;
         if (p < end && *p == delimiter) {
             ++p;
             continue;
@@ -73,6 +76,7 @@ struct CellCounter
     qint64 cells = 0;
     void plain(const char *, const char *) { ++cells; }
     void quoted(const char *, const char *, const char *, const char *, bool) { ++cells; }
+    static bool full() { return false; }
 };
 
 } // namespace Csv

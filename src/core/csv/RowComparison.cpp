@@ -16,6 +16,7 @@ struct RowView
 {
     const Table &table;
     std::vector<qint64> columns;
+    qint64 needed = 0; // cells to split: one past the last column looked at
 };
 
 size_t rowHash(const Row &row, const std::vector<qint64> &columns, const CellRules &rules)
@@ -31,7 +32,7 @@ std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules
     std::vector<size_t> hashes = largeArray(size_t(view.table.size()), size_t(0));
     Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
-        view.table.split(r, row);
+        view.table.split(r, row, view.needed);
         hashes[size_t(r)] = rowHash(row, view.columns, rules);
     }
     return hashes;
@@ -55,8 +56,8 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules,
     Row a;
     Row b;
     index.build(hashes, first, [&](qint32 ra, qint32 rb) {
-        view.table.split(ra, a);
-        view.table.split(rb, b);
+        view.table.split(ra, a, view.needed);
+        view.table.split(rb, b, view.needed);
         return sameCells(a, view.columns, b, view.columns, rules);
     });
 }
@@ -79,6 +80,7 @@ RowView viewOf(const Table &table, const ColumnMapping &mapping,
     for (const qsizetype c : columns) {
         const Column &column = mapping.columns[size_t(c)];
         view.columns.push_back(file1 ? column.index1 : column.index2);
+        view.needed = std::max(view.needed, view.columns.back() + 1);
     }
     return view;
 }
@@ -261,16 +263,6 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     }
 }
 
-std::vector<qint32> raggedRows(const Table &table, qint32 first, qsizetype width)
-{
-    std::vector<qint32> rows;
-    for (qint32 r = first; r < qint32(table.size()); ++r) {
-        if (table.cellCount(r) != width)
-            rows.push_back(r);
-    }
-    return rows;
-}
-
 // Looks up a column list; false (and the error set) when it names a column
 // that is not there.
 bool pick(RowComparison &result, const QString &list, bool inBoth, bool empty1, bool empty2,
@@ -334,8 +326,9 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
         if (result.mapping.columns[c].inBoth() && !leftOut[c])
             result.comparedColumns.push_back(qsizetype(c));
     }
-    result.ragged1 = raggedRows(t1, first, result.mapping.width1);
-    result.ragged2 = raggedRows(t2, first, result.mapping.width2);
+    // A row's width is the first record's: the header's, or the first row's.
+    result.ragged1 = t1.otherWidths();
+    result.ragged2 = t2.otherWidths();
 
     if (!options.key.isEmpty())
         compareByKey(result, first, options.rules);

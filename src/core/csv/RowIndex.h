@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -17,7 +18,7 @@ class RowIndex
 public:
     struct Group
     {
-        size_t hash = 0;
+        quint32 tag = 0;  // the hash's low half (its high bits pick the slot)
         qint32 head = -1; // first record of the group; -1: free slot
         qint32 count = 0;
     };
@@ -28,10 +29,9 @@ public:
     void build(const std::vector<size_t> &hashes, qint32 first, Same &&same)
     {
         const size_t records = hashes.size();
-        size_t capacity = 16;
-        while (capacity < 2 * records)
-            capacity *= 2;
-        m_mask = capacity - 1;
+        // Two thirds full at most: short probes, and a third less memory
+        // than the next power of two would take.
+        const size_t capacity = std::max<size_t>(16, records + records / 2 + 1);
         m_groups = largeArray(capacity, Group{});
         m_next = largeArray(records, qint32(-1));
         m_groupOf = largeArray(records, qint32(-1));
@@ -39,16 +39,17 @@ public:
         constexpr qint32 kAhead = 8; // slots fetched ahead of their use
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
             if (r - kAhead >= first)
-                __builtin_prefetch(&m_groups[hashes[size_t(r - kAhead)] & m_mask]);
+                __builtin_prefetch(&m_groups[home(hashes[size_t(r - kAhead)])]);
             const size_t hash = hashes[size_t(r)];
-            size_t slot = hash & m_mask;
-            for (;; slot = (slot + 1) & m_mask) {
+            const quint32 tag = tagOf(hash);
+            size_t slot = home(hash);
+            for (;; slot = nextSlot(slot)) {
                 Group &group = m_groups[slot];
                 if (group.head < 0) {
-                    group = {hash, r, 1};
+                    group = {tag, r, 1};
                     break;
                 }
-                if (group.hash == hash && same(group.head, r)) {
+                if (group.tag == tag && same(group.head, r)) {
                     m_next[size_t(r)] = group.head;
                     group.head = r;
                     ++group.count;
@@ -65,11 +66,12 @@ public:
     {
         if (m_groups.empty())
             return -1;
-        for (size_t slot = hash & m_mask;; slot = (slot + 1) & m_mask) {
+        const quint32 tag = tagOf(hash);
+        for (size_t slot = home(hash);; slot = nextSlot(slot)) {
             const Group &group = m_groups[slot];
             if (group.head < 0)
                 return -1;
-            if (group.hash == hash && matches(group.head))
+            if (group.tag == tag && matches(group.head))
                 return qint32(slot);
         }
     }
@@ -78,7 +80,7 @@ public:
     void prefetch(size_t hash) const
     {
         if (!m_groups.empty())
-            __builtin_prefetch(&m_groups[hash & m_mask]);
+            __builtin_prefetch(&m_groups[home(hash)]);
     }
     // Hints that the group of `record` will soon be read.
     void prefetchGroupOf(qint32 record) const
@@ -89,7 +91,7 @@ public:
     // The first record of the group find(hash) most likely returns, or -1.
     qint32 likelyHead(size_t hash) const
     {
-        return m_groups.empty() ? -1 : m_groups[hash & m_mask].head;
+        return m_groups.empty() ? -1 : m_groups[home(hash)].head;
     }
 
     const Group &group(qint32 slot) const { return m_groups[size_t(slot)]; }
@@ -99,10 +101,18 @@ public:
     size_t slotCount() const { return m_groups.size(); }
 
 private:
+    static quint32 tagOf(size_t hash) { return quint32(hash); }
+    // The slot a hash starts from: its high bits scaled to the capacity.
+    size_t home(size_t hash) const
+    {
+        __extension__ typedef unsigned __int128 Wide;
+        return size_t(Wide(quint64(hash)) * m_groups.size() >> 64);
+    }
+    size_t nextSlot(size_t slot) const { return slot + 1 == m_groups.size() ? 0 : slot + 1; }
+
     std::vector<Group> m_groups;
     std::vector<qint32> m_next;
     std::vector<qint32> m_groupOf;
-    size_t m_mask = 0;
 };
 
 } // namespace Csv

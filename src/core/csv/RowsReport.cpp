@@ -82,10 +82,20 @@ QByteArray nameBytes(const QString &name)
     return out;
 }
 
+// Printable ASCII without a backslash: prints as it is.
+bool printsAsIs(QByteArrayView value)
+{
+    for (const char c : value) {
+        if (c < 0x20 || c >= 0x7F || c == '\\')
+            return false;
+    }
+    return true;
+}
+
 // Does the text show the same as another that is not equal?
 bool looksAlike(QByteArrayView a, QByteArrayView b)
 {
-    if (a == b)
+    if (a == b || (printsAsIs(a) && printsAsIs(b)))
         return false;
     return escapedForText(a) == escapedForText(b)
            || QString::fromUtf8(a).normalized(QString::NormalizationForm_KC)
@@ -152,6 +162,10 @@ void rowLine(Out &out, const Row &row)
         const QByteArrayView cell = row[i];
         const bool quote = cell.contains(',') || cell.contains('"') || cell.contains('\r')
                            || cell.contains('\n');
+        if (!quote && printsAsIs(cell)) {
+            out << cell;
+            continue;
+        }
         QByteArray text = escapedForText(cell);
         if (quote)
             text = '"' + text.replace('"', "\"\"") + '"';
@@ -161,6 +175,10 @@ void rowLine(Out &out, const Row &row)
 
 void quotedValue(Out &out, QByteArrayView value, bool everyNonAscii)
 {
+    if (printsAsIs(value) && !value.contains('"')) {
+        out << '"' << value << '"';
+        return;
+    }
     out << '"' << escapedForText(value, everyNonAscii).replace('"', "\\\"") << '"';
 }
 

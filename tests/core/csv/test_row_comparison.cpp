@@ -63,6 +63,9 @@ Csv::RowOptions optionsFrom(const QString &key, const QString &ignored, const QS
     options.rules.ignoreCase = flags.contains(QLatin1String("case"));
     options.rules.ignoreSpace = flags.contains(QLatin1String("space"));
     options.header = !flags.contains(QLatin1String("noheader"));
+    options.rules.numbers = flags.contains(QLatin1String("numbers"));
+    if (const qsizetype at = flags.indexOf(QLatin1String("tolerance=")); at >= 0)
+        options.rules.tolerance = flags.mid(at + 10).section(u' ', 0, 0).toDouble();
     return options;
 }
 
@@ -239,6 +242,78 @@ void RowComparisonTest::findings_data()
         << "id"
         << ""
         << "" << QStringList{"~ 2>3 v"} << true;
+    QTest::newRow("a cell's line breaks are its bytes: LF is not CR LF")
+        << "id,v\n1,\"a\nb\"\n2,\"c\rd\"\n"
+        << "id,v\n1,\"a\r\nb\"\n2,\"c\rd\"\n"
+        << "id"
+        << ""
+        << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("ignore space: CR LF, CR and LF in a cell are one break")
+        << "id,v\n1,\"a\nb\"\n2,\"c\rd\"\n"
+        << "id,v\n1,\"a\r\nb\"\n2,\"c\r\nd \"\n"
+        << "id"
+        << ""
+        << "space" << QStringList{} << false;
+    QTest::newRow("numbers by value, text as text")
+        << "id,v,w\n1,1.0,x\n2,-0,1e3\n3,+5,0x10\n4,1.5,nan\n"
+        << "id,v,w\n1,1,x\n2,0,1000\n3,5.00,16\n4,1.50,nan\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{"~ 4>4 w"} << true;
+    QTest::newRow("numbers are text without --numbers")
+        << "id,v\n1,1.0\n"
+        << "id,v\n1,1\n"
+        << "id"
+        << ""
+        << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("tolerance: within is equal, beyond is not")
+        << "id,v\n1,1.0\n2,1.0\n3,100\n4,-2\n"
+        << "id,v\n1,1.1\n2,1.2\n3,99.95\n4,-2.1\n"
+        << "id"
+        << ""
+        << "numbers tolerance=0.1" << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("numbered keys match as numbers")
+        << "id,v\n1.0,a\n"
+        << "id,v\n1,a\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{} << false;
+    QTest::newRow("a column number is a position even when a header is a number")
+        << "2,1\nk,a\n"
+        << "2,1\nk,b\n"
+        << "2"
+        << ""
+        << "" << QStringList{"- 2", "+ 2"} << true;
+    QTest::newRow("a quoted number is a name")
+        << "2,1\nk,a\n"
+        << "2,1\nk,b\n"
+        << "\"2\""
+        << ""
+        << "" << QStringList{"~ 2>2 1"} << true;
+    QTest::newRow("a name holding a comma, quoted")
+        << "\"last, first\",v\n\"Li, Ann\",1\n"
+        << "\"last, first\",v\n\"Li, Ann\",2\n"
+        << "\"last, first\""
+        << ""
+        << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("two columns of one name are told apart")
+        << "id,x,x\n1,a,b\n"
+        << "id,x,x\n1,a,c\n"
+        << "id"
+        << ""
+        << "" << QStringList{"~ 2>2 x"} << true;
+    QTest::newRow("ragged rows alone are a difference")
+        << "id,v\n1,a\n2,b,extra\n"
+        << "id,v\n1,a\n2,b,extra\n"
+        << "id"
+        << ""
+        << "" << QStringList{"ragged1 3", "ragged2 3"} << true;
+    QTest::newRow("a key repeated in both files is reported once")
+        << "id,v\n7,a\n7,b\n7,c\n1,x\n"
+        << "id,v\n7,d\n1,x\n7,e\n"
+        << "id"
+        << ""
+        << "" << QStringList{"dup 2,3,4 / 2,4"} << true;
     QTest::newRow("each file's own delimiter") << "id;v\n1;a\n"
                                                << "id\tv\n1\tb\n"
                                                << "id"

@@ -80,13 +80,15 @@ bool isGitCall(const QStringList &operands)
         return false;
     const auto hex = [](const QString &text) {
         return text == QLatin1String(".")
-               || (text.size() >= 7
-                   && std::all_of(text.begin(), text.end(), [](QChar c) { return isxdigit(c.unicode()) != 0; }));
+               || (text.size() >= 7 && std::all_of(text.begin(), text.end(), [](QChar c) {
+                       return isxdigit(c.unicode()) != 0;
+                   }));
     };
     const auto mode = [](const QString &text) {
         return text == QLatin1String(".")
-               || (!text.isEmpty()
-                   && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'7'; }));
+               || (!text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+                      return c >= u'0' && c <= u'7';
+                  }));
     };
     return hex(operands[2]) && mode(operands[3]) && hex(operands[5]) && mode(operands[6]);
 }
@@ -166,7 +168,8 @@ QString parseRows(const QStringList &arguments, RowsOptions &options)
         } else if (argument == QLatin1String("--")) {
             optionsEnded = true;
         } else if (takeFlag(argument, options)) {
-        } else if (withValue.contains(name) && (name != QLatin1String("--color") || argument.contains(u'='))) {
+        } else if (withValue.contains(name)
+                   && (name != QLatin1String("--color") || argument.contains(u'='))) {
             QString value;
             if (!optionValue(arguments, at, name, value) || value.isEmpty())
                 return QStringLiteral("%1 needs a value").arg(name);
@@ -209,9 +212,10 @@ Csv::Table readFile(const QString &path, char delimiter)
 void sayEncoding(const QString &name, const Csv::Table &table)
 {
     if (table.invalidLine() > 0)
-        printError(name + QStringLiteral(": not valid UTF-8 (line %1); read as %2")
-                              .arg(table.invalidLine())
-                              .arg(table.encoding()));
+        printError(name
+                   + QStringLiteral(": not valid UTF-8 (line %1); read as %2")
+                         .arg(table.invalidLine())
+                         .arg(table.encoding()));
 }
 
 bool colourWanted(Colour colour)

@@ -139,33 +139,41 @@ void CliRowsTest::exitStatus_data()
         << "Columns in another order in " + moved << "";
     QTest::newRow("a ragged row is a difference")
         << QStringList{"rows", b, ragged, "--key", "id"} << 1
-        << "Ragged row: line 3 of " + ragged + " has 3 cells, not 2" << "";
+        << "Ragged row: line 3 of " + ragged + " has 3 cells, not 2"
+        << "";
     QTest::newRow("a file that is not UTF-8 is said so")
         << QStringList{"rows", a, latin1, "--key", "id"} << 1
         << QString::fromUtf8("\"y\" → \"café\"")
         << latin1 + ": not valid UTF-8 (line 3); read as Windows-1252";
     QTest::newRow("LF and CR LF in a cell differ, and print escaped")
         << QStringList{"rows", crlfCell, lfCell, "--key", "id"} << 1
-        << "v [2] \"two\\r\\nlines\" → \"two\\nlines\"" << "";
+        << "v [2] \"two\\r\\nlines\" → \"two\\nlines\""
+        << "";
     QTest::newRow("ignore space makes them one break")
         << QStringList{"rows", crlfCell, lfCell, "--key", "id", "--ignore-space"} << 0
-        << "0 changed" << "";
+        << "0 changed"
+        << "";
     QTest::newRow("colour on demand")
         << QStringList{"rows", a, ragged, "--color=always"} << 1 << "\x1b[31m- line 3: 2,y\x1b[0m"
         << "";
     QTest::newRow("no colour in a pipe by default")
-        << QStringList{"rows", a, ragged} << 1 << "\n- line 3: 2,y\n" << "";
-    QTest::newRow("tolerance needs a number") << QStringList{"rows", a, b, "--tolerance", "x"} << 2
-                                              << "" << "--tolerance takes a number";
+        << QStringList{"rows", a, ragged} << 1 << "\n- line 3: 2,y\n"
+        << "";
+    QTest::newRow("tolerance needs a number")
+        << QStringList{"rows", a, b, "--tolerance", "x"} << 2 << ""
+        << "--tolerance takes a number";
     QTest::newRow("git's seven arguments")
-        << QStringList{"rows", "--key", "id", "data/stock.csv", a, "1234567", "100644", b,
-                       "89abcde", "100644"}
-        << 0 << "~ line 3 → 3, id=2: v [2]" << "";
+        << QStringList{"rows",    "--key",  "id", "data/stock.csv", a,
+                       "1234567", "100644", b,    "89abcde",        "100644"}
+        << 0 << "~ line 3 → 3, id=2: v [2]"
+        << "";
     QTest::newRow("git's call for a new file")
         << QStringList{"rows", "new.csv", "/dev/null", ".", ".", b, "89abcde", "100644"} << 0
-        << "0 removed, 2 added" << "";
+        << "0 removed, 2 added"
+        << "";
     QTest::newRow("-q prints nothing, exit status tells")
-        << QStringList{"rows", a, b, "-q"} << 1 << "" << "";
+        << QStringList{"rows", a, b, "-q"} << 1 << ""
+        << "";
     QTest::newRow("general help names the mode") << QStringList{"--help"} << 0 << "rows FILE1"
                                                  << "";
 }

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <vector>
-
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
+#include <vector>
 
 #include "engine/LineHash.h"
 

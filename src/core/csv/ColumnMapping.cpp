@@ -24,8 +24,7 @@ bool sameName(QByteArrayView a, QByteArrayView b, const CellRules &rules)
 
 // Pairs file 1's names with file 2's: the n-th of a name with the n-th of
 // the same name. Linear: file 2's names are grouped by a hash index.
-void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2,
-                const CellRules &rules)
+void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2, const CellRules &rules)
 {
     std::vector<size_t> hashes(static_cast<size_t>(named2));
     for (qsizetype j = 0; j < named2; ++j)
@@ -140,7 +139,8 @@ public:
         : m_mapping(mapping), m_rules(rules)
     {
         for (size_t c = 0; c < mapping.columns.size(); ++c) {
-            const qint64 position = useFile1 ? mapping.columns[c].index1 : mapping.columns[c].index2;
+            const qint64 position =
+                useFile1 ? mapping.columns[c].index1 : mapping.columns[c].index2;
             if (position >= 0) {
                 if (size_t(position) >= m_byPosition.size())
                     m_byPosition.resize(size_t(position) + 1, -1);
@@ -161,7 +161,9 @@ public:
         const auto [begin, end] = m_byName.equal_range(cellHash(bytes, m_rules));
         qsizetype exact = -1;
         qsizetype alike = -1;
-        const auto earliest = [](qsizetype best, qsizetype c) { return best < 0 ? c : std::min(best, c); };
+        const auto earliest = [](qsizetype best, qsizetype c) {
+            return best < 0 ? c : std::min(best, c);
+        };
         for (auto it = begin; it != end; ++it) {
             const QByteArrayView candidate = m_mapping.nameBytes(it->second);
             if (candidate == QByteArrayView(bytes))

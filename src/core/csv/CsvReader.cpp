@@ -134,9 +134,9 @@ qsizetype Table::cellCount(qsizetype record) const
 {
     if (m_otherWidths.empty())
         return m_firstCount;
-    const auto found = std::lower_bound(
-        m_otherWidths.begin(), m_otherWidths.end(), record,
-        [](const OtherWidth &other, qsizetype r) { return other.record < r; });
+    const auto found =
+        std::lower_bound(m_otherWidths.begin(), m_otherWidths.end(), record,
+                         [](const OtherWidth &other, qsizetype r) { return other.record < r; });
     return found != m_otherWidths.end() && found->record == record ? found->cells : m_firstCount;
 }
 

@@ -102,12 +102,11 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 // lookup, with row r2 split into row2 and, when found, the group's first
 // row into row1.
 template <typename Found>
-std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
-                                const std::vector<size_t> &hashes2, qint32 first,
-                                const CellRules &rules, Found &&found)
+void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
+                 const std::vector<size_t> &hashes2, qint32 first, const CellRules &rules,
+                 Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
-    std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
         constexpr qint32 kAhead = 16; // rows whose group is fetched ahead
         Row row1;
@@ -125,11 +124,9 @@ std::vector<qint32> findInFile1(const RowIndex &index1, const RowView &view1, co
                 view1.table.split(r1, row1);
                 return sameCells(row1, view1.columns, row2, view2.columns, rules);
             });
-            groups[size_t(r2)] = group1;
             found(r2, group1, row1, row2, part);
         }
     });
-    return groups;
 }
 
 struct ChangedPart
@@ -166,13 +163,16 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     // a key repeated in both files costs no more than one that is not.
     std::vector<char> matched1(index1.slotCount(), 0);
     ChangedPart parts[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2,
-                             int part) {
+    // The first row of file 2 of each duplicate key, with file 1's group of it.
+    std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
+    const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
         const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
         if (group1 >= 0)
             std::atomic_ref<char>(matched1[size_t(group1)]).store(1, std::memory_order_relaxed);
         if (group2.count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
             status2[size_t(r2)] = group2.head == r2 ? DuplicateHead : Duplicate;
+            if (group2.head == r2)
+                duplicateHeads[part].push_back({r2, group1});
             return;
         }
         if (group1 < 0) {
@@ -189,8 +189,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
         if (count > 0)
             out.rows.push_back({index1.group(group1).head, r2, before, qint32(count)});
     };
-    const std::vector<qint32> groups =
-        findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
+    findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
     hashes2 = {};
     result.changed = std::move(parts[0].rows);
     result.changedColumnList = std::move(parts[0].columns);
@@ -203,12 +202,14 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
                                     parts[1].columns.end());
 
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        if (status2[size_t(r2)] == Added) {
+        if (status2[size_t(r2)] == Added)
             result.added.push_back(r2);
-        } else if (status2[size_t(r2)] == DuplicateHead) {
+    }
+    // In file 2's order: the first part's rows come before the second's.
+    for (const auto &heads : duplicateHeads) {
+        for (const auto &[r2, group1] : heads)
             result.duplicateKeys.push_back(
-                {chain(index1, groups[size_t(r2)]), chain(index2, index2.groupOf(r2))});
-        }
+                {chain(index1, group1), chain(index2, index2.groupOf(r2))});
     }
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         const qint32 group1 = index1.groupOf(r1);
@@ -241,8 +242,12 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     indexRows(row1, first, rules, hashes1, index1);
     hashes1 = {};
     const std::vector<size_t> hashes2 = hashing2.get();
-    const std::vector<qint32> groups = findInFile1(index1, row1, row2, hashes2, first, rules,
-                                                   [](qint32, qint32, const Row &, const Row &, int) {});
+    // Kept in file 2's order, so that the first copies of a row are the ones matched.
+    std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
+    findInFile1(index1, row1, row2, hashes2, first, rules,
+                [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
+                    groups[size_t(r2)] = group1;
+                });
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
@@ -340,8 +345,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
 RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
                            char delimiter)
 {
-    auto reading2 = std::async(std::launch::async,
-                               [&] { return readCsv(std::move(text2), delimiter); });
+    auto reading2 =
+        std::async(std::launch::async, [&] { return readCsv(std::move(text2), delimiter); });
     ReadResult read1 = readCsv(std::move(text1), delimiter);
     ReadResult read2 = reading2.get();
     for (const auto &[file, read] : {std::pair{1, &read1}, std::pair{2, &read2}}) {

@@ -105,8 +105,8 @@ bool looksAlike(QByteArrayView a, QByteArrayView b)
 // A cell as a CSV field: quoted when it holds a comma, quote or line break.
 void csvField(Out &out, QByteArrayView cell)
 {
-    const bool quote = cell.contains(',') || cell.contains('"') || cell.contains('\r')
-                       || cell.contains('\n');
+    const bool quote =
+        cell.contains(',') || cell.contains('"') || cell.contains('\r') || cell.contains('\n');
     if (!quote) {
         out << cell;
         return;
@@ -160,8 +160,8 @@ void rowLine(Out &out, const Row &row)
         if (i > 0)
             out << ',';
         const QByteArrayView cell = row[i];
-        const bool quote = cell.contains(',') || cell.contains('"') || cell.contains('\r')
-                           || cell.contains('\n');
+        const bool quote =
+            cell.contains(',') || cell.contains('"') || cell.contains('\r') || cell.contains('\n');
         if (!quote && printsAsIs(cell)) {
             out << cell;
             continue;
@@ -348,11 +348,21 @@ void jsonString(Out &out, QByteArrayView value)
             continue;
         out << value.sliced(from, i - from);
         switch (b) {
-        case '"': out << "\\\""; break;
-        case '\\': out << "\\\\"; break;
-        case '\n': out << "\\n"; break;
-        case '\r': out << "\\r"; break;
-        case '\t': out << "\\t"; break;
+        case '"':
+            out << "\\\"";
+            break;
+        case '\\':
+            out << "\\\\";
+            break;
+        case '\n':
+            out << "\\n";
+            break;
+        case '\r':
+            out << "\\r";
+            break;
+        case '\t':
+            out << "\\t";
+            break;
         default: {
             QByteArray escape;
             appendHex(escape, "\\u", b, 4);
@@ -593,12 +603,11 @@ QString summaryLine(const RowComparison &c)
              withThousands(c.rows2));
 }
 
-bool writeReport(const RowComparison &comparison, ReportFormat format,
-                 const ReportOptions &options, const ReportSink &sink)
+bool writeReport(const RowComparison &comparison, ReportFormat format, const ReportOptions &options,
+                 const ReportSink &sink)
 {
     Out out(sink);
-    const Context context{comparison, options, nameBytes(options.name1),
-                          nameBytes(options.name2)};
+    const Context context{comparison, options, nameBytes(options.name1), nameBytes(options.name2)};
     switch (format) {
     case ReportFormat::Text:
         textReport(out, context);

@@ -29,8 +29,8 @@ struct ReportOptions
 // control character and invisible character escaped), a spreadsheet (csv: a
 // status column "-", "+" or "~", the line, the cells, the changed columns) or
 // a program (json), in UTF-8, as a stream. False when the sink gave up.
-bool writeReport(const RowComparison &comparison, ReportFormat format,
-                 const ReportOptions &options, const ReportSink &sink);
+bool writeReport(const RowComparison &comparison, ReportFormat format, const ReportOptions &options,
+                 const ReportSink &sink);
 
 // The whole report in memory: for small results and tests.
 QByteArray formatReport(const RowComparison &comparison, ReportFormat format, const QString &name1,

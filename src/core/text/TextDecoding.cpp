@@ -239,7 +239,8 @@ QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding)
 {
     const QByteArrayView bytes(file);
     encoding = QStringLiteral("UTF-8");
-    if (looksLikeRtf(bytes) || (startsWith(bytes, "\xEF\xBB\xBF", 3) && looksLikeRtf(bytes.sliced(3)))) {
+    if (looksLikeRtf(bytes)
+        || (startsWith(bytes, "\xEF\xBB\xBF", 3) && looksLikeRtf(bytes.sliced(3)))) {
         encoding = QStringLiteral("RTF");
         return decodeBytes(std::move(file));
     }

@@ -125,12 +125,13 @@ void CsvReaderTest::detectsDelimiter_data()
                                                            << QChar(u',');
     QTest::newRow("a quoted cell spanning lines") << "a;\"b\r\nc,d,e\"\r\nf;g\r\n" << QChar(u';');
     QTest::newRow("one column: comma by default") << "a\r\nb\r\n" << QChar(u',');
-    QTest::newRow("one column whose values hold semicolons")
-        << "note\r\na;b\r\nc;d;e\r\nf\r\n" << QChar(u',');
+    QTest::newRow("one column whose values hold semicolons") << "note\r\na;b\r\nc;d;e\r\nf\r\n"
+                                                             << QChar(u',');
     QTest::newRow("the header's count on most records wins")
-        << "a;b;c\r\n1,5;2;3\r\n4;5,5;6\r\n7;8;9,1,2\r\n" << QChar(u';');
-    QTest::newRow("a comma in a header of one semicolon column")
-        << "name, first\r\nx\r\ny\r\nz\r\n" << QChar(u',');
+        << "a;b;c\r\n1,5;2;3\r\n4;5,5;6\r\n7;8;9,1,2\r\n"
+        << QChar(u';');
+    QTest::newRow("a comma in a header of one semicolon column") << "name, first\r\nx\r\ny\r\nz\r\n"
+                                                                 << QChar(u',');
     QTest::newRow("empty text") << "" << QChar(u',');
 }
 

@@ -260,48 +260,43 @@ void RowComparisonTest::findings_data()
         << "id"
         << ""
         << "numbers" << QStringList{"~ 4>4 w"} << true;
-    QTest::newRow("numbers are text without --numbers")
-        << "id,v\n1,1.0\n"
-        << "id,v\n1,1\n"
-        << "id"
-        << ""
-        << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("numbers are text without --numbers") << "id,v\n1,1.0\n"
+                                                        << "id,v\n1,1\n"
+                                                        << "id"
+                                                        << ""
+                                                        << "" << QStringList{"~ 2>2 v"} << true;
     QTest::newRow("tolerance: within is equal, beyond is not")
         << "id,v\n1,1.0\n2,1.0\n3,100\n4,-2\n"
         << "id,v\n1,1.1\n2,1.2\n3,99.95\n4,-2.1\n"
         << "id"
         << ""
         << "numbers tolerance=0.1" << QStringList{"~ 3>3 v"} << true;
-    QTest::newRow("numbered keys match as numbers")
-        << "id,v\n1.0,a\n"
-        << "id,v\n1,a\n"
-        << "id"
-        << ""
-        << "numbers" << QStringList{} << false;
+    QTest::newRow("numbered keys match as numbers") << "id,v\n1.0,a\n"
+                                                    << "id,v\n1,a\n"
+                                                    << "id"
+                                                    << ""
+                                                    << "numbers" << QStringList{} << false;
     QTest::newRow("a column number is a position even when a header is a number")
         << "2,1\nk,a\n"
         << "2,1\nk,b\n"
         << "2"
         << ""
         << "" << QStringList{"- 2", "+ 2"} << true;
-    QTest::newRow("a quoted number is a name")
-        << "2,1\nk,a\n"
-        << "2,1\nk,b\n"
-        << "\"2\""
-        << ""
-        << "" << QStringList{"~ 2>2 1"} << true;
-    QTest::newRow("a name holding a comma, quoted")
-        << "\"last, first\",v\n\"Li, Ann\",1\n"
-        << "\"last, first\",v\n\"Li, Ann\",2\n"
-        << "\"last, first\""
-        << ""
-        << "" << QStringList{"~ 2>2 v"} << true;
-    QTest::newRow("two columns of one name are told apart")
-        << "id,x,x\n1,a,b\n"
-        << "id,x,x\n1,a,c\n"
-        << "id"
-        << ""
-        << "" << QStringList{"~ 2>2 x"} << true;
+    QTest::newRow("a quoted number is a name") << "2,1\nk,a\n"
+                                               << "2,1\nk,b\n"
+                                               << "\"2\""
+                                               << ""
+                                               << "" << QStringList{"~ 2>2 1"} << true;
+    QTest::newRow("a name holding a comma, quoted") << "\"last, first\",v\n\"Li, Ann\",1\n"
+                                                    << "\"last, first\",v\n\"Li, Ann\",2\n"
+                                                    << "\"last, first\""
+                                                    << ""
+                                                    << "" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("two columns of one name are told apart") << "id,x,x\n1,a,b\n"
+                                                            << "id,x,x\n1,a,c\n"
+                                                            << "id"
+                                                            << ""
+                                                            << "" << QStringList{"~ 2>2 x"} << true;
     QTest::newRow("ragged rows alone are a difference")
         << "id,v\n1,a\n2,b,extra\n"
         << "id,v\n1,a\n2,b,extra\n"
@@ -461,7 +456,9 @@ QString normalised(const QString &cell, const Csv::CellRules &rules)
 {
     QString out = cell;
     if (rules.ignoreSpace)
-        out = out.trimmed().replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        out = out.trimmed()
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                  .replace(u'\r', u'\n');
     if (rules.ignoreCase)
         out = out.toCaseFolded().replace(QString::fromUtf8("ß"), QStringLiteral("ss"));
     return out;
@@ -592,7 +589,8 @@ void RowComparisonTest::agreesWithPlainDefinition()
         if (keyed)
             options.key = QStringLiteral("id");
 
-        const Csv::RowComparison result = Csv::compareTexts(a.text.toUtf8(), b.text.toUtf8(), options);
+        const Csv::RowComparison result =
+            Csv::compareTexts(a.text.toUtf8(), b.text.toUtf8(), options);
         QVERIFY2(result.ok(), qPrintable(result.error.message));
         QStringList found = described(result);
         found.removeAll(QStringLiteral("reordered"));

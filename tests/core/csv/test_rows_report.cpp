@@ -11,10 +11,25 @@ namespace {
 
 // Cells a hostile file might hold: every kind of line break, control and
 // invisible characters, quotes, delimiters, look-alikes.
-const QList<QByteArray> kPool{"a",         "A",        "",          "x,y",        "q\"r",
-                              "l\nb",      "l\r\nb",   "l\rb",      "\x1b[31mred", "tab\there",
-                              "nbsp\xc2\xa0", "nbsp ",  "e\xcc\x81", "\xc3\xa9",   "back\\slash",
-                              "\xe2\x80\xae" "rtl",    "\xf0\x9d\x84\x9e",         " a "};
+const QList<QByteArray> kPool{"a",
+                              "A",
+                              "",
+                              "x,y",
+                              "q\"r",
+                              "l\nb",
+                              "l\r\nb",
+                              "l\rb",
+                              "\x1b[31mred",
+                              "tab\there",
+                              "nbsp\xc2\xa0",
+                              "nbsp ",
+                              "e\xcc\x81",
+                              "\xc3\xa9",
+                              "back\\slash",
+                              "\xe2\x80\xae"
+                              "rtl",
+                              "\xf0\x9d\x84\x9e",
+                              " a "};
 
 QByteArray csvCell(const QByteArray &cell)
 {
@@ -71,26 +86,26 @@ void RowsReportTest::escapes_data()
     QTest::addColumn<QByteArray>("printed");
 
     QTest::newRow("plain") << QByteArray("abc, \"d\"") << false << QByteArray("abc, \"d\"");
-    QTest::newRow("line breaks and tab") << QByteArray("a\r\nb\tc\rd") << false
-                                         << QByteArray("a\\r\\nb\\tc\\rd");
+    QTest::newRow("line breaks and tab")
+        << QByteArray("a\r\nb\tc\rd") << false << QByteArray("a\\r\\nb\\tc\\rd");
     QTest::newRow("escape sequence") << QByteArray("\x1b[2J") << false << QByteArray("\\x1b[2J");
     QTest::newRow("NUL and DEL") << QByteArray("a\0b\x7f", 4) << false
                                  << QByteArray("a\\x00b\\x7f");
     QTest::newRow("backslash") << QByteArray("a\\n") << false << QByteArray("a\\\\n");
-    QTest::newRow("no-break space") << QByteArray("1\xc2\xa0") << false
-                                   << QByteArray("1\\u00a0");
-    QTest::newRow("right-to-left override") << QByteArray("\xe2\x80\xae" "abc") << false
-                                            << QByteArray("\\u202eabc");
-    QTest::newRow("zero-width space") << QByteArray("a\xe2\x80\x8b") << false
-                                      << QByteArray("a\\u200b");
+    QTest::newRow("no-break space") << QByteArray("1\xc2\xa0") << false << QByteArray("1\\u00a0");
+    QTest::newRow("right-to-left override") << QByteArray("\xe2\x80\xae"
+                                                          "abc")
+                                            << false << QByteArray("\\u202eabc");
+    QTest::newRow("zero-width space")
+        << QByteArray("a\xe2\x80\x8b") << false << QByteArray("a\\u200b");
     QTest::newRow("letters stay") << QByteArray("\xc3\xa9\xf0\x9d\x84\x9e") << false
                                   << QByteArray("\xc3\xa9\xf0\x9d\x84\x9e");
-    QTest::newRow("look-alikes spelled out") << QByteArray("e\xcc\x81\xc3\xa9") << true
-                                             << QByteArray("e\\u0301\\u00e9");
-    QTest::newRow("astral spelled out") << QByteArray("\xf0\x9d\x84\x9e") << true
-                                        << QByteArray("\\U0001d11e");
-    QTest::newRow("a byte that is not UTF-8") << QByteArray("\xe9t\xc3") << false
-                                              << QByteArray("\\xe9t\\xc3");
+    QTest::newRow("look-alikes spelled out")
+        << QByteArray("e\xcc\x81\xc3\xa9") << true << QByteArray("e\\u0301\\u00e9");
+    QTest::newRow("astral spelled out")
+        << QByteArray("\xf0\x9d\x84\x9e") << true << QByteArray("\\U0001d11e");
+    QTest::newRow("a byte that is not UTF-8")
+        << QByteArray("\xe9t\xc3") << false << QByteArray("\\xe9t\\xc3");
 }
 
 void RowsReportTest::escapes()
@@ -109,15 +124,16 @@ void RowsReportTest::reportsCarryEveryCellExactly()
         QRandomGenerator random(seed);
         Csv::RowOptions options;
         options.key = random.bounded(2) ? QStringLiteral("id") : QString();
-        const Csv::RowComparison c = Csv::compareTexts(randomTable(random, random.bounded(10)),
-                                                       randomTable(random, random.bounded(10)),
-                                                       options, ',');
+        const Csv::RowComparison c =
+            Csv::compareTexts(randomTable(random, random.bounded(10)),
+                              randomTable(random, random.bounded(10)), options, ',');
         QVERIFY2(c.ok(), qPrintable(c.error.message));
 
         const QByteArray text = report(c, Csv::ReportFormat::Text);
-        qsizetype findings = 1 + qsizetype(c.duplicateKeys.size() + c.ragged1.size()
-                                           + c.ragged2.size() + c.removed.size() + c.added.size()
-                                           + c.changed.size() + (c.mapping.reordered ? 1 : 0));
+        qsizetype findings = 1
+                             + qsizetype(c.duplicateKeys.size() + c.ragged1.size()
+                                         + c.ragged2.size() + c.removed.size() + c.added.size()
+                                         + c.changed.size() + (c.mapping.reordered ? 1 : 0));
         for (const Csv::Column &column : c.mapping.columns)
             findings += column.inBoth() ? 0 : 1;
         QCOMPARE(text.count('\n'), findings);
@@ -155,8 +171,8 @@ void RowsReportTest::aSinkThatGivesUpStopsTheReport()
     for (int i = 0; i < 50000; ++i)
         many += QByteArray::number(i) + ",value\n";
     const Csv::RowComparison c = Csv::compareTexts(many, "id,v\n", Csv::RowOptions{});
-    for (const auto format : {Csv::ReportFormat::Text, Csv::ReportFormat::Csv,
-                              Csv::ReportFormat::Json}) {
+    for (const auto format :
+         {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json}) {
         int calls = 0;
         const bool written = Csv::writeReport(c, format, {}, [&calls](QByteArrayView) {
             ++calls;

@@ -1,0 +1,78 @@
+// Any two files as tables: the reader, the comparison under any options and
+// the three reports never crash, and the reports agree with the findings.
+// The input: an options byte, a byte that says where file 1 ends, the files.
+#include <QByteArray>
+#include <QJsonDocument>
+
+#include "FuzzCheck.h"
+#include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
+
+namespace {
+
+Csv::RowOptions optionsOf(std::uint8_t bits)
+{
+    Csv::RowOptions options;
+    options.key = (bits & 1) ? QStringLiteral("1") : QString();
+    if ((bits & 0x40) && (bits & 1))
+        options.key = QStringLiteral("1,\"b\"");
+    options.rules.ignoreCase = bits & 2;
+    options.rules.ignoreSpace = bits & 4;
+    options.rules.numbers = bits & 8;
+    options.rules.tolerance = (bits & 16) ? 0.5 : 0;
+    options.header = !(bits & 32);
+    options.ignoreColumns = (bits & 128) ? QStringLiteral("2") : QString();
+    return options;
+}
+
+qsizetype findingLines(const Csv::RowComparison &c)
+{
+    qsizetype lines =
+        1
+        + qsizetype(c.duplicateKeys.size() + c.ragged1.size() + c.ragged2.size() + c.removed.size()
+                    + c.added.size() + c.changed.size() + (c.mapping.reordered ? 1 : 0));
+    for (const Csv::Column &column : c.mapping.columns)
+        lines += column.inBoth() ? 0 : 1;
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2)
+        return 0;
+    const QByteArray rest(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
+    const qsizetype split = rest.size() * data[1] / 256;
+    Csv::ReadResult read1 = Csv::readCsvFile(rest.first(split));
+    Csv::ReadResult read2 = Csv::readCsvFile(rest.sliced(split));
+    if (!read1.ok() || !read2.ok())
+        return 0;
+    const Csv::RowComparison c = Csv::compareTables(
+        std::make_shared<const Csv::Table>(std::move(read1.table)),
+        std::make_shared<const Csv::Table>(std::move(read2.table)), optionsOf(data[0]));
+    if (!c.ok())
+        return 0;
+    for (const qint32 r : c.removed)
+        fuzzCheck(r >= 0 && r < c.table1->size(), "a removed row outside file 1");
+    for (const qint32 r : c.added)
+        fuzzCheck(r >= 0 && r < c.table2->size(), "an added row outside file 2");
+    for (const Csv::ChangedRow &row : c.changed)
+        fuzzCheck(row.columnCount > 0, "a changed row without a changed cell");
+
+    const QByteArray text = Csv::formatReport(c, Csv::ReportFormat::Text, "a", "b");
+    fuzzCheck(text.count('\n') == findingLines(c), "a text finding that is not one line");
+    fuzzCheck(!text.contains('\r') && !text.contains('\x1b'), "a control character printed");
+
+    const Csv::ReadResult csv =
+        Csv::readCsv(Csv::formatReport(c, Csv::ReportFormat::Csv, "a", "b"), ',');
+    fuzzCheck(csv.ok(), "a csv report that does not read");
+    fuzzCheck(csv.table.size()
+                  == qsizetype(1 + c.removed.size() + c.added.size() + c.changed.size()),
+              "a csv report with other rows than the findings");
+
+    const QJsonDocument json =
+        QJsonDocument::fromJson(Csv::formatReport(c, Csv::ReportFormat::Json, "a", "b"));
+    fuzzCheck(json.isObject(), "a json report that does not parse");
+    return 0;
+}

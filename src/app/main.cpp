@@ -8,30 +8,55 @@
 #include "base/ProgramFolder.h"
 #include "dialogs/Dialogs.h"
 #include "settings/SettingsBackend.h"
+#include "tables/OpenTables.h"
+#include "tables/TableWindow.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
 
+namespace {
+
+void nameTheProgram()
+{
+    QCoreApplication::setApplicationName(Product::kName);
+    QCoreApplication::setOrganizationName(Product::kPublisher);
+    QCoreApplication::setApplicationVersion(QStringLiteral(CORVANTIS_VERSION));
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(Product::kName);
-    QApplication::setOrganizationName(Product::kPublisher);
-    QApplication::setApplicationVersion(QStringLiteral(CORVANTIS_VERSION));
-
-    const WindowArguments arguments = parseWindowArguments(QApplication::arguments());
-    if (arguments.exitsAtOnce()) {
-        std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
-        return arguments.exitStatus;
+    WindowArguments arguments;
+    {
+        // Read without a display: --help and --version work over SSH, in a
+        // chroot, in CI.
+        QCoreApplication reader(argc, argv);
+        nameTheProgram();
+        arguments = parseWindowArguments(QCoreApplication::arguments());
+        if (arguments.exitsAtOnce()) {
+            std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
+            return arguments.exitStatus;
+        }
     }
+    QApplication app(argc, argv);
+    nameTheProgram();
 
     Platform::QSettingsBackend settings;
     Platform::QtDialogs dialogs(nullptr);
+    if (arguments.tables) {
+        const QStringList &files = arguments.files;
+        QWidget *window = Tables::openTablesWindow(dialogs, settings, files.value(0),
+                                                   files.value(1), arguments.key);
+        dialogs.setParentWidget(window);
+        return QApplication::exec();
+    }
     // The samples and the cursor are installed apart from the program (see the
     // top CMakeLists.txt); the build tree has the same layout.
     const QString dataFolder = QDir::cleanPath(QCoreApplication::applicationDirPath()
                                                + QStringLiteral("/" CORVANTIS_DATA_FROM_PROGRAM));
     Form1 form(dialogs, settings, ProgramFolder(dataFolder));
     dialogs.setParentWidget(&form);
+    Tables::installTableEntries(form);
     form.Form_Load();
     form.show();
     // The files load once the window shows, so their messages have a parent.

@@ -140,6 +140,14 @@ qsizetype Table::cellCount(qsizetype record) const
     return found != m_otherWidths.end() && found->record == record ? found->cells : m_firstCount;
 }
 
+Table Table::over(QByteArray sameBytes) const
+{
+    Q_ASSERT(sameBytes == m_text);
+    Table copy = *this;
+    copy.m_text = std::move(sameBytes);
+    return copy;
+}
+
 std::vector<qint32> Table::otherWidths() const
 {
     std::vector<qint32> records;

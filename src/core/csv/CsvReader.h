@@ -69,6 +69,11 @@ public:
         split(record, r);
         return r;
     }
+    // Where the record starts in bytes().
+    qint64 recordStart(qsizetype record) const { return m_records[size_t(record)].start; }
+    // The same table over `sameBytes`, another copy of its bytes: for a table
+    // read from bytes that someone else owns and is about to change.
+    Table over(QByteArray sameBytes) const;
     // The largest cell count of any record (0 for an empty table).
     qsizetype maxCellCount() const { return m_maxCellCount; }
     char delimiter() const { return m_delimiter; }

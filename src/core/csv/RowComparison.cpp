@@ -135,7 +135,7 @@ struct ChangedPart
     std::vector<qint32> columns;
 };
 
-void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
+void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -163,6 +163,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
     // a key repeated in both files costs no more than one that is not.
     std::vector<char> matched1(index1.slotCount(), 0);
     ChangedPart parts[2];
+    if (keepPairs)
+        result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
     const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
@@ -179,6 +181,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
             status2[size_t(r2)] = Added;
             return;
         }
+        if (keepPairs)
+            result.pairs[size_t(r2)] = index1.group(group1).head;
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -229,7 +233,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules)
         [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
 }
 
-void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules)
+void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -251,12 +255,22 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
+    // With pairs: the next row of each group to pair, -2 before the first.
+    std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
+    if (keepPairs)
+        result.pairs.assign(size_t(t2.size()), -1);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         const qint32 group1 = groups[size_t(r2)];
-        if (group1 >= 0 && taken[size_t(group1)] < index1.group(group1).count)
-            ++taken[size_t(group1)];
-        else
+        if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
             result.added.push_back(r2);
+            continue;
+        }
+        ++taken[size_t(group1)];
+        if (keepPairs) {
+            qint32 &next = nextInGroup[size_t(group1)];
+            next = next == -2 ? index1.group(group1).head : index1.next(next);
+            result.pairs[size_t(r2)] = next;
+        }
     }
     // The first copies of a row are the matched ones.
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
@@ -336,9 +350,9 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.ragged2 = t2.otherWidths();
 
     if (!options.key.isEmpty())
-        compareByKey(result, first, options.rules);
+        compareByKey(result, first, options.rules, options.keepPairs);
     else
-        compareAsMultiset(result, first, options.rules.exact());
+        compareAsMultiset(result, first, options.rules.exact(), options.keepPairs);
     return result;
 }
 

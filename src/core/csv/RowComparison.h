@@ -14,10 +14,11 @@ namespace Csv {
 
 struct RowOptions
 {
-    QString key;           // columns (see pickColumns); empty: none
-    QString ignoreColumns; // columns left out of the comparison (they still print)
-    CellRules rules;       // a tolerance applies to the cells of rows matched by key
-    bool header = true;    // the first record of each file names the columns
+    QString key;            // columns (see pickColumns); empty: none
+    QString ignoreColumns;  // columns left out of the comparison (they still print)
+    CellRules rules;        // a tolerance applies to the cells of rows matched by key
+    bool header = true;     // the first record of each file names the columns
+    bool keepPairs = false; // fill RowComparison::pairs
 };
 
 // A row of file 1 and its row in file 2 (same key) whose compared cells
@@ -61,6 +62,9 @@ struct RowComparison
     std::vector<DuplicateKey> duplicateKeys;
     std::vector<qint32> ragged1; // rows whose cell count is not the file's width
     std::vector<qint32> ragged2;
+    // With RowOptions::keepPairs: for each record of file 2, the record of
+    // file 1 it was paired with (changed or not), or -1.
+    std::vector<qint32> pairs;
     qsizetype rows1 = 0; // data rows, the header left out
     qsizetype rows2 = 0;
     RowError error; // message not empty: nothing else is set

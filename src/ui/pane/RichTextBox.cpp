@@ -57,6 +57,11 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(p
     // focus: a comparison leaves its last mark selected, and it stays red.
     send(Sci::SCI_HIDESELECTION, 1);
     keepRichTextKeys(*standardCommands());
+    // Only while shareBytes() has readers: an edit is about to change the text.
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this](int, int type) {
+        if (type & (Sci::SC_MOD_BEFOREINSERT | Sci::SC_MOD_BEFOREDELETE))
+            sayTextWillChange();
+    });
     applyFont();
     // The first document is made like every later one.
     adopt(PaneDocument(*this));
@@ -100,8 +105,29 @@ void RichTextBox::setDocumentSettings(bool readOnly)
     send(Sci::SCI_SETREADONLY, readOnly);
 }
 
+QByteArray RichTextBox::shareBytes()
+{
+    if (m_sharing++ == 0)
+        send(Sci::SCI_SETMODEVENTMASK, Sci::SC_MOD_BEFOREINSERT | Sci::SC_MOD_BEFOREDELETE);
+    const QByteArrayView view = bytes();
+    return QByteArray::fromRawData(view.data(), view.size());
+}
+
+void RichTextBox::unshareBytes()
+{
+    if (m_sharing > 0 && --m_sharing == 0)
+        send(Sci::SCI_SETMODEVENTMASK, 0);
+}
+
+void RichTextBox::sayTextWillChange()
+{
+    if (m_sharing > 0)
+        emit textAboutToChange();
+}
+
 void RichTextBox::adopt(PaneDocument &&document)
 {
+    sayTextWillChange();
     const bool readOnly = isReadOnly();
     PaneDocument taken = std::move(document);
     void *pending = taken.take();
@@ -139,6 +165,7 @@ void RichTextBox::setText(const QString &text)
 void RichTextBox::appendText(const QString &more)
 {
     const QByteArray bytes = PaneBytes::fromText(more);
+    sayTextWillChange();
     const bool readOnly = isReadOnly();
     send(Sci::SCI_SETREADONLY, 0);
     send(Sci::SCI_SETUNDOCOLLECTION, 0);

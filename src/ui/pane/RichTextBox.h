@@ -65,6 +65,15 @@ public:
 
     bool Visible() const { return !isHidden(); }
 
+    // The text's bytes for a reader that keeps them (a table window): no copy.
+    // Until unshareBytes(), textAboutToChange() is emitted before any change
+    // to the text, so that the reader can take its own copy in time.
+    QByteArray shareBytes();
+    void unshareBytes();
+
+signals:
+    void textAboutToChange();
+
 protected:
     void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -85,7 +94,10 @@ private:
     // red (or not red); the length (or -1) when there is none.
     qsizetype findRed(qsizetype from, bool forward, bool red) const;
 
+    void sayTextWillChange();
+
     bool m_editMenu = false;
+    int m_sharing = 0;                  // readers of shareBytes()
     std::vector<Colour> m_styleColours; // colour of style i + 1
     bool m_plain = true;                // no colour but black anywhere (typing adds none)
     qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour

@@ -16,7 +16,9 @@ const QString kKeys =
     QStringLiteral("Keys:\n"
                    "  Tab, Shift+Tab          move between the panes, buttons and options\n"
                    "  Enter, Return, Space    press the focused button\n"
-                   "  F7, Shift+F7            go to the next or previous red mark in the pane");
+                   "  F7, Shift+F7            go to the next or previous red mark in the pane\n"
+                   "  Ctrl+T                  compare the two files as tables, in a window of\n"
+                   "                          its own (also in the panes' menu)");
 
 } // namespace
 
@@ -35,8 +37,18 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
                                                   "shows (\"Find Differences (Words)\")."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption tables(
+        QStringLiteral("tables"),
+        QStringLiteral("Compare FILE1 and FILE2 as tables (rows matched by key, changed cells "
+                       "marked) in the \"Compare as Tables\" window alone."));
+    const QCommandLineOption key(QStringLiteral("key"),
+                                 QStringLiteral("With --tables: the columns that identify a row "
+                                                "(names or numbers, comma-separated)."),
+                                 QStringLiteral("COLS"));
     parser.addOption(lines);
     parser.addOption(words);
+    parser.addOption(tables);
+    parser.addOption(key);
     parser.addPositionalArgument(QStringLiteral("FILE1"),
                                  QStringLiteral("Loaded into \"CSV File #1\"."),
                                  QStringLiteral("[FILE1"));
@@ -63,6 +75,14 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
     result.files = parser.positionalArguments();
     if (parser.isSet(lines) && parser.isSet(words))
         return fail(QStringLiteral("--lines and --words cannot be used together."));
+    result.tables = parser.isSet(tables);
+    result.key = parser.value(key);
+    if (result.tables && (parser.isSet(lines) || parser.isSet(words)))
+        return fail(QStringLiteral("--tables cannot be used with --lines or --words."));
+    if (parser.isSet(key) && !result.tables)
+        return fail(QStringLiteral("--key is for --tables."));
+    if (result.tables && result.files.size() == 1)
+        return fail(QStringLiteral("--tables compares two files, or opens with none."));
     if (parser.isSet(lines))
         result.compare = WindowArguments::Compare::Lines;
     else if (parser.isSet(words))

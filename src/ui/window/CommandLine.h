@@ -7,6 +7,7 @@ class Form1;
 
 // What the window program is asked for on its command line:
 //   corvantis [FILE1 [FILE2]] [--lines | --words]
+//   corvantis --tables [FILE1 FILE2] [--key COLS]
 struct WindowArguments
 {
     enum class Compare { None, Lines, Words };
@@ -15,6 +16,8 @@ struct WindowArguments
     // File #2"; more (a file manager's "Open With" on several) are only counted.
     QStringList files;
     Compare compare = Compare::None;
+    bool tables = false; // the table window alone
+    QString key;         // its key columns
 
     // Set when the program must not open its window: the text to print
     // (help, version or what is wrong) and the exit status.

@@ -331,6 +331,24 @@ void RowComparisonTest::findings()
     QVERIFY2(result.ok(), qPrintable(result.error.message));
     QCOMPARE(described(result), expected);
     QCOMPARE(result.hasDifferences(), differ);
+
+    // Kept pairs: each changed row's, and one for every row of file 2 that
+    // was neither added nor set aside under a duplicate key.
+    Csv::RowOptions withPairs = optionsFrom(key, ignored, flags);
+    withPairs.keepPairs = true;
+    const Csv::RowComparison paired = Csv::compareTexts(text1.toUtf8(), text2.toUtf8(), withPairs);
+    for (const Csv::ChangedRow &row : paired.changed)
+        QCOMPARE(paired.pairs[size_t(row.record2)], row.record1);
+    qsizetype unpaired2 = qsizetype(paired.added.size());
+    for (const Csv::DuplicateKey &d : paired.duplicateKeys)
+        unpaired2 += qsizetype(d.records2.size());
+    const auto pairedCount =
+        std::count_if(paired.pairs.begin(), paired.pairs.end(), [](qint32 r1) { return r1 >= 0; });
+    QCOMPARE(qsizetype(pairedCount), paired.rows2 - unpaired2);
+    std::vector<qint32> used(paired.pairs.begin(), paired.pairs.end());
+    std::erase(used, -1);
+    std::sort(used.begin(), used.end());
+    QVERIFY(std::adjacent_find(used.begin(), used.end()) == used.end()); // each row once
 }
 
 void RowComparisonTest::errors_data()

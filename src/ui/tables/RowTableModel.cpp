@@ -1,0 +1,113 @@
+#include "tables/RowTableModel.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include "tables/StatusColours.h"
+
+using Tables::Status;
+
+RowTableModel::RowTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void RowTableModel::show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible)
+{
+    beginResetModel();
+    m_data = std::move(data);
+    m_visible = std::move(visible);
+    m_splitRow = -1;
+    endResetModel();
+}
+
+void RowTableModel::clear()
+{
+    show(nullptr, {});
+}
+
+const Tables::DisplayRow &RowTableModel::displayRow(int row) const
+{
+    return m_data->rows[size_t(m_visible[size_t(row)])];
+}
+
+int RowTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_data ? 0 : int(m_visible.size());
+}
+
+int RowTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_data ? 0 : m_data->columnCount();
+}
+
+void RowTableModel::split(int row) const
+{
+    if (row == m_splitRow)
+        return;
+    const Tables::DisplayRow &r = displayRow(row);
+    if (r.record1 >= 0)
+        m_data->comparison.table1->split(r.record1, m_row1);
+    if (r.record2 >= 0)
+        m_data->comparison.table2->split(r.record2, m_row2);
+    m_splitRow = row;
+}
+
+QVariant RowTableModel::cellData(int row, int column, int role) const
+{
+    const Tables::DisplayRow &r = displayRow(row);
+    const qsizetype mapped = m_data->columns[size_t(column - Tables::kFixedColumns)];
+    const Csv::Column &where = m_data->comparison.mapping.columns[size_t(mapped)];
+    split(row);
+    const bool fromFile1 = r.record2 < 0;
+    const QString value =
+        QString::fromUtf8(fromFile1 ? m_row1[where.index1] : m_row2[where.index2]);
+    const bool changed = m_data->changedAt(r, mapped);
+    switch (role) {
+    case Qt::DisplayRole:
+        return value;
+    case OldValueRole:
+        return changed ? QVariant(QString::fromUtf8(m_row1[where.index1])) : QVariant();
+    case Qt::ToolTipRole:
+        return changed ? QVariant(QString::fromUtf8(m_row1[where.index1])
+                                  + QStringLiteral(" \u2192 ") + value)
+                       : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant RowTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!m_data || !index.isValid())
+        return QVariant();
+    const Tables::DisplayRow &r = displayRow(index.row());
+    if (role == StatusRole)
+        return int(r.status);
+    if (role == Qt::BackgroundRole)
+        return Tables::statusBackground(r.status, QApplication::palette());
+    if (role == Qt::AccessibleTextRole && index.column() == 0) {
+        static const char *const names[] = {"removed", "added", "changed", "unchanged"};
+        return QString::fromLatin1(names[int(r.status)]);
+    }
+    if (index.column() >= Tables::kFixedColumns)
+        return cellData(index.row(), index.column(), role);
+    if (role != Qt::DisplayRole)
+        return role == Qt::TextAlignmentRole && index.column() > 0
+                   ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                   : QVariant();
+    switch (index.column()) {
+    case 0:
+        return Tables::statusMark(r.status);
+    case 1:
+        return r.record1 < 0 ? QVariant()
+                             : QVariant(qlonglong(m_data->comparison.table1->line(r.record1)));
+    default:
+        return r.record2 < 0 ? QVariant()
+                             : QVariant(qlonglong(m_data->comparison.table2->line(r.record2)));
+    }
+}
+
+QVariant RowTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (!m_data || orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_data->header(section);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QAbstractTableModel>
+
+#include "tables/TableRows.h"
+
+// The table window's model: a view of the comparison's rows, one model row a
+// visible display row, its cells split from the files' bytes when painted
+// (no item per cell, so a million rows cost what ten do).
+class RowTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        OldValueRole = Qt::UserRole + 1, // a changed cell's old value
+        StatusRole,                      // the row's Tables::Status, as an int
+    };
+
+    explicit RowTableModel(QObject *parent = nullptr);
+
+    // Shows `visible` (indices into data's rows) of `data`.
+    void show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible);
+    void clear();
+    const std::shared_ptr<const Tables::TableData> &tableData() const { return m_data; }
+    const std::vector<qint32> &visible() const { return m_visible; }
+    const Tables::DisplayRow &displayRow(int row) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    // The cells of one row, kept while the view paints it.
+    void split(int row) const;
+    QVariant cellData(int row, int column, int role) const;
+
+    std::shared_ptr<const Tables::TableData> m_data;
+    std::vector<qint32> m_visible;
+    mutable int m_splitRow = -1;
+    mutable Csv::Row m_row1;
+    mutable Csv::Row m_row2;
+};

@@ -1,0 +1,209 @@
+#include "tables/TableOptionsBar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+namespace {
+
+// A column of the list as pickColumns reads it: a quoted name, so that a name
+// that is a number or holds a comma is still a name.
+QString quotedName(const QString &label)
+{
+    return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+QCheckBox *checkBox(const QString &text, QWidget *parent)
+{
+    auto *box = new QCheckBox(text, parent);
+    box->setAccessibleName(QString(text).remove(u'&'));
+    return box;
+}
+
+} // namespace
+
+TableOptionsBar::TableOptionsBar(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const auto menuButton = [this](const QString &text) {
+        auto *button = new QToolButton(this);
+        button->setText(text);
+        button->setAccessibleName(QString(text).remove(u'&'));
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setMenu(new QMenu(button));
+        return button;
+    };
+    m_key = menuButton(tr("&Key"));
+    m_ignored = menuButton(tr("I&gnore Columns"));
+    m_ignoreCase = checkBox(tr("Ignore &case"), this);
+    m_ignoreBlanks = checkBox(tr("Ignore &blanks"), this);
+    m_numbers = checkBox(tr("&Numbers by value"), this);
+    m_tolerance = new QDoubleSpinBox(this);
+    m_tolerance->setDecimals(6);
+    m_tolerance->setRange(0, 1e12);
+    m_tolerance->setPrefix(tr("± "));
+    m_tolerance->setAccessibleName(tr("Tolerance"));
+    m_tolerance->setToolTip(tr("Numbers within this of each other are equal"));
+    m_delimiter = new QComboBox(this);
+    m_delimiter->addItem(tr("Detected"), 0);
+    for (const char c : {',', ';', '\t', '|'})
+        m_delimiter->addItem(c == '\t' ? tr("Tab") : QString(QChar(c)), int(c));
+    m_delimiter->setAccessibleName(tr("Delimiter"));
+    m_header = checkBox(tr("&Header row"), this);
+    m_header->setChecked(true);
+    auto *delimiterLabel = new QLabel(tr("&Delimiter:"), this);
+    delimiterLabel->setBuddy(m_delimiter);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_key, m_ignored, m_ignoreCase, m_ignoreBlanks, m_numbers,
+                                          m_tolerance, delimiterLabel, m_delimiter, m_header})
+        layout->addWidget(w);
+    layout->addStretch();
+
+    for (QCheckBox *box : {m_ignoreCase, m_ignoreBlanks, m_numbers})
+        connect(box, &QCheckBox::toggled, this, &TableOptionsBar::changed);
+    connect(m_numbers, &QCheckBox::toggled, m_tolerance, &QWidget::setEnabled);
+    m_tolerance->setEnabled(false);
+    connect(m_tolerance, &QDoubleSpinBox::editingFinished, this, &TableOptionsBar::changed);
+    connect(m_header, &QCheckBox::toggled, this, &TableOptionsBar::readingChanged);
+    connect(m_delimiter, &QComboBox::currentIndexChanged, this, &TableOptionsBar::readingChanged);
+}
+
+void TableOptionsBar::fillMenu(QMenu *menu, bool withNoKey)
+{
+    menu->clear();
+    if (withNoKey) {
+        QAction *none = menu->addAction(tr("No key: whole rows"));
+        none->setCheckable(true);
+        none->setData(-1);
+        connect(none, &QAction::triggered, this, [this] {
+            setKey({});
+            m_keyChosen = true;
+            emit changed();
+        });
+        menu->addSeparator();
+    }
+    for (qsizetype c = 0; c < m_labels.size(); ++c) {
+        QAction *action = menu->addAction(m_labels[c]);
+        action->setCheckable(true);
+        action->setData(qlonglong(c));
+        connect(action, &QAction::triggered, this, [this, withNoKey] {
+            if (withNoKey)
+                m_keyChosen = true;
+            updateButtons();
+            emit changed();
+        });
+    }
+}
+
+void TableOptionsBar::setColumns(const QStringList &labels)
+{
+    if (labels == m_labels)
+        return;
+    const QString key = columnList(m_key->menu());
+    const QString ignored = columnList(m_ignored->menu());
+    m_labels = labels;
+    fillMenu(m_key->menu(), true);
+    fillMenu(m_ignored->menu(), false);
+    // Keep what was checked under the same names.
+    for (QMenu *menu : {m_key->menu(), m_ignored->menu()}) {
+        const QString &list = menu == m_key->menu() ? key : ignored;
+        for (QAction *action : menu->actions()) {
+            if (action->data().toLongLong() >= 0 && !action->isSeparator())
+                action->setChecked(list.split(u',').contains(quotedName(action->text())));
+        }
+    }
+    updateButtons();
+}
+
+void TableOptionsBar::setKey(const std::vector<qsizetype> &columns)
+{
+    for (QAction *action : m_key->menu()->actions()) {
+        const qlonglong c = action->data().toLongLong();
+        if (!action->isSeparator())
+            action->setChecked(c < 0
+                                   ? columns.empty()
+                                   : std::find(columns.begin(), columns.end(), c) != columns.end());
+    }
+    updateButtons();
+}
+
+QString TableOptionsBar::columnList(const QMenu *menu) const
+{
+    QStringList names;
+    for (const QAction *action : menu->actions()) {
+        if (action->isCheckable() && action->isChecked() && action->data().toLongLong() >= 0)
+            names << quotedName(action->text());
+    }
+    return names.join(u',');
+}
+
+void TableOptionsBar::updateButtons()
+{
+    const QString key = columnList(m_key->menu());
+    for (QAction *action : m_key->menu()->actions()) {
+        if (action->data().toLongLong() < 0 && !action->isSeparator())
+            action->setChecked(key.isEmpty());
+    }
+    m_key->setText(key.isEmpty() ? tr("&Key: none")
+                                 : tr("&Key: %1").arg(QString(key).remove(u'"')));
+    const QString ignored = columnList(m_ignored->menu());
+    m_ignored->setText(ignored.isEmpty() ? tr("I&gnore Columns")
+                                         : tr("I&gnore: %1").arg(QString(ignored).remove(u'"')));
+}
+
+Csv::RowOptions TableOptionsBar::options() const
+{
+    Csv::RowOptions options;
+    options.key = columnList(m_key->menu());
+    options.ignoreColumns = columnList(m_ignored->menu());
+    options.rules.ignoreCase = m_ignoreCase->isChecked();
+    options.rules.ignoreSpace = m_ignoreBlanks->isChecked();
+    options.rules.numbers = m_numbers->isChecked();
+    options.rules.tolerance = m_numbers->isChecked() ? m_tolerance->value() : 0;
+    options.header = m_header->isChecked();
+    options.keepPairs = true;
+    return options;
+}
+
+char TableOptionsBar::delimiter() const
+{
+    return char(m_delimiter->currentData().toInt());
+}
+
+bool TableOptionsBar::header() const
+{
+    return m_header->isChecked();
+}
+
+QString TableOptionsBar::saved() const
+{
+    return QStringList{QString::number(m_ignoreCase->isChecked()),
+                       QString::number(m_ignoreBlanks->isChecked()),
+                       QString::number(m_numbers->isChecked()),
+                       QString::number(m_tolerance->value(), 'g', 17),
+                       QString::number(m_delimiter->currentIndex()),
+                       QString::number(m_header->isChecked())}
+        .join(u' ');
+}
+
+void TableOptionsBar::restore(const QString &saved)
+{
+    const QStringList parts = saved.split(u' ');
+    if (parts.size() != 6)
+        return;
+    const QSignalBlocker blockers[] = {QSignalBlocker(m_ignoreCase), QSignalBlocker(m_ignoreBlanks),
+                                       QSignalBlocker(m_numbers),    QSignalBlocker(m_tolerance),
+                                       QSignalBlocker(m_delimiter),  QSignalBlocker(m_header)};
+    m_ignoreCase->setChecked(parts[0] == QLatin1String("1"));
+    m_ignoreBlanks->setChecked(parts[1] == QLatin1String("1"));
+    m_numbers->setChecked(parts[2] == QLatin1String("1"));
+    m_tolerance->setEnabled(m_numbers->isChecked());
+    m_tolerance->setValue(parts[3].toDouble());
+    m_delimiter->setCurrentIndex(std::clamp(parts[4].toInt(), 0, m_delimiter->count() - 1));
+    m_header->setChecked(parts[5] != QLatin1String("0"));
+}

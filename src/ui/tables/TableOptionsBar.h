@@ -1,0 +1,59 @@
+#pragma once
+
+#include <vector>
+
+#include <QWidget>
+
+#include "csv/RowComparison.h"
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QMenu;
+class QToolButton;
+
+// The choices above the table: the key columns, what to ignore, numbers by
+// value, the delimiter and the header row. Emits changed() on every choice
+// the user makes.
+class TableOptionsBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TableOptionsBar(QWidget *parent = nullptr);
+
+    // The columns to offer (the mapping's labels, in its order).
+    void setColumns(const QStringList &labels);
+    // Checks these columns (mapping indices) as the key; none: no key.
+    void setKey(const std::vector<qsizetype> &columns);
+    bool hasKeyChoice() const { return m_keyChosen; }
+
+    Csv::RowOptions options() const;
+    char delimiter() const; // 0: detected
+    bool header() const;
+
+    // For the settings store: the choices as text, and back.
+    QString saved() const;
+    void restore(const QString &saved);
+
+signals:
+    void changed();
+    // The delimiter or the header changed: the files must be read again.
+    void readingChanged();
+
+private:
+    QString columnList(const QMenu *menu) const;
+    void fillMenu(QMenu *menu, bool withNoKey);
+    void updateButtons();
+
+    QToolButton *m_key;
+    QToolButton *m_ignored;
+    QCheckBox *m_ignoreCase;
+    QCheckBox *m_ignoreBlanks;
+    QCheckBox *m_numbers;
+    QDoubleSpinBox *m_tolerance;
+    QComboBox *m_delimiter;
+    QCheckBox *m_header;
+    QStringList m_labels;
+    bool m_keyChosen = false;
+};

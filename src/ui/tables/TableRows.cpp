@@ -1,0 +1,365 @@
+#include "tables/TableRows.h"
+
+#include <algorithm>
+#include <deque>
+#include <string>
+#include <unordered_set>
+
+namespace Tables {
+
+namespace {
+
+bool inFile1Only(const Csv::Column &column)
+{
+    return column.index2 < 0;
+}
+
+char lowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
+
+// `needle` already in lower case.
+bool containsIgnoringCase(QByteArrayView haystack, const QByteArray &needle)
+{
+    if (needle.isEmpty())
+        return true;
+    const qsizetype last = haystack.size() - needle.size();
+    for (qsizetype i = 0; i <= last; ++i) {
+        if (lowerAscii(haystack[i]) != needle[0])
+            continue;
+        qsizetype k = 1;
+        while (k < needle.size() && lowerAscii(haystack[i + k]) == needle[k])
+            ++k;
+        if (k == needle.size())
+            return true;
+    }
+    return false;
+}
+
+// A sort key: a number when the cell reads as one, else its bytes.
+struct SortKey
+{
+    double number = 0;
+    bool isNumber = false;
+    std::string text;
+    qint32 row = 0;
+};
+
+SortKey sortKeyOf(QByteArrayView cell, qint32 row)
+{
+    SortKey key;
+    key.row = row;
+    key.isNumber = Csv::numberValue(cell, key.number);
+    if (!key.isNumber)
+        key.text.assign(cell.data(), size_t(cell.size()));
+    return key;
+}
+
+bool before(const SortKey &a, const SortKey &b)
+{
+    if (a.isNumber != b.isNumber)
+        return a.isNumber;
+    return a.isNumber ? a.number < b.number : a.text < b.text;
+}
+
+} // namespace
+
+QString statusMark(Status status)
+{
+    switch (status) {
+    case Status::Removed:
+        return QStringLiteral("\u2212");
+    case Status::Added:
+        return QStringLiteral("+");
+    case Status::Changed:
+        return QStringLiteral("~");
+    case Status::Unchanged:
+        break;
+    }
+    return QString();
+}
+
+std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison)
+{
+    const Csv::ColumnMapping &mapping = comparison.mapping;
+    std::vector<qsizetype> columns(comparison.keyColumns.begin(), comparison.keyColumns.end());
+    std::vector<char> isKey(mapping.columns.size(), 0);
+    for (const qsizetype k : comparison.keyColumns)
+        isKey[size_t(k)] = 1;
+    std::vector<qsizetype> inFile2;
+    for (size_t c = 0; c < mapping.columns.size(); ++c) {
+        if (!isKey[c] && !inFile1Only(mapping.columns[c]))
+            inFile2.push_back(qsizetype(c));
+    }
+    std::sort(inFile2.begin(), inFile2.end(), [&](qsizetype a, qsizetype b) {
+        return mapping.columns[size_t(a)].index2 < mapping.columns[size_t(b)].index2;
+    });
+    columns.insert(columns.end(), inFile2.begin(), inFile2.end());
+    for (size_t c = 0; c < mapping.columns.size(); ++c) {
+        if (!isKey[c] && inFile1Only(mapping.columns[c]))
+            columns.push_back(qsizetype(c));
+    }
+    return columns;
+}
+
+std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
+{
+    std::vector<DisplayRow> rows;
+    rows.reserve(c.removed.size() + size_t(c.rows2));
+    for (const qint32 r1 : c.removed)
+        rows.push_back({r1, -1, -1, Status::Removed});
+    std::vector<qint32> changedOf(c.pairs.size(), -1);
+    for (size_t i = 0; i < c.changed.size(); ++i)
+        changedOf[size_t(c.changed[i].record2)] = qint32(i);
+    std::vector<char> added(c.pairs.size(), 0);
+    for (const qint32 r2 : c.added)
+        added[size_t(r2)] = 1;
+    for (size_t r2 = 0; r2 < c.pairs.size(); ++r2) {
+        if (added[r2])
+            rows.push_back({-1, qint32(r2), -1, Status::Added});
+        else if (changedOf[r2] >= 0)
+            rows.push_back({c.pairs[r2], qint32(r2), changedOf[r2], Status::Changed});
+        else if (c.pairs[r2] >= 0)
+            rows.push_back({c.pairs[r2], qint32(r2), -1, Status::Unchanged});
+    }
+    return rows;
+}
+
+Counts countsOf(const std::vector<DisplayRow> &rows)
+{
+    Counts counts;
+    for (const DisplayRow &row : rows)
+        ++counts.of[int(row.status)];
+    return counts;
+}
+
+std::shared_ptr<TableData> TableData::from(Csv::RowComparison comparison)
+{
+    auto data = std::make_shared<TableData>();
+    data->comparison = std::move(comparison);
+    data->rows = displayRows(data->comparison);
+    data->columns = cellColumns(data->comparison);
+    data->counts = countsOf(data->rows);
+    return data;
+}
+
+QByteArrayView TableData::cell(const DisplayRow &row, qsizetype column, Csv::Row &row1,
+                               Csv::Row &row2) const
+{
+    const Csv::Column &mapped = comparison.mapping.columns[size_t(column)];
+    if (row.status == Status::Removed || (row.record2 < 0 && row.record1 >= 0)) {
+        comparison.table1->split(row.record1, row1);
+        return row1[mapped.index1];
+    }
+    comparison.table2->split(row.record2, row2);
+    return row2[mapped.index2];
+}
+
+bool TableData::changedAt(const DisplayRow &row, qsizetype column) const
+{
+    if (row.changed < 0)
+        return false;
+    const auto changed = comparison.changedColumns(comparison.changed[size_t(row.changed)]);
+    return std::find(changed.begin(), changed.end(), qint32(column)) != changed.end();
+}
+
+QString TableData::header(int displayColumn) const
+{
+    switch (displayColumn) {
+    case 0:
+        return QStringLiteral("Status");
+    case 1:
+        return QStringLiteral("Line 1");
+    case 2:
+        return QStringLiteral("Line 2");
+    default:
+        return comparison.mapping.label(columns[size_t(displayColumn - kFixedColumns)]);
+    }
+}
+
+std::vector<qint32> filtered(const TableData &data, const bool (&shown)[kStatusCount],
+                             const QString &find)
+{
+    const QByteArray needle = find.toUtf8().toLower();
+    std::vector<qint32> visible;
+    Csv::Row row1;
+    Csv::Row row2;
+    for (size_t i = 0; i < data.rows.size(); ++i) {
+        const DisplayRow &row = data.rows[i];
+        if (!shown[int(row.status)])
+            continue;
+        bool found = needle.isEmpty();
+        if (!found) {
+            // Split once: the row's own cells, and file 1's for a changed one.
+            const Csv::Table &table =
+                row.record2 >= 0 ? *data.comparison.table2 : *data.comparison.table1;
+            table.split(row.record2 >= 0 ? row.record2 : row.record1, row2);
+            for (qsizetype k = 0; k < row2.size() && !found; ++k)
+                found = containsIgnoringCase(row2[k], needle);
+        }
+        if (found)
+            visible.push_back(qint32(i));
+    }
+    return visible;
+}
+
+void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,
+              bool descending)
+{
+    std::vector<SortKey> keys;
+    keys.reserve(visible.size());
+    Csv::Row row1;
+    Csv::Row row2;
+    for (const qint32 i : visible) {
+        const DisplayRow &row = data.rows[size_t(i)];
+        SortKey key;
+        key.row = i;
+        key.isNumber = true;
+        if (displayColumn == 0)
+            key.number = double(row.status);
+        else if (displayColumn == 1)
+            key.number = row.record1 < 0 ? -1 : double(data.comparison.table1->line(row.record1));
+        else if (displayColumn == 2)
+            key.number = row.record2 < 0 ? -1 : double(data.comparison.table2->line(row.record2));
+        else
+            key = sortKeyOf(
+                data.cell(row, data.columns[size_t(displayColumn - kFixedColumns)], row1, row2), i);
+        keys.push_back(std::move(key));
+    }
+    std::stable_sort(keys.begin(), keys.end(), [descending](const SortKey &a, const SortKey &b) {
+        return descending ? before(b, a) : before(a, b);
+    });
+    for (size_t k = 0; k < keys.size(); ++k)
+        visible[k] = keys[k].row;
+}
+
+std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
+                                                         const std::vector<qint32> &visible,
+                                                         qsizetype row, int column, bool forward)
+{
+    const qsizetype n = qsizetype(visible.size());
+    if (n == 0)
+        return std::nullopt;
+    const int last = data.columnCount() - 1;
+    // The changed cells of one row, in display order.
+    const auto changedIn = [&](qsizetype at) {
+        std::vector<int> cells;
+        const DisplayRow &r = data.rows[size_t(visible[size_t(at)])];
+        for (int c = kFixedColumns; c <= last && r.changed >= 0; ++c) {
+            if (data.changedAt(r, data.columns[size_t(c - kFixedColumns)]))
+                cells.push_back(c);
+        }
+        return cells;
+    };
+    // Without a current row the search starts at the first (or last) row.
+    const bool current = row >= 0 && row < n;
+    const qsizetype from = current ? row : (forward ? 0 : n - 1);
+    for (qsizetype step = 0; step <= n; ++step) {
+        const qsizetype at = ((forward ? from + step : from - step) % n + n) % n;
+        const std::vector<int> cells = changedIn(at);
+        if (cells.empty())
+            continue;
+        if (current && step == 0) { // only the cells past the current one
+            const auto next = forward ? std::upper_bound(cells.begin(), cells.end(), column)
+                                      : std::lower_bound(cells.begin(), cells.end(), column);
+            if (forward && next != cells.end())
+                return std::pair{at, *next};
+            if (!forward && next != cells.begin())
+                return std::pair{at, *(next - 1)};
+            continue;
+        }
+        // step n is the current row again: the move wrapped round to it.
+        return std::pair{at, forward ? cells.front() : cells.back()};
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+QString tsvField(const QString &text)
+{
+    if (!text.contains(u'\t') && !text.contains(u'\n') && !text.contains(u'\r')
+        && !text.contains(u'"'))
+        return text;
+    return u'"' + QString(text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+} // namespace
+
+QString tabSeparated(const TableData &data, const std::vector<qint32> &rows)
+{
+    QStringList lines;
+    QStringList header;
+    for (int c = 0; c < data.columnCount(); ++c)
+        header << tsvField(data.header(c));
+    lines << header.join(u'\t');
+    Csv::Row row1;
+    Csv::Row row2;
+    for (const qint32 i : rows) {
+        const DisplayRow &row = data.rows[size_t(i)];
+        QStringList cells{
+            statusMark(row.status),
+            row.record1 < 0 ? QString()
+                            : QString::number(data.comparison.table1->line(row.record1)),
+            row.record2 < 0 ? QString()
+                            : QString::number(data.comparison.table2->line(row.record2))};
+        for (const qsizetype column : data.columns)
+            cells << tsvField(QString::fromUtf8(data.cell(row, column, row1, row2)));
+        lines << cells.join(u'\t');
+    }
+    return lines.join(u'\n') + u'\n';
+}
+
+Difference differenceOf(const QString &oldValue, const QString &newValue)
+{
+    const qsizetype shorter = std::min(oldValue.size(), newValue.size());
+    qsizetype start = 0;
+    while (start < shorter && oldValue[start] == newValue[start])
+        ++start;
+    qsizetype end = 0;
+    while (end < shorter - start
+           && oldValue[oldValue.size() - 1 - end] == newValue[newValue.size() - 1 - end])
+        ++end;
+    // Never split a surrogate pair.
+    if (start > 0 && QChar::isHighSurrogate(newValue[start - 1].unicode()))
+        --start;
+    if (end > 0 && QChar::isLowSurrogate(newValue[newValue.size() - end].unicode()))
+        --end;
+    return {start, oldValue.size() - start - end, newValue.size() - start - end};
+}
+
+std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,
+                                   const Csv::ColumnMapping &mapping)
+{
+    constexpr size_t kColumnsTried = 50; // a key is near the left, and the search stays short
+    const auto uniqueIn = [](const Csv::Table &table, qint64 index) {
+        std::unordered_set<std::string_view> seen;
+        seen.reserve(size_t(table.size()));
+        Csv::Row row;
+        std::deque<std::string> unquoted; // cells that live in the row's buffer
+        for (qsizetype r = 1; r < table.size(); ++r) {
+            table.split(r, row, index + 1);
+            QByteArrayView cell = row[index];
+            if (cell.isEmpty())
+                return false;
+            const char *text = table.bytes().data();
+            if (cell.data() < text || cell.data() >= text + table.bytes().size()) {
+                unquoted.emplace_back(cell.data(), size_t(cell.size()));
+                cell = QByteArrayView(unquoted.back().data(), qsizetype(unquoted.back().size()));
+            }
+            if (!seen.insert(std::string_view(cell.data(), size_t(cell.size()))).second)
+                return false;
+        }
+        return true;
+    };
+    for (size_t c = 0; c < mapping.columns.size() && c < kColumnsTried; ++c) {
+        const Csv::Column &column = mapping.columns[c];
+        if (column.inBoth() && mapping.named(qsizetype(c)) && uniqueIn(table1, column.index1)
+            && uniqueIn(table2, column.index2))
+            return qsizetype(c);
+    }
+    return std::nullopt;
+}
+
+} // namespace Tables

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "csv/RowComparison.h"
+
+// What the table window shows of a row comparison, without a widget: the
+// rows with their status, the columns in their order, filters, find, sort
+// and the way from one changed cell to the next.
+namespace Tables {
+
+enum class Status : quint8 { Removed, Added, Changed, Unchanged };
+inline constexpr int kStatusCount = 4;
+
+// "−", "+", "~" or "" (unchanged): the status as text, not only as colour.
+QString statusMark(Status status);
+
+struct DisplayRow
+{
+    qint32 record1 = -1; // -1: not in file 1
+    qint32 record2 = -1;
+    qint32 changed = -1; // index into RowComparison::changed
+    Status status = Status::Unchanged;
+};
+
+// The table's columns: status, line in file 1, line in file 2, then the
+// comparison's columns (mapping indices): the key, then file 2's columns in
+// its order, then those only file 1 has.
+inline constexpr int kFixedColumns = 3;
+std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison);
+
+// Every row of the comparison, set aside duplicate keys apart: removed rows
+// in file 1's order, then file 2's rows in its order. Needs the pairs kept.
+std::vector<DisplayRow> displayRows(const Csv::RowComparison &comparison);
+
+struct Counts
+{
+    qsizetype of[kStatusCount] = {0, 0, 0, 0};
+};
+Counts countsOf(const std::vector<DisplayRow> &rows);
+
+// The table's content: the comparison, its rows and columns. Read on
+// worker threads (filter, sort) while the window shows it.
+struct TableData
+{
+    Csv::RowComparison comparison;
+    std::vector<DisplayRow> rows;
+    std::vector<qsizetype> columns; // cellColumns()
+    Counts counts;
+
+    static std::shared_ptr<TableData> from(Csv::RowComparison comparison);
+    // The cell a display row shows in mapping column `column`: file 1's for a
+    // removed row, file 2's otherwise; `row1`/`row2` are scratch rows.
+    QByteArrayView cell(const DisplayRow &row, qsizetype column, Csv::Row &row1,
+                        Csv::Row &row2) const;
+    // For a changed row's column: whether it changed, and its old value.
+    bool changedAt(const DisplayRow &row, qsizetype column) const;
+    QString header(int displayColumn) const;
+    int columnCount() const { return kFixedColumns + int(columns.size()); }
+};
+
+// The rows (indices into data.rows) that pass the status filter and whose
+// key or any cell holds `find` (ignoring ASCII case); in data.rows' order.
+std::vector<qint32> filtered(const TableData &data, const bool (&shown)[kStatusCount],
+                             const QString &find);
+
+// `visible` sorted by a display column: numbers by value before text, text
+// by its bytes; ties keep their order.
+void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,
+              bool descending);
+
+// The next (or previous) changed cell after (row, column) among `visible`
+// (positions in it, display columns), wrapping round; none when no row changed.
+std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
+                                                         const std::vector<qint32> &visible,
+                                                         qsizetype row, int column, bool forward);
+
+// The rows as tab-separated text with a header line, for the clipboard.
+QString tabSeparated(const TableData &data, const std::vector<qint32> &rows);
+
+// Where two values differ: the common start and end left out, as UTF-16
+// offsets of each (start, length).
+struct Difference
+{
+    qsizetype start = 0;
+    qsizetype oldLength = 0;
+    qsizetype newLength = 0;
+};
+Difference differenceOf(const QString &oldValue, const QString &newValue);
+
+// The key a table window proposes: the leftmost column (a mapping index) in
+// both files whose values are all non-empty and unique in each; none.
+std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,
+                                   const Csv::ColumnMapping &mapping);
+
+} // namespace Tables

@@ -1,0 +1,64 @@
+#include "tables/TableSource.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "base/AppError.h"
+#include "csv/RowsReport.h"
+#include "pane/RichTextBox.h"
+
+TableSource TableSource::fromFile(const QString &path)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        throw AppError(QStringLiteral("Cannot open %1: it is a folder, not a file").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+    Csv::DecodedCsv decoded = Csv::decodeCsvBytes(file.readAll());
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+    TableSource source;
+    source.name = QFileInfo(path).fileName();
+    source.path = path;
+    source.bytes = std::move(decoded.bytes);
+    source.encoding = decoded.encoding;
+    source.invalidLine = decoded.invalidLine;
+    return source;
+}
+
+TableSource TableSource::fromPane(RichTextBox &pane, const QString &name)
+{
+    TableSource source;
+    source.name = name;
+    source.bytes = pane.shareBytes();
+    source.encoding = QStringLiteral("UTF-8");
+    source.pane = &pane;
+    return source;
+}
+
+void TableSource::takeOwnCopy()
+{
+    if (!pane)
+        return;
+    bytes = QByteArray(bytes.constData(), bytes.size());
+    pane->unshareBytes();
+    pane.clear();
+}
+
+QString TableSource::describe(qsizetype rows, char delimiter) const
+{
+    QString text = name;
+    if (rows >= 0) {
+        text += QStringLiteral(" \u00b7 %1 rows \u00b7 delimiter %2")
+                    .arg(Csv::withThousands(rows), delimiterName(delimiter));
+    }
+    text += QStringLiteral(" \u00b7 ") + encoding;
+    if (invalidLine > 0)
+        text += QStringLiteral(" (not UTF-8 from line %1)").arg(invalidLine);
+    return text;
+}
+
+QString delimiterName(char delimiter)
+{
+    return delimiter == '\t' ? QStringLiteral("Tab") : QString(QChar(delimiter));
+}

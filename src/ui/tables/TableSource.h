@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+
+#include "csv/CsvReader.h"
+
+class RichTextBox;
+
+// One side of a table comparison: a file's bytes decoded to UTF-8, or a pane
+// of the main window, whose bytes are read where they lie (no copy) until
+// the pane's text is about to change.
+struct TableSource
+{
+    QString name;     // as shown: the file's name, or the pane's caption
+    QString path;     // the file's; empty for a pane
+    QByteArray bytes; // UTF-8, line breaks as the file has them
+    QString encoding;
+    qsizetype invalidLine = 0; // the first byte that was not UTF-8, when read as Windows-1252
+    QPointer<RichTextBox> pane;
+
+    bool isEmpty() const { return name.isEmpty(); }
+    bool fromPane() const { return !pane.isNull(); }
+
+    // Reads and decodes a file; throws AppError naming it when it cannot be read.
+    static TableSource fromFile(const QString &path);
+    // Shares the pane's bytes (see RichTextBox::shareBytes).
+    static TableSource fromPane(RichTextBox &pane, const QString &name);
+    // Stops sharing a pane's bytes, keeping a copy of them.
+    void takeOwnCopy();
+
+    // "old.csv · 1,000,000 rows · delimiter , · UTF-8"; rows < 0: not read yet.
+    QString describe(qsizetype rows, char delimiter) const;
+};
+
+// The delimiter as the window names it: ",", ";", "Tab", "|".
+QString delimiterName(char delimiter);

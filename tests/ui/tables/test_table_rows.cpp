@@ -1,0 +1,304 @@
+#include <QPalette>
+#include <QTest>
+
+#include "csv/RowComparison.h"
+#include "tables/StatusColours.h"
+#include "tables/TableRows.h"
+
+using Tables::Status;
+
+namespace {
+
+// Two stock lists: id 3 removed, 5 added, 2 changed (qty), 1 and 4 unchanged;
+// file 2 has a column "note" more and has lost "colour".
+const QByteArray kOld = "id,name,qty,colour\n1,Pen,10,red\n2,Pad,5,blue\n3,Ink,4,black\n"
+                        "4,Cap,1,green\n";
+const QByteArray kNew = "id,qty,name,note\n4,1,Cap,x\n2,7,Pad,y\n1,10,Pen,z\n5,2,Tape,w\n";
+
+std::shared_ptr<Tables::TableData> compared(const QByteArray &a, const QByteArray &b,
+                                            const QString &key)
+{
+    Csv::RowOptions options;
+    options.key = key;
+    options.keepPairs = true;
+    return Tables::TableData::from(Csv::compareTexts(a, b, options));
+}
+
+// Each visible row as "status line1 line2 cell|cell|...".
+QStringList described(const Tables::TableData &data, const std::vector<qint32> &visible)
+{
+    QStringList out;
+    Csv::Row row1;
+    Csv::Row row2;
+    for (const qint32 i : visible) {
+        const Tables::DisplayRow &row = data.rows[size_t(i)];
+        QStringList cells;
+        for (const qsizetype column : data.columns)
+            cells << QString::fromUtf8(data.cell(row, column, row1, row2));
+        out << QStringLiteral("%1 %2 %3 %4")
+                   .arg(QStringList{"-", "+", "~", "="}[int(row.status)])
+                   .arg(row.record1 < 0 ? 0 : data.comparison.table1->line(row.record1))
+                   .arg(row.record2 < 0 ? 0 : data.comparison.table2->line(row.record2))
+                   .arg(cells.join(u'|'));
+    }
+    return out;
+}
+
+std::vector<qint32> all(const Tables::TableData &data)
+{
+    const bool shown[Tables::kStatusCount] = {true, true, true, true};
+    return Tables::filtered(data, shown, QString());
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    return palette;
+}
+
+QPalette lightPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
+    return palette;
+}
+
+} // namespace
+
+class TableRowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rowsColumnsAndCounts_data();
+    void rowsColumnsAndCounts();
+    void filters_data();
+    void filters();
+    void sorting_data();
+    void sorting();
+    void changedCellsInOrder();
+    void differences_data();
+    void differences();
+    void presetKey_data();
+    void presetKey();
+    void statusColoursStayReadable();
+    void copiedRowsAreTabSeparated();
+};
+
+void TableRowsTest::rowsColumnsAndCounts_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QByteArray>("now");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("header");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<qsizetype>>("counts"); // removed, added, changed, unchanged
+
+    // Key first, then file 2's columns in its order, then those it lost.
+    QTest::newRow("by key") << kOld << kNew << "id"
+                            << QStringList{"Status", "Line 1", "Line 2", "id",
+                                           "qty",    "name",   "note",   "colour"}
+                            << QStringList{"- 4 0 3|4|Ink||black", "= 5 2 4|1|Cap|x|",
+                                           "~ 3 3 2|7|Pad|y|", "= 2 4 1|10|Pen|z|",
+                                           "+ 0 5 5|2|Tape|w|"}
+                            << QList<qsizetype>{1, 1, 1, 2};
+    // Whole rows: the second copy of a row in file 1 is the removed one.
+    QTest::newRow("whole rows") << QByteArray("a,b\n1,x\n2,y\n1,x\n")
+                                << QByteArray("b,a\ny,2\nx,1\nz,3\n") << ""
+                                << QStringList{"Status", "Line 1", "Line 2", "b", "a"}
+                                << QStringList{"- 4 0 x|1", "= 3 2 y|2", "= 2 3 x|1", "+ 0 4 z|3"}
+                                << QList<qsizetype>{1, 1, 0, 2};
+}
+
+void TableRowsTest::rowsColumnsAndCounts()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(QByteArray, now);
+    QFETCH(QString, key);
+    QFETCH(QStringList, header);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<qsizetype>, counts);
+
+    const auto data = compared(old, now, key);
+    QStringList headers;
+    for (int c = 0; c < data->columnCount(); ++c)
+        headers << data->header(c);
+    QCOMPARE(headers, header);
+    QCOMPARE(described(*data, all(*data)), rows);
+    for (int s = 0; s < Tables::kStatusCount; ++s)
+        QCOMPARE(data->counts.of[s], counts[s]);
+}
+
+void TableRowsTest::filters_data()
+{
+    QTest::addColumn<QList<bool>>("shown");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QStringList>("lines"); // "line1 line2" of the rows kept
+
+    QTest::newRow("unchanged off, as the window opens")
+        << QList<bool>{true, true, true, false} << "" << QStringList{"4 0", "3 3", "0 5"};
+    QTest::newRow("changed only") << QList<bool>{false, false, true, false} << ""
+                                  << QStringList{"3 3"};
+    QTest::newRow("find ignores case, in any cell")
+        << QList<bool>{true, true, true, true} << "tAP" << QStringList{"0 5"};
+    QTest::newRow("find in a key")
+        << QList<bool>{true, true, true, true} << "4" << QStringList{"4 0", "5 2"};
+    QTest::newRow("find and filter together")
+        << QList<bool>{true, false, false, false} << "pen" << QStringList{};
+    QTest::newRow("nothing shown")
+        << QList<bool>{false, false, false, false} << "" << QStringList{};
+}
+
+void TableRowsTest::filters()
+{
+    QFETCH(QList<bool>, shown);
+    QFETCH(QString, find);
+    QFETCH(QStringList, lines);
+
+    const auto data = compared(kOld, kNew, "id");
+    const bool flags[Tables::kStatusCount] = {shown[0], shown[1], shown[2], shown[3]};
+    QStringList found;
+    for (const QString &row : described(*data, Tables::filtered(*data, flags, find)))
+        found << row.section(u' ', 1, 2);
+    QCOMPARE(found, lines);
+}
+
+void TableRowsTest::sorting_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("keys");
+
+    // Column 4 is qty: numbers by value (10 after 7), not as text.
+    QTest::newRow("numbers by value") << 4 << false << QStringList{"4", "5", "3", "2", "1"};
+    QTest::newRow("numbers, descending") << 4 << true << QStringList{"1", "2", "3", "5", "4"};
+    QTest::newRow("text by its bytes") << 5 << false << QStringList{"4", "3", "2", "1", "5"};
+    QTest::newRow("status") << 0 << false << QStringList{"3", "5", "2", "4", "1"};
+    QTest::newRow("line in file 2, absent first")
+        << 2 << false << QStringList{"3", "4", "2", "1", "5"};
+}
+
+void TableRowsTest::sorting()
+{
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, keys);
+
+    const auto data = compared(kOld, kNew, "id");
+    std::vector<qint32> visible = all(*data);
+    Tables::sortRows(*data, visible, column, descending);
+    QStringList found;
+    for (const QString &row : described(*data, visible))
+        found << row.section(u' ', 3).section(u'|', 0, 0);
+    QCOMPARE(found, keys);
+}
+
+void TableRowsTest::changedCellsInOrder()
+{
+    const auto data = compared("id,a,b,c\n1,x,x,x\n2,x,x,x\n3,x,x,x\n",
+                               "id,a,b,c\n1,y,x,y\n2,x,x,x\n3,x,y,x\n", "id");
+    const std::vector<qint32> visible = all(*data); // rows 1, 2, 3; columns id=3, a=4, b=5, c=6
+    QStringList forward;
+    qsizetype row = -1;
+    int column = -1;
+    for (int step = 0; step < 4; ++step) {
+        const auto next = Tables::nextChangedCell(*data, visible, row, column, true);
+        QVERIFY(next.has_value());
+        std::tie(row, column) = *next;
+        forward << QStringLiteral("%1:%2").arg(row).arg(column);
+    }
+    QCOMPARE(forward, (QStringList{"0:4", "0:6", "2:5", "0:4"})); // wraps round
+    const auto back = Tables::nextChangedCell(*data, visible, 0, 4, false);
+    QVERIFY(back.has_value());
+    QCOMPARE(QStringLiteral("%1:%2").arg(back->first).arg(back->second), QStringLiteral("2:5"));
+
+    const auto same = compared("id,a\n1,x\n", "id,a\n1,x\n", "id");
+    QVERIFY(!Tables::nextChangedCell(*same, all(*same), -1, -1, true).has_value());
+}
+
+void TableRowsTest::differences_data()
+{
+    QTest::addColumn<QString>("old");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QList<qsizetype>>("expected"); // start, old length, new length
+
+    QTest::newRow("middle") << "1.20 EUR"
+                            << "1.25 EUR" << QList<qsizetype>{3, 1, 1};
+    QTest::newRow("grown at the end") << "Pen"
+                                      << "Pens" << QList<qsizetype>{3, 0, 1};
+    QTest::newRow("all new") << "abc"
+                             << "xyz" << QList<qsizetype>{0, 3, 3};
+    QTest::newRow("repeated letters") << "aaa"
+                                      << "aaaa" << QList<qsizetype>{3, 0, 1};
+    QTest::newRow("a surrogate pair is never split")
+        << QString::fromUtf8("x\xf0\x9d\x84\x9e") << QString::fromUtf8("x\xf0\x9d\x84\x9f")
+        << QList<qsizetype>{1, 2, 2};
+}
+
+void TableRowsTest::differences()
+{
+    QFETCH(QString, old);
+    QFETCH(QString, now);
+    QFETCH(QList<qsizetype>, expected);
+    const Tables::Difference d = Tables::differenceOf(old, now);
+    QCOMPARE((QList<qsizetype>{d.start, d.oldLength, d.newLength}), expected);
+}
+
+void TableRowsTest::presetKey_data()
+{
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QByteArray>("now");
+    QTest::addColumn<QString>("key"); // "" none
+
+    QTest::newRow("the leftmost unique column") << kOld << kNew << "id";
+    QTest::newRow("repeated values skip a column")
+        << QByteArray("region,sku,v\nN,1,a\nN,2,b\n") << QByteArray("region,sku,v\nS,2,b\nN,1,a\n")
+        << "sku";
+    QTest::newRow("an empty cell skips a column")
+        << QByteArray("a,b\n,1\nx,2\n") << QByteArray("a,b\ny,2\nx,1\n") << "b";
+    QTest::newRow("unique in one file only")
+        << QByteArray("a,b\n1,x\n2,x\n") << QByteArray("a,b\n1,x\n1,y\n") << "";
+    QTest::newRow("a column in one file only is no key")
+        << QByteArray("id,v\n1,a\n") << QByteArray("v\na\n") << "v";
+}
+
+void TableRowsTest::presetKey()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(QByteArray, now);
+    QFETCH(QString, key);
+    const Csv::ReadResult a = Csv::readCsv(old);
+    const Csv::ReadResult b = Csv::readCsv(now);
+    const Csv::ColumnMapping mapping = Csv::mapColumns(a.table, b.table, true, {});
+    const auto found = Tables::presetKey(a.table, b.table, mapping);
+    QCOMPARE(found ? mapping.label(*found) : QString(), key);
+}
+
+void TableRowsTest::statusColoursStayReadable()
+{
+    for (const QPalette &palette : {lightPalette(), darkPalette()}) {
+        const QColor text = palette.color(QPalette::Text);
+        for (const Status s : {Status::Removed, Status::Added, Status::Changed}) {
+            const QColor background = Tables::statusBackground(s, palette);
+            QVERIFY2(Tables::contrastRatio(text, background) >= 4.5, qPrintable(background.name()));
+            QVERIFY(background != palette.color(QPalette::Base)); // still tinted
+        }
+        QVERIFY(Tables::contrastRatio(text, Tables::differenceBackground(palette)) >= 4.5);
+    }
+    QCOMPARE(qRound(Tables::contrastRatio(Qt::black, Qt::white)), 21);
+}
+
+void TableRowsTest::copiedRowsAreTabSeparated()
+{
+    const auto data = compared("id,v\n1,\"a\tb\"\n2,c\n", "id,v\n1,\"a\tb\"\n2,\"q\"\"\"\n", "id");
+    QCOMPARE(Tables::tabSeparated(*data, all(*data)),
+             QStringLiteral("Status\tLine 1\tLine 2\tid\tv\n"
+                            "\t2\t2\t1\t\"a\tb\"\n"
+                            "~\t3\t3\t2\t\"q\"\"\"\n"));
+}
+
+QTEST_MAIN(TableRowsTest)
+#include "test_table_rows.moc"

@@ -16,7 +16,17 @@ const QString kKeys =
     QStringLiteral("Keys:\n"
                    "  Tab, Shift+Tab          move between the panes, buttons and options\n"
                    "  Enter, Return, Space    press the focused button\n"
-                   "  F7, Shift+F7            go to the next or previous red mark in the pane");
+                   "  F7, Shift+F7            go to the next or previous red mark in the pane\n"
+                   "                          (from outside the panes: in file #1's) and show\n"
+                   "                          which of the pane's marks it is\n"
+                   "\n"
+                   "Pane menu (right-click a pane):\n"
+                   "  Undo, Redo, Cut, Copy, Paste, Delete, Select All\n"
+                   "  Line Numbers            line numbers in all four panes (off at first)\n"
+                   "  Synchronize Scrolling   the two panes shown scroll together, by line\n"
+                   "                          and sideways\n"
+                   "  Next Difference (F7), Previous Difference (Shift+F7), First Difference\n"
+                   "Both choices are remembered.");
 
 } // namespace
 

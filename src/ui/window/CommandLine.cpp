@@ -83,8 +83,10 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
 void openFromCommandLine(Form1 &form, const WindowArguments &arguments)
 {
     const QStringList &files = arguments.files;
+    // Cancelling a load cancels the whole start: nothing more loads or runs.
     for (qsizetype i = 0; i < std::min(files.size(), qsizetype(2)); ++i)
-        form.loadDroppedFiles(int(i) + 1, {files[i]});
+        if (!form.loadDroppedFiles(int(i) + 1, {files[i]}))
+            return;
     // A file manager gives every selected file; a refusal on standard error
     // would go unseen there.
     if (files.size() > 2) {

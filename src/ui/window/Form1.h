@@ -119,8 +119,9 @@ public:
     // The panes' right-click menu: its choices, and entries added to it.
     PaneMenu &paneMenu() { return *m_paneMenu; }
 
-    // Loads dropped files into the pane of file 1 or 2, as its load command does.
-    void loadDroppedFiles(int file, const QStringList &paths);
+    // Loads dropped files into the pane of file 1 or 2, as its load command
+    // does; false when the user cancelled the load.
+    bool loadDroppedFiles(int file, const QStringList &paths);
 
     // Marks a command as running for its lifetime; false when another one
     // already runs (the new one must not start).

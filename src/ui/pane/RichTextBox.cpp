@@ -116,8 +116,7 @@ void RichTextBox::adopt(PaneDocument &&document)
     setDocumentSettings(readOnly);
     m_plain = true;
     m_blackUpTo = 0;
-    m_redRuns.clear();
-    markTextKnown();
+    forgetRedRuns();
     fitLineNumbers();
 }
 
@@ -246,21 +245,15 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
     if (ranges.empty())
         return;
     keepColours();
-    if (send(Sci::SCI_GETMODIFY) != 0)
-        readRedRuns();
     const char style = char(styleFor(colour));
     const qsizetype length = send(Sci::SCI_GETLENGTH);
-    if (ranges.back().start + ranges.back().length <= length) {
-        colour == kRed ? m_redRuns.add(ranges) : m_redRuns.remove(ranges);
-    } else {
-        Compare::ColourRanges inText;
-        for (const Compare::ColourRange &r : ranges) {
-            const qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
-            inText.push_back(
-                {start, std::clamp<qsizetype>(r.start + r.length, start, length) - start});
-        }
-        colour == kRed ? m_redRuns.add(inText) : m_redRuns.remove(inText);
-    }
+    // After an edit of the user's the runs are read again when next asked
+    // for, not here: a command that blackens the whole text first would
+    // wait for the reading of colours it is about to replace.
+    if (send(Sci::SCI_GETMODIFY) != 0)
+        m_redRunsStale = true;
+    if (!m_redRunsStale)
+        trackRedRuns(ranges, colour, length);
     // The component styles about a byte every few nanoseconds and handles a
     // message in about a microsecond: few ranges over much text are styled one
     // by one, many close together a slice of text at a time.
@@ -283,6 +276,30 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
             m_blackUpTo = std::max(m_blackUpTo, r.start + r.length);
     }
     m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
+    if (m_plain)
+        forgetRedRuns();
+}
+
+void RichTextBox::trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
+                               qsizetype length)
+{
+    if (ranges.back().start + ranges.back().length <= length) {
+        colour == kRed ? m_redRuns.add(ranges) : m_redRuns.remove(ranges);
+        return;
+    }
+    Compare::ColourRanges inText;
+    for (const Compare::ColourRange &r : ranges) {
+        const qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+        inText.push_back({start, std::clamp<qsizetype>(r.start + r.length, start, length) - start});
+    }
+    colour == kRed ? m_redRuns.add(inText) : m_redRuns.remove(inText);
+}
+
+void RichTextBox::forgetRedRuns()
+{
+    m_redRuns.clear();
+    m_redRunsStale = false;
+    markTextKnown();
 }
 
 void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, char style,
@@ -331,10 +348,9 @@ void RichTextBox::colourAll(Colour colour)
     send(Sci::SCI_SETSTYLING, length, styleFor(colour));
     m_plain = colour == kBlack;
     m_blackUpTo = 0;
-    m_redRuns.clear();
+    forgetRedRuns();
     if (colour == kRed && length > 0)
         m_redRuns.add(std::array{Compare::ColourRange{0, length}});
-    markTextKnown();
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
@@ -415,14 +431,14 @@ std::optional<Compare::ColourRange> RichTextBox::firstRedRun() const
 
 const Compare::RunSet &RichTextBox::redRuns()
 {
-    if (send(Sci::SCI_GETMODIFY) != 0)
+    if (m_redRunsStale || send(Sci::SCI_GETMODIFY) != 0)
         readRedRuns();
     return m_redRuns;
 }
 
 void RichTextBox::readRedRuns()
 {
-    m_redRuns.clear();
+    forgetRedRuns();
     const qsizetype length = send(Sci::SCI_GETLENGTH);
     for (qsizetype at = 0; at < length;) {
         const qsizetype start = findRed(at, true, true);
@@ -432,7 +448,6 @@ void RichTextBox::readRedRuns()
         m_redRuns.add(std::array{Compare::ColourRange{start, end - start}});
         at = end;
     }
-    markTextKnown();
 }
 
 void RichTextBox::setLineNumbersShown(bool shown)

@@ -103,6 +103,11 @@ private:
     qsizetype findRed(qsizetype from, bool forward, bool red) const;
     // Marks the text as the one the red runs were laid on.
     void markTextKnown();
+    // Lays the ranges (in ascending order) on the red runs.
+    void trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
+                      qsizetype length);
+    // No red runs, on the text as it is now.
+    void forgetRedRuns();
     void readRedRuns();
     void fitLineNumbers();
 
@@ -110,6 +115,7 @@ private:
     bool m_lineNumbers = false;
     std::function<void(QMenu &)> m_extendMenu;
     Compare::RunSet m_redRuns;
+    bool m_redRunsStale = false;        // edited since laid: read them from the colours
     std::vector<Colour> m_styleColours; // colour of style i + 1
     bool m_plain = true;                // no colour but black anywhere (typing adds none)
     qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour

@@ -26,7 +26,7 @@ const QString kKeys =
                    "  Synchronize Scrolling   the two panes shown scroll together, by line\n"
                    "                          and sideways\n"
                    "  Next Difference (F7), Previous Difference (Shift+F7), First Difference\n"
-                   "Both choices are remembered.");
+                   "  (Line Numbers and Synchronize Scrolling are remembered.)");
 
 } // namespace
 

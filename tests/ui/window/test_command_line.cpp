@@ -41,6 +41,8 @@ void TestCommandLine::parse_data()
         << QStringList{"--", "--lines"} << QStringList{"--lines"} << int(C::None) << -1 << "";
     QTest::newRow("help lists the keys")
         << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Shift+F7";
+    QTest::newRow("help lists the pane menu")
+        << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Synchronize Scrolling";
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
                              << "Corvantis";
     QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}

@@ -1,7 +1,9 @@
 // The panes' right-click menu: its entries, the two choices it switches and
 // remembers, and panes that scroll together.
+#include <QDir>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTest>
 
@@ -24,6 +26,7 @@ private slots:
     void storedChoicesAreRestored();
     void panesScrollTogether_data();
     void panesScrollTogether();
+    void unstorableChoiceWarnsOnceAndStillSwitches();
 };
 
 namespace {
@@ -246,6 +249,34 @@ void TestPaneMenu::panesScrollTogether()
     QCOMPARE(first.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), end);
     const long secondTop = second.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
     QVERIFY(synchronized ? secondTop > 300 : secondTop < 300);
+}
+
+void TestPaneMenu::unstorableChoiceWarnsOnceAndStillSwitches()
+{
+    // The settings file's name is taken by a folder, so no setting can be stored.
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
+    QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
+    QVERIFY(QDir().mkpath(file));
+    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    FakeDialogs dialogs;
+    Platform::QSettingsBackend settings;
+    Form1 w(dialogs, settings, ProgramFolder(QDir::tempPath()));
+    w.RichTextBox1->setEditMenuEnabled(true);
+
+    choose(*w.RichTextBox1, QStringLiteral("Line Numbers"));
+    QVERIFY(w.paneMenu().lineNumbers());
+    QVERIFY(marginWidth(*w.RichTextBox4) > 0);
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages.front().icon, Platform::Icon::Exclamation);
+    QVERIFY2(dialogs.messages.front().text.contains(QDir::toNativeSeparators(file)),
+             qPrintable(dialogs.messages.front().text));
+
+    // Later failures of the same session are not reported again.
+    choose(*w.RichTextBox1, QStringLiteral("Synchronize Scrolling"));
+    choose(*w.RichTextBox1, QStringLiteral("Line Numbers"));
+    QVERIFY(w.paneMenu().synchronizedScrolling());
+    QVERIFY(!w.paneMenu().lineNumbers());
+    QCOMPARE(dialogs.messages.size(), size_t(1));
 }
 
 QTEST_MAIN(TestPaneMenu)

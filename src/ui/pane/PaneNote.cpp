@@ -30,7 +30,7 @@ PaneNote *PaneNote::of(const RichTextBox &pane)
     return pane.findChild<PaneNote *>(kName, Qt::FindDirectChildrenOnly);
 }
 
-void PaneNote::show(RichTextBox &pane, const QString &text)
+void PaneNote::showOn(RichTextBox &pane, const QString &text)
 {
     PaneNote *note = of(pane);
     if (!note)
@@ -40,7 +40,7 @@ void PaneNote::show(RichTextBox &pane, const QString &text)
     note->adjustSize();
     note->place();
     note->raise();
-    note->QLabel::show();
+    note->show();
     note->m_hide->start();
     note->announce();
 }

@@ -16,7 +16,7 @@ public:
     static constexpr int kShownMs = 1500;
 
     // Shows `text` on the pane's note, made on first use.
-    static void show(RichTextBox &pane, const QString &text);
+    static void showOn(RichTextBox &pane, const QString &text);
     // The pane's note, or nothing before its first.
     static PaneNote *of(const RichTextBox &pane);
 

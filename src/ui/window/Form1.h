@@ -110,8 +110,9 @@ public:
 
     // F7 and Shift+F7: selects the next (previous) red mark in `pane`, else
     // in the visible pane that has the focus, else in the visible pane of
-    // file #1, which then takes the focus; scrolls the mark into view and
-    // shows for a moment which of the pane's marks it is.
+    // file #1; that pane takes the focus (a selection shows only then), the
+    // mark is scrolled into view, and a note shows for a moment which of the
+    // pane's marks it is.
     void moveToRedMark(bool forward, RichTextBox *pane = nullptr);
     // The same for the pane's first red mark.
     void moveToFirstRedMark(RichTextBox *pane);

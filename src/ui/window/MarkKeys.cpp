@@ -30,19 +30,17 @@ void Form1::createMarkKeys()
 
 RichTextBox *Form1::markPane(RichTextBox *pane)
 {
-    if (pane)
-        return pane;
     for (QWidget *w = QApplication::focusWidget(); w && !pane; w = w->parentWidget()) {
         pane = qobject_cast<RichTextBox *>(w);
         if (pane && !pane->Visible())
             pane = nullptr;
     }
-    if (pane)
-        return pane;
-    // From a button or an option the keys go to file #1, where the user can
-    // see the selection.
-    pane = RichTextBox1->Visible() ? RichTextBox1 : RichTextBox3;
-    pane->setFocus(Qt::ShortcutFocusReason);
+    // From a button or an option the keys go to file #1.
+    if (!pane)
+        pane = RichTextBox1->Visible() ? RichTextBox1 : RichTextBox3;
+    // A pane shows its selection only while it has the focus.
+    if (!pane->hasFocus())
+        pane->setFocus(Qt::ShortcutFocusReason);
     return pane;
 }
 
@@ -55,7 +53,7 @@ void Form1::showMark(RichTextBox &pane, const std::optional<Compare::ColourRange
     const Compare::RunSet &runs = pane.redRuns();
     const qsizetype index = runs.indexAtOrBefore(run->start);
     if (index >= 0)
-        PaneNote::show(pane, differenceText(index + 1, runs.count()));
+        PaneNote::showOn(pane, differenceText(index + 1, runs.count()));
 }
 
 void Form1::moveToRedMark(bool forward, RichTextBox *pane)

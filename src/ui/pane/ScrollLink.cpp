@@ -10,7 +10,9 @@ ScrollLink::ScrollLink(RichTextBox &first, RichTextBox &second, QObject *parent)
     // A scroll bar moved by the user is followed at once; the component
     // reports every other scroll (keys, wheel, a selection brought into view)
     // when it next paints.
-    for (auto [leader, follower] : {std::pair{&first, &second}, std::pair{&second, &first}}) {
+    for (const auto &pair : {std::pair{&first, &second}, std::pair{&second, &first}}) {
+        RichTextBox *leader = pair.first;
+        RichTextBox *follower = pair.second;
         const auto follow = [this, leader, follower] { this->follow(*leader, *follower); };
         connect(leader->verticalScrollBar(), &QScrollBar::valueChanged, this, follow);
         connect(leader->horizontalScrollBar(), &QScrollBar::valueChanged, this, follow);

@@ -1,7 +1,8 @@
 // The window's commands on two large files, from the user's action to all
-// four panes filled and coloured: loading, "Find Differences (Lines)" and
-// "Find Differences (Words)". For each, the longest stall of the window's
-// thread: the largest gap between the ticks of a 10 ms timer on it.
+// four panes filled and coloured: loading, "Find Differences (Lines)", F7
+// with its count of the marks, "Save Results #1" and "Find Differences
+// (Words)". For each, the longest stall of the window's thread: the largest
+// gap between the ticks of a 10 ms timer on it.
 #include <algorithm>
 #include <cstdio>
 
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "BenchSupport.h"
@@ -19,7 +22,8 @@
 
 namespace {
 
-// Nothing to ask during a benchmark: any message is printed and answered No.
+// Nothing to ask during a benchmark: any message is printed and answered No;
+// a file dialog is answered with `fileName`.
 class SilentDialogs final : public Platform::Dialogs
 {
 public:
@@ -28,8 +32,10 @@ public:
         std::printf("message: %s\n", qPrintable(request.text));
         return Platform::Answer::No;
     }
-    QString fileDialog(const Platform::FileDialogRequest &) override { return {}; }
+    QString fileDialog(const Platform::FileDialogRequest &) override { return fileName; }
     void openFolder(const QString &) override {}
+
+    QString fileName;
 };
 
 // Watches the window's thread: a timer that should tick every 10 ms, and the
@@ -119,6 +125,17 @@ int main(int argc, char **argv)
            QStringLiteral("results: %1 + %2 lines")
                .arg(form.RichTextBox3->lineCount() - 1)
                .arg(form.RichTextBox4->lineCount() - 1));
+    const auto next = watch.measure([&] { form.moveToRedMark(true, form.RichTextBox1); });
+    report("F7 with its count", next);
+
+    // Saved beside the data, then removed.
+    const QTemporaryDir saveFolder(data.filePath(QStringLiteral("save-XXXXXX")));
+    dialogs.fileName = QDir(saveFolder.path()).filePath(QStringLiteral("results1.txt"));
+    const auto save = watch.measure([&] { form.PushButton2_Click(); });
+    report("Save Results #1", save,
+           QStringLiteral("%1 MB written").arg(QFileInfo(dialogs.fileName).size() / 1000000));
+    dialogs.fileName.clear();
+
     const auto words = watch.measure([&] { form.PushButton6_Click(); });
     report("Find Differences (Words)", words,
            QStringLiteral("results: %1 + %2 words")

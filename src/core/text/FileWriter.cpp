@@ -12,6 +12,13 @@ namespace Files {
 
 namespace {
 
+// How much one write call takes: small enough to stop soon when asked.
+constexpr qsizetype kSlice = qsizetype(4) << 20;
+
+// Raised inside the writers when `progress` asks them to stop.
+struct Stopped
+{};
+
 QString failure(const QString &path, const QString &reason)
 {
     return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
@@ -34,23 +41,35 @@ std::optional<QString> kindOf(mode_t mode)
 // buffered write can fail at the final flush without the file noticing, and a
 // short write, which sets no error, is retried so that the system gives its
 // reason.
-std::optional<QString> writeAll(QFileDevice &file, const QString &path, QByteArrayView bytes)
+// `stoppable`: whether `progress` may stop the write.
+std::optional<QString> writeAll(QFileDevice &file, const QString &path,
+                                std::span<const QByteArrayView> pieces,
+                                const WriteProgress &progress, bool stoppable)
 {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
-        if (written <= 0)
-            return failure(path, file.errorString());
-        done += written;
+    for (const QByteArrayView bytes : pieces) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            const qint64 written =
+                file.write(bytes.data() + done, std::min(bytes.size() - done, kSlice));
+            if (written <= 0)
+                return failure(path, file.errorString());
+            done += written;
+            if (!progress(written) && stoppable)
+                throw Stopped();
+        }
     }
     return std::nullopt;
 }
 
-std::optional<QString> writeInPlace(const QString &path, QByteArrayView bytes)
+std::optional<QString> writeInPlace(const QString &path, std::span<const QByteArrayView> pieces,
+                                    const WriteProgress &progress)
 {
+    if (!progress(0))
+        throw Stopped();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return failure(path, file.errorString());
-    if (auto error = writeAll(file, path, bytes))
+    // The old contents are gone: the write goes on whatever `progress` says.
+    if (auto error = writeAll(file, path, pieces, progress, false))
         return error;
     if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return failure(path, qt_error_string(errno));
@@ -64,15 +83,27 @@ enum class Outcome { Written, Failed, NoTemporaryFile };
 
 // The old file is replaced only once everything was written; a failure
 // discards the new copy with `file`. `mode`: the permission bits to keep.
-Outcome writeAtomically(const QString &path, QByteArrayView bytes, std::optional<mode_t> mode,
-                        QString &error)
+Outcome writeAtomically(const QString &path, std::span<const QByteArrayView> pieces,
+                        std::optional<mode_t> mode, const WriteProgress &progress, QString &error)
 {
+    if (!progress(0))
+        throw Stopped();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         error = failure(path, file.errorString());
         return Outcome::NoTemporaryFile;
     }
-    if (auto e = writeAll(file, path, bytes)) {
+    std::optional<QString> e;
+    try {
+        e = writeAll(file, path, pieces, progress, true);
+        // The last moment to stop: the old file is replaced next.
+        if (!e && !progress(0))
+            throw Stopped();
+    } catch (const Stopped &) {
+        file.cancelWriting();
+        throw;
+    }
+    if (e) {
         error = *e;
         file.cancelWriting();
         return Outcome::Failed;
@@ -89,18 +120,8 @@ Outcome writeAtomically(const QString &path, QByteArrayView bytes, std::optional
     return Outcome::Written;
 }
 
-} // namespace
-
-std::optional<QString> specialFileKind(const QString &path)
-{
-    struct stat st
-    {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return kindOf(st.st_mode);
-}
-
-std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
+std::optional<QString> writeFile(const QString &path, std::span<const QByteArrayView> pieces,
+                                 const WriteProgress &progress)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st
@@ -116,17 +137,49 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
         if (::access(name.constData(), W_OK) != 0)
             return failure(path, qt_error_string(errno));
         if (st.st_nlink > 1 || st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-            return writeInPlace(path, bytes);
+            return writeInPlace(path, pieces, progress);
     }
     QString error;
     const Outcome outcome = writeAtomically(
-        path, bytes, exists ? std::optional<mode_t>(st.st_mode) : std::nullopt, error);
+        path, pieces, exists ? std::optional<mode_t>(st.st_mode) : std::nullopt, progress, error);
     if (outcome == Outcome::Written)
         return std::nullopt;
     // No temporary file beside a file we may write: write it in place.
     if (outcome == Outcome::NoTemporaryFile && exists)
-        return writeInPlace(path, bytes);
+        return writeInPlace(path, pieces, progress);
     return error;
+}
+
+} // namespace
+
+std::optional<QString> specialFileKind(const QString &path)
+{
+    struct stat st
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return kindOf(st.st_mode);
+}
+
+std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
+{
+    const WriteResult result =
+        writeWholeFile(path, std::span(&bytes, 1), [](qint64) { return true; });
+    if (result.status == WriteResult::Status::Written)
+        return std::nullopt;
+    return result.error;
+}
+
+WriteResult writeWholeFile(const QString &path, std::span<const QByteArrayView> pieces,
+                           const WriteProgress &progress)
+{
+    try {
+        if (const std::optional<QString> error = writeFile(path, pieces, progress))
+            return {WriteResult::Status::Failed, *error};
+        return {};
+    } catch (const Stopped &) {
+        return {WriteResult::Status::Stopped, {}};
+    }
 }
 
 } // namespace Files

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <span>
 
 #include <QByteArrayView>
 #include <QString>
@@ -18,6 +20,25 @@ namespace Files {
 // pipe, device or socket is refused without being opened (opening a pipe
 // waits for a reader).
 [[nodiscard]] std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes);
+
+// Told how many more bytes were written (0 before the first); false stops.
+using WriteProgress = std::function<bool(qint64 written)>;
+
+struct WriteResult
+{
+    enum class Status { Written, Stopped, Failed };
+    Status status = Status::Written;
+    QString error; // when Failed
+};
+
+// The same for the pieces one after another, a slice at a time, telling
+// `progress` after each. A stop leaves the old file as it was (no new file is
+// left behind): the new copy is dropped. A file that must be written in
+// place (see above) can only be stopped before its first byte: after it the
+// write goes on to the end, as the old contents are gone by then.
+[[nodiscard]] WriteResult writeWholeFile(const QString &path,
+                                         std::span<const QByteArrayView> pieces,
+                                         const WriteProgress &progress);
 
 // What kind of thing a path names that is neither a file nor a folder
 // ("a named pipe", "a device" ...), or nothing for a file, a folder or a

@@ -1,11 +1,13 @@
 #include "pane/RichTextBox.h"
 
 #include <algorithm>
+#include <array>
 
 #include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFont>
+#include <QMenu>
 
 #include "pane/PaneDocument.h"
 #include "pane/PaneKeys.h"
@@ -84,6 +86,8 @@ void RichTextBox::applyFont()
     send(Sci::SCI_STYLESETFORE, Sci::STYLE_DEFAULT, qsizetype(kBlack));
     send(Sci::SCI_STYLESETBACK, Sci::STYLE_DEFAULT, 0xFFFFFF);
     send(Sci::SCI_STYLECLEARALL);
+    send(Sci::SCI_STYLESETFORE, Sci::STYLE_LINENUMBER, 0x606060);
+    send(Sci::SCI_STYLESETBACK, Sci::STYLE_LINENUMBER, 0xF0F0F0);
     for (size_t i = 0; i < m_styleColours.size(); ++i)
         send(Sci::SCI_STYLESETFORE, qsizetype(i) + 1, qsizetype(m_styleColours[i]));
 }
@@ -91,8 +95,10 @@ void RichTextBox::applyFont()
 void RichTextBox::changeEvent(QEvent *event)
 {
     QsciScintilla::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         applyFont();
+        fitLineNumbers();
+    }
 }
 
 // What each document needs that the component keeps per document.
@@ -136,6 +142,15 @@ void RichTextBox::adopt(PaneDocument &&document)
     setDocumentSettings(readOnly);
     m_plain = true;
     m_blackUpTo = 0;
+    forgetRedRuns();
+    fitLineNumbers();
+}
+
+void RichTextBox::markTextKnown()
+{
+    // The component's save point stands for "the text the runs describe":
+    // any edit of the user's moves away from it.
+    send(Sci::SCI_SETSAVEPOINT);
 }
 
 QByteArrayView RichTextBox::bytes() const
@@ -167,13 +182,17 @@ void RichTextBox::appendText(const QString &more)
     const QByteArray bytes = PaneBytes::fromText(more);
     sayTextWillChange();
     const bool readOnly = isReadOnly();
+    const bool known = send(Sci::SCI_GETMODIFY) == 0;
     send(Sci::SCI_SETREADONLY, 0);
     send(Sci::SCI_SETUNDOCOLLECTION, 0);
     send(Sci::SCI_APPENDTEXT, bytes.size(), reinterpret_cast<qsizetype>(bytes.constData()));
+    if (known)
+        markTextKnown(); // text added at the end moves no run
     send(Sci::SCI_SETUNDOCOLLECTION, 1);
     // Edits made before can no longer be undone at the places they were.
     send(Sci::SCI_EMPTYUNDOBUFFER);
     send(Sci::SCI_SETREADONLY, readOnly);
+    fitLineNumbers();
 }
 
 qsizetype RichTextBox::textLength() const
@@ -255,6 +274,13 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
     keepColours();
     const char style = char(styleFor(colour));
     const qsizetype length = send(Sci::SCI_GETLENGTH);
+    // After an edit of the user's the runs are read again when next asked
+    // for, not here: a command that blackens the whole text first would
+    // wait for the reading of colours it is about to replace.
+    if (send(Sci::SCI_GETMODIFY) != 0)
+        m_redRunsStale = true;
+    if (!m_redRunsStale)
+        trackRedRuns(ranges, colour, length);
     // The component styles about a byte every few nanoseconds and handles a
     // message in about a microsecond: few ranges over much text are styled one
     // by one, many close together a slice of text at a time.
@@ -277,6 +303,30 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
             m_blackUpTo = std::max(m_blackUpTo, r.start + r.length);
     }
     m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
+    if (m_plain)
+        forgetRedRuns();
+}
+
+void RichTextBox::trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
+                               qsizetype length)
+{
+    if (ranges.back().start + ranges.back().length <= length) {
+        colour == kRed ? m_redRuns.add(ranges) : m_redRuns.remove(ranges);
+        return;
+    }
+    Compare::ColourRanges inText;
+    for (const Compare::ColourRange &r : ranges) {
+        const qsizetype start = std::clamp<qsizetype>(r.start, 0, length);
+        inText.push_back({start, std::clamp<qsizetype>(r.start + r.length, start, length) - start});
+    }
+    colour == kRed ? m_redRuns.add(inText) : m_redRuns.remove(inText);
+}
+
+void RichTextBox::forgetRedRuns()
+{
+    m_redRuns.clear();
+    m_redRunsStale = false;
+    markTextKnown();
 }
 
 void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, char style,
@@ -325,6 +375,9 @@ void RichTextBox::colourAll(Colour colour)
     send(Sci::SCI_SETSTYLING, length, styleFor(colour));
     m_plain = colour == kBlack;
     m_blackUpTo = 0;
+    forgetRedRuns();
+    if (colour == kRed && length > 0)
+        m_redRuns.add(std::array{Compare::ColourRange{0, length}});
 }
 
 Colour RichTextBox::colourAt(qsizetype offset) const
@@ -397,6 +450,52 @@ std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool
     return lastUpTo(length - 1);
 }
 
+std::optional<Compare::ColourRange> RichTextBox::firstRedRun() const
+{
+    // From the end forward, the search goes on from the start of the text.
+    return redRunFrom(send(Sci::SCI_GETLENGTH), true);
+}
+
+const Compare::RunSet &RichTextBox::redRuns()
+{
+    if (m_redRunsStale || send(Sci::SCI_GETMODIFY) != 0)
+        readRedRuns();
+    return m_redRuns;
+}
+
+void RichTextBox::readRedRuns()
+{
+    forgetRedRuns();
+    const qsizetype length = send(Sci::SCI_GETLENGTH);
+    for (qsizetype at = 0; at < length;) {
+        const qsizetype start = findRed(at, true, true);
+        if (start >= length)
+            break;
+        const qsizetype end = findRed(start, true, false);
+        m_redRuns.add(std::array{Compare::ColourRange{start, end - start}});
+        at = end;
+    }
+}
+
+void RichTextBox::setLineNumbersShown(bool shown)
+{
+    m_lineNumbers = shown;
+    send(Sci::SCI_SETMARGINTYPEN, 0, Sci::SC_MARGIN_NUMBER);
+    fitLineNumbers();
+}
+
+void RichTextBox::fitLineNumbers()
+{
+    if (!m_lineNumbers) {
+        send(Sci::SCI_SETMARGINWIDTHN, 0, 0);
+        return;
+    }
+    // Room for the last line's number and a blank, never less than three digits.
+    const QByteArray widest(std::max(3, int(QByteArray::number(lineCount()).size())) + 1, '9');
+    const long width = SendScintilla(Sci::SCI_TEXTWIDTH, Sci::STYLE_LINENUMBER, widest.constData());
+    send(Sci::SCI_SETMARGINWIDTHN, 0, width);
+}
+
 void RichTextBox::focusInEvent(QFocusEvent *event)
 {
     send(Sci::SCI_HIDESELECTION, 0);
@@ -421,10 +520,29 @@ void RichTextBox::setEditMenuEnabled(bool enabled)
     m_editMenu = enabled;
 }
 
+void RichTextBox::setMenuExtension(std::function<void(QMenu &)> extend)
+{
+    m_extendMenu = std::move(extend);
+}
+
+QMenu *RichTextBox::createContextMenu()
+{
+    if (!m_editMenu)
+        return new QMenu(this);
+    QMenu *menu = createStandardContextMenu();
+    if (m_extendMenu)
+        m_extendMenu(*menu);
+    return menu;
+}
+
 void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
 {
-    if (m_editMenu)
-        QsciScintilla::contextMenuEvent(event);
-    else
+    QMenu *menu = createContextMenu();
+    if (menu->isEmpty()) {
+        delete menu;
         event->ignore();
+        return;
+    }
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -8,9 +9,11 @@
 #include <Qsci/qsciscintilla.h>
 
 #include "engine/ColourRange.h"
+#include "engine/RunSet.h"
 #include "pane/Colour.h"
 
 class PaneDocument;
+class QMenu;
 
 // One of the window's four text panes, on the Scintilla editing component.
 //
@@ -58,10 +61,24 @@ public:
     // it, as a byte range; past the end (or start) of the text the search
     // goes on from the other end.
     std::optional<Compare::ColourRange> redRunFrom(qsizetype from, bool forward) const;
+    // The first red run of the text, as a byte range.
+    std::optional<Compare::ColourRange> firstRedRun() const;
+    // The red runs as they were laid, in bytes. After the user edited the
+    // text they are read again from the colours, once.
+    const Compare::RunSet &redRuns();
+
+    // A margin with the line numbers, wide enough for the last line's.
+    void setLineNumbersShown(bool shown);
+    bool lineNumbersShown() const { return m_lineNumbers; }
 
     // The right-click menu with the usual edit commands.
     void setEditMenuEnabled(bool enabled);
     bool editMenuEnabled() const { return m_editMenu; }
+    // Called on every right-click menu to add the window's own entries.
+    void setMenuExtension(std::function<void(QMenu &menu)> extend);
+    // The right-click menu as it would show now (the caller owns it); empty
+    // while the edit menu is off.
+    QMenu *createContextMenu();
 
     bool Visible() const { return !isHidden(); }
 
@@ -93,11 +110,24 @@ private:
     // The first byte at or after (or the last at or before) `from` that is
     // red (or not red); the length (or -1) when there is none.
     qsizetype findRed(qsizetype from, bool forward, bool red) const;
+    // Marks the text as the one the red runs were laid on.
+    void markTextKnown();
+    // Lays the ranges (in ascending order) on the red runs.
+    void trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
+                      qsizetype length);
+    // No red runs, on the text as it is now.
+    void forgetRedRuns();
+    void readRedRuns();
+    void fitLineNumbers();
 
     void sayTextWillChange();
 
     bool m_editMenu = false;
     int m_sharing = 0;                  // readers of shareBytes()
+    bool m_lineNumbers = false;
+    std::function<void(QMenu &)> m_extendMenu;
+    Compare::RunSet m_redRuns;
+    bool m_redRunsStale = false;        // edited since laid: read them from the colours
     std::vector<Colour> m_styleColours; // colour of style i + 1
     bool m_plain = true;                // no colour but black anywhere (typing adds none)
     qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour

@@ -25,6 +25,13 @@ constexpr qint64 kSliceMs = 40;
 // The text one call colours: the pane restyles a slice of this size at once.
 constexpr qsizetype kTextPerCall = qsizetype(1) << 20;
 
+// How long a run goes before its progress box shows.
+int showAfterMs(const QWidget *window)
+{
+    const QVariant delay = window ? window->property(kProgressDelayProperty) : QVariant();
+    return delay.isValid() ? delay.toInt() : kShowAfterMs;
+}
+
 } // namespace
 
 QThreadPool &workerPool()
@@ -42,6 +49,35 @@ QThreadPool &workerPool()
 bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,
                      const std::function<void()> &work, Cancel cancel)
 {
+    QElapsedTimer clock;
+    clock.start();
+    const int showAfter = showAfterMs(window);
+    std::unique_ptr<QProgressDialog> dialog;
+    const auto showDialog = [&] {
+        const QString button = cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
+        dialog = std::make_unique<QProgressDialog>(label, button, 0, 100, window);
+        dialog->setWindowModality(Qt::WindowModal);
+        dialog->setMinimumDuration(0);
+        dialog->setAutoClose(false);
+        dialog->setAutoReset(false);
+        QObject::connect(dialog.get(), &QProgressDialog::canceled,
+                         [&progress] { progress.cancelled = true; });
+        dialog->show();
+    };
+    QTimer tick;
+    tick.setInterval(kTickMs);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (!dialog && clock.elapsed() >= showAfter)
+            showDialog();
+        if (dialog && progress.total.load() == 0)
+            dialog->setRange(0, 0); // nothing to count: a busy bar
+        else if (dialog)
+            dialog->setValue(progress.percent());
+    });
+    // A dialog that shows at once shows before the work starts.
+    if (showAfter <= 0)
+        showDialog();
+
     std::exception_ptr failure;
     QFutureWatcher<void> watcher;
     QEventLoop loop;
@@ -53,29 +89,6 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
             failure = std::current_exception();
         }
     }));
-
-    QElapsedTimer clock;
-    clock.start();
-    std::unique_ptr<QProgressDialog> dialog;
-    QTimer tick;
-    tick.setInterval(kTickMs);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (!dialog && clock.elapsed() >= kShowAfterMs) {
-            const QString button = cancel == Cancel::Offered ? QStringLiteral("Cancel") : QString();
-            dialog = std::make_unique<QProgressDialog>(label, button, 0, 100, window);
-            dialog->setWindowModality(Qt::WindowModal);
-            dialog->setMinimumDuration(0);
-            dialog->setAutoClose(false);
-            dialog->setAutoReset(false);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled,
-                             [&progress] { progress.cancelled = true; });
-            dialog->show();
-        }
-        if (dialog && progress.total.load() == 0)
-            dialog->setRange(0, 0); // nothing to count: a busy bar
-        else if (dialog)
-            dialog->setValue(progress.percent());
-    });
     tick.start();
     if (!watcher.isFinished())
         loop.exec();

@@ -20,8 +20,14 @@ enum class Cancel { NotOffered, Offered };
 // pool: work there would make the window wait for it.
 QThreadPool &workerPool();
 
+// The window's property that sets, in milliseconds, how long a run goes
+// before its progress dialog shows (0: at once); about half a second when
+// the window has none.
+inline constexpr char kProgressDelayProperty[] = "progressDelayMs";
+
 // Runs work on a worker thread while the window stays painted; when the run
-// lasts over about half a second, a progress dialog shows how far it got.
+// lasts long enough (see kProgressDelayProperty), a progress dialog shows how
+// far it got.
 // When a Cancel button is offered and pressed, `progress.cancelled` is set,
 // the work is expected to stop early, and the result is false. What the work
 // throws is rethrown here.

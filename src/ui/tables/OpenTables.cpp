@@ -8,6 +8,7 @@
 #include "pane/RichTextBox.h"
 #include "tables/TableWindow.h"
 #include "window/Form1.h"
+#include "window/PaneMenu.h"
 
 namespace Tables {
 

@@ -17,8 +17,19 @@ const QString kKeys =
                    "  Tab, Shift+Tab          move between the panes, buttons and options\n"
                    "  Enter, Return, Space    press the focused button\n"
                    "  F7, Shift+F7            go to the next or previous red mark in the pane\n"
-                   "  Ctrl+T                  compare the two files as tables, in a window of\n"
-                   "                          its own (also in the panes' menu)");
+                   "                          (from outside the panes: in file #1's) and show\n"
+                   "                          which of the pane's marks it is\n"
+                   "  Ctrl+T                  compare the two files as tables\n"
+                   "\n"
+                   "Pane menu (right-click a pane):\n"
+                   "  Undo, Redo, Cut, Copy, Paste, Delete, Select All\n"
+                   "  Line Numbers            line numbers in all four panes (off at first)\n"
+                   "  Synchronize Scrolling   the two panes shown scroll together, by line\n"
+                   "                          and sideways\n"
+                   "  Next Difference (F7), Previous Difference (Shift+F7), First Difference\n"
+                   "  Compare as Tables...    the two files as tables, in a window of its own\n"
+                   "                          (also Ctrl+T)\n"
+                   "  (Line Numbers and Synchronize Scrolling are remembered.)");
 
 } // namespace
 
@@ -93,8 +104,10 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
 void openFromCommandLine(Form1 &form, const WindowArguments &arguments)
 {
     const QStringList &files = arguments.files;
+    // Cancelling a load cancels the whole start: nothing more loads or runs.
     for (qsizetype i = 0; i < std::min(files.size(), qsizetype(2)); ++i)
-        form.loadDroppedFiles(int(i) + 1, {files[i]});
+        if (!form.loadDroppedFiles(int(i) + 1, {files[i]}))
+            return;
     // A file manager gives every selected file; a refusal on standard error
     // would go unseen there.
     if (files.size() > 2) {

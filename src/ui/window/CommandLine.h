@@ -30,5 +30,6 @@ struct WindowArguments
 WindowArguments parseWindowArguments(const QStringList &arguments);
 
 // Loads the files into their panes as the load commands load them, says when
-// more than two were given, then runs the comparison asked for.
+// more than two were given, then runs the comparison asked for. A load the
+// user cancels ends the start there.
 void openFromCommandLine(Form1 &form, const WindowArguments &arguments);

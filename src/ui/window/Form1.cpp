@@ -13,6 +13,7 @@
 
 #include "pane/RichTextBox.h"
 #include "window/ControlTable.h"
+#include "window/PaneMenu.h"
 
 namespace {
 
@@ -108,6 +109,7 @@ Form1::Form1(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
     setAcceptDrops(true);
     createControls();
     wireEvents();
+    m_paneMenu = std::make_unique<PaneMenu>(*this);
 }
 
 Form1::~Form1() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -9,12 +10,14 @@
 
 #include "base/ProgramFolder.h"
 #include "dialogs/CommonDialog.h"
+#include "engine/ColourRange.h"
 
 class QGroupBox;
 class QKeyEvent;
 class QMouseEvent;
 class QPushButton;
 class QRadioButton;
+class PaneMenu;
 class RichTextBox;
 
 namespace ControlTable {
@@ -105,13 +108,21 @@ public:
     void PushButton7_MouseMove();
     void PushButton9_MouseMove();
 
-    // F7 and Shift+F7: selects the next (previous) red mark in the visible
-    // pane that has the focus, or in the visible pane of file #1, and scrolls
-    // it into view.
-    void moveToRedMark(bool forward);
+    // F7 and Shift+F7: selects the next (previous) red mark in `pane`, else
+    // in the visible pane that has the focus, else in the visible pane of
+    // file #1; that pane takes the focus (a selection shows only then), the
+    // mark is scrolled into view, and a note shows for a moment which of the
+    // pane's marks it is.
+    void moveToRedMark(bool forward, RichTextBox *pane = nullptr);
+    // The same for the pane's first red mark.
+    void moveToFirstRedMark(RichTextBox *pane);
 
-    // Loads dropped files into the pane of file 1 or 2, as its load command does.
-    void loadDroppedFiles(int file, const QStringList &paths);
+    // The panes' right-click menu: its choices, and entries added to it.
+    PaneMenu &paneMenu() { return *m_paneMenu; }
+
+    // Loads dropped files into the pane of file 1 or 2, as its load command
+    // does; false when the user cancelled the load.
+    bool loadDroppedFiles(int file, const QStringList &paths);
 
     // Marks a command as running for its lifetime; false when another one
     // already runs (the new one must not start).
@@ -143,6 +154,8 @@ private:
     QWidget *createControl(const ControlTable::Control &control);
     void wireEvents();
     void createMarkKeys();
+    RichTextBox *markPane(RichTextBox *pane);
+    void showMark(RichTextBox &pane, const std::optional<Compare::ColourRange> &run);
     void applyPointer();
     void setPointerFromMove(int style);
     void dispatchMouseMove(QWidget *target);
@@ -162,6 +175,7 @@ private:
     Platform::SettingsBackend &m_settings;
     ProgramFolder m_programFolder;
     std::vector<QWidget *> m_controls; // one per row of the control table
+    std::unique_ptr<PaneMenu> m_paneMenu;
     int m_mousePointer = 0;
     std::optional<QCursor> m_mouseIcon;
     bool m_commandRunning = false;

@@ -1,5 +1,6 @@
 // Writing a whole file: what the file keeps (links, owner, mode) and what is
 // refused, with the reason the user is told.
+#include <array>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +60,8 @@ private slots:
     void refused_data();
     void refused();
     void readOnlyFolderWritesInPlace();
+    void stoppedWriteKeepsTheOldFile_data();
+    void stoppedWriteKeepsTheOldFile();
     void specialFileKind_data();
     void specialFileKind();
 };
@@ -191,6 +194,60 @@ void TestFileWriter::readOnlyFolderWritesInPlace()
 
     QVERIFY2(!error, qPrintable(error.value_or(QString())));
     QCOMPARE(contents(path), kNew);
+}
+
+void TestFileWriter::stoppedWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("setup"); // "old": a file of ours; "new": none; "linked": a hard link
+    QTest::addColumn<int>("stopAfter"); // stop at the n-th report (0: the first), -1: never
+    QTest::addColumn<QString>("outcome"); // "old" contents, "new" contents, "none": no file
+    QTest::newRow("before the first byte") << u"old"_s << 0 << u"old"_s;
+    QTest::newRow("after the first slice") << u"old"_s << 1 << u"old"_s;
+    QTest::newRow("after the last byte, before the file is replaced") << u"old"_s << 5 << u"old"_s;
+    QTest::newRow("never") << u"old"_s << -1 << u"new"_s;
+    QTest::newRow("new file, stopped midway") << u"new"_s << 2 << u"none"_s;
+    QTest::newRow("written in place, stopped before it starts") << u"linked"_s << 0 << u"old"_s;
+    // Once the old contents are gone, a stop would leave neither: it goes on.
+    QTest::newRow("written in place, stopped midway") << u"linked"_s << 2 << u"new"_s;
+}
+
+void TestFileWriter::stoppedWriteKeepsTheOldFile()
+{
+    QFETCH(QString, setup);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, outcome);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"results.txt"_s);
+    if (setup != u"new")
+        put(path, kOld);
+    if (setup == u"linked")
+        QVERIFY(::link(QFile::encodeName(path).constData(),
+                       QFile::encodeName(dir.filePath(u"other.txt"_s)).constData())
+                == 0);
+    // Three 4 MiB slices and a short piece: reports 0 (before), 1, 2, 3 (slices),
+    // then the last piece's and 0 again before the file is replaced.
+    const QByteArray big(3 * (4 << 20), 'x');
+    const QByteArray tail("\r\n");
+    const std::array<QByteArrayView, 2> pieces{big, tail};
+    int reports = 0;
+    qint64 written = 0;
+    const Files::WriteResult result = Files::writeWholeFile(path, pieces, [&](qint64 bytes) {
+        written += bytes;
+        return stopAfter < 0 || reports++ < stopAfter;
+    });
+
+    const bool stopped = outcome != u"new";
+    QCOMPARE(result.status,
+             stopped ? Files::WriteResult::Status::Stopped : Files::WriteResult::Status::Written);
+    if (outcome == u"none")
+        QVERIFY(!QFile::exists(path));
+    else
+        QCOMPARE(contents(path), outcome == u"old" ? kOld : big + tail);
+    if (!stopped)
+        QCOMPARE(written, big.size() + tail.size());
+    // No temporary copy is left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+             qsizetype((setup == u"new" ? 0 : 1) + (setup == u"linked" ? 1 : 0)));
 }
 
 void TestFileWriter::specialFileKind_data()

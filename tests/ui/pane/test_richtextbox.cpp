@@ -1,3 +1,5 @@
+#include <array>
+
 #include <QApplication>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -39,6 +41,8 @@ private slots:
     void redRunsFoundBothWays();
     void largeColouringMatchesAModel_data();
     void largeColouringMatchesAModel();
+    void redRunsFollowTheColours_data();
+    void redRunsFollowTheColours();
 };
 
 namespace {
@@ -508,7 +512,66 @@ void TestRichTextBox::largeColouringMatchesAModel()
     }
     QCOMPARE(found.size(), expected.size());
     QVERIFY(found == expected);
+    // The runs kept as they were laid are the same.
+    QVERIFY(pane.redRuns().runs() == expected);
     QCOMPARE(pane.bytes(), QByteArrayView(text));
+}
+
+void TestRichTextBox::redRunsFollowTheColours_data()
+{
+    // Steps: r/b A B: colour bytes A..B red/black; R/K: whole text red/black;
+    // t N: type "xy" at N; d A B: select A..B and press Delete; a: append "z\r".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("count"); // red runs at the end
+    QTest::newRow("laid") << QStringList{"r 2 4", "r 10 12", "r 4 6"} << 2;
+    QTest::newRow("cut") << QStringList{"r 2 12", "b 5 7"} << 2;
+    QTest::newRow("typed inside a run") << QStringList{"r 2 8", "t 4"} << 2;
+    QTest::newRow("a run deleted") << QStringList{"r 2 4", "r 8 10", "d 1 5"} << 1;
+    QTest::newRow("edited, then all black, then red")
+        << QStringList{"r 2 4", "t 1", "K", "r 6 8"} << 1;
+    QTest::newRow("edited, then more red") << QStringList{"r 2 4", "d 0 1", "r 8 10"} << 2;
+    QTest::newRow("appended") << QStringList{"r 2 4", "a", "r 18 19"} << 2;
+    QTest::newRow("all red") << QStringList{"r 2 4", "R"} << 1;
+}
+
+// What the pane keeps of its red runs is what its colours show, whatever
+// was coloured and however the user edited the text.
+void TestRichTextBox::redRunsFollowTheColours()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, count);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("abcdefghij\r\nklmnop\r"));
+    for (const QString &step : steps) {
+        const QStringList w = step.split(u' ');
+        const auto at = [&w](int i) { return qsizetype(w[i].toInt()); };
+        if (w[0] == u"r" || w[0] == u"b")
+            pane.colourByteRanges(std::array{ColourRange{at(1), at(2) - at(1)}},
+                                  w[0] == u"r" ? kRed : kBlack);
+        else if (w[0] == u"R" || w[0] == u"K")
+            pane.colourAll(w[0] == u"R" ? kRed : kBlack);
+        else if (w[0] == u"t") {
+            pane.selectBytes(at(1), 0);
+            QTest::keyClicks(&pane, QStringLiteral("xy"));
+        } else if (w[0] == u"d") {
+            pane.selectBytes(at(1), at(2) - at(1));
+            QTest::keyClick(&pane, Qt::Key_Delete);
+        } else if (w[0] == u"a")
+            pane.appendText(QStringLiteral("z\r"));
+    }
+    Compare::ColourRanges shown;
+    const QString text = pane.text();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (pane.colourAt(i) != kRed)
+            continue;
+        if (!shown.empty() && shown.back().start + shown.back().length == i)
+            ++shown.back().length;
+        else
+            shown.push_back({i, 1});
+    }
+    QCOMPARE(qsizetype(shown.size()), qsizetype(count));
+    QVERIFY(pane.redRuns().runs() == shown);
+    QCOMPARE(pane.redRuns().count(), qsizetype(count));
 }
 
 QTEST_MAIN(TestRichTextBox)

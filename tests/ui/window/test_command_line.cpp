@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "CancelProgress.h"
 #include "WindowFixture.h"
 #include "window/CommandLine.h"
 
@@ -16,6 +17,8 @@ private slots:
     void parse();
     void open_data();
     void open();
+    void cancelledStart_data();
+    void cancelledStart();
 };
 
 void TestCommandLine::parse_data()
@@ -38,6 +41,8 @@ void TestCommandLine::parse_data()
         << QStringList{"--", "--lines"} << QStringList{"--lines"} << int(C::None) << -1 << "";
     QTest::newRow("help lists the keys")
         << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Shift+F7";
+    QTest::newRow("help lists the pane menu")
+        << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Synchronize Scrolling";
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
                              << "Corvantis";
     QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}
@@ -129,6 +134,64 @@ void TestCommandLine::open()
     QVERIFY(f.form->Option1->isChecked());
     QVERIFY(f.form->RichTextBox1->Visible());
     QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestCommandLine::cancelledStart_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("cancelled"); // the box whose Cancel is pressed
+    QTest::newRow("file #1") << QStringList{"a.csv", "b.csv"} << "Reading DIR/a.csv...";
+    QTest::newRow("file #1 of three")
+        << QStringList{"a.csv", "b.csv", "c.csv"} << "Reading DIR/a.csv...";
+    QTest::newRow("file #2") << QStringList{"missing", "b.csv"} << "Reading DIR/b.csv...";
+}
+
+// Cancelling a load ends the start: no later file loads, no comparison runs
+// and nothing is said about the files left over.
+void TestCommandLine::cancelledStart()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, cancelled);
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option2, true);
+    f.writeFile(QStringLiteral("a.csv"), "1\r\n2\r\n");
+    f.writeFile(QStringLiteral("b.csv"), "2\n3\n");
+    f.writeFile(QStringLiteral("c.csv"), "4\n");
+    WindowArguments arguments;
+    for (const QString &name : names)
+        arguments.files << f.programFolder.filePath(name);
+    arguments.compare = WindowArguments::Compare::Lines;
+    const QStringList before{"old 1\r", "old 2\r", "old 3\r", "old 4\r"};
+    for (int i = 0; i < 4; ++i)
+        f.form->panes()[size_t(i)]->setText(before[i]);
+    f.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+
+    QStringList cancelledLabels;
+    {
+        CancelProgress cancel(*f.form);
+        openFromCommandLine(*f.form, arguments);
+        cancelledLabels = cancel.labels;
+    }
+
+    const QString dir = QDir::toNativeSeparators(f.programFolder.path());
+    QCOMPARE(cancelledLabels, QStringList{QString(cancelled).replace("DIR", dir)});
+    QStringList shown;
+    for (RichTextBox *pane : f.form->panes()) {
+        shown << pane->text();
+        QVERIFY(redOffsets(*pane).isEmpty());
+    }
+    // A file that is not found empties its pane, as the load command does.
+    QStringList expected = before;
+    if (names.front() == "missing")
+        expected[0] = QStringLiteral("\r");
+    QCOMPARE(shown, expected);
+    const QStringList said = f.dialogs.messageTexts();
+    QCOMPARE(said, names.front() == "missing" ? QStringList{"File not found"} : QStringList{});
+    QCOMPARE(f.form->Option2->isChecked(), names.front() != "missing");
+    QCOMPARE(f.form->MousePointer(), 0);
+    QVERIFY(!f.form->commandRunning());
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -1,10 +1,13 @@
 // F7 and Shift+F7 walk the red marks of a full pane.
+#include <QAccessible>
 #include <QApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
 #include "WindowFixture.h"
+#include "pane/PaneNote.h"
 #include "text/PaneBytes.h"
 
 using Compare::ColourRange;
@@ -17,6 +20,8 @@ private slots:
     void keysWalkTheMarks_data();
     void keysWalkTheMarks();
     void markComesIntoView();
+    void counterNamesTheMark_data();
+    void counterNamesTheMark();
 };
 
 namespace {
@@ -109,6 +114,88 @@ void TestMarkKeys::markComesIntoView()
     const long first = pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
     const long shown = pane.SendScintilla(Sci::SCI_LINESONSCREEN);
     QVERIFY2(first <= 350 && 350 < first + shown, qPrintable(QString::number(first)));
+}
+
+void TestMarkKeys::counterNamesTheMark_data()
+{
+    QTest::addColumn<int>("marks");    // every other line of a pane is red
+    QTest::addColumn<QString>("keys"); // n: F7, p: Shift+F7, f: "First Difference", d: Delete
+    QTest::addColumn<bool>("fromButton");
+    QTest::addColumn<int>("mark"); // 1-based, selected after the keys
+    QTest::addColumn<QString>("note");
+
+    QTest::newRow("first") << 3 << "n" << false << 1 << "Difference 1 of 3";
+    QTest::newRow("middle") << 3 << "nn" << false << 2 << "Difference 2 of 3";
+    QTest::newRow("last") << 3 << "nnn" << false << 3 << "Difference 3 of 3";
+    QTest::newRow("wrap-around forward") << 3 << "nnnn" << false << 1 << "Difference 1 of 3";
+    QTest::newRow("wrap-around back") << 3 << "np" << false << 3 << "Difference 3 of 3";
+    QTest::newRow("First Difference") << 3 << "nnf" << false << 1 << "Difference 1 of 3";
+    QTest::newRow("from a button") << 3 << "nn" << true << 2 << "Difference 2 of 3";
+    QTest::newRow("digits grouped")
+        << 10000 << "p" << false << 10000 << "Difference 10,000 of 10,000";
+    // The user deletes the first mark: the count follows the text.
+    QTest::newRow("after an edit") << 3 << "ndn" << false << 1 << "Difference 1 of 2";
+}
+
+void TestMarkKeys::counterNamesTheMark()
+{
+    QFETCH(int, marks);
+    QFETCH(QString, keys);
+    QFETCH(bool, fromButton);
+    QFETCH(int, mark);
+    QFETCH(QString, note);
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option1, true);
+    RichTextBox &pane = *f.form->RichTextBox1;
+    QString text;
+    Compare::ColourRanges red;
+    for (int i = 0; i < 2 * marks; ++i) {
+        const QString line = QStringLiteral("row %1\r\n").arg(i);
+        if (i % 2 == 1)
+            red.push_back({text.size(), line.size() - 2});
+        text += line;
+    }
+    pane.setText(text);
+    pane.colourRanges(red, kRed);
+    pane.select(0, 0);
+    showActive(f);
+    if (fromButton)
+        f.form->PushButton6->setFocus();
+    else
+        pane.setFocus();
+    QVERIFY(QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }));
+
+    for (const QChar key : keys) {
+        if (key == u'f') {
+            const std::unique_ptr<QMenu> menu(pane.createContextMenu());
+            for (QAction *a : menu->actions())
+                if (a->text() == QStringLiteral("First Difference"))
+                    a->trigger();
+        } else if (key == u'd') {
+            QTest::keyClick(&pane, Qt::Key_Delete);
+            red.erase(red.begin());
+            for (ColourRange &r : red)
+                r.start -= QStringLiteral("row 1").size();
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F7,
+                            key == u'p' ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+    }
+    QCOMPARE(QApplication::focusWidget(), &pane);
+    QCOMPARE(selection(pane), red[size_t(mark - 1)]);
+    const PaneNote *shown = PaneNote::of(pane);
+    QVERIFY(shown);
+    QVERIFY(shown->isVisible());
+    QCOMPARE(shown->text(), note);
+    QVERIFY(pane.rect().contains(shown->geometry()));
+    // Screen readers read it by its name.
+    QAccessibleInterface *readable = QAccessible::queryAccessibleInterface(PaneNote::of(pane));
+    QVERIFY(readable);
+    QCOMPARE(readable->text(QAccessible::Name), note);
+    // It goes away by itself (waited for once).
+    if (QByteArrayView(QTest::currentDataTag()) == "first")
+        QVERIFY(QTest::qWaitFor([shown] { return !shown->isVisible(); }, 3 * PaneNote::kShownMs));
 }
 
 QTEST_MAIN(TestMarkKeys)

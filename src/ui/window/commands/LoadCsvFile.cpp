@@ -137,8 +137,8 @@ bool endsWithLineBreak(const QByteArray &text)
 
 // Everything a load does once it knows its files. The files are read, and
 // the pane's next text laid out, before the pane changes: a cancelled load
-// leaves the window as it was.
-void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap &trap)
+// leaves the window as it was. False when the user cancelled it.
+bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap &trap)
 {
     const Side s = side(form, file);
     // A pipe or device among the chosen files ends the command before it
@@ -151,7 +151,7 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
         }
     }
     if (refused)
-        return;
+        return true;
     bool cancelled = false;
     // A statement the user can cancel; the cancel is no failure to report.
     const auto cancellable = [&](int line, const std::function<void()> &statement) {
@@ -190,7 +190,7 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     }
     if (cancelled) {
         trap(126, [&] { form.setMousePointer(0); });
-        return;
+        return false;
     }
     trap(114, [&] { s.pane->setText(QString()); });
     if (next)
@@ -198,6 +198,7 @@ void loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     trap(122, [&] { s.pane->appendText(QStringLiteral("\r")); });
     trap(124, [&] { form.setOptionValue(form.Option1, true); });
     trap(126, [&] { form.setMousePointer(0); });
+    return true;
 }
 
 void loadCommand(Form1 &form, int file)
@@ -233,16 +234,16 @@ void Form1::PushButton4_Click()
     loadCommand(*this, 2);
 }
 
-void Form1::loadDroppedFiles(int file, const QStringList &paths)
+bool Form1::loadDroppedFiles(int file, const QStringList &paths)
 {
     const CommandScope scope(*this);
     if (!scope || paths.isEmpty())
-        return;
+        return true;
     const QStringList native = [&] {
         QStringList list;
         for (const QString &p : paths)
             list << QDir::toNativeSeparators(p);
         return list;
     }();
-    loadPaths(*this, file, native, ErrorTrap(m_dialogs, side(*this, file).location));
+    return loadPaths(*this, file, native, ErrorTrap(m_dialogs, side(*this, file).location));
 }

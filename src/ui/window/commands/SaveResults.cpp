@@ -1,6 +1,8 @@
 // "Save Results #1" and "Save Results #2": write the pane of the file that is shown.
 #include "window/commands/SaveResults.h"
 
+#include <array>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,9 @@
 #include "base/Main.h"
 #include "dialogs/MsgBox.h"
 #include "pane/RichTextBox.h"
+#include "runner/BackgroundRun.h"
 #include "text/FileWriter.h"
+#include "text/PaneBytes.h"
 #include "text/SavedBytes.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
@@ -27,8 +31,30 @@ void SaveRTB(Form1 &form, RichTextBox &pane, const QString &path)
                         Platform::Buttons::YesNo);
     if (answer != Platform::Answer::Yes)
         return;
-    if (const auto error = Files::writeWholeFile(path, Files::savedBytes(pane.text())))
-        throw AppError(*error);
+    // Written on a worker thread from the pane's own bytes (the command keeps
+    // the pane read-only meanwhile); a long save shows its progress and can
+    // be cancelled, which leaves the file as it was.
+    const QByteArrayView text = pane.bytes();
+    Compare::Progress progress;
+    progress.total = text.size() + 2;
+    Files::WriteResult result;
+    runInBackground(
+        &form, QStringLiteral("Saving %1...").arg(path), progress,
+        [&] {
+            QByteArray converted; // only for a text that is not plain UTF-8
+            std::array<QByteArrayView, 2> pieces{text, "\r\n"};
+            if (!PaneBytes::isUtf8(text)) {
+                converted = Files::savedBytes(PaneBytes::toText(text));
+                pieces = {converted, {}};
+            }
+            result = Files::writeWholeFile(path, pieces, [&progress](qint64 written) {
+                progress.add(written);
+                return !progress.cancelled.load();
+            });
+        },
+        Cancel::Offered);
+    if (result.status == Files::WriteResult::Status::Failed)
+        throw AppError(result.error);
 }
 
 } // namespace RTB

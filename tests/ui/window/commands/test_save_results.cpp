@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include "CancelProgress.h"
 #include "CommandTestSupport.h"
 #include "pane/Colour.h"
 
@@ -93,6 +94,8 @@ private slots:
     void newNameAsksNothing();
     void overwrite_data();
     void overwrite();
+    void cancelledSaveKeepsTheFile_data();
+    void cancelledSaveKeepsTheFile();
     void neitherPaneVisible_data();
     void neitherPaneVisible();
     void failedSave_data();
@@ -251,6 +254,49 @@ void TestSaveCommands::overwrite()
         isNotice(f.dialogs.messages.front(), overwriteQuestion(path), Platform::Buttons::YesNo));
     QCOMPARE(contents(path), yes ? (paneTexts()[file - 1] + u"\r\n"_s).toUtf8() : old);
     QCOMPARE(QDir(f.programFolder.path()).entryList(QDir::Files), QStringList{u"results.txt"_s});
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestSaveCommands::cancelledSaveKeepsTheFile_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("#1 over a file") << 1 << true;
+    QTest::newRow("#2 over a file") << 2 << true;
+    QTest::newRow("#1 a new file") << 1 << false;
+}
+
+// Cancel in the save's progress box: the old file stays byte for byte, no
+// new file or temporary copy is left, and nothing more is said.
+void TestSaveCommands::cancelledSaveKeepsTheFile()
+{
+    QFETCH(int, file);
+    QFETCH(bool, exists);
+    WindowFixture f;
+    start(f, 1, paneTexts());
+    static const char oldBytes[] = "older results\r\n\0\xFF, kept as they were";
+    const QByteArray old(oldBytes, sizeof oldBytes - 1);
+    const QString path =
+        exists ? f.writeFile(u"results.txt"_s, old) : f.programFolder.filePath(u"results.txt"_s);
+    const QStringList filesBefore = QDir(f.programFolder.path()).entryList(QDir::Files);
+    f.dialogs.fileNames.push_back(path);
+    f.dialogs.answers.push_back(Platform::Answer::Yes);
+    const WindowState before = WindowState::of(f);
+
+    QStringList cancelled;
+    {
+        const CancelProgress cancel(*f.form);
+        pressSave(f, file);
+        cancelled = cancel.labels;
+    }
+
+    QCOMPARE(cancelled, QStringList{u"Saving "_s + path + u"..."_s});
+    if (exists)
+        QCOMPARE(contents(path), old);
+    QCOMPARE(QDir(f.programFolder.path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    QCOMPARE(f.dialogs.messageTexts(),
+             exists ? QStringList{overwriteQuestion(path)} : QStringList{});
+    QVERIFY(WindowState::of(f) == before);
     QCOMPARE(f.form->MousePointer(), 0);
 }
 

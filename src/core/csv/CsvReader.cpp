@@ -245,6 +245,10 @@ DecodedCsv decodeCsvBytes(QByteArray fileBytes)
     decoded.bytes = Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding);
     if (decoded.encoding == QLatin1String("RTF"))
         decoded.invalidLine = 0;
+    // The panes keep a lone surrogate of UTF-16 or rich text as it was; a
+    // table's cells, which reports print, hold valid UTF-8 only.
+    if (!QByteArrayView(decoded.bytes).isValidUtf8())
+        decoded.bytes = QString::fromUtf8(decoded.bytes).toUtf8();
     return decoded;
 }
 

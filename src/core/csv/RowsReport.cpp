@@ -340,6 +340,11 @@ void csvReport(Out &out, const RowComparison &c)
 
 void jsonString(Out &out, QByteArrayView value)
 {
+    if (!value.isValidUtf8()) { // a pane's lone surrogate: JSON is UTF-8 or nothing
+        const QByteArray valid = QString::fromUtf8(value).toUtf8();
+        jsonString(out, QByteArrayView(valid));
+        return;
+    }
     out << '"';
     qsizetype from = 0;
     for (qsizetype i = 0; i < value.size(); ++i) {

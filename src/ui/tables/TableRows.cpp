@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <deque>
 #include <string>
+#include <string_view>
+#include <string>
 #include <unordered_set>
 
 namespace Tables {
@@ -37,22 +39,34 @@ bool containsIgnoringCase(QByteArrayView haystack, const QByteArray &needle)
     return false;
 }
 
-// A sort key: a number when the cell reads as one, else its bytes.
+// A sort key: a number when the cell reads as one, else its bytes (a view of
+// the table's, or of `kept` for a cell that had to be unquoted). 24 bytes, so
+// that sorting a million rows costs little memory.
 struct SortKey
 {
     double number = 0;
-    bool isNumber = false;
-    std::string text;
+    const char *text = nullptr;
+    qint32 size = 0;
     qint32 row = 0;
+    bool isNumber = false;
 };
 
-SortKey sortKeyOf(QByteArrayView cell, qint32 row)
+SortKey sortKeyOf(QByteArrayView cell, qint32 row, QByteArrayView tableBytes,
+                  std::deque<std::string> &kept)
 {
     SortKey key;
     key.row = row;
     key.isNumber = Csv::numberValue(cell, key.number);
-    if (!key.isNumber)
-        key.text.assign(cell.data(), size_t(cell.size()));
+    if (key.isNumber)
+        return key;
+    const bool inTable = cell.data() >= tableBytes.data()
+                         && cell.data() < tableBytes.data() + tableBytes.size();
+    if (!inTable && !cell.isEmpty()) {
+        kept.emplace_back(cell.data(), size_t(cell.size()));
+        cell = QByteArrayView(kept.back().data(), qsizetype(kept.back().size()));
+    }
+    key.text = cell.data();
+    key.size = qint32(std::min<qsizetype>(cell.size(), INT32_MAX));
     return key;
 }
 
@@ -60,7 +74,9 @@ bool before(const SortKey &a, const SortKey &b)
 {
     if (a.isNumber != b.isNumber)
         return a.isNumber;
-    return a.isNumber ? a.number < b.number : a.text < b.text;
+    if (a.isNumber)
+        return a.number < b.number;
+    return std::string_view(a.text, size_t(a.size)) < std::string_view(b.text, size_t(b.size));
 }
 
 } // namespace
@@ -209,6 +225,7 @@ void sortRows(const TableData &data, std::vector<qint32> &visible, int displayCo
 {
     std::vector<SortKey> keys;
     keys.reserve(visible.size());
+    std::deque<std::string> kept;
     Csv::Row row1;
     Csv::Row row2;
     for (const qint32 i : visible) {
@@ -224,8 +241,9 @@ void sortRows(const TableData &data, std::vector<qint32> &visible, int displayCo
             key.number = row.record2 < 0 ? -1 : double(data.comparison.table2->line(row.record2));
         else
             key = sortKeyOf(
-                data.cell(row, data.columns[size_t(displayColumn - kFixedColumns)], row1, row2), i);
-        keys.push_back(std::move(key));
+                data.cell(row, data.columns[size_t(displayColumn - kFixedColumns)], row1, row2), i,
+                (row.record2 < 0 ? data.comparison.table1 : data.comparison.table2)->bytes(), kept);
+        keys.push_back(key);
     }
     std::stable_sort(keys.begin(), keys.end(), [descending](const SortKey &a, const SortKey &b) {
         return descending ? before(b, a) : before(a, b);

@@ -1,0 +1,70 @@
+// The table window on the pair bench_make_rows_data writes (rows1.csv and
+// rows2.csv): opening both files and comparing them by id, the first rows
+// painted, a jump to the last row, the unchanged rows shown and hidden
+// again, a sort by a text column, a find. For each, the time and the longest
+// stall of the window's thread; at the end the peak memory against the
+// files' bytes.
+//
+// Usage: bench_tables [DATA_FOLDER]
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTableView>
+
+#include "BenchSupport.h"
+#include "WindowWatch.h"
+#include "settings/SettingsBackend.h"
+#include "tables/OpenTables.h"
+#include "tables/RowTableModel.h"
+#include "tables/TableWindow.h"
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = Bench::dataFolder(argc, argv);
+    const QString file1 = folder + QStringLiteral("/rows1.csv");
+    const QString file2 = folder + QStringLiteral("/rows2.csv");
+    if (!QFileInfo::exists(file1) || !QFileInfo::exists(file2)) {
+        std::fprintf(stderr, "Missing %s: run bench_make_rows_data first.\n", qPrintable(file1));
+        return 2;
+    }
+    const double filesMiB = double(QFileInfo(file1).size() + QFileInfo(file2).size()) / (1 << 20);
+
+    SilentDialogs dialogs;
+    Platform::MemorySettingsBackend settings;
+    StallWatch watch;
+    TableWindow *window = nullptr;
+    const auto open = watch.measure([&] {
+        window = Tables::openTablesWindow(dialogs, settings, file1, file2, QStringLiteral("id"));
+        QSignalSpy compared(window, &TableWindow::compared);
+        compared.wait(600000);
+    });
+    report("open both files and compare", open, window->summaryText());
+    std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
+    QTableView &view = window->view();
+    const auto again = watch.measure([&] { window->compare(); });
+    report("Compare (F5): first rows", again,
+           QStringLiteral("%1 rows shown").arg(window->model().rowCount()));
+    std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
+    const auto last = watch.measure([&] {
+        view.scrollToBottom();
+        view.setCurrentIndex(window->model().index(window->model().rowCount() - 1, 3));
+    });
+    report("jump to the last row", last);
+    const auto show = watch.measure([&] { window->showStatus(Tables::Status::Unchanged, true); });
+    report("show unchanged rows", show,
+           QStringLiteral("%1 rows shown").arg(window->model().rowCount()));
+    const auto hide = watch.measure([&] { window->showStatus(Tables::Status::Unchanged, false); });
+    report("hide them again", hide);
+    window->showStatus(Tables::Status::Unchanged, true);
+    const auto sort = watch.measure([&] { emit view.horizontalHeader()->sectionClicked(4); });
+    report("sort by a text column", sort, window->model().headerData(4, Qt::Horizontal).toString());
+    const auto find = watch.measure([&] { window->setFindText(QStringLiteral("zz")); });
+    report("find a text", find, QStringLiteral("%1 rows").arg(window->model().rowCount()));
+    const auto f7 = watch.measure([&] { window->moveToChangedCell(true); });
+    report("F7: next changed cell", f7);
+    std::printf("peak memory %.0f MiB = %.2f x the files' %.0f MiB\n", Bench::peakRssMiB(),
+                Bench::peakRssMiB() / filesMiB, filesMiB);
+    window->close();
+    return 0;
+}

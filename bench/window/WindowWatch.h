@@ -1,0 +1,90 @@
+#pragma once
+
+// What the window benchmarks share: dialogs that ask nothing, a watch on the
+// window's thread and the memory in use.
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+#include "dialogs/Dialogs.h"
+
+// Nothing to ask during a benchmark: any message is printed and answered No;
+// a file dialog is answered with `fileName`.
+class SilentDialogs final : public Platform::Dialogs
+{
+public:
+    Platform::Answer messageBox(const Platform::MessageRequest &request) override
+    {
+        std::printf("message: %s\n", qPrintable(request.text));
+        return Platform::Answer::No;
+    }
+    QString fileDialog(const Platform::FileDialogRequest &) override { return fileName; }
+    void openFolder(const QString &) override {}
+
+    QString fileName;
+};
+
+// Watches the window's thread: a timer that should tick every 10 ms, and the
+// largest gap seen between two ticks (or the start, or the end of the work).
+class StallWatch
+{
+public:
+    StallWatch()
+    {
+        m_timer.setInterval(10);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_clock.start();
+        m_timer.start();
+    }
+
+    // Runs one piece of work, giving its time and its longest stall in ms.
+    std::pair<double, double> measure(const std::function<void()> &work)
+    {
+        QApplication::processEvents();
+        m_worst = 0;
+        m_last = m_clock.nsecsElapsed();
+        const qint64 start = m_last;
+        work();
+        QApplication::processEvents(); // the panes paint
+        tick();
+        return {double(m_clock.nsecsElapsed() - start) / 1e6, double(m_worst) / 1e6};
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_worst = std::max(m_worst, now - m_last);
+        m_last = now;
+    }
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_worst = 0;
+};
+
+// Resident memory now, in MiB.
+inline double currentRssMiB()
+{
+    QFile status(QStringLiteral("/proc/self/statm"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = status.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1 << 20) : 0;
+}
+
+inline void report(const char *what, std::pair<double, double> figures, const QString &extra = {})
+{
+    std::printf("%-28s %8.0f ms   longest stall %5.0f ms  now %4.0f MiB  %s\n", what, figures.first,
+                figures.second, currentRssMiB(), qPrintable(extra));
+    std::fflush(stdout);
+}
+

@@ -87,4 +87,3 @@ inline void report(const char *what, std::pair<double, double> figures, const QS
                 figures.second, currentRssMiB(), qPrintable(extra));
     std::fflush(stdout);
 }
-

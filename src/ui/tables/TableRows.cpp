@@ -4,7 +4,6 @@
 #include <deque>
 #include <string>
 #include <string_view>
-#include <string>
 #include <unordered_set>
 
 namespace Tables {
@@ -59,8 +58,8 @@ SortKey sortKeyOf(QByteArrayView cell, qint32 row, QByteArrayView tableBytes,
     key.isNumber = Csv::numberValue(cell, key.number);
     if (key.isNumber)
         return key;
-    const bool inTable = cell.data() >= tableBytes.data()
-                         && cell.data() < tableBytes.data() + tableBytes.size();
+    const bool inTable =
+        cell.data() >= tableBytes.data() && cell.data() < tableBytes.data() + tableBytes.size();
     if (!inTable && !cell.isEmpty()) {
         kept.emplace_back(cell.data(), size_t(cell.size()));
         cell = QByteArrayView(kept.back().data(), qsizetype(kept.back().size()));

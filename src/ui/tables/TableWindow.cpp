@@ -350,8 +350,11 @@ void TableWindow::compare()
         m_options->setColumns(labels);
         m_options->setKey(content->comparison.keyColumns);
     }
+    const bool first = !m_data;
     m_data = std::move(content);
     m_model->show(m_data, std::move(visible));
+    if (first)
+        restoreColumnWidths();
     showResult(m_data);
     emit compared();
 }
@@ -610,6 +613,23 @@ void TableWindow::storeSettings()
     store(QStringLiteral("Geometry"), QString::fromLatin1(saveGeometry().toBase64()));
     store(QStringLiteral("Splitter"), QString::fromLatin1(m_splitter->saveState().toBase64()));
     store(QStringLiteral("Options"), m_options->saved());
+    if (m_data) {
+        store(QStringLiteral("Columns"),
+              QStringLiteral("%1 ").arg(m_model->columnCount())
+                  + QString::fromLatin1(m_view->horizontalHeader()->saveState().toBase64()));
+    }
+}
+
+// Column widths, when the table has as many columns as when they were stored.
+void TableWindow::restoreColumnWidths()
+{
+    const QString stored = m_settings.value(Settings::kAppName, kSection, QStringLiteral("Columns"))
+                               .value_or(QString());
+    if (stored.section(u' ', 0, 0).toInt() != m_model->columnCount())
+        return;
+    QHeaderView *header = m_view->horizontalHeader();
+    header->restoreState(QByteArray::fromBase64(stored.section(u' ', 1).toLatin1()));
+    header->setSortIndicator(m_sortColumn, m_sortOrder);
 }
 
 void TableWindow::closeEvent(QCloseEvent *event)

@@ -91,6 +91,7 @@ private:
     void paneAboutToChange();
     void restoreSettings();
     void storeSettings();
+    void restoreColumnWidths();
     // Runs work off the window's thread, showing progress after a moment.
     bool inBackground(const QString &label, const std::function<void()> &work,
                       bool cancellable = false);

@@ -86,6 +86,10 @@ void TableWindowTest::fromTheCommandLine()
     }
     QVERIFY(fixture.dialogs.messages.empty());
     window->close();
+    // Remembered in a group of its own: size, splitter, choices, column widths.
+    for (const char *key : {"Geometry", "Splitter", "Options", "Columns"})
+        QVERIFY2(settings.entries.count(QStringLiteral("Quillfen/TableWindow/") + key), key);
+    QVERIFY(settings.entries.at("Quillfen/TableWindow/Columns").startsWith("6 "));
 }
 
 // Ctrl+T over the panes: Enter on a row selects its lines there; a pane

@@ -123,7 +123,7 @@ private:
     void sayTextWillChange();
 
     bool m_editMenu = false;
-    int m_sharing = 0;                  // readers of shareBytes()
+    int m_sharing = 0; // readers of shareBytes()
     bool m_lineNumbers = false;
     std::function<void(QMenu &)> m_extendMenu;
     Compare::RunSet m_redRuns;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "csv/LargeArrays.h"
 #include "csv/RecordParser.h"
 #include "text/TextDecoding.h"
 #include "text/Utf8.h"
@@ -122,7 +123,7 @@ struct TableBuilder
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
+                reserveLarge(t.m_records, size_t(double(t.m_records.size()) * scale));
                 reserved = true;
             }
         }
@@ -138,6 +139,12 @@ qsizetype Table::cellCount(qsizetype record) const
         std::lower_bound(m_otherWidths.begin(), m_otherWidths.end(), record,
                          [](const OtherWidth &other, qsizetype r) { return other.record < r; });
     return found != m_otherWidths.end() && found->record == record ? found->cells : m_firstCount;
+}
+
+void Table::preferLargePages() const
+{
+    collapseToLargePages(m_text.constData(), size_t(m_text.size()));
+    collapseToLargePages(m_records.data(), m_records.size() * sizeof(Record));
 }
 
 Table Table::over(QByteArray sameBytes) const

@@ -108,16 +108,26 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
 {
     const qint32 size2 = qint32(view2.table.size());
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
-        constexpr qint32 kAhead = 16; // rows whose group is fetched ahead
+        // What row r2 + k will need is fetched k rows ahead, in steps that
+        // each read what the step before brought in: its group, where its
+        // match starts, then the match's text.
+        constexpr qint32 kGroupAhead = 24;
+        constexpr qint32 kRecordAhead = 16;
+        constexpr qint32 kTextAhead = 8;
         Row row1;
         Row row2;
         for (qint32 r2 = begin; r2 < end; ++r2) {
-            if (r2 + kAhead < end)
-                index1.prefetch(hashes2[size_t(r2 + kAhead)]);
-            if (r2 + kAhead / 2 < end) {
-                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kAhead / 2)]);
+            if (r2 + kGroupAhead < end)
+                index1.prefetch(hashes2[size_t(r2 + kGroupAhead)]);
+            if (r2 + kRecordAhead < end) {
+                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kRecordAhead)]);
                 if (head >= 0)
-                    view1.table.prefetch(head);
+                    view1.table.prefetchRecord(head);
+            }
+            if (r2 + kTextAhead < end) {
+                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kTextAhead)]);
+                if (head >= 0)
+                    view1.table.prefetchText(head);
             }
             view2.table.split(r2, row2);
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
@@ -168,6 +178,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
     const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
+        index2.prefetchGroupOf(r2 + 8);
         const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
         if (group1 >= 0)
             std::atomic_ref<char>(matched1[size_t(group1)]).store(1, std::memory_order_relaxed);
@@ -349,6 +360,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.ragged1 = t1.otherWidths();
     result.ragged2 = t2.otherWidths();
 
+    // File 1's rows are looked up at random, file 2's read in order.
+    t1.preferLargePages();
     if (!options.key.isEmpty())
         compareByKey(result, first, options.rules, options.keepPairs);
     else

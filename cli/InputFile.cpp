@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "ArgumentText.h"
+#include "csv/LargeArrays.h"
 
 namespace Cli {
 
@@ -56,6 +57,7 @@ InputFile readRegular(int fd, const QString &name, qsizetype size)
 {
     InputFile input;
     input.bytes = QByteArray(size, Qt::Uninitialized);
+    Csv::adviseLargePages(input.bytes.data(), size_t(size));
     qsizetype done = 0;
     while (done < size) {
         const ssize_t got = ::read(fd, input.bytes.data() + done, size_t(size - done));

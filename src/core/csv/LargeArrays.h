@@ -30,6 +30,23 @@ void reserveLarge(std::vector<T> &array, size_t count)
 #endif
 }
 
+// Asks the system to back memory not yet written with large pages: for a
+// file's bytes about to be read into it, which a comparison reads at random.
+inline void adviseLargePages(void *data, size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t to = (begin + bytes) & ~(kPage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
 // Asks the system to move memory that is already filled into large pages now
 // (Linux 6.1 and later; elsewhere nothing happens).
 inline void collapseToLargePages(const void *data, size_t bytes)

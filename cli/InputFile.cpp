@@ -57,7 +57,9 @@ InputFile readRegular(int fd, const QString &name, qsizetype size)
 {
     InputFile input;
     input.bytes = QByteArray(size, Qt::Uninitialized);
-    Csv::adviseLargePages(input.bytes.data(), size_t(size));
+    // Only large files gain: a small one would round its memory up to 2 MB pages.
+    if (size >= (qsizetype(64) << 20))
+        Csv::adviseLargePages(input.bytes.data(), size_t(size));
     qsizetype done = 0;
     while (done < size) {
         const ssize_t got = ::read(fd, input.bytes.data() + done, size_t(size - done));

@@ -123,7 +123,7 @@ struct TableBuilder
             if (!reserved && t.m_records.size() == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                reserveLarge(t.m_records, size_t(double(t.m_records.size()) * scale));
+                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
                 reserved = true;
             }
         }

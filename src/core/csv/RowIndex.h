@@ -29,9 +29,9 @@ public:
     void build(const std::vector<size_t> &hashes, qint32 first, Same &&same)
     {
         const size_t records = hashes.size();
-        // Two thirds full at most: short probes, and a third less memory
-        // than the next power of two would take.
-        const size_t capacity = std::max<size_t>(16, records + records / 2 + 1);
+        // Three quarters full at most: short probes, and less memory than
+        // the next power of two would take.
+        const size_t capacity = std::max<size_t>(16, records + records / 3 + 1);
         m_groups = largeArray(capacity, Group{});
         m_next = largeArray(records, qint32(-1));
         m_groupOf = largeArray(records, qint32(-1));

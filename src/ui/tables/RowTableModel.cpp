@@ -82,7 +82,7 @@ QVariant RowTableModel::data(const QModelIndex &index, int role) const
     if (role == StatusRole)
         return int(r.status);
     if (role == Qt::BackgroundRole)
-        return Tables::statusBackground(r.status, QApplication::palette());
+        return statusColour(r.status);
     if (role == Qt::AccessibleTextRole && index.column() == 0) {
         static const char *const names[] = {"removed", "added", "changed", "unchanged"};
         return QString::fromLatin1(names[int(r.status)]);
@@ -103,6 +103,17 @@ QVariant RowTableModel::data(const QModelIndex &index, int role) const
         return r.record2 < 0 ? QVariant()
                              : QVariant(qlonglong(m_data->comparison.table2->line(r.record2)));
     }
+}
+
+QColor RowTableModel::statusColour(Status status) const
+{
+    const QPalette palette = QApplication::palette();
+    if (palette.cacheKey() != m_paletteKey) {
+        for (int s = 0; s < Tables::kStatusCount; ++s)
+            m_statusColours[s] = Tables::statusBackground(Status(s), palette);
+        m_paletteKey = palette.cacheKey();
+    }
+    return m_statusColours[int(status)];
 }
 
 QVariant RowTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QAbstractTableModel>
+#include <QColor>
 
 #include "tables/TableRows.h"
 
@@ -42,6 +43,11 @@ private:
 
     std::shared_ptr<const Tables::TableData> m_data;
     std::vector<qint32> m_visible;
+    // The status colours, made again when the palette changes.
+    QColor statusColour(Tables::Status status) const;
+    mutable qint64 m_paletteKey = -1;
+    mutable QColor m_statusColours[Tables::kStatusCount];
+
     mutable int m_splitRow = -1;
     mutable Csv::Row m_row1;
     mutable Csv::Row m_row2;

@@ -206,7 +206,7 @@ std::vector<qint32> filtered(const TableData &data, const bool (&shown)[kStatusC
             continue;
         bool found = needle.isEmpty();
         if (!found) {
-            // Split once: the row's own cells, and file 1's for a changed one.
+            // The cells the row shows: file 2's, or file 1's for a removed row.
             const Csv::Table &table =
                 row.record2 >= 0 ? *data.comparison.table2 : *data.comparison.table1;
             table.split(row.record2 >= 0 ? row.record2 : row.record1, row2);

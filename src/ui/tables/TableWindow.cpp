@@ -21,6 +21,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/AppError.h"
@@ -294,8 +295,11 @@ bool TableWindow::readSides()
 
 void TableWindow::compare()
 {
-    if (m_busy)
+    if (m_busy) { // a choice made meanwhile: compare again once this is done
+        m_compareAgain = true;
         return;
+    }
+    m_compareAgain = false;
     if (m_sources[0].isEmpty() || m_sources[1].isEmpty()) {
         m_summary->setText(tr("Open two files to compare."));
         return;
@@ -357,6 +361,8 @@ void TableWindow::compare()
         restoreColumnWidths();
     showResult(m_data);
     emit compared();
+    if (m_compareAgain)
+        QTimer::singleShot(0, this, &TableWindow::compare);
 }
 
 void TableWindow::showResult(std::shared_ptr<Tables::TableData> content)

@@ -109,6 +109,7 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     bool m_busy = false;
+    bool m_compareAgain = false;
     // Taken shared by work that reads a pane's bytes, exclusively before the
     // pane's text changes.
     std::shared_mutex m_paneBytes;

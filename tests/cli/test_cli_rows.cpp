@@ -137,6 +137,11 @@ void CliRowsTest::exitStatus_data()
     QTest::newRow("a column that only moved is a note, not a difference")
         << QStringList{"rows", a, moved, "--key", "id"} << 0
         << "Columns in another order in " + moved << "";
+    const QString percent = write("%1 and %2.csv", "id,v\n1,x\n2,y,extra\n");
+    QTest::newRow("a file's name prints as given, %1 and all")
+        << QStringList{"rows", b, percent, "--key", "id"} << 1
+        << "Ragged row: line 3 of " + percent + " has 3 cells, not 2\n"
+        << "";
     QTest::newRow("a ragged row is a difference")
         << QStringList{"rows", b, ragged, "--key", "id"} << 1
         << "Ragged row: line 3 of " + ragged + " has 3 cells, not 2"

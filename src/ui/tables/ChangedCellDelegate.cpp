@@ -1,5 +1,6 @@
 #include "tables/ChangedCellDelegate.h"
 
+#include <QApplication>
 #include <QPainter>
 
 #include "tables/RowTableModel.h"
@@ -10,23 +11,21 @@ namespace {
 constexpr int kPadding = 4;
 const QString kGap = QStringLiteral("  ");
 
-// Draws `text` from x with the run [start, start + length) on `highlight`;
-// returns where it ends.
+// Draws `text` from x with the run [start, start + length) on `highlight`,
+// cut at the cell's right edge; returns where it ends.
 int drawWithRun(QPainter *painter, const QFontMetrics &metrics, const QRect &rect, int x,
                 const QString &text, qsizetype start, qsizetype length, const QColor &highlight)
 {
-    const QString head = text.left(start);
-    const QString run = text.mid(start, length);
-    const QString tail = text.mid(start + length);
-    const int y = rect.top();
-    painter->drawText(QRect(x, y, rect.right() - x, rect.height()), Qt::AlignVCenter, head);
-    x += metrics.horizontalAdvance(head);
-    const int runWidth = metrics.horizontalAdvance(run);
-    painter->fillRect(QRect(x, y + 2, runWidth, rect.height() - 4), highlight);
-    painter->drawText(QRect(x, y, rect.right() - x, rect.height()), Qt::AlignVCenter, run);
-    x += runWidth;
-    painter->drawText(QRect(x, y, rect.right() - x, rect.height()), Qt::AlignVCenter, tail);
-    return x + metrics.horizontalAdvance(tail);
+    const QString pieces[] = {text.left(start), text.mid(start, length), text.mid(start + length)};
+    for (int i = 0; i < 3 && x < rect.right(); ++i) {
+        const int width = metrics.horizontalAdvance(pieces[i]);
+        const QRect piece(x, rect.top(), std::min(width, rect.right() - x), rect.height());
+        if (i == 1)
+            painter->fillRect(piece.adjusted(0, 2, 0, -2), highlight);
+        painter->drawText(piece, Qt::AlignVCenter | Qt::AlignLeft, pieces[i]);
+        x += width;
+    }
+    return x;
 }
 
 } // namespace
@@ -41,8 +40,10 @@ void ChangedCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     }
     QStyleOptionViewItem plain = option;
     initStyleOption(&plain, index);
-    plain.text.clear();
-    QStyledItemDelegate::paint(painter, plain, index); // background, selection, focus
+    plain.text.clear(); // the background, selection and focus only: the text is ours
+    const QWidget *widget = option.widget;
+    (widget ? widget->style() : QApplication::style())
+        ->drawControl(QStyle::CE_ItemViewItem, &plain, painter, widget);
 
     const QString now = index.data(Qt::DisplayRole).toString();
     const QString before = old.toString();

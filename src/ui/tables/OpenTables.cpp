@@ -68,6 +68,8 @@ void installTableEntries(Form1 &form)
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), &form);
     shortcut->setContext(Qt::WindowShortcut);
     QObject::connect(shortcut, &QShortcut::activated, &form, [&form] { openTablesFromMain(form); });
+    form.paneMenu().addEntry(QObject::tr("Compare as Tables\u2026"),
+                             [&form](RichTextBox &) { openTablesFromMain(form); });
 }
 
 TableWindow *openTablesWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,

@@ -1,5 +1,7 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTableView>
@@ -101,7 +103,23 @@ void TableWindowTest::fromTheMainWindow()
     form.show();
     form.RichTextBox1->setText(QString::fromUtf8(kOld));
     form.RichTextBox2->setText(QString::fromUtf8(kNew));
-    TableWindow *window = Tables::openTablesFromMain(form);
+    // From the menu of any pane.
+    Tables::installTableEntries(form);
+    form.RichTextBox4->setEditMenuEnabled(true); // as the window's start-up does
+    const std::unique_ptr<QMenu> menu(form.RichTextBox4->createContextMenu());
+    QAction *entry = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("Compare as Tables\u2026"))
+            entry = action;
+    }
+    QVERIFY(entry);
+    entry->trigger();
+    TableWindow *window = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *tables = qobject_cast<TableWindow *>(top))
+            window = tables;
+    }
+    QVERIFY(window);
     QVERIFY(waitForCompare(*window));
     // No key was given: the first column unique in both files is proposed.
     QCOMPARE(window->summaryText(),

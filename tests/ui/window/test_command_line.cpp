@@ -1,6 +1,7 @@
 // The window program's command line: files named there load as the load
 // commands load them, and a comparison asked for runs.
 #include <QDir>
+#include <QProcess>
 #include <QRadioButton>
 #include <QTest>
 
@@ -19,7 +20,45 @@ private slots:
     void open();
     void cancelledStart_data();
     void cancelledStart();
+    void answersWithoutADisplay_data();
+    void answersWithoutADisplay();
 };
+
+// The program itself, with no display platform at all: over SSH, in a
+// chroot, in CI. What needs no window must not need one.
+void TestCommandLine::answersWithoutADisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("printed");
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--tables";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvantis 1.0.0";
+    QTest::newRow("an unknown option") << QStringList{"--fast"} << 2 << "fast";
+    QTest::newRow("--key without --tables")
+        << QStringList{"--key", "id", "a", "b"} << 2 << "--key is for --tables";
+}
+
+void TestCommandLine::answersWithoutADisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, printed);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(CORVANTIS_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QString output =
+        QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    QVERIFY2(output.contains(printed), qPrintable(output));
+}
 
 void TestCommandLine::parse_data()
 {

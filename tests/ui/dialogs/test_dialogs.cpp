@@ -71,9 +71,13 @@ void TestDialogs::dialogShowsLabelsAsWrittenAndAllFiles()
         names.sort();
         return names;
     };
-    QTRY_COMPARE(shown(), QStringList{"b.txt"});
+    static_cast<void>(QTest::qWaitFor([&] { return shown() == QStringList{"b.txt"}; }));
+    QCOMPARE(shown(), QStringList{"b.txt"});
     dialog.selectNameFilter(dialog.nameFilters().at(1));
-    QTRY_COMPARE(shown(), (QStringList{"README", "a.csv", "b.txt"}));
+    static_cast<void>(QTest::qWaitFor([&] {
+        return shown() == (QStringList{"README", "a.csv", "b.txt"});
+    }));
+    QCOMPARE(shown(), (QStringList{"README", "a.csv", "b.txt"}));
 }
 
 void TestDialogs::joinSelection_data()

@@ -168,13 +168,16 @@ void TestLayout::tabEntersOptionsOnTheSelectedOne()
     if (backwards)
         before = firstSelected ? static_cast<QWidget *>(w.RichTextBox1) : w.RichTextBox3;
     before->setFocus(Qt::OtherFocusReason);
-    QTRY_COMPARE(QApplication::focusWidget(), before);
+    static_cast<void>(QTest::qWaitFor([&] { return QApplication::focusWidget() == before; }));
+    QCOMPARE(QApplication::focusWidget(), before);
     QTest::keyClick(before, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
-    QTRY_COMPARE(QApplication::focusWidget(), selected);
+    static_cast<void>(QTest::qWaitFor([&] { return QApplication::focusWidget() == selected; }));
+    QCOMPARE(QApplication::focusWidget(), selected);
     // An arrow selects the other option, which takes the focus.
     QRadioButton *other = firstSelected ? w.Option2 : w.Option1;
     QTest::keyClick(selected, firstSelected ? Qt::Key_Up : Qt::Key_Down);
-    QTRY_COMPARE(QApplication::focusWidget(), other);
+    static_cast<void>(QTest::qWaitFor([&] { return QApplication::focusWidget() == other; }));
+    QCOMPARE(QApplication::focusWidget(), other);
     QVERIFY(other->isChecked());
     // Tab leaves the group from the selected option.
     QTest::keyClick(other, Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);

@@ -19,6 +19,7 @@
 #include "dialogs/Dialogs.h"
 #include "pane/RichTextBox.h"
 #include "settings/SettingsBackend.h"
+#include "window/CommandLine.h"
 #include "window/Form1.h"
 
 int main(int argc, char **argv)
@@ -64,6 +65,15 @@ int main(int argc, char **argv)
            QStringLiteral("results: %1 + %2 words")
                .arg(form.RichTextBox3->lineCount() - 1)
                .arg(form.RichTextBox4->lineCount() - 1));
+    // A start from the command line, cancelled while file #1 loads: nothing
+    // more may load or run.
+    WindowArguments arguments;
+    arguments.files = QStringList{file1, file2};
+    arguments.compare = WindowArguments::Compare::Lines;
+    CancelFirstProgress cancel;
+    const auto start = watch.measure([&] { openFromCommandLine(form, arguments); });
+    report("start cancelled while loading", start,
+           cancel.pressed ? QStringLiteral("cancelled") : QStringLiteral("no progress box showed"));
     std::printf("peak memory                  %8.0f MiB\n", Bench::peakRssMiB());
     return 0;
 }

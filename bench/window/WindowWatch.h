@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include "dialogs/Dialogs.h"
@@ -87,3 +88,24 @@ inline void report(const char *what, std::pair<double, double> figures, const QS
                 figures.second, currentRssMiB(), qPrintable(extra));
     std::fflush(stdout);
 }
+
+// Presses Cancel on the first progress box that shows while it lives, as a
+// user would once the box appears.
+class CancelFirstProgress : public QObject
+{
+public:
+    CancelFirstProgress() { QCoreApplication::instance()->installEventFilter(this); }
+    ~CancelFirstProgress() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool pressed = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *box = qobject_cast<QProgressDialog *>(watched);
+        if (!pressed && box && event->type() == QEvent::Show) {
+            pressed = true;
+            QTimer::singleShot(0, box, &QProgressDialog::cancel);
+        }
+        return false;
+    }
+};

@@ -52,9 +52,14 @@ void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
     if (pass.result)
         result.adopt(std::move(*pass.result));
     pass.result.reset();
+    // Taking a document of millions of lines is one long step of the editing
+    // component's: let the window catch up before colouring starts.
+    QCoreApplication::processEvents();
     colourInSlices(source, pass.found.red, kRed);
     if (!pass.found.red.empty())
         source.selectBytes(pass.found.red.back().start, pass.found.red.back().length);
+    else // nothing red: the whole black text stays selected
+        source.selectBytes(0, source.bytes().size());
     pass.found.red = Compare::ColourRanges(); // coloured: its memory can go
 }
 
@@ -73,14 +78,11 @@ void Form1::PushButton6_Click()
     WordPass pass2;
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
-    trap(104, [this] {
-        colourAllInSlices(*RichTextBox1, kBlack);
-        RichTextBox1->selectBytes(0, RichTextBox1->bytes().size());
-    });
-    trap(106, [this] {
-        colourAllInSlices(*RichTextBox2, kBlack);
-        RichTextBox2->selectBytes(0, RichTextBox2->bytes().size());
-    });
+    // The whole text goes black. It is left selected only when no word of it
+    // turns red (see showResult): on X11 every selection is copied to the
+    // primary selection at once, and a 400 MB copy would stall the window.
+    trap(104, [this] { colourAllInSlices(*RichTextBox1, kBlack); });
+    trap(106, [this] { colourAllInSlices(*RichTextBox2, kBlack); });
     trap(108, [&] {
         text1 = RichTextBox1->bytes();
         text2 = RichTextBox2->bytes();

@@ -64,6 +64,13 @@ void TestWordCommand::words()
     QCOMPARE(w.RichTextBox4->text(), result2);
     QCOMPARE(redOffsets(*w.RichTextBox1), red1);
     QCOMPARE(w.RichTextBox1->text(), file1);
+    // Left selected: the last red word, or the whole text when nothing is red.
+    qsizetype lastRun = red1.size();
+    while (lastRun > 0 && (lastRun == red1.size() || red1[lastRun] == red1[lastRun - 1] + 1))
+        --lastRun;
+    const QString selected =
+        red1.isEmpty() ? file1 : file1.mid(red1[lastRun], red1.size() - lastRun);
+    QCOMPARE(w.RichTextBox1->selectedText(), selected);
     QCOMPARE(w.MousePointer(), 0);
     QVERIFY2(f.dialogs.messages.empty(), qPrintable(f.dialogs.messageTexts().join("|")));
 }

@@ -70,7 +70,11 @@ PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
     if (!runInBackground(
             &form, QStringLiteral("Showing the text..."), progress,
             [&] {
-                document.append(taken, &progress);
+                // One piece: the component claims its room once. A document
+                // cancelled meanwhile is let go here, not on the window's thread.
+                if (!document.append(taken, &progress) || progress.cancelled) {
+                    const PaneDocument dropped = std::move(document);
+                }
                 taken = QByteArray();
             },
             Cancel::Offered))

@@ -73,7 +73,8 @@ int main(int argc, char **argv)
     CancelFirstProgress cancel;
     const auto start = watch.measure([&] { openFromCommandLine(form, arguments); });
     report("start cancelled while loading", start,
-           cancel.pressed ? QStringLiteral("cancelled") : QStringLiteral("no progress box showed"));
+           cancel.pressed ? QStringLiteral("cancelled: ") + cancel.label
+                          : QStringLiteral("no progress box showed"));
     std::printf("peak memory                  %8.0f MiB\n", Bench::peakRssMiB());
     return 0;
 }

@@ -97,6 +97,7 @@ public:
     CancelFirstProgress() { QCoreApplication::instance()->installEventFilter(this); }
     ~CancelFirstProgress() override { QCoreApplication::instance()->removeEventFilter(this); }
     bool pressed = false;
+    QString label; // of the box whose Cancel was pressed
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -104,6 +105,7 @@ protected:
         auto *box = qobject_cast<QProgressDialog *>(watched);
         if (!pressed && box && event->type() == QEvent::Show) {
             pressed = true;
+            label = box->labelText();
             QTimer::singleShot(0, box, &QProgressDialog::cancel);
         }
         return false;

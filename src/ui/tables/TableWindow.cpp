@@ -221,6 +221,7 @@ bool TableWindow::openFile(int side, const QString &path)
         m_sources[size_t(side)].pane->unshareBytes();
     m_sources[size_t(side)] = std::move(source);
     m_tables[size_t(side)].reset();
+    m_keyPreset = false; // other files may want another key
     updateSideLabels();
     return true;
 }
@@ -309,7 +310,10 @@ void TableWindow::compare()
     Csv::RowOptions options = m_options->options();
     if (!m_requestedKey.isEmpty())
         options.key = m_requestedKey;
-    const bool preset = !m_keyPreset && options.key.isEmpty() && !m_options->hasKeyChoice();
+    // New files get a key of their own, unless the user chose one.
+    const bool preset = !m_keyPreset && m_requestedKey.isEmpty() && !m_options->hasKeyChoice();
+    if (preset)
+        options.key.clear();
     const bool shown[Tables::kStatusCount] = {m_shown[0], m_shown[1], m_shown[2], m_shown[3]};
     const QString find = m_find->text();
     std::shared_ptr<Tables::TableData> content;

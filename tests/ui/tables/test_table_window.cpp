@@ -12,6 +12,7 @@
 #include "settings/SettingsBackend.h"
 #include "tables/OpenTables.h"
 #include "tables/RowTableModel.h"
+#include "tables/TableOptionsBar.h"
 #include "tables/TableWindow.h"
 
 namespace {
@@ -87,11 +88,18 @@ void TableWindowTest::fromTheCommandLine()
         QCOMPARE(fileBytes(path), expected);
     }
     QVERIFY(fixture.dialogs.messages.empty());
+
+    // Other files, other columns: the window finds them a key of their own.
+    QVERIFY(window->openFile(0, fixture.writeFile("a.csv", "note,code\nx,1\ny,1\nz,2\n")));
+    QVERIFY(window->openFile(1, fixture.writeFile("b.csv", "code,note\n1,x\n2,w\n")));
+    window->compare();
+    QCOMPARE(window->optionsBar().options().key, QStringLiteral("\"note\""));
+    QVERIFY(fixture.dialogs.messages.empty());
     window->close();
     // Remembered in a group of its own: size, splitter, choices, column widths.
     for (const char *key : {"Geometry", "Splitter", "Options", "Columns"})
         QVERIFY2(settings.entries.count(QStringLiteral("Quillfen/TableWindow/") + key), key);
-    QVERIFY(settings.entries.at("Quillfen/TableWindow/Columns").startsWith("6 "));
+    QVERIFY(settings.entries.at("Quillfen/TableWindow/Columns").startsWith("5 "));
 }
 
 // Ctrl+T over the panes: Enter on a row selects its lines there; a pane

@@ -11,6 +11,34 @@
 
 namespace Csv {
 
+// Gives `advice` for the whole large pages inside [data, data + bytes).
+inline void adviseWholePages(const void *data, size_t bytes, [[maybe_unused]] int advice)
+{
+#if defined(__linux__)
+    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t to = (begin + bytes) & ~(kPage - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, advice);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
+// Asks the system to back memory not yet written with large pages: for a
+// file's bytes about to be read into it, which a comparison reads at random.
+inline void adviseLargePages(void *data, size_t bytes)
+{
+#if defined(MADV_HUGEPAGE)
+    adviseWholePages(data, bytes, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
 // Reserves room for `count` elements and, where the system offers it, asks for
 // large memory pages before the memory is first touched: the comparison reads
 // its arrays at random, and with 4 KiB pages nearly every read of a
@@ -19,50 +47,15 @@ template <typename T>
 void reserveLarge(std::vector<T> &array, size_t count)
 {
     array.reserve(count);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(array.data() + array.size());
-    const auto end = reinterpret_cast<std::uintptr_t>(array.data() + array.capacity());
-    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t to = end & ~(kPage - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-#endif
-}
-
-// Asks the system to back memory not yet written with large pages: for a
-// file's bytes about to be read into it, which a comparison reads at random.
-inline void adviseLargePages(void *data, size_t bytes)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t to = (begin + bytes) & ~(kPage - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-#endif
+    adviseLargePages(array.data() + array.size(), (array.capacity() - array.size()) * sizeof(T));
 }
 
 // Asks the system to move memory that is already filled into large pages now
 // (Linux 6.1 and later; elsewhere nothing happens).
 inline void collapseToLargePages(const void *data, size_t bytes)
 {
-#if defined(__linux__)
     constexpr int kCollapse = 25; // MADV_COLLAPSE, newer than some system headers
-    constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t from = (begin + kPage - 1) & ~(kPage - 1);
-    const std::uintptr_t to = (begin + bytes) & ~(kPage - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, kCollapse);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-#endif
+    adviseWholePages(data, bytes, kCollapse);
 }
 
 // An array of `count` copies of `value` in large pages where possible.

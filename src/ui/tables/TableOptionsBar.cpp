@@ -8,14 +8,9 @@
 #include <QMenu>
 #include <QToolButton>
 
-namespace {
+#include "tables/TableRows.h"
 
-// A column of the list as pickColumns reads it: a quoted name, so that a name
-// that is a number or holds a comma is still a name.
-QString quotedName(const QString &label)
-{
-    return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
+namespace {
 
 QCheckBox *checkBox(const QString &text, QWidget *parent)
 {
@@ -111,10 +106,12 @@ void TableOptionsBar::setColumns(const QStringList &labels)
     fillMenu(m_ignored->menu(), false);
     // Keep what was checked under the same names.
     for (QMenu *menu : {m_key->menu(), m_ignored->menu()}) {
-        const QString &list = menu == m_key->menu() ? key : ignored;
+        QStringList names;
+        for (const Csv::ListItem &item : Csv::splitList(menu == m_key->menu() ? key : ignored))
+            names << item.text;
         for (QAction *action : menu->actions()) {
             if (action->data().toLongLong() >= 0 && !action->isSeparator())
-                action->setChecked(list.split(u',').contains(quotedName(action->text())));
+                action->setChecked(names.contains(action->text()));
         }
     }
     updateButtons();
@@ -137,7 +134,7 @@ QString TableOptionsBar::columnList(const QMenu *menu) const
     QStringList names;
     for (const QAction *action : menu->actions()) {
         if (action->isCheckable() && action->isChecked() && action->data().toLongLong() >= 0)
-            names << quotedName(action->text());
+            names << Tables::columnListItem(action->text());
     }
     return names.join(u',');
 }

@@ -346,6 +346,11 @@ Difference differenceOf(const QString &oldValue, const QString &newValue)
     return {start, oldValue.size() - start - end, newValue.size() - start - end};
 }
 
+QString columnListItem(const QString &label)
+{
+    return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
 std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,
                                    const Csv::ColumnMapping &mapping)
 {

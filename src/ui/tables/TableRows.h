@@ -95,6 +95,10 @@ struct Difference
 };
 Difference differenceOf(const QString &oldValue, const QString &newValue);
 
+// A column of a COLS list (see Csv::pickColumns) by its label, always quoted,
+// so that a name that is a number or holds a comma stays a name.
+QString columnListItem(const QString &label);
+
 // The key a table window proposes: the leftmost column (a mapping index) in
 // both files whose values are all non-empty and unique in each; none.
 std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,

@@ -47,11 +47,6 @@ const char *const kStatusNames[] = {
 // A menu of a million columns would freeze the window: the first ones only.
 constexpr qsizetype kColumnsInMenus = 1000;
 
-QString quotedName(const QString &label)
-{
-    return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 } // namespace
 
 TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
@@ -326,7 +321,7 @@ void TableWindow::compare()
                 const Csv::ColumnMapping mapping =
                     Csv::mapColumns(*m_tables[0], *m_tables[1], options.header, options.rules);
                 if (const auto key = Tables::presetKey(*m_tables[0], *m_tables[1], mapping))
-                    options.key = quotedName(mapping.label(*key));
+                    options.key = Tables::columnListItem(mapping.label(*key));
             }
             Csv::RowComparison result = Csv::compareTables(m_tables[0], m_tables[1], options);
             if (!result.ok()) {

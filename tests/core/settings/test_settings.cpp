@@ -11,6 +11,7 @@
 #include "base/AppError.h"
 #include "settings/Settings.h"
 #include "settings/SettingsBackend.h"
+#include "support/UnwritableSettingsFile.h"
 
 class TestSettings : public QObject
 {
@@ -132,11 +133,9 @@ void TestSettings::damagedStoreIsRewrittenWithoutError()
 
 void TestSettings::unwritableStoreNamesFileAndReason()
 {
-    // The settings file's name taken by a folder: nothing can be stored.
-    const QString file = settingsFile();
-    QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    const UnwritableSettingsFile blocked(settingsFile());
+    QVERIFY(blocked.made());
+    const QString &file = blocked.path();
     Platform::QSettingsBackend store;
     try {
         store.setValue("Quillfen", "Corvantis", "Option2", "True");

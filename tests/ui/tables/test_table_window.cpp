@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include "FakeDialogs.h"
 #include "WindowFixture.h"
@@ -50,7 +51,25 @@ class TableWindowTest : public QObject
 private slots:
     void fromTheCommandLine();
     void fromTheMainWindow();
+    void choicesKeepTheirColumnsByName();
 };
+
+// Columns come and go with the files; a column left checked stays checked by
+// its name, a comma in it too.
+void TableWindowTest::choicesKeepTheirColumnsByName()
+{
+    TableOptionsBar bar;
+    bar.setColumns({"id", "last, first", "2"});
+    const QList<QToolButton *> buttons = bar.findChildren<QToolButton *>();
+    QCOMPARE(buttons.size(), 2); // the key, the columns to ignore
+    for (QAction *action : buttons[1]->menu()->actions()) {
+        if (action->text() != QLatin1String("id"))
+            action->trigger();
+    }
+    QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"last, first\",\"2\""));
+    bar.setColumns({"2", "id", "last, first", "new"});
+    QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"2\",\"last, first\""));
+}
 
 // corvantis --tables old.csv new.csv --key sku: compare, count, filter, save.
 void TableWindowTest::fromTheCommandLine()

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "WindowFixture.h"
+#include "support/UnwritableSettingsFile.h"
 
 using Compare::ColourRange;
 
@@ -112,11 +113,11 @@ void TestDisplayOptions::unstorableOptionWarnsOnceAndStillSwitches_data()
 void TestDisplayOptions::unstorableOptionWarnsOnceAndStillSwitches()
 {
     QFETCH(bool, byUser);
-    // The settings file's name is taken by a folder, so no setting can be stored.
-    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
     QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
-    QVERIFY(QDir().mkpath(file));
-    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    const UnwritableSettingsFile blocked(qEnvironmentVariable("XDG_CONFIG_HOME")
+                                         + "/Quillfen/Quillfen.conf");
+    QVERIFY(blocked.made());
+    const QString &file = blocked.path();
     FakeDialogs dialogs;
     Platform::QSettingsBackend settings;
     Form1 w(dialogs, settings, ProgramFolder(QDir::tempPath()));

@@ -9,6 +9,7 @@
 
 #include "WindowFixture.h"
 #include "settings/Settings.h"
+#include "support/UnwritableSettingsFile.h"
 #include "window/PaneMenu.h"
 
 using Sci = QsciScintillaBase;
@@ -253,11 +254,11 @@ void TestPaneMenu::panesScrollTogether()
 
 void TestPaneMenu::unstorableChoiceWarnsOnceAndStillSwitches()
 {
-    // The settings file's name is taken by a folder, so no setting can be stored.
-    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Quillfen/Quillfen.conf";
     QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
-    QVERIFY(QDir().mkpath(file));
-    const auto cleanup = qScopeGuard([&file] { QDir(file).removeRecursively(); });
+    const UnwritableSettingsFile blocked(qEnvironmentVariable("XDG_CONFIG_HOME")
+                                         + "/Quillfen/Quillfen.conf");
+    QVERIFY(blocked.made());
+    const QString &file = blocked.path();
     FakeDialogs dialogs;
     Platform::QSettingsBackend settings;
     Form1 w(dialogs, settings, ProgramFolder(QDir::tempPath()));

@@ -80,8 +80,10 @@ TableWindow *openTablesWindow(Platform::Dialogs &dialogs, Platform::SettingsBack
     if (!key.isEmpty())
         window->setKeyColumns(key);
     QTimer::singleShot(0, window, [window, file1, file2] {
-        if (!file1.isEmpty() && window->openFile(0, file1) && !file2.isEmpty()
-            && window->openFile(1, file2))
+        // Each side that can be read is opened, whatever the other gives.
+        const bool first = !file1.isEmpty() && window->openFile(0, file1);
+        const bool second = !file2.isEmpty() && window->openFile(1, file2);
+        if (first && second)
             window->compare();
     });
     return window;

@@ -102,6 +102,7 @@ void TableWindow::build()
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_notes = new QListWidget(m_splitter);
     m_notes->setAccessibleName(tr("Column changes, duplicate keys and ragged rows"));
+    m_notes->hide(); // until a comparison has something to say
     auto *tablePart = new QWidget(m_splitter);
     auto *tableLayout = new QVBoxLayout(tablePart);
     tableLayout->setContentsMargins(0, 0, 0, 0);

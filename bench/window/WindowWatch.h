@@ -11,8 +11,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 
+#include "StallStacks.h"
 #include "dialogs/Dialogs.h"
 
 // Nothing to ask during a benchmark: any message is printed and answered No;
@@ -64,7 +66,10 @@ private:
         const qint64 now = m_clock.nsecsElapsed();
         m_worst = std::max(m_worst, now - m_last);
         m_last = now;
+        m_stacks.tick();
     }
+
+    StallStacks m_stacks;
 
     QTimer m_timer;
     QElapsedTimer m_clock;
@@ -106,7 +111,12 @@ protected:
         if (!pressed && box && event->type() == QEvent::Show) {
             pressed = true;
             label = box->labelText();
-            QTimer::singleShot(0, box, &QProgressDialog::cancel);
+            // As a user does: QProgressDialog::cancel() alone does not say
+            // canceled(), which is what the command listens to.
+            QTimer::singleShot(0, box, [box] {
+                if (auto *button = box->findChild<QPushButton *>())
+                    button->click();
+            });
         }
         return false;
     }

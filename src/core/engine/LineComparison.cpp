@@ -22,12 +22,13 @@ constexpr qsizetype piecesPerReport = 4096;
 
 // Calls visit(piece, start, crFollows) for every piece of `text` cut at CR, in
 // order. An empty text has no pieces; a text that ends with a CR has an empty
-// last piece. Adds text.size() steps to `progress` in all.
+// last piece. Adds text.size() steps to `progress` in all. False when the
+// progress was cancelled before the last piece.
 template <typename View, typename Visit>
-void forEachPiece(View text, Progress *progress, Visit visit)
+bool forEachPiece(View text, Progress *progress, Visit visit)
 {
     if (text.isEmpty())
-        return;
+        return true;
     qsizetype start = 0;
     qsizetype reported = 0;
     qsizetype pieces = 0;
@@ -41,10 +42,13 @@ void forEachPiece(View text, Progress *progress, Visit visit)
         if (progress && ++pieces % piecesPerReport == 0) {
             progress->add(start - reported);
             reported = start;
+            if (progress->cancelled.load(std::memory_order_relaxed))
+                return false;
         }
     }
     if (progress)
         progress->add(text.size() - reported);
+    return true;
 }
 
 template <typename View>
@@ -258,17 +262,20 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
             otherLines.insert(batch[size_t(i)].content, batch[size_t(i)].hash);
         pending = 0;
     };
-    forEachPiece(other, progress, [&](View piece, qsizetype start, bool crFollows) {
-        const View content = contentOf(piece);
-        const size_t hash = otherLines.hashOf(content);
-        otherLines.prefetchSlot(hash);
-        batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
-        if (pending == batchSize)
-            insertBatch();
-    });
+    const bool read =
+        forEachPiece(other, progress, [&](View piece, qsizetype start, bool crFollows) {
+            const View content = contentOf(piece);
+            const size_t hash = otherLines.hashOf(content);
+            otherLines.prefetchSlot(hash);
+            batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
+            if (pending == batchSize)
+                insertBatch();
+        });
+    BasicSideResult<Text> result;
+    if (!read)
+        return result; // cancelled: nothing found
     insertBatch();
 
-    BasicSideResult<Text> result;
     ResultWriter<Text> text(result.resultText, sink);
     const auto checkBatch = [&] {
         for (int i = 0; i < pending; ++i)

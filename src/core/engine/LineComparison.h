@@ -18,7 +18,8 @@ namespace Compare {
 // it occurs. The red ranges cover each differing piece with the CR after it
 // (the last piece has none). Runs in time linear in the two texts; adds
 // source.size() + other.size() steps to the total of `progress` at its start
-// and to its done count as it goes.
+// and to its done count as it goes. Once `progress` is cancelled it stops
+// within a few thousand lines; what it returns then is incomplete.
 //
 // The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
 // the same result for the same texts, counted in their own units. With a

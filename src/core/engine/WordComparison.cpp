@@ -231,6 +231,8 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
             const qsizetype done = std::min(lineStart, source.size());
             progress->add(done - reported);
             reported = done;
+            if (progress->cancelled.load(std::memory_order_relaxed))
+                return result; // incomplete: what it found goes unused
         }
     }
     if (progress)

@@ -27,7 +27,8 @@ using ByteWordComparison = BasicWordComparison<ByteSideResult>;
 // lines pairs every line of the other with an empty line. Runs in time
 // linear in the texts (times a logarithm for lines of very many words); adds
 // text1.size() + text2.size() steps to the total of `progress` at its start
-// and to its done count as it goes.
+// and to its done count as it goes. Once `progress` is cancelled it stops
+// within a few thousand lines; what it returns then is incomplete.
 //
 // The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
 // the same result for the same texts, counted in their own units.

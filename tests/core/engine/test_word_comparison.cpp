@@ -26,6 +26,7 @@ private slots:
     void agreesWithPlainDefinition();
     void paneBytesGiveTheSameResult();
     void reportsEveryStepOfProgress();
+    void cancelledStopsEarly();
 };
 
 namespace {
@@ -352,6 +353,21 @@ void WordComparisonTest::reportsEveryStepOfProgress()
         QCOMPARE(progress.total.load(), qint64(pair[0].size() + pair[1].size()));
         QCOMPARE(progress.done.load(), progress.total.load());
     }
+}
+
+void WordComparisonTest::cancelledStopsEarly()
+{
+    QByteArray text1;
+    QByteArray text2;
+    for (int i = 0; i < 100000; ++i) {
+        text1 += "a " + QByteArray::number(i) + "\r\n";
+        text2 += "b " + QByteArray::number(i) + "\r\n";
+    }
+    Compare::Progress progress;
+    progress.cancelled = true;
+    const Compare::ByteSideResult found = Compare::findWordDifferencesOf(text1, text2, &progress);
+    QVERIFY2(found.differences < 10000, qPrintable(QString::number(found.differences)));
+    QVERIFY(progress.done < progress.total / 10);
 }
 
 QTEST_APPLESS_MAIN(WordComparisonTest)

@@ -2,6 +2,7 @@
 #include "window/commands/FindLineDifferences.h"
 
 #include <optional>
+#include <span>
 
 #include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
@@ -57,7 +58,16 @@ struct BothPasses
 {
     std::array<LinePass, 2> pass;
     bool done = false;
+    bool cancelled = false;
 };
+
+// A cancelled run's unfinished result texts are let go on the worker's thread.
+void dropIfCancelled(const Compare::Progress &progress, std::span<LinePass> passes)
+{
+    if (progress.cancelled)
+        for (LinePass &pass : passes)
+            pass = LinePass();
+}
 
 void findDifferences(Form1 &form, int file, BothPasses *both)
 {
@@ -74,9 +84,10 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         if (both && both->done)
             return;
         Compare::Progress progress;
+        const QString label = QStringLiteral("Finding the lines that differ...");
         if (!both) {
             single.result.emplace(*s.result, PaneDocument::Colours::None);
-            runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress,
+            runInBackground(&form, label, progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
         }
@@ -86,21 +97,31 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         mine.result.emplace(*s.result, PaneDocument::Colours::None);
         theirs.result.emplace(*t.result, PaneDocument::Colours::None);
         const QByteArrayView otherSource = t.source->bytes();
-        runInBackground(&form, QStringLiteral("Finding the lines that differ..."), progress, [&] {
-            QFuture<void> second = QtConcurrent::run(
-                &workerPool(), [&] { runPass(otherSource, sourceBytes, theirs, progress); });
-            try {
-                runPass(sourceBytes, otherBytes, mine, progress);
-            } catch (...) {
+        both->cancelled = !runInBackground(
+            &form, label, progress,
+            [&] {
+                QFuture<void> second = QtConcurrent::run(
+                    &workerPool(), [&] { runPass(otherSource, sourceBytes, theirs, progress); });
+                try {
+                    runPass(sourceBytes, otherBytes, mine, progress);
+                } catch (...) {
+                    second.waitForFinished();
+                    throw;
+                }
                 second.waitForFinished();
-                throw;
-            }
-            second.waitForFinished();
-        });
+                dropIfCancelled(progress, both->pass);
+            },
+            Cancel::Offered);
         both->done = true;
         pass = &mine;
     });
+    // Cancelled: the result panes stay empty and the files as they were.
+    if (both && both->cancelled)
+        return;
     trap(108, [&] {
+        // The progress box has just closed: the window repaints before the
+        // long step of taking the result.
+        QCoreApplication::processEvents();
         if (pass->result)
             s.result->adopt(std::move(*pass->result));
         pass->result.reset();

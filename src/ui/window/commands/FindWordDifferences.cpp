@@ -29,26 +29,37 @@ void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
 }
 
 // Both passes at once, one on each core. The panes' bytes are read in place:
-// the command keeps every pane read-only meanwhile.
-void compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, WordPass &pass1,
+// the command keeps every pane read-only meanwhile. False when cancelled; the
+// unfinished result texts are let go on the worker's thread.
+bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, WordPass &pass1,
                   WordPass &pass2)
 {
     Compare::Progress progress;
-    runInBackground(window, QStringLiteral("Finding the words that differ..."), progress, [&] {
-        QFuture<void> second =
-            QtConcurrent::run(&workerPool(), [&] { runPass(text2, text1, pass2, progress); });
-        try {
-            runPass(text1, text2, pass1, progress);
-        } catch (...) {
+    return runInBackground(
+        window, QStringLiteral("Finding the words that differ..."), progress,
+        [&] {
+            QFuture<void> second =
+                QtConcurrent::run(&workerPool(), [&] { runPass(text2, text1, pass2, progress); });
+            try {
+                runPass(text1, text2, pass1, progress);
+            } catch (...) {
+                second.waitForFinished();
+                throw;
+            }
             second.waitForFinished();
-            throw;
-        }
-        second.waitForFinished();
-    });
+            if (progress.cancelled) {
+                pass1 = WordPass();
+                pass2 = WordPass();
+            }
+        },
+        Cancel::Offered);
 }
 
 void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
 {
+    // The progress box has just closed: the window repaints before the long
+    // step of taking the result.
+    QCoreApplication::processEvents();
     if (pass.result)
         result.adopt(std::move(*pass.result));
     pass.result.reset();
@@ -76,6 +87,7 @@ void Form1::PushButton6_Click()
     QByteArrayView text2;
     WordPass pass1;
     WordPass pass2;
+    bool compared = false;
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
     // The whole text goes black. It is left selected only when no word of it
@@ -94,9 +106,12 @@ void Form1::PushButton6_Click()
     trap(112, [&] {
         pass1.result.emplace(*RichTextBox3, PaneDocument::Colours::None);
         pass2.result.emplace(*RichTextBox4, PaneDocument::Colours::None);
-        compareWords(this, text1, text2, pass1, pass2);
+        compared = compareWords(this, text1, text2, pass1, pass2);
     });
-    trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, pass1); });
-    trap(116, [&] { showResult(*RichTextBox2, *RichTextBox4, pass2); });
+    // Cancelled: the result panes stay empty and the files black.
+    if (compared) {
+        trap(114, [&] { showResult(*RichTextBox1, *RichTextBox3, pass1); });
+        trap(116, [&] { showResult(*RichTextBox2, *RichTextBox4, pass2); });
+    }
     trap(118, [this] { setMousePointer(0); });
 }

@@ -2,6 +2,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "CancelProgress.h"
 #include "WindowFixture.h"
 
 class TestWordCommand : public QObject
@@ -13,6 +14,8 @@ private slots:
     void words();
     void lineColoursTurnBlack();
     void largeFilesCompareFully();
+    void cancelShowsNoResult_data();
+    void cancelShowsNoResult();
 };
 
 void TestWordCommand::words_data()
@@ -104,6 +107,56 @@ void TestWordCommand::largeFilesCompareFully()
     QCOMPARE(redOffsets(*w.RichTextBox1),
              (QList<int>{int(a.size()) + 5, int(a.size()) + 6, int(a.size()) + 7}));
     QVERIFY(f.dialogs.messages.empty());
+}
+
+void TestWordCommand::cancelShowsNoResult_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("Lines") << "Lines"
+                           << "Finding the lines that differ...";
+    QTest::newRow("Words") << "Words"
+                           << "Finding the words that differ...";
+}
+
+void TestWordCommand::cancelShowsNoResult()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, label);
+    WindowFixture f;
+    Form1 &w = *f.form;
+    // Lines enough that the comparison is still going when it is cancelled.
+    QString file1;
+    QString file2;
+    for (int i = 0; i < 50000; ++i) {
+        file1 += QStringLiteral("left %1\r\n").arg(i);
+        file2 += QStringLiteral("right %1\r\n").arg(i);
+    }
+    w.RichTextBox1->setText(file1);
+    w.RichTextBox2->setText(file2);
+    w.RichTextBox3->setText(QStringLiteral("earlier result"));
+    const auto press = [&] {
+        if (command == QStringLiteral("Lines"))
+            w.PushButton1_Click();
+        else
+            w.PushButton6_Click();
+    };
+    QStringList shown;
+    {
+        const CancelProgress cancel(w);
+        press();
+        shown = cancel.labels;
+    }
+    QCOMPARE(shown, QStringList{label});
+    QCOMPARE(w.RichTextBox3->text(), QString());
+    QCOMPARE(w.RichTextBox4->text(), QString());
+    QVERIFY(redOffsets(*w.RichTextBox1).isEmpty());
+    QCOMPARE(w.RichTextBox1->text(), file1);
+    QCOMPARE(w.MousePointer(), 0);
+    QVERIFY2(f.dialogs.messages.empty(), qPrintable(f.dialogs.messageTexts().join("|")));
+    // Nothing is left half done: the same command then runs to the end.
+    press();
+    QCOMPARE(w.RichTextBox3->text().count(QStringLiteral("left")), 50000);
 }
 
 QTEST_MAIN(TestWordCommand)

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <array>
 
-#include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFont>
 #include <QMenu>
 
+#include "pane/PaneAccessible.h"
 #include "pane/PaneDocument.h"
 #include "pane/PaneKeys.h"
 #include "text/PaneBytes.h"
@@ -25,24 +25,12 @@ constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
 // About the bytes the component styles in the time it takes for a message.
 constexpr qsizetype kBytesPerMessage = 128;
 
-// The component's own accessibility counts the characters from the start of
-// the text on every caret move and every edit, which freezes a pane of a
-// million lines for half a second each time. A pane is offered to assistive
-// technology as an editable text with its name instead; this factory is
-// asked before the component's, as the class is more derived.
-QAccessibleInterface *paneAccessible(const QString &className, QObject *object)
-{
-    if (className != QLatin1String("RichTextBox") || !object || !object->isWidgetType())
-        return nullptr;
-    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::EditableText);
-}
-
 } // namespace
 
 RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(parent)
 {
     static const bool factoryInstalled = [] {
-        QAccessible::installFactory(paneAccessible);
+        PaneAccessible::install();
         return true;
     }();
     Q_UNUSED(factoryInstalled);
@@ -67,6 +55,10 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(p
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this](int, int type) {
         if (type & (Sci::SC_MOD_BEFOREINSERT | Sci::SC_MOD_BEFOREDELETE))
             sayTextWillChange();
+    });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+        if (updated & Sci::SC_UPDATE_SELECTION)
+            PaneAccessible::announceCaret(*this);
     });
     applyFont();
     // The first document is made like every later one.

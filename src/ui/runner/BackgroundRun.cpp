@@ -106,12 +106,30 @@ void colourInSlices(RichTextBox &pane, std::span<const Compare::ColourRange> ran
 {
     QElapsedTimer clock;
     clock.start();
+    qsizetype into = 0; // how much of the first range is coloured already
     while (!ranges.empty()) {
-        size_t count = 1;
-        while (count < ranges.size() && ranges[count].start < ranges.front().start + kTextPerCall)
-            ++count;
-        pane.colourByteRanges(ranges.first(count), colour);
-        ranges = ranges.subspan(count);
+        const Compare::ColourRange &first = ranges.front();
+        if (first.length - into > kTextPerCall) {
+            // A long run (a whole file of differing lines) goes a piece at a
+            // time, like many short ones.
+            const Compare::ColourRange piece{first.start + into, kTextPerCall};
+            pane.colourByteRanges(std::span(&piece, 1), colour);
+            into += kTextPerCall;
+        } else if (into > 0) {
+            const Compare::ColourRange rest{first.start + into, first.length - into};
+            pane.colourByteRanges(std::span(&rest, 1), colour);
+            ranges = ranges.subspan(1);
+            into = 0;
+        } else {
+            // The ranges that end within the same stretch of text as the first.
+            const qsizetype stretchEnd = first.start + kTextPerCall;
+            size_t count = 1;
+            while (count < ranges.size()
+                   && ranges[count].start + ranges[count].length <= stretchEnd)
+                ++count;
+            pane.colourByteRanges(ranges.first(count), colour);
+            ranges = ranges.subspan(count);
+        }
         if (!ranges.empty() && clock.elapsed() >= kSliceMs) {
             QCoreApplication::processEvents();
             clock.restart();

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "base/AppError.h"
+#include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
 
 using namespace std::chrono_literals;
@@ -23,6 +24,8 @@ private slots:
     void failureReachesTheCaller();
     void cancelStopsTheWork_data();
     void cancelStopsTheWork();
+    void colourInSlicesColoursEveryByte_data();
+    void colourInSlicesColoursEveryByte();
 };
 
 void TestEngineRun::progressDialogOnlyForLongRuns_data()
@@ -119,6 +122,41 @@ void TestEngineRun::cancelStopsTheWork()
     QCOMPARE(progress.cancelled.load(), offered);
     if (offered)
         QVERIFY(std::chrono::steady_clock::now() - started < 1400ms);
+}
+
+void TestEngineRun::colourInSlicesColoursEveryByte_data()
+{
+    // Byte ranges of a 3 MB text; the call colours a megabyte at a time.
+    QTest::addColumn<Compare::ColourRanges>("ranges");
+    constexpr qsizetype mb = qsizetype(1) << 20;
+    QTest::newRow("one run over most of the text") << Compare::ColourRanges{{10, 2 * mb + 5}};
+    QTest::newRow("a short run, then a long one")
+        << Compare::ColourRanges{{0, 3}, {5, mb + 1}, {mb + 7, mb}};
+    QTest::newRow("many short runs") << [] {
+        Compare::ColourRanges many;
+        for (qsizetype at = 1; at < 3 * mb - 10; at += 9)
+            many.push_back({at, 4});
+        return many;
+    }();
+    QTest::newRow("the whole text") << Compare::ColourRanges{{0, 3 * mb}};
+}
+
+void TestEngineRun::colourInSlicesColoursEveryByte()
+{
+    QFETCH(Compare::ColourRanges, ranges);
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.setBytes(QByteArray(3 << 20, 'a'));
+    colourInSlices(pane, ranges, kRed);
+    // The runs as laid, joined where they touch, and the colours on the text.
+    Compare::RunSet expected;
+    expected.add(ranges);
+    QCOMPARE(pane.redRuns().runs(), expected.runs());
+    for (const Compare::ColourRange &r : std::vector{ranges.front(), ranges.back()}) {
+        QCOMPARE(pane.colourAt(r.start), kRed);
+        QCOMPARE(pane.colourAt(r.start + r.length - 1), kRed);
+        if (r.start + r.length < pane.textLength())
+            QCOMPARE(pane.colourAt(r.start + r.length), kBlack);
+    }
 }
 
 QTEST_MAIN(TestEngineRun)

@@ -411,45 +411,24 @@ qsizetype RichTextBox::findRed(qsizetype from, bool forward, bool red) const
     return -1;
 }
 
-std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool forward) const
+std::optional<Compare::ColourRange> RichTextBox::redRunFrom(qsizetype from, bool forward)
 {
-    const qsizetype length = send(Sci::SCI_GETLENGTH);
-    from = std::clamp<qsizetype>(from, 0, length);
-    const auto isRed = [&](qsizetype at) {
-        return at >= 0 && at < length && colourOfStyle(int(send(Sci::SCI_GETSTYLEAT, at))) == kRed;
-    };
-    // The run that starts at or after `at`, and the one that ends at or before it.
-    const auto firstFrom = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
-        const qsizetype start = findRed(at, true, true);
-        if (start >= length)
-            return std::nullopt;
-        return Compare::ColourRange{start, findRed(start, true, false) - start};
-    };
-    const auto lastUpTo = [&](qsizetype at) -> std::optional<Compare::ColourRange> {
-        const qsizetype last = findRed(at, false, true);
-        if (last < 0)
-            return std::nullopt;
-        const qsizetype start = findRed(last, false, false) + 1;
-        return Compare::ColourRange{start, last + 1 - start};
-    };
-    if (forward) {
-        const qsizetype after = isRed(from) ? findRed(from, true, false) : from;
-        if (const auto run = firstFrom(after))
-            return run;
-        return firstFrom(0);
-    }
-    const qsizetype before = (isRed(from) ? findRed(from, false, false) + 1 : from) - 1;
-    if (before >= 0) {
-        if (const auto run = lastUpTo(before))
-            return run;
-    }
-    return lastUpTo(length - 1);
+    // From the runs as laid: a run over a whole file is never read back.
+    const Compare::RunSet &runs = redRuns();
+    if (runs.count() == 0)
+        return std::nullopt;
+    const qsizetype at = runs.indexAtOrBefore(from);
+    const bool inside = at >= 0 && from < runs.at(at).start + runs.at(at).length;
+    if (forward) // the next run, or the first after the last
+        return runs.at(at + 1 < runs.count() ? at + 1 : 0);
+    const qsizetype before = inside ? at - 1 : at;
+    return runs.at(before >= 0 ? before : runs.count() - 1);
 }
 
-std::optional<Compare::ColourRange> RichTextBox::firstRedRun() const
+std::optional<Compare::ColourRange> RichTextBox::firstRedRun()
 {
-    // From the end forward, the search goes on from the start of the text.
-    return redRunFrom(send(Sci::SCI_GETLENGTH), true);
+    const Compare::RunSet &runs = redRuns();
+    return runs.count() > 0 ? std::optional(runs.at(0)) : std::nullopt;
 }
 
 const Compare::RunSet &RichTextBox::redRuns()

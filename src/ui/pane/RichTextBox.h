@@ -60,9 +60,9 @@ public:
     // The red run after (or before) byte offset `from` and the run that holds
     // it, as a byte range; past the end (or start) of the text the search
     // goes on from the other end.
-    std::optional<Compare::ColourRange> redRunFrom(qsizetype from, bool forward) const;
+    std::optional<Compare::ColourRange> redRunFrom(qsizetype from, bool forward);
     // The first red run of the text, as a byte range.
-    std::optional<Compare::ColourRange> firstRedRun() const;
+    std::optional<Compare::ColourRange> firstRedRun();
     // The red runs as they were laid, in bytes. After the user edited the
     // text they are read again from the colours, once.
     const Compare::RunSet &redRuns();

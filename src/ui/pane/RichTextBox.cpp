@@ -7,10 +7,12 @@
 #include <QFocusEvent>
 #include <QFont>
 #include <QMenu>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "pane/PaneAccessible.h"
 #include "pane/PaneDocument.h"
 #include "pane/PaneKeys.h"
+#include "runner/BackgroundRun.h"
 #include "text/PaneBytes.h"
 
 namespace {
@@ -127,19 +129,38 @@ void RichTextBox::sayTextWillChange()
         emit textAboutToChange();
 }
 
+RichTextBox::~RichTextBox()
+{
+    for (QFuture<void> &release : m_releases)
+        release.waitForFinished();
+}
+
 void RichTextBox::adopt(PaneDocument &&document)
 {
     sayTextWillChange();
     const bool readOnly = isReadOnly();
     PaneDocument taken = std::move(document);
     void *pending = taken.take();
+    void *old = SendScintillaPtrResult(Sci::SCI_GETDOCPOINTER);
+    SendScintilla(Sci::SCI_ADDREFDOCUMENT, 0, old); // kept past the swap, for releaseLater()
     SendScintilla(Sci::SCI_SETDOCPOINTER, 0, pending);
     SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0, pending); // the pane holds its own reference
+    releaseLater(old);
     setDocumentSettings(readOnly);
     m_plain = true;
     m_blackUpTo = 0;
     forgetRedRuns();
     fitLineNumbers();
+}
+
+void RichTextBox::releaseLater(void *document)
+{
+    // Freeing a text of gigabytes takes the better part of a second. Letting
+    // a document go touches nothing of the pane but the document, which no
+    // one else holds now.
+    std::erase_if(m_releases, [](const QFuture<void> &release) { return release.isFinished(); });
+    m_releases.push_back(QtConcurrent::run(
+        &workerPool(), [this, document] { SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0, document); }));
 }
 
 void RichTextBox::markTextKnown()

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QByteArrayView>
+#include <QFuture>
 #include <Qsci/qsciscintilla.h>
 
 #include "engine/ColourRange.h"
@@ -32,6 +33,7 @@ class RichTextBox : public QsciScintilla
 
 public:
     explicit RichTextBox(const QString &name, QWidget *parent = nullptr);
+    ~RichTextBox() override;
 
     QString text() const;
     void setText(const QString &text) override;
@@ -121,14 +123,18 @@ private:
     void fitLineNumbers();
 
     void sayTextWillChange();
+    // Drops the pane's reference to a document it no longer shows, on a
+    // worker's thread.
+    void releaseLater(void *document);
 
     bool m_editMenu = false;
     int m_sharing = 0; // readers of shareBytes()
     bool m_lineNumbers = false;
     std::function<void(QMenu &)> m_extendMenu;
     Compare::RunSet m_redRuns;
-    bool m_redRunsStale = false;        // edited since laid: read them from the colours
-    std::vector<Colour> m_styleColours; // colour of style i + 1
-    bool m_plain = true;                // no colour but black anywhere (typing adds none)
-    qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour
+    bool m_redRunsStale = false;           // edited since laid: read them from the colours
+    std::vector<Colour> m_styleColours;    // colour of style i + 1
+    bool m_plain = true;                   // no colour but black anywhere (typing adds none)
+    qsizetype m_blackUpTo = 0;             // black laid from the start up to here since a colour
+    std::vector<QFuture<void>> m_releases; // documents being let go
 };

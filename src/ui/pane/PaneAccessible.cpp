@@ -108,9 +108,15 @@ void PaneAccessible::needIndex() const
         send(Sci::SCI_ALLOCATELINECHARACTERINDEX, kUtf16);
 }
 
-QByteArrayView PaneAccessible::bytesIn(qsizetype from, qsizetype to) const
+QByteArray PaneAccessible::bytesIn(qsizetype from, qsizetype to) const
 {
-    return pane().bytes().sliced(from, to - from);
+    // A copy of the stretch alone: reading the whole text in place would
+    // move the component's gap to the end, the length of the text after the
+    // caret on every key typed.
+    QByteArray bytes(to - from + 1, Qt::Uninitialized);
+    pane().SendScintilla(Sci::SCI_GETTEXTRANGE, long(from), long(to), bytes.data());
+    bytes.chop(1); // the component's closing NUL
+    return bytes;
 }
 
 std::pair<qsizetype, qsizetype> PaneAccessible::lineBytes(qsizetype line) const

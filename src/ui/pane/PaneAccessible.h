@@ -52,7 +52,7 @@ private:
     int offsetOf(qsizetype position) const;
     qsizetype positionOf(int offset) const;
     // The bytes of a stretch of the text.
-    QByteArrayView bytesIn(qsizetype from, qsizetype to) const;
+    QByteArray bytesIn(qsizetype from, qsizetype to) const;
     // The byte positions of the line's start and of the next line's.
     std::pair<qsizetype, qsizetype> lineBytes(qsizetype line) const;
 };

@@ -25,6 +25,8 @@ public:
             return;
         m_limitNs = std::int64_t(std::atoi(limit)) * 1000000;
         m_window = pthread_self();
+        void *warmUp[1];
+        backtrace(warmUp, 1); // loads what it needs now, not in the handler
         std::signal(SIGUSR2, &StallStacks::printStack);
         m_watcher = std::thread([this] { watch(); });
     }

@@ -6,8 +6,6 @@
 
 #include <Qsci/qsciscintillabase.h>
 
-#include "pane/RichTextBox.h"
-
 // The editing component's interface for filling a document without a view
 // (its ILoader); it is not among the headers the component installs. It must
 // keep external linkage: the compiler may not assume it knows every class
@@ -31,14 +29,30 @@ protected:
 #define NO_VPTR_CHECK
 #endif
 
-PaneDocument::PaneDocument(const RichTextBox &pane, Colours colours)
+namespace {
+
+// The editor that makes the documents. The component's message for a new
+// loader also resets which lines the editor it is sent to shows: a pane that
+// asked for its next text would show its current one cut to a line until the
+// next text came, and for good if the load was cancelled. A hidden editor of
+// our own takes that; it lives as long as the program.
+QsciScintillaBase &documentMaker()
+{
+    static QsciScintillaBase *const maker = new QsciScintillaBase();
+    return *maker;
+}
+
+} // namespace
+
+PaneDocument::PaneDocument(Colours colours)
 {
     // No room is claimed here, on the window's thread: the first bytes added
     // claim what they need on the worker's (the component sets new memory
     // to zero, which takes a while for a large text).
     const long options =
         colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
-    const long loader = pane.SendScintilla(QsciScintillaBase::SCI_CREATELOADER, 0UL, options);
+    const long loader =
+        documentMaker().SendScintilla(QsciScintillaBase::SCI_CREATELOADER, 0UL, options);
     m_loader = reinterpret_cast<Loader *>(loader);
     if (!m_loader)
         throw std::bad_alloc();

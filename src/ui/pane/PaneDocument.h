@@ -17,9 +17,9 @@ class PaneDocument final : public Compare::ResultSink
 public:
     enum class Colours { Kept, None };
 
-    // Made on the pane's thread. A text that will never be coloured (a result
-    // pane's) needs no colour per byte.
-    explicit PaneDocument(const RichTextBox &pane, Colours colours = Colours::Kept);
+    // Made on the window's thread. A text that will never be coloured (a
+    // result pane's) needs no colour per byte.
+    explicit PaneDocument(Colours colours = Colours::Kept);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
     PaneDocument(const PaneDocument &) = delete;

@@ -64,7 +64,7 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(p
     });
     applyFont();
     // The first document is made like every later one.
-    adopt(PaneDocument(*this));
+    adopt(PaneDocument());
 }
 
 long RichTextBox::send(unsigned int message, qsizetype wParam, qsizetype lParam) const
@@ -184,7 +184,7 @@ QString RichTextBox::text() const
 
 void RichTextBox::setBytes(QByteArrayView bytes)
 {
-    PaneDocument document(*this);
+    PaneDocument document;
     document.append(bytes);
     adopt(std::move(document));
 }

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <Qsci/qscicommandset.h>
 
+#include "pane/PaneDocument.h"
 #include "pane/PaneKeys.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
@@ -18,6 +19,7 @@ class TestRichTextBox : public QObject
     Q_OBJECT
 
 private slots:
+    void nextDocumentLeavesTheShownOneWhole();
     void roundTrip_data();
     void roundTrip();
     void typedLineBreakIsCrLf();
@@ -572,6 +574,27 @@ void TestRichTextBox::redRunsFollowTheColours()
     QCOMPARE(qsizetype(shown.size()), qsizetype(count));
     QVERIFY(pane.redRuns().runs() == shown);
     QCOMPARE(pane.redRuns().count(), qsizetype(count));
+}
+
+void TestRichTextBox::nextDocumentLeavesTheShownOneWhole()
+{
+    // A load makes the next text while the pane shows the current one, and a
+    // cancelled load drops it: the pane must still show every line.
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.resize(300, 200);
+    pane.show();
+    QByteArray text;
+    for (int i = 0; i < 1000; ++i)
+        text += "line " + QByteArray::number(i) + "\r\n";
+    pane.setBytes(text);
+    {
+        PaneDocument next;
+        next.append("the next text\r\n");
+        QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 500), 500);
+    }
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 500), 500);
+    pane.SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 900);
+    QVERIFY(pane.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) > 800);
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -86,7 +86,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         Compare::Progress progress;
         const QString label = QStringLiteral("Finding the lines that differ...");
         if (!both) {
-            single.result.emplace(*s.result, PaneDocument::Colours::None);
+            single.result.emplace(PaneDocument::Colours::None);
             runInBackground(&form, label, progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
@@ -94,8 +94,8 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         const Side t = side(form, 3 - file);
         LinePass &mine = both->pass[size_t(file - 1)];
         LinePass &theirs = both->pass[size_t(2 - file)];
-        mine.result.emplace(*s.result, PaneDocument::Colours::None);
-        theirs.result.emplace(*t.result, PaneDocument::Colours::None);
+        mine.result.emplace(PaneDocument::Colours::None);
+        theirs.result.emplace(PaneDocument::Colours::None);
         const QByteArrayView otherSource = t.source->bytes();
         both->cancelled = !runInBackground(
             &form, label, progress,

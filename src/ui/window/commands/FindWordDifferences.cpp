@@ -104,8 +104,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(*RichTextBox3, PaneDocument::Colours::None);
-        pass2.result.emplace(*RichTextBox4, PaneDocument::Colours::None);
+        pass1.result.emplace(PaneDocument::Colours::None);
+        pass2.result.emplace(PaneDocument::Colours::None);
         compared = compareWords(this, text1, text2, pass1, pass2);
     });
     // Cancelled: the result panes stay empty and the files black.

@@ -61,9 +61,9 @@ namespace {
 
 // The pane's next text, laid out off the window's thread; taking it is
 // quick. The bytes are let go there too: freeing a large file takes a while.
-PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
+PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
 {
-    PaneDocument document(pane);
+    PaneDocument document;
     Compare::Progress progress;
     progress.total = bytes.size();
     QByteArray taken = std::move(bytes);
@@ -85,7 +85,7 @@ PaneDocument documentFor(Form1 &form, RichTextBox &pane, QByteArray &&bytes)
 void loadFileIn(Form1 &form, RichTextBox &pane, const QString &path)
 {
     if (std::optional<QByteArray> bytes = readFileForPane(form, path))
-        pane.adopt(documentFor(form, pane, std::move(*bytes)));
+        pane.adopt(documentFor(form, std::move(*bytes)));
 }
 
 } // namespace
@@ -172,7 +172,7 @@ bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     if (paths.size() == 1) {
         cancellable(116, [&] {
             if (std::optional<QByteArray> bytes = RTB::readFileForPane(form, paths.front()))
-                next.emplace(documentFor(form, *s.pane, std::move(*bytes)));
+                next.emplace(documentFor(form, std::move(*bytes)));
         });
     } else {
         // Several files follow one another, each ending with a line break.
@@ -190,7 +190,7 @@ bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
                 break;
         }
         if (!cancelled)
-            cancellable(120, [&] { next.emplace(documentFor(form, *s.pane, std::move(joined))); });
+            cancellable(120, [&] { next.emplace(documentFor(form, std::move(joined))); });
     }
     if (cancelled) {
         trap(126, [&] { form.setMousePointer(0); });

@@ -8,12 +8,14 @@
 
 #include "runner/BackgroundRun.h"
 
-// While it lives, presses Cancel on every progress box as the box shows, and
-// notes the boxes' labels. The window's progress boxes show at once.
+// While it lives, presses Cancel on every progress box as the box shows (or
+// only on those whose label starts with `only`), and notes the boxes' labels.
+// The window's progress boxes show at once.
 class CancelProgress : public QObject
 {
 public:
-    explicit CancelProgress(QWidget &window) : m_window(window)
+    explicit CancelProgress(QWidget &window, QString only = {})
+        : m_window(window), m_only(std::move(only))
     {
         m_window.setProperty(kProgressDelayProperty, 0);
         QCoreApplication::instance()->installEventFilter(this);
@@ -34,6 +36,8 @@ protected:
         auto *box = qobject_cast<QProgressDialog *>(watched);
         if (box && event->type() == QEvent::Show) {
             labels << box->labelText();
+            if (!box->labelText().startsWith(m_only))
+                return false;
             for (QPushButton *button : box->findChildren<QPushButton *>())
                 if (button->text() == QStringLiteral("Cancel"))
                     button->click();
@@ -43,4 +47,5 @@ protected:
 
 private:
     QWidget &m_window;
+    QString m_only;
 };

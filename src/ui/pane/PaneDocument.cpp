@@ -1,6 +1,7 @@
 #include "pane/PaneDocument.h"
 
 #include <cstddef>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -35,25 +36,47 @@ namespace {
 // loader also resets which lines the editor it is sent to shows: a pane that
 // asked for its next text would show its current one cut to a line until the
 // next text came, and for good if the load was cancelled. A hidden editor of
-// our own takes that; it lives as long as the program.
+// our own takes that; it lives as long as the program. It is made on the
+// window's thread; after that any thread may ask it for a loader, one at a
+// time (the message touches the editor only in that reset).
 QsciScintillaBase &documentMaker()
 {
     static QsciScintillaBase *const maker = new QsciScintillaBase();
     return *maker;
 }
 
+std::mutex &makerLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+// Through the component's direct function, whose answer holds a pointer on
+// every system: SendScintilla() answers in a long, 32 bits on Windows.
+void *createLoader(QsciScintillaBase &maker, qsizetype room, long options)
+{
+    using Direct = qintptr (*)(qintptr, unsigned int, quintptr, qintptr);
+    const auto direct = reinterpret_cast<Direct>(
+        maker.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDIRECTFUNCTION));
+    const auto self = reinterpret_cast<qintptr>(
+        maker.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDIRECTPOINTER));
+    const std::lock_guard hold(makerLock());
+    return reinterpret_cast<void *>(
+        direct(self, QsciScintillaBase::SCI_CREATELOADER, quintptr(room), options));
+}
+
 } // namespace
 
-PaneDocument::PaneDocument(Colours colours)
+void PaneDocument::prepareMaker()
 {
-    // No room is claimed here, on the window's thread: the first bytes added
-    // claim what they need on the worker's (the component sets new memory
-    // to zero, which takes a while for a large text).
+    documentMaker();
+}
+
+PaneDocument::PaneDocument(Colours colours, qsizetype room)
+{
     const long options =
         colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
-    const long loader =
-        documentMaker().SendScintilla(QsciScintillaBase::SCI_CREATELOADER, 0UL, options);
-    m_loader = reinterpret_cast<Loader *>(loader);
+    m_loader = static_cast<Loader *>(createLoader(documentMaker(), room, options));
     if (!m_loader)
         throw std::bad_alloc();
 }

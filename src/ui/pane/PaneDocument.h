@@ -17,9 +17,13 @@ class PaneDocument final : public Compare::ResultSink
 public:
     enum class Colours { Kept, None };
 
-    // Made on the window's thread. A text that will never be coloured (a
-    // result pane's) needs no colour per byte.
-    explicit PaneDocument(Colours colours = Colours::Kept);
+    // A text that will never be coloured (a result pane's) needs no colour
+    // per byte. `room` bytes are claimed at once, so that a text added in
+    // pieces up to that size is never moved; the component sets them to
+    // zero, which takes a while for a large text, so a large room is best
+    // claimed off the window's thread. Any thread, once prepareMaker() has
+    // run on the window's.
+    explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
     PaneDocument(const PaneDocument &) = delete;
@@ -27,12 +31,16 @@ public:
     ~PaneDocument();
 
     // Adds pane bytes (see PaneBytes) at the end; any thread, one at a time.
-    // The first call claims the memory for its bytes, so a whole text is best
-    // added at once. Adds bytes.size() to the done count of `progress`, and
+    // Past the room claimed, the text grows by a sixth at a time, each time
+    // moving what it holds. Adds bytes.size() to the done count of `progress`, and
     // adds nothing, returning false, when the progress is cancelled. Throws
     // std::bad_alloc when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
     void write(QByteArrayView bytes) override { append(bytes); }
+
+    // Makes, on the window's thread, the hidden editor that every document
+    // comes from.
+    static void prepareMaker();
 
 private:
     friend class RichTextBox;

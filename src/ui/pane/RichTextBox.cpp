@@ -33,6 +33,7 @@ RichTextBox::RichTextBox(const QString &name, QWidget *parent) : QsciScintilla(p
 {
     static const bool factoryInstalled = [] {
         PaneAccessible::install();
+        PaneDocument::prepareMaker();
         return true;
     }();
     Q_UNUSED(factoryInstalled);

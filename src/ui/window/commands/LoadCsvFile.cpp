@@ -1,7 +1,9 @@
 // "Load CSV File #1" and "Load CSV File #2", and files dropped on a frame.
 #include "window/commands/LoadCsvFile.h"
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 #include <QDir>
 #include <QRadioButton>
@@ -59,27 +61,40 @@ std::optional<QByteArray> readFileForPane(Form1 &form, const QString &path)
 
 namespace {
 
+// How much text is added to a document between two looks at Cancel.
+constexpr qsizetype kShowSlice = qsizetype(8) << 20;
+
 // The pane's next text, laid out off the window's thread; taking it is
 // quick. The bytes are let go there too: freeing a large file takes a while.
 PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
 {
-    PaneDocument document;
+    std::optional<PaneDocument> document;
     Compare::Progress progress;
     progress.total = bytes.size();
     QByteArray taken = std::move(bytes);
     if (!runInBackground(
             &form, QStringLiteral("Showing the text..."), progress,
             [&] {
-                // One piece: the component claims its room once. A document
-                // cancelled meanwhile is let go here, not on the window's thread.
-                if (!document.append(taken, &progress) || progress.cancelled) {
-                    const PaneDocument dropped = std::move(document);
+                // All the room at once, then the text a slice at a time, so
+                // that the bar moves and Cancel is heard. A document
+                // cancelled meanwhile is let go here, not on the window's
+                // thread.
+                // The component moves a text to a larger room when what is
+                // added would fill its room, and when the pane reads it with
+                // less than two bytes spare.
+                document.emplace(PaneDocument::Colours::Kept, taken.size() + 2);
+                for (qsizetype at = 0; at < taken.size(); at += kShowSlice) {
+                    const qsizetype length = std::min(kShowSlice, taken.size() - at);
+                    if (!document->append(QByteArrayView(taken).sliced(at, length), &progress))
+                        break;
                 }
+                if (progress.cancelled)
+                    document.reset();
                 taken = QByteArray();
             },
             Cancel::Offered))
         throw ReadCancelled();
-    return document;
+    return std::move(*document);
 }
 
 void loadFileIn(Form1 &form, RichTextBox &pane, const QString &path)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QTest>
 
+#include "CancelProgress.h"
 #include "CommandTestSupport.h"
 
 using namespace CommandTest;
@@ -54,6 +55,8 @@ private slots:
     void dialogRequest();
     void cancelChangesNothing_data();
     void cancelChangesNothing();
+    void cancelWhileShowingChangesNothing_data();
+    void cancelWhileShowingChangesNothing();
     void singleFile_data();
     void singleFile();
     void missingFile_data();
@@ -111,6 +114,38 @@ void TestLoadCommands::cancelChangesNothing()
     QCOMPARE(f.dialogs.fileDialogs.size(), size_t(1));
     QVERIFY(WindowState::of(f) == before);
     QCOMPARE(f.dialogs.messageTexts(), QStringList());
+}
+
+void TestLoadCommands::cancelWhileShowingChangesNothing_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::newRow("#1") << 1;
+    QTest::newRow("#2") << 2;
+}
+
+void TestLoadCommands::cancelWhileShowingChangesNothing()
+{
+    QFETCH(int, file);
+    WindowFixture f;
+    QString shown;
+    for (int i = 0; i < 1000; ++i)
+        shown += u"shown %1\r\n"_s.arg(i);
+    loadedPane(f, file)->setText(shown);
+    loadedPane(f, file)->resize(300, 200);
+    f.dialogs.fileNames.push_back(f.writeFile(u"next.csv"_s, QByteArray(1 << 20, 'n')));
+    const WindowState before = WindowState::of(f);
+    QStringList labels;
+    {
+        const CancelProgress cancel(*f.form, u"Showing the text"_s);
+        pressLoad(f, file);
+        labels = cancel.labels;
+    }
+    QVERIFY2(labels.contains(u"Showing the text..."_s), qPrintable(labels.join(u'|')));
+    QVERIFY(WindowState::of(f) == before);
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+    // Every line of the text it kept still shows.
+    RichTextBox &pane = *loadedPane(f, file);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 900), 900);
 }
 
 void TestLoadCommands::singleFile_data()

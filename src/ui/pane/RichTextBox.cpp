@@ -203,7 +203,9 @@ void RichTextBox::appendText(const QString &more)
     const bool known = send(Sci::SCI_GETMODIFY) == 0;
     send(Sci::SCI_SETREADONLY, 0);
     send(Sci::SCI_SETUNDOCOLLECTION, 0);
-    send(Sci::SCI_APPENDTEXT, bytes.size(), reinterpret_cast<qsizetype>(bytes.constData()));
+    // The pointer goes as a pointer: through send()'s long it would lose its
+    // upper half on 64-bit Windows.
+    SendScintilla(Sci::SCI_APPENDTEXT, uintptr_t(bytes.size()), bytes.constData());
     if (known)
         markTextKnown(); // text added at the end moves no run
     send(Sci::SCI_SETUNDOCOLLECTION, 1);

@@ -63,6 +63,8 @@ namespace {
 
 // How much text is added to a document between two looks at Cancel.
 constexpr qsizetype kShowSlice = qsizetype(8) << 20;
+// The room a loaded text is given beyond its own size.
+constexpr qsizetype kSpareRoom = 4096;
 
 // The pane's next text, laid out off the window's thread; taking it is
 // quick. The bytes are let go there too: freeing a large file takes a while.
@@ -79,10 +81,11 @@ PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
                 // that the bar moves and Cancel is heard. A document
                 // cancelled meanwhile is let go here, not on the window's
                 // thread.
-                // The component moves a text to a larger room when what is
-                // added would fill its room, and when the pane reads it with
-                // less than two bytes spare.
-                document.emplace(PaneDocument::Colours::Kept, taken.size() + 2);
+                // The component moves the whole text to a larger room (on the
+                // window's thread, later) once its room is full or has less
+                // than two bytes spare when the pane reads it: some room is
+                // kept for the line break the load adds, and some typing.
+                document.emplace(PaneDocument::Colours::Kept, taken.size() + kSpareRoom);
                 for (qsizetype at = 0; at < taken.size(); at += kShowSlice) {
                     const qsizetype length = std::min(kShowSlice, taken.size() - at);
                     if (!document->append(QByteArrayView(taken).sliced(at, length), &progress))

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QTimer>
 
+#include "base/ArgumentText.h"
 #include "base/Product.h"
 #include "base/ProgramFolder.h"
 #include "dialogs/Dialogs.h"
@@ -32,7 +33,9 @@ int main(int argc, char *argv[])
         // chroot, in CI.
         QCoreApplication reader(argc, argv);
         nameTheProgram();
-        arguments = parseWindowArguments(QCoreApplication::arguments());
+        // Not QCoreApplication::arguments(): it loses the bytes of a file name
+        // that is not UTF-8, which could then not be opened.
+        arguments = parseWindowArguments(Args::programArguments(argc, argv));
         if (arguments.exitsAtOnce()) {
             std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
             return arguments.exitStatus;

@@ -1,5 +1,9 @@
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
@@ -37,6 +41,14 @@ int main(int argc, char *argv[])
         // that is not UTF-8, which could then not be opened.
         arguments = parseWindowArguments(Args::programArguments(argc, argv));
         if (arguments.exitsAtOnce()) {
+#ifdef Q_OS_WIN
+            // A window program has no console of its own: help goes to the
+            // one it was started from, unless its output is redirected.
+            if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+                std::freopen("CONOUT$", "w", stdout);
+                std::freopen("CONOUT$", "w", stderr);
+            }
+#endif
             std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
             return arguments.exitStatus;
         }

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#ifdef Q_OS_WIN
+#ifdef _WIN32
 #include <qt_windows.h>
 #endif
 

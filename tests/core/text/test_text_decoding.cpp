@@ -2,7 +2,7 @@
 // encodings, the Windows-1252 fallback, line breaks, NUL bytes, binary files,
 // unreadable files and the speed of a large file.
 
-#ifndef Q_OS_WIN
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

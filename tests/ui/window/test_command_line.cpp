@@ -1,6 +1,6 @@
 // The window program's command line: files named there load as the load
 // commands load them, and a comparison asked for runs.
-#ifndef Q_OS_WIN
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif

@@ -9,9 +9,9 @@
 #include "text/Utf8.h"
 
 #ifdef Q_OS_WIN
-#include <shellapi.h>
-
 #include <qt_windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -53,7 +53,7 @@ heavy=(nice -n 19)
 
 step "Packages"
 "$root/tools/deps.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
-  binutils-mingw-w64-x86-64 wine wine64 xvfb xauth x11-apps imagemagick \
+  binutils-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick \
   dpkg-dev ninja-build zip qt6-base-dev qt6-base-dev-tools
 
 step "Sources of Qt and QScintilla (Debian's source packages)"
@@ -92,12 +92,16 @@ qt_stamp=$prefix/.built-$qt_version
 if [ ! -e "$qt_stamp" ]; then
   # Only what Corvantis and QScintilla use. Debian's source leaves out the
   # Wintab headers, so no tablet events; the bundled zlib, libpng, PCRE2 and
-  # HarfBuzz stand in for libraries Windows lacks; DirectWrite draws the text.
+  # HarfBuzz stand in for libraries Windows lacks. Text is drawn with GDI:
+  # Qt's DirectWrite font engine is built only with Direct2D, which nothing here
+  # needs (and without it PrintSupport would not link). No OpenGL, dynamic
+  # either: the windows plugin does not build with dynamicgl and no OpenGL.
   quiet "$cache/qtbase-configure.log" "${heavy[@]}" cmake -S "$qt_src" -B "$cache/build/qtbase" \
     "${cross[@]}" -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_pkg_config=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
-    -DFEATURE_xml=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF \
+    -DFEATURE_xml=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF \
+    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF \
     -DFEATURE_icu=OFF -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF \
     -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF -DFEATURE_tabletevent=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_harfbuzz=OFF \
@@ -122,6 +126,7 @@ if [ ! -e "$qsci_stamp" ]; then
 fi
 
 step "Corvantis for Windows"
+mkdir -p "$build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 quiet "$build/configure.log" "${heavy[@]}" cmake -S "$root" -B "$build" "${cross[@]}" \

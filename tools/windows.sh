@@ -139,11 +139,12 @@ version=$(sed -n 's/^project(Corvantis VERSION \([0-9.]*\).*/\1/p' "$root/CMakeL
 name=corvantis-$version-windows-x86_64
 stage=$build/package/$name
 rm -rf "$build/package" "$build/$name.zip"
-mkdir -p "$stage"/{platforms,styles,licenses}
+mkdir -p "$stage"/{platforms,styles,imageformats,licenses}
 cp "$build/bin/corvantis.exe" "$build/bin/corvantis-cli.exe" "$build/bin/HAND-M.CUR" "$stage/"
 cp -r "$build/bin/Samples" "$stage/"
 cp "$prefix/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp "$prefix/plugins/imageformats/qico.dll" "$stage/imageformats/" # the hand cursor (.CUR)
 x86_64-w64-mingw32-strip "$stage"/*.exe "$stage"/*/*.dll
 # The DLLs the programs and plugins load, and the DLLs those load, from the
 # cross-built Qt and the MinGW runtime; Windows' own DLLs are not found there.

@@ -195,6 +195,9 @@ export QT_PLUGIN_PATH=$(winepath -w "$prefix/plugins")
 status=0
 ctest --test-dir "$build" --output-on-failure -j 1 >"$build/ctest.log" 2>&1 || status=1
 sed -n '/tests passed/,$p' "$build/ctest.log"
+# What failed, from the logs the tests write (Wine loses their output).
+grep -l -e '^FAIL!' -e '^QFATAL' "$build"/test-logs/*.txt 2>/dev/null | xargs -r grep -h -A4 \
+  -e '^FAIL!' -e '^QFATAL' || true
 
 step "corvantis-cli.exe lines on the samples"
 (cd "$stage/Samples" && WINEPATH= wine ../corvantis-cli.exe lines sample1.csv sample2.csv \

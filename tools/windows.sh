@@ -11,8 +11,8 @@
 #   tools/windows.sh --shot F  ... and save that window's screenshot as F (PNG)
 #
 # Qt and QScintilla are built into $CORVANTIS_WINDOWS_CACHE (by default
-# ~/.cache/corvantis-windows): the first run takes the better part of an hour
-# on two cores, later runs minutes. CORVANTIS_WINDOWS_JOBS sets the build's
+# ~/.cache/corvantis-windows): the first run takes about half an hour on two
+# cores, later runs minutes or less. CORVANTIS_WINDOWS_JOBS sets the build's
 # parallel jobs (2). The system's apt configuration is never changed: the
 # source packages come through a private one in the cache.
 set -euo pipefail
@@ -227,6 +227,10 @@ window=$!
 sleep 20
 DISPLAY=":$display" import -window root "${shot:-$build/window.png}"
 echo "screenshot: ${shot:-$build/window.png}"
+if ! kill -0 "$window" 2>/dev/null; then
+  echo "the window program ended before the screenshot: $build/window.log" >&2
+  status=1
+fi
 kill "$window" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
 step "Done"

@@ -1,5 +1,6 @@
 #include "InputFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,14 +8,67 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ArgumentText.h"
+#include "base/ArgumentText.h"
 #include "csv/LargeArrays.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
 
 namespace Cli {
 
 namespace {
 
 constexpr qsizetype chunkSize = 64 * 1024;
+
+// What fstat() tells, in 64 bits on Windows too, where plain stat's size is
+// 32 bits.
+#ifdef Q_OS_WIN
+using FileStatus = struct _stat64;
+int fileStatus(int fd, FileStatus &status)
+{
+    return ::_fstat64(fd, &status);
+}
+#else
+using FileStatus = struct stat;
+int fileStatus(int fd, FileStatus &status)
+{
+    return ::fstat(fd, &status);
+}
+#endif
+
+// One read(); Windows' takes at most an unsigned int of bytes.
+qsizetype readSome(int fd, char *into, qsizetype count)
+{
+#ifdef Q_OS_WIN
+    return ::_read(fd, into, unsigned(std::min(count, qsizetype(1) << 30)));
+#else
+    return ::read(fd, into, size_t(count));
+#endif
+}
+
+// Opens the file an argument names, by the bytes it was given as (see
+// base/ArgumentText.h), or on Windows by its UTF-16 name.
+int openArgument(const QString &argument)
+{
+#ifdef Q_OS_WIN
+    const auto *name = reinterpret_cast<const wchar_t *>(argument.utf16());
+    const int fd = ::_wopen(name, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    struct _stat64 status
+    {};
+    // Windows refuses to open a folder as "access denied".
+    if (fd < 0 && errno == EACCES && ::_wstat64(name, &status) == 0 && S_ISDIR(status.st_mode))
+        errno = EISDIR;
+    return fd;
+#else
+    const QByteArray path = Args::argumentBytes(argument);
+    int fd = -1;
+    do {
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+#endif
+}
 
 // Why `name` could not be opened or read, for the error number of the
 // failure: the name first, as every message about a file.
@@ -41,14 +95,16 @@ QString failure(const QString &name, int error)
     return name + QStringLiteral(": ") + reason;
 }
 
+#ifndef Q_OS_WIN
 // The file an argument names, as stat() sees it through links; false when
 // there is none to see.
 bool statusOf(const QString &argument, struct stat &status)
 {
     if (argument == QLatin1String("-"))
         return ::fstat(STDIN_FILENO, &status) == 0;
-    return ::stat(argumentBytes(argument).constData(), &status) == 0;
+    return ::stat(Args::argumentBytes(argument).constData(), &status) == 0;
 }
+#endif
 
 // Reads a regular file to the size it had when it was opened: what is added
 // while it is read is left out; a file that shrinks is an error, never part
@@ -62,7 +118,7 @@ InputFile readRegular(int fd, const QString &name, qsizetype size)
         Csv::adviseLargePages(input.bytes.data(), size_t(size));
     qsizetype done = 0;
     while (done < size) {
-        const ssize_t got = ::read(fd, input.bytes.data() + done, size_t(size - done));
+        const qsizetype got = readSome(fd, input.bytes.data() + done, size - done);
         if (got > 0) {
             done += qsizetype(got);
             continue;
@@ -82,9 +138,8 @@ InputFile readRegular(int fd, const QString &name, qsizetype size)
 InputFile readAll(int fd, const QString &name)
 {
     InputFile input;
-    struct stat status
-    {};
-    if (::fstat(fd, &status) != 0) {
+    FileStatus status{};
+    if (fileStatus(fd, status) != 0) {
         input.error = failure(name, errno);
         return input;
     }
@@ -97,7 +152,7 @@ InputFile readAll(int fd, const QString &name)
             return readRegular(fd, name, qsizetype(status.st_size));
         QByteArray chunk(chunkSize, Qt::Uninitialized);
         for (;;) {
-            const ssize_t got = ::read(fd, chunk.data(), size_t(chunk.size()));
+            const qsizetype got = readSome(fd, chunk.data(), chunk.size());
             if (got > 0) {
                 input.bytes.append(chunk.constData(), qsizetype(got));
             } else if (got == 0) {
@@ -119,14 +174,13 @@ InputFile readAll(int fd, const QString &name)
 
 InputFile readInputFile(const QString &argument)
 {
-    if (argument == QLatin1String("-"))
+    if (argument == QLatin1String("-")) {
+#ifdef Q_OS_WIN
+        ::_setmode(STDIN_FILENO, _O_BINARY); // the bytes as they are, CR LF too
+#endif
         return readAll(STDIN_FILENO, QStringLiteral("standard input"));
-
-    const QByteArray path = argumentBytes(argument);
-    int fd = -1;
-    do {
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
+    }
+    const int fd = openArgument(argument);
     if (fd < 0) {
         InputFile input;
         input.error = failure(argument, errno);
@@ -141,6 +195,11 @@ QString sameInputTwice(const QString &argument1, const QString &argument2)
 {
     if (argument1 == QLatin1String("-") && argument2 == QLatin1String("-"))
         return QStringLiteral("Standard input (-) can stand for one file only");
+#ifdef Q_OS_WIN
+    // Windows numbers no files (st_ino is 0) and names no pipes on the command
+    // line: there is no other way to give one pipe twice.
+    return QString();
+#else
     struct stat status1
     {};
     struct stat status2
@@ -152,6 +211,7 @@ QString sameInputTwice(const QString &argument1, const QString &argument2)
         return QString();
     return QStringLiteral("%1: The same pipe is given as both files; it can be read once only")
         .arg(argument2 == QLatin1String("-") ? argument1 : argument2);
+#endif
 }
 
 } // namespace Cli

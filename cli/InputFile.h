@@ -15,7 +15,7 @@ struct InputFile
     bool ok() const { return error.isEmpty(); }
 };
 
-// Reads the whole file named by a command-line argument (see ArgumentText.h:
+// Reads the whole file named by a command-line argument (see base/ArgumentText.h:
 // the name is opened by its original bytes). "-" reads standard input. Pipes,
 // process substitution and devices are read until their end, not by size.
 InputFile readInputFile(const QString &argument);

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ArgumentText.h"
+#include "base/ArgumentText.h"
 
 namespace Cli {
 
@@ -19,7 +19,7 @@ void writeBytes(std::FILE *stream, QByteArrayView bytes)
 
 void printError(const QString &message)
 {
-    writeBytes(stderr, argumentBytes(errorLine(message) + u'\n'));
+    writeBytes(stderr, Args::argumentBytes(errorLine(message) + u'\n'));
     std::fflush(stderr);
 }
 
@@ -27,8 +27,8 @@ void printUsageError(const QString &message, const QString &mode)
 {
     const QString command =
         mode.isEmpty() ? QStringLiteral("corvantis-cli") : QStringLiteral("corvantis-cli ") + mode;
-    writeBytes(stderr, argumentBytes(errorLine(message) + u'\n'
-                                     + QStringLiteral("Try '%1 --help'.\n").arg(command)));
+    writeBytes(stderr, Args::argumentBytes(errorLine(message) + u'\n'
+                                           + QStringLiteral("Try '%1 --help'.\n").arg(command)));
     std::fflush(stderr);
 }
 

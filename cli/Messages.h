@@ -10,7 +10,7 @@ namespace Cli {
 // What corvantis-cli says besides its results. Each error is one line on
 // standard error, "corvantis-cli: " and the message; a message about a file
 // starts with the file's name ("a.csv: File not found"). Names print as the
-// bytes they were given as (see ArgumentText.h).
+// bytes they were given as (see base/ArgumentText.h).
 
 // The error line as printed, without the final newline.
 QString errorLine(const QString &message);

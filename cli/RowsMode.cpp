@@ -9,7 +9,6 @@
 #include <future>
 #include <unistd.h>
 
-#include "ArgumentText.h"
 #include "CliOptions.h"
 #include "InputFile.h"
 #include "Messages.h"

@@ -12,12 +12,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "ArgumentText.h"
 #include "CliOptions.h"
 #include "InputFile.h"
 #include "Messages.h"
 #include "RowsMode.h"
 #include "base/AppError.h"
+#include "base/ArgumentText.h"
 #include "engine/ColourRange.h"
 #include "engine/LineComparison.h"
 #include "engine/SideResult.h"
@@ -29,6 +29,8 @@
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
+
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -78,7 +80,7 @@ void printTo(std::FILE *stream, const QString &text)
 // Text that names files: a name prints as the bytes it was given as.
 void printNaming(std::FILE *stream, const QString &text)
 {
-    writeBytes(stream, Cli::argumentBytes(text));
+    writeBytes(stream, Args::argumentBytes(text));
 }
 
 QString heading(Cli::Comparison kind, const QString &file, const QString &other)
@@ -159,9 +161,6 @@ void printJson(const Comparison &c)
 
 void writeSavedResult(const QByteArray &resultText)
 {
-#ifdef Q_OS_WIN
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
     if (!PaneBytes::isUtf8(resultText)) { // the save writes a lone surrogate as '?'
         writeBytes(stdout, Files::savedBytes(PaneBytes::toText(resultText)));
         return;
@@ -216,12 +215,19 @@ int run(const Cli::CliOptions &options)
 
 int main(int argc, char **argv)
 {
+#ifdef Q_OS_WIN
+    // The same bytes as on Linux, for a pipe or a file: UTF-8, lines ending in
+    // LF, where the C library would add a CR before each; a console shows the
+    // UTF-8 as text.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     QCoreApplication app(argc, argv);
-    // From argv itself: QCoreApplication::arguments() loses the bytes of a file
-    // name that is not UTF-8.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << Cli::argumentText(QByteArray(argv[i]));
+    // Not QCoreApplication::arguments(): it loses the bytes of a file name that
+    // is not UTF-8.
+    QStringList arguments = Args::programArguments(argc, argv);
+    arguments.removeFirst();
     if (const qsizetype mode = Cli::rowsModeAt(arguments); mode >= 0) {
         arguments.removeAt(mode);
         return Cli::runRows(arguments);

@@ -1,9 +1,14 @@
 #include <cstdio>
 
+#ifdef _WIN32
+#include <qt_windows.h>
+#endif
+
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
 
+#include "base/ArgumentText.h"
 #include "base/Product.h"
 #include "base/ProgramFolder.h"
 #include "dialogs/Dialogs.h"
@@ -32,8 +37,18 @@ int main(int argc, char *argv[])
         // chroot, in CI.
         QCoreApplication reader(argc, argv);
         nameTheProgram();
-        arguments = parseWindowArguments(QCoreApplication::arguments());
+        // Not QCoreApplication::arguments(): it loses the bytes of a file name
+        // that is not UTF-8, which could then not be opened.
+        arguments = parseWindowArguments(Args::programArguments(argc, argv));
         if (arguments.exitsAtOnce()) {
+#ifdef Q_OS_WIN
+            // A window program has no console of its own: help goes to the
+            // one it was started from, unless its output is redirected.
+            if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+                std::freopen("CONOUT$", "w", stdout);
+                std::freopen("CONOUT$", "w", stderr);
+            }
+#endif
             std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
             return arguments.exitStatus;
         }

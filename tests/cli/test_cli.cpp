@@ -57,6 +57,8 @@ void CliTest::exitStatus_data()
     const QString empty = write("empty.csv", "");
     const QString oneByte = write("one-byte.csv", "q");
     const QString missing = m_cli.path("missing.csv");
+    // No one-byte code page holds all three (Windows passes names as UTF-16).
+    const QString scripts = write(QStringLiteral("\u03A9-\u0436-\u4E2D.csv"), "x,1\r\nw,4\r\n");
 
     QTest::newRow("lines, same lines in another order")
         << QStringList{"lines", a, aShuffled} << 0 << ""
@@ -71,6 +73,9 @@ void CliTest::exitStatus_data()
                                 << "";
     QTest::newRow("empty against one byte") << QStringList{"words", empty, oneByte} << 1 << "\nq\n"
                                             << "";
+    QTest::newRow("a name in other scripts")
+        << QStringList{"lines", scripts, b} << 1 << "Lines of " + scripts + " missing from"
+        << "";
     QTest::newRow("missing first file")
         << QStringList{"lines", missing, a} << 2 << "" << missing + ": File not found";
     QTest::newRow("missing second file, words")

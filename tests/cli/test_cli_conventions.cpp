@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ArgumentText.h"
 #include "CliRun.h"
+#include "base/ArgumentText.h"
 
 class CliConventionsTest : public QObject
 {
@@ -343,8 +343,8 @@ void CliConventionsTest::argumentTextKeepsEveryByte()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, validUtf8);
 
-    const QString text = Cli::argumentText(bytes);
-    QCOMPARE(Cli::argumentBytes(text), bytes);
+    const QString text = Args::argumentText(bytes);
+    QCOMPARE(Args::argumentBytes(text), bytes);
     QCOMPARE(QByteArrayView(bytes).isValidUtf8(), validUtf8);
     if (validUtf8)
         QCOMPARE(text, QString::fromUtf8(bytes));
@@ -362,8 +362,8 @@ void CliConventionsTest::argumentTextOfRandomBytes()
             const quint32 value = random.bounded(256u);
             byte = static_cast<char>(value < 32 ? value + 96 : value | 0x80);
         }
-        const QString text = Cli::argumentText(bytes);
-        QVERIFY2(Cli::argumentBytes(text) == bytes, bytes.toHex().constData());
+        const QString text = Args::argumentText(bytes);
+        QVERIFY2(Args::argumentBytes(text) == bytes, bytes.toHex().constData());
         if (QByteArrayView(bytes).isValidUtf8())
             QVERIFY2(text == QString::fromUtf8(bytes), bytes.toHex().constData());
     }

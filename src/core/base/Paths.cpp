@@ -1,5 +1,10 @@
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+#include "base/ArgumentText.h"
 #include "base/Main.h"
 
 namespace Main {
@@ -29,6 +34,13 @@ bool FileExists(const QString &path)
     try {
         if (path.isEmpty() || path.contains(QChar(u'\0')))
             return false;
+#ifndef Q_OS_WIN
+        // A name from the command line that is not UTF-8: by its bytes.
+        struct stat status
+        {};
+        if (Args::holdsBytes(path))
+            return ::stat(Args::argumentBytes(path).constData(), &status) == 0;
+#endif
         const QFileInfo info(path);
         return info.exists();
     } catch (...) {

@@ -3,11 +3,18 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
 #include <vector>
 
 #include "engine/LineHash.h"
+
+// Windows has no ICU of its own before Windows 10 (nor has Wine): there the
+// table of FullCaseFolding.h gives the same folding.
+#ifdef Q_OS_WIN
+#include "csv/FullCaseFolding.h"
+#else
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#endif
 
 namespace Csv {
 
@@ -56,6 +63,10 @@ void caseFolded(QByteArrayView cell, std::string &out)
             c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
         return;
     }
+#ifdef Q_OS_WIN
+    const QByteArray folded = fullCaseFolded(QString::fromUtf8(cell)).toUtf8();
+    out.assign(folded.constData(), size_t(folded.size()));
+#else
     UErrorCode status = U_ZERO_ERROR;
     int32_t units = 0;
     std::vector<UChar> text(size_t(cell.size()) + 1);
@@ -71,6 +82,7 @@ void caseFolded(QByteArrayView cell, std::string &out)
     status = U_ZERO_ERROR;
     u_strToUTF8(out.data(), int32_t(out.size()), &bytes, folded.data(), foldedUnits, &status);
     out.resize(U_SUCCESS(status) ? size_t(bytes) : 0);
+#endif
 }
 
 } // namespace

@@ -23,6 +23,11 @@ QString groupKey(const QString &section, const QString &key)
 // not, so the file and then its folder are tried the way QSettings uses them.
 QString writeFailureReason(const QString &fileName)
 {
+#ifdef Q_OS_WIN
+    // The native store there is the registry; its "file name" is the key.
+    Q_UNUSED(fileName);
+    return QStringLiteral("the registry did not take the value");
+#endif
     const QFileInfo info(fileName);
     if (info.isDir())
         return qt_error_string(EISDIR);

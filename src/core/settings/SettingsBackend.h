@@ -19,7 +19,9 @@ public:
 };
 
 // The user's configuration folder, one file per application name
-// (e.g. ~/.config/Quillfen/Quillfen.conf, one group per section).
+// (e.g. ~/.config/Quillfen/Quillfen.conf, one group per section); on Windows
+// the user's part of the registry (HKEY_CURRENT_USER\Software\Quillfen\Quillfen,
+// one key per section).
 class QSettingsBackend final : public SettingsBackend
 {
 public:

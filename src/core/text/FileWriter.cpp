@@ -6,7 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
 
 namespace Files {
 
@@ -24,6 +29,7 @@ QString failure(const QString &path, const QString &reason)
     return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
+#ifndef Q_OS_WIN
 std::optional<QString> kindOf(mode_t mode)
 {
     if (S_ISFIFO(mode))
@@ -36,6 +42,7 @@ std::optional<QString> kindOf(mode_t mode)
         return std::nullopt;
     return QStringLiteral("a special file");
 }
+#endif
 
 // Writes every byte or gives the reason. The file is opened unbuffered: a
 // buffered write can fail at the final flush without the file noticing, and a
@@ -71,8 +78,13 @@ std::optional<QString> writeInPlace(const QString &path, std::span<const QByteAr
     // The old contents are gone: the write goes on whatever `progress` says.
     if (auto error = writeAll(file, path, pieces, progress, false))
         return error;
+#ifdef Q_OS_WIN
+    if (::_commit(file.handle()) != 0)
+        return failure(path, qt_error_string(errno));
+#else
     if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return failure(path, qt_error_string(errno));
+#endif
     file.close();
     if (file.error() != QFileDevice::NoError)
         return failure(path, file.errorString());
@@ -108,11 +120,15 @@ Outcome writeAtomically(const QString &path, std::span<const QByteArrayView> pie
         file.cancelWriting();
         return Outcome::Failed;
     }
+#ifndef Q_OS_WIN
     if (mode && ::fchmod(file.handle(), *mode & 07777) != 0) {
         error = failure(path, qt_error_string(errno));
         file.cancelWriting();
         return Outcome::Failed;
     }
+#else
+    Q_UNUSED(mode); // Windows keeps no permission bits to carry over
+#endif
     if (!file.commit()) {
         error = failure(path, file.errorString());
         return Outcome::Failed;
@@ -120,6 +136,27 @@ Outcome writeAtomically(const QString &path, std::span<const QByteArrayView> pie
     return Outcome::Written;
 }
 
+#ifdef Q_OS_WIN
+// Windows names files in UTF-16 (QFileInfo does too) and has no owners or
+// links to keep: a file is replaced unless it is read-only.
+std::optional<QString> writeFile(const QString &path, std::span<const QByteArrayView> pieces,
+                                 const WriteProgress &progress)
+{
+    const QFileInfo info(path);
+    const bool exists = info.exists();
+    if (exists && info.isDir())
+        return failure(path, qt_error_string(EISDIR));
+    if (exists && !info.isWritable())
+        return failure(path, qt_error_string(EACCES));
+    QString error;
+    const Outcome outcome = writeAtomically(path, pieces, std::nullopt, progress, error);
+    if (outcome == Outcome::Written)
+        return std::nullopt;
+    if (outcome == Outcome::NoTemporaryFile && exists)
+        return writeInPlace(path, pieces, progress);
+    return error;
+}
+#else
 std::optional<QString> writeFile(const QString &path, std::span<const QByteArrayView> pieces,
                                  const WriteProgress &progress)
 {
@@ -149,16 +186,22 @@ std::optional<QString> writeFile(const QString &path, std::span<const QByteArray
         return writeInPlace(path, pieces, progress);
     return error;
 }
+#endif
 
 } // namespace
 
 std::optional<QString> specialFileKind(const QString &path)
 {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path); // Windows has no pipes or devices among files
+    return std::nullopt;
+#else
     struct stat st
     {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return kindOf(st.st_mode);
+#endif
 }
 
 std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)

@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include <QStringDecoder>
-
+#include "text/CodePageDecoder.h"
 #include "text/Windows1252.h"
 
 // A small, forgiving reader of the Rich Text Format (RTF 1.9.1 grammar):
@@ -463,44 +462,6 @@ int charsetCodePage(long long charset)
     }
 }
 
-// The decoder's name of a Windows code page; empty for one we do not read
-// (which is then read as Windows-1252).
-QByteArray codePageName(int codePage)
-{
-    switch (codePage) {
-    case 932:
-        return "windows-31j";
-    case 10000:
-        return "macintosh";
-    case 10006:
-        return "x-mac-greek";
-    case 10007:
-        return "x-mac-cyrillic";
-    case 10029:
-        return "x-mac-centraleurroman";
-    case 10081:
-        return "x-mac-turkish";
-    case 20866:
-        return "koi8-r";
-    case 21866:
-        return "koi8-u";
-    case 65001:
-        return "UTF-8";
-    default:
-        break;
-    }
-    if (codePage == 874 || codePage == 936 || codePage == 949 || codePage == 950
-        || (codePage >= 1250 && codePage <= 1258))
-        return "windows-" + QByteArray::number(codePage);
-    if (codePage >= 28591 && codePage <= 28605 && codePage != 28600 && codePage != 28602)
-        return "iso-8859-" + QByteArray::number(codePage - 28590);
-    static constexpr int kOem[] = {437, 737, 775, 850, 852, 855, 857, 860,
-                                   861, 862, 863, 864, 865, 866, 869};
-    if (std::find(std::begin(kOem), std::end(kOem), codePage) != std::end(kOem))
-        return "ibm-" + QByteArray::number(codePage);
-    return {};
-}
-
 bool isLetter(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -883,25 +844,20 @@ private:
         if (m_bytes.isEmpty())
             return;
         const QByteArray bytes = std::exchange(m_bytes, QByteArray());
-        QStringDecoder *decoder = decoderFor(m_bytesCodePage);
+        CodePageDecoder *decoder = decoderFor(m_bytesCodePage);
         const QString text = decoder->decode(bytes);
         for (const QChar ch : text)
             put(ch.unicode());
     }
 
     // Null for Windows-1252 and for code pages we cannot read.
-    QStringDecoder *decoderFor(int codePage)
+    CodePageDecoder *decoderFor(int codePage)
     {
         if (codePage == kWindows1252)
             return nullptr;
         auto it = m_decoders.find(codePage);
-        if (it == m_decoders.end()) {
-            const QByteArray name = codePageName(codePage);
-            QStringDecoder decoder;
-            if (!name.isEmpty())
-                decoder = QStringDecoder(name.constData(), QStringConverter::Flag::Stateless);
-            it = m_decoders.emplace(codePage, std::move(decoder)).first;
-        }
+        if (it == m_decoders.end())
+            it = m_decoders.emplace(codePage, CodePageDecoder(codePage)).first;
         return it->second.isValid() ? &it->second : nullptr;
     }
 
@@ -966,7 +922,7 @@ private:
     std::map<long long, bool> m_fontHasCpg;   // \cpg given: it beats \fcharset
     QByteArray m_bytes;                       // gathered bytes of m_bytesCodePage, not yet decoded
     int m_bytesCodePage = kWindows1252;
-    std::map<int, QStringDecoder> m_decoders;
+    std::map<int, CodePageDecoder> m_decoders;
     qsizetype m_cellTabEnd = -1;       // text length just after the last cell's tab
     qsizetype m_cellParagraphEnd = -1; // text length just after a \par in a table
 };

@@ -10,6 +10,7 @@
 #include <QtEndian>
 
 #include "base/AppError.h"
+#include "base/ArgumentText.h"
 #include "text/PaneBytes.h"
 #include "text/RtfReader.h"
 #include "text/Utf8.h"
@@ -308,17 +309,19 @@ QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
     QFile file(path);
     // The reason always names the file: a load from the command line or a
     // drop has no dialog that showed which one it was.
-    const auto fail = [&file, &path]() {
-        QString reason = file.errorString();
+    QString openError;
+    const auto fail = [&file, &path, &openError]() {
+        QString reason = openError.isEmpty() ? file.errorString() : openError;
         if (QFileInfo(path).isDir())
             reason = QStringLiteral("it is a folder, not a file");
-        else if (reason.isEmpty() || file.error() == QFileDevice::NoError)
+        else if (reason.isEmpty() || (openError.isEmpty() && file.error() == QFileDevice::NoError))
             reason = QStringLiteral("it cannot be read");
         throw AppError(
             QStringLiteral("Cannot load %1: %2").arg(QDir::toNativeSeparators(path), reason));
     };
     try {
-        if (!file.open(QIODevice::ReadOnly))
+        openError = Args::openForReading(file);
+        if (!openError.isEmpty())
             fail();
         QByteArray bytes = readAll(file, progress);
         if (file.error() != QFileDevice::NoError)

@@ -114,7 +114,18 @@ void ShellUtilitiesTest::fileExists_data()
     QTest::newRow("Windows path with a drive letter")
         << QStringLiteral(R"(Q:\no\such\file.csv)") << false;
     QTest::newRow("very long path") << QString(5000, u'x') << false;
+#ifdef Q_OS_WIN
+    // As Windows names them: a drive letter and backslashes, and a path joined
+    // with a doubled separator that CleanPath repairs.
+    const QString native = QDir::toNativeSeparators(m_file);
+    QTest::newRow("native path") << native << true;
+    QTest::newRow("joined path, cleaned")
+        << Main::CleanPath(native.left(3) + u'\\' + native.mid(3)) << true;
+    QTest::newRow("native path, missing file")
+        << QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("missing.csv"))) << false;
+#else
     QTest::newRow("only separators") << QStringLiteral("////") << true; // the root folder
+#endif
 }
 
 void ShellUtilitiesTest::fileExists()

@@ -2,16 +2,22 @@
 // encodings, the Windows-1252 fallback, line breaks, NUL bytes, binary files,
 // unreadable files and the speed of a large file.
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "TestBytes.h"
 #include "base/AppError.h"
+#include "base/ArgumentText.h"
 #include "text/TextDecoding.h"
 #include "text/Windows1252.h"
 
@@ -66,6 +72,8 @@ private slots:
     void loadMissingFileThrows_data();
     void loadMissingFileThrows();
     void loadUnreadableFileThrows();
+    void loadNameNotUtf8_data();
+    void loadNameNotUtf8();
 
     void largeFileLoadsWhole_data();
     void largeFileLoadsWhole();
@@ -291,6 +299,9 @@ void TextDecodingTest::loadMissingFileThrows()
 
 void TextDecodingTest::loadUnreadableFileThrows()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows has no read permission bits to take away");
+#else
     if (::geteuid() == 0)
         QSKIP("running as root: a file without read permission is still readable "
               "(loadFolderThrows and loadMissingFileThrows cover the error path)");
@@ -308,6 +319,65 @@ void TextDecodingTest::loadUnreadableFileThrows()
         QVERIFY(!error.description().isEmpty());
         qInfo("unreadable: %s", qPrintable(error.description()));
     }
+#endif
+}
+
+void TextDecodingTest::loadNameNotUtf8_data()
+{
+    QTest::addColumn<QByteArray>("made"); // "file", "folder" or nothing
+    QTest::addColumn<QString>("loaded");  // the text, or the end of the error
+    QTest::newRow("a file") << QByteArray("file") << "a,b\r\n1,2\r\n";
+    QTest::newRow("a folder") << QByteArray("folder") << ": it is a folder, not a file";
+    QTest::newRow("nothing") << QByteArray() << ": No such file or directory";
+}
+
+// A name that is not UTF-8 (Latin-1 "lat\xe9.csv"), as a command line gives it:
+// the file it names is the one loaded.
+void TextDecodingTest::loadNameNotUtf8()
+{
+#ifdef Q_OS_WIN
+    // Windows names files in UTF-16, so every name is text: one that no ANSI
+    // code page holds, written the Windows way, loads.
+    QFETCH(QByteArray, made);
+    if (made != "file")
+        QSKIP("the other rows are about bytes");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("\u03A9-\u0436-\u4E2D.csv"));
+    QVERIFY(writeFile(path, "a,b\n1,2\n"));
+    QCOMPARE(Files::loadFileText(QDir::toNativeSeparators(path)), QStringLiteral("a,b\r\n1,2\r\n"));
+#else
+    QFETCH(QByteArray, made);
+    QFETCH(QString, loaded);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray path = QFile::encodeName(dir.path()) + "/lat\xe9.csv";
+    if (made == "file") {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "a,b\n1,2\n", 8), ssize_t(8));
+        ::close(fd);
+    } else if (made == "folder") {
+        QCOMPARE(::mkdir(path.constData(), 0700), 0);
+    }
+    // QTemporaryDir cannot name it to remove it.
+    const auto removeMade = qScopeGuard([&path] {
+        ::unlink(path.constData());
+        ::rmdir(path.constData());
+    });
+    const QString name = Args::argumentText(path);
+    QString got;
+    try {
+        got = Files::loadFileText(name);
+    } catch (const AppError &error) {
+        got = error.description();
+        QVERIFY2(got.startsWith(QStringLiteral("Cannot load ")), qPrintable(got));
+    }
+    if (loaded.startsWith(u':'))
+        QVERIFY2(got.endsWith(loaded), qPrintable(got));
+    else
+        QCOMPARE(got, loaded);
+#endif
 }
 
 void TextDecodingTest::largeFileLoadsWhole_data()

@@ -1,12 +1,20 @@
 // The window program's command line: files named there load as the load
 // commands load them, and a comparison asked for runs.
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "CancelProgress.h"
 #include "WindowFixture.h"
+#include "base/ArgumentText.h"
 #include "window/CommandLine.h"
 
 class TestCommandLine : public QObject
@@ -18,6 +26,7 @@ private slots:
     void parse();
     void open_data();
     void open();
+    void openNameNotUtf8();
     void cancelledStart_data();
     void cancelledStart();
     void answersWithoutADisplay_data();
@@ -173,6 +182,36 @@ void TestCommandLine::open()
     QVERIFY(f.form->Option1->isChecked());
     QVERIFY(f.form->RichTextBox1->Visible());
     QCOMPARE(f.form->MousePointer(), 0);
+}
+
+// corvantis $'lat\xe9.csv' b.csv --lines: a name from an old Latin-1 system
+// is not UTF-8, and the file it names still loads.
+void TestCommandLine::openNameNotUtf8()
+{
+#ifdef Q_OS_WIN
+    QSKIP("Windows names files in UTF-16: every name is text");
+#else
+    WindowFixture f;
+    f.form->Form_Load();
+    f.form->setOptionValue(f.form->Option2, true);
+    QByteArray latin = QFile::encodeName(f.programFolder.path()) + "/lat\xe9.csv";
+    const int fd = ::open(latin.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    QVERIFY(fd >= 0);
+    const auto removeMade = qScopeGuard([&latin] { ::unlink(latin.constData()); });
+    QCOMPARE(::write(fd, "1\r\n2\r\n", 6), ssize_t(6));
+    ::close(fd);
+    QByteArray program("corvantis");
+    QByteArray second = QFile::encodeName(f.writeFile(QStringLiteral("b.csv"), "2\n3\n"));
+    QByteArray lines("--lines");
+    char *argv[] = {program.data(), latin.data(), second.data(), lines.data()};
+
+    openFromCommandLine(*f.form, parseWindowArguments(Args::programArguments(4, argv)));
+    QStringList shown;
+    for (RichTextBox *pane : f.form->panes())
+        shown << pane->text();
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+    QCOMPARE(shown, (QStringList{"1\r\n2\r\n\r", "2\r\n3\r\n\r", "1\r", "\n3\r"}));
+#endif
 }
 
 void TestCommandLine::cancelledStart_data()

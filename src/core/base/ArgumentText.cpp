@@ -1,8 +1,24 @@
-#include "ArgumentText.h"
+#include "base/ArgumentText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <QFile>
 
 #include "text/Utf8.h"
 
-namespace Cli {
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace Args {
 
 namespace {
 
@@ -90,4 +106,63 @@ QByteArray argumentBytes(const QString &text)
     return bytes;
 }
 
-} // namespace Cli
+bool holdsBytes(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() >= escapeBase + 0x80 && c.unicode() <= escapeBase + 0xFF;
+    });
+}
+
+QStringList programArguments(int argc, char **argv)
+{
+    QStringList arguments;
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    // argv holds the names in the ANSI code page, where most characters have no
+    // byte: the wide command line has them all.
+    int count = 0;
+    if (LPWSTR *wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        LocalFree(wide);
+    }
+#else
+    for (int i = 0; i < argc; ++i)
+        arguments << argumentText(QByteArray(argv[i]));
+#endif
+    return arguments;
+}
+
+QString openForReading(QFile &file)
+{
+#ifndef Q_OS_WIN
+    // QFile names files in UTF-8: a name holding bytes that are not UTF-8 is
+    // opened by those bytes, and QFile reads from there.
+    const QString name = file.fileName();
+    if (holdsBytes(name)) {
+        int fd = -1;
+        do {
+            fd = ::open(argumentBytes(name).constData(), O_RDONLY | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+        struct stat status
+        {};
+        if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+            ::close(fd); // open() takes a folder; reading it would fail
+            return QStringLiteral("it is a folder, not a file");
+        }
+        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return file.errorString();
+        }
+        return QString();
+    }
+#endif
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return QString();
+}
+
+} // namespace Args

@@ -359,7 +359,7 @@ void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, cha
     const auto flush = [&] {
         if (sliceFrom >= 0 && reach > sliceFrom) {
             send(Sci::SCI_STARTSTYLING, sliceFrom, 0);
-            SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<unsigned long>(reach - sliceFrom),
+            SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<uintptr_t>(reach - sliceFrom),
                           styles.constData());
         }
         sliceFrom = -1;

@@ -96,7 +96,12 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     // still finish before its data goes away.
     watcher.waitForFinished();
     tick.stop();
-    dialog.reset();
+    if (dialog) {
+        // The window repaints where the box was before the caller's next
+        // long step (taking a result of millions of lines, say).
+        dialog.reset();
+        QCoreApplication::processEvents();
+    }
     if (failure)
         std::rethrow_exception(failure);
     return !progress.cancelled.load();

@@ -119,9 +119,6 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
     if (both && both->cancelled)
         return;
     trap(108, [&] {
-        // The progress box has just closed: the window repaints before the
-        // long step of taking the result.
-        QCoreApplication::processEvents();
         if (pass->result)
             s.result->adopt(std::move(*pass->result));
         pass->result.reset();

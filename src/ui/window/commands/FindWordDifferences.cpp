@@ -57,9 +57,6 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
 
 void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
 {
-    // The progress box has just closed: the window repaints before the long
-    // step of taking the result.
-    QCoreApplication::processEvents();
     if (pass.result)
         result.adopt(std::move(*pass.result));
     pass.result.reset();

@@ -27,6 +27,23 @@ void nameTheProgram()
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANTIS_VERSION));
 }
 
+// On X11 and Wayland systems Qt aborts when it finds no display to open a
+// window on; said plainly instead, with what works without one.
+bool reportMissingDisplay()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    std::fputs("corvantis: there is no display to show the window on (neither DISPLAY nor "
+               "WAYLAND_DISPLAY is set). corvantis-cli compares files without one.\n",
+               stderr);
+    return true;
+#else
+    return false;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -52,6 +69,8 @@ int main(int argc, char *argv[])
             std::fputs(qPrintable(arguments.message), arguments.exitStatus ? stderr : stdout);
             return arguments.exitStatus;
         }
+        if (reportMissingDisplay())
+            return 1;
     }
     QApplication app(argc, argv);
     nameTheProgram();

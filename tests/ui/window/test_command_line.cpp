@@ -40,12 +40,19 @@ void TestCommandLine::answersWithoutADisplay_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("printed");
+    QTest::addColumn<QString>("platform"); // empty: none named
 
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "--tables";
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvantis 1.0.0";
-    QTest::newRow("an unknown option") << QStringList{"--fast"} << 2 << "fast";
+    const QString none = QStringLiteral("no-such-platform");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--tables" << none;
+    QTest::newRow("help, no platform named") << QStringList{"--help"} << 0 << "--tables"
+                                             << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvantis 1.0.0" << none;
+    QTest::newRow("an unknown option") << QStringList{"--fast"} << 2 << "fast" << none;
     QTest::newRow("--key without --tables")
-        << QStringList{"--key", "id", "a", "b"} << 2 << "--key is for --tables";
+        << QStringList{"--key", "id", "a", "b"} << 2 << "--key is for --tables" << none;
+    QTest::newRow("a window, no display")
+        << QStringList{"a.csv", "b.csv"} << 1 << "no display to show the window on"
+        << "";
 }
 
 void TestCommandLine::answersWithoutADisplay()
@@ -53,10 +60,11 @@ void TestCommandLine::answersWithoutADisplay()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, printed);
+    QFETCH(QString, platform);
 
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     program.setProcessEnvironment(environment);

@@ -1,5 +1,6 @@
 #include "pane/PaneDocument.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <mutex>
 #include <new>
@@ -65,6 +66,10 @@ void *createLoader(QsciScintillaBase &maker, qsizetype room, long options)
         direct(self, QsciScintillaBase::SCI_CREATELOADER, quintptr(room), options));
 }
 
+// Texts that may reach this size count in 64 bits, which costs four more
+// bytes a line; the margin leaves room for the user's typing and pasting.
+constexpr qsizetype kLargeTextFrom = qsizetype(1) << 30;
+
 } // namespace
 
 void PaneDocument::prepareMaker()
@@ -72,13 +77,24 @@ void PaneDocument::prepareMaker()
     documentMaker();
 }
 
-PaneDocument::PaneDocument(Colours colours, qsizetype room)
+PaneDocument::PaneDocument(Colours colours, qsizetype room, qsizetype reach)
 {
-    const long options =
-        colours == Colours::None ? long(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE) : 0;
+    long options = 0;
+    if (colours == Colours::None)
+        options |= QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE;
+    if (std::max(room, reach) >= kLargeTextFrom)
+        options |= QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE;
     m_loader = static_cast<Loader *>(createLoader(documentMaker(), room, options));
     if (!m_loader)
         throw std::bad_alloc();
+}
+
+PaneDocument PaneDocument::forResultOf(qsizetype sourceBytes)
+{
+    // A result lists lines or words of its source, each after a break of at
+    // most two bytes, and in the source each word is followed by at least
+    // one byte: the result is at most twice the source.
+    return PaneDocument(Colours::None, 0, 2 * sourceBytes + 2);
 }
 
 PaneDocument::PaneDocument(PaneDocument &&other) noexcept

@@ -21,9 +21,15 @@ public:
     // per byte. `room` bytes are claimed at once, so that a text added in
     // pieces up to that size is never moved; the component sets them to
     // zero, which takes a while for a large text, so a large room is best
-    // claimed off the window's thread. Any thread, once prepareMaker() has
+    // claimed off the window's thread. `reach` is the most bytes the text
+    // may come to hold (at least `room`): the component counts a text's bytes
+    // in 32 bits unless told that it may grow large, and past 2 GiB its lines
+    // would start at the wrong places. Any thread, once prepareMaker() has
     // run on the window's.
-    explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0);
+    explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0, qsizetype reach = 0);
+    // A result pane's next document, for a comparison of a source text of
+    // `sourceBytes` bytes.
+    static PaneDocument forResultOf(qsizetype sourceBytes);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
     PaneDocument(const PaneDocument &) = delete;

@@ -185,7 +185,7 @@ QString RichTextBox::text() const
 
 void RichTextBox::setBytes(QByteArrayView bytes)
 {
-    PaneDocument document;
+    PaneDocument document(PaneDocument::Colours::Kept, 0, bytes.size());
     document.append(bytes);
     adopt(std::move(document));
 }

@@ -20,6 +20,8 @@ class TestRichTextBox : public QObject
 
 private slots:
     void nextDocumentLeavesTheShownOneWhole();
+    void largeTextsCountIn64Bits_data();
+    void largeTextsCountIn64Bits();
     void roundTrip_data();
     void roundTrip();
     void typedLineBreakIsCrLf();
@@ -595,6 +597,37 @@ void TestRichTextBox::nextDocumentLeavesTheShownOneWhole()
     QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 500), 500);
     pane.SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 900);
     QVERIFY(pane.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE) > 800);
+}
+
+void TestRichTextBox::largeTextsCountIn64Bits_data()
+{
+    // Past 2 GiB a text counted in 32 bits has its lines start at negative
+    // offsets: every line number the pane gives is wrong.
+    QTest::addColumn<qsizetype>("reach");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("large");
+    constexpr qsizetype MiB = qsizetype(1) << 20;
+    QTest::newRow("a small file") << 100 * MiB << false << false;
+    QTest::newRow("a 3 GiB file") << 3072 * MiB << false << true;
+    QTest::newRow("the result of a 100 MiB file") << 100 * MiB << true << false;
+    // Its words, each on a line of its own, may come to 2.4 GiB.
+    QTest::newRow("the result of a 1.2 GiB file") << 1229 * MiB << true << true;
+}
+
+void TestRichTextBox::largeTextsCountIn64Bits()
+{
+    QFETCH(qsizetype, reach);
+    QFETCH(bool, result);
+    QFETCH(bool, large);
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.adopt(result ? PaneDocument::forResultOf(reach)
+                      : PaneDocument(PaneDocument::Colours::Kept, 0, reach));
+    pane.setReadOnly(false);
+    pane.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, 6, "a\r\nb\r\n");
+    const long options = pane.SendScintilla(QsciScintillaBase::SCI_GETDOCUMENTOPTIONS);
+    QCOMPARE(bool(options & QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE), large);
+    QCOMPARE(bool(options & QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE), result);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 2), 6);
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -86,7 +86,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         Compare::Progress progress;
         const QString label = QStringLiteral("Finding the lines that differ...");
         if (!both) {
-            single.result.emplace(PaneDocument::Colours::None);
+            single.result.emplace(PaneDocument::forResultOf(sourceBytes.size()));
             runInBackground(&form, label, progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
@@ -94,9 +94,9 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         const Side t = side(form, 3 - file);
         LinePass &mine = both->pass[size_t(file - 1)];
         LinePass &theirs = both->pass[size_t(2 - file)];
-        mine.result.emplace(PaneDocument::Colours::None);
-        theirs.result.emplace(PaneDocument::Colours::None);
         const QByteArrayView otherSource = t.source->bytes();
+        mine.result.emplace(PaneDocument::forResultOf(sourceBytes.size()));
+        theirs.result.emplace(PaneDocument::forResultOf(otherSource.size()));
         both->cancelled = !runInBackground(
             &form, label, progress,
             [&] {

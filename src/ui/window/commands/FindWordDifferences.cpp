@@ -101,8 +101,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(PaneDocument::Colours::None);
-        pass2.result.emplace(PaneDocument::Colours::None);
+        pass1.result.emplace(PaneDocument::forResultOf(text1.size()));
+        pass2.result.emplace(PaneDocument::forResultOf(text2.size()));
         compared = compareWords(this, text1, text2, pass1, pass2);
     });
     // Cancelled: the result panes stay empty and the files black.

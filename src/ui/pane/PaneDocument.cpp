@@ -69,6 +69,12 @@ void *createLoader(QsciScintillaBase &maker, qsizetype room, long options)
 // Texts that may reach this size count in 64 bits, which costs four more
 // bytes a line; the margin leaves room for the user's typing and pasting.
 constexpr qsizetype kLargeTextFrom = qsizetype(1) << 30;
+// A gathered text comes in pieces of this size: above the largest size the C
+// library serves from its heaps, so that each goes back to the system when
+// freed instead of staying with the process.
+constexpr qsizetype kGatherPiece = qsizetype(64) << 20;
+// The room a settled text is given beyond its own size.
+constexpr qsizetype kSpareRoom = 4096;
 
 } // namespace
 
@@ -94,11 +100,12 @@ PaneDocument PaneDocument::forResultOf(qsizetype sourceBytes)
     // A result lists lines or words of its source, each after a break of at
     // most two bytes, and in the source each word is followed by at least
     // one byte: the result is at most twice the source.
-    return PaneDocument(Colours::None, 0, 2 * sourceBytes + 2);
+    return PaneDocument(Gathered{{}, 0, 2 * sourceBytes + 2});
 }
 
 PaneDocument::PaneDocument(PaneDocument &&other) noexcept
-    : m_loader(std::exchange(other.m_loader, nullptr))
+    : m_loader(std::exchange(other.m_loader, nullptr)),
+      m_gathered(std::exchange(other.m_gathered, std::nullopt))
 {
 }
 
@@ -107,6 +114,7 @@ PaneDocument &PaneDocument::operator=(PaneDocument &&other) noexcept
     if (this != &other) {
         release();
         m_loader = std::exchange(other.m_loader, nullptr);
+        m_gathered = std::exchange(other.m_gathered, std::nullopt);
     }
     return *this;
 }
@@ -127,16 +135,54 @@ NO_VPTR_CHECK bool PaneDocument::append(QByteArrayView bytes, Compare::Progress 
 {
     if (progress && progress->cancelled.load(std::memory_order_relaxed))
         return false;
-    if (!bytes.isEmpty()
-        && m_loader->AddData(bytes.data(), bytes.size()) != QsciScintillaBase::SC_STATUS_OK)
+    if (m_gathered)
+        gather(bytes);
+    else if (!bytes.isEmpty()
+             && m_loader->AddData(bytes.data(), bytes.size()) != QsciScintillaBase::SC_STATUS_OK)
         throw std::bad_alloc();
     if (progress)
         progress->add(bytes.size());
     return true;
 }
 
+void PaneDocument::gather(QByteArrayView bytes)
+{
+    std::vector<QByteArray> &pieces = m_gathered->pieces;
+    if (pieces.empty() || pieces.back().size() + bytes.size() > pieces.back().capacity()) {
+        pieces.emplace_back();
+        pieces.back().reserve(std::max(kGatherPiece, bytes.size()));
+    }
+    pieces.back().append(bytes);
+    m_gathered->size += bytes.size();
+}
+
+void PaneDocument::settle(const Compare::Progress *progress)
+{
+    if (!m_gathered)
+        return;
+    Gathered gathered = std::exchange(m_gathered, std::nullopt).value();
+    // One text at a time: while it is put into its room, a text is held
+    // twice.
+    static std::mutex oneAtATime;
+    const std::lock_guard hold(oneAtATime);
+    // Some room beyond the text for the user's typing: a full room is moved
+    // to a larger one when the pane first reads it.
+    *this = PaneDocument(Colours::None, gathered.size + kSpareRoom, gathered.reach);
+    for (QByteArray &piece : gathered.pieces) {
+        if (progress && progress->cancelled.load(std::memory_order_relaxed)) {
+            release();
+            return;
+        }
+        append(piece);
+        piece = QByteArray();
+    }
+}
+
 NO_VPTR_CHECK void *PaneDocument::take()
 {
+    settle();
+    if (!m_loader) // its text was dropped
+        *this = PaneDocument(Colours::None);
     void *document = m_loader->ConvertToDocument();
     m_loader = nullptr;
     return document;

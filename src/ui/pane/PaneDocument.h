@@ -1,5 +1,10 @@
 #pragma once
 
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <QByteArray>
 #include <QByteArrayView>
 
 #include "engine/Progress.h"
@@ -28,7 +33,9 @@ public:
     // run on the window's.
     explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0, qsizetype reach = 0);
     // A result pane's next document, for a comparison of a source text of
-    // `sourceBytes` bytes.
+    // `sourceBytes` bytes. Its text is gathered as it comes and put into a
+    // room of just its size by settle(): a text that grows by a sixth at a
+    // time is moved, and its new room cleared, a dozen times over.
     static PaneDocument forResultOf(qsizetype sourceBytes);
     PaneDocument(PaneDocument &&other) noexcept;
     PaneDocument &operator=(PaneDocument &&other) noexcept;
@@ -44,6 +51,11 @@ public:
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
     void write(QByteArrayView bytes) override { append(bytes); }
 
+    // Puts a gathered text into its document; any thread, and best not the
+    // window's for a large text. A text whose `progress` is cancelled
+    // meanwhile is dropped instead. Taking the document settles it too.
+    void settle(const Compare::Progress *progress = nullptr);
+
     // Makes, on the window's thread, the hidden editor that every document
     // comes from.
     static void prepareMaker();
@@ -53,7 +65,19 @@ private:
     // The finished document for the pane, which takes over the reference.
     void *take();
     void release();
+    void gather(QByteArrayView bytes);
 
     class Loader;
     Loader *m_loader = nullptr;
+    // A gathered text not yet in a document (see forResultOf()).
+    struct Gathered
+    {
+        std::vector<QByteArray> pieces;
+        qsizetype size = 0;
+        qsizetype reach = 0;
+    };
+    std::optional<Gathered> m_gathered;
+
+    // A document that gathers its text first, without a loader yet.
+    explicit PaneDocument(Gathered gathered) : m_gathered(std::move(gathered)) {}
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -26,6 +27,8 @@ constexpr size_t kColourStyles = 31;
 constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
 // About the bytes the component styles in the time it takes for a message.
 constexpr qsizetype kBytesPerMessage = 128;
+// No stretch of the text is known to be black to its end.
+constexpr qsizetype kNothingKnown = std::numeric_limits<qsizetype>::max();
 
 } // namespace
 
@@ -150,6 +153,7 @@ void RichTextBox::adopt(PaneDocument &&document)
     setDocumentSettings(readOnly);
     m_plain = true;
     m_blackUpTo = 0;
+    m_blackFrom = 0;
     forgetRedRuns();
     fitLineNumbers();
 }
@@ -297,8 +301,10 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
     // After an edit of the user's the runs are read again when next asked
     // for, not here: a command that blackens the whole text first would
     // wait for the reading of colours it is about to replace.
-    if (send(Sci::SCI_GETMODIFY) != 0)
+    if (send(Sci::SCI_GETMODIFY) != 0) {
         m_redRunsStale = true;
+        m_blackFrom = kNothingKnown; // an edit may have moved colours into it
+    }
     if (!m_redRunsStale)
         trackRedRuns(ranges, colour, length);
     // The component styles about a byte every few nanoseconds and handles a
@@ -317,12 +323,16 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
     }
     // Black laid from the start to the end leaves the pane without colours.
     for (const Compare::ColourRange &r : ranges) {
-        if (style != 0)
+        if (style != 0) {
             m_blackUpTo = 0;
-        else if (r.start <= m_blackUpTo)
+            m_blackFrom = std::max(m_blackFrom, r.start + r.length);
+        } else if (r.start <= m_blackUpTo) {
             m_blackUpTo = std::max(m_blackUpTo, r.start + r.length);
+        }
     }
     m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
+    if (m_plain)
+        m_blackFrom = 0;
     if (m_plain)
         forgetRedRuns();
 }
@@ -373,8 +383,9 @@ void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, cha
                 sliceFrom = start;
                 sliceTo = std::min(start + kStyleSlice, length);
                 // A pane without colours need not be asked for its styles.
-                styles = m_plain ? QByteArray(sliceTo - sliceFrom, char(0))
-                                 : stylesIn(sliceFrom, sliceTo);
+                styles = m_plain || sliceFrom >= m_blackFrom
+                             ? QByteArray(sliceTo - sliceFrom, char(0))
+                             : stylesIn(sliceFrom, sliceTo);
                 reach = sliceFrom;
             }
             const qsizetype pieceEnd = std::min(end, sliceTo);
@@ -395,6 +406,7 @@ void RichTextBox::colourAll(Colour colour)
     send(Sci::SCI_SETSTYLING, length, styleFor(colour));
     m_plain = colour == kBlack;
     m_blackUpTo = 0;
+    m_blackFrom = m_plain ? 0 : kNothingKnown;
     forgetRedRuns();
     if (colour == kRed && length > 0)
         m_redRuns.add(std::array{Compare::ColourRange{0, length}});
@@ -464,6 +476,7 @@ const Compare::RunSet &RichTextBox::redRuns()
 
 void RichTextBox::readRedRuns()
 {
+    m_blackFrom = kNothingKnown; // read after an edit, which may have moved colours
     forgetRedRuns();
     const qsizetype length = send(Sci::SCI_GETLENGTH);
     for (qsizetype at = 0; at < length;) {

@@ -132,9 +132,12 @@ private:
     bool m_lineNumbers = false;
     std::function<void(QMenu &)> m_extendMenu;
     Compare::RunSet m_redRuns;
-    bool m_redRunsStale = false;           // edited since laid: read them from the colours
-    std::vector<Colour> m_styleColours;    // colour of style i + 1
-    bool m_plain = true;                   // no colour but black anywhere (typing adds none)
-    qsizetype m_blackUpTo = 0;             // black laid from the start up to here since a colour
+    bool m_redRunsStale = false;        // edited since laid: read them from the colours
+    std::vector<Colour> m_styleColours; // colour of style i + 1
+    bool m_plain = true;                // no colour but black anywhere (typing adds none)
+    qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour
+    // Black from here to the end, unless the text was edited since: a pane
+    // coloured from start to end need not read back the styles ahead.
+    qsizetype m_blackFrom = 0;
     std::vector<QFuture<void>> m_releases; // documents being let go
 };

@@ -22,6 +22,8 @@ private slots:
     void nextDocumentLeavesTheShownOneWhole();
     void largeTextsCountIn64Bits_data();
     void largeTextsCountIn64Bits();
+    void gatheredResultKeepsEveryByte_data();
+    void gatheredResultKeepsEveryByte();
     void roundTrip_data();
     void roundTrip();
     void typedLineBreakIsCrLf();
@@ -523,7 +525,8 @@ void TestRichTextBox::largeColouringMatchesAModel()
 
 void TestRichTextBox::redRunsFollowTheColours_data()
 {
-    // Steps: r/b A B: colour bytes A..B red/black; R/K: whole text red/black;
+    // Steps: r/b A B [C D...]: colour bytes A..B (and C..D, in the same call)
+    // red/black; R/K: whole text red/black;
     // t N: type "xy" at N; d A B: select A..B and press Delete; a: append "z\r".
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<int>("count"); // red runs at the end
@@ -536,6 +539,11 @@ void TestRichTextBox::redRunsFollowTheColours_data()
     QTest::newRow("edited, then more red") << QStringList{"r 2 4", "d 0 1", "r 8 10"} << 2;
     QTest::newRow("appended") << QStringList{"r 2 4", "a", "r 18 19"} << 2;
     QTest::newRow("all red") << QStringList{"r 2 4", "R"} << 1;
+    // Ranges laid after the last red one, with the text between them black,
+    // need not read the colours back, unless an edit moved red there.
+    QTest::newRow("laid further on") << QStringList{"r 2 4", "r 6 7 9 10"} << 3;
+    QTest::newRow("typed, then laid where red moved")
+        << QStringList{"r 2 5", "t 1", "r 5 6 7 8"} << 1;
 }
 
 // What the pane keeps of its red runs is what its colours show, whatever
@@ -549,10 +557,12 @@ void TestRichTextBox::redRunsFollowTheColours()
     for (const QString &step : steps) {
         const QStringList w = step.split(u' ');
         const auto at = [&w](int i) { return qsizetype(w[i].toInt()); };
-        if (w[0] == u"r" || w[0] == u"b")
-            pane.colourByteRanges(std::array{ColourRange{at(1), at(2) - at(1)}},
-                                  w[0] == u"r" ? kRed : kBlack);
-        else if (w[0] == u"R" || w[0] == u"K")
+        if (w[0] == u"r" || w[0] == u"b") {
+            Compare::ColourRanges ranges;
+            for (int i = 1; i + 1 < w.size(); i += 2)
+                ranges.push_back({at(i), at(i + 1) - at(i)});
+            pane.colourByteRanges(ranges, w[0] == u"r" ? kRed : kBlack);
+        } else if (w[0] == u"R" || w[0] == u"K")
             pane.colourAll(w[0] == u"R" ? kRed : kBlack);
         else if (w[0] == u"t") {
             pane.selectBytes(at(1), 0);
@@ -628,6 +638,41 @@ void TestRichTextBox::largeTextsCountIn64Bits()
     QCOMPARE(bool(options & QsciScintillaBase::SC_DOCUMENTOPTION_TEXT_LARGE), large);
     QCOMPARE(bool(options & QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE), result);
     QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, 2), 6);
+}
+
+void TestRichTextBox::gatheredResultKeepsEveryByte_data()
+{
+    // A result text is gathered in pieces of 4 MiB; writes come in any size.
+    QTest::addColumn<QList<int>>("writes");
+    QTest::addColumn<bool>("cancelled");
+    QTest::newRow("nothing") << QList<int>{} << false;
+    QTest::newRow("one line") << QList<int>{7} << false;
+    QTest::newRow("64 KiB writes over three pieces") << QList<int>(150, 65536) << false;
+    QTest::newRow("a write larger than a piece, between small ones")
+        << QList<int>{100, 9 << 20, 3, 4 << 20, 1} << false;
+    QTest::newRow("cancelled before it settles") << QList<int>(100, 65536) << true;
+}
+
+void TestRichTextBox::gatheredResultKeepsEveryByte()
+{
+    QFETCH(QList<int>, writes);
+    QFETCH(bool, cancelled);
+    QByteArray expected;
+    PaneDocument document = PaneDocument::forResultOf(1000);
+    for (const int size : writes) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (int i = 0; i < size; ++i)
+            bytes[i] = "ab\r\n,x"[(expected.size() + i) % 6];
+        expected += bytes;
+        document.write(bytes);
+    }
+    Compare::Progress progress;
+    progress.cancelled = cancelled;
+    document.settle(&progress);
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.adopt(std::move(document));
+    QCOMPARE(pane.bytes(), cancelled ? QByteArrayView() : QByteArrayView(expected));
+    QCOMPARE(pane.lineCount(), cancelled ? 1 : expected.count('\n') + 1);
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -48,9 +48,11 @@ Side side(Form1 &form, int file)
 void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
              Compare::Progress &progress)
 {
-    // The result goes straight into the result pane's next document.
+    // The result is gathered for the result pane's next document, made here
+    // too, off the window's thread.
     pass.found = Compare::findLineDifferences(source, other, &progress, Compare::Ranges::Joined,
                                               &*pass.result);
+    pass.result->settle(&progress);
 }
 
 // The two directions of the command, found together, one on each core.

@@ -24,8 +24,10 @@ struct WordPass
 void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
              Compare::Progress &progress)
 {
-    // The result goes straight into the result pane's next document.
+    // The result is gathered for the result pane's next document, made here
+    // too, off the window's thread.
     pass.found = Compare::findWordDifferencesOf(source, other, &progress, &*pass.result);
+    pass.result->settle(&progress);
 }
 
 // Both passes at once, one on each core. The panes' bytes are read in place:

@@ -67,6 +67,10 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     QTimer tick;
     tick.setInterval(kTickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
+        // Cancel hides the box, and a new value would show it again while
+        // the work winds down.
+        if (progress.cancelled.load())
+            return;
         if (!dialog && clock.elapsed() >= showAfter)
             showDialog();
         if (dialog && progress.total.load() == 0)

@@ -331,10 +331,10 @@ void RichTextBox::colourByteRanges(std::span<const Compare::ColourRange> ranges,
         }
     }
     m_plain = style == 0 ? m_plain || m_blackUpTo >= length : false;
-    if (m_plain)
+    if (m_plain) {
         m_blackFrom = 0;
-    if (m_plain)
         forgetRedRuns();
+    }
 }
 
 void RichTextBox::trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
@@ -366,11 +366,16 @@ void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, cha
     qsizetype sliceTo = -1;
     qsizetype reach = -1; // the end of what the ranges laid on the slice so far
     QByteArray styles;
+    // Where the black tail starts, as this call colours on. A slice within
+    // it need not be asked for its styles.
+    qsizetype blackFrom = m_plain ? 0 : m_blackFrom;
     const auto flush = [&] {
         if (sliceFrom >= 0 && reach > sliceFrom) {
             send(Sci::SCI_STARTSTYLING, sliceFrom, 0);
             SendScintilla(Sci::SCI_SETSTYLINGEX, static_cast<uintptr_t>(reach - sliceFrom),
                           styles.constData());
+            if (style != 0)
+                blackFrom = std::max(blackFrom, reach);
         }
         sliceFrom = -1;
     };
@@ -382,10 +387,8 @@ void RichTextBox::colourSlices(std::span<const Compare::ColourRange> ranges, cha
                 flush();
                 sliceFrom = start;
                 sliceTo = std::min(start + kStyleSlice, length);
-                // A pane without colours need not be asked for its styles.
-                styles = m_plain || sliceFrom >= m_blackFrom
-                             ? QByteArray(sliceTo - sliceFrom, char(0))
-                             : stylesIn(sliceFrom, sliceTo);
+                styles = sliceFrom >= blackFrom ? QByteArray(sliceTo - sliceFrom, char(0))
+                                                : stylesIn(sliceFrom, sliceTo);
                 reach = sliceFrom;
             }
             const qsizetype pieceEnd = std::min(end, sliceTo);

@@ -544,6 +544,7 @@ void TestRichTextBox::redRunsFollowTheColours_data()
     QTest::newRow("laid further on") << QStringList{"r 2 4", "r 6 7 9 10"} << 3;
     QTest::newRow("typed, then laid where red moved")
         << QStringList{"r 2 5", "t 1", "r 5 6 7 8"} << 1;
+    QTest::newRow("out of order in one call") << QStringList{"r 6 7 2 3 9 10"} << 3;
 }
 
 // What the pane keeps of its red runs is what its colours show, whatever

@@ -73,6 +73,8 @@ constexpr qsizetype kLargeTextFrom = qsizetype(1) << 30;
 // library serves from its heaps, so that each goes back to the system when
 // freed instead of staying with the process.
 constexpr qsizetype kGatherPiece = qsizetype(64) << 20;
+// The first piece is smaller: most results are a few lines.
+constexpr qsizetype kFirstGatherPiece = qsizetype(1) << 20;
 // The room a settled text is given beyond its own size.
 constexpr qsizetype kSpareRoom = 4096;
 
@@ -149,8 +151,9 @@ void PaneDocument::gather(QByteArrayView bytes)
 {
     std::vector<QByteArray> &pieces = m_gathered->pieces;
     if (pieces.empty() || pieces.back().size() + bytes.size() > pieces.back().capacity()) {
+        const qsizetype piece = pieces.empty() ? kFirstGatherPiece : kGatherPiece;
         pieces.emplace_back();
-        pieces.back().reserve(std::max(kGatherPiece, bytes.size()));
+        pieces.back().reserve(std::max(piece, bytes.size()));
     }
     pieces.back().append(bytes);
     m_gathered->size += bytes.size();

@@ -1,6 +1,6 @@
 // The window's commands on two large files, from the user's action to all
 // four panes filled and coloured: loading, "Find Differences (Lines)", F7
-// with its count of the marks, "Save Results #1", "Find Differences (Words)",
+// with its count of the marks, Select All, "Save Results #1", "Find Differences (Words)",
 // Words cancelled, and a start from the command line cancelled. For each,
 // the longest stall of the window's thread: the largest gap between the
 // ticks of a 10 ms timer on it.
@@ -52,6 +52,8 @@ int main(int argc, char **argv)
                .arg(form.RichTextBox4->lineCount() - 1));
     const auto next = watch.measure([&] { form.moveToRedMark(true, form.RichTextBox1); });
     report("F7 with its count", next);
+    const auto all = watch.measure([&] { form.RichTextBox1->selectAll(); });
+    report("Select All in pane #1", all);
 
     // Saved beside the data, then removed.
     const QTemporaryDir saveFolder(data.filePath(QStringLiteral("save-XXXXXX")));

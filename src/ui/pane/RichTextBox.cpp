@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -29,6 +30,8 @@ constexpr qsizetype kStyleSlice = qsizetype(1) << 20;
 constexpr qsizetype kBytesPerMessage = 128;
 // No stretch of the text is known to be black to its end.
 constexpr qsizetype kNothingKnown = std::numeric_limits<qsizetype>::max();
+// The largest selection offered to X11's primary selection (see selectBytes()).
+constexpr qsizetype kOfferedSelection = qsizetype(1) << 20;
 
 } // namespace
 
@@ -239,7 +242,47 @@ void RichTextBox::select(qsizetype start, qsizetype length)
 
 void RichTextBox::selectBytes(qsizetype start, qsizetype length)
 {
-    send(Sci::SCI_SETSEL, start, start + length);
+    const qsizetype size = send(Sci::SCI_GETLENGTH);
+    start = std::clamp<qsizetype>(start, 0, size);
+    const qsizetype end = std::clamp<qsizetype>(start + length, start, size);
+    if (end - start <= kOfferedSelection) {
+        send(Sci::SCI_SETSEL, start, end);
+        return;
+    }
+    selectUnoffered(start, end);
+    send(Sci::SCI_SCROLLCARET);
+}
+
+void RichTextBox::selectAll(bool select)
+{
+    const qsizetype size = send(Sci::SCI_GETLENGTH);
+    if (!select || size <= kOfferedSelection)
+        QsciScintilla::selectAll(select);
+    else // as the component selects all: the caret at the start, the view where it was
+        selectUnoffered(size, 0);
+}
+
+// On X11 the component offers every selection it makes as the primary
+// selection, copied there at once: for a mark that is a whole file of
+// gigabytes, a stall of tens of seconds and twice its size in memory. A
+// selection this large is only shown, as Qt's own text boxes do with a
+// selection the program makes.
+void RichTextBox::selectUnoffered(qsizetype anchor, qsizetype caret)
+{
+    send(Sci::SCI_SETEMPTYSELECTION, caret);
+    send(Sci::SCI_SETSELECTIONNANCHOR, 0, anchor);
+    send(Sci::SCI_SETSELECTIONNCARET, 0, caret);
+    emit QSCN_SELCHANGED(true); // as the component says of a selection it made
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::SelectAll) {
+        selectAll();
+        event->accept();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
 }
 
 int RichTextBox::styleFor(Colour colour)

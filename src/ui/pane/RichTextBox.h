@@ -50,6 +50,9 @@ public:
     // The selection, as in the text() string, and in bytes.
     void select(qsizetype start, qsizetype length);
     void selectBytes(qsizetype start, qsizetype length);
+    // Ctrl+A and the menu's "Select All"; a text of megabytes is selected as
+    // selectBytes() selects one.
+    void selectAll(bool select = true) override;
 
     // Colours many runs at once (byte ranges in ascending order); black, the
     // pane's text colour, takes any other colour away.
@@ -98,12 +101,15 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     long send(unsigned int message, qsizetype wParam = 0, qsizetype lParam = 0) const;
     void applyFont();
     void setDocumentSettings(bool readOnly);
+    // A selection shown but not offered to X11's primary selection.
+    void selectUnoffered(qsizetype anchor, qsizetype caret);
     int styleFor(Colour colour);
     Colour colourOfStyle(int style) const;
     void keepColours();

@@ -1,6 +1,10 @@
+#include <algorithm>
 #include <array>
+#include <memory>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -35,6 +39,8 @@ private slots:
     void colourRangesMapOffsets();
     void colourIsNotUndone();
     void selectionUsesTextOffsets();
+    void selectionOfAnySize_data();
+    void selectionOfAnySize();
     void appendJoinsCrAndLf();
     void appendKeepsUnusualBreaks();
     void colourShowsOnScreen();
@@ -245,6 +251,79 @@ void TestRichTextBox::selectionUsesTextOffsets()
     QCOMPARE(pane.colourAt(4), kRed);
     QCOMPARE(pane.colourAt(7), kRed);
     QCOMPARE(pane.colourAt(8), kBlack);
+}
+
+void TestRichTextBox::selectionOfAnySize_data()
+{
+    // How the selection is made, where (-1: select all), and whether X11's
+    // primary selection gets a copy of it: not above a megabyte.
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<qsizetype>("start");
+    QTest::addColumn<qsizetype>("length");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("a line") << "bytes" << qsizetype(130) << qsizetype(13) << true;
+    QTest::newRow("a megabyte") << "bytes" << qsizetype(130) << qsizetype(1 << 20) << true;
+    QTest::newRow("a mark of megabytes")
+        << "bytes" << qsizetype(130) << qsizetype(3 << 20) << false;
+    QTest::newRow("Ctrl+A") << "Ctrl+A" << qsizetype(0) << qsizetype(-1) << false;
+    QTest::newRow("Select All in the menu") << "menu" << qsizetype(0) << qsizetype(-1) << false;
+    QTest::newRow("Ctrl+A, a small text") << "Ctrl+A" << qsizetype(0) << qsizetype(-1) << true;
+}
+
+// Offscreen there is no primary selection: there the rows check only what
+// the pane shows and offers. Under X11 they check the primary selection too.
+void TestRichTextBox::selectionOfAnySize()
+{
+    QFETCH(QString, how);
+    QFETCH(qsizetype, start);
+    QFETCH(qsizetype, length);
+    QFETCH(bool, offered);
+    const int lines = length < 0 && offered ? 100 : 400000;
+    QString text;
+    for (int line = 0; line < lines; ++line)
+        text += QStringLiteral("line %1\r\n").arg(line, 6, 10, QLatin1Char('0'));
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setEditMenuEnabled(true);
+    pane.setText(text);
+    // Two selections and a scrolled view, which the new selection replaces.
+    pane.SendScintilla(QsciScintillaBase::SCI_SETSEL, 20, 30);
+    pane.SendScintilla(QsciScintillaBase::SCI_ADDSELECTION, 50, 40);
+    pane.SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, 50);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    const bool x11 = clipboard->supportsSelection();
+    if (x11)
+        clipboard->setText(QStringLiteral("before"), QClipboard::Selection);
+    if (how == "bytes") {
+        pane.selectBytes(start, length);
+    } else if (how == "Ctrl+A") {
+        QTest::keyClick(&pane, Qt::Key_A, Qt::ControlModifier);
+    } else {
+        std::unique_ptr<QMenu> menu(pane.createContextMenu());
+        const QList<QAction *> actions = menu->actions();
+        const auto all = std::find_if(actions.begin(), actions.end(), [](QAction *a) {
+            return a->text().remove(QLatin1Char('&')) == QStringLiteral("Select All");
+        });
+        QVERIFY(all != actions.end());
+        (*all)->trigger();
+    }
+    // Select All leaves the caret at the start and the view where it was;
+    // a selection made for a mark brings its end into view.
+    const bool all = length < 0;
+    const long anchor = all ? long(text.size()) : long(start);
+    const long caret = all ? 0 : long(start + length);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETSELECTIONS), 1);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETANCHOR), anchor);
+    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS), caret);
+    QVERIFY(pane.hasSelectedText()); // Copy and Cut are offered
+    const long top = pane.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+    const long caretLine = pane.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                              static_cast<unsigned long>(caret));
+    if (all)
+        QCOMPARE(top, 50);
+    else // a page is some dozens of lines
+        QVERIFY2(caretLine >= top && caretLine < top + 100, qPrintable(QString::number(top)));
+    if (x11)
+        QCOMPARE(clipboard->text(QClipboard::Selection) == QStringLiteral("before"), !offered);
 }
 
 void TestRichTextBox::appendJoinsCrAndLf()

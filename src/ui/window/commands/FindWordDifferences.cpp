@@ -90,8 +90,9 @@ void Form1::PushButton6_Click()
     trap(100, [] { QCoreApplication::processEvents(); });
     trap(102, [this] { setMousePointer(11); });
     // The whole text goes black. It is left selected only when no word of it
-    // turns red (see showResult): on X11 every selection is copied to the
-    // primary selection at once, and a 400 MB copy would stall the window.
+    // turns red (see showResult): otherwise the last red word is selected
+    // after it, and selecting a text of millions of lines in between would
+    // only cost time.
     trap(104, [this] { colourAllInSlices(*RichTextBox1, kBlack); });
     trap(106, [this] { colourAllInSlices(*RichTextBox2, kBlack); });
     trap(108, [&] {

@@ -4,97 +4,68 @@ namespace Cli {
 
 namespace {
 
-// Takes the value of --result, given as "--result N" or "--result=N".
-QString resultValue(const QStringList &arguments, qsizetype &at, QString &error)
+bool isOperand(const QString &argument)
 {
-    const QString &argument = arguments[at];
-    if (argument.startsWith(QLatin1String("--result=")))
-        return argument.mid(9);
-    if (at + 1 >= arguments.size()) {
-        error = QStringLiteral("--result needs a file number, 1 or 2");
-        return QString();
-    }
-    return arguments[++at];
+    return !argument.startsWith(u'-') || argument == QLatin1String("-");
 }
 
-// Why the options that choose what is printed cannot all be used at once, or
-// nothing when at most one of them is given.
-QString outputModes(const CliOptions &options)
+// Takes one option of the table at `at` (moving past its value); false when
+// the table has no such option.
+bool takeOption(const QStringList &arguments, qsizetype &at, const OptionTable &table,
+                QString &error)
 {
-    QStringList given;
-    if (options.resultOf != 0)
-        given << QStringLiteral("--result");
-    if (options.json)
-        given << QStringLiteral("--json");
-    if (options.stat)
-        given << QStringLiteral("--stat");
-    if (options.quiet)
-        given << QStringLiteral("--quiet");
-    if (given.size() < 2)
-        return QString();
-    return QStringLiteral("%1 and %2 cannot be used together").arg(given[0], given[1]);
+    const QString &argument = arguments[at];
+    if (table.flag && table.flag(argument))
+        return true;
+    const QString name = argument.section(u'=', 0, 0);
+    const bool joined = argument.size() > name.size();
+    if (!table.withValue.contains(name) && !(joined && table.withJoinedValue.contains(name)))
+        return false;
+    std::optional<QString> value;
+    if (joined)
+        value = argument.mid(name.size() + 1);
+    else if (at + 1 < arguments.size())
+        value = arguments[++at];
+    error = table.value(name, value);
+    return true;
 }
 
 } // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList &arguments)
+CommandLine readCommandLine(const QStringList &arguments, const OptionTable &table)
 {
-    ParsedCommandLine parsed;
-    CliOptions &options = parsed.options;
-    QStringList operands;
+    CommandLine line;
     bool optionsEnded = false;
-    for (qsizetype at = 0; at < arguments.size() && parsed.error.isEmpty(); ++at) {
+    for (qsizetype at = 0; at < arguments.size() && line.error.isEmpty(); ++at) {
         const QString &argument = arguments[at];
-        if (optionsEnded || !argument.startsWith(u'-') || argument == QLatin1String("-")) {
-            operands << argument;
-        } else if (argument == QLatin1String("--")) {
+        if (optionsEnded || isOperand(argument))
+            line.operands << argument;
+        else if (argument == QLatin1String("--"))
             optionsEnded = true;
-        } else if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.help = true;
-        } else if (argument == QLatin1String("--version")) {
-            options.version = true;
-        } else if (argument == QLatin1String("--json")) {
-            options.json = true;
-        } else if (argument == QLatin1String("--stat")) {
-            options.stat = true;
-        } else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q")) {
-            options.quiet = true;
-        } else if (argument == QLatin1String("--result")
-                   || argument.startsWith(QLatin1String("--result="))) {
-            const QString value = resultValue(arguments, at, parsed.error);
-            if (!parsed.error.isEmpty())
-                break;
-            if (options.resultOf != 0)
-                parsed.error = QStringLiteral("--result is given twice");
-            else if (value == QLatin1String("1") || value == QLatin1String("2"))
-                options.resultOf = value.toInt();
-            else
-                parsed.error = QStringLiteral("--result takes 1 or 2, not \"%1\"").arg(value);
-        } else {
-            parsed.error = QStringLiteral("Unknown option \"%1\"").arg(argument);
-        }
+        else if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            line.help = true;
+        else if (argument == QLatin1String("--version"))
+            line.version = true;
+        else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q"))
+            line.quiet = true;
+        else if (!takeOption(arguments, at, table, line.error))
+            line.error = QStringLiteral("Unknown option \"%1\"").arg(argument);
     }
-    if (!parsed.error.isEmpty() || options.help || options.version)
-        return parsed;
+    return line;
+}
 
-    const QString modes = outputModes(options);
-    if (!modes.isEmpty()) {
-        parsed.error = modes;
-    } else if (operands.isEmpty()) {
-        parsed.error = QStringLiteral("Say which comparison: \"lines\", \"words\" or \"rows\"");
-    } else if (operands[0] != QLatin1String("lines") && operands[0] != QLatin1String("words")) {
-        parsed.error =
-            QStringLiteral("Unknown comparison \"%1\": say \"lines\", \"words\" or \"rows\"")
-                .arg(operands[0]);
-    } else if (operands.size() != 3) {
-        parsed.error = QStringLiteral("Give exactly two files to compare");
-    } else {
-        options.comparison =
-            operands[0] == QLatin1String("lines") ? Comparison::Lines : Comparison::Words;
-        options.file1 = operands[1];
-        options.file2 = operands[2];
+qsizetype modeAt(const QStringList &arguments, const QStringList &withValue)
+{
+    for (qsizetype at = 0; at < arguments.size(); ++at) {
+        const QString &argument = arguments[at];
+        if (argument == QLatin1String("--"))
+            return at + 1 < arguments.size() ? at + 1 : -1;
+        if (isOperand(argument))
+            return at;
+        if (withValue.contains(argument))
+            ++at;
     }
-    return parsed;
+    return -1;
 }
 
 QString usageText()

@@ -1,40 +1,55 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
 namespace Cli {
 
-enum class Comparison { Lines, Words };
+// The exit status of every mode.
+enum ExitStatus { NoDifferences = 0, Differences = 1, Failure = 2 };
 
-// What the command line asks for.
-struct CliOptions
+// What a mode tells the option loop about its own options. An option the
+// table does not know is an error.
+struct OptionTable
 {
-    Comparison comparison = Comparison::Lines;
-    QString file1;
-    QString file2;
-    int resultOf = 0; // 1 or 2: write the saved result of that file; 0: not asked
-    bool json = false;
-    bool stat = false;  // print only the number of differences of each file
-    bool quiet = false; // print nothing; the exit status tells
+    // Options that take a value, as "--key VALUE" or "--key=VALUE".
+    QStringList withValue;
+    // Options that take a value only as "--color=WHEN"; alone they are flags.
+    QStringList withJoinedValue;
+    // Takes a flag (the whole argument, "--stat"); false when the mode has none
+    // of that name.
+    std::function<bool(const QString &argument)> flag;
+    // Takes the value of an option of withValue (none when the command line
+    // ends after the option's name); an error message when it is wrong.
+    std::function<QString(const QString &name, const std::optional<QString> &value)> value;
+};
+
+// What the option loop read: the options every mode has, and the operands
+// (the mode's word, the files) in their order.
+struct CommandLine
+{
+    QStringList operands;
     bool help = false;
     bool version = false;
+    bool quiet = false; // print nothing on standard output; the exit status tells
+    QString error;      // why the command line cannot be used; the loop stops there
 };
 
-// The options, or why the command line cannot be used (error not empty).
-struct ParsedCommandLine
-{
-    CliOptions options;
-    QString error;
-};
+// The one option loop of every mode. Options may stand anywhere; "--" ends
+// them and "-" is an operand (standard input). Every mode has -h/--help,
+// --version and -q/--quiet; the table gives the rest. A flag is matched as
+// the whole argument, so "--stat=1" is unknown.
+CommandLine readCommandLine(const QStringList &arguments, const OptionTable &table);
 
-// Reads the arguments that follow the program name.
-ParsedCommandLine parseCommandLine(const QStringList &arguments);
+// Where the word that names the mode stands: the first operand, the values of
+// the options in `withValue` skipped; -1 when there is none.
+qsizetype modeAt(const QStringList &arguments, const QStringList &withValue);
 
-// The text --help prints.
+// The text --help prints without a mode, and the text of --version.
 QString usageText();
-
-// The text --version prints.
 QString versionText();
 
 } // namespace Cli

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/ArgumentText.h"
+#include "csv/RowsReport.h"
 
 namespace Cli {
 
@@ -19,7 +19,7 @@ void writeBytes(std::FILE *stream, QByteArrayView bytes)
 
 void printError(const QString &message)
 {
-    writeBytes(stderr, Args::argumentBytes(errorLine(message) + u'\n'));
+    writeBytes(stderr, Csv::escapedName(errorLine(message)) + '\n');
     std::fflush(stderr);
 }
 
@@ -27,8 +27,8 @@ void printUsageError(const QString &message, const QString &mode)
 {
     const QString command =
         mode.isEmpty() ? QStringLiteral("corvantis-cli") : QStringLiteral("corvantis-cli ") + mode;
-    writeBytes(stderr, Args::argumentBytes(errorLine(message) + u'\n'
-                                           + QStringLiteral("Try '%1 --help'.\n").arg(command)));
+    writeBytes(stderr, Csv::escapedName(errorLine(message)) + '\n'
+                           + QStringLiteral("Try '%1 --help'.\n").arg(command).toUtf8());
     std::fflush(stderr);
 }
 

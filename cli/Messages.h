@@ -9,8 +9,10 @@ namespace Cli {
 
 // What corvantis-cli says besides its results. Each error is one line on
 // standard error, "corvantis-cli: " and the message; a message about a file
-// starts with the file's name ("a.csv: File not found"). Names print as the
-// bytes they were given as (see base/ArgumentText.h).
+// starts with the file's name ("a.csv: File not found"). Messages print
+// escaped as the text report escapes names (a line break as "\n", ESC as
+// "\x1b", a byte of a name that was not UTF-8 as "\xE9"): a name can neither
+// forge a line nor drive the terminal.
 
 // The error line as printed, without the final newline.
 QString errorLine(const QString &message);

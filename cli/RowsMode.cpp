@@ -7,6 +7,8 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "CliOptions.h"
@@ -22,8 +24,6 @@ namespace Cli {
 
 namespace {
 
-enum ExitStatus { NoDifferences = 0, Differences = 1, Failure = 2 };
-
 enum class Colour { Auto, Always, Never };
 
 struct RowsOptions
@@ -37,29 +37,11 @@ struct RowsOptions
     Csv::ReportFormat format = Csv::ReportFormat::Text;
     Colour colour = Colour::Auto;
     bool gitDriver = false; // called by git as an external diff
-    bool help = false;
-    bool version = false;
-    bool quiet = false; // print nothing on standard output; the exit status tells
+    bool quiet = false;     // print nothing on standard output; the exit status tells
 };
 
-void printTo(std::FILE *stream, const QString &text)
-{
-    writeBytes(stream, text.toUtf8());
-}
-
-// Reads "--name VALUE" or "--name=VALUE"; false when the value is missing.
-bool optionValue(const QStringList &arguments, qsizetype &at, const QString &name, QString &value)
-{
-    const QString &argument = arguments[at];
-    if (argument.startsWith(name + u'=')) {
-        value = argument.mid(name.size() + 1);
-        return true;
-    }
-    if (at + 1 >= arguments.size())
-        return false;
-    value = arguments[++at];
-    return true;
-}
+// The options that take a value; --color takes one only as --color=WHEN.
+const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance"};
 
 // One ASCII character that is not a quote or a line break, or "tab".
 char delimiterValue(const QString &value)
@@ -131,13 +113,7 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
 // A flag; false when `argument` is none.
 bool takeFlag(const QString &argument, RowsOptions &options)
 {
-    if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-        options.help = true;
-    else if (argument == QLatin1String("--version"))
-        options.version = true;
-    else if (argument == QLatin1String("--quiet") || argument == QLatin1String("-q"))
-        options.quiet = true;
-    else if (argument == QLatin1String("--ignore-case"))
+    if (argument == QLatin1String("--ignore-case"))
         options.compare.rules.ignoreCase = true;
     else if (argument == QLatin1String("--ignore-space"))
         options.compare.rules.ignoreSpace = true;
@@ -152,34 +128,9 @@ bool takeFlag(const QString &argument, RowsOptions &options)
     return true;
 }
 
-// The options, or why they cannot be used (error not empty).
-QString parseRows(const QStringList &arguments, RowsOptions &options)
+// The files, as the operands give them: two, or git's seven.
+QString takeOperands(const QStringList &operands, RowsOptions &options)
 {
-    static const QStringList withValue{"--key",    "--ignore-columns", "--delimiter",
-                                       "--format", "--tolerance",      "--color"};
-    QStringList operands;
-    bool optionsEnded = false;
-    for (qsizetype at = 0; at < arguments.size(); ++at) {
-        const QString &argument = arguments[at];
-        const QString name = argument.section(u'=', 0, 0);
-        if (optionsEnded || !argument.startsWith(u'-') || argument == QLatin1String("-")) {
-            operands << argument;
-        } else if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (takeFlag(argument, options)) {
-        } else if (withValue.contains(name)
-                   && (name != QLatin1String("--color") || argument.contains(u'='))) {
-            QString value;
-            if (!optionValue(arguments, at, name, value) || value.isEmpty())
-                return QStringLiteral("%1 needs a value").arg(name);
-            if (const QString error = takeValue(name, value, options); !error.isEmpty())
-                return error;
-        } else {
-            return QStringLiteral("Unknown option \"%1\"").arg(argument);
-        }
-    }
-    if (options.help || options.version)
-        return QString();
     if (isGitCall(operands)) {
         options.gitDriver = true;
         options.file1 = operands[1];
@@ -284,48 +235,43 @@ int run(const RowsOptions &options)
     return result.hasDifferences() ? Differences : NoDifferences;
 }
 
+class RowsMode final : public Mode
+{
+public:
+    QString name() const override { return QStringLiteral("rows"); }
+    QString usage() const override { return rowsUsageText(); }
+    QString file1() const override { return m_options.file1; }
+    QString file2() const override { return m_options.file2; }
+
+    OptionTable options() override
+    {
+        return {withValue,
+                {QStringLiteral("--color")},
+                [this](const QString &argument) { return takeFlag(argument, m_options); },
+                [this](const QString &name, const std::optional<QString> &value) {
+                    if (!value || value->isEmpty())
+                        return QStringLiteral("%1 needs a value").arg(name);
+                    return takeValue(name, *value, m_options);
+                }};
+    }
+
+    QString finish(const CommandLine &line) override
+    {
+        m_options.quiet = line.quiet;
+        return takeOperands(line.operands, m_options);
+    }
+
+    int run() override { return Cli::run(m_options); }
+
+private:
+    RowsOptions m_options;
+};
+
 } // namespace
 
-int runRows(const QStringList &arguments)
+std::unique_ptr<Mode> makeRowsMode()
 {
-    RowsOptions options;
-    const QString error = parseRows(arguments, options);
-    if (!error.isEmpty()) {
-        printUsageError(error, QStringLiteral("rows"));
-        return Failure;
-    }
-    if (options.help || options.version) {
-        printTo(stdout, options.help ? rowsUsageText() : versionText());
-        return flushStandardOutput() ? NoDifferences : Failure;
-    }
-    if (const QString twice = sameInputTwice(options.file1, options.file2); !twice.isEmpty()) {
-        printUsageError(twice, QStringLiteral("rows"));
-        return Failure;
-    }
-    try {
-        return run(options);
-    } catch (const AppError &failure) {
-        printError(failure.description());
-    } catch (const std::bad_alloc &) {
-        printError(QStringLiteral("Out of memory: the files are too large to compare here"));
-    } catch (const std::exception &failure) {
-        printError(QString::fromLocal8Bit(failure.what()));
-    }
-    return Failure;
-}
-
-qsizetype rowsModeAt(const QStringList &arguments)
-{
-    static const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format",
-                                       "--tolerance"};
-    for (qsizetype at = 0; at < arguments.size(); ++at) {
-        const QString &argument = arguments[at];
-        if (withValue.contains(argument))
-            ++at;
-        else if (argument == QLatin1String("--") || !argument.startsWith(u'-'))
-            return argument == QLatin1String("rows") ? at : -1;
-    }
-    return -1;
+    return std::make_unique<RowsMode>();
 }
 
 QString rowsUsageText()

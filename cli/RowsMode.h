@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QStringList>
+#include <memory>
+
+#include <QString>
+
+#include "Mode.h"
 
 namespace Cli {
 
-// corvantis-cli rows FILE1 FILE2 [options]: the arguments after the program
-// name, less the word "rows". Prints the report and returns the exit status
-// (0 no differences, 1 differences, 2 error).
-int runRows(const QStringList &arguments);
-
-// Where the word "rows" stands as the mode of a command line (options before
-// it and their values skipped), or -1.
-qsizetype rowsModeAt(const QStringList &arguments);
+// corvantis-cli rows FILE1 FILE2 [options]: the arguments after the word
+// "rows". Exit status 0 no differences, 1 differences, 2 error.
+std::unique_ptr<Mode> makeRowsMode();
 
 QString rowsUsageText();
 

@@ -277,18 +277,20 @@ void CliConventionsTest::nonUtf8FileNames_data()
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
 
+    // Read by its bytes, printed with each stray byte spelled out, as the
+    // row reports print names.
     QTest::newRow("Latin-1 name read by its bytes")
         << QByteArray("exec \"$0\" lines \"$(printf 'lat\\351.csv')\" plain.csv") << 1
-        << QByteArray("Lines of lat\xe9.csv missing from plain.csv:\nb,2\n"
-                      "Lines of plain.csv missing from lat\xe9.csv:\n")
+        << QByteArray("Lines of lat\\xe9.csv missing from plain.csv:\nb,2\n"
+                      "Lines of plain.csv missing from lat\\xe9.csv:\n")
         << QByteArray();
-    QTest::newRow("missing name printed as given")
+    QTest::newRow("missing name, its byte spelled out")
         << QByteArray("exec \"$0\" lines plain.csv \"$(printf 'lat\\350.csv')\"") << 2
-        << QByteArray() << QByteArray("corvantis-cli: lat\xe8.csv: File not found\n");
+        << QByteArray() << QByteArray("corvantis-cli: lat\\xe8.csv: File not found\n");
     QTest::newRow("cut UTF-8 sequence")
         << QByteArray("exec \"$0\" --stat lines \"$(printf 'cut\\342\\202.csv')\" plain.csv") << 1
-        << QByteArray("Lines of cut\xe2\x82.csv missing from plain.csv: 1\n"
-                      "Lines of plain.csv missing from cut\xe2\x82.csv: 0\n")
+        << QByteArray("Lines of cut\\xe2\\x82.csv missing from plain.csv: 1\n"
+                      "Lines of plain.csv missing from cut\\xe2\\x82.csv: 0\n")
         << QByteArray();
 }
 

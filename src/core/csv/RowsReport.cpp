@@ -638,4 +638,9 @@ QByteArray formatReport(const RowComparison &comparison, ReportFormat format, co
     return report;
 }
 
+QByteArray escapedName(const QString &name)
+{
+    return nameBytes(name);
+}
+
 } // namespace Csv

@@ -47,4 +47,9 @@ QString withThousands(qsizetype number);
 // "\u00a0"); with `everyNonAscii`, every character past ASCII too.
 QByteArray escapedForText(QByteArrayView value, bool everyNonAscii = false);
 
+// A file name (or any text a person reads on a terminal) as the text report
+// prints it: escaped as escapedForText() does, and each byte of a name that
+// was not UTF-8 (see base/ArgumentText.h) as "\xE9".
+QByteArray escapedName(const QString &name);
+
 } // namespace Csv

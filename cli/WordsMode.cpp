@@ -1,0 +1,39 @@
+// corvantis-cli words: line i of one file against line i of the other, word
+// by word.
+
+#include "TextMode.h"
+#include "engine/WordComparison.h"
+
+namespace Cli {
+
+namespace {
+
+Compare::ByteSideResult compareWords(const QByteArray &text, const QByteArray &other)
+{
+    return Compare::findWordDifferencesOf(text, other);
+}
+
+// The result pane puts CR LF before each word.
+void forEachWord(QByteArrayView result, const std::function<void(QByteArrayView)> &entry)
+{
+    if (!result.startsWith("\r\n"))
+        return;
+    for (qsizetype at = 2; at <= result.size();) {
+        qsizetype end = result.indexOf(QByteArrayView("\r\n"), at);
+        if (end < 0)
+            end = result.size();
+        entry(result.sliced(at, end - at));
+        at = end + 2;
+    }
+}
+
+} // namespace
+
+const TextComparison &wordComparison()
+{
+    static const TextComparison words{
+        "words", "Words of %1 missing from their lines in %2:", compareWords, forEachWord};
+    return words;
+}
+
+} // namespace Cli

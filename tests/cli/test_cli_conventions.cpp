@@ -2,8 +2,12 @@
 // --version, its error messages in every mode, and file names that are not
 // UTF-8.
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QByteArrayView>
@@ -18,6 +22,8 @@
 #include "CliRun.h"
 #include "base/ArgumentText.h"
 
+extern char **environ;
+
 class CliConventionsTest : public QObject
 {
     Q_OBJECT
@@ -30,7 +36,11 @@ private slots:
     void errors();
     void unwritableHelp_data();
     void unwritableHelp();
+    void closedOutput_data();
+    void closedOutput();
     void standardInputLargerThanOneRead();
+    void hostileFileNames_data();
+    void hostileFileNames();
     void nonUtf8FileNames_data();
     void nonUtf8FileNames();
     void argumentTextKeepsEveryByte_data();
@@ -252,6 +262,98 @@ void CliConventionsTest::unwritableHelp()
     QVERIFY(result.err.endsWith('\n'));
 }
 
+namespace {
+
+// How a program ended, as a shell sees it: 128 + the signal that ended it.
+struct Ending
+{
+    int status = -1;
+    QByteArray err;
+};
+
+// Runs `script` in /bin/sh (with the program as $0) writing to a pipe whose
+// reader has gone, as `corvantis-cli ... | head -0` does once head has quit.
+Ending runIntoClosedPipe(const QByteArray &script, const QString &folder)
+{
+    Ending ending;
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return ending;
+    ::close(pipeEnds[0]);
+    const QByteArray errPath = QFile::encodeName(folder) + "/closed-pipe.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(folder).constData());
+    // SIGPIPE as a shell leaves it for its commands, whatever the test runner did.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const QByteArray program = QFile::encodeName(QStringLiteral(CORVANTIS_CLI));
+    char *argv[] = {const_cast<char *>("sh"), const_cast<char *>("-c"),
+                    const_cast<char *>(script.constData()), const_cast<char *>(program.constData()),
+                    nullptr};
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, "/bin/sh", &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(pipeEnds[1]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(child, &status, 0) != child)
+        return ending;
+    ending.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    QFile err(QFile::decodeName(errPath));
+    if (err.open(QIODevice::ReadOnly))
+        ending.err = err.readAll();
+    return ending;
+}
+
+} // namespace
+
+// A reader that has gone ends the program as it ends cat: by SIGPIPE, 141 in
+// a shell, nothing said. Where SIGPIPE is ignored, the write fails: an error.
+void CliConventionsTest::closedOutput_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<bool>("ignored");
+    QTest::addColumn<int>("status");
+
+    const QList<std::pair<const char *, QByteArray>> commands{
+        {"lines", "\"$0\" lines one.csv two.csv"},
+        {"words --json", "\"$0\" words one.csv two.csv --json"},
+        {"lines --result", "\"$0\" lines one.csv two.csv --result 2"},
+        {"rows", "\"$0\" rows one.csv two.csv"},
+        {"--help", "\"$0\" --help"}};
+    for (const auto &[name, command] : commands) {
+        QTest::addRow("%s", name) << command << false << 128 + SIGPIPE;
+        QTest::addRow("%s, SIGPIPE ignored", name) << command << true << 2;
+    }
+}
+
+void CliConventionsTest::closedOutput()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(bool, ignored);
+    QFETCH(int, status);
+
+    write("one.csv", "id,v\r\n1,a\r\n");
+    write("two.csv", "id,v\r\n2,b\r\n");
+    const QByteArray script = (ignored ? "trap '' PIPE; exec " : "exec ") + command;
+    const Ending ending = runIntoClosedPipe(script, m_cli.folder());
+    QCOMPARE(ending.status, status);
+    if (ignored)
+        QVERIFY2(ending.err.startsWith("corvantis-cli: Cannot write to standard output: "),
+                 ending.err.constData());
+    else
+        QCOMPARE(ending.err, QByteArray());
+}
+
 void CliConventionsTest::standardInputLargerThanOneRead()
 {
     // Several reads' worth through a pipe: the text must arrive whole and in order.
@@ -268,6 +370,63 @@ void CliConventionsTest::standardInputLargerThanOneRead()
     QCOMPARE(piped.err, QByteArray());
     QVERIFY(byName.out.size() > big.size());
     QCOMPARE(piped.out, byName.out);
+}
+
+// Names that would drive the terminal or forge report lines if printed raw:
+// each mode prints them escaped, as the row reports do.
+void CliConventionsTest::hostileFileNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("printed");
+
+    QTest::newRow("escape sequence")
+        << QByteArray("red\x1b[31m.csv") << QByteArray("red\\x1b[31m.csv");
+    QTest::newRow("line break forging a heading")
+        << QByteArray("x\nLines of plain.csv missing from y.csv:")
+        << QByteArray("x\\nLines of plain.csv missing from y.csv:");
+    QTest::newRow("carriage return and tab") << QByteArray("a\rb\tc") << QByteArray("a\\rb\\tc");
+    QTest::newRow("byte that is not UTF-8")
+        << QByteArray("lat\xe9.csv") << QByteArray("lat\\xe9.csv");
+    QTest::newRow("right-to-left override") << QByteArray("a\xe2\x80\xae"
+                                                          "vsc.txt")
+                                            << QByteArray("a\\u202evsc.txt");
+    QTest::newRow("backslash") << QByteArray("back\\slash") << QByteArray("back\\\\slash");
+    QTest::newRow("letters past ASCII print as they are")
+        << QByteArray("caf\xc3\xa9.csv") << QByteArray("caf\xc3\xa9.csv");
+}
+
+void CliConventionsTest::hostileFileNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, printed);
+
+    write("plain.csv", "a,1\r\n");
+    const QByteArray path = QFile::encodeName(m_cli.folder()) + '/' + name;
+    std::FILE *file = std::fopen(path.constData(), "wb");
+    QVERIFY(file);
+    std::fputs("a,1\r\nb,2\r\n", file);
+    QCOMPARE(std::fclose(file), 0);
+
+    // The name reaches the program as its bytes, through printf.
+    QByteArray spelled;
+    for (const char c : name)
+        spelled += '\\' + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
+    const QByteArray script = "n=$(printf '" + spelled + "')\n" + R"(
+"$0" lines "$n" plain.csv; echo "[$?]"
+"$0" --stat words plain.csv "$n"; echo "[$?]"
+"$0" lines plain.csv "$n.gone"
+"$0" rows "$n.gone" plain.csv
+)";
+    const Run result = runInShell(script);
+    ::unlink(path.constData());
+
+    const auto named = [&printed](QByteArray text) { return text.replace("NAME", printed); };
+    QCOMPARE(result.out, named("Lines of NAME missing from plain.csv:\nb,2\n"
+                               "Lines of plain.csv missing from NAME:\n[1]\n"
+                               "Words of plain.csv missing from their lines in NAME: 0\n"
+                               "Words of NAME missing from their lines in plain.csv: 1\n[1]\n"));
+    QCOMPARE(result.err, named("corvantis-cli: NAME.gone: File not found\n"
+                               "corvantis-cli: NAME.gone: File not found\n"));
 }
 
 void CliConventionsTest::nonUtf8FileNames_data()

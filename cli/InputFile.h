@@ -1,19 +1,14 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
+
+#include "io/FileReader.h"
 
 namespace Cli {
 
-// What reading one file named on the command line gave: its bytes, or why it
-// could not be read (error not empty: the file's name, ": " and the reason).
-struct InputFile
-{
-    QByteArray bytes;
-    QString error;
-
-    bool ok() const { return error.isEmpty(); }
-};
+// What reading one file named on the command line gave: its bytes, or why
+// it could not be read (error not empty: the file's name, ": " and the reason).
+using InputFile = Files::FileBytes;
 
 // Reads the whole file named by a command-line argument (see base/ArgumentText.h:
 // the name is opened by its original bytes). "-" reads standard input. Pipes,

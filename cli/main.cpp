@@ -21,6 +21,10 @@
 #include <io.h>
 
 #include <qt_windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -58,6 +62,25 @@ int runMode(Mode &mode, const QStringList &arguments)
     return Failure;
 }
 
+#ifndef Q_OS_WIN
+// A standard descriptor the caller closed (`<&-`, `>&-`) would be the next
+// one Qt opens, and the report would go into a file of Qt's own, or standard
+// input be read from one. Each is held by /dev/null opened the wrong way
+// round, so that reading or writing it still fails as it did closed.
+void holdClosedStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        const int held = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (held >= 0 && held != fd) { // a lower one was free: never, as they go in order
+            ::dup2(held, fd);
+            ::close(held);
+        }
+    }
+}
+#endif
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,6 +92,8 @@ int main(int argc, char **argv)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     SetConsoleOutputCP(CP_UTF8);
+#else
+    holdClosedStandardDescriptors();
 #endif
     QCoreApplication app(argc, argv);
     // Not QCoreApplication::arguments(): it loses the bytes of a file name that

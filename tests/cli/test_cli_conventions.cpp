@@ -38,6 +38,8 @@ private slots:
     void unwritableHelp();
     void closedOutput_data();
     void closedOutput();
+    void closedDescriptors_data();
+    void closedDescriptors();
     void standardInputLargerThanOneRead();
     void hostileFileNames_data();
     void hostileFileNames();
@@ -352,6 +354,36 @@ void CliConventionsTest::closedOutput()
                  ending.err.constData());
     else
         QCOMPARE(ending.err, QByteArray());
+}
+
+// A descriptor closed by the caller stays unusable: the program neither
+// reads standard input from a file of its own nor writes its output into one.
+void CliConventionsTest::closedDescriptors_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("standard input closed")
+        << QByteArray("exec \"$0\" lines - one.csv <&-")
+        << QByteArray("corvantis-cli: standard input: Bad file descriptor\n");
+    QTest::newRow("standard output closed")
+        << QByteArray("exec \"$0\" lines one.csv two.csv >&-")
+        << QByteArray("corvantis-cli: Cannot write to standard output: Bad file descriptor\n");
+    QTest::newRow("both closed, rows")
+        << QByteArray("exec \"$0\" rows one.csv two.csv <&- >&-")
+        << QByteArray("corvantis-cli: Cannot write to standard output: Bad file descriptor\n");
+}
+
+void CliConventionsTest::closedDescriptors()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, err);
+
+    write("one.csv", "id,v\r\n1,a\r\n");
+    write("two.csv", "id,v\r\n2,b\r\n");
+    const Run result = runInShell("LC_ALL=C; export LC_ALL; " + script);
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.exitCode, 2);
 }
 
 void CliConventionsTest::standardInputLargerThanOneRead()

@@ -13,7 +13,11 @@ namespace Compare {
 //
 // Both texts are cut at every CR; a piece's content is the piece without the
 // LF that a CR LF break leaves at its start, and pieces are compared by
-// content (exactly, case-sensitively). Every differing piece is appended to
+// content (exactly, case-sensitively). A text that ends with a CR (loading
+// appends one) has an end rather than a last line: the empty piece after
+// that CR, and the empty line before it if there is one (the file's own last
+// break, or an empty file). The end of one text equals the end of the other,
+// never an empty line, so an empty line the other file lacks is listed. Every differing piece is appended to
 // the result text as cut, followed by one CR, in source order and as often as
 // it occurs. The red ranges cover each differing piece with the CR after it
 // (the last piece has none). Runs in time linear in the two texts; adds

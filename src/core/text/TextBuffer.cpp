@@ -188,24 +188,21 @@ std::vector<TextBuffer::Piece> TextBuffer::swap(Position from, Position length,
     return removed;
 }
 
-void TextBuffer::shiftRed(Position from, Position removed, Position inserted)
+std::vector<Compare::ColourRange> TextBuffer::redWithin(Position from, Position length) const
 {
-    if (m_red.count() == 0)
-        return;
-    const Position end = from + removed;
-    std::vector<Compare::ColourRange> kept;
-    for (const Compare::ColourRange &r : m_red.runs()) {
-        const Position s = r.start;
-        const Position e = r.start + r.length;
-        if (s < from)
-            kept.push_back({s, std::min(e, from) - s});
-        if (e > end) {
-            const Position t = std::max(s, end);
-            kept.push_back({t - removed + inserted, e - t});
-        }
+    std::vector<Compare::ColourRange> red;
+    const Position end = from + length;
+    for (qsizetype i = std::max<qsizetype>(m_red.indexAtOrBefore(from), 0); i < m_red.count();
+         ++i) {
+        const Compare::ColourRange r = m_red.at(i);
+        if (r.start >= end)
+            break;
+        const Position s = std::max<Position>(r.start, from);
+        const Position e = std::min<Position>(r.start + r.length, end);
+        if (s < e)
+            red.push_back({s - from, e - s});
     }
-    m_red.clear();
-    m_red.add(kept);
+    return red;
 }
 
 void TextBuffer::replace(Position from, Position length, QByteArrayView inserted)
@@ -221,14 +218,9 @@ void TextBuffer::replace(Position from, Position length, QByteArrayView inserted
         LineIndex::extend(m_addedStarts, m_added, start);
         change.inserted.push_back(makePiece(Source::Added, start, inserted.size()));
     }
-    for (const Compare::ColourRange &r : m_red.runs()) {
-        const Position s = std::max<Position>(r.start, from);
-        const Position e = std::min<Position>(r.start + r.length, from + length);
-        if (s < e)
-            change.removedRed.push_back({s - from, e - s});
-    }
+    change.removedRed = redWithin(from, length);
     change.removed = swap(from, length, change.inserted);
-    shiftRed(from, length, inserted.size());
+    m_red.followEdit(from, length, inserted.size());
     m_history.resize(size_t(m_done));
     m_history.push_back(std::move(change));
     ++m_done;
@@ -242,7 +234,7 @@ Position TextBuffer::undo()
     const Position inserted = lengthOf(c.inserted);
     const Position removed = lengthOf(c.removed);
     swap(c.at, inserted, c.removed);
-    shiftRed(c.at, inserted, removed);
+    m_red.followEdit(c.at, inserted, removed);
     std::vector<Compare::ColourRange> red = c.removedRed;
     for (Compare::ColourRange &r : red)
         r.start += c.at;
@@ -257,7 +249,7 @@ Position TextBuffer::redo()
     const Change &c = m_history[size_t(m_done++)];
     const Position inserted = lengthOf(c.inserted);
     swap(c.at, lengthOf(c.removed), c.inserted);
-    shiftRed(c.at, lengthOf(c.removed), inserted);
+    m_red.followEdit(c.at, lengthOf(c.removed), inserted);
     return c.at + inserted;
 }
 

@@ -20,7 +20,7 @@
 // Costs: finding a line or a position costs a logarithm of the pieces plus
 // a logarithm of the lines; an edit costs the number of pieces (which grows
 // with the edits made, not with the text) plus, for the colour, the number
-// of red runs.
+// of red runs after it.
 class TextBuffer
 {
 public:
@@ -95,7 +95,8 @@ private:
     // Puts `inserted` in place of [from, from + length) and returns what was
     // there; the colour shifts with the text.
     std::vector<Piece> swap(Position from, Position length, const std::vector<Piece> &inserted);
-    void shiftRed(Position from, Position removed, Position inserted);
+    // The red runs over [from, from + length), counted from `from`.
+    std::vector<Compare::ColourRange> redWithin(Position from, Position length) const;
     void mergeAround(qsizetype first, qsizetype last);
     void recount();
     // The piece that holds `position` (the last piece for the text's end).

@@ -22,6 +22,7 @@ private slots:
     void agreesWithPlainModel_data();
     void agreesWithPlainModel();
     void newEditDropsRedo();
+    void positionsOutsideTheTextAreClamped();
 };
 
 namespace {
@@ -268,6 +269,33 @@ void TextBufferTest::newEditDropsRedo()
     QCOMPARE(buffer.undo(), Position(1));
     QCOMPARE(buffer.text(), QByteArray("abc"));
     QVERIFY(!buffer.canUndo());
+}
+
+// A caller's position past either end reads and edits at that end; nothing
+// outside the text is read.
+void TextBufferTest::positionsOutsideTheTextAreClamped()
+{
+    TextBuffer buffer(QByteArray("ab\r\ncd"));
+    QCOMPARE(buffer.bytes(-5, 4), QByteArray("ab\r\n").left(4));
+    QCOMPARE(buffer.bytes(4, 100), QByteArray("cd"));
+    QCOMPARE(buffer.bytes(9, 1), QByteArray());
+    QCOMPARE(buffer.at(-1), '\0');
+    QCOMPARE(buffer.at(6), '\0');
+    QCOMPARE(buffer.lineStart(-2), Position(0));
+    QCOMPARE(buffer.lineStart(7), Position(4));
+    QCOMPARE(buffer.lineEnd(7), Position(6));
+    QCOMPARE(buffer.lineOf(-3), Position(0));
+    QCOMPARE(buffer.lineOf(60), Position(1));
+    buffer.replace(5, 10, "Z");
+    QCOMPARE(buffer.text(), QByteArray("ab\r\ncZ"));
+    buffer.replace(-4, 1, "Y");
+    QCOMPARE(buffer.text(), QByteArray("Yb\r\ncZ"));
+    buffer.remove(0, 100);
+    QVERIFY(buffer.isEmpty());
+    QCOMPARE(buffer.lineCount(), Position(1));
+    QCOMPARE(buffer.lineEnd(0), Position(0));
+    QCOMPARE(buffer.undo(), Position(6));
+    QCOMPARE(buffer.text(), QByteArray("Yb\r\ncZ"));
 }
 
 QTEST_APPLESS_MAIN(TextBufferTest)

@@ -136,6 +136,11 @@ void TestDialogs::openDialogReturnsTypedNames()
         dialog->setDirectory(folder.path());
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
+        // Typed as a person types: into the box that has the focus (a box
+        // without it takes the names of the files the dialog selects).
+        dialog->activateWindow();
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
         name->setText(typed);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
     });

@@ -17,6 +17,16 @@ QString lineOf(QString piece)
     return piece;
 }
 
+// The end of a text that ends with a CR: the empty piece after that CR and
+// an empty line just before it. It is no line; it equals only another end.
+bool isEndPiece(const QStringList &pieces, qsizetype i)
+{
+    const qsizetype n = pieces.size();
+    if (n < 2 || !pieces.last().isEmpty())
+        return false;
+    return i == n - 1 || (i == n - 2 && lineOf(pieces[i]).isEmpty());
+}
+
 void checkSide(const QString &source, const QString &other)
 {
     const Compare::SideResult actual = Compare::findLineDifferences(source, other);
@@ -26,16 +36,21 @@ void checkSide(const QString &source, const QString &other)
 
     const QStringList a = source.isEmpty() ? QStringList() : source.split(u'\r');
     QSet<QString> b;
-    if (!other.isEmpty())
-        for (const QString &piece : other.split(u'\r'))
-            b.insert(lineOf(piece));
+    bool otherHasEnd = false;
+    const QStringList otherPieces = other.isEmpty() ? QStringList() : other.split(u'\r');
+    for (qsizetype j = 0; j < otherPieces.size(); ++j) {
+        if (isEndPiece(otherPieces, j))
+            otherHasEnd = true;
+        else
+            b.insert(lineOf(otherPieces[j]));
+    }
     QString expectedText;
     Compare::ColourRanges expectedRed;
     qsizetype differences = 0;
     qsizetype start = 0;
     for (qsizetype i = 0; i < a.size(); ++i) {
         const qsizetype withCr = a[i].size() + (i + 1 < a.size() ? 1 : 0);
-        if (!b.contains(lineOf(a[i]))) {
+        if (!(isEndPiece(a, i) ? otherHasEnd : b.contains(lineOf(a[i])))) {
             expectedText += a[i] + u'\r';
             if (withCr > 0)
                 expectedRed.push_back({start, withCr});

@@ -100,6 +100,19 @@ View contentOf(View piece)
     return piece.startsWith(TextUnits<View>::lf) ? piece.sliced(1) : piece;
 }
 
+// Whether a piece is part of the text's end rather than a line: a text that
+// ends with a CR (as loading leaves every text) ends with an empty piece, and
+// the empty line before that CR is the file's own last break, or an empty
+// file. Neither is a line of the file; the end of one text equals only the
+// end of another, so an empty line the other file lacks is still found.
+template <typename View>
+bool isEndPiece(View text, View piece, qsizetype start, bool crFollows)
+{
+    if (!crFollows)
+        return piece.isEmpty();
+    return start + piece.size() + 1 == text.size() && contentOf(piece).isEmpty();
+}
+
 template <typename View>
 bool sameText(View a, View b)
 {
@@ -244,6 +257,7 @@ struct PendingPiece
     View content;
     qsizetype start;
     bool crFollows;
+    bool end;
     std::uint64_t hash;
 };
 
@@ -262,12 +276,17 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
             otherLines.insert(batch[size_t(i)].content, batch[size_t(i)].hash);
         pending = 0;
     };
+    bool otherHasEnd = false;
     const bool read =
         forEachPiece(other, progress, [&](View piece, qsizetype start, bool crFollows) {
+            if (isEndPiece(other, piece, start, crFollows)) {
+                otherHasEnd = true;
+                return;
+            }
             const View content = contentOf(piece);
             const size_t hash = otherLines.hashOf(content);
             otherLines.prefetchSlot(hash);
-            batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
+            batch[size_t(pending++)] = {piece, content, start, crFollows, false, hash};
             if (pending == batchSize)
                 insertBatch();
         });
@@ -282,7 +301,7 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
             otherLines.prefetchLine(batch[size_t(i)].content, batch[size_t(i)].hash);
         for (int i = 0; i < pending; ++i) {
             const PendingPiece<View> &p = batch[size_t(i)];
-            if (otherLines.contains(p.content, p.hash))
+            if (p.end ? otherHasEnd : otherLines.contains(p.content, p.hash))
                 continue;
             text.append(p.piece);
             text.append(TextUnits<View>::cr);
@@ -302,7 +321,8 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
         const View content = contentOf(piece);
         const size_t hash = otherLines.hashOf(content);
         otherLines.prefetchSlot(hash);
-        batch[size_t(pending++)] = {piece, content, start, crFollows, hash};
+        const bool end = isEndPiece(source, piece, start, crFollows);
+        batch[size_t(pending++)] = {piece, content, start, crFollows, end, hash};
         if (pending == batchSize)
             checkBatch();
     });

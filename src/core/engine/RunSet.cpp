@@ -101,4 +101,28 @@ void RunSet::removeOne(ColourRange range)
     m_runs.erase(keep, last);
 }
 
+void RunSet::followEdit(qsizetype at, qsizetype removed, qsizetype inserted)
+{
+    if (removed > 0)
+        removeOne({at, removed});
+    auto it = firstEndingAfter(at);
+    if (it == m_runs.end())
+        return;
+    if (it->start < at && inserted > 0) {
+        // The run goes on after the new units.
+        const ColourRange tail{at, endOf(*it) - at};
+        it->length = at - it->start;
+        it = m_runs.insert(it + 1, tail);
+    } else if (it->start < at) {
+        ++it; // nothing is inserted: the run stays as it is
+    }
+    const qsizetype delta = inserted - removed;
+    for (auto moved = it; moved != m_runs.end(); ++moved)
+        moved->start += delta;
+    if (it != m_runs.begin() && it != m_runs.end() && endOf(*(it - 1)) == it->start) {
+        (it - 1)->length += it->length;
+        m_runs.erase(it);
+    }
+}
+
 } // namespace Compare

@@ -22,6 +22,11 @@ public:
     void add(std::span<const ColourRange> ranges);
     void remove(std::span<const ColourRange> ranges);
     void clear();
+    // Follows an edit of the text: [at, at + removed) is replaced by
+    // `inserted` uncoloured units. Runs in the removed part are cut, a run
+    // across `at` is split around the new units, later runs move, and runs
+    // that come to touch are joined. Costs the number of runs after `at`.
+    void followEdit(qsizetype at, qsizetype removed, qsizetype inserted);
 
     qsizetype count() const { return qsizetype(m_runs.size()); }
     // The run at `index` (0-based, in ascending order).

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include "dialogs/OpenDialog.h"
+
 namespace Platform {
 
 QString qtFilter(const QString &filter)
@@ -64,8 +66,11 @@ QString QtDialogs::fileDialog(const FileDialogRequest &request)
             QFileDialog::getSaveFileName(m_parent, request.title, QString(), filter, nullptr,
                                          kFilterOptions | QFileDialog::DontConfirmOverwrite));
     }
-    return joinSelection(QFileDialog::getOpenFileNames(m_parent, request.title, QString(), filter,
-                                                       nullptr, kFilterOptions));
+    OpenDialog dialog(m_parent, request.title, filter);
+    dialog.setOptions(kFilterOptions);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return joinSelection(dialog.chosenFiles());
 }
 
 void QtDialogs::openFolder(const QString &path)

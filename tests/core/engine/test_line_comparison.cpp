@@ -32,6 +32,32 @@ private slots:
 
 namespace {
 
+QString lineOf(const QString &piece)
+{
+    return piece.startsWith(u'\n') ? piece.mid(1) : piece;
+}
+
+// Whether pieces[i] belongs to the end of a text that ends with a CR: the
+// empty piece after that CR, and an empty line just before it (the file's
+// own last break, or an empty file).
+bool isEndPiece(const QStringList &pieces, qsizetype i)
+{
+    const qsizetype n = pieces.size();
+    if (n < 2 || !pieces.last().isEmpty())
+        return false;
+    return i == n - 1 || (i == n - 2 && lineOf(pieces[i]).isEmpty());
+}
+
+// Two pieces stand for the same line when their texts without the LF a CR
+// LF break leaves before them are equal; the end of one text equals only the
+// end of the other.
+bool sameLine(const QString &a, bool aIsEnd, const QString &b, bool bIsEnd)
+{
+    if (aIsEnd || bIsEnd)
+        return aIsEnd && bIsEnd;
+    return lineOf(a) == lineOf(b);
+}
+
 // The comparison as a user would state it: a piece (the text between two CRs)
 // differs when no piece of the other text has the same line, whatever stands
 // before it; it is listed as cut plus a CR and coloured with its CR.
@@ -39,17 +65,12 @@ SideResult plainDefinition(const QString &source, const QString &other)
 {
     const QStringList a = source.isEmpty() ? QStringList() : source.split(u'\r');
     const QStringList b = other.isEmpty() ? QStringList() : other.split(u'\r');
-    const auto line = [](QString piece) {
-        if (piece.startsWith(u'\n'))
-            piece.remove(0, 1);
-        return piece;
-    };
     SideResult result;
     qsizetype start = 0;
     for (qsizetype i = 0; i < a.size(); ++i) {
         bool found = false;
-        for (const QString &piece : b)
-            found = found || line(piece) == line(a[i]);
+        for (qsizetype j = 0; j < b.size() && !found; ++j)
+            found = sameLine(a[i], isEndPiece(a, i), b[j], isEndPiece(b, j));
         const qsizetype withCr = a[i].size() + (i + 1 < a.size() ? 1 : 0);
         if (!found) {
             result.resultText += a[i] + u'\r';
@@ -143,9 +164,28 @@ void LineComparisonTest::exactResult_data()
     QTest::newRow("last line without a CR is coloured") << "a\r\nb"
                                                         << "a\r"
                                                         << "\nb\r" << ColourRanges{{2, 2}};
-    QTest::newRow("blank line matches the empty last piece") << "a\r\n\r\nb\r"
-                                                             << "b\r\na\r"
-                                                             << "" << ColourRanges{};
+    QTest::newRow("blank line is no match for the appended break")
+        << "a\r\n\r\nb\r"
+        << "a\r\nb\r"
+        << "\n\r" << ColourRanges{{2, 2}};
+    QTest::newRow("blank line matches a blank line") << "a\r\n\r\nb\r"
+                                                     << "b\r\n\r\na\r"
+                                                     << "" << ColourRanges{};
+    QTest::newRow("empty first line matches a later blank line") << "\r\na\r"
+                                                                 << "a\r\n\r\nb\r"
+                                                                 << "" << ColourRanges{};
+    QTest::newRow("file's last break against a file without one") << "a\r\nb\r\n\r"
+                                                                  << "b\r\na\r"
+                                                                  << "" << ColourRanges{};
+    QTest::newRow("blank line before the file's last break") << "a\r\n\r\n\r"
+                                                             << "a\r\n\r"
+                                                             << "\n\r" << ColourRanges{{2, 2}};
+    QTest::newRow("empty file against a file with a blank line") << "\r"
+                                                                 << "a\r\n\r\nb\r"
+                                                                 << "" << ColourRanges{};
+    QTest::newRow("appended break alone against a blank line") << "a\r"
+                                                               << "a\r\n\r\n"
+                                                               << "\r" << ColourRanges{};
     QTest::newRow("blank line against a text without an empty piece")
         << "a\r\n\r\nb"
         << "a\r\nb"
@@ -293,17 +333,24 @@ void LineComparisonTest::findsLinesAddedAfterTheFirstThousands()
     const QString other = otherLines.join(lineBreak) + end;
     const QString source = sourceLines.join(lineBreak) + u'\r';
 
-    // What differs, from a set of the other text's lines.
+    // What differs, from a set of the other text's lines (its end is none).
     QSet<QString> known;
-    for (QString piece : other.split(u'\r')) {
-        if (piece.startsWith(u'\n'))
-            piece.remove(0, 1);
-        known.insert(piece);
+    const QStringList otherPieces = other.split(u'\r');
+    bool otherHasEnd = false;
+    for (qsizetype i = 0; i < otherPieces.size(); ++i) {
+        if (isEndPiece(otherPieces, i))
+            otherHasEnd = true;
+        else
+            known.insert(lineOf(otherPieces[i]));
     }
     QString expected;
     qsizetype differences = 0;
-    for (const QString &piece : source.split(u'\r')) {
-        if (!known.contains(piece.startsWith(u'\n') ? piece.mid(1) : piece)) {
+    const QStringList sourcePieces = source.split(u'\r');
+    for (qsizetype i = 0; i < sourcePieces.size(); ++i) {
+        const QString &piece = sourcePieces[i];
+        const bool found =
+            isEndPiece(sourcePieces, i) ? otherHasEnd : known.contains(lineOf(piece));
+        if (!found) {
             expected += piece + u'\r';
             ++differences;
         }

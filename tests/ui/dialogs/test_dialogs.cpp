@@ -1,10 +1,13 @@
 // How the file dialog's filter and multiple selection are translated.
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "dialogs/Dialogs.h"
 
@@ -18,6 +21,8 @@ private slots:
     void dialogShowsLabelsAsWrittenAndAllFiles();
     void joinSelection_data();
     void joinSelection();
+    void openDialogReturnsTypedNames_data();
+    void openDialogReturnsTypedNames();
 };
 
 void TestDialogs::qtFilter_data()
@@ -98,6 +103,68 @@ void TestDialogs::joinSelection()
     QFETCH(QStringList, paths);
     QFETCH(QString, expected);
     QCOMPARE(Platform::joinSelection(paths), expected);
+}
+
+void TestDialogs::openDialogReturnsTypedNames_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("expected"); // names in the folder
+    QTest::newRow("a file that exists") << "a.csv" << QStringList{"a.csv"};
+    QTest::newRow("a file that does not exist") << "missing.csv" << QStringList{"missing.csv"};
+    QTest::newRow("several, one missing")
+        << "\"a.csv\" \"missing.csv\"" << QStringList{"a.csv", "missing.csv"};
+}
+
+// The load commands answer a missing file themselves ("File not found"), so
+// the open dialog hands every typed name back, as the program always did.
+void TestDialogs::openDialogReturnsTypedNames()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, expected);
+    QTemporaryDir folder;
+    QFile existing(folder.filePath(QStringLiteral("a.csv")));
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+
+    bool typedIn = false;
+    QTimer type;
+    type.setInterval(20);
+    connect(&type, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || typedIn)
+            return;
+        typedIn = true;
+        dialog->setDirectory(folder.path());
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        // Typed as a person types: into the box that has the focus (a box
+        // without it takes the names of the files the dialog selects).
+        dialog->activateWindow();
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
+        name->setText(typed);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    });
+    // Whatever stays open after that (a box of the dialog's own, the
+    // dialog itself) is closed, so that a refusal fails the test instead of
+    // waiting for a person.
+    QTimer close;
+    close.setInterval(300);
+    connect(&close, &QTimer::timeout, this, [&] {
+        if (auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            modal && typedIn)
+            modal->reject();
+    });
+    type.start();
+    close.start();
+
+    Platform::QtDialogs dialogs(nullptr);
+    const QString chosen =
+        dialogs.fileDialog({QStringLiteral("Load"), QStringLiteral("All Files (*.*)|*.*|"), false});
+    QVERIFY(typedIn);
+    QStringList paths;
+    for (const QString &name : expected)
+        paths << QDir(folder.path()).filePath(name);
+    QCOMPARE(chosen, Platform::joinSelection(paths));
 }
 
 QTEST_MAIN(TestDialogs)

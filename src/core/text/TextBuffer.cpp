@@ -1,0 +1,260 @@
+#include "text/TextBuffer.h"
+
+#include <algorithm>
+
+namespace {
+
+using Position = TextBuffer::Position;
+
+bool isBreak(char last, int next)
+{
+    return last == '\n' || (last == '\r' && next != '\n');
+}
+
+} // namespace
+
+TextBuffer::TextBuffer(QByteArray loaded) : TextBuffer(loaded, LineIndex::build(loaded)) {}
+
+TextBuffer::TextBuffer(QByteArray loaded, LineIndex::Starts starts)
+    : m_loaded(std::move(loaded)), m_loadedStarts(std::move(starts))
+{
+    if (!m_loaded.isEmpty())
+        m_pieces.push_back(makePiece(Source::Loaded, 0, m_loaded.size()));
+    recount();
+}
+
+const QByteArray &TextBuffer::bytesOf(Source source) const
+{
+    return source == Source::Loaded ? m_loaded : m_added;
+}
+
+const LineIndex::Starts &TextBuffer::startsOf(Source source) const
+{
+    return source == Source::Loaded ? m_loadedStarts : m_addedStarts;
+}
+
+TextBuffer::Piece TextBuffer::makePiece(Source source, Position start, Position length) const
+{
+    const LineIndex::Starts &starts = startsOf(source);
+    const auto first = std::upper_bound(starts.begin(), starts.end(), start);
+    const auto last = std::lower_bound(first, starts.end(), start + length);
+    return {source, start, length, Position(last - first)};
+}
+
+Position TextBuffer::lengthOf(const std::vector<Piece> &pieces) const
+{
+    Position length = 0;
+    for (const Piece &p : pieces)
+        length += p.length;
+    return length;
+}
+
+void TextBuffer::recount()
+{
+    const size_t count = m_pieces.size();
+    m_pieceStart.resize(count);
+    m_breaksBefore.resize(count);
+    Position at = 0;
+    Position breaks = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const Piece &p = m_pieces[i];
+        m_pieceStart[i] = at;
+        m_breaksBefore[i] = breaks;
+        at += p.length;
+        breaks += p.interiorStarts;
+        const char last = bytesOf(p.source)[p.start + p.length - 1];
+        const int next =
+            i + 1 < count ? bytesOf(m_pieces[i + 1].source)[m_pieces[i + 1].start] : -1;
+        if (isBreak(last, next))
+            ++breaks;
+    }
+    m_size = at;
+    m_breaks = breaks;
+}
+
+qsizetype TextBuffer::pieceAt(Position position) const
+{
+    const auto it = std::upper_bound(m_pieceStart.begin(), m_pieceStart.end(), position);
+    return std::max<qsizetype>(qsizetype(it - m_pieceStart.begin()) - 1, 0);
+}
+
+char TextBuffer::at(Position position) const
+{
+    if (position < 0 || position >= m_size)
+        return 0;
+    const size_t i = size_t(pieceAt(position));
+    const Piece &p = m_pieces[i];
+    return bytesOf(p.source)[p.start + position - m_pieceStart[i]];
+}
+
+QByteArray TextBuffer::bytes(Position from, Position length) const
+{
+    from = std::clamp<Position>(from, 0, m_size);
+    const Position end = from + std::clamp<Position>(length, 0, m_size - from);
+    QByteArray out;
+    if (end == from)
+        return out;
+    out.reserve(end - from);
+    for (size_t i = size_t(pieceAt(from)); i < m_pieces.size() && m_pieceStart[i] < end; ++i) {
+        const Piece &p = m_pieces[i];
+        const Position a = std::max(from, m_pieceStart[i]);
+        const Position b = std::min(end, m_pieceStart[i] + p.length);
+        out.append(bytesOf(p.source).constData() + p.start + (a - m_pieceStart[i]), b - a);
+    }
+    return out;
+}
+
+Position TextBuffer::lineStart(Position line) const
+{
+    if (line <= 0 || m_pieces.empty())
+        return 0;
+    line = std::min(line, m_breaks);
+    // The last piece with fewer breaks before it than the line's number.
+    const auto it = std::lower_bound(m_breaksBefore.begin(), m_breaksBefore.end(), line);
+    const size_t i = size_t(it - m_breaksBefore.begin()) - 1;
+    const Piece &p = m_pieces[i];
+    const Position k = line - m_breaksBefore[i];
+    if (k > p.interiorStarts)
+        return m_pieceStart[i] + p.length; // the break at the piece's end
+    const LineIndex::Starts &starts = startsOf(p.source);
+    const auto first = std::upper_bound(starts.begin(), starts.end(), p.start);
+    return m_pieceStart[i] + (*(first + (k - 1)) - p.start);
+}
+
+Position TextBuffer::lineEnd(Position line) const
+{
+    if (line + 1 >= lineCount())
+        return m_size;
+    const Position next = lineStart(line + 1);
+    if (at(next - 1) == '\n' && next >= 2 && at(next - 2) == '\r')
+        return next - 2;
+    return next - 1;
+}
+
+Position TextBuffer::lineOf(Position position) const
+{
+    if (m_pieces.empty() || position <= 0)
+        return 0;
+    if (position >= m_size)
+        return m_breaks;
+    const size_t i = size_t(pieceAt(position));
+    const Piece &p = m_pieces[i];
+    const Position offset = position - m_pieceStart[i];
+    const LineIndex::Starts &starts = startsOf(p.source);
+    const auto first = std::upper_bound(starts.begin(), starts.end(), p.start);
+    const auto last = std::upper_bound(first, starts.end(), p.start + offset);
+    return m_breaksBefore[i] + Position(last - first);
+}
+
+qsizetype TextBuffer::splitAt(Position position)
+{
+    if (position >= m_size)
+        return qsizetype(m_pieces.size());
+    const qsizetype i = pieceAt(position);
+    const Position offset = position - m_pieceStart[size_t(i)];
+    if (offset == 0)
+        return i;
+    const Piece p = m_pieces[size_t(i)];
+    m_pieces[size_t(i)] = makePiece(p.source, p.start, offset);
+    m_pieces.insert(m_pieces.begin() + i + 1,
+                    makePiece(p.source, p.start + offset, p.length - offset));
+    recount();
+    return i + 1;
+}
+
+void TextBuffer::mergeAround(qsizetype first, qsizetype last)
+{
+    first = std::max<qsizetype>(first, 0);
+    for (qsizetype i = std::min<qsizetype>(last, qsizetype(m_pieces.size()) - 1); i > first; --i) {
+        const Piece &a = m_pieces[size_t(i - 1)];
+        const Piece &b = m_pieces[size_t(i)];
+        if (a.source == b.source && a.start + a.length == b.start) {
+            m_pieces[size_t(i - 1)] = makePiece(a.source, a.start, a.length + b.length);
+            m_pieces.erase(m_pieces.begin() + i);
+        }
+    }
+}
+
+std::vector<TextBuffer::Piece> TextBuffer::swap(Position from, Position length,
+                                                const std::vector<Piece> &inserted)
+{
+    const qsizetype a = splitAt(from);
+    const qsizetype b = splitAt(from + length);
+    std::vector<Piece> removed(m_pieces.begin() + a, m_pieces.begin() + b);
+    m_pieces.erase(m_pieces.begin() + a, m_pieces.begin() + b);
+    m_pieces.insert(m_pieces.begin() + a, inserted.begin(), inserted.end());
+    mergeAround(a - 1, a + qsizetype(inserted.size()));
+    recount();
+    return removed;
+}
+
+std::vector<Compare::ColourRange> TextBuffer::redWithin(Position from, Position length) const
+{
+    std::vector<Compare::ColourRange> red;
+    const Position end = from + length;
+    for (qsizetype i = std::max<qsizetype>(m_red.indexAtOrBefore(from), 0); i < m_red.count();
+         ++i) {
+        const Compare::ColourRange r = m_red.at(i);
+        if (r.start >= end)
+            break;
+        const Position s = std::max<Position>(r.start, from);
+        const Position e = std::min<Position>(r.start + r.length, end);
+        if (s < e)
+            red.push_back({s - from, e - s});
+    }
+    return red;
+}
+
+void TextBuffer::replace(Position from, Position length, QByteArrayView inserted)
+{
+    from = std::clamp<Position>(from, 0, m_size);
+    length = std::clamp<Position>(length, 0, m_size - from);
+    if (length == 0 && inserted.isEmpty())
+        return;
+    Change change{from, {}, {}, {}};
+    if (!inserted.isEmpty()) {
+        const Position start = m_added.size();
+        m_added.append(inserted.data(), inserted.size());
+        LineIndex::extend(m_addedStarts, m_added, start);
+        change.inserted.push_back(makePiece(Source::Added, start, inserted.size()));
+    }
+    change.removedRed = redWithin(from, length);
+    change.removed = swap(from, length, change.inserted);
+    m_red.followEdit(from, length, inserted.size());
+    m_history.resize(size_t(m_done));
+    m_history.push_back(std::move(change));
+    ++m_done;
+}
+
+Position TextBuffer::undo()
+{
+    if (!canUndo())
+        return -1;
+    const Change &c = m_history[size_t(--m_done)];
+    const Position inserted = lengthOf(c.inserted);
+    const Position removed = lengthOf(c.removed);
+    swap(c.at, inserted, c.removed);
+    m_red.followEdit(c.at, inserted, removed);
+    std::vector<Compare::ColourRange> red = c.removedRed;
+    for (Compare::ColourRange &r : red)
+        r.start += c.at;
+    m_red.add(red);
+    return c.at + removed;
+}
+
+Position TextBuffer::redo()
+{
+    if (!canRedo())
+        return -1;
+    const Change &c = m_history[size_t(m_done++)];
+    const Position inserted = lengthOf(c.inserted);
+    swap(c.at, lengthOf(c.removed), c.inserted);
+    m_red.followEdit(c.at, lengthOf(c.removed), inserted);
+    return c.at + inserted;
+}
+
+void TextBuffer::clearHistory()
+{
+    m_history.clear();
+    m_done = 0;
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <vector>
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include "engine/RunSet.h"
+#include "text/LineIndex.h"
+
+// The text of a pane: the UTF-8 bytes a file loaded into, never copied, with
+// the user's edits laid over them as pieces (a piece table): each piece is a
+// stretch of the loaded bytes or of an append-only buffer of added bytes.
+// Every edit can be undone and redone; an undo puts back the pieces, so a
+// paste of any size is undone without copying it. Lines end at CR LF, a lone
+// CR or a lone LF; a text that ends with a break has an empty last line.
+// Positions are byte offsets of 64 bits. The red runs follow the text they
+// colour through edits; added text is black.
+//
+// Costs: finding a line or a position costs a logarithm of the pieces plus
+// a logarithm of the lines; an edit costs the number of pieces (which grows
+// with the edits made, not with the text) plus, for the colour, the number
+// of red runs after it.
+class TextBuffer
+{
+public:
+    using Position = qint64;
+
+    TextBuffer() = default;
+    // `starts` must be LineIndex::build(loaded), which is best run off the
+    // window's thread; without it the index is built here.
+    explicit TextBuffer(QByteArray loaded);
+    TextBuffer(QByteArray loaded, LineIndex::Starts starts);
+
+    Position size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
+    // A copy of bytes [from, from + length), clamped to the text.
+    QByteArray bytes(Position from, Position length) const;
+    QByteArray text() const { return bytes(0, m_size); }
+    char at(Position position) const;
+
+    // Lines are counted from 0; there is always at least one.
+    Position lineCount() const { return m_breaks + 1; }
+    Position lineStart(Position line) const;
+    // Where the line's text ends, before its break.
+    Position lineEnd(Position line) const;
+    // The line that holds `position` (a position just after a break is the
+    // next line's start).
+    Position lineOf(Position position) const;
+
+    // Replaces [from, from + length) with `inserted`; positions are clamped
+    // to the text. One step for undo.
+    void replace(Position from, Position length, QByteArrayView inserted);
+    void insert(Position at, QByteArrayView inserted) { replace(at, 0, inserted); }
+    void remove(Position from, Position length) { replace(from, length, {}); }
+
+    bool canUndo() const { return m_done > 0; }
+    bool canRedo() const { return m_done < qsizetype(m_history.size()); }
+    // Each returns where the change it made ends, or -1 when there was none.
+    Position undo();
+    Position redo();
+    void clearHistory();
+
+    const Compare::RunSet &red() const { return m_red; }
+    void colour(std::span<const Compare::ColourRange> ranges) { m_red.add(ranges); }
+    void blacken(std::span<const Compare::ColourRange> ranges) { m_red.remove(ranges); }
+
+private:
+    enum class Source : std::uint8_t { Loaded, Added };
+
+    struct Piece
+    {
+        Source source;
+        Position start;
+        Position length;
+        Position interiorStarts; // line starts strictly inside the piece
+    };
+
+    struct Change
+    {
+        Position at;
+        std::vector<Piece> removed;
+        std::vector<Piece> inserted;
+        std::vector<Compare::ColourRange> removedRed; // relative to `at`
+    };
+
+    const QByteArray &bytesOf(Source source) const;
+    const LineIndex::Starts &startsOf(Source source) const;
+    Piece makePiece(Source source, Position start, Position length) const;
+    Position lengthOf(const std::vector<Piece> &pieces) const;
+
+    // The index of the piece that begins at `position`, splitting a piece
+    // if the position lies inside one.
+    qsizetype splitAt(Position position);
+    // Puts `inserted` in place of [from, from + length) and returns what was
+    // there; the colour shifts with the text.
+    std::vector<Piece> swap(Position from, Position length, const std::vector<Piece> &inserted);
+    // The red runs over [from, from + length), counted from `from`.
+    std::vector<Compare::ColourRange> redWithin(Position from, Position length) const;
+    void mergeAround(qsizetype first, qsizetype last);
+    void recount();
+    // The piece that holds `position` (the last piece for the text's end).
+    qsizetype pieceAt(Position position) const;
+
+    QByteArray m_loaded;
+    LineIndex::Starts m_loadedStarts;
+    QByteArray m_added;
+    LineIndex::Starts m_addedStarts;
+
+    std::vector<Piece> m_pieces;
+    // Per piece: where it starts in the text, and the line breaks before it.
+    std::vector<Position> m_pieceStart;
+    std::vector<Position> m_breaksBefore;
+    Position m_size = 0;
+    Position m_breaks = 0;
+
+    std::vector<Change> m_history;
+    qsizetype m_done = 0;
+    Compare::RunSet m_red;
+};

@@ -1,0 +1,302 @@
+// The pane's text buffer against a plain byte array: random edits, undo and
+// redo, colour, and the lines as a reader counts them.
+#include <vector>
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include "engine/RunSet.h"
+#include "text/LineIndex.h"
+#include "text/TextBuffer.h"
+
+using Compare::ColourRange;
+using Position = TextBuffer::Position;
+
+class TextBufferTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineIndexAgreesWithPlainScan_data();
+    void lineIndexAgreesWithPlainScan();
+    void agreesWithPlainModel_data();
+    void agreesWithPlainModel();
+    void newEditDropsRedo();
+    void positionsOutsideTheTextAreClamped();
+};
+
+namespace {
+
+// Line starts as a reader finds them, byte by byte: after an LF, or after a
+// CR that no LF follows; a break at the very end starts an empty last line.
+std::vector<Position> plainStarts(const QByteArray &text)
+{
+    std::vector<Position> starts{0};
+    for (Position i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            starts.push_back(i + 1);
+    }
+    return starts;
+}
+
+// The model: bytes, a red flag per byte, and the edits made, as a pane's
+// user would describe undo: put back what the edit removed, red as it was.
+struct Model
+{
+    struct Edit
+    {
+        Position at;
+        QByteArray removed;
+        std::vector<bool> removedRed;
+        QByteArray inserted;
+    };
+
+    QByteArray text;
+    std::vector<bool> red;
+    std::vector<Edit> history;
+    size_t done = 0;
+
+    void apply(Position at, Position length, const QByteArray &inserted,
+               const std::vector<bool> &insertedRed)
+    {
+        text.replace(at, length, inserted);
+        red.erase(red.begin() + at, red.begin() + at + length);
+        red.insert(red.begin() + at, insertedRed.begin(), insertedRed.end());
+    }
+
+    void replace(Position at, Position length, const QByteArray &inserted)
+    {
+        Edit edit{
+            at, text.mid(at, length), {red.begin() + at, red.begin() + at + length}, inserted};
+        apply(at, length, inserted, std::vector<bool>(size_t(inserted.size()), false));
+        history.resize(done);
+        history.push_back(edit);
+        ++done;
+    }
+
+    void undo()
+    {
+        const Edit &e = history[--done];
+        apply(e.at, e.inserted.size(), e.removed, e.removedRed);
+    }
+
+    void redo()
+    {
+        const Edit &e = history[done++];
+        apply(e.at, e.removed.size(), e.inserted,
+              std::vector<bool>(size_t(e.inserted.size()), false));
+    }
+
+    std::vector<ColourRange> runs() const
+    {
+        std::vector<ColourRange> out;
+        for (size_t i = 0; i < red.size(); ++i) {
+            if (!red[i])
+                continue;
+            if (!out.empty() && out.back().start + out.back().length == qsizetype(i))
+                ++out.back().length;
+            else
+                out.push_back({qsizetype(i), 1});
+        }
+        return out;
+    }
+};
+
+QByteArray randomBytes(QRandomGenerator &random, int most)
+{
+    static const char pool[] = {'a', 'b', '\r', '\n', '\r', '\n', ' ', '\xC3', '\xA9'};
+    QByteArray bytes;
+    const int count = random.bounded(most + 1);
+    for (int i = 0; i < count; ++i)
+        bytes += pool[random.bounded(int(sizeof pool))];
+    return bytes;
+}
+
+// Every line's start and end, and the line of every position, as the model
+// says; the text and its red runs.
+bool sameAsModel(const TextBuffer &buffer, const Model &model, QByteArray &why)
+{
+    if (buffer.text() != model.text) {
+        why = "text";
+        return false;
+    }
+    if (buffer.red().runs() != model.runs()) {
+        why = "red runs";
+        return false;
+    }
+    const std::vector<Position> starts = plainStarts(model.text);
+    if (buffer.lineCount() != Position(starts.size())) {
+        why = "line count " + QByteArray::number(buffer.lineCount());
+        return false;
+    }
+    size_t line = 0;
+    for (Position p = 0; p <= model.text.size(); ++p) {
+        while (line + 1 < starts.size() && starts[line + 1] <= p)
+            ++line;
+        if (buffer.lineOf(p) != Position(line)) {
+            why = "line of " + QByteArray::number(p);
+            return false;
+        }
+    }
+    for (size_t i = 0; i < starts.size(); ++i) {
+        Position end = i + 1 < starts.size() ? starts[i + 1] - 1 : model.text.size();
+        if (i + 1 < starts.size() && end > 0 && model.text[end] == '\n'
+            && model.text[end - 1] == '\r')
+            --end;
+        if (buffer.lineStart(Position(i)) != starts[i] || buffer.lineEnd(Position(i)) != end) {
+            why = "line " + QByteArray::number(qsizetype(i));
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray shown(const QByteArray &text)
+{
+    return text.toPercentEncoding("", "");
+}
+
+} // namespace
+
+void TextBufferTest::lineIndexAgreesWithPlainScan_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    const qsizetype slice = qsizetype(4) << 20; // the index reads in slices this size
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("breaks of every kind") << QByteArray("a\r\nb\rc\nd\n\r\r\n\n");
+    QTest::newRow("ends with a CR") << QByteArray("a\r");
+    QTest::newRow("ends with CR LF") << QByteArray("a\r\n");
+    QTest::newRow("CR LF across slices") << QByteArray(slice - 1, 'x') + "\r\nz";
+    QTest::newRow("CR at a slice's end, no LF") << QByteArray(slice - 1, 'x') + "\rz";
+    QTest::newRow("LF first in a slice") << QByteArray(slice, 'x') + "\nz";
+}
+
+// The index in slices and grown at its end, against a byte-by-byte scan.
+void TextBufferTest::lineIndexAgreesWithPlainScan()
+{
+    QFETCH(QByteArray, text);
+    std::vector<Position> expected = plainStarts(text);
+    expected.erase(expected.begin()); // 0 is no break
+    if (!expected.empty() && expected.back() == text.size())
+        expected.pop_back(); // undecided at the end
+    QCOMPARE(LineIndex::build(text), LineIndex::Starts(expected.begin(), expected.end()));
+
+    for (const qsizetype cut : {qsizetype(0), text.size() / 2, text.size() - 1, text.size()}) {
+        if (cut < 0)
+            continue;
+        LineIndex::Starts grown = LineIndex::build(text.left(cut));
+        LineIndex::extend(grown, text, cut);
+        QCOMPARE(grown, LineIndex::Starts(expected.begin(), expected.end()));
+    }
+}
+
+void TextBufferTest::agreesWithPlainModel_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<QByteArray>("loaded");
+    QTest::addColumn<int>("longest"); // the most bytes an edit inserts
+    QTest::newRow("empty, short edits") << 1u << QByteArray() << 4;
+    QTest::newRow("CR LF lines, short edits")
+        << 20210831u << QByteArray("a,1\r\nb,2\r\nc,3\r") << 3;
+    QTest::newRow("lone breaks, longer edits") << 7u << QByteArray("\r\r\n\n\nab\r") << 24;
+    QTest::newRow("one long line") << 99u << QByteArray(300, 'w') << 12;
+    QTest::newRow("another seed") << 123456u << QByteArray("x\r\ny\r\n") << 6;
+}
+
+// Random edits, undo, redo and colour on the buffer and on the model; after
+// every step both hold the same text, red and lines.
+void TextBufferTest::agreesWithPlainModel()
+{
+    QFETCH(quint32, seed);
+    QFETCH(QByteArray, loaded);
+    QFETCH(int, longest);
+
+    QRandomGenerator random(seed);
+    TextBuffer buffer(loaded);
+    Model model{loaded, std::vector<bool>(size_t(loaded.size()), false), {}, 0};
+    for (int step = 0; step < 1500; ++step) {
+        const int choice = random.bounded(10);
+        const Position size = model.text.size();
+        QByteArray what;
+        if (choice < 2 && model.done > 0) {
+            const Position end = buffer.undo();
+            model.undo();
+            const Model::Edit &e = model.history[model.done];
+            QCOMPARE(end, e.at + e.removed.size());
+            what = "undo";
+        } else if (choice < 3 && model.done < model.history.size()) {
+            const Position end = buffer.redo();
+            model.redo();
+            const Model::Edit &e = model.history[model.done - 1];
+            QCOMPARE(end, e.at + e.inserted.size());
+            what = "redo";
+        } else if (choice < 4 && size > 0) {
+            const Position at = random.bounded(int(size));
+            const Position length = 1 + random.bounded(int(size - at));
+            buffer.colour(std::vector<ColourRange>{{at, length}});
+            std::fill(model.red.begin() + at, model.red.begin() + at + length, true);
+            what = "colour " + QByteArray::number(at) + "+" + QByteArray::number(length);
+        } else {
+            const Position at = random.bounded(int(size + 1));
+            const Position length = random.bounded(int(std::min<Position>(size - at, 8) + 1));
+            const QByteArray inserted = randomBytes(random, longest);
+            if (length == 0 && inserted.isEmpty())
+                continue; // no edit, and no step to undo
+            buffer.replace(at, length, inserted);
+            model.replace(at, length, inserted);
+            what = "replace " + QByteArray::number(at) + "+" + QByteArray::number(length) + " by "
+                   + shown(inserted);
+        }
+        QCOMPARE(buffer.canUndo(), model.done > 0);
+        QCOMPARE(buffer.canRedo(), model.done < model.history.size());
+        QByteArray why;
+        const QByteArray where =
+            "step " + QByteArray::number(step) + " (" + what + "), text " + shown(model.text);
+        QVERIFY2(sameAsModel(buffer, model, why), (why + " differs at " + where).constData());
+    }
+}
+
+// Undo then a new edit: what was undone can no longer be redone.
+void TextBufferTest::newEditDropsRedo()
+{
+    TextBuffer buffer(QByteArray("abc"));
+    buffer.insert(3, "d");
+    QCOMPARE(buffer.undo(), Position(3));
+    buffer.remove(0, 1);
+    QVERIFY(!buffer.canRedo());
+    QCOMPARE(buffer.redo(), Position(-1));
+    QCOMPARE(buffer.text(), QByteArray("bc"));
+    QCOMPARE(buffer.undo(), Position(1));
+    QCOMPARE(buffer.text(), QByteArray("abc"));
+    QVERIFY(!buffer.canUndo());
+}
+
+// A caller's position past either end reads and edits at that end; nothing
+// outside the text is read.
+void TextBufferTest::positionsOutsideTheTextAreClamped()
+{
+    TextBuffer buffer(QByteArray("ab\r\ncd"));
+    QCOMPARE(buffer.bytes(-5, 4), QByteArray("ab\r\n").left(4));
+    QCOMPARE(buffer.bytes(4, 100), QByteArray("cd"));
+    QCOMPARE(buffer.bytes(9, 1), QByteArray());
+    QCOMPARE(buffer.at(-1), '\0');
+    QCOMPARE(buffer.at(6), '\0');
+    QCOMPARE(buffer.lineStart(-2), Position(0));
+    QCOMPARE(buffer.lineStart(7), Position(4));
+    QCOMPARE(buffer.lineEnd(7), Position(6));
+    QCOMPARE(buffer.lineOf(-3), Position(0));
+    QCOMPARE(buffer.lineOf(60), Position(1));
+    buffer.replace(5, 10, "Z");
+    QCOMPARE(buffer.text(), QByteArray("ab\r\ncZ"));
+    buffer.replace(-4, 1, "Y");
+    QCOMPARE(buffer.text(), QByteArray("Yb\r\ncZ"));
+    buffer.remove(0, 100);
+    QVERIFY(buffer.isEmpty());
+    QCOMPARE(buffer.lineCount(), Position(1));
+    QCOMPARE(buffer.lineEnd(0), Position(0));
+    QCOMPARE(buffer.undo(), Position(6));
+    QCOMPARE(buffer.text(), QByteArray("Yb\r\ncZ"));
+}
+
+QTEST_APPLESS_MAIN(TextBufferTest)
+#include "test_text_buffer.moc"

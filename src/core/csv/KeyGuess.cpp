@@ -80,25 +80,17 @@ bool uniqueOnSample(const Sample &sample, const std::vector<size_t> &set,
 }
 
 // Whether the columns at `positions` are non-empty in every row of the table
-// and unique together, compared exactly: open addressing over the rows'
-// hashes, stopping at the first repeat.
+// and unique together, compared exactly. The rows' hashes are made in one
+// pass; a second puts them in an open-addressing table (slots fetched ahead)
+// and stops at the first repeat.
 bool uniqueInEveryRow(const Table &table, qint32 first, const std::vector<qint64> &positions,
                       const CellRules &rules)
 {
     const qint64 needed = *std::max_element(positions.begin(), positions.end()) + 1;
-    const size_t rows = size_t(std::max<qsizetype>(table.size() - first, 0));
-    struct Slot
-    {
-        size_t hash = 0;
-        qint32 record = -1;
-    };
-    size_t capacity = 16;
-    while (capacity < rows * 2)
-        capacity *= 2;
-    std::vector<Slot> buckets(capacity);
+    const qint32 end = qint32(table.size());
+    std::vector<size_t> hashes(size_t(std::max(end - first, 0)));
     Row row;
-    Row other;
-    for (qint32 r = first; r < qint32(table.size()); ++r) {
+    for (qint32 r = first; r < end; ++r) {
         table.split(r, row, needed);
         size_t hash = 0;
         for (const qint64 p : positions) {
@@ -106,15 +98,35 @@ bool uniqueInEveryRow(const Table &table, qint32 first, const std::vector<qint64
                 return false;
             hash = combineHash(hash, cellHash(row[p], rules));
         }
-        for (size_t slot = (hash * 0x9E3779B97F4A7C15ULL) >> 7 & (capacity - 1);;
-             slot = (slot + 1) & (capacity - 1)) {
+        hashes[size_t(r - first)] = hash;
+    }
+    struct Slot
+    {
+        quint32 tag = 0;
+        qint32 record = -1;
+    };
+    size_t capacity = 16;
+    while (capacity < hashes.size() * 2)
+        capacity *= 2;
+    std::vector<Slot> buckets(capacity);
+    const auto home = [capacity](size_t hash) {
+        return size_t((hash * 0x9E3779B97F4A7C15ULL) >> 20) & (capacity - 1);
+    };
+    constexpr size_t kAhead = 8;
+    Row other;
+    for (size_t i = 0; i < hashes.size(); ++i) {
+        if (i + kAhead < hashes.size())
+            __builtin_prefetch(&buckets[home(hashes[i + kAhead])]);
+        const quint32 tag = quint32(hashes[i] >> 32);
+        for (size_t slot = home(hashes[i]);; slot = (slot + 1) & (capacity - 1)) {
             Slot &s = buckets[slot];
             if (s.record < 0) {
-                s = {hash, r};
+                s = {tag, qint32(first + i)};
                 break;
             }
-            if (s.hash != hash)
+            if (s.tag != tag)
                 continue;
+            table.split(qint32(first + i), row, needed);
             table.split(s.record, other, needed);
             bool same = true;
             for (const qint64 p : positions)

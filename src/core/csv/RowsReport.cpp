@@ -1,6 +1,7 @@
 #include "csv/RowsReport.h"
 
 #include <algorithm>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -69,48 +70,76 @@ void appendHex(QByteArray &out, const char *prefix, char32_t value, int digits)
 // How a quote inside an escaped value is written: as it is, "\"" or """".
 enum class Quote { AsIs, Backslash, Doubled };
 
+// Writes prefix and `digits` lowercase hex digits of value to out; their count.
+int hexEscape(char *out, const char *prefix, char32_t value, int digits)
+{
+    int length = 0;
+    while (*prefix)
+        out[length++] = *prefix++;
+    for (int d = digits - 1; d >= 0; --d)
+        out[length++] = "0123456789abcdef"[(value >> (4 * d)) & 0xF];
+    return length;
+}
+
 // Hands `value` to put() as the text report prints it (see escapedForText),
-// in pieces, runs of plain bytes as one piece: linear in the value's size.
+// in pieces of some kilobytes: linear in the value's size, with no allocation
+// however many characters need escaping.
 template <typename Put>
 void escapeEach(QByteArrayView value, bool everyNonAscii, Quote quote, Put &&put)
 {
+    char buffer[16384];
+    size_t used = 0;
+    const auto keep = [&](const char *data, size_t size) {
+        if (used + size > sizeof buffer) {
+            put(QByteArrayView(buffer, qsizetype(used)));
+            used = 0;
+        }
+        if (size > sizeof buffer) {
+            put(QByteArrayView(data, qsizetype(size)));
+            return;
+        }
+        std::memcpy(buffer + used, data, size);
+        used += size;
+    };
     const auto *p = reinterpret_cast<const unsigned char *>(value.data());
     const auto *end = p + value.size();
-    const auto *run = p; // start of the plain bytes not yet handed over
-    QByteArray escape;
+    const auto *run = p; // start of the plain bytes not yet kept
+    char escape[16];
     while (p < end) {
         const unsigned char b = *p;
         if (b >= 0x20 && b < 0x7F && b != '\\' && (b != '"' || quote == Quote::AsIs)) {
             ++p;
             continue;
         }
-        escape.clear();
+        int size = 2;
         int length = 1;
         if (b == '"') {
-            escape = quote == Quote::Backslash ? "\\\"" : "\"\"";
+            escape[0] = quote == Quote::Backslash ? '\\' : '"';
+            escape[1] = '"';
         } else if (b == '\\' || b == '\n' || b == '\r' || b == '\t') {
-            escape = b == '\\' ? "\\\\" : b == '\n' ? "\\n" : b == '\r' ? "\\r" : "\\t";
+            escape[0] = '\\';
+            escape[1] = b == '\\' ? '\\' : b == '\n' ? 'n' : b == '\r' ? 'r' : 't';
         } else {
             char32_t c = 0;
             length = b < 0x80 ? 0 : Files::decodeUtf8Sequence(p, end, c);
             if (length == 0) { // a control character, or a byte that is not UTF-8
-                appendHex(escape, "\\x", b, 2);
+                size = hexEscape(escape, "\\x", b, 2);
                 length = 1;
             } else if (everyNonAscii || invisible(c)) {
-                appendHex(escape, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
+                size = hexEscape(escape, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
             } else { // a letter past ASCII prints as it is
                 p += length;
                 continue;
             }
         }
-        if (p > run)
-            put(QByteArrayView(reinterpret_cast<const char *>(run), p - run));
-        put(QByteArrayView(escape));
+        keep(reinterpret_cast<const char *>(run), size_t(p - run));
+        keep(escape, size_t(size));
         p += length;
         run = p;
     }
-    if (p > run)
-        put(QByteArrayView(reinterpret_cast<const char *>(run), p - run));
+    keep(reinterpret_cast<const char *>(run), size_t(p - run));
+    if (used > 0)
+        put(QByteArrayView(buffer, qsizetype(used)));
 }
 
 // A name given on the command line: its stray bytes were kept as unpaired

@@ -95,6 +95,10 @@ bool isGitCall(const QStringList &operands)
 // The value of an option that takes one; an error message when it is wrong.
 QString takeValue(const QString &name, const QString &value, RowsOptions &options)
 {
+    if (name == QLatin1String("--key") || name == QLatin1String("--ignore-columns")) {
+        if (const QString error = Csv::columnListError(value); !error.isEmpty())
+            return name + QStringLiteral(": ") + error;
+    }
     if (name == QLatin1String("--key")) {
         // "auto" guesses; a column named auto is --key '"auto"'.
         options.compare.guessKey = value == QLatin1String("auto");

@@ -221,17 +221,22 @@ bool unquotedLineBreak(const QString &list, const std::vector<ListItem> &items)
 
 } // namespace
 
+QString columnListError(const QString &list)
+{
+    if (unquotedLineBreak(list, splitList(list)))
+        return QStringLiteral("a column list holds a line break (quote a name that has one)");
+    return QString();
+}
+
 ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
                        bool empty2, const CellRules &rules)
 {
     ColumnPick pick;
     const ColumnFinder finder(mapping, !empty1, nameRules(rules));
     std::vector<char> picked(mapping.columns.size(), 0);
-    const std::vector<ListItem> items = splitList(list);
-    if (unquotedLineBreak(list, items)) {
-        pick.error = QStringLiteral("a column list holds a line break (quote a name that has one)");
+    if (pick.error = columnListError(list); !pick.error.isEmpty())
         return pick;
-    }
+    const std::vector<ListItem> items = splitList(list);
     for (const ListItem &item : items) {
         bool isNumber = false;
         const qint64 number = item.quoted ? 0 : item.text.trimmed().toLongLong(&isNumber);

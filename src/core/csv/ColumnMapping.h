@@ -87,6 +87,10 @@ struct ColumnPick
 ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
                        bool empty2, const CellRules &rules);
 
+// What is wrong with a column list before any column is looked up (a line
+// break outside quotes); empty when nothing.
+QString columnListError(const QString &list);
+
 // Pairs each OLD column of file 1 with the NEW column of file 2, whatever
 // their names; a column either had paired with before stands alone. The
 // error (and its file) when a column is not found or is paired twice.

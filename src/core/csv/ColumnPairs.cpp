@@ -67,7 +67,8 @@ std::vector<std::pair<qint32, qint32>> matchedRows(const Table &table1, const Ta
     }
     std::vector<std::pair<qint32, qint32>> pairs;
     std::unordered_map<qint32, qsizetype> pairOf; // record of file 1 -> index in pairs
-    for (qint32 r2 = first; r2 < qint32(table2.size()); ++r2) {
+    // File 2 is read until every sampled key has been met, at most once through.
+    for (qint32 r2 = first; r2 < qint32(table2.size()) && pairs.size() < sampled.size(); ++r2) {
         table2.split(r2, row2, needed2);
         const auto [begin, end] = sampled.equal_range(hashOf(row2, key2));
         for (auto it = begin; it != end; ++it) {

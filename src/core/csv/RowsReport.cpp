@@ -177,8 +177,29 @@ bool asciiOnly(QByteArrayView value)
 
 // Cells longer than this are not normalised to see whether they look like
 // another: their characters past ASCII are spelled out instead, which tells
-// any two apart in time linear in their size.
+// any two apart in time linear in their size (see normalisable).
 constexpr qsizetype kNormalisedAtMost = 1 << 20;
+
+// Whether the text can be normalised in time linear in its size: too long,
+// or a run of more than 30 combining marks (which normalising sorts, in time
+// that grows with the square of the run), and it is spelled out instead.
+bool normalisable(QByteArrayView value)
+{
+    if (value.size() > kNormalisedAtMost)
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(value.data());
+    const auto *end = p + value.size();
+    int marks = 0;
+    while (p < end) {
+        char32_t c = *p;
+        const int length = *p < 0x80 ? 1 : Files::decodeUtf8Sequence(p, end, c);
+        marks = length > 1 && QChar::combiningClass(c) != 0 ? marks + 1 : 0;
+        if (marks > 30)
+            return false;
+        p += std::max(length, 1);
+    }
+    return true;
+}
 
 // Does the text show the same as another that is not equal? Escaping tells
 // apart any two different byte strings, so only Unicode look-alikes can.
@@ -186,7 +207,7 @@ bool looksAlike(QByteArrayView a, QByteArrayView b)
 {
     if (a == b || (printsAsIs(a) && printsAsIs(b)) || (asciiOnly(a) && asciiOnly(b)))
         return false;
-    if (a.size() > kNormalisedAtMost || b.size() > kNormalisedAtMost)
+    if (!normalisable(a) || !normalisable(b))
         return true;
     return QString::fromUtf8(a).normalized(QString::NormalizationForm_KC)
            == QString::fromUtf8(b).normalized(QString::NormalizationForm_KC);
@@ -200,7 +221,7 @@ bool notComposed(QByteArrayView cell)
 {
     if (std::all_of(cell.begin(), cell.end(), [](char c) { return uchar(c) < 0xCC; }))
         return false;
-    if (cell.size() > kNormalisedAtMost)
+    if (!normalisable(cell))
         return true;
     const QString text = QString::fromUtf8(cell);
     return text.normalized(QString::NormalizationForm_C) != text;

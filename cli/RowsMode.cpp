@@ -41,7 +41,8 @@ struct RowsOptions
 };
 
 // The options that take a value; --color takes one only as --color=WHEN.
-const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance"};
+const QStringList withValue{"--key",    "--ignore-columns", "--delimiter",
+                            "--format", "--tolerance",      "--map"};
 
 // One ASCII character that is not a quote or a line break, or "tab".
 char delimiterValue(const QString &value)
@@ -77,8 +78,19 @@ bool isGitCall(const QStringList &operands)
 // The value of an option that takes one; an error message when it is wrong.
 QString takeValue(const QString &name, const QString &value, RowsOptions &options)
 {
+    if (name == QLatin1String("--key") || name == QLatin1String("--ignore-columns")) {
+        if (const QString error = Csv::columnListError(value); !error.isEmpty())
+            return name + QStringLiteral(": ") + error;
+    }
     if (name == QLatin1String("--key")) {
-        options.compare.key = value;
+        // "auto" guesses; a column named auto is --key '"auto"'.
+        options.compare.guessKey = value == QLatin1String("auto");
+        options.compare.key = options.compare.guessKey ? QString() : value;
+    } else if (name == QLatin1String("--map")) {
+        const Csv::RenameParse parse = Csv::parseRename(value);
+        if (!parse.error.isEmpty())
+            return QStringLiteral("--map takes OLD=NEW: %1").arg(parse.error);
+        options.compare.renames.push_back(parse.rename);
     } else if (name == QLatin1String("--ignore-columns")) {
         options.compare.ignoreColumns = value;
     } else if (name == QLatin1String("--delimiter")) {
@@ -168,6 +180,20 @@ void sayEncoding(const QString &name, const Csv::Table &table)
                          .arg(table.encoding()));
 }
 
+// The key as --key takes it, every name quoted.
+QString keyList(const Csv::RowComparison &result)
+{
+    QStringList items;
+    for (const qsizetype c : result.keyColumns) {
+        const QString name =
+            result.mapping.byName
+                ? u'"' + result.mapping.name(c).replace(u'"', QStringLiteral("\"\"")) + u'"'
+                : result.mapping.name(c);
+        items << name;
+    }
+    return items.join(u',');
+}
+
 bool colourWanted(Colour colour)
 {
     if (colour != Colour::Auto)
@@ -203,6 +229,10 @@ int run(const RowsOptions &options)
     sayEncoding(options.file2, *table2);
 
     const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
+    if (result.ok() && options.compare.guessKey) {
+        printError(result.keyGuessed ? QStringLiteral("key: %1").arg(keyList(result))
+                                     : QStringLiteral("key: none found; whole rows compared"));
+    }
     if (!result.ok()) {
         // The file first; an error of both files is said of each.
         if (result.error.file != 2)
@@ -212,9 +242,11 @@ int run(const RowsOptions &options)
         return Failure;
     }
     if (!options.quiet) {
+        // git calls once a file: each report says which file it is of.
         const Csv::ReportOptions names{options.name1, options.name2,
                                        options.format == Csv::ReportFormat::Text
-                                           && colourWanted(options.colour)};
+                                           && colourWanted(options.colour),
+                                       options.gitDriver};
         Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
             writeBytes(stdout, piece);
             return !std::ferror(stdout);
@@ -222,13 +254,6 @@ int run(const RowsOptions &options)
     }
     if (!flushStandardOutput())
         return Failure;
-    // The csv format has no place for these: say so rather than leave them out silently.
-    if (!options.quiet && options.format == Csv::ReportFormat::Csv
-        && !result.duplicateKeys.empty()) {
-        printError(QStringLiteral("%1 duplicate keys left unmatched (listed by --format text "
-                                  "or json)")
-                       .arg(result.duplicateKeys.size()));
-    }
     // git stops at an external diff that does not exit with 0.
     if (options.gitDriver)
         return NoDifferences;
@@ -277,22 +302,29 @@ std::unique_ptr<Mode> makeRowsMode()
 QString rowsUsageText()
 {
     return QStringLiteral(
-        "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS] [--ignore-case]\n"
-        "           [--ignore-space] [--numbers] [--tolerance EPS]\n"
+        "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS|auto] [--map OLD=NEW]\n"
+        "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
         "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
         "           [--format text|csv|json] [--color[=WHEN]]\n"
         "\n"
         "Compares two CSV files as tables. With --key, rows are matched by their key\n"
-        "and reported as removed (-), added (+) or changed (~, cell by cell); a key\n"
-        "found twice in a file is reported once with its lines and not matched.\n"
-        "Without --key, whole rows are compared as a multiset. Cells compare by\n"
-        "their bytes, line breaks inside quotes included.\n"
+        "and reported as removed (-), added (+) or changed (~, cell by cell, old and\n"
+        "new value); a key found twice in a file is reported once with its lines and\n"
+        "not matched. Without --key, whole rows are compared as a multiset. Cells\n"
+        "compare by their bytes, line breaks inside quotes included.\n"
         "\n"
         "COLS: comma-separated, in CSV quoting (--key '\"last, first\",id'). A number\n"
-        "is the column at that position; a name (or a quoted number) a header name.\n"
-        "When both files have a header, columns are matched by name.\n"
+        "is the column at that position; a name (or a quoted number) a header name;\n"
+        "'\"\"' is a column with an empty name. When both files have a header,\n"
+        "columns are matched by name.\n"
         "\n"
         "  --key COLS             the columns that identify a row\n"
+        "  --key auto             guess the key: the fewest columns (up to three,\n"
+        "                         leftmost first) non-empty and unique in both files;\n"
+        "                         the key chosen is printed on standard error\n"
+        "  --map OLD=NEW          compare file 1's column OLD with file 2's NEW, a\n"
+        "                         column renamed (repeatable; each side as in COLS,\n"
+        "                         '\"a=b\"=c' for a name holding =)\n"
         "  --ignore-case          compare cells with full Unicode case folding\n"
         "  --ignore-space         ignore blanks around each cell; CR LF, CR and LF\n"
         "                         inside a cell count as the same line break\n"
@@ -304,7 +336,11 @@ QString rowsUsageText()
         "  --delimiter C          one ASCII character, or tab (default: detected in\n"
         "                         each file)\n"
         "  --no-header            the first row is data; columns are numbered\n"
-        "  --format F             text (default), csv or json\n"
+        "  --format F             text (default), csv or json; the csv report has\n"
+        "                         one line a finding: [status] (- + ~, ! a row of a\n"
+        "                         duplicate key, # a note), [line1], [line2], the\n"
+        "                         cells, [old] NAME before each column that changed,\n"
+        "                         [changed], [note]\n"
         "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
         "                         default), always or never\n"
         "  -q, --quiet            print nothing on standard output; only the exit\n"
@@ -313,7 +349,7 @@ QString rowsUsageText()
         "  --version              print the version and the license\n"
         "\n"
         "Called by git as an external diff (seven arguments), it compares the two\n"
-        "versions and exits with 0.\n"
+        "versions, opens the report with the file's path and exits with 0.\n"
         "\n"
         "Exit status: 0 no differences, 1 differences in data (rows, columns only\n"
         "one file has, ragged rows, duplicate keys; columns that only moved are not),\n"

@@ -93,7 +93,7 @@ void CliRowsTest::exitStatus_data()
         << QStringList{"rows", empty, a, "--key", "id"} << 1 << "0 removed, 2 added"
         << "";
     QTest::newRow("options before the word rows")
-        << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,2,z,v"
+        << QStringList{"--key", "id", "--format=csv", "rows", a, b} << 1 << "~,3,3,2,y,z,v,"
         << "";
     QTest::newRow("missing first file") << QStringList{"rows", missing, a} << 2 << ""
                                         << "corvantis-cli: " + missing + ": File not found";
@@ -179,6 +179,23 @@ void CliRowsTest::exitStatus_data()
     QTest::newRow("-q prints nothing, exit status tells")
         << QStringList{"rows", a, b, "-q"} << 1 << ""
         << "";
+    QTest::newRow("--key auto says the key it chose")
+        << QStringList{"rows", a, b, "--key", "auto"} << 1 << "~ line 3 → 3, id=2"
+        << "corvantis-cli: key: \"id\"\n";
+    QTest::newRow("--key auto without a key to find")
+        << QStringList{"rows", write("same.csv", "v\nx\nx\n"), a, "--key", "auto"} << 1
+        << "1 removed, 1 added"
+        << "key: none found; whole rows compared";
+    QTest::newRow("a column named auto is quoted")
+        << QStringList{"rows", a, b, "--key", "\"auto\""} << 2 << ""
+        << "no column \"auto\"";
+    QTest::newRow("a line break in a column list")
+        << QStringList{"rows", a, b, "--key", "id\nzzz"} << 2 << ""
+        << "line break";
+    QTest::newRow("--map needs OLD=NEW") << QStringList{"rows", a, b, "--map", "v"} << 2 << ""
+                                         << "--map takes OLD=NEW";
+    QTest::newRow("--map of a column file 2 lacks")
+        << QStringList{"rows", a, b, "--map", "v=w"} << 2 << "" << b + ": no column \"w\" (--map)";
     QTest::newRow("general help names the mode") << QStringList{"--help"} << 0 << "rows FILE1"
                                                  << "";
 }
@@ -224,6 +241,15 @@ void CliRowsTest::optionsReachTheComparison_data()
         << 1;
     QTest::newRow("--delimiter tab") << QByteArray("id\tv\n1\ta\n") << QByteArray("id\tv\n1\ta\n")
                                      << QStringList{"--delimiter", "tab", "--key", "v"} << 0;
+    QTest::newRow("--ignore-columns of an empty name")
+        << QByteArray("id,,v\n1,x,a\n") << QByteArray("id,,v\n1,y,a\n")
+        << QStringList{"--ignore-columns", "\"\""} << 0;
+    QTest::newRow("--map pairs a renamed column")
+        << QByteArray("id,email\n1,a@x\n") << QByteArray("id,email_address\n1,a@x\n")
+        << QStringList{"--key", "id", "--map", "email=email_address"} << 0;
+    QTest::newRow("--map, repeated, in CSV quoting")
+        << QByteArray("id,\"a=b\",c\n1,x,y\n") << QByteArray("id,d,\"e, f\"\n1,x,z\n")
+        << QStringList{"--key", "id", "--map", "\"a=b\"=d", "--map=c=\"e, f\""} << 1;
 }
 
 void CliRowsTest::optionsReachTheComparison()
@@ -254,10 +280,11 @@ void CliRowsTest::csvReport()
 {
     const Run result = run({"rows", m_old, m_new, "--key", "sku", "--format", "csv"});
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QByteArray("status,line,sku,name,qty,price,changed\r\n"
-                                    "-,4,PF-6003,Ink,4,7.00,\r\n"
-                                    "+,4,PF-6004,\"Tape, clear\",5,2.10,\r\n"
-                                    "~,2,PF-6002,Pad,12,3.50,qty\r\n"));
+    QCOMPARE(result.out,
+             QByteArray("[status],[line1],[line2],sku,name,[old] qty,qty,price,[changed],[note]\r\n"
+                        "-,4,,PF-6003,Ink,,4,7.00,,\r\n"
+                        "+,,4,PF-6004,\"Tape, clear\",,5,2.10,,\r\n"
+                        "~,3,2,PF-6002,Pad,10,12,3.50,qty,\r\n"));
 }
 
 void CliRowsTest::jsonReport()
@@ -284,11 +311,13 @@ void CliRowsTest::jsonReport()
     QCOMPARE(columns.size(), 5);
     QCOMPARE(columns[0].toObject(),
              QJsonObject({{"name", "sku"}, {"column1", 1}, {"column2", 2}, {"compared", false}}));
-    QCOMPARE(columns[3].toObject(), QJsonObject({{"name", "price"},
+    // File 2's order, then the column only file 1 has.
+    QCOMPARE(columns[4].toObject(), QJsonObject({{"name", "price"},
                                                  {"column1", 4},
                                                  {"column2", QJsonValue::Null},
                                                  {"compared", false}}));
-    QCOMPARE(columns[4].toObject()["name"].toString(), QStringLiteral("note"));
+    QCOMPARE(columns[1].toObject()["name"].toString(), QStringLiteral("name"));
+    QCOMPARE(columns[3].toObject()["name"].toString(), QStringLiteral("note"));
     const QJsonArray removed{
         QJsonObject{{"line", 4}, {"row", QJsonArray{"PF-6003", "Ink", "4", "7.00"}}}};
     QCOMPARE(json["removed"].toArray(), removed);
@@ -344,7 +373,8 @@ void CliRowsTest::gitUsesItAsItsDiffForCsv()
 
     const auto [status, out] = inRepository({"diff"});
     QCOMPARE(status, 0);
-    QCOMPARE(out, QByteArray("0 removed, 0 added, 1 changed (of 2 / 2 rows)\n"
+    QCOMPARE(out, QByteArray("--- a/stock.csv\n+++ b/stock.csv\n"
+                             "0 removed, 0 added, 1 changed (of 2 / 2 rows)\n"
                              "~ line 3 \xe2\x86\x92 2, id=2: qty [2] \"5\" \xe2\x86\x92 \"6\"\n"));
 }
 

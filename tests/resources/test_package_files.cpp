@@ -224,13 +224,15 @@ void PackageFilesTest::bashCompletion_data()
     QTest::newRow("lines has no --key") << QStringList{"corvantis-cli", "lines", "--k"} << "";
     QTest::newRow("columns of both headers, once each")
         << QStringList{"corvantis-cli", "rows", "old.csv", "new.csv", "--key", ""}
-        << "Unit\\ price|id|name";
+        << "auto|Unit\\ price|id|name";
+    QTest::newRow("--map: file 1's columns")
+        << QStringList{"corvantis-cli", "rows", "new.csv", "old.csv", "--map", "n"} << "name";
     QTest::newRow("the next column of a list")
         << QStringList{"corvantis-cli", "rows", "old.csv", "new.csv", "--ignore-columns", "id,n"}
         << "id\\,name";
     QTest::newRow("columns cut at the delimiter given")
         << QStringList{"corvantis-cli", "rows", "--delimiter", "tab", "new.csv", "--key", ""}
-        << "id\\,name";
+        << "auto|id\\,name";
     QTest::newRow("a value after =")
         << QStringList{"corvantis-cli", "rows", "--color", "=", "al"} << "always";
     QTest::newRow("formats") << QStringList{"corvantis-cli", "rows", "--format", ""}

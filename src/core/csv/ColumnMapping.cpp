@@ -72,6 +72,22 @@ bool ColumnMapping::named(qsizetype c) const
                || (column.index2 >= 0 && column.index2 < width2));
 }
 
+bool ColumnMapping::isRenamed(qsizetype c) const
+{
+    return std::binary_search(renamed.begin(), renamed.end(), c);
+}
+
+QByteArrayView ColumnMapping::nameBytesIn(qsizetype c, int file) const
+{
+    if (!byName)
+        return {};
+    const Column &column = columns[size_t(c)];
+    if (file == 1)
+        return column.index1 >= 0 && column.index1 < width1 ? header1[column.index1]
+                                                            : QByteArrayView();
+    return column.index2 >= 0 && column.index2 < width2 ? header2[column.index2] : QByteArrayView();
+}
+
 QByteArrayView ColumnMapping::nameBytes(qsizetype c) const
 {
     if (!named(c))
@@ -97,6 +113,9 @@ QString ColumnMapping::name(qsizetype c) const
 
 QString ColumnMapping::label(qsizetype c) const
 {
+    if (isRenamed(c))
+        return QString::fromUtf8(nameBytesIn(c, 1)) + u'\u2192'
+               + QString::fromUtf8(nameBytesIn(c, 2));
     return named(c) ? name(c) : u'#' + name(c);
 }
 
@@ -149,6 +168,11 @@ public:
             if (mapping.named(qsizetype(c)))
                 m_byName.emplace(cellHash(mapping.nameBytes(qsizetype(c)), m_rules), qsizetype(c));
         }
+        // A renamed column answers to its name in file 2 and to its label too.
+        for (const qsizetype c : mapping.renamed) {
+            m_otherNames.push_back({c, mapping.nameBytesIn(c, 2).toByteArray()});
+            m_otherNames.push_back({c, mapping.label(c).toUtf8()});
+        }
     }
     qsizetype byPosition(qint64 position) const
     {
@@ -164,13 +188,16 @@ public:
         const auto earliest = [](qsizetype best, qsizetype c) {
             return best < 0 ? c : std::min(best, c);
         };
-        for (auto it = begin; it != end; ++it) {
-            const QByteArrayView candidate = m_mapping.nameBytes(it->second);
+        const auto consider = [&](QByteArrayView candidate, qsizetype c) {
             if (candidate == QByteArrayView(bytes))
-                exact = earliest(exact, it->second);
+                exact = earliest(exact, c);
             else if (cellsEqual(candidate, bytes, m_rules))
-                alike = earliest(alike, it->second);
-        }
+                alike = earliest(alike, c);
+        };
+        for (auto it = begin; it != end; ++it)
+            consider(m_mapping.nameBytes(it->second), it->second);
+        for (const auto &[c, other] : m_otherNames)
+            consider(other, c);
         return exact >= 0 ? exact : alike;
     }
 
@@ -179,9 +206,27 @@ private:
     CellRules m_rules;
     std::vector<qsizetype> m_byPosition;
     std::unordered_multimap<size_t, qsizetype> m_byName;
+    std::vector<std::pair<qsizetype, QByteArray>> m_otherNames; // few: paired by hand
 };
 
+// Line breaks in a list that are not inside a quoted item.
+bool unquotedLineBreak(const QString &list, const std::vector<ListItem> &items)
+{
+    const auto breaks = [](const QString &text) { return text.count(u'\n') + text.count(u'\r'); };
+    qsizetype inItems = 0;
+    for (const ListItem &item : items)
+        inItems += breaks(item.text);
+    return breaks(list) > inItems;
+}
+
 } // namespace
+
+QString columnListError(const QString &list)
+{
+    if (unquotedLineBreak(list, splitList(list)))
+        return QStringLiteral("a column list holds a line break (quote a name that has one)");
+    return QString();
+}
 
 ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
                        bool empty2, const CellRules &rules)
@@ -189,7 +234,10 @@ ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool i
     ColumnPick pick;
     const ColumnFinder finder(mapping, !empty1, nameRules(rules));
     std::vector<char> picked(mapping.columns.size(), 0);
-    for (const ListItem &item : splitList(list)) {
+    if (pick.error = columnListError(list); !pick.error.isEmpty())
+        return pick;
+    const std::vector<ListItem> items = splitList(list);
+    for (const ListItem &item : items) {
         bool isNumber = false;
         const qint64 number = item.quoted ? 0 : item.text.trimmed().toLongLong(&isNumber);
         qsizetype found = -1;
@@ -228,6 +276,163 @@ ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool i
         }
     }
     return pick;
+}
+
+RenameParse parseRename(const QString &text)
+{
+    // CSV with '=' for the delimiter: a side is quoted to hold '=', ',' or a
+    // line break, and a quote inside quotes is doubled.
+    RenameParse parse;
+    std::vector<ListItem> sides(1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        ListItem &side = sides.back();
+        if (c == u'"' && side.text.isEmpty() && !side.quoted) {
+            side.quoted = true;
+            for (++i; i < text.size(); ++i) {
+                if (text[i] == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                    side.text += text[++i];
+                else if (text[i] == u'"')
+                    break;
+                else
+                    side.text += text[i];
+            }
+            if (i >= text.size()) {
+                parse.error = QStringLiteral("\"%1\": a quote is not closed").arg(text);
+                return parse;
+            }
+            if (i + 1 < text.size() && text[i + 1] != u'=') {
+                parse.error = QStringLiteral("\"%1\": text after a closing quote").arg(text);
+                return parse;
+            }
+        } else if (c == u'=') {
+            sides.emplace_back();
+        } else if (c == u'\n' || c == u'\r') {
+            parse.error = QStringLiteral("\"%1\": a line break outside quotes").arg(text);
+            return parse;
+        } else {
+            side.text += c;
+        }
+    }
+    const auto blank = [](const ListItem &side) { return !side.quoted && side.text.isEmpty(); };
+    if (sides.size() != 2 || blank(sides[0]) || blank(sides[1])) {
+        parse.error =
+            QStringLiteral("\"%1\" is not OLD=NEW (quote a name that holds \"=\")").arg(text);
+        return parse;
+    }
+    parse.rename = {sides[0], sides[1]};
+    return parse;
+}
+
+namespace {
+
+// The position (0-based) of a column in one file's header or row, or -1.
+qint64 positionIn(const ColumnMapping &mapping, int file, const ListItem &item,
+                  const CellRules &rules)
+{
+    const qsizetype width = file == 1 ? mapping.width1 : mapping.width2;
+    bool isNumber = false;
+    const qint64 number = item.quoted ? 0 : item.text.trimmed().toLongLong(&isNumber);
+    if (isNumber) {
+        qint64 last = -1;
+        for (const Column &column : mapping.columns)
+            last = std::max(last, file == 1 ? column.index1 : column.index2);
+        return number >= 1 && number - 1 <= last ? number - 1 : -1;
+    }
+    if (!mapping.byName)
+        return -1;
+    const Row &header = file == 1 ? mapping.header1 : mapping.header2;
+    const QByteArray bytes = item.text.toUtf8();
+    qint64 alike = -1;
+    for (qsizetype i = 0; i < width; ++i) {
+        if (header[i] == QByteArrayView(bytes))
+            return i;
+        if (alike < 0 && cellsEqual(header[i], bytes, rules))
+            alike = i;
+    }
+    return alike;
+}
+
+} // namespace
+
+ColumnPick renameColumns(ColumnMapping &mapping, const std::vector<ColumnRename> &renames,
+                         const CellRules &rules)
+{
+    const CellRules names = nameRules(rules);
+    // Where each file's positions stand in the mapping.
+    const auto where = [&](int file) {
+        std::vector<qsizetype> at;
+        for (size_t c = 0; c < mapping.columns.size(); ++c) {
+            const qint64 index = file == 1 ? mapping.columns[c].index1 : mapping.columns[c].index2;
+            if (index >= 0) {
+                if (size_t(index) >= at.size())
+                    at.resize(size_t(index) + 1, -1);
+                at[size_t(index)] = qsizetype(c);
+            }
+        }
+        return at;
+    };
+    std::vector<qsizetype> at1 = where(1);
+    std::vector<qsizetype> at2 = where(2);
+    std::vector<char> byHand(mapping.columns.size(), 0);
+    for (const ColumnRename &rename : renames) {
+        const qint64 p1 = positionIn(mapping, 1, rename.column1, names);
+        const qint64 p2 = positionIn(mapping, 2, rename.column2, names);
+        if (p1 < 0 || p2 < 0)
+            return {{},
+                    QStringLiteral("no column \"%1\" (--map)")
+                        .arg(p1 < 0 ? rename.column1.text : rename.column2.text),
+                    p1 < 0 ? 1 : 2};
+        const qsizetype a = size_t(p1) < at1.size() ? at1[size_t(p1)] : -1;
+        const qsizetype b = size_t(p2) < at2.size() ? at2[size_t(p2)] : -1;
+        if (a < 0 || b < 0)
+            return {{},
+                    QStringLiteral("no column \"%1\" (--map)")
+                        .arg(a < 0 ? rename.column1.text : rename.column2.text),
+                    a < 0 ? 1 : 2};
+        if (byHand[size_t(a)] || (byHand[size_t(b)] && a != b))
+            return {{},
+                    QStringLiteral("column \"%1\" is paired twice (--map)")
+                        .arg(byHand[size_t(a)] ? rename.column1.text : rename.column2.text),
+                    byHand[size_t(a)] ? 1 : 2};
+        // a = (p1, q), b = (x, p2) become (p1, p2) and (x, q): the columns
+        // each was paired with before pair with each other, or stand alone.
+        if (a != b) {
+            const qint64 q = mapping.columns[size_t(a)].index2;
+            mapping.columns[size_t(a)].index2 = p2;
+            mapping.columns[size_t(b)].index2 = q;
+            at2[size_t(p2)] = a;
+            if (q >= 0)
+                at2[size_t(q)] = b;
+        }
+        byHand[size_t(a)] = 1;
+    }
+    // Drop the columns left with neither file, keep the renamed ones' indices.
+    std::vector<Column> kept;
+    std::vector<qsizetype> renamed;
+    for (size_t c = 0; c < mapping.columns.size(); ++c) {
+        const Column &column = mapping.columns[c];
+        if (column.index1 < 0 && column.index2 < 0)
+            continue;
+        kept.push_back(column);
+        if (byHand[c])
+            renamed.push_back(qsizetype(kept.size() - 1));
+    }
+    mapping.columns = std::move(kept);
+    mapping.renamed.clear();
+    for (const qsizetype c : renamed) {
+        if (mapping.nameBytesIn(c, 1) != mapping.nameBytesIn(c, 2))
+            mapping.renamed.push_back(c);
+    }
+    mapping.reordered = false;
+    qint64 last = -1;
+    for (const Column &column : mapping.columns) {
+        if (column.index1 < 0 || column.index2 < 0)
+            continue;
+        mapping.reordered = mapping.reordered || column.index2 < last;
+        last = column.index2;
+    }
+    return {};
 }
 
 } // namespace Csv

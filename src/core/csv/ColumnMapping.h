@@ -32,6 +32,8 @@ struct ColumnMapping
     qsizetype width2 = -1;
     Row header1; // the header rows, when columns pair by name
     Row header2;
+    // Columns paired by hand whose names differ in the two files, ascending.
+    std::vector<qsizetype> renamed;
 
     // Whether the column has a header name.
     bool named(qsizetype c) const;
@@ -39,8 +41,12 @@ struct ColumnMapping
     QByteArrayView nameBytes(qsizetype c) const;
     // The header name, or the column's 1-based number when it has none.
     QString name(qsizetype c) const;
-    // The name, or "#3" for a column without one.
+    // The name, or "#3" for a column without one; a renamed column's two
+    // names as "email→email_address".
     QString label(qsizetype c) const;
+    bool isRenamed(qsizetype c) const;
+    // The header name in one file (1 or 2); empty where that file has none.
+    QByteArrayView nameBytesIn(qsizetype c, int file) const;
     // The column's 1-based position: in file 2 when it has it, else in file 1.
     qint64 number(qsizetype c) const;
 };
@@ -49,11 +55,27 @@ struct ColumnMapping
 ColumnMapping mapColumns(const Table &table1, const Table &table2, bool header,
                          const CellRules &rules);
 
+// A column renamed between the files, paired by hand: OLD=NEW as written.
+struct ColumnRename
+{
+    ListItem column1; // in file 1
+    ListItem column2; // in file 2
+};
+
+// Reads "OLD=NEW": each side a column as in a column list below (a number is
+// a position, anything quoted a name: "\"a=b\"=c"). error set when malformed.
+struct RenameParse
+{
+    ColumnRename rename;
+    QString error;
+};
+RenameParse parseRename(const QString &text);
+
 // The columns a list such as `id,2,"last, first"` picks (CSV: a name with a
 // comma is quoted): a number is the column at that position (of file 1, or of
 // file 2 when file 1 has no columns), anything else or anything quoted a
 // header name. error names what is not found; errorFile is 1 or 2 when it
-// lies in a file.
+// lies in a file. A line break outside quotes is an error, not the list's end.
 struct ColumnPick
 {
     std::vector<qsizetype> columns; // indices into ColumnMapping::columns
@@ -64,5 +86,15 @@ struct ColumnPick
 // `inBoth`: every column must be in both files, unless one of them is empty.
 ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
                        bool empty2, const CellRules &rules);
+
+// What is wrong with a column list before any column is looked up (a line
+// break outside quotes); empty when nothing.
+QString columnListError(const QString &list);
+
+// Pairs each OLD column of file 1 with the NEW column of file 2, whatever
+// their names; a column either had paired with before stands alone. The
+// error (and its file) when a column is not found or is paired twice.
+ColumnPick renameColumns(ColumnMapping &mapping, const std::vector<ColumnRename> &renames,
+                         const CellRules &rules);
 
 } // namespace Csv

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <future>
 
+#include "csv/KeyGuess.h"
 #include "csv/LargeArrays.h"
 #include "csv/RowIndex.h"
 
@@ -309,6 +310,33 @@ bool pick(RowComparison &result, const QString &list, bool inBoth, bool empty1, 
 
 } // namespace
 
+std::vector<qsizetype> displayOrder(const RowComparison &comparison)
+{
+    const std::vector<Column> &columns = comparison.mapping.columns;
+    std::vector<char> isKey(columns.size(), 0);
+    for (const qsizetype k : comparison.keyColumns)
+        isKey[size_t(k)] = 1;
+    std::vector<qsizetype> order(comparison.keyColumns.begin(), comparison.keyColumns.end());
+    // File 2's columns by their position there: each position is one column's.
+    qint64 width2 = 0;
+    for (const Column &column : columns)
+        width2 = std::max(width2, column.index2 + 1);
+    std::vector<qsizetype> at2(size_t(width2), -1);
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (!isKey[c] && columns[c].index2 >= 0)
+            at2[size_t(columns[c].index2)] = qsizetype(c);
+    }
+    for (const qsizetype c : at2) {
+        if (c >= 0)
+            order.push_back(c);
+    }
+    for (size_t c = 0; c < columns.size(); ++c) {
+        if (!isKey[c] && columns[c].index2 < 0)
+            order.push_back(qsizetype(c));
+    }
+    return order;
+}
+
 bool RowComparison::hasDifferences() const
 {
     if (!removed.empty() || !added.empty() || !changed.empty() || !duplicateKeys.empty()
@@ -337,6 +365,13 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.mapping = mapColumns(t1, t2, options.header, options.rules);
     const bool empty1 = t1.size() == 0;
     const bool empty2 = t2.size() == 0;
+    if (!options.renames.empty()) {
+        const ColumnPick renamed = renameColumns(result.mapping, options.renames, options.rules);
+        if (!renamed.error.isEmpty()) {
+            result.error = {renamed.errorFile, 0, renamed.error};
+            return result;
+        }
+    }
 
     // Two empty files have no columns to name: nothing to look up.
     const bool lookUp = !(empty1 && empty2);
@@ -347,6 +382,10 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     if (lookUp && !options.key.isEmpty()
         && !pick(result, options.key, true, empty1, empty2, options.rules, result.keyColumns))
         return result;
+    if (options.key.isEmpty() && options.guessKey) {
+        result.keyColumns = guessKey(t1, t2, result.mapping, options.header, options.rules);
+        result.keyGuessed = !result.keyColumns.empty();
+    }
     std::vector<char> leftOut(result.mapping.columns.size(), 0);
     for (const qsizetype c : ignored)
         leftOut[size_t(c)] = 1;
@@ -362,7 +401,7 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
 
     // File 1's rows are looked up at random, file 2's read in order.
     t1.preferLargePages();
-    if (!options.key.isEmpty())
+    if (!options.key.isEmpty() || !result.keyColumns.empty())
         compareByKey(result, first, options.rules, options.keepPairs);
     else
         compareAsMultiset(result, first, options.rules.exact(), options.keepPairs);

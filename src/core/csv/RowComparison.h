@@ -14,11 +14,13 @@ namespace Csv {
 
 struct RowOptions
 {
-    QString key;            // columns (see pickColumns); empty: none
-    QString ignoreColumns;  // columns left out of the comparison (they still print)
-    CellRules rules;        // a tolerance applies to the cells of rows matched by key
-    bool header = true;     // the first record of each file names the columns
-    bool keepPairs = false; // fill RowComparison::pairs
+    QString key;           // columns (see pickColumns); empty: none
+    bool guessKey = false; // no key given: guess one (see guessKey); none found, whole rows
+    std::vector<ColumnRename> renames; // columns paired by hand across a rename
+    QString ignoreColumns;             // columns left out of the comparison (they still print)
+    CellRules rules;                   // a tolerance applies to the cells of rows matched by key
+    bool header = true;                // the first record of each file names the columns
+    bool keepPairs = false;            // fill RowComparison::pairs
 };
 
 // A row of file 1 and its row in file 2 (same key) whose compared cells
@@ -67,7 +69,8 @@ struct RowComparison
     std::vector<qint32> pairs;
     qsizetype rows1 = 0; // data rows, the header left out
     qsizetype rows2 = 0;
-    RowError error; // message not empty: nothing else is set
+    bool keyGuessed = false; // keyColumns were guessed, not given
+    RowError error;          // message not empty: nothing else is set
 
     bool ok() const { return error.message.isEmpty(); }
     std::span<const qint32> changedColumns(const ChangedRow &row) const
@@ -78,6 +81,10 @@ struct RowComparison
     // that could not be matched. Columns that only moved are not.
     bool hasDifferences() const;
 };
+
+// The mapping columns in the order a reader sees them: the key, then file 2's
+// columns in its order, then those only file 1 has. Linear.
+std::vector<qsizetype> displayOrder(const RowComparison &comparison);
 
 // Compares two tables row by row, in time linear in their cells.
 // - With a key: a row is removed (key only in file 1), added (only in file 2)

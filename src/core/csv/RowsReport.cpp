@@ -1,5 +1,8 @@
 #include "csv/RowsReport.h"
 
+#include <algorithm>
+#include <cstring>
+#include <span>
 #include <string>
 
 #include "csv/RowComparison.h"
@@ -64,6 +67,81 @@ void appendHex(QByteArray &out, const char *prefix, char32_t value, int digits)
     out += QByteArray::number(uint(value), 16).rightJustified(digits, '0');
 }
 
+// How a quote inside an escaped value is written: as it is, "\"" or """".
+enum class Quote { AsIs, Backslash, Doubled };
+
+// Writes prefix and `digits` lowercase hex digits of value to out; their count.
+int hexEscape(char *out, const char *prefix, char32_t value, int digits)
+{
+    int length = 0;
+    while (*prefix)
+        out[length++] = *prefix++;
+    for (int d = digits - 1; d >= 0; --d)
+        out[length++] = "0123456789abcdef"[(value >> (4 * d)) & 0xF];
+    return length;
+}
+
+// Hands `value` to put() as the text report prints it (see escapedForText),
+// in pieces of some kilobytes: linear in the value's size, with no allocation
+// however many characters need escaping.
+template <typename Put>
+void escapeEach(QByteArrayView value, bool everyNonAscii, Quote quote, Put &&put)
+{
+    char buffer[16384];
+    size_t used = 0;
+    const auto keep = [&](const char *data, size_t size) {
+        if (used + size > sizeof buffer) {
+            put(QByteArrayView(buffer, qsizetype(used)));
+            used = 0;
+        }
+        if (size > sizeof buffer) {
+            put(QByteArrayView(data, qsizetype(size)));
+            return;
+        }
+        std::memcpy(buffer + used, data, size);
+        used += size;
+    };
+    const auto *p = reinterpret_cast<const unsigned char *>(value.data());
+    const auto *end = p + value.size();
+    const auto *run = p; // start of the plain bytes not yet kept
+    char escape[16];
+    while (p < end) {
+        const unsigned char b = *p;
+        if (b >= 0x20 && b < 0x7F && b != '\\' && (b != '"' || quote == Quote::AsIs)) {
+            ++p;
+            continue;
+        }
+        int size = 2;
+        int length = 1;
+        if (b == '"') {
+            escape[0] = quote == Quote::Backslash ? '\\' : '"';
+            escape[1] = '"';
+        } else if (b == '\\' || b == '\n' || b == '\r' || b == '\t') {
+            escape[0] = '\\';
+            escape[1] = b == '\\' ? '\\' : b == '\n' ? 'n' : b == '\r' ? 'r' : 't';
+        } else {
+            char32_t c = 0;
+            length = b < 0x80 ? 0 : Files::decodeUtf8Sequence(p, end, c);
+            if (length == 0) { // a control character, or a byte that is not UTF-8
+                size = hexEscape(escape, "\\x", b, 2);
+                length = 1;
+            } else if (everyNonAscii || invisible(c)) {
+                size = hexEscape(escape, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
+            } else { // a letter past ASCII prints as it is
+                p += length;
+                continue;
+            }
+        }
+        keep(reinterpret_cast<const char *>(run), size_t(p - run));
+        keep(escape, size_t(size));
+        p += length;
+        run = p;
+    }
+    keep(reinterpret_cast<const char *>(run), size_t(p - run));
+    if (used > 0)
+        put(QByteArrayView(buffer, qsizetype(used)));
+}
+
 // A name given on the command line: its stray bytes were kept as unpaired
 // surrogates U+DC80..U+DCFF.
 QByteArray nameBytes(const QString &name)
@@ -92,14 +170,66 @@ bool printsAsIs(QByteArrayView value)
     return true;
 }
 
-// Does the text show the same as another that is not equal?
+bool asciiOnly(QByteArrayView value)
+{
+    return std::all_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+// Cells longer than this are not normalised to see whether they look like
+// another: their characters past ASCII are spelled out instead, which tells
+// any two apart in time linear in their size (see normalisable).
+constexpr qsizetype kNormalisedAtMost = 1 << 20;
+
+// Whether the text can be normalised in time linear in its size: too long,
+// or a run of more than 30 combining marks (which normalising sorts, in time
+// that grows with the square of the run), and it is spelled out instead.
+bool normalisable(QByteArrayView value)
+{
+    if (value.size() > kNormalisedAtMost)
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(value.data());
+    const auto *end = p + value.size();
+    int marks = 0;
+    while (p < end) {
+        char32_t c = *p;
+        const int length = *p < 0x80 ? 1 : Files::decodeUtf8Sequence(p, end, c);
+        marks = length > 1 && QChar::combiningClass(c) != 0 ? marks + 1 : 0;
+        if (marks > 30)
+            return false;
+        p += std::max(length, 1);
+    }
+    return true;
+}
+
+// Does the text show the same as another that is not equal? Escaping tells
+// apart any two different byte strings, so only Unicode look-alikes can.
 bool looksAlike(QByteArrayView a, QByteArrayView b)
 {
-    if (a == b || (printsAsIs(a) && printsAsIs(b)))
+    if (a == b || (printsAsIs(a) && printsAsIs(b)) || (asciiOnly(a) && asciiOnly(b)))
         return false;
-    return escapedForText(a) == escapedForText(b)
-           || QString::fromUtf8(a).normalized(QString::NormalizationForm_KC)
-                  == QString::fromUtf8(b).normalized(QString::NormalizationForm_KC);
+    if (!normalisable(a) || !normalisable(b))
+        return true;
+    return QString::fromUtf8(a).normalized(QString::NormalizationForm_KC)
+           == QString::fromUtf8(b).normalized(QString::NormalizationForm_KC);
+}
+
+// Whether a cell must print with its characters past ASCII spelled out so
+// that it cannot pass for its composed form: "e" and U+0301 would show as the
+// U+00E9 of a row of the other file. Characters below U+0300 (no byte from
+// 0xCC up) are composed already.
+bool notComposed(QByteArrayView cell)
+{
+    if (std::all_of(cell.begin(), cell.end(), [](char c) { return uchar(c) < 0xCC; }))
+        return false;
+    if (!normalisable(cell))
+        return true;
+    const QString text = QString::fromUtf8(cell);
+    return text.normalized(QString::NormalizationForm_C) != text;
+}
+
+void escaped(Out &out, QByteArrayView value, bool everyNonAscii, Quote quote)
+{
+    escapeEach(value, everyNonAscii, quote, [&out](QByteArrayView piece) { out << piece; });
 }
 
 // A cell as a CSV field: quoted when it holds a comma, quote or line break.
@@ -126,6 +256,26 @@ struct Context
     const ReportOptions &options;
     QByteArray name1; // as the text report prints them
     QByteArray name2;
+    std::vector<qsizetype> order; // the columns as a reader sees them (displayOrder)
+    std::vector<qint32> rank;     // each mapping column's place in `order`
+
+    Context(const RowComparison &comparison, const ReportOptions &reportOptions)
+        : c(comparison), options(reportOptions), name1(nameBytes(reportOptions.name1)),
+          name2(nameBytes(reportOptions.name2)), order(displayOrder(comparison)),
+          rank(comparison.mapping.columns.size(), 0)
+    {
+        for (size_t i = 0; i < order.size(); ++i)
+            rank[size_t(order[i])] = qint32(i);
+    }
+    // The changed columns of a row in the reader's order.
+    const std::vector<qint32> &changes(const ChangedRow &row, std::vector<qint32> &scratch) const
+    {
+        const std::span<const qint32> columns = c.changedColumns(row);
+        scratch.assign(columns.begin(), columns.end());
+        std::sort(scratch.begin(), scratch.end(),
+                  [this](qint32 a, qint32 b) { return rank[size_t(a)] < rank[size_t(b)]; });
+        return scratch;
+    }
 };
 
 QByteArray linesText(const Table &table, const std::vector<qint32> &records)
@@ -166,10 +316,11 @@ void rowLine(Out &out, const Row &row)
             out << cell;
             continue;
         }
-        QByteArray text = escapedForText(cell);
         if (quote)
-            text = '"' + text.replace('"', "\"\"") + '"';
-        out << text;
+            out << '"';
+        escaped(out, cell, notComposed(cell), quote ? Quote::Doubled : Quote::AsIs);
+        if (quote)
+            out << '"';
     }
 }
 
@@ -179,7 +330,9 @@ void quotedValue(Out &out, QByteArrayView value, bool everyNonAscii)
         out << '"' << value << '"';
         return;
     }
-    out << '"' << escapedForText(value, everyNonAscii).replace('"', "\\\"") << '"';
+    out << '"';
+    escaped(out, value, everyNonAscii, Quote::Backslash);
+    out << '"';
 }
 
 void textColumns(Out &out, const Context &x)
@@ -226,7 +379,8 @@ void textRagged(Out &out, const Table &table, const std::vector<qint32> &rows, q
     }
 }
 
-void textChanged(Out &out, const Context &x, const ChangedRow &changed, Row &row1, Row &row2)
+void textChanged(Out &out, const Context &x, const ChangedRow &changed, Row &row1, Row &row2,
+                 std::vector<qint32> &scratch)
 {
     const RowComparison &c = x.c;
     c.table1->split(changed.record1, row1);
@@ -235,7 +389,7 @@ void textChanged(Out &out, const Context &x, const ChangedRow &changed, Row &row
     out.number(c.table1->line(changed.record1)) << " → ";
     out.number(c.table2->line(changed.record2)) << ", " << keyText(c, row2, false) << ": ";
     bool firstCell = true;
-    for (const qint32 k : c.changedColumns(changed)) {
+    for (const qint32 k : x.changes(changed, scratch)) {
         const Column &column = c.mapping.columns[size_t(k)];
         const QByteArrayView old = row1[column.index1];
         const QByteArrayView now = row2[column.index2];
@@ -261,6 +415,8 @@ void textChanged(Out &out, const Context &x, const ChangedRow &changed, Row &row
 void textReport(Out &out, const Context &x)
 {
     const RowComparison &c = x.c;
+    if (x.options.heading)
+        out << "--- " << x.name1 << "\n+++ " << x.name2 << '\n';
     out.text(summaryLine(c)) << '\n';
     textColumns(out, x);
     textDuplicates(out, x);
@@ -286,56 +442,167 @@ void textReport(Out &out, const Context &x)
     };
     rows(*c.table1, c.removed, '-', "\x1b[31m");
     rows(*c.table2, c.added, '+', "\x1b[32m");
+    std::vector<qint32> scratch;
     for (const ChangedRow &changed : c.changed) {
         if (!out.ok())
             return;
-        textChanged(out, x, changed, row1, row2);
+        textChanged(out, x, changed, row1, row2, scratch);
     }
 }
 
-void csvReport(Out &out, const RowComparison &c)
+// The csv report: one line a finding, so that a spreadsheet can filter and
+// sort it. Its own columns are bracketed ([status], [line1], [line2],
+// [old] NAME, [changed], [note]); a data column whose name starts with "["
+// is written with one more "[" in front, so that no name can be taken for
+// another. Changed rows carry the new values in the data columns and the
+// old ones in an [old] column, placed before each column that changed
+// somewhere.
+class CsvReport
 {
-    const std::vector<Column> &columns = c.mapping.columns;
-    out << "status,line";
-    for (size_t i = 0; i < columns.size(); ++i) {
-        out << ',';
-        csvField(out, c.mapping.label(qsizetype(i)).toUtf8());
+public:
+    CsvReport(Out &out, const Context &x) : m_out(out), m_x(x), m_c(x.c)
+    {
+        m_oldColumn.assign(m_c.mapping.columns.size(), 0);
+        for (const qint32 k : m_c.changedColumnList)
+            m_oldColumn[size_t(k)] = 1;
+        m_oldValue.assign(m_c.mapping.columns.size(), -1);
     }
-    out << ",changed\r\n";
-    Row row;
-    const auto line = [&](char status, const Table &table, qint32 record, bool file1,
-                          const QByteArray &changed) {
-        table.split(record, row);
-        out << status << ',';
-        out.number(table.line(record));
-        for (const Column &column : columns) {
-            out << ',';
-            const qint64 index = file1 ? column.index1 : column.index2;
-            if (index >= 0)
-                csvField(out, row[index]);
+
+    void write()
+    {
+        header();
+        if (m_x.options.heading)
+            note(m_x.name1 + " → " + m_x.name2);
+        for (size_t i = 0; i < m_c.mapping.columns.size(); ++i) {
+            const Column &column = m_c.mapping.columns[i];
+            if (!column.inBoth())
+                note("Column \"" + m_c.mapping.label(qsizetype(i)).toUtf8() + "\" only in "
+                     + (column.index1 >= 0 ? m_x.name1 : m_x.name2));
         }
-        out << ',';
-        csvField(out, changed);
-        out << "\r\n";
-    };
-    for (const qint32 r : c.removed) {
-        if (out.ok())
-            line('-', *c.table1, r, true, QByteArray());
-    }
-    for (const qint32 r : c.added) {
-        if (out.ok())
-            line('+', *c.table2, r, false, QByteArray());
-    }
-    for (const ChangedRow &changed : c.changed) {
-        QByteArray names;
-        for (const qint32 k : c.changedColumns(changed)) {
-            if (!names.isEmpty())
-                names += "; ";
-            names += c.mapping.label(k).toUtf8();
+        if (m_c.mapping.reordered)
+            note("Columns in another order in " + m_x.name2);
+        duplicates();
+        ragged(*m_c.table1, m_c.ragged1, m_c.mapping.width1, true);
+        ragged(*m_c.table2, m_c.ragged2, m_c.mapping.width2, false);
+        for (const qint32 r : m_c.removed)
+            row('-', r, -1);
+        for (const qint32 r : m_c.added)
+            row('+', -1, r);
+        std::vector<qint32> scratch;
+        for (const ChangedRow &changed : m_c.changed) {
+            if (!m_out.ok())
+                return;
+            m_changedNames.clear();
+            for (const qint32 k : m_x.changes(changed, scratch)) {
+                m_changedNames +=
+                    (m_changedNames.isEmpty() ? "" : "; ") + m_c.mapping.label(k).toUtf8();
+                m_oldValue[size_t(k)] = changed.record1;
+            }
+            row('~', changed.record1, changed.record2);
+            for (const qint32 k : scratch)
+                m_oldValue[size_t(k)] = -1;
         }
-        if (out.ok())
-            line('~', *c.table2, changed.record2, false, names);
     }
+
+private:
+    void header()
+    {
+        m_out << "[status],[line1],[line2]";
+        for (const qsizetype c : m_x.order) {
+            const QByteArray label = m_c.mapping.label(c).toUtf8();
+            if (m_oldColumn[size_t(c)]) {
+                m_out << ',';
+                csvField(m_out, "[old] " + label);
+            }
+            m_out << ',';
+            csvField(m_out, label.startsWith('[') ? '[' + label : label);
+        }
+        m_out << ",[changed],[note]\r\n";
+    }
+
+    // A finding about no single row: the note alone.
+    void note(const QByteArray &text) { line('#', -1, -1, false, text); }
+
+    void duplicates()
+    {
+        Row keyRow;
+        for (const DuplicateKey &d : m_c.duplicateKeys) {
+            const bool in1 = !d.records1.empty();
+            (in1 ? *m_c.table1 : *m_c.table2).split(in1 ? d.records1[0] : d.records2[0], keyRow);
+            const QByteArray text = "Duplicate key " + keyText(m_c, keyRow, in1);
+            for (const qint32 r : d.records1)
+                line('!', r, -1, true, text);
+            for (const qint32 r : d.records2)
+                line('!', -1, r, true, text);
+        }
+    }
+
+    void ragged(const Table &table, const std::vector<qint32> &records, qsizetype width, bool file1)
+    {
+        for (const qint32 r : records) {
+            line('#', file1 ? r : -1, file1 ? -1 : r, false,
+                 "Ragged row: " + QByteArray::number(table.cellCount(r)) + " cells, not "
+                     + QByteArray::number(width));
+        }
+    }
+
+    void row(char status, qint32 record1, qint32 record2)
+    {
+        line(status, record1, record2, true, QByteArray());
+    }
+
+    // One line: the status, the lines, with `cells` the cells of the row
+    // (file 2's where it has one), the changed columns and the note.
+    void line(char status, qint32 record1, qint32 record2, bool cells, const QByteArray &text)
+    {
+        if (!m_out.ok())
+            return;
+        if (record1 >= 0)
+            m_c.table1->split(record1, m_row1);
+        if (record2 >= 0)
+            m_c.table2->split(record2, m_row2);
+        m_out << status << ',';
+        if (record1 >= 0)
+            m_out.number(m_c.table1->line(record1));
+        m_out << ',';
+        if (record2 >= 0)
+            m_out.number(m_c.table2->line(record2));
+        const bool fromFile2 = record2 >= 0;
+        for (const qsizetype c : m_x.order) {
+            const Column &column = m_c.mapping.columns[size_t(c)];
+            if (m_oldColumn[size_t(c)]) {
+                m_out << ',';
+                if (cells && m_oldValue[size_t(c)] >= 0)
+                    csvField(m_out, m_row1[column.index1]);
+            }
+            m_out << ',';
+            // A changed row shows the columns only file 1 has as file 1 holds them.
+            const bool own2 = fromFile2 && column.index2 >= 0;
+            const qint64 index = own2 ? column.index2 : column.index1;
+            if (cells && index >= 0 && (own2 || record1 >= 0))
+                csvField(m_out, (own2 ? m_row2 : m_row1)[index]);
+        }
+        m_out << ',';
+        if (status == '~')
+            csvField(m_out, m_changedNames);
+        m_out << ',';
+        csvField(m_out, text);
+        m_out << "\r\n";
+    }
+
+    Out &m_out;
+    const Context &m_x;
+    const RowComparison &m_c;
+    std::vector<char> m_oldColumn;  // per mapping column: has an [old] column
+    std::vector<qint32> m_oldValue; // per mapping column: changed in the row being written
+    QByteArray m_changedNames;
+    Row m_row1;
+    Row m_row2;
+};
+
+void csvReport(Out &out, const Context &x)
+{
+    CsvReport(out, x).write();
 }
 
 void jsonString(Out &out, QByteArrayView value)
@@ -441,7 +708,7 @@ void jsonHead(Out &out, const Context &x)
             out << ',';
         jsonString(out, c.mapping.label(c.keyColumns[k]));
     }
-    out << "],\"columns\":[";
+    out << "],\"keyGuessed\":" << (c.keyGuessed ? "true" : "false") << ",\"columns\":[";
     std::vector<char> compared(c.mapping.columns.size(), 0);
     for (const qsizetype k : c.comparedColumns)
         compared[size_t(k)] = 1;
@@ -451,14 +718,21 @@ void jsonHead(Out &out, const Context &x)
         else
             out << "null";
     };
-    for (size_t i = 0; i < c.mapping.columns.size(); ++i) {
-        out << (i > 0 ? ",{\"name\":" : "{\"name\":");
-        jsonString(out, c.mapping.label(qsizetype(i)));
+    for (size_t at = 0; at < x.order.size(); ++at) {
+        const qsizetype i = x.order[at];
+        out << (at > 0 ? ",{\"name\":" : "{\"name\":");
+        jsonString(out, c.mapping.label(i));
+        if (c.mapping.isRenamed(i)) {
+            out << ",\"name1\":";
+            jsonString(out, c.mapping.nameBytesIn(i, 1));
+            out << ",\"name2\":";
+            jsonString(out, c.mapping.nameBytesIn(i, 2));
+        }
         out << ",\"column1\":";
-        position(c.mapping.columns[i].index1);
+        position(c.mapping.columns[size_t(i)].index1);
         out << ",\"column2\":";
-        position(c.mapping.columns[i].index2);
-        out << ",\"compared\":" << (compared[i] ? "true" : "false") << '}';
+        position(c.mapping.columns[size_t(i)].index2);
+        out << ",\"compared\":" << (compared[size_t(i)] ? "true" : "false") << '}';
     }
     out << "],\"reordered\":" << (c.mapping.reordered ? "true" : "false");
 }
@@ -481,8 +755,10 @@ void jsonRows(Out &out, const char *name, const Table &table, const std::vector<
     out << ']';
 }
 
-void jsonChanged(Out &out, const RowComparison &c)
+void jsonChanged(Out &out, const Context &x)
 {
+    const RowComparison &c = x.c;
+    std::vector<qint32> scratch;
     out << ",\"changed\":[";
     Row row1;
     Row row2;
@@ -496,7 +772,7 @@ void jsonChanged(Out &out, const RowComparison &c)
         jsonKey(out, c, row2, false);
         out << ",\"changes\":[";
         bool first = true;
-        for (const qint32 k : c.changedColumns(changed)) {
+        for (const qint32 k : x.changes(changed, scratch)) {
             const Column &column = c.mapping.columns[size_t(k)];
             out << (first ? "{\"column\":" : ",{\"column\":");
             jsonString(out, c.mapping.label(k));
@@ -552,7 +828,7 @@ void jsonReport(Out &out, const Context &x)
     jsonHead(out, x);
     jsonRows(out, "removed", *x.c.table1, x.c.removed);
     jsonRows(out, "added", *x.c.table2, x.c.added);
-    jsonChanged(out, x.c);
+    jsonChanged(out, x);
     jsonTail(out, x.c);
 }
 
@@ -562,33 +838,7 @@ QByteArray escapedForText(QByteArrayView value, bool everyNonAscii)
 {
     QByteArray out;
     out.reserve(value.size());
-    const auto *p = reinterpret_cast<const unsigned char *>(value.data());
-    const auto *end = p + value.size();
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b >= 0x20 && b < 0x7F && b != '\\') {
-            out += char(b);
-            ++p;
-            continue;
-        }
-        if (b == '\\' || b == '\n' || b == '\r' || b == '\t') {
-            out += b == '\\' ? "\\\\" : b == '\n' ? "\\n" : b == '\r' ? "\\r" : "\\t";
-            ++p;
-            continue;
-        }
-        char32_t c = 0;
-        const int length = b < 0x80 ? 0 : Files::decodeUtf8Sequence(p, end, c);
-        if (length == 0) { // a control character, or a byte that is not UTF-8
-            appendHex(out, "\\x", b, 2);
-            ++p;
-            continue;
-        }
-        if (everyNonAscii || invisible(c))
-            appendHex(out, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
-        else
-            out.append(reinterpret_cast<const char *>(p), length);
-        p += length;
-    }
+    escapeEach(value, everyNonAscii, Quote::AsIs, [&out](QByteArrayView piece) { out += piece; });
     return out;
 }
 
@@ -612,13 +862,13 @@ bool writeReport(const RowComparison &comparison, ReportFormat format, const Rep
                  const ReportSink &sink)
 {
     Out out(sink);
-    const Context context{comparison, options, nameBytes(options.name1), nameBytes(options.name2)};
+    const Context context(comparison, options);
     switch (format) {
     case ReportFormat::Text:
         textReport(out, context);
         break;
     case ReportFormat::Csv:
-        csvReport(out, comparison);
+        csvReport(out, context);
         break;
     case ReportFormat::Json:
         jsonReport(out, context);
@@ -631,7 +881,7 @@ QByteArray formatReport(const RowComparison &comparison, ReportFormat format, co
                         const QString &name2)
 {
     QByteArray report;
-    writeReport(comparison, format, {name1, name2, false}, [&report](QByteArrayView piece) {
+    writeReport(comparison, format, {name1, name2}, [&report](QByteArrayView piece) {
         report.append(piece);
         return true;
     });

@@ -22,13 +22,16 @@ struct ReportOptions
     // stands for a byte of a name that was not UTF-8 and prints as "\xE9".
     QString name1;
     QString name2;
-    bool colour = false; // text: removed red, added green, changed cells yellow
+    bool colour = false;  // text: removed red, added green, changed cells yellow
+    bool heading = false; // text and csv open with the files' names (one report of many)
 };
 
 // The comparison written out for a person (text: one finding a line, every
-// control character and invisible character escaped), a spreadsheet (csv: a
-// status column "-", "+" or "~", the line, the cells, the changed columns) or
-// a program (json), in UTF-8, as a stream. False when the sink gave up.
+// control character and invisible character escaped), a spreadsheet (csv: one
+// line a finding, its status "-", "+", "~", "!" (a row of a duplicate key) or
+// "#" (a note), its lines, the cells, each changed cell's old value, the
+// changed columns and the note) or a program (json), in UTF-8, as a stream.
+// Columns stand in the order displayOrder gives. False when the sink gave up.
 bool writeReport(const RowComparison &comparison, ReportFormat format, const ReportOptions &options,
                  const ReportSink &sink);
 

@@ -66,6 +66,11 @@ Csv::RowOptions optionsFrom(const QString &key, const QString &ignored, const QS
     options.rules.numbers = flags.contains(QLatin1String("numbers"));
     if (const qsizetype at = flags.indexOf(QLatin1String("tolerance=")); at >= 0)
         options.rules.tolerance = flags.mid(at + 10).section(u' ', 0, 0).toDouble();
+    options.guessKey = flags.contains(QLatin1String("guess"));
+    for (const QString &flag : flags.split(u' ')) {
+        if (flag.startsWith(QLatin1String("map=")))
+            options.renames.push_back(Csv::parseRename(flag.mid(4)).rename);
+    }
     return options;
 }
 
@@ -309,6 +314,40 @@ void RowComparisonTest::findings_data()
         << "id"
         << ""
         << "" << QStringList{"dup 2,3,4 / 2,4"} << true;
+    QTest::newRow("an empty-named column ignored as \"\"") << "id,,v\n1,x,a\n2,y,b\n"
+                                                           << "id,,v\n1,z,a\n2,y,c\n"
+                                                           << "id"
+                                                           << "\"\""
+                                                           << "" << QStringList{"~ 3>3 v"} << true;
+    QTest::newRow("a renamed column paired by hand compares as one")
+        << "id,email,city\n1,a@x,Oslo\n2,b@x,Rome\n"
+        << "id,city,email_address\n1,Oslo,a@x\n2,Rome,c@x\n"
+        << "id"
+        << ""
+        << "map=email=email_address" << QStringList{"reordered", "~ 3>3 email"} << true;
+    QTest::newRow("a renamed column by positions, its old partner alone")
+        << "id,email\n1,a\n"
+        << "id,email,mail\n1,old,a\n"
+        << "id"
+        << ""
+        << "map=2=3" << QStringList{"only2 email"} << true;
+    QTest::newRow("the rename of a reordered pair is still reordered")
+        << "id,a,b\n1,x,y\n"
+        << "id,b,c\n1,y,x\n"
+        << "id"
+        << ""
+        << "map=a=c" << QStringList{"reordered"} << false;
+    QTest::newRow("composite key guessed: order lines")
+        << "order,line,qty\n1,1,5\n1,2,5\n2,1,7\n3,1,1\n"
+        << "order,line,qty\n1,1,5\n1,2,9\n2,1,7\n4,1,2\n"
+        << ""
+        << ""
+        << "guess" << QStringList{"- 5", "+ 5", "~ 3>3 qty"} << true;
+    QTest::newRow("no key to guess: whole rows") << "a,b\n1,x\n1,x\n"
+                                                 << "a,b\n1,x\n1,y\n"
+                                                 << ""
+                                                 << ""
+                                                 << "guess" << QStringList{"- 3", "+ 3"} << true;
     QTest::newRow("each file's own delimiter") << "id;v\n1;a\n"
                                                << "id\tv\n1\tb\n"
                                                << "id"
@@ -389,6 +428,18 @@ void RowComparisonTest::errors_data()
     QTest::newRow("ignored column in neither file") << plain << plain << ""
                                                     << "nope"
                                                     << "" << 0 << qsizetype(0) << "\"nope\"";
+    QTest::newRow("a line break in a column list") << plain << plain << "id\nzzz"
+                                                   << ""
+                                                   << "" << 0 << qsizetype(0) << "line break";
+    QTest::newRow("a renamed column file 1 lacks")
+        << plain << plain << "id"
+        << ""
+        << "map=nope=v" << 1 << qsizetype(0) << "\"nope\"";
+    QTest::newRow("a column renamed twice") << "id,a,b\n1,x,y\n"
+                                            << "id,c\n1,x\n"
+                                            << "id"
+                                            << ""
+                                            << "map=a=c map=b=c" << 2 << qsizetype(0) << "twice";
     QTest::newRow("unterminated quote in file 1") << "id,v\n1,\"a\n2,b\n"
                                                   << plain << "id"
                                                   << ""

@@ -45,6 +45,7 @@ private:
     QString columnList(const QMenu *menu) const;
     void fillMenu(QMenu *menu, bool withNoKey);
     void updateButtons();
+    static void setElided(QToolButton *button, const QString &pattern, const QString &columns);
 
     QToolButton *m_key;
     QToolButton *m_ignored;

@@ -1,0 +1,121 @@
+#include "tables/TableSession.h"
+
+#include <algorithm>
+
+namespace Tables {
+
+void TableSession::setSource(int side, TableSource source)
+{
+    m_sources[size_t(side)] = std::move(source);
+    m_tables[size_t(side)].reset();
+    m_keyPreset = false; // other files may want another key
+}
+
+QStringList TableSession::changedOnDisk() const
+{
+    QStringList names;
+    for (const TableSource &source : m_sources) {
+        if (source.changedOnDisk())
+            names << source.name;
+    }
+    return names;
+}
+
+CompareOutcome TableSession::run(const CompareRequest &request) const
+{
+    CompareOutcome outcome;
+    outcome.delimiter = request.delimiter;
+    outcome.header = request.header;
+    for (size_t side = 0; side < 2; ++side) {
+        const TableSource *source = &m_sources[side];
+        if (source->changedOnDisk()) {
+            outcome.reread[side] = TableSource::fromFile(source->path);
+            source = &*outcome.reread[side];
+        }
+        const bool same = !outcome.reread[side] && m_tables[side]
+                          && m_readWith[side] == request.delimiter
+                          && m_readHeader[side] == request.header;
+        if (same) {
+            outcome.tables[side] = m_tables[side];
+            continue;
+        }
+        Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter);
+        if (!read.ok()) {
+            outcome.error = QStringLiteral("%1: %2").arg(source->name, read.error.message);
+            return outcome;
+        }
+        outcome.tables[side] = std::make_shared<const Csv::Table>(std::move(read.table));
+    }
+    Csv::RowOptions options = request.options;
+    options.header = request.header;
+    options.keepPairs = true;
+    if (!m_requestedKey.isEmpty())
+        options.key = m_requestedKey;
+    // New files get a key of their own, unless the user chose one.
+    if (!m_keyPreset && m_requestedKey.isEmpty() && !request.keyChosen) {
+        options.key.clear();
+        const Csv::ColumnMapping mapping =
+            Csv::mapColumns(*outcome.tables[0], *outcome.tables[1], options.header, options.rules);
+        if (const auto key = presetKey(*outcome.tables[0], *outcome.tables[1], mapping))
+            options.key = columnListItem(mapping.label(*key));
+    }
+    Csv::RowComparison result = compareTables(outcome.tables[0], outcome.tables[1], options);
+    if (!result.ok()) {
+        outcome.error = result.error.message;
+        return outcome;
+    }
+    outcome.data = TableData::from(std::move(result));
+    outcome.visible = visibleRows(*outcome.data, filter);
+    return outcome;
+}
+
+bool TableSession::accept(CompareOutcome &outcome)
+{
+    for (size_t side = 0; side < 2; ++side) {
+        if (outcome.reread[side])
+            m_sources[side] = std::move(*outcome.reread[side]);
+    }
+    m_requestedKey.clear();
+    if (!outcome.error.isEmpty())
+        return false;
+    for (size_t side = 0; side < 2; ++side) {
+        m_tables[side] = outcome.tables[side];
+        m_readWith[side] = outcome.delimiter;
+        m_readHeader[side] = outcome.header;
+    }
+    m_keyPreset = true;
+    m_data = outcome.data;
+    return true;
+}
+
+void TableSession::moveTable(int side, std::shared_ptr<const Csv::Table> table)
+{
+    if (m_data) {
+        std::shared_ptr<const Csv::Table> &held =
+            side == 0 ? m_data->comparison.table1 : m_data->comparison.table2;
+        if (held == m_tables[size_t(side)])
+            held = table;
+    }
+    m_tables[size_t(side)] = std::move(table);
+}
+
+qsizetype TableSession::dataRows(int side) const
+{
+    const Csv::Table *table = m_tables[size_t(side)].get();
+    if (!table)
+        return -1;
+    return std::max<qsizetype>(table->size() - (m_readHeader[size_t(side)] ? 1 : 0), 0);
+}
+
+QString TableSession::describe(int side) const
+{
+    const TableSource &source = m_sources[size_t(side)];
+    if (source.isEmpty())
+        return QStringLiteral("File #%1: none").arg(side + 1);
+    const Csv::Table *table = m_tables[size_t(side)].get();
+    return QStringLiteral("File #%1: %2")
+        .arg(side + 1)
+        .arg(source.describe(dataRows(side), table ? table->delimiter() : ','));
+}
+
+} // namespace Tables

@@ -352,7 +352,8 @@ void TableRowsTest::statusColoursStayReadable()
 {
     for (const QPalette &palette : {lightPalette(), darkPalette()}) {
         const QColor text = palette.color(QPalette::Text);
-        for (const Status s : {Status::Removed, Status::Added, Status::Changed}) {
+        for (const Status s :
+             {Status::Removed, Status::Added, Status::Changed, Status::Duplicate}) {
             const QColor background = Tables::statusBackground(s, palette);
             QVERIFY2(Tables::contrastRatio(text, background) >= 4.5, qPrintable(background.name()));
             QVERIFY(background != palette.color(QPalette::Base)); // still tinted

@@ -8,6 +8,7 @@ FrozenColumnsView::FrozenColumnsView(QWidget *parent)
 {
     m_frozenView->setFocusPolicy(Qt::NoFocus);
     m_frozenView->verticalHeader()->hide();
+    m_frozenView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_frozenView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_frozenView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_frozenView->setFrameShape(QFrame::NoFrame);

@@ -69,6 +69,18 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
     return outcome;
 }
 
+std::vector<std::shared_ptr<const void>> TableSession::dropStale()
+{
+    std::vector<std::shared_ptr<const void>> dropped;
+    for (size_t side = 0; side < 2; ++side) {
+        if (m_sources[side].changedOnDisk() && m_tables[side])
+            dropped.push_back(std::move(m_tables[side]));
+    }
+    if (!dropped.empty() && m_data)
+        dropped.push_back(std::move(m_data));
+    return dropped;
+}
+
 bool TableSession::accept(CompareOutcome &outcome)
 {
     for (size_t side = 0; side < 2; ++side) {

@@ -61,6 +61,10 @@ public:
     // on a worker thread while the window waits; throws AppError for a file
     // that cannot be read.
     CompareOutcome run(const CompareRequest &request) const;
+    // Lets go of the result and of the tables of files changed on disk, so
+    // that reading them again does not hold two copies; gives them to the
+    // caller to free where it likes (nothing: nothing changed).
+    std::vector<std::shared_ptr<const void>> dropStale();
     // Keeps a run's answer. False (and nothing kept but re-read files) on error.
     bool accept(CompareOutcome &outcome);
 

@@ -368,9 +368,20 @@ void TableWindow::compare()
     Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
                                    m_options->header(), m_options->hasKeyChoice()};
     m_session.filter.find = m_find->text();
+    const bool first = m_model->columnCount() == 0;
+    // A file changed on disk: its old bytes and the old result go before the
+    // new are read, and are freed off the window's thread.
+    std::vector<std::shared_ptr<const void>> stale = m_session.dropStale();
+    if (!stale.empty())
+        m_model->clear();
     Tables::CompareOutcome outcome;
     const bool done = inBackground(
-        tr("Comparing the tables…"), [&] { outcome = m_session.run(request); }, true);
+        tr("Comparing the tables…"),
+        [&] {
+            stale.clear();
+            outcome = m_session.run(request);
+        },
+        true);
     if (!done)
         return;
     if (!m_session.accept(outcome)) {
@@ -390,8 +401,12 @@ void TableWindow::compare()
         m_options->setColumns(labels);
         m_options->setKey(data->comparison.keyColumns);
     }
-    const bool first = m_model->columnCount() == 0;
+    // The result shown so far is freed on a worker thread: a million rows
+    // take a while to let go of.
+    std::shared_ptr<const void> previous = m_model->tableData();
     showVisible(std::move(outcome.visible));
+    if (previous.use_count() == 1)
+        (void)QtConcurrent::run(&workerPool(), [previous = std::move(previous)] {});
     m_view->setFrozenColumns(Tables::kFixedColumns + int(data->comparison.keyColumns.size()));
     if (first)
         restoreColumnWidths();

@@ -20,6 +20,7 @@
 #include "tables/RowTableModel.h"
 #include "tables/TableOptionsBar.h"
 #include "tables/TableWindow.h"
+#include "window/commands/LoadCsvFile.h"
 
 namespace {
 
@@ -447,6 +448,21 @@ void TableWindowTest::fromTheMainWindow()
     emit window->view().activated(model.index(1, 3)); // no longer the panes' lines: nothing
     QCOMPARE(form.RichTextBox1->selectedText(), QString());
     window->close();
+
+    // Panes loaded from files: the window names the files, until a pane's
+    // text comes from elsewhere.
+    RTB::LoadFileIn1(form, fixture.writeFile("old.csv", kOld));
+    RTB::LoadFileIn2(form, fixture.writeFile("new.csv", kNew));
+    TableWindow *named = Tables::openTablesFromMain(form);
+    QVERIFY(waitForCompare(*named));
+    QCOMPARE(named->notes(), QStringList{"Columns in another order in new.csv"});
+    QVERIFY(named->session().describe(0).startsWith("File #1: old.csv"));
+    named->close();
+    form.RichTextBox2->setText(QString::fromUtf8(kNew));
+    TableWindow *typed = Tables::openTablesFromMain(form);
+    QVERIFY(waitForCompare(*typed));
+    QCOMPARE(typed->notes(), QStringList{"Columns in another order in CSV File #2"});
+    typed->close();
 }
 
 QTEST_MAIN(TableWindowTest)

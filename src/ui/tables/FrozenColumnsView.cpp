@@ -35,6 +35,12 @@ FrozenColumnsView::FrozenColumnsView(QWidget *parent)
             &QAbstractSlider::setValue);
     connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozenView->verticalScrollBar(),
             &QAbstractSlider::setValue);
+    // The frozen columns never scroll sideways, whatever cell becomes current.
+    QScrollBar *across = m_frozenView->horizontalScrollBar();
+    connect(across, &QAbstractSlider::valueChanged, this, [across](int value) {
+        if (value != 0)
+            across->setValue(0);
+    });
 }
 
 void FrozenColumnsView::setModel(QAbstractItemModel *model)

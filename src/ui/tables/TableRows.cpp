@@ -125,7 +125,7 @@ bool TableData::nothingCompared() const
     return comparison.keyColumns.empty() && comparison.comparedColumns.empty();
 }
 
-QString changeSummary(const TableData &data, qsizetype limit)
+std::vector<qsizetype> columnsByChanges(const TableData &data)
 {
     std::vector<qsizetype> changed;
     for (const qsizetype column : data.columns) {
@@ -135,6 +135,12 @@ QString changeSummary(const TableData &data, qsizetype limit)
     std::stable_sort(changed.begin(), changed.end(), [&](qsizetype a, qsizetype b) {
         return data.changesPerColumn[size_t(a)] > data.changesPerColumn[size_t(b)];
     });
+    return changed;
+}
+
+QString changeSummary(const TableData &data, qsizetype limit)
+{
+    const std::vector<qsizetype> changed = columnsByChanges(data);
     QStringList parts;
     for (size_t i = 0; i < changed.size() && qsizetype(i) < limit; ++i) {
         parts << QStringLiteral("%1 %2").arg(
@@ -230,6 +236,21 @@ std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
         return std::pair{at, forward ? cells.front() : cells.back()};
     }
     return std::nullopt;
+}
+
+std::pair<qsizetype, qsizetype> changePosition(const TableData &data,
+                                               const std::vector<qint32> &visible, qsizetype row)
+{
+    qsizetype at = 0;
+    qsizetype total = 0;
+    for (size_t i = 0; i < visible.size(); ++i) {
+        if (data.rows[size_t(visible[i])].status != Status::Changed)
+            continue;
+        ++total;
+        if (qsizetype(i) <= row)
+            at = total;
+    }
+    return {at, total};
 }
 
 namespace {

@@ -80,6 +80,9 @@ struct TableData
     bool nothingCompared() const;
 };
 
+// The mapping columns with a change, most changes first, ties in display order.
+std::vector<qsizetype> columnsByChanges(const TableData &data);
+
 // Changes per column, most first, ties in display order: "city 42 ·
 // balance 41 · status 3"; at most `limit` columns named. Empty: no change.
 QString changeSummary(const TableData &data, qsizetype limit = 12);
@@ -93,6 +96,11 @@ std::vector<bool> columnsWithChanges(const TableData &data);
 std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
                                                          const std::vector<qint32> &visible,
                                                          qsizetype row, int column, bool forward);
+
+// Which changed row `row` (a position in `visible`) is among the visible
+// changed rows, counted from 1, and how many there are: "Change 3 of 198".
+std::pair<qsizetype, qsizetype> changePosition(const TableData &data,
+                                               const std::vector<qint32> &visible, qsizetype row);
 
 // The rows as tab-separated text with a header line, for the clipboard: the
 // columns given (display indices, in order), a changed cell as "old → new",

@@ -9,8 +9,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
-#include <QFrame>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +18,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
@@ -36,7 +33,10 @@
 #include "settings/Settings.h"
 #include "settings/SettingsBackend.h"
 #include "tables/ChangedCellDelegate.h"
+#include "tables/ColumnChangesBar.h"
+#include "tables/DiskChangeBar.h"
 #include "tables/FrozenColumnsView.h"
+#include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableNotes.h"
 #include "tables/TableOptionsBar.h"
@@ -52,8 +52,6 @@ const char *const kStatusNames[] = {
     QT_TRANSLATE_NOOP("TableWindow", "Duplicate keys")};
 // A menu of a million columns would freeze the window: the first ones only.
 constexpr qsizetype kColumnsInMenus = 1000;
-// Columns named in the per-column summary; the rest are counted.
-constexpr qsizetype kChangeButtons = 12;
 // Typing waits this long before the rows are filtered.
 constexpr int kFindDelayMs = 150;
 // Below this many rows a find runs at once; above, on a worker thread.
@@ -125,17 +123,17 @@ void TableWindow::build()
     connect(m_options, &TableOptionsBar::changed, this, &TableWindow::compare);
     connect(m_options, &TableOptionsBar::readingChanged, this, &TableWindow::compare);
 
-    layout->addWidget(buildChangedBar());
+    m_changedBar = new DiskChangeBar(this);
+    connect(m_changedBar, &DiskChangeBar::compareAgain, this, &TableWindow::compare);
+    connect(m_changedBar, &DiskChangeBar::fileTouched, this, &TableWindow::checkFilesOnDisk);
+    layout->addWidget(m_changedBar);
     m_summary = plainLabel(tr("Open two files to compare."), this);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_summary->setAccessibleName(tr("Summary"));
     layout->addWidget(m_summary);
 
-    m_changes = new QWidget(this);
-    m_changesLayout = new QHBoxLayout(m_changes);
-    m_changesLayout->setContentsMargins(0, 0, 0, 0);
-    m_changes->setAccessibleName(tr("Changes by column"));
-    m_changes->hide();
+    m_changes = new ColumnChangesBar(this);
+    connect(m_changes, &ColumnChangesBar::chosen, this, &TableWindow::showChangesIn);
     layout->addWidget(m_changes);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
@@ -148,33 +146,8 @@ void TableWindow::build()
     m_splitter->setSizes({60, 500});
     layout->addWidget(m_splitter, 1);
 
-    m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString &path) {
-        // A file replaced under its name leaves the watch: watch the new one.
-        if (QFileInfo::exists(path) && !m_watcher->files().contains(path))
-            m_watcher->addPath(path);
-        checkFilesOnDisk();
-    });
     updateCounts();
     resize(1000, 700);
-}
-
-QWidget *TableWindow::buildChangedBar()
-{
-    m_changedBar = new QFrame(this);
-    m_changedBar->setFrameShape(QFrame::StyledPanel);
-    m_changedBar->setAutoFillBackground(true);
-    m_changedBar->setBackgroundRole(QPalette::ToolTipBase);
-    auto *row = new QHBoxLayout(m_changedBar);
-    row->setContentsMargins(8, 2, 8, 2);
-    m_changedLabel = plainLabel(QString(), m_changedBar);
-    m_changedLabel->setForegroundRole(QPalette::ToolTipText);
-    auto *again = new QPushButton(tr("Compare &again"), m_changedBar);
-    row->addWidget(m_changedLabel, 1);
-    row->addWidget(again);
-    connect(again, &QPushButton::clicked, this, &TableWindow::compare);
-    m_changedBar->hide();
-    return m_changedBar;
 }
 
 QWidget *TableWindow::buildTablePart(QWidget *parent)
@@ -228,8 +201,9 @@ QWidget *TableWindow::buildTablePart(QWidget *parent)
         header->setSortIndicator(-1, Qt::AscendingOrder);
         header->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(header, &QHeaderView::sectionClicked, this, &TableWindow::sortBy);
-        connect(header, &QHeaderView::customContextMenuRequested, this,
-                [this, header](QPoint at) { headerMenu(header->mapTo(m_view, at)); });
+        connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](QPoint at) {
+            headerMenu(header->logicalIndexAt(at), header->mapToGlobal(at));
+        });
     }
     connect(m_view, &QTableView::activated, this, &TableWindow::rowChosen);
     connect(&m_view->frozenView(), &QTableView::activated, this, &TableWindow::rowChosen);
@@ -431,7 +405,7 @@ void TableWindow::showResult()
     m_changedBar->hide();
     updateSideLabels();
     updateCounts();
-    updateChangeButtons();
+    m_changes->show(data, m_session.filter.changedIn);
     updateHiddenColumns();
 }
 
@@ -450,7 +424,7 @@ QStringList TableWindow::notes() const
 
 QString TableWindow::changedOnDiskText() const
 {
-    return m_changedBar->isHidden() ? QString() : m_changedLabel->text();
+    return m_changedBar->text();
 }
 
 QString TableWindow::findCountText() const
@@ -503,48 +477,6 @@ void TableWindow::updateSideLabels()
         m_sideLabels[size_t(side)]->setToolTip(
             m_session.source(side).path.isEmpty() ? text : m_session.source(side).path);
     }
-}
-
-// One button per changed column, most changes first: a click shows only the
-// rows changed there, a second click all rows again.
-void TableWindow::updateChangeButtons()
-{
-    while (QLayoutItem *item = m_changesLayout->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    const Tables::TableData &data = *m_session.data();
-    std::vector<qsizetype> changed;
-    for (const qsizetype column : data.columns) {
-        if (data.changesPerColumn[size_t(column)] > 0)
-            changed.push_back(column);
-    }
-    std::stable_sort(changed.begin(), changed.end(), [&](qsizetype a, qsizetype b) {
-        return data.changesPerColumn[size_t(a)] > data.changesPerColumn[size_t(b)];
-    });
-    m_changes->setVisible(!changed.empty());
-    if (changed.empty())
-        return;
-    m_changesLayout->addWidget(plainLabel(tr("Changes by column:"), m_changes));
-    for (size_t i = 0; i < changed.size() && qsizetype(i) < kChangeButtons; ++i) {
-        const qsizetype column = changed[i];
-        const QString label = data.comparison.mapping.label(column);
-        auto *button = new QPushButton(
-            QStringLiteral("%1 %2").arg(QString(label).replace(u'&', QLatin1String("&&")),
-                                        Csv::withThousands(data.changesPerColumn[size_t(column)])),
-            m_changes);
-        button->setFlat(true);
-        button->setCheckable(true);
-        button->setChecked(m_session.filter.changedIn == column);
-        button->setToolTip(tr("Show only the rows changed in %1").arg(label));
-        connect(button, &QPushButton::clicked, this,
-                [this, column](bool on) { showChangesIn(on ? column : -1); });
-        m_changesLayout->addWidget(button);
-    }
-    if (qsizetype(changed.size()) > kChangeButtons)
-        m_changesLayout->addWidget(plainLabel(
-            tr("and %1 more").arg(qsizetype(changed.size()) - kChangeButtons), m_changes));
-    m_changesLayout->addStretch(1);
 }
 
 void TableWindow::updateHiddenColumns()
@@ -644,17 +576,7 @@ void TableWindow::setFindText(const QString &text)
 void TableWindow::showChangesIn(qsizetype mappingColumn)
 {
     m_session.filter.changedIn = mappingColumn;
-    for (QPushButton *button : m_changes->findChildren<QPushButton *>())
-        button->setChecked(false);
-    if (m_session.data() && mappingColumn >= 0) {
-        const QString label = m_session.data()->comparison.mapping.label(mappingColumn);
-        for (QPushButton *button : m_changes->findChildren<QPushButton *>()) {
-            if (button->toolTip().endsWith(label)) {
-                button->setChecked(true);
-                break;
-            }
-        }
-    }
+    m_changes->select(mappingColumn);
     refilter();
 }
 
@@ -670,12 +592,8 @@ void TableWindow::filterByValue(int displayColumn, const QString &value, bool eq
 }
 
 // A column header's menu: filter by a value this column's cells contain or equal.
-void TableWindow::headerMenu(const QPoint &at)
+void TableWindow::headerMenu(int column, const QPoint &where)
 {
-    const int column = m_view->horizontalHeader()->logicalIndexAt(
-        at.x() < m_view->frozenWidth() && m_view->frozenView().isVisible()
-            ? at.x()
-            : at.x() - m_view->frozenView().x() + m_view->horizontalHeader()->x());
     const std::shared_ptr<Tables::TableData> &data = m_session.data();
     if (!data || column < Tables::kFixedColumns)
         return;
@@ -696,7 +614,7 @@ void TableWindow::headerMenu(const QPoint &at)
     clear->setEnabled(m_session.filter.valueColumn >= 0);
     connect(box, &QLineEdit::returnPressed, contains, &QAction::trigger);
     box->setFocus();
-    QAction *chosen = menu.exec(m_view->mapToGlobal(at));
+    QAction *chosen = menu.exec(where);
     if (chosen == contains || chosen == equals)
         filterByValue(column, box->text(), chosen == equals);
     else if (chosen == clear)
@@ -733,17 +651,7 @@ void TableWindow::moveToChangedCell(bool forward)
     m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);
     m_view->scrollTo(target, QAbstractItemView::PositionAtCenter);
-    // Which change this is, among the visible rows that changed.
-    const std::vector<qint32> &visible = m_model->visible();
-    qsizetype at = 0;
-    qsizetype total = 0;
-    for (size_t i = 0; i < visible.size(); ++i) {
-        if (data->rows[size_t(visible[i])].status != Status::Changed)
-            continue;
-        ++total;
-        if (qsizetype(i) <= next->first)
-            at = total;
-    }
+    const auto [at, total] = Tables::changePosition(*data, m_model->visible(), next->first);
     showMoveNote(tr("Change %1 of %2").arg(Csv::withThousands(at), Csv::withThousands(total)));
 }
 
@@ -761,19 +669,16 @@ void TableWindow::copySelection()
     const std::shared_ptr<Tables::TableData> &data = m_session.data();
     if (!data)
         return;
-    std::vector<qint32> rows;
-    for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
-        rows.push_back(m_model->visible()[size_t(index.row())]);
-    if (rows.empty())
-        return;
     // In the order the view shows them.
-    std::vector<std::pair<int, qint32>> ordered;
+    std::vector<int> positions;
     for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
-        ordered.emplace_back(index.row(), m_model->visible()[size_t(index.row())]);
-    std::sort(ordered.begin(), ordered.end());
-    rows.clear();
-    for (const auto &[at, row] : ordered)
-        rows.push_back(row);
+        positions.push_back(index.row());
+    if (positions.empty())
+        return;
+    std::sort(positions.begin(), positions.end());
+    std::vector<qint32> rows;
+    for (const int at : positions)
+        rows.push_back(m_model->visible()[size_t(at)]);
     std::vector<int> columns;
     const QHeaderView *header = m_view->horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
@@ -796,26 +701,12 @@ void TableWindow::rowChosen(const QModelIndex &index)
 
 void TableWindow::watchFiles()
 {
-    if (!m_watcher->files().isEmpty())
-        m_watcher->removePaths(m_watcher->files());
-    for (int side = 0; side < 2; ++side) {
-        const QString &path = m_session.source(side).path;
-        if (!path.isEmpty() && QFileInfo::exists(path))
-            m_watcher->addPath(path);
-    }
+    m_changedBar->watch({m_session.source(0).path, m_session.source(1).path});
 }
 
 void TableWindow::checkFilesOnDisk()
 {
-    const QStringList names = m_session.changedOnDisk();
-    if (names.isEmpty() || !m_session.data()) {
-        m_changedBar->hide();
-        return;
-    }
-    m_changedLabel->setText(names.size() == 1
-                                ? tr("%1 changed on disk \u2014").arg(names[0])
-                                : tr("%1 and %2 changed on disk \u2014").arg(names[0], names[1]));
-    m_changedBar->show();
+    m_changedBar->showChanged(m_session.data() ? m_session.changedOnDisk() : QStringList());
 }
 
 void TableWindow::chooseFile(int side)
@@ -839,10 +730,7 @@ void TableWindow::chooseReport()
          true});
     if (path.isEmpty())
         return;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    saveReport(path, suffix == QLatin1String("json")  ? Csv::ReportFormat::Json
-                     : suffix == QLatin1String("txt") ? Csv::ReportFormat::Text
-                                                      : Csv::ReportFormat::Csv);
+    saveReport(path, Tables::reportFormatFor(path));
 }
 
 bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
@@ -856,17 +744,7 @@ bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
                                    two.path.isEmpty() ? two.name : two.path, false};
     QString error;
     const bool done = inBackground(tr("Saving the report…"), [&] {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            error = file.errorString();
-            return;
-        }
-        const bool written =
-            Csv::writeReport(content->comparison, format, names, [&](QByteArrayView piece) {
-                return file.write(piece.data(), piece.size()) == piece.size();
-            });
-        if (!written || !file.commit())
-            error = file.errorString();
+        error = Tables::writeReportFile(path, content->comparison, format, names);
     });
     if (done && error.isEmpty())
         return true;

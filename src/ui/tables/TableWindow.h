@@ -11,11 +11,10 @@
 #include "csv/RowsReport.h"
 #include "tables/TableSession.h"
 
+class ColumnChangesBar;
+class DiskChangeBar;
 class FrozenColumnsView;
 class QCheckBox;
-class QFileSystemWatcher;
-class QFrame;
-class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -103,7 +102,6 @@ protected:
 
 private:
     void build();
-    QWidget *buildChangedBar();
     QWidget *buildTablePart(QWidget *parent);
     void buildShortcuts();
     void chooseFile(int side);
@@ -118,10 +116,9 @@ private:
     void updateCounts();
     void updateFindCount();
     void updateSideLabels();
-    void updateChangeButtons();
     void updateHiddenColumns();
     void watchFiles();
-    void headerMenu(const QPoint &at);
+    void headerMenu(int column, const QPoint &where);
     void showMoveNote(const QString &text);
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
@@ -148,11 +145,9 @@ private:
 
     std::array<QLabel *, 2> m_sideLabels{};
     TableOptionsBar *m_options = nullptr;
-    QFrame *m_changedBar = nullptr;
-    QLabel *m_changedLabel = nullptr;
+    DiskChangeBar *m_changedBar = nullptr;
     QLabel *m_summary = nullptr;
-    QWidget *m_changes = nullptr;
-    QHBoxLayout *m_changesLayout = nullptr;
+    ColumnChangesBar *m_changes = nullptr;
     QCheckBox *m_changedOnly = nullptr;
     QListWidget *m_notes = nullptr;
     std::array<QCheckBox *, Tables::kStatusCount> m_filters{};
@@ -165,5 +160,4 @@ private:
     RowTableModel *m_model = nullptr;
     QLabel *m_moveNote = nullptr;
     QTimer *m_moveNoteTimer = nullptr;
-    QFileSystemWatcher *m_watcher = nullptr;
 };

@@ -270,7 +270,11 @@ void TableWindowTest::keyboard()
         auto &frozen = static_cast<QTableView &>(*table.findChild<QTableView *>());
         QVERIFY(frozen.isVisible());
         QCOMPARE(frozen.columnWidth(3), table.columnWidth(3));
-        QVERIFY(frozen.visualRect(frozen.model()->index(current.row(), 3)).isValid());
+        const QRect key = frozen.visualRect(frozen.model()->index(current.row(), 3));
+        QVERIFY(frozen.viewport()->rect().contains(key.center()));
+        QCOMPARE(frozen.viewport()->mapTo(&table, key.topLeft()).x(),
+                 table.viewport()->mapTo(&table, QPoint(0, 0)).x() + table.columnWidth(0)
+                     + table.columnWidth(1) + table.columnWidth(2));
     }
     window->close();
 }

@@ -129,6 +129,18 @@ void TableOptionsBar::setKey(const std::vector<qsizetype> &columns)
     updateButtons();
 }
 
+void TableOptionsBar::setIgnored(const QString &columns)
+{
+    QStringList names;
+    for (const Csv::ListItem &item : Csv::splitList(columns))
+        names << item.text;
+    for (QAction *action : m_ignored->menu()->actions()) {
+        if (action->data().toLongLong() >= 0 && !action->isSeparator())
+            action->setChecked(names.contains(action->text()));
+    }
+    updateButtons();
+}
+
 QString TableOptionsBar::columnList(const QMenu *menu) const
 {
     QStringList names;

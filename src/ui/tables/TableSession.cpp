@@ -49,10 +49,18 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
     Csv::RowOptions options = request.options;
     options.header = request.header;
     options.keepPairs = true;
-    if (!m_requestedKey.isEmpty())
+    bool keyGiven = request.keyChosen;
+    if (!m_requestedKey.isEmpty()) {
         options.key = m_requestedKey;
-    // New files get a key of their own, unless the user chose one.
-    if (!m_keyPreset && m_requestedKey.isEmpty() && !request.keyChosen) {
+        keyGiven = true;
+    } else if (m_offered) {
+        options.key = m_offered->noKey ? QString() : m_offered->key;
+        keyGiven = m_offered->noKey || !m_offered->key.isEmpty();
+    }
+    if (m_offered)
+        options.ignoreColumns = m_offered->ignoreColumns;
+    // New files get a key of their own, unless one was chosen for them.
+    if (!m_keyPreset && !keyGiven) {
         options.key.clear();
         const Csv::ColumnMapping mapping =
             Csv::mapColumns(*outcome.tables[0], *outcome.tables[1], options.header, options.rules);
@@ -64,6 +72,7 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
         outcome.error = result.error.message;
         return outcome;
     }
+    outcome.used = options;
     outcome.data = TableData::from(std::move(result));
     outcome.visible = visibleRows(*outcome.data, filter);
     return outcome;
@@ -88,6 +97,7 @@ bool TableSession::accept(CompareOutcome &outcome)
             m_sources[side] = std::move(*outcome.reread[side]);
     }
     m_requestedKey.clear();
+    m_offered.reset();
     if (!outcome.error.isEmpty())
         return false;
     for (size_t side = 0; side < 2; ++side) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "csv/RowComparison.h"
+#include "tables/PairChoices.h"
 #include "tables/RowFilter.h"
 #include "tables/TableRows.h"
 #include "tables/TableSource.h"
@@ -34,7 +35,8 @@ struct CompareOutcome
     std::vector<qint32> visible;
     char delimiter = 0; // as asked: the tables were read with these
     bool header = true;
-    QString error; // not empty: nothing else counts
+    Csv::RowOptions used; // the options compared with, key and ignored columns as applied
+    QString error;        // not empty: nothing else counts
 };
 
 // One table comparison without a widget: the two sides, the tables read from
@@ -52,6 +54,11 @@ public:
     bool ready() const { return !m_sources[0].isEmpty() && !m_sources[1].isEmpty(); }
     // The key the next comparison uses, as the command line gives it (COLS).
     void requestKey(const QString &columns) { m_requestedKey = columns; }
+    // New files: no comparison made of them yet, no key found for them.
+    bool newPair() const { return !m_keyPreset; }
+    // Choices remembered for these files, used by the next comparison unless
+    // a key was requested.
+    void offer(const PairChoices &choices) { m_offered = choices; }
 
     // The names of the files that changed on disk since they were read.
     QStringList changedOnDisk() const;
@@ -90,6 +97,7 @@ private:
     std::array<bool, 2> m_readHeader{{true, true}};
     std::shared_ptr<TableData> m_data;
     QString m_requestedKey; // until a comparison uses it
+    std::optional<PairChoices> m_offered;
     bool m_keyPreset = false;
 };
 

@@ -36,6 +36,7 @@
 #include "tables/ColumnChangesBar.h"
 #include "tables/DiskChangeBar.h"
 #include "tables/FrozenColumnsView.h"
+#include "tables/PairChoices.h"
 #include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableNotes.h"
@@ -339,6 +340,12 @@ void TableWindow::compare()
     }
     if (m_findStop)
         *m_findStop = true;
+    if (m_session.newPair()) {
+        const QString entry = Tables::pairEntry(m_session.source(0).name, m_session.source(1).name);
+        if (const auto choices = Tables::PairChoices::fromText(
+                m_settings.value(Settings::kAppName, kSection, entry).value_or(QString())))
+            m_session.offer(*choices);
+    }
     Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
                                    m_options->header(), m_options->hasKeyChoice()};
     m_session.filter.find = m_find->text();
@@ -374,7 +381,9 @@ void TableWindow::compare()
         const QSignalBlocker blocker(m_options);
         m_options->setColumns(labels);
         m_options->setKey(data->comparison.keyColumns);
+        m_options->setIgnored(outcome.used.ignoreColumns);
     }
+    rememberChoices(outcome.used);
     // The result shown so far is freed on a worker thread: a million rows
     // take a while to let go of.
     std::shared_ptr<const void> previous = m_model->tableData();
@@ -389,6 +398,23 @@ void TableWindow::compare()
     emit compared();
     if (m_compareAgain)
         QTimer::singleShot(0, this, &TableWindow::compare);
+}
+
+// What was compared with, offered again for files of these names.
+void TableWindow::rememberChoices(const Csv::RowOptions &used)
+{
+    const Tables::TableData &data = *m_session.data();
+    QStringList key;
+    for (const qsizetype column : data.comparison.keyColumns)
+        key << Tables::columnListItem(data.comparison.mapping.label(column));
+    const Tables::PairChoices choices{key.join(u','), key.isEmpty(), used.ignoreColumns};
+    try {
+        m_settings.setValue(Settings::kAppName, kSection,
+                            Tables::pairEntry(m_session.source(0).name, m_session.source(1).name),
+                            choices.toText());
+    } catch (const AppError &) {
+        // Not remembered: the next time starts from a guess again.
+    }
 }
 
 void TableWindow::showResult()

@@ -107,6 +107,7 @@ private:
     void chooseFile(int side);
     void chooseReport();
     void showResult();
+    void rememberChoices(const Csv::RowOptions &used);
     // Runs the session's filter and sort and shows its rows (the one path
     // for status filters, find, column filters and sort).
     void refilter();

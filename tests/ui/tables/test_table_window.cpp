@@ -98,7 +98,44 @@ private slots:
     void keyboard();
     void findAsTyped();
     void namesAreText();
+    void choicesRememberedPerPair();
 };
+
+// The key and the ignored columns chosen for two files are offered again the
+// next time files of those names are compared, and only then.
+void TableWindowTest::choicesRememberedPerPair()
+{
+    WindowFixture fixture;
+    const QString old = fixture.writeFile("old.csv", kOld);
+    const QString now = fixture.writeFile("new.csv", kNew);
+    Platform::MemorySettingsBackend settings;
+    TableWindow *first = comparedWindow(fixture, settings, old, now, "name");
+    QVERIFY(first);
+    QToolButton *ignore = first->findChildren<QToolButton *>()[1];
+    QSignalSpy compared(first, &TableWindow::compared);
+    for (QAction *action : ignore->menu()->actions()) {
+        if (action->text() == QLatin1String("qty"))
+            action->trigger();
+    }
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(first->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    first->close();
+
+    TableWindow *again = comparedWindow(fixture, settings, old, now, "");
+    QVERIFY(again);
+    QCOMPARE(again->optionsBar().options().key, QStringLiteral("\"name\""));
+    QCOMPARE(again->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    QCOMPARE(again->summaryText(), QStringLiteral("1 removed, 1 added, 0 changed (of 4 / 4 rows)"));
+    again->close();
+
+    // Other names, a guess of their own.
+    TableWindow *other = comparedWindow(fixture, settings, fixture.writeFile("x.csv", kOld),
+                                        fixture.writeFile("y.csv", kNew), "");
+    QVERIFY(other);
+    QCOMPARE(other->optionsBar().options().key, QStringLiteral("\"sku\""));
+    QCOMPARE(other->optionsBar().options().ignoreColumns, QString());
+    other->close();
+}
 
 void TableWindowTest::freshAfterAChangeOnDisk_data()
 {

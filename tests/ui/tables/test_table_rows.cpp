@@ -88,7 +88,49 @@ private slots:
     void presetKey();
     void statusColoursStayReadable();
     void copiedRowsAreTabSeparated();
+    void cellsShowWhatTheyHold_data();
+    void cellsShowWhatTheyHold();
+    void changesPerColumn();
 };
+
+void TableRowsTest::cellsShowWhatTheyHold_data()
+{
+    QTest::addColumn<QByteArray>("cell");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("Pen 10") << "Pen 10";
+    QTest::newRow("a backslash stays one") << QByteArray("C:\\x\\n") << "C:\\x\\n";
+    QTest::newRow("letters past ASCII")
+        << QByteArray("caf\xc3\xa9") << QString::fromUtf8("caf\xc3\xa9");
+    QTest::newRow("right-to-left override") << QByteArray("a\xe2\x80\xae"
+                                                          "cba")
+                                            << "a\\u202ecba";
+    QTest::newRow("zero-width space") << QByteArray("x\xe2\x80\x8by") << "x\\u200by";
+    QTest::newRow("line break and tab") << QByteArray("a\nb\tc") << "a\\nb\\tc";
+    QTest::newRow("escape") << QByteArray("\x1b[31mred") << "\\x1b[31mred";
+}
+
+// Nothing in a cell can hide, reorder or recolour what the table shows.
+void TableRowsTest::cellsShowWhatTheyHold()
+{
+    QFETCH(QByteArray, cell);
+    QFETCH(QString, shown);
+    QCOMPARE(Tables::visibleText(cell), shown);
+}
+
+void TableRowsTest::changesPerColumn()
+{
+    const auto data = compared("id,a,b,c\n1,x,x,x\n2,x,x,x\n3,x,x,x\n",
+                               "id,c,b,a\n1,y,x,y\n2,x,x,y\n3,x,y,x\n", "id");
+    // a twice, then c and b once each in the table's order (file 2's).
+    QCOMPARE(Tables::changeSummary(*data), QStringLiteral("a 2 \u00b7 c 1 \u00b7 b 1"));
+    QCOMPARE(Tables::changeSummary(*data, 1), QStringLiteral("a 2 \u00b7 2 more"));
+    const std::vector<bool> shown = Tables::columnsWithChanges(*data);
+    QCOMPARE(shown, (std::vector<bool>{true, true, true, true, true, true, true}));
+    const auto same = compared("id,a,b\n1,x,x\n", "id,a,b\n1,x,x\n", "id");
+    QCOMPARE(Tables::changeSummary(*same), QString());
+    QCOMPARE(Tables::columnsWithChanges(*same),
+             (std::vector<bool>{true, true, true, true, false, false}));
+}
 
 void TableRowsTest::rowsColumnsAndCounts_data()
 {

@@ -22,6 +22,8 @@ struct RowFilter
     bool valueEquals = false; // the whole cell, or a part of it ignoring ASCII case
     int sortColumn = -1;      // a display column; -1: the comparison's order
     bool descending = false;
+
+    bool operator==(const RowFilter &) const = default;
 };
 
 // The rows (indices into data.rows) that pass `filter`, in its order. When

@@ -74,7 +74,7 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
     }
     outcome.used = options;
     outcome.data = TableData::from(std::move(result));
-    outcome.visible = visibleRows(*outcome.data, filter);
+    outcome.visible = visibleRows(*outcome.data, request.filter);
     return outcome;
 }
 

@@ -24,6 +24,7 @@ struct CompareRequest
     char delimiter = 0; // 0: detected
     bool header = true;
     bool keyChosen = false; // the user picked the key (or "no key") by hand
+    RowFilter filter;       // what the table shows of the result
 };
 
 // What a comparison run brings back to the window's thread.
@@ -88,6 +89,7 @@ public:
     // "File #1: old.csv · 1,000 rows · delimiter , · UTF-8"
     QString describe(int side) const;
 
+    // What the table shows; the window keeps it, a run reads its request's copy.
     RowFilter filter;
 
 private:

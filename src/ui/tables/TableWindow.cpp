@@ -346,9 +346,11 @@ void TableWindow::compare()
                 m_settings.value(Settings::kAppName, kSection, entry).value_or(QString())))
             m_session.offer(*choices);
     }
-    Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
-                                   m_options->header(), m_options->hasKeyChoice()};
     m_session.filter.find = m_find->text();
+    // A copy: the filters may change while the comparison runs.
+    Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
+                                   m_options->header(), m_options->hasKeyChoice(),
+                                   m_session.filter};
     const bool first = m_model->columnCount() == 0;
     // A file changed on disk: its old bytes and the old result go before the
     // new are read, and are freed off the window's thread.
@@ -370,17 +372,17 @@ void TableWindow::compare()
         showError(outcome.error);
         return;
     }
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (m_session.filter.changedIn >= qsizetype(data->comparison.mapping.columns.size()))
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (m_session.filter.changedIn >= qsizetype(result->comparison.mapping.columns.size()))
         m_session.filter.changedIn = -1;
     QStringList labels;
-    const Csv::ColumnMapping &mapping = data->comparison.mapping;
+    const Csv::ColumnMapping &mapping = result->comparison.mapping;
     for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < kColumnsInMenus; ++c)
         labels << mapping.label(c);
     {
         const QSignalBlocker blocker(m_options);
         m_options->setColumns(labels);
-        m_options->setKey(data->comparison.keyColumns);
+        m_options->setKey(result->comparison.keyColumns);
         m_options->setIgnored(outcome.used.ignoreColumns);
     }
     rememberChoices(outcome.used);
@@ -390,11 +392,13 @@ void TableWindow::compare()
     showVisible(std::move(outcome.visible));
     if (previous.use_count() == 1)
         (void)QtConcurrent::run(&workerPool(), [previous = std::move(previous)] {});
-    m_view->setFrozenColumns(Tables::kFixedColumns + int(data->comparison.keyColumns.size()));
+    m_view->setFrozenColumns(Tables::kFixedColumns + int(result->comparison.keyColumns.size()));
     if (first)
         restoreColumnWidths();
     showResult();
     watchFiles();
+    if (!(request.filter == m_session.filter))
+        refilter(); // a filter changed while the comparison ran
     emit compared();
     if (m_compareAgain)
         QTimer::singleShot(0, this, &TableWindow::compare);
@@ -403,10 +407,10 @@ void TableWindow::compare()
 // What was compared with, offered again for files of these names.
 void TableWindow::rememberChoices(const Csv::RowOptions &used)
 {
-    const Tables::TableData &data = *m_session.data();
+    const Tables::TableData &result = *m_session.data();
     QStringList key;
-    for (const qsizetype column : data.comparison.keyColumns)
-        key << Tables::columnListItem(data.comparison.mapping.label(column));
+    for (const qsizetype column : result.comparison.keyColumns)
+        key << Tables::columnListItem(result.comparison.mapping.label(column));
     const Tables::PairChoices choices{key.join(u','), key.isEmpty(), used.ignoreColumns};
     try {
         m_settings.setValue(Settings::kAppName, kSection,
@@ -419,19 +423,19 @@ void TableWindow::rememberChoices(const Csv::RowOptions &used)
 
 void TableWindow::showResult()
 {
-    const Tables::TableData &data = *m_session.data();
-    m_summary->setText(Csv::summaryLine(data.comparison));
+    const Tables::TableData &result = *m_session.data();
+    m_summary->setText(Csv::summaryLine(result.comparison));
     m_notes->clear();
     QStringList notes =
-        Tables::notesOf(data.comparison, m_session.source(0).name, m_session.source(1).name);
-    if (data.nothingCompared() && data.comparison.rows1 + data.comparison.rows2 > 0)
+        Tables::notesOf(result.comparison, m_session.source(0).name, m_session.source(1).name);
+    if (result.nothingCompared() && result.comparison.rows1 + result.comparison.rows2 > 0)
         notes.prepend(tr("No column in both files: no row can match"));
     m_notes->addItems(notes);
     m_notes->setVisible(!notes.isEmpty());
     m_changedBar->hide();
     updateSideLabels();
     updateCounts();
-    m_changes->show(data, m_session.filter.changedIn);
+    m_changes->show(result, m_session.filter.changedIn);
     updateHiddenColumns();
 }
 
@@ -465,9 +469,9 @@ QString TableWindow::moveNoteText() const
 
 void TableWindow::updateCounts()
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
     for (int s = 0; s < Tables::kStatusCount; ++s) {
-        const qsizetype count = data ? data->counts.of[s] : 0;
+        const qsizetype count = result ? result->counts.of[s] : 0;
         const QString name = tr(kStatusNames[s]);
         m_filters[size_t(s)]->setText(
             QStringLiteral("%1 %2 (%3)")
@@ -483,14 +487,14 @@ void TableWindow::updateCounts()
 
 void TableWindow::updateFindCount()
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!data || m_session.filter.find.isEmpty()) {
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || m_session.filter.find.isEmpty()) {
         m_findCount->clear();
         return;
     }
     qsizetype of = 0;
     for (int s = 0; s < Tables::kStatusCount; ++s)
-        of += m_session.filter.shown[size_t(s)] ? data->counts.of[s] : 0;
+        of += m_session.filter.shown[size_t(s)] ? result->counts.of[s] : 0;
     m_findCount->setText(
         tr("%1 of %2").arg(Csv::withThousands(m_model->rowCount()), Csv::withThousands(of)));
 }
@@ -526,15 +530,15 @@ void TableWindow::setChangedColumnsOnly(bool only)
 
 void TableWindow::refilter()
 {
-    const std::shared_ptr<Tables::TableData> data = m_session.data();
-    if (!data || m_busy)
+    const std::shared_ptr<Tables::TableData> result = m_session.data();
+    if (!result || m_busy)
         return;
     if (m_findStop)
         *m_findStop = true;
     const Tables::RowFilter filter = m_session.filter;
     std::vector<qint32> visible;
     if (!inBackground(tr("Filtering the rows…"),
-                      [&] { visible = Tables::visibleRows(*data, filter); }))
+                      [&] { visible = Tables::visibleRows(*result, filter); }))
         return;
     showVisible(std::move(visible));
 }
@@ -544,14 +548,14 @@ void TableWindow::refilter()
 void TableWindow::findAsTyped()
 {
     m_session.filter.find = m_find->text();
-    const std::shared_ptr<Tables::TableData> data = m_session.data();
-    if (!data || m_busy)
+    const std::shared_ptr<Tables::TableData> result = m_session.data();
+    if (!result || m_busy)
         return;
     if (m_findStop)
         *m_findStop = true;
     const Tables::RowFilter filter = m_session.filter;
-    if (data->rows.size() <= kRowsFoundAtOnce) {
-        showVisible(Tables::visibleRows(*data, filter));
+    if (result->rows.size() <= kRowsFoundAtOnce) {
+        showVisible(Tables::visibleRows(*result, filter));
         emit found();
         return;
     }
@@ -566,9 +570,9 @@ void TableWindow::findAsTyped()
         showVisible(watcher->result());
         emit found();
     });
-    watcher->setFuture(QtConcurrent::run(&workerPool(), [this, data, filter, stop] {
+    watcher->setFuture(QtConcurrent::run(&workerPool(), [this, result, filter, stop] {
         std::shared_lock lock(m_paneBytes);
-        return Tables::visibleRows(*data, filter, stop.get());
+        return Tables::visibleRows(*result, filter, stop.get());
     }));
 }
 
@@ -608,10 +612,10 @@ void TableWindow::showChangesIn(qsizetype mappingColumn)
 
 void TableWindow::filterByValue(int displayColumn, const QString &value, bool equals)
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!data || displayColumn < Tables::kFixedColumns || displayColumn >= data->columnCount())
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || displayColumn < Tables::kFixedColumns || displayColumn >= result->columnCount())
         return;
-    m_session.filter.valueColumn = value.isEmpty() ? -1 : data->mappingColumn(displayColumn);
+    m_session.filter.valueColumn = value.isEmpty() ? -1 : result->mappingColumn(displayColumn);
     m_session.filter.value = value;
     m_session.filter.valueEquals = equals;
     refilter();
@@ -620,22 +624,22 @@ void TableWindow::filterByValue(int displayColumn, const QString &value, bool eq
 // A column header's menu: filter by a value this column's cells contain or equal.
 void TableWindow::headerMenu(int column, const QPoint &where)
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!data || column < Tables::kFixedColumns)
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || column < Tables::kFixedColumns)
         return;
     QMenu menu(this);
     auto *box = new QLineEdit(&menu);
     box->setPlaceholderText(tr("Value"));
     const QModelIndex current = m_view->currentIndex();
-    box->setText(m_session.filter.valueColumn == data->mappingColumn(column)
+    box->setText(m_session.filter.valueColumn == result->mappingColumn(column)
                      ? m_session.filter.value
                  : current.isValid() ? m_model->index(current.row(), column).data().toString()
                                      : QString());
     auto *field = new QWidgetAction(&menu);
     field->setDefaultWidget(box);
     menu.addAction(field);
-    QAction *contains = menu.addAction(tr("Rows whose %1 contains it").arg(data->header(column)));
-    QAction *equals = menu.addAction(tr("Rows whose %1 equals it").arg(data->header(column)));
+    QAction *contains = menu.addAction(tr("Rows whose %1 contains it").arg(result->header(column)));
+    QAction *equals = menu.addAction(tr("Rows whose %1 equals it").arg(result->header(column)));
     QAction *clear = menu.addAction(tr("All rows"));
     clear->setEnabled(m_session.filter.valueColumn >= 0);
     connect(box, &QLineEdit::returnPressed, contains, &QAction::trigger);
@@ -662,13 +666,14 @@ void TableWindow::sortBy(int column)
 
 void TableWindow::moveToChangedCell(bool forward)
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!data)
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result)
         return;
     const QModelIndex current = m_view->currentIndex();
     const qsizetype row = current.isValid() ? current.row() : (forward ? -1 : 0);
-    const int column = current.isValid() ? current.column() : (forward ? -1 : data->columnCount());
-    const auto next = Tables::nextChangedCell(*data, m_model->visible(), row, column, forward);
+    const int column =
+        current.isValid() ? current.column() : (forward ? -1 : result->columnCount());
+    const auto next = Tables::nextChangedCell(*result, m_model->visible(), row, column, forward);
     if (!next) {
         showMoveNote(tr("No changed cell"));
         return;
@@ -677,7 +682,7 @@ void TableWindow::moveToChangedCell(bool forward)
     m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);
     m_view->scrollTo(target, QAbstractItemView::PositionAtCenter);
-    const auto [at, total] = Tables::changePosition(*data, m_model->visible(), next->first);
+    const auto [at, total] = Tables::changePosition(*result, m_model->visible(), next->first);
     showMoveNote(tr("Change %1 of %2").arg(Csv::withThousands(at), Csv::withThousands(total)));
 }
 
@@ -692,8 +697,8 @@ void TableWindow::showMoveNote(const QString &text)
 // hidden ones left out.
 void TableWindow::copySelection()
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!data)
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result)
         return;
     // In the order the view shows them.
     std::vector<int> positions;
@@ -712,16 +717,16 @@ void TableWindow::copySelection()
         if (!header->isSectionHidden(logical))
             columns.push_back(logical);
     }
-    QApplication::clipboard()->setText(Tables::tabSeparated(*data, rows, columns));
+    QApplication::clipboard()->setText(Tables::tabSeparated(*result, rows, columns));
 }
 
 void TableWindow::rowChosen(const QModelIndex &index)
 {
-    const std::shared_ptr<Tables::TableData> &data = m_session.data();
-    if (!onRowChosen || !data || !index.isValid())
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!onRowChosen || !result || !index.isValid())
         return;
     const Tables::DisplayRow &row = m_model->displayRow(index.row());
-    onRowChosen(data->comparison.table1.get(), row.record1, data->comparison.table2.get(),
+    onRowChosen(result->comparison.table1.get(), row.record1, result->comparison.table2.get(),
                 row.record2);
 }
 

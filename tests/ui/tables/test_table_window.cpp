@@ -388,6 +388,21 @@ void TableWindowTest::choicesKeepTheirColumnsByName()
     QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"last, first\",\"2\""));
     bar.setColumns({"2", "id", "last, first", "new"});
     QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"2\",\"last, first\""));
+
+    // Seven long key columns: the button stays narrow, the tooltip names them all.
+    QStringList names;
+    std::vector<qsizetype> key;
+    for (int c = 0; c < 7; ++c) {
+        names << QStringLiteral("customer_reference_column_%1").arg(c);
+        key.push_back(c);
+    }
+    bar.setColumns(names);
+    const int before = buttons[0]->sizeHint().width();
+    bar.setKey(key);
+    QVERIFY(buttons[0]->sizeHint().width() <= before + 300);
+    QVERIFY(buttons[0]->sizeHint().width() < 400);
+    for (const QString &name : names)
+        QVERIFY(buttons[0]->toolTip().contains(name));
 }
 
 // corvantis --tables old.csv new.csv --key sku: compare, count, filter, save.

@@ -1,15 +1,20 @@
 // The table window on the pair bench_make_rows_data writes (rows1.csv and
 // rows2.csv): opening both files and comparing them by id, the first rows
 // painted, a jump to the last row, the unchanged rows shown and hidden
-// again, a sort by a text column, a find. For each, the time and the longest
-// stall of the window's thread; at the end the peak memory against the
-// files' bytes.
+// again, a sort by a text column, a find, a find typed a key at a time, F7,
+// and a compare after file 2 changed on disk (on a copy of it). For each, the
+// time and the longest stall of the window's thread; at the end the peak
+// memory against the files' bytes.
 //
 // Usage: bench_tables [DATA_FOLDER]
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include "BenchSupport.h"
 #include "WindowWatch.h"
@@ -23,9 +28,16 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString folder = Bench::dataFolder(argc, argv);
     const QString file1 = folder + QStringLiteral("/rows1.csv");
-    const QString file2 = folder + QStringLiteral("/rows2.csv");
-    if (!QFileInfo::exists(file1) || !QFileInfo::exists(file2)) {
+    const QString original2 = folder + QStringLiteral("/rows2.csv");
+    if (!QFileInfo::exists(file1) || !QFileInfo::exists(original2)) {
         std::fprintf(stderr, "Missing %s: run bench_make_rows_data first.\n", qPrintable(file1));
+        return 2;
+    }
+    // File 2 is changed on disk later: a copy of it is.
+    QTemporaryDir scratch;
+    const QString file2 = scratch.filePath(QStringLiteral("rows2.csv"));
+    if (!scratch.isValid() || !QFile::copy(original2, file2)) {
+        std::fprintf(stderr, "Cannot copy %s\n", qPrintable(original2));
         return 2;
     }
     const double filesMiB = double(QFileInfo(file1).size() + QFileInfo(file2).size()) / (1 << 20);
@@ -40,6 +52,7 @@ int main(int argc, char **argv)
         compared.wait(600000);
     });
     report("open both files and compare", open, window->summaryText());
+    report("  per-column summary", {0, 0}, Tables::changeSummary(*window->session().data(), 4));
     std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
     QTableView &view = window->view();
     const auto again = watch.measure([&] { window->compare(); });
@@ -61,8 +74,46 @@ int main(int argc, char **argv)
     report("sort by a text column", sort, window->model().headerData(4, Qt::Horizontal).toString());
     const auto find = watch.measure([&] { window->setFindText(QStringLiteral("zz")); });
     report("find a text", find, QStringLiteral("%1 rows").arg(window->model().rowCount()));
+    window->setFindText(QString());
+    // Typed as a person does, 80 ms a key: each key may start a find that the
+    // next one stops.
+    QLineEdit *box = nullptr;
+    for (QLineEdit *edit : window->findChildren<QLineEdit *>()) {
+        if (edit->accessibleName() == QLatin1String("Find"))
+            box = edit;
+    }
+    const auto typed = watch.measure([&] {
+        QSignalSpy found(window, &TableWindow::found);
+        for (const char *key : {"b", "e", "r", "l"}) {
+            QTest::keyClicks(box, QString::fromLatin1(key));
+            QTest::qWait(80);
+        }
+        found.wait(60000);
+    });
+    report(
+        "find as typed (4 keys)", typed,
+        QStringLiteral("%1 rows, %2").arg(window->model().rowCount()).arg(window->findCountText()));
     const auto f7 = watch.measure([&] { window->moveToChangedCell(true); });
-    report("F7: next changed cell", f7);
+    report("F7: next changed cell", f7, window->moveNoteText());
+
+    // One row of file 2 rewritten on disk, as sed -i does: the file replaced.
+    {
+        QFile in(file2);
+        in.open(QIODevice::ReadOnly);
+        QByteArray bytes = in.readAll();
+        in.close();
+        const qsizetype line = bytes.indexOf('\n', bytes.size() / 2) + 1;
+        bytes[line + 1] = bytes[line + 1] == 'x' ? 'y' : 'x';
+        QFile out(file2 + QStringLiteral(".new"));
+        out.open(QIODevice::WriteOnly);
+        out.write(bytes);
+        out.close();
+        QFile::remove(file2);
+        QFile::rename(file2 + QStringLiteral(".new"), file2);
+    }
+    window->checkFilesOnDisk();
+    const auto fresh = watch.measure([&] { window->compare(); });
+    report("compare after a change", fresh, window->summaryText());
     std::printf("peak memory %.0f MiB = %.2f x the files' %.0f MiB\n", Bench::peakRssMiB(),
                 Bench::peakRssMiB() / filesMiB, filesMiB);
     window->close();

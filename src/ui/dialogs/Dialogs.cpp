@@ -51,6 +51,8 @@ Answer QtDialogs::messageBox(const MessageRequest &request)
                     request.buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                       : QMessageBox::Ok,
                     m_parent);
+    // Messages name files and cells: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     const int pressed = box.exec();
     if (request.buttons == Buttons::Ok)
         return Answer::Ok;

@@ -31,7 +31,7 @@ void selectRecord(RichTextBox &pane, const Csv::Table *table, qint32 record)
                                                   static_cast<unsigned long>(start))));
 }
 
-// A pane's caption: the file loaded into it, when the window knows it.
+// A pane's caption when no file was loaded into it.
 QString paneName(int file)
 {
     return QObject::tr("CSV File #%1").arg(file);
@@ -42,8 +42,8 @@ QString paneName(int file)
 TableWindow *openTablesFromMain(Form1 &form)
 {
     auto *window = new TableWindow(form.dialogs(), form.settings());
-    window->openPane(0, *form.RichTextBox1, paneName(1));
-    window->openPane(1, *form.RichTextBox2, paneName(2));
+    window->openPane(0, *form.RichTextBox1, paneName(1), form.loadedFile(1));
+    window->openPane(1, *form.RichTextBox2, paneName(2), form.loadedFile(2));
     QPointer<Form1> main(&form);
     window->onRowChosen = [main](const Csv::Table *table1, qint32 record1, const Csv::Table *table2,
                                  qint32 record2) {

@@ -1,5 +1,7 @@
 #include "tables/RowTableModel.h"
 
+#include <iterator>
+
 #include <QApplication>
 #include <QPalette>
 
@@ -57,18 +59,17 @@ QVariant RowTableModel::cellData(int row, int column, int role) const
     const Csv::Column &where = m_data->comparison.mapping.columns[size_t(mapped)];
     split(row);
     const bool fromFile1 = r.record2 < 0;
-    const QString value =
-        QString::fromUtf8(fromFile1 ? m_row1[where.index1] : m_row2[where.index2]);
     const bool changed = m_data->changedAt(r, mapped);
     switch (role) {
     case Qt::DisplayRole:
-        return value;
+        return Tables::visibleText(fromFile1 ? m_row1[where.index1] : m_row2[where.index2]);
     case OldValueRole:
-        return changed ? QVariant(QString::fromUtf8(m_row1[where.index1])) : QVariant();
+        return changed ? QVariant(Tables::visibleText(m_row1[where.index1])) : QVariant();
     case Qt::ToolTipRole:
-        return changed ? QVariant(QString::fromUtf8(m_row1[where.index1])
-                                  + QStringLiteral(" \u2192 ") + value)
-                       : QVariant();
+        return changed
+                   ? QVariant(Tables::visibleText(m_row1[where.index1]) + QStringLiteral(" \u2192 ")
+                              + Tables::visibleText(m_row2[where.index2]))
+                   : QVariant();
     default:
         return QVariant();
     }
@@ -84,7 +85,9 @@ QVariant RowTableModel::data(const QModelIndex &index, int role) const
     if (role == Qt::BackgroundRole)
         return statusColour(r.status);
     if (role == Qt::AccessibleTextRole && index.column() == 0) {
-        static const char *const names[] = {"removed", "added", "changed", "unchanged"};
+        static const char *const names[] = {"removed", "added", "changed", "unchanged",
+                                            "duplicate key"};
+        static_assert(std::size(names) == Tables::kStatusCount);
         return QString::fromLatin1(names[int(r.status)]);
     }
     if (index.column() >= Tables::kFixedColumns)

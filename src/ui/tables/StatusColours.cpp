@@ -59,6 +59,8 @@ QColor statusBackground(Status status, const QPalette &palette)
         return readableTint(palette, QColor(40, 170, 60), amount);
     case Status::Changed:
         return readableTint(palette, QColor(230, 170, 20), amount);
+    case Status::Duplicate:
+        return readableTint(palette, QColor(150, 60, 200), amount);
     case Status::Unchanged:
         break;
     }

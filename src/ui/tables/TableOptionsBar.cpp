@@ -129,6 +129,18 @@ void TableOptionsBar::setKey(const std::vector<qsizetype> &columns)
     updateButtons();
 }
 
+void TableOptionsBar::setIgnored(const QString &columns)
+{
+    QStringList names;
+    for (const Csv::ListItem &item : Csv::splitList(columns))
+        names << item.text;
+    for (QAction *action : m_ignored->menu()->actions()) {
+        if (action->data().toLongLong() >= 0 && !action->isSeparator())
+            action->setChecked(names.contains(action->text()));
+    }
+    updateButtons();
+}
+
 QString TableOptionsBar::columnList(const QMenu *menu) const
 {
     QStringList names;
@@ -146,11 +158,23 @@ void TableOptionsBar::updateButtons()
         if (action->data().toLongLong() < 0 && !action->isSeparator())
             action->setChecked(key.isEmpty());
     }
-    m_key->setText(key.isEmpty() ? tr("&Key: none")
-                                 : tr("&Key: %1").arg(QString(key).remove(u'"')));
+    setElided(m_key, key.isEmpty() ? tr("&Key: none") : tr("&Key: %1"), key);
     const QString ignored = columnList(m_ignored->menu());
-    m_ignored->setText(ignored.isEmpty() ? tr("I&gnore Columns")
-                                         : tr("I&gnore: %1").arg(QString(ignored).remove(u'"')));
+    setElided(m_ignored, ignored.isEmpty() ? tr("I&gnore Columns") : tr("I&gnore: %1"), ignored);
+}
+
+// A button's text cut to a width that never widens the window; the whole
+// list in its tooltip. A name's "&" is no shortcut.
+void TableOptionsBar::setElided(QToolButton *button, const QString &pattern, const QString &columns)
+{
+    const QString names = QString(columns).remove(u'"');
+    const QString text = pattern.contains(QLatin1String("%1"))
+                             ? pattern.arg(QString(names).replace(u'&', QLatin1String("&&")))
+                             : pattern;
+    constexpr int kWidest = 260;
+    button->setText(
+        button->fontMetrics().elidedText(text, Qt::ElideRight, kWidest, Qt::TextShowMnemonic));
+    button->setToolTip(names.isEmpty() ? QString() : names);
 }
 
 Csv::RowOptions TableOptionsBar::options() const

@@ -27,6 +27,8 @@ public:
     // Checks these columns (mapping indices) as the key; none: no key.
     void setKey(const std::vector<qsizetype> &columns);
     bool hasKeyChoice() const { return m_keyChosen; }
+    // Checks these columns (COLS, by name) as the ones to ignore.
+    void setIgnored(const QString &columns);
 
     Csv::RowOptions options() const;
     char delimiter() const; // 0: detected
@@ -45,6 +47,7 @@ private:
     QString columnList(const QMenu *menu) const;
     void fillMenu(QMenu *menu, bool withNoKey);
     void updateButtons();
+    static void setElided(QToolButton *button, const QString &pattern, const QString &columns);
 
     QToolButton *m_key;
     QToolButton *m_ignored;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "csv/RowsReport.h"
+
 namespace Tables {
 
 namespace {
@@ -15,80 +17,19 @@ bool inFile1Only(const Csv::Column &column)
     return column.index2 < 0;
 }
 
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-
-// `needle` already in lower case.
-bool containsIgnoringCase(QByteArrayView haystack, const QByteArray &needle)
-{
-    if (needle.isEmpty())
-        return true;
-    const qsizetype last = haystack.size() - needle.size();
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (lowerAscii(haystack[i]) != needle[0])
-            continue;
-        qsizetype k = 1;
-        while (k < needle.size() && lowerAscii(haystack[i + k]) == needle[k])
-            ++k;
-        if (k == needle.size())
-            return true;
-    }
-    return false;
-}
-
-// A sort key: a number when the cell reads as one, else its bytes (a view of
-// the table's, or of `kept` for a cell that had to be unquoted). 24 bytes, so
-// that sorting a million rows costs little memory.
-struct SortKey
-{
-    double number = 0;
-    const char *text = nullptr;
-    qint32 size = 0;
-    qint32 row = 0;
-    bool isNumber = false;
-};
-
-SortKey sortKeyOf(QByteArrayView cell, qint32 row, QByteArrayView tableBytes,
-                  std::deque<std::string> &kept)
-{
-    SortKey key;
-    key.row = row;
-    key.isNumber = Csv::numberValue(cell, key.number);
-    if (key.isNumber)
-        return key;
-    const bool inTable =
-        cell.data() >= tableBytes.data() && cell.data() < tableBytes.data() + tableBytes.size();
-    if (!inTable && !cell.isEmpty()) {
-        kept.emplace_back(cell.data(), size_t(cell.size()));
-        cell = QByteArrayView(kept.back().data(), qsizetype(kept.back().size()));
-    }
-    key.text = cell.data();
-    key.size = qint32(std::min<qsizetype>(cell.size(), INT32_MAX));
-    return key;
-}
-
-bool before(const SortKey &a, const SortKey &b)
-{
-    if (a.isNumber != b.isNumber)
-        return a.isNumber;
-    if (a.isNumber)
-        return a.number < b.number;
-    return std::string_view(a.text, size_t(a.size)) < std::string_view(b.text, size_t(b.size));
-}
-
 } // namespace
 
 QString statusMark(Status status)
 {
     switch (status) {
     case Status::Removed:
-        return QStringLiteral("\u2212");
+        return QStringLiteral("-");
     case Status::Added:
         return QStringLiteral("+");
     case Status::Changed:
         return QStringLiteral("~");
+    case Status::Duplicate:
+        return QStringLiteral("!");
     case Status::Unchanged:
         break;
     }
@@ -122,6 +63,16 @@ std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
 {
     std::vector<DisplayRow> rows;
     rows.reserve(c.removed.size() + size_t(c.rows2));
+    if (c.keyColumns.empty() && c.comparedColumns.empty()) {
+        // Rows with no cell compared would all "match": none can.
+        const qint32 first1 = c.table1->size() > c.rows1 ? 1 : 0;
+        const qint32 first2 = c.table2->size() > c.rows2 ? 1 : 0;
+        for (qint32 r1 = first1; r1 < c.table1->size(); ++r1)
+            rows.push_back({r1, -1, -1, Status::Removed});
+        for (qint32 r2 = first2; r2 < c.table2->size(); ++r2)
+            rows.push_back({-1, r2, -1, Status::Added});
+        return rows;
+    }
     for (const qint32 r1 : c.removed)
         rows.push_back({r1, -1, -1, Status::Removed});
     std::vector<qint32> changedOf(c.pairs.size(), -1);
@@ -137,6 +88,12 @@ std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
             rows.push_back({c.pairs[r2], qint32(r2), changedOf[r2], Status::Changed});
         else if (c.pairs[r2] >= 0)
             rows.push_back({c.pairs[r2], qint32(r2), -1, Status::Unchanged});
+    }
+    for (const Csv::DuplicateKey &d : c.duplicateKeys) {
+        for (const qint32 r1 : d.records1)
+            rows.push_back({r1, -1, -1, Status::Duplicate});
+        for (const qint32 r2 : d.records2)
+            rows.push_back({-1, r2, -1, Status::Duplicate});
     }
     return rows;
 }
@@ -156,7 +113,54 @@ std::shared_ptr<TableData> TableData::from(Csv::RowComparison comparison)
     data->rows = displayRows(data->comparison);
     data->columns = cellColumns(data->comparison);
     data->counts = countsOf(data->rows);
+    const Csv::RowComparison &c = data->comparison;
+    data->changesPerColumn.assign(c.mapping.columns.size(), 0);
+    for (const qint32 column : c.changedColumnList)
+        ++data->changesPerColumn[size_t(column)];
     return data;
+}
+
+bool TableData::nothingCompared() const
+{
+    return comparison.keyColumns.empty() && comparison.comparedColumns.empty();
+}
+
+std::vector<qsizetype> columnsByChanges(const TableData &data)
+{
+    std::vector<qsizetype> changed;
+    for (const qsizetype column : data.columns) {
+        if (data.changesPerColumn[size_t(column)] > 0)
+            changed.push_back(column);
+    }
+    std::stable_sort(changed.begin(), changed.end(), [&](qsizetype a, qsizetype b) {
+        return data.changesPerColumn[size_t(a)] > data.changesPerColumn[size_t(b)];
+    });
+    return changed;
+}
+
+QString changeSummary(const TableData &data, qsizetype limit)
+{
+    const std::vector<qsizetype> changed = columnsByChanges(data);
+    QStringList parts;
+    for (size_t i = 0; i < changed.size() && qsizetype(i) < limit; ++i) {
+        parts << QStringLiteral("%1 %2").arg(
+            data.comparison.mapping.label(changed[i]),
+            Csv::withThousands(data.changesPerColumn[size_t(changed[i])]));
+    }
+    if (qsizetype(changed.size()) > limit)
+        parts << QStringLiteral("%1 more").arg(qsizetype(changed.size()) - limit);
+    return parts.join(QStringLiteral(" \u00b7 "));
+}
+
+std::vector<bool> columnsWithChanges(const TableData &data)
+{
+    std::vector<bool> shown(size_t(data.columnCount()), false);
+    for (int c = 0; c < data.columnCount(); ++c) {
+        const qsizetype mapped = data.mappingColumn(c);
+        shown[size_t(c)] = c < kFixedColumns + int(data.comparison.keyColumns.size())
+                           || data.changesPerColumn[size_t(mapped)] > 0;
+    }
+    return shown;
 }
 
 QByteArrayView TableData::cell(const DisplayRow &row, qsizetype column, Csv::Row &row1,
@@ -191,64 +195,6 @@ QString TableData::header(int displayColumn) const
     default:
         return comparison.mapping.label(columns[size_t(displayColumn - kFixedColumns)]);
     }
-}
-
-std::vector<qint32> filtered(const TableData &data, const bool (&shown)[kStatusCount],
-                             const QString &find)
-{
-    const QByteArray needle = find.toUtf8().toLower();
-    std::vector<qint32> visible;
-    Csv::Row row1;
-    Csv::Row row2;
-    for (size_t i = 0; i < data.rows.size(); ++i) {
-        const DisplayRow &row = data.rows[i];
-        if (!shown[int(row.status)])
-            continue;
-        bool found = needle.isEmpty();
-        if (!found) {
-            // The cells the row shows: file 2's, or file 1's for a removed row.
-            const Csv::Table &table =
-                row.record2 >= 0 ? *data.comparison.table2 : *data.comparison.table1;
-            table.split(row.record2 >= 0 ? row.record2 : row.record1, row2);
-            for (qsizetype k = 0; k < row2.size() && !found; ++k)
-                found = containsIgnoringCase(row2[k], needle);
-        }
-        if (found)
-            visible.push_back(qint32(i));
-    }
-    return visible;
-}
-
-void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,
-              bool descending)
-{
-    std::vector<SortKey> keys;
-    keys.reserve(visible.size());
-    std::deque<std::string> kept;
-    Csv::Row row1;
-    Csv::Row row2;
-    for (const qint32 i : visible) {
-        const DisplayRow &row = data.rows[size_t(i)];
-        SortKey key;
-        key.row = i;
-        key.isNumber = true;
-        if (displayColumn == 0)
-            key.number = double(row.status);
-        else if (displayColumn == 1)
-            key.number = row.record1 < 0 ? -1 : double(data.comparison.table1->line(row.record1));
-        else if (displayColumn == 2)
-            key.number = row.record2 < 0 ? -1 : double(data.comparison.table2->line(row.record2));
-        else
-            key = sortKeyOf(
-                data.cell(row, data.columns[size_t(displayColumn - kFixedColumns)], row1, row2), i,
-                (row.record2 < 0 ? data.comparison.table1 : data.comparison.table2)->bytes(), kept);
-        keys.push_back(key);
-    }
-    std::stable_sort(keys.begin(), keys.end(), [descending](const SortKey &a, const SortKey &b) {
-        return descending ? before(b, a) : before(a, b);
-    });
-    for (size_t k = 0; k < keys.size(); ++k)
-        visible[k] = keys[k].row;
 }
 
 std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
@@ -292,6 +238,21 @@ std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
     return std::nullopt;
 }
 
+std::pair<qsizetype, qsizetype> changePosition(const TableData &data,
+                                               const std::vector<qint32> &visible, qsizetype row)
+{
+    qsizetype at = 0;
+    qsizetype total = 0;
+    for (size_t i = 0; i < visible.size(); ++i) {
+        if (data.rows[size_t(visible[i])].status != Status::Changed)
+            continue;
+        ++total;
+        if (qsizetype(i) <= row)
+            at = total;
+    }
+    return {at, total};
+}
+
 namespace {
 
 QString tsvField(const QString &text)
@@ -304,28 +265,67 @@ QString tsvField(const QString &text)
 
 } // namespace
 
-QString tabSeparated(const TableData &data, const std::vector<qint32> &rows)
+QString tabSeparated(const TableData &data, const std::vector<qint32> &rows,
+                     const std::vector<int> &displayColumns)
 {
+    std::vector<int> columns = displayColumns;
+    if (columns.empty()) {
+        for (int c = 0; c < data.columnCount(); ++c)
+            columns.push_back(c);
+    }
     QStringList lines;
     QStringList header;
-    for (int c = 0; c < data.columnCount(); ++c)
+    for (const int c : columns)
         header << tsvField(data.header(c));
     lines << header.join(u'\t');
     Csv::Row row1;
     Csv::Row row2;
     for (const qint32 i : rows) {
         const DisplayRow &row = data.rows[size_t(i)];
-        QStringList cells{
-            statusMark(row.status),
-            row.record1 < 0 ? QString()
-                            : QString::number(data.comparison.table1->line(row.record1)),
-            row.record2 < 0 ? QString()
-                            : QString::number(data.comparison.table2->line(row.record2))};
-        for (const qsizetype column : data.columns)
-            cells << tsvField(QString::fromUtf8(data.cell(row, column, row1, row2)));
+        QStringList cells;
+        for (const int c : columns) {
+            if (c == 0) {
+                cells << statusMark(row.status);
+            } else if (c == 1 || c == 2) {
+                const qint32 record = c == 1 ? row.record1 : row.record2;
+                const Csv::Table &table =
+                    c == 1 ? *data.comparison.table1 : *data.comparison.table2;
+                cells << (record < 0 ? QString() : QString::number(table.line(record)));
+            } else {
+                const qsizetype column = data.mappingColumn(c);
+                QString text = QString::fromUtf8(data.cell(row, column, row1, row2));
+                if (data.changedAt(row, column)) {
+                    data.comparison.table1->split(row.record1, row1);
+                    const qsizetype index1 = data.comparison.mapping.columns[size_t(column)].index1;
+                    text = QString::fromUtf8(row1[index1]) + QStringLiteral(" \u2192 ") + text;
+                }
+                cells << tsvField(text);
+            }
+        }
         lines << cells.join(u'\t');
     }
     return lines.join(u'\n') + u'\n';
+}
+
+QString visibleText(QByteArrayView cell)
+{
+    const bool plain = std::all_of(cell.begin(), cell.end(),
+                                   [](char c) { return uchar(c) >= 0x20 && uchar(c) < 0x7F; });
+    if (plain)
+        return QString::fromUtf8(cell);
+    // The report's escapes, but a backslash stays one: a cell is no report line.
+    QByteArray out;
+    out.reserve(cell.size());
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = cell.indexOf('\\', from);
+        out += Csv::escapedForText(cell.sliced(from, (at < 0 ? cell.size() : at) - from));
+        if (at < 0)
+            break;
+        out += '\\';
+        from = at + 1;
+    }
+    return QString::fromUtf8(out);
 }
 
 Difference differenceOf(const QString &oldValue, const QString &newValue)

@@ -16,10 +16,13 @@
 // and the way from one changed cell to the next.
 namespace Tables {
 
-enum class Status : quint8 { Removed, Added, Changed, Unchanged };
-inline constexpr int kStatusCount = 4;
+// Duplicate: a row whose key occurs more than once in a file; such rows are
+// set aside, not matched.
+enum class Status : quint8 { Removed, Added, Changed, Unchanged, Duplicate };
+inline constexpr int kStatusCount = 5;
 
-// "−", "+", "~" or "" (unchanged): the status as text, not only as colour.
+// "-", "+", "~", "" (unchanged) or "!" (duplicate key): the status as the
+// reports write it, so that copied rows read as a report's.
 QString statusMark(Status status);
 
 struct DisplayRow
@@ -36,8 +39,10 @@ struct DisplayRow
 inline constexpr int kFixedColumns = 3;
 std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison);
 
-// Every row of the comparison, set aside duplicate keys apart: removed rows
-// in file 1's order, then file 2's rows in its order. Needs the pairs kept.
+// Every row of the comparison: removed rows in file 1's order, then file 2's
+// rows in its order, then the rows of each duplicated key (file 1's, then
+// file 2's). Needs the pairs kept. When no column was compared and no key
+// given, nothing can match: file 1's rows show as removed, file 2's as added.
 std::vector<DisplayRow> displayRows(const Csv::RowComparison &comparison);
 
 struct Counts
@@ -54,6 +59,8 @@ struct TableData
     std::vector<DisplayRow> rows;
     std::vector<qsizetype> columns; // cellColumns()
     Counts counts;
+    // For each mapping column, the changed rows that differ in it.
+    std::vector<qsizetype> changesPerColumn;
 
     static std::shared_ptr<TableData> from(Csv::RowComparison comparison);
     // The cell a display row shows in mapping column `column`: file 1's for a
@@ -64,17 +71,25 @@ struct TableData
     bool changedAt(const DisplayRow &row, qsizetype column) const;
     QString header(int displayColumn) const;
     int columnCount() const { return kFixedColumns + int(columns.size()); }
+    // The mapping column a display column shows; -1 for status and lines.
+    qsizetype mappingColumn(int displayColumn) const
+    {
+        return displayColumn < kFixedColumns ? -1 : columns[size_t(displayColumn - kFixedColumns)];
+    }
+    // True when no column could be compared and no key matched rows.
+    bool nothingCompared() const;
 };
 
-// The rows (indices into data.rows) that pass the status filter and whose
-// key or any cell holds `find` (ignoring ASCII case); in data.rows' order.
-std::vector<qint32> filtered(const TableData &data, const bool (&shown)[kStatusCount],
-                             const QString &find);
+// The mapping columns with a change, most changes first, ties in display order.
+std::vector<qsizetype> columnsByChanges(const TableData &data);
 
-// `visible` sorted by a display column: numbers by value before text, text
-// by its bytes; ties keep their order.
-void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,
-              bool descending);
+// Changes per column, most first, ties in display order: "city 42 ·
+// balance 41 · status 3"; at most `limit` columns named. Empty: no change.
+QString changeSummary(const TableData &data, qsizetype limit = 12);
+
+// The columns (display indices) whose cells changed in some row; the status,
+// line and key columns always.
+std::vector<bool> columnsWithChanges(const TableData &data);
 
 // The next (or previous) changed cell after (row, column) among `visible`
 // (positions in it, display columns), wrapping round; none when no row changed.
@@ -82,8 +97,21 @@ std::optional<std::pair<qsizetype, int>> nextChangedCell(const TableData &data,
                                                          const std::vector<qint32> &visible,
                                                          qsizetype row, int column, bool forward);
 
-// The rows as tab-separated text with a header line, for the clipboard.
-QString tabSeparated(const TableData &data, const std::vector<qint32> &rows);
+// Which changed row `row` (a position in `visible`) is among the visible
+// changed rows, counted from 1, and how many there are: "Change 3 of 198".
+std::pair<qsizetype, qsizetype> changePosition(const TableData &data,
+                                               const std::vector<qint32> &visible, qsizetype row);
+
+// The rows as tab-separated text with a header line, for the clipboard: the
+// columns given (display indices, in order), a changed cell as "old → new",
+// the status as the reports write it. No columns given: all of them.
+QString tabSeparated(const TableData &data, const std::vector<qint32> &rows,
+                     const std::vector<int> &displayColumns = {});
+
+// A cell's text as the table shows it: control characters and invisible or
+// format characters (U+202E, U+200B, …) written as escapes ("\u202e",
+// "\n"), as the text report does, so that no cell can hide or reorder text.
+QString visibleText(QByteArrayView cell);
 
 // Where two values differ: the common start and end left out, as UTF-16
 // offsets of each (start, length).

@@ -7,8 +7,19 @@
 #include "csv/RowsReport.h"
 #include "pane/RichTextBox.h"
 
+FileStamp FileStamp::of(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {info.size(), info.fileTime(QFileDevice::FileModificationTime),
+            info.fileTime(QFileDevice::FileMetadataChangeTime)};
+}
+
 TableSource TableSource::fromFile(const QString &path)
 {
+    // Taken before reading: a write during the read shows as a change.
+    const FileStamp stamp = FileStamp::of(path);
     QFile file(path);
     if (QFileInfo(path).isDir())
         throw AppError(QStringLiteral("Cannot open %1: it is a folder, not a file").arg(path));
@@ -23,6 +34,7 @@ TableSource TableSource::fromFile(const QString &path)
     source.bytes = std::move(decoded.bytes);
     source.encoding = decoded.encoding;
     source.invalidLine = decoded.invalidLine;
+    source.stamp = stamp;
     return source;
 }
 
@@ -34,6 +46,11 @@ TableSource TableSource::fromPane(RichTextBox &pane, const QString &name)
     source.encoding = QStringLiteral("UTF-8");
     source.pane = &pane;
     return source;
+}
+
+bool TableSource::changedOnDisk() const
+{
+    return !path.isEmpty() && FileStamp::of(path) != stamp;
 }
 
 void TableSource::takeOwnCopy()

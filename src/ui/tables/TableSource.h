@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QPointer>
 #include <QString>
 
@@ -13,6 +14,19 @@ class RichTextBox;
 // One side of a table comparison: a file's bytes decoded to UTF-8, or a pane
 // of the main window, whose bytes are read where they lie (no copy) until
 // the pane's text is about to change.
+// What tells a file on disk from the one that was read: its size, when it
+// was written, and when its entry last changed (a file replaced under the
+// same name, as editors and sed -i do, has a new one).
+struct FileStamp
+{
+    qint64 size = -1;
+    QDateTime modified;
+    QDateTime metadataChanged;
+
+    static FileStamp of(const QString &path);
+    bool operator==(const FileStamp &) const = default;
+};
+
 struct TableSource
 {
     QString name;     // as shown: the file's name, or the pane's caption
@@ -21,6 +35,7 @@ struct TableSource
     QString encoding;
     qsizetype invalidLine = 0; // the first byte that was not UTF-8, when read as Windows-1252
     QPointer<RichTextBox> pane;
+    FileStamp stamp; // the file's when it was read
 
     bool isEmpty() const { return name.isEmpty(); }
     bool fromPane() const { return !pane.isNull(); }
@@ -29,6 +44,8 @@ struct TableSource
     static TableSource fromFile(const QString &path);
     // Shares the pane's bytes (see RichTextBox::shareBytes).
     static TableSource fromPane(RichTextBox &pane, const QString &name);
+    // True when the file is no longer the one read (changed, replaced, gone).
+    bool changedOnDisk() const;
     // Stops sharing a pane's bytes, keeping a copy of them.
     void takeOwnCopy();
 

@@ -1,6 +1,5 @@
 #include "tables/TableWindow.h"
 
-#include <future>
 #include <mutex>
 
 #include <QApplication>
@@ -10,19 +9,21 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSplitter>
-#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWidgetAction>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include "base/AppError.h"
 #include "base/Main.h"
@@ -32,6 +33,11 @@
 #include "settings/Settings.h"
 #include "settings/SettingsBackend.h"
 #include "tables/ChangedCellDelegate.h"
+#include "tables/ColumnChangesBar.h"
+#include "tables/DiskChangeBar.h"
+#include "tables/FrozenColumnsView.h"
+#include "tables/PairChoices.h"
+#include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableNotes.h"
 #include "tables/TableOptionsBar.h"
@@ -43,9 +49,22 @@ namespace {
 const QString kSection = QStringLiteral("TableWindow");
 const char *const kStatusNames[] = {
     QT_TRANSLATE_NOOP("TableWindow", "Removed"), QT_TRANSLATE_NOOP("TableWindow", "Added"),
-    QT_TRANSLATE_NOOP("TableWindow", "Changed"), QT_TRANSLATE_NOOP("TableWindow", "Unchanged")};
+    QT_TRANSLATE_NOOP("TableWindow", "Changed"), QT_TRANSLATE_NOOP("TableWindow", "Unchanged"),
+    QT_TRANSLATE_NOOP("TableWindow", "Duplicate keys")};
 // A menu of a million columns would freeze the window: the first ones only.
 constexpr qsizetype kColumnsInMenus = 1000;
+// Typing waits this long before the rows are filtered.
+constexpr int kFindDelayMs = 150;
+// Below this many rows a find runs at once; above, on a worker thread.
+constexpr size_t kRowsFoundAtOnce = 20000;
+constexpr int kMoveNoteMs = 2500;
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
 
 } // namespace
 
@@ -64,10 +83,19 @@ TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &
 
 TableWindow::~TableWindow()
 {
-    for (TableSource &source : m_sources) {
-        if (source.pane)
-            source.pane->unshareBytes();
+    if (m_findStop)
+        *m_findStop = true;
+    // A find still running reads the tables: let it end first.
+    std::unique_lock lock(m_paneBytes);
+    for (int side = 0; side < 2; ++side) {
+        if (RichTextBox *pane = m_session.source(side).pane)
+            pane->unshareBytes();
     }
+}
+
+QTableView &TableWindow::view()
+{
+    return *m_view;
 }
 
 void TableWindow::build()
@@ -76,8 +104,10 @@ void TableWindow::build()
     for (int side = 0; side < 2; ++side) {
         auto *row = new QHBoxLayout;
         auto *open = new QPushButton(side == 0 ? tr("Open File #&1…") : tr("Open File #&2…"), this);
-        m_sideLabels[size_t(side)] = new QLabel(this);
+        m_sideLabels[size_t(side)] = plainLabel(QString(), this);
         m_sideLabels[size_t(side)]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        m_sideLabels[size_t(side)]->setMinimumWidth(1); // a long name never widens the window
+        m_sideLabels[size_t(side)]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         row->addWidget(open);
         row->addWidget(m_sideLabels[size_t(side)], 1);
         layout->addLayout(row);
@@ -94,67 +124,99 @@ void TableWindow::build()
     connect(m_options, &TableOptionsBar::changed, this, &TableWindow::compare);
     connect(m_options, &TableOptionsBar::readingChanged, this, &TableWindow::compare);
 
-    m_summary = new QLabel(tr("Open two files to compare."), this);
+    m_changedBar = new DiskChangeBar(this);
+    connect(m_changedBar, &DiskChangeBar::compareAgain, this, &TableWindow::compare);
+    connect(m_changedBar, &DiskChangeBar::fileTouched, this, &TableWindow::checkFilesOnDisk);
+    layout->addWidget(m_changedBar);
+    m_summary = plainLabel(tr("Open two files to compare."), this);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_summary->setAccessibleName(tr("Summary"));
     layout->addWidget(m_summary);
+
+    m_changes = new ColumnChangesBar(this);
+    connect(m_changes, &ColumnChangesBar::chosen, this, &TableWindow::showChangesIn);
+    layout->addWidget(m_changes);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_notes = new QListWidget(m_splitter);
     m_notes->setAccessibleName(tr("Column changes, duplicate keys and ragged rows"));
     m_notes->hide(); // until a comparison has something to say
-    auto *tablePart = new QWidget(m_splitter);
+    m_splitter->addWidget(m_notes);
+    m_splitter->addWidget(buildTablePart(m_splitter));
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({60, 500});
+    layout->addWidget(m_splitter, 1);
+
+    updateCounts();
+    resize(1000, 700);
+}
+
+QWidget *TableWindow::buildTablePart(QWidget *parent)
+{
+    auto *tablePart = new QWidget(parent);
     auto *tableLayout = new QVBoxLayout(tablePart);
     tableLayout->setContentsMargins(0, 0, 0, 0);
     auto *filterRow = new QHBoxLayout;
     for (int s = 0; s < Tables::kStatusCount; ++s) {
-        auto *box = new QCheckBox(this);
-        box->setChecked(m_shown[s]);
+        auto *box = new QCheckBox(tablePart);
+        box->setChecked(m_session.filter.shown[size_t(s)]);
         m_filters[size_t(s)] = box;
         filterRow->addWidget(box);
         connect(box, &QCheckBox::toggled, this, [this, s](bool on) { showStatus(Status(s), on); });
     }
-    m_find = new QLineEdit(this);
+    m_changedOnly = new QCheckBox(tr("C&hanged columns only"), tablePart);
+    filterRow->addWidget(m_changedOnly);
+    connect(m_changedOnly, &QCheckBox::toggled, this, &TableWindow::setChangedColumnsOnly);
+    m_find = new QLineEdit(tablePart);
     m_find->setPlaceholderText(tr("Find (Ctrl+F)"));
     m_find->setAccessibleName(tr("Find"));
     m_find->setClearButtonEnabled(true);
     filterRow->addWidget(m_find, 1);
-    m_save = new QPushButton(tr("&Save Report…"), this);
+    m_findCount = plainLabel(QString(), tablePart);
+    filterRow->addWidget(m_findCount);
+    m_save = new QPushButton(tr("&Save Report…"), tablePart);
     filterRow->addWidget(m_save);
     tableLayout->addLayout(filterRow);
+    m_findTimer = new QTimer(this);
+    m_findTimer->setSingleShot(true);
+    m_findTimer->setInterval(kFindDelayMs);
+    connect(m_findTimer, &QTimer::timeout, this, &TableWindow::findAsTyped);
+    connect(m_find, &QLineEdit::textEdited, this, [this] { m_findTimer->start(); });
     connect(m_find, &QLineEdit::returnPressed, this, [this] { setFindText(m_find->text()); });
-    connect(m_find, &QLineEdit::textChanged, this, [this](const QString &text) {
-        if (text.isEmpty())
-            setFindText(text);
-    });
     connect(m_save, &QPushButton::clicked, this, &TableWindow::chooseReport);
 
     m_model = new RowTableModel(this);
-    m_view = new QTableView(tablePart);
+    m_view = new FrozenColumnsView(tablePart);
     m_view->setModel(m_model);
     m_view->setItemDelegate(new ChangedCellDelegate(m_view));
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setTabKeyNavigation(false); // Tab goes on to the next control
     m_view->setAccessibleName(tr("Compared rows"));
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
     m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setSectionsClickable(true);
-    m_view->horizontalHeader()->setSortIndicatorShown(true);
-    m_view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    tableLayout->addWidget(m_view, 1);
-    connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        const Qt::SortOrder order = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder
-                                        ? Qt::DescendingOrder
-                                        : Qt::AscendingOrder;
-        sortBy(column, order);
-    });
+    for (QTableView *part : {static_cast<QTableView *>(m_view), &m_view->frozenView()}) {
+        QHeaderView *header = part->horizontalHeader();
+        header->setSectionsClickable(true);
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+        header->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(header, &QHeaderView::sectionClicked, this, &TableWindow::sortBy);
+        connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](QPoint at) {
+            headerMenu(header->logicalIndexAt(at), header->mapToGlobal(at));
+        });
+    }
     connect(m_view, &QTableView::activated, this, &TableWindow::rowChosen);
-    m_splitter->addWidget(m_notes);
-    m_splitter->addWidget(tablePart);
-    m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({60, 500});
-    layout->addWidget(m_splitter, 1);
-    updateCounts();
-    resize(1000, 700);
+    connect(&m_view->frozenView(), &QTableView::activated, this, &TableWindow::rowChosen);
+    tableLayout->addWidget(m_view, 1);
+    m_moveNote = plainLabel(QString(), tablePart);
+    m_moveNote->setAccessibleName(tr("Position among the changes"));
+    m_moveNote->hide();
+    tableLayout->addWidget(m_moveNote);
+    m_moveNoteTimer = new QTimer(this);
+    m_moveNoteTimer->setSingleShot(true);
+    connect(m_moveNoteTimer, &QTimer::timeout, m_moveNote, &QWidget::hide);
+    return tablePart;
 }
 
 void TableWindow::buildShortcuts()
@@ -176,6 +238,9 @@ void TableWindow::buildShortcuts()
     });
     shortcut(Qt::Key_F7, this, [this] { moveToChangedCell(true); });
     shortcut(Qt::SHIFT | Qt::Key_F7, this, [this] { moveToChangedCell(false); });
+    shortcut(Qt::Key_Escape, this, [this] { close(); });
+    shortcut(QKeySequence::Close, this, [this] { close(); });
+    shortcut(Qt::CTRL | Qt::Key_W, this, [this] { close(); });
     shortcut(
         QKeySequence::Copy, m_view, [this] { copySelection(); }, Qt::WidgetShortcut);
 }
@@ -213,21 +278,22 @@ bool TableWindow::openFile(int side, const QString &path)
     if (!inBackground(tr("Reading %1…").arg(QFileInfo(path).fileName()),
                       [&] { source = TableSource::fromFile(path); }))
         return false;
-    if (m_sources[size_t(side)].pane)
-        m_sources[size_t(side)].pane->unshareBytes();
-    m_sources[size_t(side)] = std::move(source);
-    m_tables[size_t(side)].reset();
-    m_keyPreset = false; // other files may want another key
+    if (RichTextBox *pane = m_session.source(side).pane)
+        pane->unshareBytes();
+    m_session.setSource(side, std::move(source));
+    watchFiles();
     updateSideLabels();
     return true;
 }
 
-void TableWindow::openPane(int side, RichTextBox &pane, const QString &name)
+void TableWindow::openPane(int side, RichTextBox &pane, const QString &name, const QString &path)
 {
-    if (m_sources[size_t(side)].pane)
-        m_sources[size_t(side)].pane->unshareBytes();
-    m_sources[size_t(side)] = TableSource::fromPane(pane, name);
-    m_tables[size_t(side)].reset();
+    if (RichTextBox *old = m_session.source(side).pane)
+        old->unshareBytes();
+    TableSource source = TableSource::fromPane(pane, name);
+    if (!path.isEmpty())
+        source.name = QFileInfo(path).fileName();
+    m_session.setSource(side, std::move(source));
     connect(&pane, &RichTextBox::textAboutToChange, this, &TableWindow::paneAboutToChange,
             Qt::UniqueConnection);
     updateSideLabels();
@@ -235,59 +301,30 @@ void TableWindow::openPane(int side, RichTextBox &pane, const QString &name)
 
 void TableWindow::setKeyColumns(const QString &columns)
 {
-    m_requestedKey = columns;
+    m_session.requestKey(columns);
 }
 
 // The main window's text is about to change under the tables read from it:
 // once no work reads them, they get bytes of their own.
 void TableWindow::paneAboutToChange()
 {
+    if (m_findStop)
+        *m_findStop = true;
     std::unique_lock lock(m_paneBytes);
-    for (size_t side = 0; side < 2; ++side) {
-        TableSource &source = m_sources[side];
+    for (int side = 0; side < 2; ++side) {
+        TableSource &source = m_session.source(side);
         if (!source.pane)
             continue;
         disconnect(source.pane, &RichTextBox::textAboutToChange, this,
                    &TableWindow::paneAboutToChange);
         source.takeOwnCopy();
-        if (!m_tables[side])
-            continue;
-        auto moved = std::make_shared<const Csv::Table>(m_tables[side]->over(source.bytes));
-        if (m_data) {
-            std::shared_ptr<const Csv::Table> &held =
-                side == 0 ? m_data->comparison.table1 : m_data->comparison.table2;
-            if (held == m_tables[side])
-                held = moved;
-        }
-        m_tables[side] = std::move(moved);
+        if (const auto &table = m_session.table(side))
+            m_session.moveTable(side,
+                                std::make_shared<const Csv::Table>(table->over(source.bytes)));
     }
     onRowChosen = nullptr; // its lines are no longer the panes'
-    if (m_data)            // the rows the model keeps split point into the old bytes
-        m_model->show(m_data, std::vector<qint32>(m_model->visible()));
-}
-
-bool TableWindow::readSides()
-{
-    const char delimiter = m_options->delimiter();
-    const bool header = m_options->header();
-    for (size_t side = 0; side < 2; ++side) {
-        if (m_tables[side] && m_readWith[side] == delimiter && m_readHeader[side] == header)
-            continue;
-        Csv::ReadResult read;
-        const QByteArray bytes = m_sources[side].bytes;
-        if (!inBackground(tr("Reading %1…").arg(m_sources[side].name),
-                          [&] { read = Csv::readCsv(bytes, delimiter); }))
-            return false;
-        if (!read.ok()) {
-            showError(QStringLiteral("%1: %2").arg(m_sources[side].name, read.error.message));
-            return false;
-        }
-        m_tables[side] = std::make_shared<const Csv::Table>(std::move(read.table));
-        m_readWith[side] = delimiter;
-        m_readHeader[side] = header;
-    }
-    updateSideLabels();
-    return true;
+    if (m_session.data())  // the rows the model keeps split point into the old bytes
+        m_model->show(m_session.data(), std::vector<qint32>(m_model->visible()));
 }
 
 void TableWindow::compare()
@@ -297,83 +334,109 @@ void TableWindow::compare()
         return;
     }
     m_compareAgain = false;
-    if (m_sources[0].isEmpty() || m_sources[1].isEmpty()) {
+    if (!m_session.ready()) {
         m_summary->setText(tr("Open two files to compare."));
         return;
     }
-    if (!readSides())
-        return;
-    Csv::RowOptions options = m_options->options();
-    if (!m_requestedKey.isEmpty())
-        options.key = m_requestedKey;
-    // New files get a key of their own, unless the user chose one.
-    const bool preset = !m_keyPreset && m_requestedKey.isEmpty() && !m_options->hasKeyChoice();
-    if (preset)
-        options.key.clear();
-    const bool shown[Tables::kStatusCount] = {m_shown[0], m_shown[1], m_shown[2], m_shown[3]};
-    const QString find = m_find->text();
-    std::shared_ptr<Tables::TableData> content;
-    std::vector<qint32> visible;
-    QString error;
+    if (m_findStop)
+        *m_findStop = true;
+    if (m_session.newPair()) {
+        const QString entry = Tables::pairEntry(m_session.source(0).name, m_session.source(1).name);
+        if (const auto choices = Tables::PairChoices::fromText(
+                m_settings.value(Settings::kAppName, kSection, entry).value_or(QString())))
+            m_session.offer(*choices);
+    }
+    m_session.filter.find = m_find->text();
+    // A copy: the filters may change while the comparison runs.
+    Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
+                                   m_options->header(), m_options->hasKeyChoice(),
+                                   m_session.filter};
+    const bool first = m_model->columnCount() == 0;
+    // A file changed on disk: its old bytes and the old result go before the
+    // new are read, and are freed off the window's thread.
+    std::vector<std::shared_ptr<const void>> stale = m_session.dropStale();
+    if (!stale.empty())
+        m_model->clear();
+    Tables::CompareOutcome outcome;
     const bool done = inBackground(
         tr("Comparing the tables…"),
         [&] {
-            if (preset) {
-                const Csv::ColumnMapping mapping =
-                    Csv::mapColumns(*m_tables[0], *m_tables[1], options.header, options.rules);
-                if (const auto key = Tables::presetKey(*m_tables[0], *m_tables[1], mapping))
-                    options.key = Tables::columnListItem(mapping.label(*key));
-            }
-            Csv::RowComparison result = Csv::compareTables(m_tables[0], m_tables[1], options);
-            if (!result.ok()) {
-                error = result.error.message;
-                return;
-            }
-            content = Tables::TableData::from(std::move(result));
-            visible = Tables::filtered(*content, shown, find);
-            if (m_sortColumn >= 0 && m_sortColumn < content->columnCount())
-                Tables::sortRows(*content, visible, m_sortColumn,
-                                 m_sortOrder == Qt::DescendingOrder);
+            stale.clear();
+            outcome = m_session.run(request);
         },
         true);
     if (!done)
         return;
-    if (!error.isEmpty()) {
-        m_requestedKey.clear();
-        showError(error);
+    if (!m_session.accept(outcome)) {
+        updateSideLabels();
+        showError(outcome.error);
         return;
     }
-    m_keyPreset = true;
-    m_requestedKey.clear();
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (m_session.filter.changedIn >= qsizetype(result->comparison.mapping.columns.size()))
+        m_session.filter.changedIn = -1;
     QStringList labels;
-    const Csv::ColumnMapping &mapping = content->comparison.mapping;
+    const Csv::ColumnMapping &mapping = result->comparison.mapping;
     for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < kColumnsInMenus; ++c)
         labels << mapping.label(c);
     {
         const QSignalBlocker blocker(m_options);
         m_options->setColumns(labels);
-        m_options->setKey(content->comparison.keyColumns);
+        m_options->setKey(result->comparison.keyColumns);
+        m_options->setIgnored(outcome.used.ignoreColumns);
     }
-    const bool first = !m_data;
-    m_data = std::move(content);
-    m_model->show(m_data, std::move(visible));
+    rememberChoices(outcome.used);
+    // The result shown so far is freed on a worker thread: a million rows
+    // take a while to let go of.
+    std::shared_ptr<const void> previous = m_model->tableData();
+    showVisible(std::move(outcome.visible));
+    if (previous.use_count() == 1)
+        (void)QtConcurrent::run(&workerPool(), [previous = std::move(previous)] {});
+    m_view->setFrozenColumns(Tables::kFixedColumns + int(result->comparison.keyColumns.size()));
     if (first)
         restoreColumnWidths();
-    showResult(m_data);
+    showResult();
+    watchFiles();
+    if (!(request.filter == m_session.filter))
+        refilter(); // a filter changed while the comparison ran
     emit compared();
     if (m_compareAgain)
         QTimer::singleShot(0, this, &TableWindow::compare);
 }
 
-void TableWindow::showResult(std::shared_ptr<Tables::TableData> content)
+// What was compared with, offered again for files of these names.
+void TableWindow::rememberChoices(const Csv::RowOptions &used)
 {
-    m_summary->setText(Csv::summaryLine(content->comparison));
+    const Tables::TableData &result = *m_session.data();
+    QStringList key;
+    for (const qsizetype column : result.comparison.keyColumns)
+        key << Tables::columnListItem(result.comparison.mapping.label(column));
+    const Tables::PairChoices choices{key.join(u','), key.isEmpty(), used.ignoreColumns};
+    try {
+        m_settings.setValue(Settings::kAppName, kSection,
+                            Tables::pairEntry(m_session.source(0).name, m_session.source(1).name),
+                            choices.toText());
+    } catch (const AppError &) {
+        // Not remembered: the next time starts from a guess again.
+    }
+}
+
+void TableWindow::showResult()
+{
+    const Tables::TableData &result = *m_session.data();
+    m_summary->setText(Csv::summaryLine(result.comparison));
     m_notes->clear();
-    const QStringList notes =
-        Tables::notesOf(content->comparison, m_sources[0].name, m_sources[1].name);
+    QStringList notes =
+        Tables::notesOf(result.comparison, m_session.source(0).name, m_session.source(1).name);
+    if (result.nothingCompared() && result.comparison.rows1 + result.comparison.rows2 > 0)
+        notes.prepend(tr("No column in both files: no row can match"));
     m_notes->addItems(notes);
     m_notes->setVisible(!notes.isEmpty());
+    m_changedBar->hide();
+    updateSideLabels();
     updateCounts();
+    m_changes->show(result, m_session.filter.changedIn);
+    updateHiddenColumns();
 }
 
 QString TableWindow::summaryText() const
@@ -389,10 +452,26 @@ QStringList TableWindow::notes() const
     return texts;
 }
 
+QString TableWindow::changedOnDiskText() const
+{
+    return m_changedBar->text();
+}
+
+QString TableWindow::findCountText() const
+{
+    return m_findCount->text();
+}
+
+QString TableWindow::moveNoteText() const
+{
+    return m_moveNote->isHidden() ? QString() : m_moveNote->text();
+}
+
 void TableWindow::updateCounts()
 {
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
     for (int s = 0; s < Tables::kStatusCount; ++s) {
-        const qsizetype count = m_data ? m_data->counts.of[s] : 0;
+        const qsizetype count = result ? result->counts.of[s] : 0;
         const QString name = tr(kStatusNames[s]);
         m_filters[size_t(s)]->setText(
             QStringLiteral("%1 %2 (%3)")
@@ -400,45 +479,114 @@ void TableWindow::updateCounts()
                 .trimmed());
         m_filters[size_t(s)]->setAccessibleName(
             tr("Show %1 rows, %2 of them").arg(name.toLower(), Csv::withThousands(count)));
+        // No duplicated key, no box for them.
+        if (Status(s) == Status::Duplicate)
+            m_filters[size_t(s)]->setVisible(count > 0);
     }
+}
+
+void TableWindow::updateFindCount()
+{
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || m_session.filter.find.isEmpty()) {
+        m_findCount->clear();
+        return;
+    }
+    qsizetype of = 0;
+    for (int s = 0; s < Tables::kStatusCount; ++s)
+        of += m_session.filter.shown[size_t(s)] ? result->counts.of[s] : 0;
+    m_findCount->setText(
+        tr("%1 of %2").arg(Csv::withThousands(m_model->rowCount()), Csv::withThousands(of)));
 }
 
 void TableWindow::updateSideLabels()
 {
-    for (size_t side = 0; side < 2; ++side) {
-        const TableSource &source = m_sources[side];
-        const Csv::Table *table = m_tables[side].get();
-        const qsizetype rows =
-            table ? std::max<qsizetype>(table->size() - (m_readHeader[side] ? 1 : 0), 0) : -1;
-        m_sideLabels[side]->setText(
-            source.isEmpty() ? tr("File #%1: none").arg(side + 1)
-                             : tr("File #%1: %2")
-                                   .arg(side + 1)
-                                   .arg(source.describe(rows, table ? table->delimiter() : ',')));
+    for (int side = 0; side < 2; ++side) {
+        const QString text = m_session.describe(side);
+        m_sideLabels[size_t(side)]->setText(text);
+        m_sideLabels[size_t(side)]->setToolTip(
+            m_session.source(side).path.isEmpty() ? text : m_session.source(side).path);
     }
+}
+
+void TableWindow::updateHiddenColumns()
+{
+    if (!m_session.data())
+        return;
+    const std::vector<bool> shown = Tables::columnsWithChanges(*m_session.data());
+    for (int c = 0; c < int(shown.size()); ++c)
+        m_view->setColumnHidden(c, m_changedColumnsOnly && !shown[size_t(c)]);
+}
+
+void TableWindow::setChangedColumnsOnly(bool only)
+{
+    m_changedColumnsOnly = only;
+    if (m_changedOnly->isChecked() != only) {
+        const QSignalBlocker blocker(m_changedOnly);
+        m_changedOnly->setChecked(only);
+    }
+    updateHiddenColumns();
 }
 
 void TableWindow::refilter()
 {
-    if (!m_data || m_busy)
+    const std::shared_ptr<Tables::TableData> result = m_session.data();
+    if (!result || m_busy)
         return;
-    const std::shared_ptr<const Tables::TableData> content = m_data;
-    const bool shown[Tables::kStatusCount] = {m_shown[0], m_shown[1], m_shown[2], m_shown[3]};
-    const QString find = m_find->text();
+    if (m_findStop)
+        *m_findStop = true;
+    const Tables::RowFilter filter = m_session.filter;
     std::vector<qint32> visible;
-    if (!inBackground(tr("Filtering the rows…"), [&] {
-            visible = Tables::filtered(*content, shown, find);
-            if (m_sortColumn >= 0)
-                Tables::sortRows(*content, visible, m_sortColumn,
-                                 m_sortOrder == Qt::DescendingOrder);
-        }))
+    if (!inBackground(tr("Filtering the rows…"),
+                      [&] { visible = Tables::visibleRows(*result, filter); }))
         return;
-    m_model->show(content, std::move(visible));
+    showVisible(std::move(visible));
+}
+
+// The find box as typed: small tables at once, large ones on a worker thread,
+// a newer keystroke stopping an older run.
+void TableWindow::findAsTyped()
+{
+    m_session.filter.find = m_find->text();
+    const std::shared_ptr<Tables::TableData> result = m_session.data();
+    if (!result || m_busy)
+        return;
+    if (m_findStop)
+        *m_findStop = true;
+    const Tables::RowFilter filter = m_session.filter;
+    if (result->rows.size() <= kRowsFoundAtOnce) {
+        showVisible(Tables::visibleRows(*result, filter));
+        emit found();
+        return;
+    }
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    m_findStop = stop;
+    const quint64 run = ++m_findRun;
+    auto *watcher = new QFutureWatcher<std::vector<qint32>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, run, stop] {
+        watcher->deleteLater();
+        if (run != m_findRun || *stop)
+            return; // a newer find, a comparison or a filter came since
+        showVisible(watcher->result());
+        emit found();
+    });
+    watcher->setFuture(QtConcurrent::run(&workerPool(), [this, result, filter, stop] {
+        std::shared_lock lock(m_paneBytes);
+        return Tables::visibleRows(*result, filter, stop.get());
+    }));
+}
+
+void TableWindow::showVisible(std::vector<qint32> visible)
+{
+    m_model->show(m_session.data(), std::move(visible));
+    updateFindCount();
+    if (!m_session.filter.find.isEmpty() && m_model->rowCount() > 0)
+        m_view->scrollToTop(); // the first match in sight
 }
 
 void TableWindow::showStatus(Status status, bool shown)
 {
-    m_shown[int(status)] = shown;
+    m_session.filter.shown[size_t(status)] = shown;
     {
         const QSignalBlocker blocker(m_filters[size_t(status)]);
         m_filters[size_t(status)]->setChecked(shown);
@@ -448,62 +596,148 @@ void TableWindow::showStatus(Status status, bool shown)
 
 void TableWindow::setFindText(const QString &text)
 {
+    m_findTimer->stop();
     if (m_find->text() != text)
         m_find->setText(text);
+    m_session.filter.find = text;
     refilter();
 }
 
-void TableWindow::sortBy(int column, Qt::SortOrder order)
+void TableWindow::showChangesIn(qsizetype mappingColumn)
 {
-    if (!m_data || m_busy)
+    m_session.filter.changedIn = mappingColumn;
+    m_changes->select(mappingColumn);
+    refilter();
+}
+
+void TableWindow::filterByValue(int displayColumn, const QString &value, bool equals)
+{
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || displayColumn < Tables::kFixedColumns || displayColumn >= result->columnCount())
         return;
-    m_sortColumn = column;
-    m_sortOrder = order;
+    m_session.filter.valueColumn = value.isEmpty() ? -1 : result->mappingColumn(displayColumn);
+    m_session.filter.value = value;
+    m_session.filter.valueEquals = equals;
+    refilter();
+}
+
+// A column header's menu: filter by a value this column's cells contain or equal.
+void TableWindow::headerMenu(int column, const QPoint &where)
+{
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result || column < Tables::kFixedColumns)
+        return;
+    QMenu menu(this);
+    auto *box = new QLineEdit(&menu);
+    box->setPlaceholderText(tr("Value"));
+    const QModelIndex current = m_view->currentIndex();
+    box->setText(m_session.filter.valueColumn == result->mappingColumn(column)
+                     ? m_session.filter.value
+                 : current.isValid() ? m_model->index(current.row(), column).data().toString()
+                                     : QString());
+    auto *field = new QWidgetAction(&menu);
+    field->setDefaultWidget(box);
+    menu.addAction(field);
+    QAction *contains = menu.addAction(tr("Rows whose %1 contains it").arg(result->header(column)));
+    QAction *equals = menu.addAction(tr("Rows whose %1 equals it").arg(result->header(column)));
+    QAction *clear = menu.addAction(tr("All rows"));
+    clear->setEnabled(m_session.filter.valueColumn >= 0);
+    connect(box, &QLineEdit::returnPressed, contains, &QAction::trigger);
+    box->setFocus();
+    QAction *chosen = menu.exec(where);
+    if (chosen == contains || chosen == equals)
+        filterByValue(column, box->text(), chosen == equals);
+    else if (chosen == clear)
+        filterByValue(column, QString(), false);
+}
+
+void TableWindow::sortBy(int column)
+{
+    if (!m_session.data() || m_busy)
+        return;
+    Tables::RowFilter &filter = m_session.filter;
+    filter.descending = column == filter.sortColumn && !filter.descending;
+    filter.sortColumn = column;
+    const Qt::SortOrder order = filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_view->horizontalHeader()->setSortIndicator(column, order);
-    const std::shared_ptr<const Tables::TableData> content = m_data;
-    std::vector<qint32> visible = m_model->visible();
-    if (!inBackground(tr("Sorting the rows…"), [&] {
-            Tables::sortRows(*content, visible, column, order == Qt::DescendingOrder);
-        }))
-        return;
-    m_model->show(content, std::move(visible));
+    m_view->frozenView().horizontalHeader()->setSortIndicator(column, order);
+    refilter();
 }
 
 void TableWindow::moveToChangedCell(bool forward)
 {
-    if (!m_data)
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result)
         return;
     const QModelIndex current = m_view->currentIndex();
     const qsizetype row = current.isValid() ? current.row() : (forward ? -1 : 0);
     const int column =
-        current.isValid() ? current.column() : (forward ? -1 : m_data->columnCount());
-    const auto next = Tables::nextChangedCell(*m_data, m_model->visible(), row, column, forward);
-    if (!next)
+        current.isValid() ? current.column() : (forward ? -1 : result->columnCount());
+    const auto next = Tables::nextChangedCell(*result, m_model->visible(), row, column, forward);
+    if (!next) {
+        showMoveNote(tr("No changed cell"));
         return;
+    }
     const QModelIndex target = m_model->index(int(next->first), next->second);
+    m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);
-    m_view->scrollTo(target);
+    m_view->scrollTo(target, QAbstractItemView::PositionAtCenter);
+    const auto [at, total] = Tables::changePosition(*result, m_model->visible(), next->first);
+    showMoveNote(tr("Change %1 of %2").arg(Csv::withThousands(at), Csv::withThousands(total)));
 }
 
+void TableWindow::showMoveNote(const QString &text)
+{
+    m_moveNote->setText(text);
+    m_moveNote->show();
+    m_moveNoteTimer->start(kMoveNoteMs);
+}
+
+// What the view shows of the selected rows: its columns in their order,
+// hidden ones left out.
 void TableWindow::copySelection()
 {
-    if (!m_data)
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!result)
         return;
-    std::vector<qint32> rows;
+    // In the order the view shows them.
+    std::vector<int> positions;
     for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
-        rows.push_back(m_model->visible()[size_t(index.row())]);
-    std::sort(rows.begin(), rows.end());
-    if (!rows.empty())
-        QApplication::clipboard()->setText(Tables::tabSeparated(*m_data, rows));
+        positions.push_back(index.row());
+    if (positions.empty())
+        return;
+    std::sort(positions.begin(), positions.end());
+    std::vector<qint32> rows;
+    for (const int at : positions)
+        rows.push_back(m_model->visible()[size_t(at)]);
+    std::vector<int> columns;
+    const QHeaderView *header = m_view->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical))
+            columns.push_back(logical);
+    }
+    QApplication::clipboard()->setText(Tables::tabSeparated(*result, rows, columns));
 }
 
 void TableWindow::rowChosen(const QModelIndex &index)
 {
-    if (!onRowChosen || !m_data || !index.isValid())
+    const std::shared_ptr<Tables::TableData> &result = m_session.data();
+    if (!onRowChosen || !result || !index.isValid())
         return;
     const Tables::DisplayRow &row = m_model->displayRow(index.row());
-    onRowChosen(m_data->comparison.table1.get(), row.record1, m_data->comparison.table2.get(),
+    onRowChosen(result->comparison.table1.get(), row.record1, result->comparison.table2.get(),
                 row.record2);
+}
+
+void TableWindow::watchFiles()
+{
+    m_changedBar->watch({m_session.source(0).path, m_session.source(1).path});
+}
+
+void TableWindow::checkFilesOnDisk()
+{
+    m_changedBar->showChanged(m_session.data() ? m_session.changedOnDisk() : QStringList());
 }
 
 void TableWindow::chooseFile(int side)
@@ -518,38 +752,30 @@ void TableWindow::chooseFile(int side)
 
 void TableWindow::chooseReport()
 {
-    if (!m_data)
+    if (!m_session.data())
         return;
     const QString path = m_dialogs.fileDialog(
-        {tr("Save Report"), QStringLiteral("CSV Files (*.csv)|*.csv|JSON Files (*.json)|*.json|"),
+        {tr("Save Report"),
+         QStringLiteral(
+             "CSV Files (*.csv)|*.csv|JSON Files (*.json)|*.json|Text Files (*.txt)|*.txt|"),
          true});
     if (path.isEmpty())
         return;
-    const bool json = path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
-    saveReport(path, json ? Csv::ReportFormat::Json : Csv::ReportFormat::Csv);
+    saveReport(path, Tables::reportFormatFor(path));
 }
 
 bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
 {
-    if (!m_data)
+    const std::shared_ptr<const Tables::TableData> content = m_session.data();
+    if (!content)
         return false;
-    const std::shared_ptr<const Tables::TableData> content = m_data;
-    const Csv::ReportOptions names{
-        m_sources[0].path.isEmpty() ? m_sources[0].name : m_sources[0].path,
-        m_sources[1].path.isEmpty() ? m_sources[1].name : m_sources[1].path, false};
+    const TableSource &one = m_session.source(0);
+    const TableSource &two = m_session.source(1);
+    const Csv::ReportOptions names{one.path.isEmpty() ? one.name : one.path,
+                                   two.path.isEmpty() ? two.name : two.path, false};
     QString error;
     const bool done = inBackground(tr("Saving the report…"), [&] {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            error = file.errorString();
-            return;
-        }
-        const bool written =
-            Csv::writeReport(content->comparison, format, names, [&](QByteArrayView piece) {
-                return file.write(piece.data(), piece.size()) == piece.size();
-            });
-        if (!written || !file.commit())
-            error = file.errorString();
+        error = Tables::writeReportFile(path, content->comparison, format, names);
     });
     if (done && error.isEmpty())
         return true;
@@ -619,7 +845,7 @@ void TableWindow::storeSettings()
     store(QStringLiteral("Geometry"), QString::fromLatin1(saveGeometry().toBase64()));
     store(QStringLiteral("Splitter"), QString::fromLatin1(m_splitter->saveState().toBase64()));
     store(QStringLiteral("Options"), m_options->saved());
-    if (m_data) {
+    if (m_session.data()) {
         store(QStringLiteral("Columns"),
               QStringLiteral("%1 ").arg(m_model->columnCount())
                   + QString::fromLatin1(m_view->horizontalHeader()->saveState().toBase64()));
@@ -635,7 +861,18 @@ void TableWindow::restoreColumnWidths()
         return;
     QHeaderView *header = m_view->horizontalHeader();
     header->restoreState(QByteArray::fromBase64(stored.section(u' ', 1).toLatin1()));
-    header->setSortIndicator(m_sortColumn, m_sortOrder);
+    const Tables::RowFilter &filter = m_session.filter;
+    header->setSortIndicator(filter.sortColumn,
+                             filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    updateHiddenColumns();
+}
+
+// Coming back to the window is when a file changed meanwhile is noticed too.
+void TableWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        checkFilesOnDisk();
 }
 
 void TableWindow::closeEvent(QCloseEvent *event)

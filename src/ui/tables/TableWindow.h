@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <shared_mutex>
@@ -8,9 +9,11 @@
 #include <QWidget>
 
 #include "csv/RowsReport.h"
-#include "tables/TableRows.h"
-#include "tables/TableSource.h"
+#include "tables/TableSession.h"
 
+class ColumnChangesBar;
+class DiskChangeBar;
+class FrozenColumnsView;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -18,6 +21,7 @@ class QListWidget;
 class QPushButton;
 class QSplitter;
 class QTableView;
+class QTimer;
 class RichTextBox;
 class RowTableModel;
 class TableOptionsBar;
@@ -28,8 +32,9 @@ class SettingsBackend;
 } // namespace Platform
 
 // "Compare as Tables": two CSV files (or the main window's panes) compared
-// row by row, matched by key, in a resizable window of its own. The work runs
-// off the window's thread; the table is a model over the comparison.
+// row by row, matched by key, in a resizable window of its own. What is
+// compared and shown lives in a Tables::TableSession; this window shows it,
+// runs its work off the window's thread and turns input into calls.
 class TableWindow : public QWidget
 {
     Q_OBJECT
@@ -41,8 +46,9 @@ public:
 
     // A side (0 or 1) from a file; false (and a message shown) when it cannot be read.
     bool openFile(int side, const QString &path);
-    // A side from a pane of the main window, read where it lies.
-    void openPane(int side, RichTextBox &pane, const QString &name);
+    // A side from a pane of the main window, read where it lies; `path` the
+    // file the pane was loaded from, when known (it names the side).
+    void openPane(int side, RichTextBox &pane, const QString &name, const QString &path = {});
     // The key as the command line gives it (COLS), used by the next comparison.
     void setKeyColumns(const QString &columns);
     // What Enter or a double click on a row does: the rows' records in each
@@ -51,41 +57,70 @@ public:
                        qint32 record2)>
         onRowChosen;
 
-    // Reads what needs reading and compares (Enter, F5, an option changed).
+    // Reads what needs reading, files changed on disk too, and compares
+    // (Enter, F5, Compare, an option changed).
     void compare();
-    // Writes the report as corvantis-cli rows --format csv|json would.
+    // Writes the report as corvantis-cli rows --format text|csv|json would.
     bool saveReport(const QString &path, Csv::ReportFormat format);
     void showStatus(Tables::Status status, bool shown);
+    // Filters at once (the find box, as typed, waits a moment first).
     void setFindText(const QString &text);
+    // Only rows changed in this mapping column; -1: all rows.
+    void showChangesIn(qsizetype mappingColumn);
+    // Only rows whose cell in a display column equals (or contains) `value`;
+    // an empty value clears the filter.
+    void filterByValue(int displayColumn, const QString &value, bool equals);
+    void setChangedColumnsOnly(bool only);
     // F7 / Shift+F7.
     void moveToChangedCell(bool forward);
     void copySelection();
+    // Shows the "changed on disk" bar when a file read changed since.
+    void checkFilesOnDisk();
 
     RowTableModel &model() { return *m_model; }
-    QTableView &view() { return *m_view; }
+    QTableView &view();
+    const Tables::TableSession &session() const { return m_session; }
     QString summaryText() const;
     QStringList notes() const;
     const TableOptionsBar &optionsBar() const { return *m_options; }
+    // What the bar above the table says; empty while it is hidden.
+    QString changedOnDiskText() const;
+    // "12 of 1,234" while finding; "Change 3 of 198" after F7.
+    QString findCountText() const;
+    QString moveNoteText() const;
 
 signals:
     void compared();
+    // The find box's filter, run as typed, is shown.
+    void found();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
     void build();
+    QWidget *buildTablePart(QWidget *parent);
     void buildShortcuts();
     void chooseFile(int side);
     void chooseReport();
-    bool readSides();
-    void showResult(std::shared_ptr<Tables::TableData> data);
+    void showResult();
+    void rememberChoices(const Csv::RowOptions &used);
+    // Runs the session's filter and sort and shows its rows (the one path
+    // for status filters, find, column filters and sort).
     void refilter();
-    void sortBy(int column, Qt::SortOrder order);
+    void findAsTyped();
+    void showVisible(std::vector<qint32> visible);
+    void sortBy(int column);
     void updateCounts();
+    void updateFindCount();
     void updateSideLabels();
+    void updateHiddenColumns();
+    void watchFiles();
+    void headerMenu(int column, const QPoint &where);
+    void showMoveNote(const QString &text);
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
     void paneAboutToChange();
@@ -98,30 +133,32 @@ private:
 
     Platform::Dialogs &m_dialogs;
     Platform::SettingsBackend &m_settings;
-    std::array<TableSource, 2> m_sources;
-    std::array<std::shared_ptr<const Csv::Table>, 2> m_tables; // read from m_sources
-    std::array<char, 2> m_readWith{{0, 0}};                    // the delimiter each was read with
-    std::array<bool, 2> m_readHeader{{true, true}};
-    std::shared_ptr<Tables::TableData> m_data;
-    QString m_requestedKey; // from the command line, until a comparison uses it
-    bool m_keyPreset = false;
-    bool m_shown[Tables::kStatusCount] = {true, true, true, false};
-    int m_sortColumn = -1;
-    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    Tables::TableSession m_session;
     bool m_busy = false;
     bool m_compareAgain = false;
+    bool m_changedColumnsOnly = false;
     // Taken shared by work that reads a pane's bytes, exclusively before the
     // pane's text changes.
     std::shared_mutex m_paneBytes;
+    // The find run in the background, if any, stops when this turns true.
+    std::shared_ptr<std::atomic_bool> m_findStop;
+    quint64 m_findRun = 0;
 
     std::array<QLabel *, 2> m_sideLabels{};
     TableOptionsBar *m_options = nullptr;
+    DiskChangeBar *m_changedBar = nullptr;
     QLabel *m_summary = nullptr;
+    ColumnChangesBar *m_changes = nullptr;
+    QCheckBox *m_changedOnly = nullptr;
     QListWidget *m_notes = nullptr;
     std::array<QCheckBox *, Tables::kStatusCount> m_filters{};
     QLineEdit *m_find = nullptr;
+    QLabel *m_findCount = nullptr;
+    QTimer *m_findTimer = nullptr;
     QPushButton *m_save = nullptr;
     QSplitter *m_splitter = nullptr;
-    QTableView *m_view = nullptr;
+    FrozenColumnsView *m_view = nullptr;
     RowTableModel *m_model = nullptr;
+    QLabel *m_moveNote = nullptr;
+    QTimer *m_moveNoteTimer = nullptr;
 };

@@ -112,6 +112,25 @@ Form1::Form1(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
     m_paneMenu = std::make_unique<PaneMenu>(*this);
 }
 
+QString Form1::loadedFile(int file) const
+{
+    const RichTextBox &pane = *(file == 1 ? RichTextBox1 : RichTextBox2);
+    const LoadedFile &loaded = m_loadedFiles[size_t(file - 1)];
+    const bool same =
+        loaded.document == pane.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER)
+        && loaded.length == pane.bytes().size()
+        && pane.SendScintilla(QsciScintillaBase::SCI_GETMODIFY) == 0;
+    return same ? loaded.path : QString();
+}
+
+void Form1::setLoadedFile(int file, const QString &path)
+{
+    const RichTextBox &pane = *(file == 1 ? RichTextBox1 : RichTextBox2);
+    m_loadedFiles[size_t(file - 1)] = {
+        path, pane.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER),
+        pane.bytes().size()};
+}
+
 Form1::~Form1() = default;
 
 void Form1::createControls()

@@ -120,6 +120,12 @@ public:
     // The panes' right-click menu: its choices, and entries added to it.
     PaneMenu &paneMenu() { return *m_paneMenu; }
 
+    // The file the full pane of file 1 (2) was loaded from, alone; empty
+    // once its text came from anywhere else (typing, several files, Clear).
+    QString loadedFile(int file) const;
+    // Notes that the pane now holds `path` (empty: no one file).
+    void setLoadedFile(int file, const QString &path);
+
     // Loads dropped files into the pane of file 1 or 2, as its load command
     // does; false when the user cancelled the load.
     bool loadDroppedFiles(int file, const QStringList &paths);
@@ -176,6 +182,15 @@ private:
     ProgramFolder m_programFolder;
     std::vector<QWidget *> m_controls; // one per row of the control table
     std::unique_ptr<PaneMenu> m_paneMenu;
+    // A pane's text is the loaded file's while the pane keeps that document,
+    // unedited, of that length.
+    struct LoadedFile
+    {
+        QString path;
+        void *document = nullptr;
+        qsizetype length = -1;
+    };
+    std::array<LoadedFile, 2> m_loadedFiles;
     int m_mousePointer = 0;
     std::optional<QCursor> m_mouseIcon;
     bool m_commandRunning = false;

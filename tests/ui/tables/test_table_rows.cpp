@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "csv/RowComparison.h"
+#include "tables/RowFilter.h"
 #include "tables/StatusColours.h"
 #include "tables/TableRows.h"
 
@@ -36,7 +37,7 @@ QStringList described(const Tables::TableData &data, const std::vector<qint32> &
         for (const qsizetype column : data.columns)
             cells << QString::fromUtf8(data.cell(row, column, row1, row2));
         out << QStringLiteral("%1 %2 %3 %4")
-                   .arg(QStringList{"-", "+", "~", "="}[int(row.status)])
+                   .arg(QStringList{"-", "+", "~", "=", "!"}[int(row.status)])
                    .arg(row.record1 < 0 ? 0 : data.comparison.table1->line(row.record1))
                    .arg(row.record2 < 0 ? 0 : data.comparison.table2->line(row.record2))
                    .arg(cells.join(u'|'));
@@ -46,8 +47,9 @@ QStringList described(const Tables::TableData &data, const std::vector<qint32> &
 
 std::vector<qint32> all(const Tables::TableData &data)
 {
-    const bool shown[Tables::kStatusCount] = {true, true, true, true};
-    return Tables::filtered(data, shown, QString());
+    Tables::RowFilter filter;
+    filter.shown.fill(true);
+    return Tables::visibleRows(data, filter);
 }
 
 QPalette darkPalette()
@@ -86,7 +88,49 @@ private slots:
     void presetKey();
     void statusColoursStayReadable();
     void copiedRowsAreTabSeparated();
+    void cellsShowWhatTheyHold_data();
+    void cellsShowWhatTheyHold();
+    void changesPerColumn();
 };
+
+void TableRowsTest::cellsShowWhatTheyHold_data()
+{
+    QTest::addColumn<QByteArray>("cell");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("Pen 10") << "Pen 10";
+    QTest::newRow("a backslash stays one") << QByteArray("C:\\x\\n") << "C:\\x\\n";
+    QTest::newRow("letters past ASCII")
+        << QByteArray("caf\xc3\xa9") << QString::fromUtf8("caf\xc3\xa9");
+    QTest::newRow("right-to-left override") << QByteArray("a\xe2\x80\xae"
+                                                          "cba")
+                                            << "a\\u202ecba";
+    QTest::newRow("zero-width space") << QByteArray("x\xe2\x80\x8by") << "x\\u200by";
+    QTest::newRow("line break and tab") << QByteArray("a\nb\tc") << "a\\nb\\tc";
+    QTest::newRow("escape") << QByteArray("\x1b[31mred") << "\\x1b[31mred";
+}
+
+// Nothing in a cell can hide, reorder or recolour what the table shows.
+void TableRowsTest::cellsShowWhatTheyHold()
+{
+    QFETCH(QByteArray, cell);
+    QFETCH(QString, shown);
+    QCOMPARE(Tables::visibleText(cell), shown);
+}
+
+void TableRowsTest::changesPerColumn()
+{
+    const auto data = compared("id,a,b,c\n1,x,x,x\n2,x,x,x\n3,x,x,x\n",
+                               "id,c,b,a\n1,y,x,y\n2,x,x,y\n3,x,y,x\n", "id");
+    // a twice, then c and b once each in the table's order (file 2's).
+    QCOMPARE(Tables::changeSummary(*data), QStringLiteral("a 2 \u00b7 c 1 \u00b7 b 1"));
+    QCOMPARE(Tables::changeSummary(*data, 1), QStringLiteral("a 2 \u00b7 2 more"));
+    const std::vector<bool> shown = Tables::columnsWithChanges(*data);
+    QCOMPARE(shown, (std::vector<bool>{true, true, true, true, true, true, true}));
+    const auto same = compared("id,a,b\n1,x,x\n", "id,a,b\n1,x,x\n", "id");
+    QCOMPARE(Tables::changeSummary(*same), QString());
+    QCOMPARE(Tables::columnsWithChanges(*same),
+             (std::vector<bool>{true, true, true, true, false, false}));
+}
 
 void TableRowsTest::rowsColumnsAndCounts_data()
 {
@@ -95,7 +139,8 @@ void TableRowsTest::rowsColumnsAndCounts_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QStringList>("header");
     QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QList<qsizetype>>("counts"); // removed, added, changed, unchanged
+    // removed, added, changed, unchanged, duplicate
+    QTest::addColumn<QList<qsizetype>>("counts");
 
     // Key first, then file 2's columns in its order, then those it lost.
     QTest::newRow("by key") << kOld << kNew << "id"
@@ -104,13 +149,25 @@ void TableRowsTest::rowsColumnsAndCounts_data()
                             << QStringList{"- 4 0 3|4|Ink||black", "= 5 2 4|1|Cap|x|",
                                            "~ 3 3 2|7|Pad|y|", "= 2 4 1|10|Pen|z|",
                                            "+ 0 5 5|2|Tape|w|"}
-                            << QList<qsizetype>{1, 1, 1, 2};
+                            << QList<qsizetype>{1, 1, 1, 2, 0};
     // Whole rows: the second copy of a row in file 1 is the removed one.
     QTest::newRow("whole rows") << QByteArray("a,b\n1,x\n2,y\n1,x\n")
                                 << QByteArray("b,a\ny,2\nx,1\nz,3\n") << ""
                                 << QStringList{"Status", "Line 1", "Line 2", "b", "a"}
                                 << QStringList{"- 4 0 x|1", "= 3 2 y|2", "= 2 3 x|1", "+ 0 4 z|3"}
-                                << QList<qsizetype>{1, 1, 0, 2};
+                                << QList<qsizetype>{1, 1, 0, 2, 0};
+    // The rows of a key found twice are in the table, each file's in its order.
+    QTest::newRow("duplicate keys")
+        << QByteArray("id,v\n1,a\n1,b\n2,c\n3,x\n") << QByteArray("id,v\n2,d\n2,e\n3,y\n4,z\n")
+        << "id" << QStringList{"Status", "Line 1", "Line 2", "id", "v"}
+        << QStringList{"~ 5 4 3|y", "+ 0 5 4|z", "! 2 0 1|a", "! 3 0 1|b",
+                       "! 4 0 2|c", "! 0 2 2|d", "! 0 3 2|e"}
+        << QList<qsizetype>{0, 1, 1, 0, 5};
+    // Nothing to compare: no row is said to be unchanged.
+    QTest::newRow("no column in common")
+        << QByteArray("a,b\n1,2\n3,4\n") << QByteArray("c\n5\n") << ""
+        << QStringList{"Status", "Line 1", "Line 2", "c", "a", "b"}
+        << QStringList{"- 2 0 |1|2", "- 3 0 |3|4", "+ 0 2 5||"} << QList<qsizetype>{2, 1, 0, 0, 0};
 }
 
 void TableRowsTest::rowsColumnsAndCounts()
@@ -136,34 +193,87 @@ void TableRowsTest::filters_data()
 {
     QTest::addColumn<QList<bool>>("shown");
     QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("column");    // a value filter's or a change filter's column
+    QTest::addColumn<QString>("value");     // "=x" equals, "~x" contains, "changed" changed in it
     QTest::addColumn<QStringList>("lines"); // "line1 line2" of the rows kept
 
+    const QList<bool> every{true, true, true, true, true};
     QTest::newRow("unchanged off, as the window opens")
-        << QList<bool>{true, true, true, false} << "" << QStringList{"4 0", "3 3", "0 5"};
-    QTest::newRow("changed only") << QList<bool>{false, false, true, false} << ""
-                                  << QStringList{"3 3"};
-    QTest::newRow("find ignores case, in any cell")
-        << QList<bool>{true, true, true, true} << "tAP" << QStringList{"0 5"};
-    QTest::newRow("find in a key")
-        << QList<bool>{true, true, true, true} << "4" << QStringList{"4 0", "5 2"};
+        << QList<bool>{true, true, true, false, true} << ""
+        << ""
+        << "" << QStringList{"4 0", "3 3", "0 5"};
+    QTest::newRow("changed only") << QList<bool>{false, false, true, false, false} << ""
+                                  << ""
+                                  << "" << QStringList{"3 3"};
+    QTest::newRow("find ignores case, in any cell") << every << "tAP"
+                                                    << ""
+                                                    << "" << QStringList{"0 5"};
+    QTest::newRow("find in a key") << every << "4"
+                                   << ""
+                                   << "" << QStringList{"4 0", "5 2"};
     QTest::newRow("find and filter together")
-        << QList<bool>{true, false, false, false} << "pen" << QStringList{};
-    QTest::newRow("nothing shown")
-        << QList<bool>{false, false, false, false} << "" << QStringList{};
+        << QList<bool>{true, false, false, false, false} << "pen"
+        << ""
+        << "" << QStringList{};
+    QTest::newRow("nothing shown") << QList<bool>{false, false, false, false, false} << ""
+                                   << ""
+                                   << "" << QStringList{};
+    QTest::newRow("changed in qty") << every << ""
+                                    << "qty"
+                                    << "changed" << QStringList{"3 3"};
+    QTest::newRow("changed in name: none") << every << ""
+                                           << "name"
+                                           << "changed" << QStringList{};
+    QTest::newRow("name contains, any case") << every << ""
+                                             << "name"
+                                             << "~P" << QStringList{"5 2", "3 3", "2 4", "0 5"};
+    QTest::newRow("name equals, exactly") << every << ""
+                                          << "name"
+                                          << "=Pad" << QStringList{"3 3"};
+    QTest::newRow("equals is not contains") << every << ""
+                                            << "name"
+                                            << "=Pa" << QStringList{};
+    QTest::newRow("a removed row's own cell") << every << ""
+                                              << "colour"
+                                              << "=black" << QStringList{"4 0"};
 }
 
 void TableRowsTest::filters()
 {
     QFETCH(QList<bool>, shown);
     QFETCH(QString, find);
+    QFETCH(QString, column);
+    QFETCH(QString, value);
     QFETCH(QStringList, lines);
 
     const auto data = compared(kOld, kNew, "id");
-    const bool flags[Tables::kStatusCount] = {shown[0], shown[1], shown[2], shown[3]};
+    Tables::RowFilter filter;
+    for (int s = 0; s < Tables::kStatusCount; ++s)
+        filter.shown[size_t(s)] = shown[s];
+    filter.find = find;
+    if (!column.isEmpty()) {
+        qsizetype mapped = -1;
+        for (qsizetype c = 0; c < qsizetype(data->comparison.mapping.columns.size()); ++c) {
+            if (data->comparison.mapping.label(c) == column)
+                mapped = c;
+        }
+        QVERIFY(mapped >= 0);
+        if (value == QLatin1String("changed")) {
+            filter.changedIn = mapped;
+        } else {
+            filter.valueColumn = mapped;
+            filter.valueEquals = value.startsWith(u'=');
+            filter.value = value.mid(1);
+        }
+    }
     QStringList found;
-    for (const QString &row : described(*data, Tables::filtered(*data, flags, find)))
+    for (const QString &row : described(*data, Tables::visibleRows(*data, filter)))
         found << row.section(u' ', 1, 2);
     QCOMPARE(found, lines);
+
+    // A stopped run gives up.
+    const std::atomic_bool stop{true};
+    QVERIFY(Tables::visibleRows(*data, filter, &stop).empty());
 }
 
 void TableRowsTest::sorting_data()
@@ -188,8 +298,11 @@ void TableRowsTest::sorting()
     QFETCH(QStringList, keys);
 
     const auto data = compared(kOld, kNew, "id");
-    std::vector<qint32> visible = all(*data);
-    Tables::sortRows(*data, visible, column, descending);
+    Tables::RowFilter filter;
+    filter.shown.fill(true);
+    filter.sortColumn = column;
+    filter.descending = descending;
+    const std::vector<qint32> visible = Tables::visibleRows(*data, filter);
     QStringList found;
     for (const QString &row : described(*data, visible))
         found << row.section(u' ', 3).section(u'|', 0, 0);
@@ -281,7 +394,8 @@ void TableRowsTest::statusColoursStayReadable()
 {
     for (const QPalette &palette : {lightPalette(), darkPalette()}) {
         const QColor text = palette.color(QPalette::Text);
-        for (const Status s : {Status::Removed, Status::Added, Status::Changed}) {
+        for (const Status s :
+             {Status::Removed, Status::Added, Status::Changed, Status::Duplicate}) {
             const QColor background = Tables::statusBackground(s, palette);
             QVERIFY2(Tables::contrastRatio(text, background) >= 4.5, qPrintable(background.name()));
             QVERIFY(background != palette.color(QPalette::Base)); // still tinted
@@ -291,13 +405,19 @@ void TableRowsTest::statusColoursStayReadable()
     QCOMPARE(qRound(Tables::contrastRatio(Qt::black, Qt::white)), 21);
 }
 
+// Copied rows read as the report: "-" for a removed row, a changed cell as
+// "old → new", only the columns asked for, in their order.
 void TableRowsTest::copiedRowsAreTabSeparated()
 {
-    const auto data = compared("id,v\n1,\"a\tb\"\n2,c\n", "id,v\n1,\"a\tb\"\n2,\"q\"\"\"\n", "id");
+    const auto data = compared("id,v,w\n1,\"a\tb\",k\n2,c,k\n3,x,k\n",
+                               "id,v,w\n1,\"a\tb\",k\n2,\"q\"\"\",k\n", "id");
     QCOMPARE(Tables::tabSeparated(*data, all(*data)),
-             QStringLiteral("Status\tLine 1\tLine 2\tid\tv\n"
-                            "\t2\t2\t1\t\"a\tb\"\n"
-                            "~\t3\t3\t2\t\"q\"\"\"\n"));
+             QStringLiteral("Status\tLine 1\tLine 2\tid\tv\tw\n"
+                            "-\t4\t\t3\tx\tk\n"
+                            "\t2\t2\t1\t\"a\tb\"\tk\n"
+                            "~\t3\t3\t2\t\"c \u2192 q\"\"\"\tk\n"));
+    QCOMPARE(Tables::tabSeparated(*data, all(*data), {4, 0}),
+             QStringLiteral("v\tStatus\nx\t-\n\"a\tb\"\t\n\"c \u2192 q\"\"\"\t~\n"));
 }
 
 QTEST_MAIN(TableRowsTest)

@@ -1,8 +1,13 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -15,6 +20,7 @@
 #include "tables/RowTableModel.h"
 #include "tables/TableOptionsBar.h"
 #include "tables/TableWindow.h"
+#include "window/commands/LoadCsvFile.h"
 
 namespace {
 
@@ -42,6 +48,39 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QLineEdit *findBox(TableWindow &window)
+{
+    for (QLineEdit *box : window.findChildren<QLineEdit *>()) {
+        if (box->accessibleName() == QLatin1String("Find"))
+            return box;
+    }
+    return nullptr;
+}
+
+// A window over two files, compared.
+TableWindow *comparedWindow(WindowFixture &fixture, Platform::SettingsBackend &settings,
+                            const QString &old, const QString &now, const QString &key = "sku")
+{
+    TableWindow *window = Tables::openTablesWindow(fixture.dialogs, settings, old, now, key);
+    return waitForCompare(*window) ? window : nullptr;
+}
+
+// A file rewritten in place, or replaced under its name as editors do.
+void rewrite(const QString &path, const QByteArray &bytes, bool replace)
+{
+    if (replace) {
+        QFile::remove(path + ".new");
+        QFile next(path + ".new");
+        QVERIFY(next.open(QIODevice::WriteOnly) && next.write(bytes) == bytes.size());
+        next.close();
+        QVERIFY(QFile::remove(path) && QFile::rename(path + ".new", path));
+        return;
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(file.write(bytes) == bytes.size());
+}
+
 } // namespace
 
 class TableWindowTest : public QObject
@@ -52,7 +91,287 @@ private slots:
     void fromTheCommandLine();
     void fromTheMainWindow();
     void choicesKeepTheirColumnsByName();
+    void freshAfterAChangeOnDisk_data();
+    void freshAfterAChangeOnDisk();
+    void duplicateKeysAndPerColumnChanges();
+    void keyboard_data();
+    void keyboard();
+    void findAsTyped();
+    void namesAreText();
+    void choicesRememberedPerPair();
 };
+
+// The key and the ignored columns chosen for two files are offered again the
+// next time files of those names are compared, and only then.
+void TableWindowTest::choicesRememberedPerPair()
+{
+    WindowFixture fixture;
+    const QString old = fixture.writeFile("old.csv", kOld);
+    const QString now = fixture.writeFile("new.csv", kNew);
+    Platform::MemorySettingsBackend settings;
+    TableWindow *first = comparedWindow(fixture, settings, old, now, "name");
+    QVERIFY(first);
+    QToolButton *ignore = first->findChildren<QToolButton *>()[1];
+    QSignalSpy compared(first, &TableWindow::compared);
+    for (QAction *action : ignore->menu()->actions()) {
+        if (action->text() == QLatin1String("qty"))
+            action->trigger();
+    }
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(first->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    first->close();
+
+    TableWindow *again = comparedWindow(fixture, settings, old, now, "");
+    QVERIFY(again);
+    QCOMPARE(again->optionsBar().options().key, QStringLiteral("\"name\""));
+    QCOMPARE(again->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    QCOMPARE(again->summaryText(), QStringLiteral("1 removed, 1 added, 0 changed (of 4 / 4 rows)"));
+    again->close();
+
+    // Other names, a guess of their own.
+    TableWindow *other = comparedWindow(fixture, settings, fixture.writeFile("x.csv", kOld),
+                                        fixture.writeFile("y.csv", kNew), "");
+    QVERIFY(other);
+    QCOMPARE(other->optionsBar().options().key, QStringLiteral("\"sku\""));
+    QCOMPARE(other->optionsBar().options().ignoreColumns, QString());
+    other->close();
+}
+
+void TableWindowTest::freshAfterAChangeOnDisk_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<bool>("sameSize");
+    QTest::newRow("rewritten in place") << false << false;
+    QTest::newRow("replaced under its name") << true << false;
+    QTest::newRow("same size, new bytes") << false << true;
+}
+
+// F5 after a file changed on disk counts what the file holds now, and the
+// window said so before it was asked.
+void TableWindowTest::freshAfterAChangeOnDisk()
+{
+    QFETCH(bool, replace);
+    QFETCH(bool, sameSize);
+    WindowFixture fixture;
+    const QString old = fixture.writeFile("old.csv", kOld);
+    const QString now = fixture.writeFile("rows2.csv", kNew);
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, old, now);
+    QVERIFY(window);
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("1 removed, 1 added, 1 changed (of 4 / 4 rows)"));
+    QVERIFY(window->changedOnDiskText().isEmpty());
+
+    // A second apart at least, so that a file system of coarse times sees it.
+    QTest::qWait(1100);
+    QByteArray changed = kNew;
+    changed.replace(sameSize ? "A1;10;Pen" : "A1;10;Pen\n",
+                    sameSize ? "A1;11;Pen" : "A1;11;Pens\n");
+    rewrite(now, changed, replace);
+    window->checkFilesOnDisk();
+    QCOMPARE(window->changedOnDiskText(), QStringLiteral("rows2.csv changed on disk \u2014"));
+    QCOMPARE(window->summaryText(), // never compared again by itself
+             QStringLiteral("1 removed, 1 added, 1 changed (of 4 / 4 rows)"));
+
+    QTest::keyClick(window, Qt::Key_F5);
+    QTRY_COMPARE(window->summaryText(),
+                 QStringLiteral("1 removed, 1 added, 2 changed (of 4 / 4 rows)"));
+    QVERIFY(window->changedOnDiskText().isEmpty());
+    const QString report = fixture.writeFile("report.csv", "");
+    QVERIFY(window->saveReport(report, Csv::ReportFormat::Csv));
+    QCOMPARE(fileBytes(report), cliReport(old, now, "csv"));
+    QVERIFY(fixture.dialogs.messages.empty());
+    window->close();
+}
+
+// Rows of a duplicated key have a status and a filter of their own; the
+// per-column summary filters to the rows changed in a column.
+void TableWindowTest::duplicateKeysAndPerColumnChanges()
+{
+    WindowFixture fixture;
+    const QString old =
+        fixture.writeFile("a.csv", "sku,qty,city\nA1,1,x\nA2,2,y\nA2,3,z\nA3,4,w\nA4,5,v\n");
+    const QString now =
+        fixture.writeFile("b.csv", "sku,qty,city\nA1,9,q\nA2,2,y\nA3,7,w\nA4,5,v\n");
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, old, now);
+    QVERIFY(window);
+    RowTableModel &model = window->model();
+    QStringList statuses;
+    for (int r = 0; r < model.rowCount(); ++r)
+        statuses << model.data(model.index(r, 0)).toString()
+                        + model.data(model.index(r, 3)).toString();
+    QCOMPARE(statuses, (QStringList{"~A1", "~A3", "!A2", "!A2", "!A2"}));
+    window->showStatus(Tables::Status::Duplicate, false);
+    QCOMPARE(model.rowCount(), 2);
+
+    QStringList buttons;
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->isFlat())
+            buttons << button->text();
+    }
+    QCOMPARE(buttons, (QStringList{"qty 2", "city 1"}));
+    window->showChangesIn(2); // city
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.data(model.index(0, 3)).toString(), QStringLiteral("A1"));
+    window->showChangesIn(-1);
+    window->setChangedColumnsOnly(true);
+    window->filterByValue(4, "7", true);
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.data(model.index(0, 3)).toString(), QStringLiteral("A3"));
+
+    // Copy: what the view shows, old and new values, the report's marks.
+    window->view().selectAll();
+    window->copySelection();
+    QCOMPARE(
+        QApplication::clipboard()->text(),
+        QStringLiteral("Status\tLine 1\tLine 2\tsku\tqty\tcity\n~\t5\t4\tA3\t4 \u2192 7\tw\n"));
+    window->close();
+}
+
+void TableWindowTest::keyboard_data()
+{
+    QTest::addColumn<QString>("from"); // the control that has the focus: "find", "table"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("expected"); // "table", "not table", "closed", "Change n of m"
+
+    QTest::newRow("F7 from the find box") << "find" << int(Qt::Key_F7) << "Change 1 of 2";
+    QTest::newRow("Shift+F7 from the find box")
+        << "find" << int(Qt::SHIFT | Qt::Key_F7) << "Change 2 of 2";
+    QTest::newRow("Tab leaves the table") << "table" << int(Qt::Key_Tab) << "not table";
+    QTest::newRow("Shift+Tab leaves the table")
+        << "table" << int(Qt::SHIFT | Qt::Key_Backtab) << "not table";
+    QTest::newRow("Esc closes") << "table" << int(Qt::Key_Escape) << "closed";
+    QTest::newRow("Ctrl+W closes") << "find" << int(Qt::CTRL | Qt::Key_W) << "closed";
+}
+
+void TableWindowTest::keyboard()
+{
+    QFETCH(QString, from);
+    QFETCH(int, key);
+    QFETCH(QString, expected);
+    WindowFixture fixture;
+    // Wide: the key column stays in sight while the rest scrolls.
+    QByteArray a = "sku";
+    QByteArray b = "sku";
+    for (int c = 0; c < 60; ++c) {
+        a += ",c" + QByteArray::number(c);
+        b += ",c" + QByteArray::number(c);
+    }
+    a += "\n";
+    b += "\n";
+    for (int r = 0; r < 300; ++r) {
+        QByteArray row = "K" + QByteArray::number(r);
+        for (int c = 0; c < 60; ++c)
+            row += ",v";
+        a += row + "\n";
+        if (r == 150 || r == 250)
+            row.replace(row.size() - 1, 1, "w");
+        b += row + "\n";
+    }
+    Platform::MemorySettingsBackend settings;
+    QPointer<TableWindow> window = comparedWindow(fixture, settings, fixture.writeFile("a.csv", a),
+                                                  fixture.writeFile("b.csv", b));
+    QVERIFY(window);
+    window->showStatus(Tables::Status::Unchanged, true);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QLineEdit *find = findBox(*window);
+    QTableView &table = window->view();
+    if (from == QLatin1String("find")) {
+        find->setFocus();
+    } else {
+        table.setFocus();
+        table.setCurrentIndex(window->model().index(3, 5));
+    }
+    QTRY_VERIFY(QApplication::focusWidget()
+                == (from == QLatin1String("find") ? static_cast<QWidget *>(find) : &table));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                    Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+    if (expected == QLatin1String("closed")) {
+        QTRY_VERIFY(window.isNull());
+        return;
+    }
+    if (expected == QLatin1String("not table")) {
+        QVERIFY(QApplication::focusWidget() != &table);
+        QCOMPARE(table.currentIndex(), window->model().index(3, 5));
+    } else {
+        QCOMPARE(QApplication::focusWidget(), &table);
+        QCOMPARE(window->moveNoteText(), expected);
+        const QModelIndex current = table.currentIndex();
+        QCOMPARE(current.column(), 63); // the last column, scrolled into sight
+        const QRect cell = table.visualRect(current);
+        QVERIFY(table.viewport()->rect().contains(cell.center()));
+        QVERIFY(qAbs(cell.center().y() - table.viewport()->height() / 2) <= cell.height());
+        // The status, lines and key columns are still on screen, over the rest.
+        auto &frozen = static_cast<QTableView &>(*table.findChild<QTableView *>());
+        QVERIFY(frozen.isVisible());
+        QCOMPARE(frozen.columnWidth(3), table.columnWidth(3));
+        const QRect key = frozen.visualRect(frozen.model()->index(current.row(), 3));
+        QVERIFY(frozen.viewport()->rect().contains(key.center()));
+        QCOMPARE(frozen.viewport()->mapTo(&table, key.topLeft()).x(),
+                 table.viewport()->mapTo(&table, QPoint(0, 0)).x() + table.columnWidth(0)
+                     + table.columnWidth(1) + table.columnWidth(2));
+    }
+    window->close();
+}
+
+// Typing filters after a moment, the first match in sight and counted.
+void TableWindowTest::findAsTyped()
+{
+    WindowFixture fixture;
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, fixture.writeFile("old.csv", kOld),
+                                         fixture.writeFile("new.csv", kNew));
+    QVERIFY(window);
+    window->showStatus(Tables::Status::Unchanged, true);
+    QLineEdit *find = findBox(*window);
+    QSignalSpy found(window, &TableWindow::found);
+    QTest::keyClicks(find, "pe");
+    QCOMPARE(window->model().rowCount(), 5); // not yet
+    QVERIFY(found.wait(2000));
+    QCOMPARE(window->model().rowCount(), 2); // Pen, Tape
+    QCOMPARE(window->findCountText(), QStringLiteral("2 of 5"));
+    QTest::keyClick(find, Qt::Key_Backspace);
+    QTest::keyClick(find, Qt::Key_Backspace);
+    QVERIFY(found.wait(2000));
+    QCOMPARE(window->model().rowCount(), 5);
+    QCOMPARE(window->findCountText(), QString());
+    window->close();
+}
+
+// Names and cells are text: markup in a file name shows as written, a
+// right-to-left override in a cell is marked, not obeyed.
+void TableWindowTest::namesAreText()
+{
+    WindowFixture fixture;
+    const QString name = "<b>new.csv \u00b7 999 rows \u00b7 delimiter ; \u00b7 UTF-16<!--";
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window =
+        comparedWindow(fixture, settings, fixture.writeFile("old.csv", "sku,v\nA1,x\n"),
+                       fixture.writeFile(name, "sku,v\nA1,a\u202ecba\n"));
+    QVERIFY(window);
+    bool shown = false;
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (label->text().contains(name)) {
+            shown = true;
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+    }
+    QVERIFY(shown);
+    const QModelIndex cell = window->model().index(0, 4);
+    QCOMPARE(window->model().data(cell).toString(), QStringLiteral("a\\u202ecba"));
+    window->close();
+
+    // A folder and a missing file: both are said.
+    fixture.dialogs.messages.clear();
+    TableWindow *failed = Tables::openTablesWindow(fixture.dialogs, settings, QDir::tempPath(),
+                                                   fixture.writeFile("x", "") + "-missing", "");
+    QTRY_COMPARE(fixture.dialogs.messages.size(), size_t(2));
+    QVERIFY(fixture.dialogs.messages[0].text.contains("folder"));
+    QVERIFY(fixture.dialogs.messages[1].text.contains("-missing"));
+    failed->close();
+}
 
 // Columns come and go with the files; a column left checked stays checked by
 // its name, a comma in it too.
@@ -69,6 +388,21 @@ void TableWindowTest::choicesKeepTheirColumnsByName()
     QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"last, first\",\"2\""));
     bar.setColumns({"2", "id", "last, first", "new"});
     QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"2\",\"last, first\""));
+
+    // Seven long key columns: the button stays narrow, the tooltip names them all.
+    QStringList names;
+    std::vector<qsizetype> key;
+    for (int c = 0; c < 7; ++c) {
+        names << QStringLiteral("customer_reference_column_%1").arg(c);
+        key.push_back(c);
+    }
+    bar.setColumns(names);
+    const int before = buttons[0]->sizeHint().width();
+    bar.setKey(key);
+    QVERIFY(buttons[0]->sizeHint().width() <= before + 300);
+    QVERIFY(buttons[0]->sizeHint().width() < 400);
+    for (const QString &name : names)
+        QVERIFY(buttons[0]->toolTip().contains(name));
 }
 
 // corvantis --tables old.csv new.csv --key sku: compare, count, filter, save.
@@ -170,6 +504,21 @@ void TableWindowTest::fromTheMainWindow()
     emit window->view().activated(model.index(1, 3)); // no longer the panes' lines: nothing
     QCOMPARE(form.RichTextBox1->selectedText(), QString());
     window->close();
+
+    // Panes loaded from files: the window names the files, until a pane's
+    // text comes from elsewhere.
+    RTB::LoadFileIn1(form, fixture.writeFile("old.csv", kOld));
+    RTB::LoadFileIn2(form, fixture.writeFile("new.csv", kNew));
+    TableWindow *named = Tables::openTablesFromMain(form);
+    QVERIFY(waitForCompare(*named));
+    QCOMPARE(named->notes(), QStringList{"Columns in another order in new.csv"});
+    QVERIFY(named->session().describe(0).startsWith("File #1: old.csv"));
+    named->close();
+    form.RichTextBox2->setText(QString::fromUtf8(kNew));
+    TableWindow *typed = Tables::openTablesFromMain(form);
+    QVERIFY(waitForCompare(*typed));
+    QCOMPARE(typed->notes(), QStringList{"Columns in another order in CSV File #2"});
+    typed->close();
 }
 
 QTEST_MAIN(TableWindowTest)

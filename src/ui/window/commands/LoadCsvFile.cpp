@@ -100,22 +100,25 @@ PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
     return std::move(*document);
 }
 
-void loadFileIn(Form1 &form, RichTextBox &pane, const QString &path)
+void loadFileIn(Form1 &form, int file, const QString &path)
 {
-    if (std::optional<QByteArray> bytes = readFileForPane(form, path))
+    RichTextBox &pane = file == 1 ? *form.RichTextBox1 : *form.RichTextBox2;
+    if (std::optional<QByteArray> bytes = readFileForPane(form, path)) {
         pane.adopt(documentFor(form, std::move(*bytes)));
+        form.setLoadedFile(file, path);
+    }
 }
 
 } // namespace
 
 void LoadFileIn1(Form1 &form, const QString &path)
 {
-    loadFileIn(form, *form.RichTextBox1, path);
+    loadFileIn(form, 1, path);
 }
 
 void LoadFileIn2(Form1 &form, const QString &path)
 {
-    loadFileIn(form, *form.RichTextBox2, path);
+    loadFileIn(form, 2, path);
 }
 
 } // namespace RTB
@@ -220,6 +223,7 @@ bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     trap(122, [&] { s.pane->appendText(QStringLiteral("\r")); });
     trap(124, [&] { form.setOptionValue(form.Option1, true); });
     trap(126, [&] { form.setMousePointer(0); });
+    form.setLoadedFile(file, paths.size() == 1 && next ? paths.front() : QString());
     return true;
 }
 

@@ -1,0 +1,138 @@
+#include "tables/FrozenColumnsView.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+FrozenColumnsView::FrozenColumnsView(QWidget *parent)
+    : QTableView(parent), m_frozenView(new QTableView(this))
+{
+    m_frozenView->setFocusPolicy(Qt::NoFocus);
+    m_frozenView->verticalHeader()->hide();
+    m_frozenView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_frozenView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozenView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frozenView->setFrameShape(QFrame::NoFrame);
+    m_frozenView->setAccessibleName(tr("Status, lines and key"));
+    setHorizontalScrollMode(ScrollPerPixel);
+    viewport()->stackUnder(m_frozenView);
+    m_frozenView->hide();
+
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) {
+                if (logical < m_frozen) {
+                    m_frozenView->setColumnWidth(logical, size);
+                    placeFrozenView();
+                }
+            });
+    connect(m_frozenView->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) {
+                if (logical < m_frozen && columnWidth(logical) != size)
+                    setColumnWidth(logical, size);
+            });
+    connect(verticalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) { m_frozenView->setRowHeight(logical, size); });
+    connect(m_frozenView->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozenView->verticalScrollBar(),
+            &QAbstractSlider::setValue);
+    // The frozen columns never scroll sideways, whatever cell becomes current.
+    QScrollBar *across = m_frozenView->horizontalScrollBar();
+    connect(across, &QAbstractSlider::valueChanged, this, [across](int value) {
+        if (value != 0)
+            across->setValue(0);
+    });
+}
+
+void FrozenColumnsView::setModel(QAbstractItemModel *model)
+{
+    QTableView::setModel(model);
+    m_frozenView->setModel(model);
+    m_frozenView->setSelectionModel(selectionModel());
+    // A reset gives the header new sections: their widths again.
+    connect(model, &QAbstractItemModel::modelReset, this, &FrozenColumnsView::copyWidths);
+}
+
+void FrozenColumnsView::setItemDelegate(QAbstractItemDelegate *delegate)
+{
+    QTableView::setItemDelegate(delegate);
+    m_frozenView->setItemDelegate(delegate);
+}
+
+void FrozenColumnsView::setFrozenColumns(int count)
+{
+    m_frozen = count;
+    m_frozenView->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    m_frozenView->setSelectionBehavior(selectionBehavior());
+    copyWidths();
+}
+
+int FrozenColumnsView::frozenWidth() const
+{
+    int width = 0;
+    const int columns = model() ? std::min(m_frozen, model()->columnCount()) : 0;
+    for (int c = 0; c < columns; ++c)
+        width += isColumnHidden(c) ? 0 : columnWidth(c);
+    return width;
+}
+
+void FrozenColumnsView::copyWidths()
+{
+    const int columns = model() ? std::min(m_frozen, model()->columnCount()) : 0;
+    for (int c = 0; c < columns; ++c)
+        m_frozenView->setColumnWidth(c, columnWidth(c));
+    placeFrozenView();
+}
+
+void FrozenColumnsView::placeFrozenView()
+{
+    const int width = frozenWidth();
+    // Nothing to freeze, or a window too narrow to show anything beside it.
+    const bool shown = width > 0 && width < viewport()->width() * 3 / 4;
+    m_frozenView->setVisible(shown);
+    if (!shown)
+        return;
+    m_frozenView->setGeometry(
+        frameWidth() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0),
+        frameWidth(), width, viewport()->height() + horizontalHeader()->height());
+    m_frozenView->verticalScrollBar()->setValue(verticalScrollBar()->value());
+}
+
+void FrozenColumnsView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    placeFrozenView();
+}
+
+void FrozenColumnsView::updateGeometries()
+{
+    QTableView::updateGeometries();
+    placeFrozenView();
+}
+
+// Moving left onto a cell under the frozen columns scrolls it out from there.
+QModelIndex FrozenColumnsView::moveCursor(CursorAction cursorAction,
+                                          Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = QTableView::moveCursor(cursorAction, modifiers);
+    if (m_frozenView->isVisible() && current.column() >= m_frozen) {
+        const int left = visualRect(current).left();
+        if (left < frozenWidth())
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + left - frozenWidth());
+    }
+    return current;
+}
+
+void FrozenColumnsView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    const int across = horizontalScrollBar()->value();
+    QTableView::scrollTo(index, hint);
+    if (!m_frozenView->isVisible() || !index.isValid())
+        return;
+    if (index.column() < m_frozen) { // always in sight: only the row moves
+        horizontalScrollBar()->setValue(across);
+        return;
+    }
+    const int left = visualRect(index).left();
+    if (left < frozenWidth())
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + left - frozenWidth());
+}

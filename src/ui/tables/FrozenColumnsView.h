@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QTableView>
+
+// A table whose first columns stay in place while the others scroll sideways:
+// a second view over the same model and selection lies over the left edge,
+// sharing the vertical scroll (the shape of Qt's frozen-column example).
+class FrozenColumnsView : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit FrozenColumnsView(QWidget *parent = nullptr);
+
+    void setModel(QAbstractItemModel *model) override;
+    void setItemDelegate(QAbstractItemDelegate *delegate);
+    // How many columns from the left stay in place (0: none).
+    void setFrozenColumns(int count);
+    int frozenColumns() const { return m_frozen; }
+    QTableView &frozenView() { return *m_frozenView; }
+    // The width the frozen columns cover.
+    int frozenWidth() const;
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void updateGeometries() override;
+
+private:
+    void copyWidths();
+    void placeFrozenView();
+
+    QTableView *m_frozenView;
+    int m_frozen = 0;
+};

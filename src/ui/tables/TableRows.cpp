@@ -1,10 +1,7 @@
 #include "tables/TableRows.h"
 
 #include <algorithm>
-#include <deque>
 #include <string>
-#include <string_view>
-#include <unordered_set>
 
 #include "csv/RowsReport.h"
 
@@ -349,39 +346,6 @@ Difference differenceOf(const QString &oldValue, const QString &newValue)
 QString columnListItem(const QString &label)
 {
     return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
-std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,
-                                   const Csv::ColumnMapping &mapping)
-{
-    constexpr size_t kColumnsTried = 50; // a key is near the left, and the search stays short
-    const auto uniqueIn = [](const Csv::Table &table, qint64 index) {
-        std::unordered_set<std::string_view> seen;
-        seen.reserve(size_t(table.size()));
-        Csv::Row row;
-        std::deque<std::string> unquoted; // cells that live in the row's buffer
-        for (qsizetype r = 1; r < table.size(); ++r) {
-            table.split(r, row, index + 1);
-            QByteArrayView cell = row[index];
-            if (cell.isEmpty())
-                return false;
-            const char *text = table.bytes().data();
-            if (cell.data() < text || cell.data() >= text + table.bytes().size()) {
-                unquoted.emplace_back(cell.data(), size_t(cell.size()));
-                cell = QByteArrayView(unquoted.back().data(), qsizetype(unquoted.back().size()));
-            }
-            if (!seen.insert(std::string_view(cell.data(), size_t(cell.size()))).second)
-                return false;
-        }
-        return true;
-    };
-    for (size_t c = 0; c < mapping.columns.size() && c < kColumnsTried; ++c) {
-        const Csv::Column &column = mapping.columns[c];
-        if (column.inBoth() && mapping.named(qsizetype(c)) && uniqueIn(table1, column.index1)
-            && uniqueIn(table2, column.index2))
-            return qsizetype(c);
-    }
-    return std::nullopt;
 }
 
 } // namespace Tables

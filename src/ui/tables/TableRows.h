@@ -127,9 +127,4 @@ Difference differenceOf(const QString &oldValue, const QString &newValue);
 // so that a name that is a number or holds a comma stays a name.
 QString columnListItem(const QString &label);
 
-// The key a table window proposes: the leftmost column (a mapping index) in
-// both files whose values are all non-empty and unique in each; none.
-std::optional<qsizetype> presetKey(const Csv::Table &table1, const Csv::Table &table2,
-                                   const Csv::ColumnMapping &mapping);
-
 } // namespace Tables

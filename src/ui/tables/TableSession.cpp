@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "csv/KeyGuess.h"
+
 namespace Tables {
 
 void TableSession::setSource(int side, TableSource source)
@@ -64,8 +66,11 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
         options.key.clear();
         const Csv::ColumnMapping mapping =
             Csv::mapColumns(*outcome.tables[0], *outcome.tables[1], options.header, options.rules);
-        if (const auto key = presetKey(*outcome.tables[0], *outcome.tables[1], mapping))
-            options.key = columnListItem(mapping.label(*key));
+        QStringList key;
+        for (const qsizetype column : Csv::guessKey(*outcome.tables[0], *outcome.tables[1], mapping,
+                                                    options.header, options.rules))
+            key << columnListItem(mapping.label(column));
+        options.key = key.join(u',');
     }
     Csv::RowComparison result = compareTables(outcome.tables[0], outcome.tables[1], options);
     if (!result.ok()) {

@@ -84,8 +84,6 @@ private slots:
     void changedCellsInOrder();
     void differences_data();
     void differences();
-    void presetKey_data();
-    void presetKey();
     void statusColoursStayReadable();
     void copiedRowsAreTabSeparated();
     void cellsShowWhatTheyHold_data();
@@ -358,36 +356,6 @@ void TableRowsTest::differences()
     QFETCH(QList<qsizetype>, expected);
     const Tables::Difference d = Tables::differenceOf(old, now);
     QCOMPARE((QList<qsizetype>{d.start, d.oldLength, d.newLength}), expected);
-}
-
-void TableRowsTest::presetKey_data()
-{
-    QTest::addColumn<QByteArray>("old");
-    QTest::addColumn<QByteArray>("now");
-    QTest::addColumn<QString>("key"); // "" none
-
-    QTest::newRow("the leftmost unique column") << kOld << kNew << "id";
-    QTest::newRow("repeated values skip a column")
-        << QByteArray("region,sku,v\nN,1,a\nN,2,b\n") << QByteArray("region,sku,v\nS,2,b\nN,1,a\n")
-        << "sku";
-    QTest::newRow("an empty cell skips a column")
-        << QByteArray("a,b\n,1\nx,2\n") << QByteArray("a,b\ny,2\nx,1\n") << "b";
-    QTest::newRow("unique in one file only")
-        << QByteArray("a,b\n1,x\n2,x\n") << QByteArray("a,b\n1,x\n1,y\n") << "";
-    QTest::newRow("a column in one file only is no key")
-        << QByteArray("id,v\n1,a\n") << QByteArray("v\na\n") << "v";
-}
-
-void TableRowsTest::presetKey()
-{
-    QFETCH(QByteArray, old);
-    QFETCH(QByteArray, now);
-    QFETCH(QString, key);
-    const Csv::ReadResult a = Csv::readCsv(old);
-    const Csv::ReadResult b = Csv::readCsv(now);
-    const Csv::ColumnMapping mapping = Csv::mapColumns(a.table, b.table, true, {});
-    const auto found = Tables::presetKey(a.table, b.table, mapping);
-    QCOMPARE(found ? mapping.label(*found) : QString(), key);
 }
 
 void TableRowsTest::statusColoursStayReadable()

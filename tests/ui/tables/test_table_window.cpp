@@ -135,6 +135,16 @@ void TableWindowTest::choicesRememberedPerPair()
     QCOMPARE(other->optionsBar().options().key, QStringLiteral("\"sku\""));
     QCOMPARE(other->optionsBar().options().ignoreColumns, QString());
     other->close();
+
+    // No column is unique alone: the smallest set of columns that is.
+    TableWindow *lines = comparedWindow(
+        fixture, settings,
+        fixture.writeFile("lines1.csv", "order_id,line_no,qty\n1,1,5\n1,2,5\n2,1,5\n"),
+        fixture.writeFile("lines2.csv", "order_id,line_no,qty\n1,1,5\n1,2,6\n3,1,6\n"), "");
+    QVERIFY(lines);
+    QCOMPARE(lines->optionsBar().options().key, QStringLiteral("\"order_id\",\"line_no\""));
+    QCOMPARE(lines->summaryText(), QStringLiteral("1 removed, 1 added, 1 changed (of 3 / 3 rows)"));
+    lines->close();
 }
 
 void TableWindowTest::freshAfterAChangeOnDisk_data()

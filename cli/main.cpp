@@ -185,8 +185,22 @@ int run(const Cli::CliOptions &options)
     Comparison c;
     // As the load command leaves a pane: the file's text and one CR. Both
     // files are decoded at once, and both directions compared at once.
-    both([&] { (c.text1 = Files::decodeToPaneBytes(std::exchange(input1.bytes, {}))) += '\r'; },
-         [&] { (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}))) += '\r'; });
+    Files::DecodeNote note1;
+    Files::DecodeNote note2;
+    both(
+        [&] {
+            (c.text1 = Files::decodeToPaneBytes(std::exchange(input1.bytes, {}), note1)) += '\r';
+        },
+        [&] {
+            (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}), note2)) += '\r';
+        });
+    for (const auto &[name, note] : {std::pair{options.file1, &note1}, {options.file2, &note2}}) {
+        if (note->invalidLine > 0)
+            Cli::printError(QStringLiteral("%1: not valid UTF-8 (line %2); read as %3")
+                                .arg(name)
+                                .arg(note->invalidLine)
+                                .arg(note->encoding));
+    }
     // Ranges are joined as they come: the output joins them anyway.
     const auto ranges = Compare::Ranges::Joined;
     if (options.comparison == Cli::Comparison::Lines) {

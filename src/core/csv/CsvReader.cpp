@@ -216,42 +216,11 @@ ReadResult readCsv(QByteArray text, char delimiter)
     return result;
 }
 
-namespace {
-
-// The line of the first byte that is not part of a valid UTF-8 sequence.
-qsizetype firstInvalidLine(QByteArrayView bytes)
-{
-    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = begin + bytes.size();
-    const auto *p = begin;
-    while (p < end) {
-        char32_t codePoint = 0;
-        const int length = Files::decodeUtf8Sequence(p, end, codePoint);
-        if (length == 0)
-            break;
-        p += length;
-    }
-    qsizetype line = 1;
-    for (const auto *b = begin; b < p; ++b) {
-        if (*b == '\n' || (*b == '\r' && (b + 1 == end || b[1] != '\n')))
-            ++line;
-    }
-    return line;
-}
-
-} // namespace
-
 DecodedCsv decodeCsvBytes(QByteArray fileBytes)
 {
     DecodedCsv decoded;
-    const bool plainBytes = !fileBytes.startsWith("\xFF\xFE") && !fileBytes.startsWith("\xFE\xFF");
-    if (plainBytes && !QByteArrayView(fileBytes).isValidUtf8()) {
-        const qsizetype bom = fileBytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-        decoded.invalidLine = firstInvalidLine(QByteArrayView(fileBytes).sliced(bom));
-    }
+    decoded.invalidLine = Files::decodeNote(fileBytes).invalidLine;
     decoded.bytes = Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding);
-    if (decoded.encoding == QLatin1String("RTF"))
-        decoded.invalidLine = 0;
     // The panes keep a lone surrogate of UTF-16 or rich text as it was; a
     // table's cells, which reports print, hold valid UTF-8 only.
     if (!QByteArrayView(decoded.bytes).isValidUtf8())

@@ -147,7 +147,8 @@ char detectDelimiter(QByteArrayView text);
 ReadResult readCsv(QByteArray text, char delimiter = 0);
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
-// dropped), UTF-16 with a BOM, rich text as its plain text, anything else as
+// dropped), UTF-16 with a BOM, rich text as its plain text, UTF-8 with a few
+// invalid bytes with only those read as Windows-1252, anything else as
 // Windows-1252. `invalidLine`: the line of the first byte that is not UTF-8.
 struct DecodedCsv
 {

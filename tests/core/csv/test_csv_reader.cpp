@@ -29,6 +29,8 @@ private slots:
     void detectsDelimiter_data();
     void detectsDelimiter();
     void cellPastTheEndIsEmpty();
+    void decodesFiles_data();
+    void decodesFiles();
 };
 
 void CsvReaderTest::records_data()
@@ -151,6 +153,40 @@ void CsvReaderTest::cellPastTheEndIsEmpty()
     QCOMPARE(read.table.row(1)[1], QByteArrayView());
     QCOMPARE(read.table.row(1)[-1], QByteArrayView());
     QCOMPARE(read.table.row(0)[1], QByteArrayView("b"));
+}
+
+void CsvReaderTest::decodesFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<qsizetype>("invalidLine");
+
+    QTest::newRow("UTF-8 but for one byte: its sequences kept")
+        << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xE9\n")
+        << QStringList{"1:id|v", QString::fromUtf8("2:1|café"), QString::fromUtf8("3:2|xé")}
+        << QStringLiteral("UTF-8 (invalid bytes as Windows-1252)") << qsizetype(3);
+    QTest::newRow("UTF-8") << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xC3\xA9\n")
+                           << QStringList{"1:id|v", QString::fromUtf8("2:1|café"),
+                                          QString::fromUtf8("3:2|xé")}
+                           << QStringLiteral("UTF-8") << qsizetype(0);
+    QTest::newRow("Windows-1252 throughout") << QByteArray("id,v\r\n1,caf\xE9\r\n")
+                                             << QStringList{"1:id|v", QString::fromUtf8("2:1|café")}
+                                             << QStringLiteral("Windows-1252") << qsizetype(2);
+}
+
+void CsvReaderTest::decodesFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, encoding);
+    QFETCH(qsizetype, invalidLine);
+
+    const Csv::ReadResult read = Csv::readCsvFile(bytes);
+    QVERIFY2(read.ok(), qPrintable(read.error.message));
+    QCOMPARE(described(read.table), expected);
+    QCOMPARE(read.table.encoding(), encoding);
+    QCOMPARE(read.table.invalidLine(), invalidLine);
 }
 
 QTEST_APPLESS_MAIN(CsvReaderTest)

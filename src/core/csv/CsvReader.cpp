@@ -90,6 +90,23 @@ std::vector<qint64> firstCellCounts(QByteArrayView text, char delimiter, int rec
 // Fills a Table in one pass over its text.
 struct TableBuilder
 {
+    // A quote inside an unquoted field, or text after a closing quote, at
+    // `stray` in the record that starts at `record` on `recordLine`.
+    static ReadError strayQuote(const char *record, const char *stray, qint64 recordLine)
+    {
+        qint64 line = recordLine;
+        for (const char *b = record; b < stray; ++b) {
+            if (*b == '\n' || (*b == '\r' && b[1] != '\n'))
+                ++line;
+        }
+        // Text after a closing quote never starts with a quote (that would
+        // be a doubled one); the other fault always is one.
+        const QString what = *stray == '"'
+                                 ? QStringLiteral("has a quote inside a field that is not quoted")
+                                 : QStringLiteral("has text after the closing quote of a field");
+        return {line, QStringLiteral("line %1 %2").arg(line).arg(what)};
+    }
+
     static ReadError build(Table &t)
     {
         const char *begin = t.m_text.constData();
@@ -108,7 +125,11 @@ struct TableBuilder
             const qint64 recordLine = line;
             const qint64 start = p - begin;
             CellCounter counter;
-            p = parseRecord<true>(p, end, t.m_delimiter, line, counter);
+            const char *stray = nullptr;
+            const char *recordStart = p;
+            p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
+            if (!p && stray)
+                return strayQuote(recordStart, stray, recordLine);
             if (!p) {
                 return {recordLine, QStringLiteral("the record that starts on line %1 has a "
                                                    "quoted field that never closes")

@@ -140,10 +140,10 @@ char detectDelimiter(QByteArrayView text);
 
 // Reads RFC 4180 records from UTF-8 bytes: fields quoted with ", "" for a
 // quote inside them, delimiters and line breaks (CR LF, LF or CR) inside
-// quotes, kept as they are. Lenient where the meaning is plain: a quote inside
-// an unquoted field is a character, and text after a closing quote is added
-// to the field. Lines with nothing on them are skipped. A quoted field that
-// never closes is an error. `delimiter` 0: detected. The table shares `text`.
+// quotes, kept as they are. Lines with nothing on them are skipped. A quoted
+// field that never closes, a quote inside an unquoted field and text after a
+// closing quote are errors that name the line. `delimiter` 0: detected. The
+// table shares `text`.
 ReadResult readCsv(QByteArray text, char delimiter = 0);
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM

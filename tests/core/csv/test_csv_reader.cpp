@@ -57,12 +57,6 @@ void CsvReaderTest::records_data()
     QTest::newRow("line breaks inside quotes move the line count")
         << "\"a\r\nb\",c\r\n\"d\ne\rf\",g\r\nh" << comma
         << QStringList{"1:a\r\nb|c", "3:d\ne\rf|g", "6:h"};
-    QTest::newRow("quote inside an unquoted cell is a character")
-        << "5\" pipe,x" << comma << QStringList{"1:5\" pipe|x"};
-    QTest::newRow("text after a closing quote is kept")
-        << "\"ab\"cd,\"e\"\"\"f" << comma << QStringList{"1:abcd|e\"f"};
-    QTest::newRow("blanks around quotes are kept")
-        << " \"a\" ,b" << comma << QStringList{"1: \"a\" |b"};
     QTest::newRow("ragged records")
         << "a,b,c\r\nd\r\ne,f,g,h" << comma << QStringList{"1:a|b|c", "2:d", "3:e|f|g|h"};
     QTest::newRow("semicolon, comma is text")
@@ -98,6 +92,13 @@ void CsvReaderTest::malformed_data()
     QTest::newRow("record starting after quoted line breaks")
         << "\"x\ny\",1\r\n\r\nz,\"2" << qsizetype(4);
     QTest::newRow("doubled quote at the very end") << "a,\"b\"\"" << qsizetype(1);
+    QTest::newRow("text after a closing quote") << "id,v\r\n2,\"x\"y\r\n" << qsizetype(2);
+    QTest::newRow("a quote inside an unquoted cell") << "id,v\n5\" pipe,x\n" << qsizetype(2);
+    QTest::newRow("blanks around quotes") << "a\n \"a\" ,b\n" << qsizetype(2);
+    QTest::newRow("a blank after a closing quote") << "\"a\" ,b\n" << qsizetype(1);
+    QTest::newRow("a stray quote after quoted line breaks") << "\"x\ny\r\nz\",1\"\n"
+                                                            << qsizetype(3);
+    QTest::newRow("a quote ending an unquoted last cell") << "a,b\"" << qsizetype(1);
 }
 
 void CsvReaderTest::malformed()

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "csv/LargeArrays.h"
 #include "csv/RecordParser.h"
 #include "text/TextDecoding.h"
-#include "text/Utf8.h"
 
 namespace Csv {
 
@@ -135,16 +135,17 @@ struct TableBuilder
                                                    "quoted field that never closes")
                                         .arg(recordLine)};
             }
-            if (t.m_records.empty())
+            const qint64 record = qint64(t.m_offsets.size());
+            if (record == 0)
                 t.m_firstCount = counter.cells;
             else if (counter.cells != t.m_firstCount)
-                t.m_otherWidths.push_back({qint64(t.m_records.size()), counter.cells});
-            t.m_records.push_back({start, recordLine});
+                t.m_otherWidths.push_back({record, counter.cells});
+            t.addRecord(record, start, recordLine);
             t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(counter.cells));
-            if (!reserved && t.m_records.size() == 4096) {
+            if (!reserved && record + 1 == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
+                t.m_offsets.reserve(size_t(double(t.m_offsets.size()) * scale));
                 reserved = true;
             }
         }
@@ -165,7 +166,39 @@ qsizetype Table::cellCount(qsizetype record) const
 void Table::preferLargePages() const
 {
     collapseToLargePages(m_text.constData(), size_t(m_text.size()));
-    collapseToLargePages(m_records.data(), m_records.size() * sizeof(Record));
+    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint32));
+}
+
+void Table::addRecord(qint64 record, qint64 start, qint64 line)
+{
+    if ((record & ((qint64(1) << kBlockBits) - 1)) == 0)
+        m_bases.push_back(start);
+    const qint64 offset = start - m_bases.back();
+    if (offset >= qint64(kFar)) {
+        m_offsets.push_back(kFar);
+        m_farStarts.push_back({record, start});
+    } else {
+        m_offsets.push_back(quint32(offset));
+    }
+    const qint64 extra = line - record - 1;
+    if (extra != (m_lineJumps.empty() ? 0 : m_lineJumps.back().extra))
+        m_lineJumps.push_back({record, extra});
+}
+
+qint64 Table::farStart(qsizetype record) const
+{
+    const auto found =
+        std::lower_bound(m_farStarts.begin(), m_farStarts.end(), record,
+                         [](const FarStart &far, qsizetype r) { return far.record < r; });
+    return found->start;
+}
+
+qsizetype Table::line(qsizetype record) const
+{
+    const auto after =
+        std::upper_bound(m_lineJumps.begin(), m_lineJumps.end(), record,
+                         [](qsizetype r, const LineJump &jump) { return r < jump.record; });
+    return record + 1 + (after == m_lineJumps.begin() ? 0 : std::prev(after)->extra);
 }
 
 Table Table::over(QByteArray sameBytes) const
@@ -189,8 +222,8 @@ void Table::split(qsizetype record, Row &row, qsizetype cells) const
 {
     RowSplitter splitter(row, m_text.constData(), cells < 0 ? cellCount(record) : cells);
     qint64 lines = 0;
-    parseRecord<false>(row.m_text + m_records[size_t(record)].start,
-                       m_text.constData() + m_text.size(), m_delimiter, lines, splitter);
+    parseRecord<false>(row.m_text + recordStart(record), m_text.constData() + m_text.size(),
+                       m_delimiter, lines, splitter);
 }
 
 char detectDelimiter(QByteArrayView text)

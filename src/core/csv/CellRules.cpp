@@ -140,6 +140,10 @@ bool exactNumber(QByteArrayView cell, NumberStyle style, std::string &out)
 {
     const char *p = cell.data();
     const char *end = p + cell.size();
+    const char mark = style == NumberStyle::Comma ? ',' : '.';
+    // Most text is told apart by its first byte, before anything is written.
+    if (p == end || !(isDigit(*p) || *p == '+' || *p == '-' || *p == mark))
+        return false;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
@@ -150,7 +154,6 @@ bool exactNumber(QByteArrayView cell, NumberStyle style, std::string &out)
         return false;
     qint64 point = qint64(digits.size()) - 10; // digits before the mark
     p = stop;
-    const char mark = style == NumberStyle::Comma ? ',' : '.';
     if (p < end && *p == mark) {
         for (++p; p < end && isDigit(*p); ++p)
             digits.push_back(*p);
@@ -277,13 +280,10 @@ QByteArrayView normalisedCell(QByteArrayView cell, const CellRules &rules, std::
             cell = QByteArrayView(scratch.data(), qsizetype(scratch.size()));
         }
     }
-    if (rules.numbers) {
-        std::string exact;
-        if (exactNumber(cell, rules.style1, exact)) {
-            scratch = std::move(exact);
-            return QByteArrayView(scratch.data(), qsizetype(scratch.size()));
-        }
-    }
+    // A cell already in `scratch` holds a line break: no number.
+    const bool inScratch = cell.data() == scratch.data() && !cell.isEmpty();
+    if (rules.numbers && !inScratch && exactNumber(cell, rules.style1, scratch))
+        return QByteArrayView(scratch.data(), qsizetype(scratch.size()));
     if (rules.ignoreCase) {
         std::string folded;
         caseFolded(cell, folded);
@@ -298,8 +298,10 @@ bool normalisedCellsEqual(QByteArrayView a, QByteArrayView b, const CellRules &r
     if (rules.numbers && rules.tolerance > 0) {
         const QByteArrayView trimmedA = rules.ignoreSpace ? trimmed(a) : a;
         const QByteArrayView trimmedB = rules.ignoreSpace ? trimmed(b) : b;
-        std::string exactA;
-        std::string exactB;
+        // Kept from call to call: a table's numbers are mostly longer than
+        // a string holds without an allocation.
+        thread_local std::string exactA;
+        thread_local std::string exactB;
         double x = 0;
         double y = 0;
         if (exactNumber(trimmedA, rules.style1, exactA)
@@ -313,8 +315,8 @@ bool normalisedCellsEqual(QByteArrayView a, QByteArrayView b, const CellRules &r
                    <= rules.tolerance * (1 + 1e-12) + 1e-15 * std::max(std::fabs(x), std::fabs(y));
         }
     }
-    std::string scratchA;
-    std::string scratchB;
+    thread_local std::string scratchA;
+    thread_local std::string scratchB;
     CellRules second = rules;
     second.style1 = rules.style2;
     return normalisedCell(a, rules, scratchA) == normalisedCell(b, second, scratchB);
@@ -325,7 +327,7 @@ size_t cellHash(QByteArrayView cell, const CellRules &rules)
     static const std::uint64_t seed = Compare::LineHash::prepareSeed(0x5EED);
     if (rules.plain())
         return Compare::LineHash::hash(cell.data(), size_t(cell.size()), seed);
-    std::string scratch;
+    thread_local std::string scratch;
     const QByteArrayView normalised = normalisedCell(cell, rules, scratch);
     return Compare::LineHash::hash(normalised.data(), size_t(normalised.size()), seed);
 }

@@ -29,6 +29,14 @@ make_once "$dir/cell2.csv" sh -c 'printf "id,v\n1,\""; head -c 500000000 /dev/ze
 make_once "$dir/repeated1.csv" awk 'BEGIN { print "id,v"; for (i = 0; i < 1000000; i++) print "7," i }'
 make_once "$dir/repeated2.csv" awk 'BEGIN { print "id,v"; for (i = 0; i < 1000000; i++) print "7," i + 1 }'
 make_once "$dir/header.csv" echo "id,first,last,email,city,country,amount,currency,date,note"
+# Rows of one byte: what each record costs beyond its text.
+make_once "$dir/short1.csv" awk 'BEGIN { print "a"; for (i = 0; i < 10000000; i++) print "x" }'
+make_once "$dir/short2.csv" awk 'BEGIN { print "a"
+  for (i = 0; i < 10000000; i++) printf "%x\n", (i * 7919) % 16 }'
+# A changed 100 MB cell of doubled quotes and line breaks.
+make_once "$dir/quotes1.csv" sh -c 'printf "id,v\n1,\""; yes "\"\"" | head -c 99999999; printf "\"\n"'
+make_once "$dir/quotes2.csv" sh -c 'printf "id,v\n1,\""; yes "a\"\"" | head -c 99999999; printf "\"\n"'
+
 
 run() { # NAME FILE1 FILE2 ARGS...
   local name=$1 a=$2 b=$3; shift 3
@@ -50,7 +58,10 @@ for format in text csv json; do
   run "1M columns named in a header, $format" "$dir/names.csv" "$dir/names.csv" --format "$format"
   run "a 500 MB cell, --key id, $format" "$dir/cell.csv" "$dir/cell2.csv" --key id --format "$format"
   run "1M rows of one key in both, $format" "$dir/repeated1.csv" "$dir/repeated2.csv" --key id --format "$format"
+  run "10M one-byte rows, --key a, $format" "$dir/short1.csv" "$dir/short2.csv" --key a --format "$format"
+  run "a 100 MB cell of quotes and breaks, $format" "$dir/quotes1.csv" "$dir/quotes2.csv" --key id --format "$format"
 done
+run "10M one-byte rows, --key a -q" "$dir/short1.csv" "$dir/short2.csv" --key a -q
 if [ $# -ge 4 ]; then
   for format in text csv json; do
     run "pair --key id, $format" "$3" "$4" --key id --format "$format"

@@ -41,8 +41,8 @@ struct RowsOptions
 };
 
 // The options that take a value; --color takes one only as --color=WHEN.
-const QStringList withValue{"--key",    "--ignore-columns", "--delimiter",
-                            "--format", "--tolerance",      "--map"};
+const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
+                            "--map", "--decimal-comma"};
 
 // One ASCII character that is not a quote or a line break, or "tab".
 char delimiterValue(const QString &value)
@@ -104,6 +104,15 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
         if (!ok || !(options.compare.rules.tolerance >= 0)
             || !std::isfinite(options.compare.rules.tolerance))
             return QStringLiteral("--tolerance takes a number of 0 or more, not \"%1\"").arg(value);
+        options.compare.rules.numbers = true;
+    } else if (name == QLatin1String("--decimal-comma")) {
+        static const QStringList files{"1", "2", "both"};
+        if (!files.contains(value))
+            return QStringLiteral("--decimal-comma takes 1, 2 or both, not \"%1\"").arg(value);
+        if (value != QLatin1String("2"))
+            options.compare.decimalMark1 = Csv::DecimalMark::Comma;
+        if (value != QLatin1String("1"))
+            options.compare.decimalMark2 = Csv::DecimalMark::Comma;
         options.compare.rules.numbers = true;
     } else if (name == QLatin1String("--color")) {
         static const QStringList whens{"auto", "always", "never"};
@@ -329,9 +338,13 @@ QString rowsUsageText()
         "  --ignore-space         ignore blanks around each cell; CR LF, CR and LF\n"
         "                         inside a cell count as the same line break\n"
         "  --numbers              cells that both read as numbers compare by value\n"
-        "                         (1.0 = 1 = 1e0)\n"
+        "                         exactly (1.0 = 1 = 1e0); decimal commas and\n"
+        "                         thousands separators are found in each column\n"
+        "                         (24,77 = 24.77; 1,234 alone stays text)\n"
         "  --tolerance EPS        numbers within EPS of each other are equal (implies\n"
         "                         --numbers; for the cells of rows matched by --key)\n"
+        "  --decimal-comma F      file 1, 2 or both write numbers with a decimal\n"
+        "                         comma (1.234,5) (implies --numbers)\n"
         "  --ignore-columns COLS  leave these columns out of the comparison\n"
         "  --delimiter C          one ASCII character, or tab (default: detected in\n"
         "                         each file)\n"

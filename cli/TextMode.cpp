@@ -253,8 +253,22 @@ int TextMode::run()
     Comparison c;
     // As the load command leaves a pane: the file's text and one CR. Both
     // files are decoded at once, and both directions compared at once.
-    both([&] { (c.text1 = Files::decodeToPaneBytes(std::exchange(input1.bytes, {}))) += '\r'; },
-         [&] { (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}))) += '\r'; });
+    Files::DecodeNote note1;
+    Files::DecodeNote note2;
+    both(
+        [&] {
+            (c.text1 = Files::decodeToPaneBytes(std::exchange(input1.bytes, {}), note1)) += '\r';
+        },
+        [&] {
+            (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}), note2)) += '\r';
+        });
+    for (const auto &[name, note] : {std::pair{m_file1, &note1}, {m_file2, &note2}}) {
+        if (note->invalidLine > 0)
+            printError(QStringLiteral("%1: not valid UTF-8 (line %2); read as %3")
+                           .arg(name)
+                           .arg(note->invalidLine)
+                           .arg(note->encoding));
+    }
     const auto compare = m_comparison->compare;
     both([&] { c.file1 = compare(c.text1, c.text2); },
          [&] { c.file2 = compare(c.text2, c.text1); });

@@ -1,6 +1,7 @@
 // Any two files as tables: the reader, the comparison under any options and
 // the three reports never crash, and the reports agree with the findings.
-// The input: an options byte, a byte that says where file 1 ends, the files.
+// The input: an options byte, a byte that says where file 1 ends (its two
+// low bits also choose the decimal marks), the files.
 #include <QByteArray>
 #include <QJsonDocument>
 
@@ -10,9 +11,11 @@
 
 namespace {
 
-Csv::RowOptions optionsOf(std::uint8_t bits)
+Csv::RowOptions optionsOf(std::uint8_t bits, std::uint8_t marks)
 {
     Csv::RowOptions options;
+    options.decimalMark1 = (marks & 1) ? Csv::DecimalMark::Comma : Csv::DecimalMark::Auto;
+    options.decimalMark2 = (marks & 2) ? Csv::DecimalMark::Point : Csv::DecimalMark::Auto;
     options.key = (bits & 1) ? QStringLiteral("1") : QString();
     if ((bits & 0x40) && (bits & 1))
         options.key = QStringLiteral("1,\"b\"");
@@ -50,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     const Csv::RowComparison c = Csv::compareTables(
         std::make_shared<const Csv::Table>(std::move(read1.table)),
-        std::make_shared<const Csv::Table>(std::move(read2.table)), optionsOf(data[0]));
+        std::make_shared<const Csv::Table>(std::move(read2.table)), optionsOf(data[0], data[1]));
     if (!c.ok())
         return 0;
     for (const qint32 r : c.removed)

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "csv/LargeArrays.h"
 #include "csv/RecordParser.h"
 #include "text/TextDecoding.h"
-#include "text/Utf8.h"
 
 namespace Csv {
 
@@ -90,6 +90,23 @@ std::vector<qint64> firstCellCounts(QByteArrayView text, char delimiter, int rec
 // Fills a Table in one pass over its text.
 struct TableBuilder
 {
+    // A quote inside an unquoted field, or text after a closing quote, at
+    // `stray` in the record that starts at `record` on `recordLine`.
+    static ReadError strayQuote(const char *record, const char *stray, qint64 recordLine)
+    {
+        qint64 line = recordLine;
+        for (const char *b = record; b < stray; ++b) {
+            if (*b == '\n' || (*b == '\r' && b[1] != '\n'))
+                ++line;
+        }
+        // Text after a closing quote never starts with a quote (that would
+        // be a doubled one); the other fault always is one.
+        const QString what = *stray == '"'
+                                 ? QStringLiteral("has a quote inside a field that is not quoted")
+                                 : QStringLiteral("has text after the closing quote of a field");
+        return {line, QStringLiteral("line %1 %2").arg(line).arg(what)};
+    }
+
     static ReadError build(Table &t)
     {
         const char *begin = t.m_text.constData();
@@ -108,22 +125,27 @@ struct TableBuilder
             const qint64 recordLine = line;
             const qint64 start = p - begin;
             CellCounter counter;
-            p = parseRecord<true>(p, end, t.m_delimiter, line, counter);
+            const char *stray = nullptr;
+            const char *recordStart = p;
+            p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
+            if (!p && stray)
+                return strayQuote(recordStart, stray, recordLine);
             if (!p) {
                 return {recordLine, QStringLiteral("the record that starts on line %1 has a "
                                                    "quoted field that never closes")
                                         .arg(recordLine)};
             }
-            if (t.m_records.empty())
+            const qint64 record = qint64(t.m_offsets.size());
+            if (record == 0)
                 t.m_firstCount = counter.cells;
             else if (counter.cells != t.m_firstCount)
-                t.m_otherWidths.push_back({qint64(t.m_records.size()), counter.cells});
-            t.m_records.push_back({start, recordLine});
+                t.m_otherWidths.push_back({record, counter.cells});
+            t.addRecord(record, start, recordLine);
             t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(counter.cells));
-            if (!reserved && t.m_records.size() == 4096) {
+            if (!reserved && record + 1 == 4096) {
                 // Room for the whole text at the density of its first records.
                 const double scale = double(end - begin) / double(p - begin) * 1.05;
-                t.m_records.reserve(size_t(double(t.m_records.size()) * scale));
+                t.m_offsets.reserve(size_t(double(t.m_offsets.size()) * scale));
                 reserved = true;
             }
         }
@@ -144,7 +166,39 @@ qsizetype Table::cellCount(qsizetype record) const
 void Table::preferLargePages() const
 {
     collapseToLargePages(m_text.constData(), size_t(m_text.size()));
-    collapseToLargePages(m_records.data(), m_records.size() * sizeof(Record));
+    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint32));
+}
+
+void Table::addRecord(qint64 record, qint64 start, qint64 line)
+{
+    if ((record & ((qint64(1) << kBlockBits) - 1)) == 0)
+        m_bases.push_back(start);
+    const qint64 offset = start - m_bases.back();
+    if (offset >= qint64(kFar)) {
+        m_offsets.push_back(kFar);
+        m_farStarts.push_back({record, start});
+    } else {
+        m_offsets.push_back(quint32(offset));
+    }
+    const qint64 extra = line - record - 1;
+    if (extra != (m_lineJumps.empty() ? 0 : m_lineJumps.back().extra))
+        m_lineJumps.push_back({record, extra});
+}
+
+qint64 Table::farStart(qsizetype record) const
+{
+    const auto found =
+        std::lower_bound(m_farStarts.begin(), m_farStarts.end(), record,
+                         [](const FarStart &far, qsizetype r) { return far.record < r; });
+    return found->start;
+}
+
+qsizetype Table::line(qsizetype record) const
+{
+    const auto after =
+        std::upper_bound(m_lineJumps.begin(), m_lineJumps.end(), record,
+                         [](qsizetype r, const LineJump &jump) { return r < jump.record; });
+    return record + 1 + (after == m_lineJumps.begin() ? 0 : std::prev(after)->extra);
 }
 
 Table Table::over(QByteArray sameBytes) const
@@ -168,8 +222,8 @@ void Table::split(qsizetype record, Row &row, qsizetype cells) const
 {
     RowSplitter splitter(row, m_text.constData(), cells < 0 ? cellCount(record) : cells);
     qint64 lines = 0;
-    parseRecord<false>(row.m_text + m_records[size_t(record)].start,
-                       m_text.constData() + m_text.size(), m_delimiter, lines, splitter);
+    parseRecord<false>(row.m_text + recordStart(record), m_text.constData() + m_text.size(),
+                       m_delimiter, lines, splitter);
 }
 
 char detectDelimiter(QByteArrayView text)
@@ -216,42 +270,11 @@ ReadResult readCsv(QByteArray text, char delimiter)
     return result;
 }
 
-namespace {
-
-// The line of the first byte that is not part of a valid UTF-8 sequence.
-qsizetype firstInvalidLine(QByteArrayView bytes)
-{
-    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = begin + bytes.size();
-    const auto *p = begin;
-    while (p < end) {
-        char32_t codePoint = 0;
-        const int length = Files::decodeUtf8Sequence(p, end, codePoint);
-        if (length == 0)
-            break;
-        p += length;
-    }
-    qsizetype line = 1;
-    for (const auto *b = begin; b < p; ++b) {
-        if (*b == '\n' || (*b == '\r' && (b + 1 == end || b[1] != '\n')))
-            ++line;
-    }
-    return line;
-}
-
-} // namespace
-
 DecodedCsv decodeCsvBytes(QByteArray fileBytes)
 {
     DecodedCsv decoded;
-    const bool plainBytes = !fileBytes.startsWith("\xFF\xFE") && !fileBytes.startsWith("\xFE\xFF");
-    if (plainBytes && !QByteArrayView(fileBytes).isValidUtf8()) {
-        const qsizetype bom = fileBytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-        decoded.invalidLine = firstInvalidLine(QByteArrayView(fileBytes).sliced(bom));
-    }
+    decoded.invalidLine = Files::decodeNote(fileBytes).invalidLine;
     decoded.bytes = Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding);
-    if (decoded.encoding == QLatin1String("RTF"))
-        decoded.invalidLine = 0;
     // The panes keep a lone surrogate of UTF-16 or rich text as it was; a
     // table's cells, which reports print, hold valid UTF-8 only.
     if (!QByteArrayView(decoded.bytes).isValidUtf8())

@@ -48,18 +48,19 @@ private:
 };
 
 // The records of a CSV text held as UTF-8 bytes. Only where each record
-// starts is kept (16 bytes a record, and the cell count of the few whose
-// count is not the first's); a record is split into cells when it is read,
-// so a table costs little more than its text, whatever its shape.
+// starts is kept (4 bytes a record, from a base every 256 records), with the
+// few records whose line or cell count does not follow from the one before;
+// a record is split into cells when it is read, so a table costs little more
+// than its text, whatever its shape.
 class Table
 {
 public:
-    qsizetype size() const { return qsizetype(m_records.size()); }
+    qsizetype size() const { return qsizetype(m_offsets.size()); }
     qsizetype cellCount(qsizetype record) const;
     // The records whose cell count is not the first record's, in order.
     std::vector<qint32> otherWidths() const;
     // The physical line (1-based) on which the record starts.
-    qsizetype line(qsizetype record) const { return m_records[size_t(record)].line; }
+    qsizetype line(qsizetype record) const;
     // Splits a record into `row`, reusing its memory; linear in the record's bytes.
     // With `cells`, only the first that many cells are split.
     void split(qsizetype record, Row &row, qsizetype cells = -1) const;
@@ -73,7 +74,11 @@ public:
     // table whose rows will be read at random.
     void preferLargePages() const;
     // Where the record starts in bytes().
-    qint64 recordStart(qsizetype record) const { return m_records[size_t(record)].start; }
+    qint64 recordStart(qsizetype record) const
+    {
+        const quint32 offset = m_offsets[size_t(record)];
+        return offset == kFar ? farStart(record) : m_bases[size_t(record) >> kBlockBits] + offset;
+    }
     // The same table over `sameBytes`, another copy of its bytes: for a table
     // read from bytes that someone else owns and is about to change.
     Table over(QByteArray sameBytes) const;
@@ -88,10 +93,10 @@ public:
     qsizetype invalidLine() const { return m_invalidLine; }
     // Hints that a record will soon be split: first where it starts, then
     // (once that is in the cache) its text.
-    void prefetchRecord(qsizetype record) const { __builtin_prefetch(&m_records[size_t(record)]); }
+    void prefetchRecord(qsizetype record) const { __builtin_prefetch(&m_offsets[size_t(record)]); }
     void prefetchText(qsizetype record) const
     {
-        const char *text = m_text.constData() + m_records[size_t(record)].start;
+        const char *text = m_text.constData() + recordStart(record);
         __builtin_prefetch(text);
         __builtin_prefetch(text + 64);
     }
@@ -100,10 +105,22 @@ private:
     friend struct TableBuilder;
     friend ReadResult readCsv(QByteArray text, char delimiter);
     friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter);
-    struct Record
+    void addRecord(qint64 record, qint64 start, qint64 line);
+    static constexpr int kBlockBits = 8;
+    // An offset too far from its block's base: the start is in m_farStarts.
+    static constexpr quint32 kFar = 0xFFFFFFFF;
+    qint64 farStart(qsizetype record) const;
+    // From `record` on (until the next jump), line(r) is r + 1 + extra: the
+    // blank lines and the line breaks inside quotes before it.
+    struct LineJump
     {
+        qint64 record;
+        qint64 extra;
+    };
+    struct FarStart
+    {
+        qint64 record;
         qint64 start;
-        qint64 line;
     };
     struct OtherWidth
     {
@@ -111,7 +128,10 @@ private:
         qint64 cells;
     };
     QByteArray m_text;
-    std::vector<Record> m_records;
+    std::vector<quint32> m_offsets; // from the start of the record's block
+    std::vector<qint64> m_bases;    // where each block of 256 records starts
+    std::vector<FarStart> m_farStarts;
+    std::vector<LineJump> m_lineJumps;
     qint64 m_firstCount = 0;
     std::vector<OtherWidth> m_otherWidths; // by record
     qsizetype m_maxCellCount = 0;
@@ -140,14 +160,15 @@ char detectDelimiter(QByteArrayView text);
 
 // Reads RFC 4180 records from UTF-8 bytes: fields quoted with ", "" for a
 // quote inside them, delimiters and line breaks (CR LF, LF or CR) inside
-// quotes, kept as they are. Lenient where the meaning is plain: a quote inside
-// an unquoted field is a character, and text after a closing quote is added
-// to the field. Lines with nothing on them are skipped. A quoted field that
-// never closes is an error. `delimiter` 0: detected. The table shares `text`.
+// quotes, kept as they are. Lines with nothing on them are skipped. A quoted
+// field that never closes, a quote inside an unquoted field and text after a
+// closing quote are errors that name the line. `delimiter` 0: detected. The
+// table shares `text`.
 ReadResult readCsv(QByteArray text, char delimiter = 0);
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
-// dropped), UTF-16 with a BOM, rich text as its plain text, anything else as
+// dropped), UTF-16 with a BOM, rich text as its plain text, UTF-8 with a few
+// invalid bytes with only those read as Windows-1252, anything else as
 // Windows-1252. `invalidLine`: the line of the first byte that is not UTF-8.
 struct DecodedCsv
 {

@@ -14,12 +14,20 @@ namespace Csv {
 //     (open..close, with "" still doubled when `doubled`), then any bytes
 //     written after the closing quote (rest..stop)
 // Returns where the next record may start (after the record's line break),
-// or nullptr when a quoted field never closes; when sink.full() after a
-// cell, returns at once with the record partly read. `lines` grows by the line
-// breaks read, inside quotes or ending the record.
+// or nullptr when the record is not valid CSV: a quoted field that never
+// closes, or a quote where none may be (inside an unquoted field, or text
+// after a closing quote), in which case `*stray` says where that quote or text
+// is. When sink.full() after a cell, returns at once with the record partly
+// read. `lines` grows by the line breaks read, inside quotes or ending the record.
 template <bool CountLines, typename Sink>
-const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &lines, Sink &sink)
+const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &lines, Sink &sink,
+                        const char **stray = nullptr)
 {
+    const auto strayAt = [stray](const char *where) -> const char * {
+        if (stray)
+            *stray = where;
+        return nullptr;
+    };
     const auto isEnd = [delimiter](char c) { return c == delimiter || c == '\r' || c == '\n'; };
     for (;;) {
         if (p < end && *p == '"') {
@@ -47,11 +55,15 @@ const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &
             p = rest;
             while (p < end && !isEnd(*p))
                 ++p;
+            if (p != rest)
+                return strayAt(rest);
             sink.quoted(open, q, rest, p, doubled);
         } else {
             const char *start = p;
             while (p < end && !isEnd(*p))
                 ++p;
+            if (const void *quote = std::memchr(start, '"', size_t(p - start)))
+                return strayAt(static_cast<const char *>(quote));
             sink.plain(start, p);
         }
         if (sink.full())

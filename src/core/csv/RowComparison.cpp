@@ -17,14 +17,21 @@ struct RowView
 {
     const Table &table;
     std::vector<qint64> columns;
-    qint64 needed = 0; // cells to split: one past the last column looked at
+    std::vector<NumberStyle> styles; // how each of the columns writes numbers
+    qint64 needed = 0;               // cells to split: one past the last column looked at
 };
 
-size_t rowHash(const Row &row, const std::vector<qint64> &columns, const CellRules &rules)
+// The rules for column k of `a` against column k of `b`.
+CellRules rulesFor(const CellRules &rules, const RowView &a, const RowView &b, size_t k)
+{
+    return rules.numbers ? rules.styled(a.styles[k], b.styles[k]) : rules;
+}
+
+size_t rowHash(const Row &row, const RowView &view, const CellRules &rules)
 {
     size_t hash = 0;
-    for (const qint64 column : columns)
-        hash = combineHash(hash, cellHash(row[column], rules));
+    for (size_t k = 0; k < view.columns.size(); ++k)
+        hash = combineHash(hash, cellHash(row[view.columns[k]], rulesFor(rules, view, view, k)));
     return hash;
 }
 
@@ -34,16 +41,16 @@ std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules
     Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
         view.table.split(r, row, view.needed);
-        hashes[size_t(r)] = rowHash(row, view.columns, rules);
+        hashes[size_t(r)] = rowHash(row, view, rules);
     }
     return hashes;
 }
 
-bool sameCells(const Row &a, const std::vector<qint64> &columnsA, const Row &b,
-               const std::vector<qint64> &columnsB, const CellRules &rules)
+bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &viewB,
+               const CellRules &rules)
 {
-    for (size_t k = 0; k < columnsA.size(); ++k) {
-        if (!cellsEqual(a[columnsA[k]], b[columnsB[k]], rules))
+    for (size_t k = 0; k < viewA.columns.size(); ++k) {
+        if (!cellsEqual(a[viewA.columns[k]], b[viewB.columns[k]], rulesFor(rules, viewA, viewB, k)))
             return false;
     }
     return true;
@@ -59,7 +66,7 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules,
     index.build(hashes, first, [&](qint32 ra, qint32 rb) {
         view.table.split(ra, a, view.needed);
         view.table.split(rb, b, view.needed);
-        return sameCells(a, view.columns, b, view.columns, rules);
+        return sameCells(a, view, b, view, rules);
     });
 }
 
@@ -73,17 +80,46 @@ std::vector<qint32> chain(const RowIndex &index, qint32 group)
     return records;
 }
 
-RowView viewOf(const Table &table, const ColumnMapping &mapping,
-               const std::vector<qsizetype> &columns, bool file1)
+RowView viewOf(const RowComparison &result, const std::vector<qsizetype> &columns, bool file1)
 {
-    RowView view{table, {}};
+    RowView view{file1 ? *result.table1 : *result.table2, {}, {}};
+    const std::vector<NumberStyle> &styles = file1 ? result.numberStyles1 : result.numberStyles2;
     view.columns.reserve(columns.size());
     for (const qsizetype c : columns) {
-        const Column &column = mapping.columns[size_t(c)];
+        const Column &column = result.mapping.columns[size_t(c)];
         view.columns.push_back(file1 ? column.index1 : column.index2);
+        view.styles.push_back(styles.empty() ? NumberStyle::Plain : styles[size_t(c)]);
         view.needed = std::max(view.needed, view.columns.back() + 1);
     }
     return view;
+}
+
+// How each column of `table` in `columns` writes numbers: the user's choice,
+// or what its values say.
+std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
+                                      const std::vector<qsizetype> &columns, qint32 first,
+                                      DecimalMark mark)
+{
+    std::vector<NumberStyle> styles(result.mapping.columns.size(), chosenStyle(mark, {}));
+    if (mark != DecimalMark::Auto)
+        return styles;
+    const RowView view = viewOf(result, columns, file1);
+    std::vector<NumberStyleFinder> finders(columns.size());
+    Row row;
+    size_t unsettled = columns.size();
+    for (qint32 r = first; r < qint32(view.table.size()) && unsettled > 0; ++r) {
+        view.table.split(r, row, view.needed);
+        unsettled = 0;
+        for (size_t k = 0; k < columns.size(); ++k) {
+            if (finders[k].settled())
+                continue;
+            finders[k].add(row[view.columns[k]]);
+            unsettled += finders[k].settled() ? 0 : 1;
+        }
+    }
+    for (size_t k = 0; k < columns.size(); ++k)
+        styles[size_t(columns[k])] = finders[k].style();
+    return styles;
 }
 
 // Runs work(begin, end, part) on two halves of [begin, end) at once. What the
@@ -133,7 +169,7 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
             view2.table.split(r2, row2);
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
                 view1.table.split(r1, row1);
-                return sameCells(row1, view1.columns, row2, view2.columns, rules);
+                return sameCells(row1, view1, row2, view2, rules);
             });
             found(r2, group1, row1, row2, part);
         }
@@ -151,10 +187,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
     const CellRules keyRules = rules.exact();
-    const RowView key1 = viewOf(t1, result.mapping, result.keyColumns, true);
-    const RowView key2 = viewOf(t2, result.mapping, result.keyColumns, false);
-    const RowView cells1 = viewOf(t1, result.mapping, result.comparedColumns, true);
-    const RowView cells2 = viewOf(t2, result.mapping, result.comparedColumns, false);
+    const RowView key1 = viewOf(result, result.keyColumns, true);
+    const RowView key2 = viewOf(result, result.keyColumns, false);
+    const RowView cells1 = viewOf(result, result.comparedColumns, true);
+    const RowView cells2 = viewOf(result, result.comparedColumns, false);
 
     std::vector<size_t> hashes1;
     std::vector<size_t> hashes2;
@@ -198,7 +234,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
-            if (!cellsEqual(row1[cells1.columns[k]], row2[cells2.columns[k]], rules))
+            if (!cellsEqual(row1[cells1.columns[k]], row2[cells2.columns[k]],
+                            rulesFor(rules, cells1, cells2, k)))
                 out.columns.push_back(qint32(result.comparedColumns[k]));
         }
         const qint64 count = qint64(out.columns.size()) - before;
@@ -249,8 +286,8 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
-    const RowView row1 = viewOf(t1, result.mapping, result.comparedColumns, true);
-    const RowView row2 = viewOf(t2, result.mapping, result.comparedColumns, false);
+    const RowView row1 = viewOf(result, result.comparedColumns, true);
+    const RowView row2 = viewOf(result, result.comparedColumns, false);
 
     std::vector<size_t> hashes1;
     RowIndex index1;
@@ -399,6 +436,15 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     result.ragged1 = t1.otherWidths();
     result.ragged2 = t2.otherWidths();
 
+    if (options.rules.numbers) {
+        std::vector<qsizetype> read = result.keyColumns;
+        read.insert(read.end(), result.comparedColumns.begin(), result.comparedColumns.end());
+        auto styles2 = std::async(std::launch::async, [&] {
+            return numberStyles(result, false, read, first, options.decimalMark2);
+        });
+        result.numberStyles1 = numberStyles(result, true, read, first, options.decimalMark1);
+        result.numberStyles2 = styles2.get();
+    }
     // File 1's rows are looked up at random, file 2's read in order.
     t1.preferLargePages();
     if (!options.key.isEmpty() || !result.keyColumns.empty())

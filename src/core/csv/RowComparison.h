@@ -21,6 +21,9 @@ struct RowOptions
     CellRules rules;                   // a tolerance applies to the cells of rows matched by key
     bool header = true;                // the first record of each file names the columns
     bool keepPairs = false;            // fill RowComparison::pairs
+    // With rules.numbers: how each file writes its decimal mark.
+    DecimalMark decimalMark1 = DecimalMark::Auto;
+    DecimalMark decimalMark2 = DecimalMark::Auto;
 };
 
 // A row of file 1 and its row in file 2 (same key) whose compared cells
@@ -67,6 +70,10 @@ struct RowComparison
     // With RowOptions::keepPairs: for each record of file 2, the record of
     // file 1 it was paired with (changed or not), or -1.
     std::vector<qint32> pairs;
+    // With rules.numbers: how each mapping column writes numbers in each
+    // file (found or chosen); empty otherwise.
+    std::vector<NumberStyle> numberStyles1;
+    std::vector<NumberStyle> numberStyles2;
     qsizetype rows1 = 0; // data rows, the header left out
     qsizetype rows2 = 0;
     bool keyGuessed = false; // keyColumns were guessed, not given

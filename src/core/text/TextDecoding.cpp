@@ -163,9 +163,8 @@ QByteArray windows1252PaneBytes(QByteArrayView bytes)
     return out;
 }
 
-// UTF-8 that declared itself with a BOM but holds invalid bytes: the valid
-// sequences are kept and every other byte is read as Windows-1252, so no
-// byte is lost.
+// UTF-8 with some invalid bytes: the valid sequences are kept as they are and
+// every other byte is read as Windows-1252, so no byte is lost.
 QByteArray lenientUtf8PaneBytes(QByteArrayView bytes)
 {
     QByteArray out(bytes.size() * 3, Qt::Uninitialized);
@@ -189,8 +188,17 @@ QByteArray lenientUtf8PaneBytes(QByteArrayView bytes)
     return out;
 }
 
-// Pane bytes of UTF-8 or, when it is not valid UTF-8, Windows-1252 bytes.
-// Valid UTF-8 with CR LF breaks only is the file's own bytes, not a copy.
+// Bytes that are not valid UTF-8, as pane bytes: UTF-8 with a few stray
+// bytes (a BOM, or at least as many valid sequences past ASCII as invalid
+// bytes) keeps its sequences; anything else is Windows-1252 throughout.
+QByteArray notUtf8PaneBytes(QByteArrayView bytes, bool hadUtf8Bom)
+{
+    return hadUtf8Bom || mostlyUtf8(bytes) ? lenientUtf8PaneBytes(bytes)
+                                           : windows1252PaneBytes(bytes);
+}
+
+// Pane bytes of UTF-8 or, when it is not valid UTF-8, of the bytes read as
+// above. Valid UTF-8 with CR LF breaks only is the file's own bytes, not a copy.
 QByteArray eightBitPaneBytes(QByteArray &&file, qsizetype skip, bool hadUtf8Bom)
 {
     QByteArray withCrLf;
@@ -205,8 +213,7 @@ QByteArray eightBitPaneBytes(QByteArray &&file, qsizetype skip, bool hadUtf8Bom)
             body.remove(0, skip); // in place
         return std::move(body);
     }
-    const QByteArrayView view = QByteArrayView(body).sliced(skip);
-    return hadUtf8Bom ? lenientUtf8PaneBytes(view) : windows1252PaneBytes(view);
+    return notUtf8PaneBytes(QByteArrayView(body).sliced(skip), hadUtf8Bom);
 }
 
 QByteArray paneBytesOf(const QString &text)
@@ -255,17 +262,88 @@ QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding)
         file.remove(0, 3); // in place
     if (QByteArrayView(file).isValidUtf8())
         return file;
-    if (bom) {
-        encoding = QStringLiteral("UTF-8 (invalid bytes as Windows-1252)");
-        return lenientUtf8PaneBytes(file);
-    }
-    encoding = QStringLiteral("Windows-1252");
-    return windows1252PaneBytes(file);
+    encoding = bom || mostlyUtf8(file) ? QStringLiteral("UTF-8 (invalid bytes as Windows-1252)")
+                                       : QStringLiteral("Windows-1252");
+    return notUtf8PaneBytes(file, bom);
 }
 
 QByteArray decodeToPaneBytes(QByteArray bytes)
 {
     return decodeBytes(std::move(bytes));
+}
+
+QByteArray decodeToPaneBytes(QByteArray bytes, DecodeNote &note)
+{
+    note = decodeNote(bytes);
+    return decodeBytes(std::move(bytes));
+}
+
+DecodeNote decodeNote(QByteArrayView bytes)
+{
+    DecodeNote note;
+    if (startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "\xFE\xFF", 2))
+        return note;
+    const bool bom = startsWith(bytes, "\xEF\xBB\xBF", 3);
+    const QByteArrayView body = bom ? bytes.sliced(3) : bytes;
+    if (looksLikeRtf(body) || body.isValidUtf8())
+        return note;
+    note.invalidLine = firstInvalidLine(body);
+    note.encoding = bom || mostlyUtf8(body)
+                        ? QStringLiteral("UTF-8 (invalid bytes as Windows-1252)")
+                        : QStringLiteral("Windows-1252");
+    return note;
+}
+
+bool mostlyUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    qsizetype valid = 0;
+    qsizetype invalid = 0;
+    while (p < end) {
+        // ASCII runs are skipped a word at a time: most files are mostly ASCII.
+        while (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, sizeof word);
+            if (word & 0x8080808080808080ULL)
+                break;
+            p += 8;
+        }
+        if (p == end)
+            break;
+        char32_t cp = 0;
+        const int length = decodeUtf8Sequence(p, end, cp);
+        if (length == 0) {
+            ++invalid;
+            ++p;
+        } else {
+            valid += length > 1 ? 1 : 0;
+            p += length;
+        }
+    }
+    return valid > 0 && valid >= invalid;
+}
+
+qsizetype firstInvalidLine(QByteArrayView bytes)
+{
+    const auto *begin = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = begin + bytes.size();
+    const auto *p = begin;
+    while (p < end) {
+        char32_t codePoint = 0;
+        const int length = decodeUtf8Sequence(p, end, codePoint);
+        if (length == 0)
+            break;
+        p += length;
+    }
+    if (p == end)
+        return 0;
+    qsizetype line = 1;
+    for (const auto *b = begin; b < p; ++b) {
+        if (*b == '\n' || (*b == '\r' && (b + 1 == end || b[1] != '\n')))
+            ++line;
+    }
+    return line;
 }
 
 QString decodeToPaneText(const QByteArray &bytes)

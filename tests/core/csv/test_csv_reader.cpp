@@ -29,6 +29,8 @@ private slots:
     void detectsDelimiter_data();
     void detectsDelimiter();
     void cellPastTheEndIsEmpty();
+    void decodesFiles_data();
+    void decodesFiles();
 };
 
 void CsvReaderTest::records_data()
@@ -55,12 +57,6 @@ void CsvReaderTest::records_data()
     QTest::newRow("line breaks inside quotes move the line count")
         << "\"a\r\nb\",c\r\n\"d\ne\rf\",g\r\nh" << comma
         << QStringList{"1:a\r\nb|c", "3:d\ne\rf|g", "6:h"};
-    QTest::newRow("quote inside an unquoted cell is a character")
-        << "5\" pipe,x" << comma << QStringList{"1:5\" pipe|x"};
-    QTest::newRow("text after a closing quote is kept")
-        << "\"ab\"cd,\"e\"\"\"f" << comma << QStringList{"1:abcd|e\"f"};
-    QTest::newRow("blanks around quotes are kept")
-        << " \"a\" ,b" << comma << QStringList{"1: \"a\" |b"};
     QTest::newRow("ragged records")
         << "a,b,c\r\nd\r\ne,f,g,h" << comma << QStringList{"1:a|b|c", "2:d", "3:e|f|g|h"};
     QTest::newRow("semicolon, comma is text")
@@ -96,6 +92,13 @@ void CsvReaderTest::malformed_data()
     QTest::newRow("record starting after quoted line breaks")
         << "\"x\ny\",1\r\n\r\nz,\"2" << qsizetype(4);
     QTest::newRow("doubled quote at the very end") << "a,\"b\"\"" << qsizetype(1);
+    QTest::newRow("text after a closing quote") << "id,v\r\n2,\"x\"y\r\n" << qsizetype(2);
+    QTest::newRow("a quote inside an unquoted cell") << "id,v\n5\" pipe,x\n" << qsizetype(2);
+    QTest::newRow("blanks around quotes") << "a\n \"a\" ,b\n" << qsizetype(2);
+    QTest::newRow("a blank after a closing quote") << "\"a\" ,b\n" << qsizetype(1);
+    QTest::newRow("a stray quote after quoted line breaks") << "\"x\ny\r\nz\",1\"\n"
+                                                            << qsizetype(3);
+    QTest::newRow("a quote ending an unquoted last cell") << "a,b\"" << qsizetype(1);
 }
 
 void CsvReaderTest::malformed()
@@ -151,6 +154,40 @@ void CsvReaderTest::cellPastTheEndIsEmpty()
     QCOMPARE(read.table.row(1)[1], QByteArrayView());
     QCOMPARE(read.table.row(1)[-1], QByteArrayView());
     QCOMPARE(read.table.row(0)[1], QByteArrayView("b"));
+}
+
+void CsvReaderTest::decodesFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<qsizetype>("invalidLine");
+
+    QTest::newRow("UTF-8 but for one byte: its sequences kept")
+        << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xE9\n")
+        << QStringList{"1:id|v", QString::fromUtf8("2:1|café"), QString::fromUtf8("3:2|xé")}
+        << QStringLiteral("UTF-8 (invalid bytes as Windows-1252)") << qsizetype(3);
+    QTest::newRow("UTF-8") << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xC3\xA9\n")
+                           << QStringList{"1:id|v", QString::fromUtf8("2:1|café"),
+                                          QString::fromUtf8("3:2|xé")}
+                           << QStringLiteral("UTF-8") << qsizetype(0);
+    QTest::newRow("Windows-1252 throughout") << QByteArray("id,v\r\n1,caf\xE9\r\n")
+                                             << QStringList{"1:id|v", QString::fromUtf8("2:1|café")}
+                                             << QStringLiteral("Windows-1252") << qsizetype(2);
+}
+
+void CsvReaderTest::decodesFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, encoding);
+    QFETCH(qsizetype, invalidLine);
+
+    const Csv::ReadResult read = Csv::readCsvFile(bytes);
+    QVERIFY2(read.ok(), qPrintable(read.error.message));
+    QCOMPARE(described(read.table), expected);
+    QCOMPARE(read.table.encoding(), encoding);
+    QCOMPARE(read.table.invalidLine(), invalidLine);
 }
 
 QTEST_APPLESS_MAIN(CsvReaderTest)

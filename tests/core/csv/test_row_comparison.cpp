@@ -64,6 +64,10 @@ Csv::RowOptions optionsFrom(const QString &key, const QString &ignored, const QS
     options.rules.ignoreSpace = flags.contains(QLatin1String("space"));
     options.header = !flags.contains(QLatin1String("noheader"));
     options.rules.numbers = flags.contains(QLatin1String("numbers"));
+    if (flags.contains(QLatin1String("comma1")))
+        options.decimalMark1 = Csv::DecimalMark::Comma;
+    if (flags.contains(QLatin1String("point2")))
+        options.decimalMark2 = Csv::DecimalMark::Point;
     if (const qsizetype at = flags.indexOf(QLatin1String("tolerance=")); at >= 0)
         options.rules.tolerance = flags.mid(at + 10).section(u' ', 0, 0).toDouble();
     options.guessKey = flags.contains(QLatin1String("guess"));
@@ -281,6 +285,45 @@ void RowComparisonTest::findings_data()
                                                     << "id"
                                                     << ""
                                                     << "numbers" << QStringList{} << false;
+    QTest::newRow("numbers compare exactly, however many digits")
+        << "id,amount\n1,9007199254740993\n2,12345678901234567890\n3,0.1000000000000000001\n"
+        << "id,amount\n1,9007199254740992\n2,12345678901234567891\n3,0.1\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{"~ 2>2 amount", "~ 3>3 amount", "~ 4>4 amount"} << true;
+    QTest::newRow("big numbered keys stay apart")
+        << "id,v\n9007199254740993,a\n9007199254740992,b\n"
+        << "id,v\n9007199254740992,b\n9007199254740993,c\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{"~ 2>3 v"} << true;
+    QTest::newRow("decimal commas found in each file's columns")
+        << "id;v;w\n1;24,77;1.234,5\n2;-1.234,5;7\n"
+        << "id,v,w\n1,24.77,1234.50\n2,-1234.5,7.0\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{} << false;
+    QTest::newRow("decimal commas as keys") << "id;v\n1,5;a\n2,25;b\n"
+                                            << "id;v\n2.25;b\n1.50;a\n"
+                                            << "id"
+                                            << ""
+                                            << "numbers" << QStringList{} << false;
+    QTest::newRow("1,234 alone stays text") << "id;v\n1;1,234\n"
+                                            << "id;v\n1;1234\n"
+                                            << "id"
+                                            << ""
+                                            << "numbers" << QStringList{"~ 2>2 v"} << true;
+    QTest::newRow("decimal marks chosen by hand")
+        << "id;v;w\n1;1,234;1.234\n"
+        << "id;v;w\n1;1.234;1,234\n"
+        << "id"
+        << ""
+        << "numbers comma1 point2" << QStringList{} << false;
+    QTest::newRow("decimal commas need numbers by value") << "id;v\n1;24,77\n"
+                                                          << "id;v\n1;24.77\n"
+                                                          << "id"
+                                                          << ""
+                                                          << "" << QStringList{"~ 2>2 v"} << true;
     QTest::newRow("a column number is a position even when a header is a number")
         << "2,1\nk,a\n"
         << "2,1\nk,b\n"

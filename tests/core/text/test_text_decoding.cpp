@@ -62,6 +62,8 @@ private slots:
 
     void decode_data();
     void decode();
+    void notes_data();
+    void notes();
 
     void binaryFileLoadsAsText();
     void randomBytesNeverCrash();
@@ -160,6 +162,11 @@ void TextDecodingTest::decode_data()
                                             << text16(u"\u201Cquoted\u201D \u2013 \u2014 \u2026");
     QTest::newRow("invalid UTF-8 in a UTF-8 file: whole file is 1252")
         << BYTES("caf\xC3\xA9 \xE9t\xE9") << text16(u"caf\u00C3\u00A9 \u00E9t\u00E9");
+    QTest::newRow("UTF-8 with a stray 1252 byte keeps its sequences")
+        << BYTES("id,v\n1,caf\xC3\xA9\n2,x\xE9\n")
+        << text16(u"id,v\r\n1,caf\u00E9\r\n2,x\u00E9\r\n");
+    QTest::newRow("UTF-8 with stray bytes past the first line")
+        << BYTES("\xE2\x82\xAC \xC3\xBC\n\x80\x93") << text16(u"\u20AC \u00FC\r\n\u20AC\u201C");
     QTest::newRow("overlong UTF-8 is 1252") << BYTES("\xC0\xAF") << text16(u"\u00C0\u00AF");
     QTest::newRow("UTF-8 surrogate is 1252")
         << BYTES("\xED\xA0\x80") << text16(u"\u00ED\u00A0\u20AC");
@@ -205,6 +212,49 @@ void TextDecodingTest::decode()
     const QString text = Files::decodeToPaneText(bytes);
     QCOMPARE(text, expected);
     QVERIFY(allBreaksAreCrLf(text));
+}
+
+void TextDecodingTest::notes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<qsizetype>("line");
+
+    const QString none;
+    const QString w1252 = QStringLiteral("Windows-1252");
+    const QString mixed = QStringLiteral("UTF-8 (invalid bytes as Windows-1252)");
+    QTest::newRow("UTF-8") << BYTES("a\n\xC3\xA9\n") << none << qsizetype(0);
+    QTest::newRow("empty") << QByteArray() << none << qsizetype(0);
+    QTest::newRow("1252 from line 2") << BYTES("id\r\nx\xE9\n") << w1252 << qsizetype(2);
+    QTest::newRow("one stray byte in UTF-8, line 3")
+        << BYTES("id,v\n1,caf\xC3\xA9\n2,x\xE9\n") << mixed << qsizetype(3);
+    QTest::newRow("lone CRs count as lines") << BYTES("a\rb\r\n\xE9") << w1252 << qsizetype(3);
+    QTest::newRow("a BOM and an invalid byte") << BYTES("\xEF\xBB\xBF"
+                                                        "a\n\xFF")
+                                               << mixed << qsizetype(2);
+    QTest::newRow("UTF-16 says nothing") << BYTES("\xFF\xFE"
+                                                  "a\0\xE9\0")
+                                         << none << qsizetype(0);
+    QTest::newRow("rich text says nothing") << BYTES("{\\rtf1 caf\xE9}") << none << qsizetype(0);
+}
+
+// Whoever shows a file is told how it was read: the pane text and the note
+// agree on the encoding, and the note names the first line that was not UTF-8.
+void TextDecodingTest::notes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, encoding);
+    QFETCH(qsizetype, line);
+
+    Files::DecodeNote note;
+    const QByteArray pane = Files::decodeToPaneBytes(bytes, note);
+    QCOMPARE(note.encoding, encoding);
+    QCOMPARE(note.invalidLine, line);
+    QCOMPARE(pane, Files::decodeToPaneBytes(bytes));
+    QString keptEncoding;
+    Files::decodeKeepingBreaks(bytes, keptEncoding);
+    if (!encoding.isEmpty())
+        QCOMPARE(keptEncoding, encoding);
 }
 
 void TextDecodingTest::binaryFileLoadsAsText()

@@ -175,6 +175,9 @@ void TestLoadCommands::singleFile_data()
     QTest::newRow("#2 UTF-16 BE with BOM")
         << 2 << 1 << QByteArray("\xFE\xFF\0a\0,\x04\x3B\0\n", 10) << u"a,л\r\n"_s;
     QTest::newRow("#1 Windows-1252") << 1 << 1 << QByteArray("caf\xE9 \x80\r\n") << u"café €\r\n"_s;
+    QTest::newRow("#2 UTF-8 but for one byte")
+        << 2 << 1 << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xE9\n")
+        << u"id,v\r\n1,café\r\n2,xé\r\n"_s;
 }
 
 void TestLoadCommands::singleFile()

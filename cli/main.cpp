@@ -15,6 +15,7 @@
 #include "TextMode.h"
 #include "base/AppError.h"
 #include "base/ArgumentText.h"
+#include "base/Utf8Locale.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -95,6 +96,7 @@ int main(int argc, char **argv)
 #else
     holdClosedStandardDescriptors();
 #endif
+    Base::useUtf8Locale();
     QCoreApplication app(argc, argv);
     // Not QCoreApplication::arguments(): it loses the bytes of a file name that
     // is not UTF-8.

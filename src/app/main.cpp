@@ -11,6 +11,7 @@
 #include "base/ArgumentText.h"
 #include "base/Product.h"
 #include "base/ProgramFolder.h"
+#include "base/Utf8Locale.h"
 #include "dialogs/Dialogs.h"
 #include "settings/SettingsBackend.h"
 #include "tables/OpenTables.h"
@@ -72,6 +73,7 @@ int main(int argc, char *argv[])
         if (reportMissingDisplay())
             return 1;
     }
+    Base::useUtf8Locale();
     QApplication app(argc, argv);
     nameTheProgram();
 

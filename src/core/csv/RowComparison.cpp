@@ -282,6 +282,19 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
 }
 
+// Without a key and with no cell compared, every row would "equal" every
+// other: none can match, so every row of file 1 is removed and every row of
+// file 2 added.
+void matchNoRow(RowComparison &result, qint32 first, bool keepPairs)
+{
+    for (qint32 r1 = first; r1 < qint32(result.table1->size()); ++r1)
+        result.removed.push_back(r1);
+    for (qint32 r2 = first; r2 < qint32(result.table2->size()); ++r2)
+        result.added.push_back(r2);
+    if (keepPairs)
+        result.pairs.assign(size_t(result.table2->size()), -1);
+}
+
 void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
 {
     const Table &t1 = *result.table1;
@@ -449,6 +462,8 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     t1.preferLargePages();
     if (!options.key.isEmpty() || !result.keyColumns.empty())
         compareByKey(result, first, options.rules, options.keepPairs);
+    else if (result.comparedColumns.empty())
+        matchNoRow(result, first, options.keepPairs);
     else
         compareAsMultiset(result, first, options.rules.exact(), options.keepPairs);
     return result;

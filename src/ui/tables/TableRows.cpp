@@ -60,16 +60,6 @@ std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
 {
     std::vector<DisplayRow> rows;
     rows.reserve(c.removed.size() + size_t(c.rows2));
-    if (c.keyColumns.empty() && c.comparedColumns.empty()) {
-        // Rows with no cell compared would all "match": none can.
-        const qint32 first1 = c.table1->size() > c.rows1 ? 1 : 0;
-        const qint32 first2 = c.table2->size() > c.rows2 ? 1 : 0;
-        for (qint32 r1 = first1; r1 < c.table1->size(); ++r1)
-            rows.push_back({r1, -1, -1, Status::Removed});
-        for (qint32 r2 = first2; r2 < c.table2->size(); ++r2)
-            rows.push_back({-1, r2, -1, Status::Added});
-        return rows;
-    }
     for (const qint32 r1 : c.removed)
         rows.push_back({r1, -1, -1, Status::Removed});
     std::vector<qint32> changedOf(c.pairs.size(), -1);

@@ -240,6 +240,13 @@ void RowComparisonTest::findings_data()
                                                   << ""
                                                   << ""
                                                   << "noheader" << QStringList{"- 1"} << true;
+    // Rows with no cell in common cannot "equal" each other.
+    QTest::newRow("no column in common, no key: no row matches")
+        << "a,b\n1,2\n3,4\n"
+        << "c\n1\n"
+        << ""
+        << ""
+        << "" << QStringList{"only1 a", "only1 b", "only2 c", "- 2", "- 3", "+ 2"} << true;
     QTest::newRow("headers only") << "id,v\r\n"
                                   << "id,v\n"
                                   << "id"

@@ -238,7 +238,13 @@ void TableWindow::buildShortcuts()
     });
     shortcut(Qt::Key_F7, this, [this] { moveToChangedCell(true); });
     shortcut(Qt::SHIFT | Qt::Key_F7, this, [this] { moveToChangedCell(false); });
-    shortcut(Qt::Key_Escape, this, [this] { close(); });
+    // Esc in a find box that holds text clears it, as find boxes do; else it closes.
+    shortcut(Qt::Key_Escape, this, [this] {
+        if (m_find->hasFocus() && !m_find->text().isEmpty())
+            m_find->clear();
+        else
+            close();
+    });
     shortcut(QKeySequence::Close, this, [this] { close(); });
     shortcut(Qt::CTRL | Qt::Key_W, this, [this] { close(); });
     shortcut(

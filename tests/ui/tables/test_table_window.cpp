@@ -253,6 +253,8 @@ void TableWindowTest::keyboard_data()
         << "table" << int(Qt::SHIFT | Qt::Key_Backtab) << "not table";
     QTest::newRow("Esc closes") << "table" << int(Qt::Key_Escape) << "closed";
     QTest::newRow("Ctrl+W closes") << "find" << int(Qt::CTRL | Qt::Key_W) << "closed";
+    QTest::newRow("Esc in a find box with text clears it")
+        << "find with text" << int(Qt::Key_Escape) << "find cleared";
 }
 
 void TableWindowTest::keyboard()
@@ -288,18 +290,27 @@ void TableWindowTest::keyboard()
     QVERIFY(QTest::qWaitForWindowActive(window));
     QLineEdit *find = findBox(*window);
     QTableView &table = window->view();
-    if (from == QLatin1String("find")) {
+    if (from.startsWith(QLatin1String("find"))) {
+        if (from == QLatin1String("find with text"))
+            find->setText(QStringLiteral("K1"));
         find->setFocus();
     } else {
         table.setFocus();
         table.setCurrentIndex(window->model().index(3, 5));
     }
-    QTRY_VERIFY(QApplication::focusWidget()
-                == (from == QLatin1String("find") ? static_cast<QWidget *>(find) : &table));
+    QTRY_VERIFY(
+        QApplication::focusWidget()
+        == (from.startsWith(QLatin1String("find")) ? static_cast<QWidget *>(find) : &table));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key & ~Qt::KeyboardModifierMask),
                     Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
     if (expected == QLatin1String("closed")) {
         QTRY_VERIFY(window.isNull());
+        return;
+    }
+    if (expected == QLatin1String("find cleared")) {
+        QVERIFY(!window.isNull());
+        QCOMPARE(find->text(), QString());
+        window->close();
         return;
     }
     if (expected == QLatin1String("not table")) {

@@ -5,18 +5,12 @@
 #include <QPushButton>
 
 #include "csv/RowsReport.h"
+#include "tables/PlainLabel.h"
 
 namespace {
 
 // Columns named; the rest are counted.
 constexpr qsizetype kButtons = 12;
-
-QLabel *plainLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
 
 } // namespace
 
@@ -39,7 +33,7 @@ void ColumnChangesBar::show(const Tables::TableData &data, qsizetype selected)
     setVisible(!changed.empty());
     if (changed.empty())
         return;
-    m_layout->addWidget(plainLabel(tr("Changes by column:"), this));
+    m_layout->addWidget(Tables::plainLabel(tr("Changes by column:"), this));
     for (size_t i = 0; i < changed.size() && qsizetype(i) < kButtons; ++i) {
         const qsizetype column = changed[i];
         const QString label = data.comparison.mapping.label(column);
@@ -58,7 +52,7 @@ void ColumnChangesBar::show(const Tables::TableData &data, qsizetype selected)
     }
     if (qsizetype(changed.size()) > kButtons)
         m_layout->addWidget(
-            plainLabel(tr("and %1 more").arg(qsizetype(changed.size()) - kButtons), this));
+            Tables::plainLabel(tr("and %1 more").arg(qsizetype(changed.size()) - kButtons), this));
     m_layout->addStretch(1);
 }
 
@@ -66,12 +60,4 @@ void ColumnChangesBar::select(qsizetype column)
 {
     for (const auto &[button, shows] : m_buttons)
         button->setChecked(shows == column);
-}
-
-QStringList ColumnChangesBar::texts() const
-{
-    QStringList texts;
-    for (const auto &[button, column] : m_buttons)
-        texts << button->text();
-    return texts;
 }

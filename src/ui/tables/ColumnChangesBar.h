@@ -22,8 +22,6 @@ public:
     // Hidden when no cell changed. `selected`: the column shown alone, or -1.
     void show(const Tables::TableData &data, qsizetype selected);
     void select(qsizetype column);
-    // The buttons' texts, in order.
-    QStringList texts() const;
 
 signals:
     // A mapping column, or -1 for every row.

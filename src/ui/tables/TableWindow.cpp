@@ -37,6 +37,7 @@
 #include "tables/DiskChangeBar.h"
 #include "tables/FrozenColumnsView.h"
 #include "tables/PairChoices.h"
+#include "tables/PlainLabel.h"
 #include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableNotes.h"
@@ -59,13 +60,6 @@ constexpr int kFindDelayMs = 150;
 constexpr size_t kRowsFoundAtOnce = 20000;
 constexpr int kMoveNoteMs = 2500;
 
-QLabel *plainLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 } // namespace
 
 TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
@@ -85,7 +79,9 @@ TableWindow::~TableWindow()
 {
     if (m_findStop)
         *m_findStop = true;
-    // A find still running reads the tables: let it end first.
+    // A find still running, or still queued, reads the tables and this
+    // window's lock: let it end first.
+    m_findTask.waitForFinished();
     std::unique_lock lock(m_paneBytes);
     for (int side = 0; side < 2; ++side) {
         if (RichTextBox *pane = m_session.source(side).pane)
@@ -104,7 +100,7 @@ void TableWindow::build()
     for (int side = 0; side < 2; ++side) {
         auto *row = new QHBoxLayout;
         auto *open = new QPushButton(side == 0 ? tr("Open File #&1…") : tr("Open File #&2…"), this);
-        m_sideLabels[size_t(side)] = plainLabel(QString(), this);
+        m_sideLabels[size_t(side)] = Tables::plainLabel(QString(), this);
         m_sideLabels[size_t(side)]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         m_sideLabels[size_t(side)]->setMinimumWidth(1); // a long name never widens the window
         m_sideLabels[size_t(side)]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -128,7 +124,7 @@ void TableWindow::build()
     connect(m_changedBar, &DiskChangeBar::compareAgain, this, &TableWindow::compare);
     connect(m_changedBar, &DiskChangeBar::fileTouched, this, &TableWindow::checkFilesOnDisk);
     layout->addWidget(m_changedBar);
-    m_summary = plainLabel(tr("Open two files to compare."), this);
+    m_summary = Tables::plainLabel(tr("Open two files to compare."), this);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_summary->setAccessibleName(tr("Summary"));
     layout->addWidget(m_summary);
@@ -172,7 +168,7 @@ QWidget *TableWindow::buildTablePart(QWidget *parent)
     m_find->setAccessibleName(tr("Find"));
     m_find->setClearButtonEnabled(true);
     filterRow->addWidget(m_find, 1);
-    m_findCount = plainLabel(QString(), tablePart);
+    m_findCount = Tables::plainLabel(QString(), tablePart);
     filterRow->addWidget(m_findCount);
     m_save = new QPushButton(tr("&Save Report…"), tablePart);
     filterRow->addWidget(m_save);
@@ -209,7 +205,7 @@ QWidget *TableWindow::buildTablePart(QWidget *parent)
     connect(m_view, &QTableView::activated, this, &TableWindow::rowChosen);
     connect(&m_view->frozenView(), &QTableView::activated, this, &TableWindow::rowChosen);
     tableLayout->addWidget(m_view, 1);
-    m_moveNote = plainLabel(QString(), tablePart);
+    m_moveNote = Tables::plainLabel(QString(), tablePart);
     m_moveNote->setAccessibleName(tr("Position among the changes"));
     m_moveNote->hide();
     tableLayout->addWidget(m_moveNote);
@@ -567,19 +563,19 @@ void TableWindow::findAsTyped()
     }
     auto stop = std::make_shared<std::atomic_bool>(false);
     m_findStop = stop;
-    const quint64 run = ++m_findRun;
     auto *watcher = new QFutureWatcher<std::vector<qint32>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, run, stop] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, stop] {
         watcher->deleteLater();
-        if (run != m_findRun || *stop)
+        if (*stop)
             return; // a newer find, a comparison or a filter came since
         showVisible(watcher->result());
         emit found();
     });
-    watcher->setFuture(QtConcurrent::run(&workerPool(), [this, result, filter, stop] {
+    m_findTask = QtConcurrent::run(&workerPool(), [this, result, filter, stop] {
         std::shared_lock lock(m_paneBytes);
         return Tables::visibleRows(*result, filter, stop.get());
-    }));
+    });
+    watcher->setFuture(m_findTask);
 }
 
 void TableWindow::showVisible(std::vector<qint32> visible)

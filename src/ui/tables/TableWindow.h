@@ -6,6 +6,7 @@
 #include <memory>
 #include <shared_mutex>
 
+#include <QFuture>
 #include <QWidget>
 
 #include "csv/RowsReport.h"
@@ -142,7 +143,7 @@ private:
     std::shared_mutex m_paneBytes;
     // The find run in the background, if any, stops when this turns true.
     std::shared_ptr<std::atomic_bool> m_findStop;
-    quint64 m_findRun = 0;
+    QFuture<std::vector<qint32>> m_findTask; // the find as typed on a worker, if any
 
     std::array<QLabel *, 2> m_sideLabels{};
     TableOptionsBar *m_options = nullptr;

@@ -23,6 +23,15 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
+void printEncodingNote(const QString &name, qint64 invalidLine, const QString &encoding)
+{
+    if (invalidLine > 0)
+        printError(QStringLiteral("%1: not valid UTF-8 (line %2); read as %3")
+                       .arg(name)
+                       .arg(invalidLine)
+                       .arg(encoding));
+}
+
 void printUsageError(const QString &message, const QString &mode)
 {
     const QString command =

@@ -19,6 +19,10 @@ QString errorLine(const QString &message);
 
 void printError(const QString &message);
 
+// A file read as UTF-8 that was not: where its first invalid byte stands and
+// how it was read. Nothing when `invalidLine` is 0.
+void printEncodingNote(const QString &name, qint64 invalidLine, const QString &encoding);
+
 // A command line that cannot be used: what is wrong, then where help is.
 // `mode` is the mode whose help to point at ("rows"), or empty.
 void printUsageError(const QString &message, const QString &mode = QString());

@@ -180,15 +180,6 @@ Csv::Table readFile(const QString &path, char delimiter)
     return std::move(read.table);
 }
 
-void sayEncoding(const QString &name, const Csv::Table &table)
-{
-    if (table.invalidLine() > 0)
-        printError(name
-                   + QStringLiteral(": not valid UTF-8 (line %1); read as %2")
-                         .arg(table.invalidLine())
-                         .arg(table.encoding()));
-}
-
 // The key as --key takes it, every name quoted.
 QString keyList(const Csv::RowComparison &result)
 {
@@ -234,8 +225,8 @@ int run(const RowsOptions &options)
         printError(failure);
         return Failure;
     }
-    sayEncoding(options.file1, *table1);
-    sayEncoding(options.file2, *table2);
+    printEncodingNote(options.file1, table1->invalidLine(), table1->encoding());
+    printEncodingNote(options.file2, table2->invalidLine(), table2->encoding());
 
     const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
     if (result.ok() && options.compare.guessKey) {

@@ -262,13 +262,8 @@ int TextMode::run()
         [&] {
             (c.text2 = Files::decodeToPaneBytes(std::exchange(input2.bytes, {}), note2)) += '\r';
         });
-    for (const auto &[name, note] : {std::pair{m_file1, &note1}, {m_file2, &note2}}) {
-        if (note->invalidLine > 0)
-            printError(QStringLiteral("%1: not valid UTF-8 (line %2); read as %3")
-                           .arg(name)
-                           .arg(note->invalidLine)
-                           .arg(note->encoding));
-    }
+    printEncodingNote(m_file1, note1.invalidLine, note1.encoding);
+    printEncodingNote(m_file2, note2.invalidLine, note2.encoding);
     const auto compare = m_comparison->compare;
     both([&] { c.file1 = compare(c.text1, c.text2); },
          [&] { c.file2 = compare(c.text2, c.text1); });

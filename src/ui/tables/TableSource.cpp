@@ -1,10 +1,10 @@
 #include "tables/TableSource.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "base/AppError.h"
 #include "csv/RowsReport.h"
+#include "io/FileReader.h"
 #include "pane/RichTextBox.h"
 
 FileStamp FileStamp::of(const QString &path)
@@ -20,14 +20,12 @@ TableSource TableSource::fromFile(const QString &path)
 {
     // Taken before reading: a write during the read shows as a change.
     const FileStamp stamp = FileStamp::of(path);
-    QFile file(path);
-    if (QFileInfo(path).isDir())
-        throw AppError(QStringLiteral("Cannot open %1: it is a folder, not a file").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
-    Csv::DecodedCsv decoded = Csv::decodeCsvBytes(file.readAll());
-    if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+    // The core's reader: a name opened by its bytes, and a FIFO or a device
+    // refused at once instead of a window that waits for ever on it.
+    Files::FileBytes read = Files::readFileBytes(path, Files::Streams::Refused);
+    if (!read.ok())
+        throw AppError(QStringLiteral("Cannot open ") + read.error);
+    Csv::DecodedCsv decoded = Csv::decodeCsvBytes(std::move(read.bytes));
     TableSource source;
     source.name = QFileInfo(path).fileName();
     source.path = path;

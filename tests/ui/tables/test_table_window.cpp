@@ -13,6 +13,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 #include "FakeDialogs.h"
 #include "WindowFixture.h"
 #include "settings/SettingsBackend.h"
@@ -392,6 +396,18 @@ void TableWindowTest::namesAreText()
     QVERIFY(fixture.dialogs.messages[0].text.contains("folder"));
     QVERIFY(fixture.dialogs.messages[1].text.contains("-missing"));
     failed->close();
+
+#ifndef Q_OS_WIN
+    // A FIFO nobody writes to is refused at once, not waited on for ever.
+    fixture.dialogs.messages.clear();
+    const QString fifo = fixture.writeFile("fifo", "") + "-pipe";
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    TableWindow *piped = Tables::openTablesWindow(fixture.dialogs, settings, fifo,
+                                                  fixture.writeFile("y.csv", kNew), "");
+    QTRY_COMPARE(fixture.dialogs.messages.size(), size_t(1));
+    QVERIFY(fixture.dialogs.messages[0].text.contains("pipe or a device"));
+    piped->close();
+#endif
 }
 
 // Columns come and go with the files; a column left checked stays checked by

@@ -31,6 +31,21 @@ const QString kKeys =
                    "                          (also Ctrl+T)\n"
                    "  (Line Numbers and Synchronize Scrolling are remembered.)");
 
+// Qt's help names the program by the path it was started from (on Windows the
+// whole path of the .exe); a usage line reads better with the file name alone.
+QString helpText(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    QString text = parser.helpText();
+    const QStringList started = QCoreApplication::arguments();
+    const QString shown = started.isEmpty() ? QString() : started.constFirst();
+    const QString name = arguments.isEmpty() ? Product::kName.toLower()
+                                             : QFileInfo(arguments.constFirst()).fileName();
+    const QString usage = QStringLiteral("Usage: ");
+    if (text.startsWith(usage + shown))
+        text.replace(usage.size(), shown.size(), name);
+    return text;
+}
+
 } // namespace
 
 WindowArguments parseWindowArguments(const QStringList &arguments)
@@ -68,15 +83,15 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
                                  QStringLiteral("[FILE2]]"));
 
     WindowArguments result;
-    const auto fail = [&result, &parser](const QString &why) {
-        result.message = why + QStringLiteral("\n\n") + parser.helpText();
+    const auto fail = [&result, &parser, &arguments](const QString &why) {
+        result.message = why + QStringLiteral("\n\n") + helpText(parser, arguments);
         result.exitStatus = 2;
         return result;
     };
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
-        result.message = parser.helpText();
+        result.message = helpText(parser, arguments);
         return result;
     }
     if (parser.isSet(version)) {

@@ -46,6 +46,8 @@ void TestCommandLine::answersWithoutADisplay_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--tables" << none;
     QTest::newRow("help, no platform named") << QStringList{"--help"} << 0 << "--tables"
                                              << "";
+    QTest::newRow("help names the program by its file name")
+        << QStringList{"--help"} << 0 << "Usage: corvantis [options]" << none;
     QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvantis 1.0.0" << none;
     QTest::newRow("an unknown option") << QStringList{"--fast"} << 2 << "fast" << none;
     QTest::newRow("--key without --tables")
@@ -99,6 +101,9 @@ void TestCommandLine::parse_data()
         << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Shift+F7";
     QTest::newRow("help lists the pane menu")
         << QStringList{"--help"} << QStringList{} << int(C::None) << 0 << "Synchronize Scrolling";
+    QTest::newRow("help names the program by its file name")
+        << QStringList{"--help"} << QStringList{} << int(C::None) << 0
+        << "Usage: corvantis [options]";
     QTest::newRow("version") << QStringList{"--version"} << QStringList{} << int(C::None) << 0
                              << "Corvantis";
     QTest::newRow("three files") << QStringList{"a", "b", "c"} << QStringList{"a", "b", "c"}

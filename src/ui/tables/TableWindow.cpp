@@ -111,10 +111,14 @@ void TableWindow::build()
     }
     auto *optionsRow = new QHBoxLayout;
     m_options = new TableOptionsBar(this);
+    auto *columnsButton = new QPushButton(tr("Col&umns\u2026"), this);
+    columnsButton->setToolTip(tr("Pair columns renamed between the files"));
     auto *compareButton = new QPushButton(tr("Co&mpare"), this);
     compareButton->setToolTip(tr("Compare again (F5)"));
     optionsRow->addWidget(m_options, 1);
+    optionsRow->addWidget(columnsButton);
     optionsRow->addWidget(compareButton);
+    connect(columnsButton, &QPushButton::clicked, this, &TableWindow::chooseColumnPairs);
     layout->addLayout(optionsRow);
     connect(compareButton, &QPushButton::clicked, this, &TableWindow::compare);
     connect(m_options, &TableOptionsBar::changed, this, &TableWindow::compare);
@@ -314,16 +318,11 @@ void TableWindow::paneAboutToChange()
         *m_findStop = true;
     std::unique_lock lock(m_paneBytes);
     for (int side = 0; side < 2; ++side) {
-        TableSource &source = m_session.source(side);
-        if (!source.pane)
-            continue;
-        disconnect(source.pane, &RichTextBox::textAboutToChange, this,
-                   &TableWindow::paneAboutToChange);
-        source.takeOwnCopy();
-        if (const auto &table = m_session.table(side))
-            m_session.moveTable(side,
-                                std::make_shared<const Csv::Table>(table->over(source.bytes)));
+        if (RichTextBox *pane = m_session.source(side).pane)
+            disconnect(pane, &RichTextBox::textAboutToChange, this,
+                       &TableWindow::paneAboutToChange);
     }
+    m_session.copyPanes();
     onRowChosen = nullptr; // its lines are no longer the panes'
     if (m_session.data())  // the rows the model keeps split point into the old bytes
         m_model->show(m_session.data(), std::vector<qint32>(m_model->visible()));
@@ -343,9 +342,9 @@ void TableWindow::compare()
     if (m_findStop)
         *m_findStop = true;
     if (m_session.newPair()) {
-        const QString entry = Tables::pairEntry(m_session.source(0).name, m_session.source(1).name);
         if (const auto choices = Tables::PairChoices::fromText(
-                m_settings.value(Settings::kAppName, kSection, entry).value_or(QString())))
+                m_settings.value(Settings::kAppName, kSection, m_session.pairEntry())
+                    .value_or(QString())))
             m_session.offer(*choices);
     }
     m_session.filter.find = m_find->text();
@@ -377,17 +376,14 @@ void TableWindow::compare()
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
     if (m_session.filter.changedIn >= qsizetype(result->comparison.mapping.columns.size()))
         m_session.filter.changedIn = -1;
-    QStringList labels;
-    const Csv::ColumnMapping &mapping = result->comparison.mapping;
-    for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < kColumnsInMenus; ++c)
-        labels << mapping.label(c);
     {
         const QSignalBlocker blocker(m_options);
-        m_options->setColumns(labels);
+        m_options->setColumns(m_session.columnLabels(kColumnsInMenus));
         m_options->setKey(result->comparison.keyColumns);
         m_options->setIgnored(outcome.used.ignoreColumns);
+        m_options->setDecimalMarks(outcome.used.decimalMark1, outcome.used.decimalMark2);
     }
-    rememberChoices(outcome.used);
+    rememberChoices();
     // The result shown so far is freed on a worker thread: a million rows
     // take a while to let go of.
     std::shared_ptr<const void> previous = m_model->tableData();
@@ -407,20 +403,30 @@ void TableWindow::compare()
 }
 
 // What was compared with, offered again for files of these names.
-void TableWindow::rememberChoices(const Csv::RowOptions &used)
+void TableWindow::rememberChoices()
 {
-    const Tables::TableData &result = *m_session.data();
-    QStringList key;
-    for (const qsizetype column : result.comparison.keyColumns)
-        key << Tables::columnListItem(result.comparison.mapping.label(column));
-    const Tables::PairChoices choices{key.join(u','), key.isEmpty(), used.ignoreColumns};
     try {
-        m_settings.setValue(Settings::kAppName, kSection,
-                            Tables::pairEntry(m_session.source(0).name, m_session.source(1).name),
-                            choices.toText());
+        m_settings.setValue(Settings::kAppName, kSection, m_session.pairEntry(),
+                            m_session.choices().toText());
     } catch (const AppError &) {
         // Not remembered: the next time starts from a guess again.
     }
+}
+
+// Columns…: the pairs of renamed columns, suggested from a sample of the
+// rows (off the window's thread) and edited in the dialog.
+void TableWindow::chooseColumnPairs()
+{
+    if (!m_session.data() || m_busy)
+        return;
+    Tables::ColumnPairing pairing;
+    if (!inBackground(tr("Looking for renamed columns\u2026"),
+                      [&] { pairing = m_session.columnPairing(); }))
+        return;
+    if (!m_dialogs.pairColumns(pairing))
+        return;
+    m_session.setRenames(pairing.renames());
+    compare();
 }
 
 void TableWindow::showResult()
@@ -771,10 +777,7 @@ bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
     const std::shared_ptr<const Tables::TableData> content = m_session.data();
     if (!content)
         return false;
-    const TableSource &one = m_session.source(0);
-    const TableSource &two = m_session.source(1);
-    const Csv::ReportOptions names{one.path.isEmpty() ? one.name : one.path,
-                                   two.path.isEmpty() ? two.name : two.path, false};
+    const Csv::ReportOptions names = m_session.reportNames();
     QString error;
     const bool done = inBackground(tr("Saving the report…"), [&] {
         error = Tables::writeReportFile(path, content->comparison, format, names);

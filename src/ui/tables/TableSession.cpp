@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "csv/KeyGuess.h"
 
 namespace Tables {
@@ -129,8 +133,13 @@ std::vector<std::shared_ptr<const void>> TableSession::dropStale()
 {
     std::vector<std::shared_ptr<const void>> dropped;
     for (size_t side = 0; side < 2; ++side) {
-        if (m_sources[side].changedOnDisk() && m_tables[side])
+        if (!m_sources[side].changedOnDisk())
+            continue;
+        if (m_tables[side])
             dropped.push_back(std::move(m_tables[side]));
+        // The table shares the file's old bytes with its side: both go.
+        dropped.push_back(std::make_shared<QByteArray>(std::move(m_sources[side].bytes)));
+        m_sources[side].bytes = QByteArray();
     }
     if (!dropped.empty() && m_data)
         dropped.push_back(std::move(m_data));
@@ -156,6 +165,12 @@ bool TableSession::accept(CompareOutcome &outcome)
     m_data = outcome.data;
     m_used = outcome.used;
     m_renames = outcome.used.renames;
+    // Filters by a column the new result may not have (other files, pairs).
+    const qsizetype columns = qsizetype(m_data->comparison.mapping.columns.size());
+    if (filter.changedIn >= columns)
+        filter.changedIn = -1;
+    if (filter.valueColumn >= columns)
+        filter.valueColumn = -1;
     return true;
 }
 
@@ -204,6 +219,22 @@ QString TableSession::describe(int side) const
 } // namespace Tables
 
 namespace Tables {
+
+bool TableSession::filterByValue(int displayColumn, const QString &value, bool equals)
+{
+    if (!m_data || displayColumn < kFixedColumns || displayColumn >= m_data->columnCount())
+        return false;
+    filter.valueColumn = value.isEmpty() ? -1 : m_data->mappingColumn(displayColumn);
+    filter.value = value;
+    filter.valueEquals = equals;
+    return true;
+}
+
+void TableSession::sortBy(int displayColumn)
+{
+    filter.descending = displayColumn == filter.sortColumn && !filter.descending;
+    filter.sortColumn = displayColumn;
+}
 
 QString TableSession::pairEntry() const
 {
@@ -261,6 +292,13 @@ Csv::ReportOptions TableSession::reportNames() const
     names.name1 = m_sources[0].path.isEmpty() ? m_sources[0].name : m_sources[0].path;
     names.name2 = m_sources[1].path.isEmpty() ? m_sources[1].name : m_sources[1].path;
     return names;
+}
+
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 } // namespace Tables

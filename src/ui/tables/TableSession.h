@@ -82,7 +82,7 @@ public:
     // on a worker thread while the window waits; throws AppError for a file
     // that cannot be read.
     CompareOutcome run(const CompareRequest &request) const;
-    // Lets go of the result and of the tables of files changed on disk, so
+    // Lets go of the result and of the tables and bytes of files changed on disk, so
     // that reading them again does not hold two copies; gives them to the
     // caller to free where it likes (nothing: nothing changed).
     std::vector<std::shared_ptr<const void>> dropStale();
@@ -107,6 +107,12 @@ public:
     Csv::ReportOptions reportNames() const;
     // The options the last comparison was made with.
     const Csv::RowOptions &used() const { return m_used; }
+
+    // Only rows whose cell in a display column equals (or contains) `value`;
+    // an empty value clears the filter. False when there is no such column.
+    bool filterByValue(int displayColumn, const QString &value, bool equals);
+    // Sorts by a display column; the same column again sorts the other way.
+    void sortBy(int displayColumn);
 
     // What the table shows; the window keeps it, a run reads its request's copy.
     RowFilter filter;
@@ -133,5 +139,11 @@ private:
     Csv::RowOptions m_used;
     bool m_keyPreset = false;
 };
+
+// Gives the memory freed so far back to the system. A file read again is
+// read on another thread than the one that read it first, into memory the
+// allocator keeps apart from what the first read freed: without this, both
+// would count in the program's size.
+void returnFreedMemory();
 
 } // namespace Tables

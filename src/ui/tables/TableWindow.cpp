@@ -362,7 +362,10 @@ void TableWindow::compare()
     const bool done = inBackground(
         tr("Comparing the tables…"),
         [&] {
-            stale.clear();
+            if (!stale.empty()) {
+                stale.clear();
+                Tables::returnFreedMemory();
+            }
             outcome = m_session.run(request);
         },
         true);
@@ -374,8 +377,6 @@ void TableWindow::compare()
         return;
     }
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (m_session.filter.changedIn >= qsizetype(result->comparison.mapping.columns.size()))
-        m_session.filter.changedIn = -1;
     {
         const QSignalBlocker blocker(m_options);
         m_options->setColumns(m_session.columnLabels(kColumnsInMenus));
@@ -500,11 +501,10 @@ void TableWindow::updateFindCount()
         m_findCount->clear();
         return;
     }
-    qsizetype of = 0;
-    for (int s = 0; s < Tables::kStatusCount; ++s)
-        of += m_session.filter.shown[size_t(s)] ? result->counts.of[s] : 0;
     m_findCount->setText(
-        tr("%1 of %2").arg(Csv::withThousands(m_model->rowCount()), Csv::withThousands(of)));
+        tr("%1 of %2")
+            .arg(Csv::withThousands(qsizetype(m_model->visible().size())),
+                 Csv::withThousands(Tables::rowsOfShownStatuses(*result, m_session.filter))));
 }
 
 void TableWindow::updateSideLabels()
@@ -620,13 +620,8 @@ void TableWindow::showChangesIn(qsizetype mappingColumn)
 
 void TableWindow::filterByValue(int displayColumn, const QString &value, bool equals)
 {
-    const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (!result || displayColumn < Tables::kFixedColumns || displayColumn >= result->columnCount())
-        return;
-    m_session.filter.valueColumn = value.isEmpty() ? -1 : result->mappingColumn(displayColumn);
-    m_session.filter.value = value;
-    m_session.filter.valueEquals = equals;
-    refilter();
+    if (m_session.filterByValue(displayColumn, value, equals))
+        refilter();
 }
 
 // A column header's menu: filter by a value this column's cells contain or equal.
@@ -663,10 +658,9 @@ void TableWindow::sortBy(int column)
 {
     if (!m_session.data() || m_busy)
         return;
-    Tables::RowFilter &filter = m_session.filter;
-    filter.descending = column == filter.sortColumn && !filter.descending;
-    filter.sortColumn = column;
-    const Qt::SortOrder order = filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_session.sortBy(column);
+    const Qt::SortOrder order =
+        m_session.filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_view->horizontalHeader()->setSortIndicator(column, order);
     m_view->frozenView().horizontalHeader()->setSortIndicator(column, order);
     refilter();
@@ -686,6 +680,8 @@ void TableWindow::moveToChangedCell(bool forward)
         showMoveNote(tr("No changed cell"));
         return;
     }
+    if (next->first >= m_model->rowCount())
+        m_model->showAllNow(); // rows still coming in
     const QModelIndex target = m_model->index(int(next->first), next->second);
     m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);

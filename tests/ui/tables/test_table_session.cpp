@@ -89,7 +89,37 @@ private slots:
     void choicesAsText();
     void renamedColumnsAndDecimalMarks();
     void rememberedChoicesThatNoLongerFit();
+    void filtersThroughTheSession();
 };
+
+// A value filter by a display column, a sort that turns over on the same
+// column, and a filter over a column the next result lacks, dropped.
+void TableSessionTest::filtersThroughTheSession()
+{
+    Tables::TableSession session;
+    open(session, kJan, kFeb);
+    QCOMPARE(compareOnce(session), QStringLiteral("0 removed, 0 added, 2 changed (of 4 / 4 rows)"));
+    // status, line 1, line 2, id, name, email_address, amount, email
+    QVERIFY(!session.filterByValue(1, QStringLiteral("2"), true));
+    QVERIFY(!session.filterByValue(8, QStringLiteral("b@y"), true));
+    QVERIFY(session.filterByValue(5, QStringLiteral("b@y"), true));
+    QCOMPARE(Tables::visibleRows(*session.data(), session.filter).size(), size_t(1));
+    QCOMPARE(Tables::rowsOfShownStatuses(*session.data(), session.filter), qsizetype(2));
+    session.sortBy(4);
+    QVERIFY(!session.filter.descending);
+    session.sortBy(4);
+    QVERIFY(session.filter.descending);
+    session.sortBy(6);
+    QVERIFY(!session.filter.descending);
+
+    session.setRenames(renamesOf({"email=email_address"}));
+    Tables::CompareRequest request;
+    request.options.key = QStringLiteral("id");
+    QCOMPARE(compareOnce(session, request),
+             QStringLiteral("0 removed, 0 added, 2 changed (of 4 / 4 rows)"));
+    QCOMPARE(session.filter.valueColumn, qsizetype(-1)); // email_address stands alone no more
+    QCOMPARE(session.filter.sortColumn, 6);
+}
 
 void TableSessionTest::suggestedPairs_data()
 {

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -21,6 +23,7 @@
 #include "WindowFixture.h"
 #include "settings/SettingsBackend.h"
 #include "tables/ColumnPairing.h"
+#include "tables/ColumnsDialog.h"
 #include "tables/OpenTables.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableOptionsBar.h"
@@ -107,7 +110,51 @@ private slots:
     void namesAreText();
     void choicesRememberedPerPair();
     void renamedColumnsAndDecimalMarks();
+    void columnsDialogEditsItsCopy();
 };
+
+// The dialog turns checks and clicks into the pairing's calls, on a copy:
+// what it refuses is said, and the caller's pairing is left as it was.
+void TableWindowTest::columnsDialogEditsItsCopy()
+{
+    const Csv::ReadResult a = Csv::readCsv("id,mail,fax\n1,x,2\n", 0);
+    const Csv::ReadResult b = Csv::readCsv("id,email,phone\n1,x,3\n", 0);
+    const Tables::ColumnPairing pairing =
+        Tables::ColumnPairing::of(a.table, b.table, true, {}, QStringLiteral("id"), {});
+    ColumnsDialog dialog(pairing);
+    auto *list = dialog.findChild<QListWidget *>();
+    QCOMPARE(list->count(), 1);
+    QVERIFY(list->item(0)->text().startsWith(QStringLiteral("mail \u2192 email")));
+    list->item(0)->setCheckState(Qt::Checked);
+    QVERIFY(dialog.pairing().pairs()[0].used);
+    const QList<QComboBox *> boxes = dialog.findChildren<QComboBox *>();
+    QCOMPARE(boxes.size(), 2);
+    boxes[0]->setCurrentIndex(2); // fax
+    boxes[1]->setCurrentIndex(1); // email: taken by mail
+    QPushButton *pair = nullptr;
+    QPushButton *remove = nullptr;
+    for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("&Pair"))
+            pair = button;
+        if (button->text() == QLatin1String("&Remove"))
+            remove = button;
+    }
+    pair->click();
+    QCOMPARE(list->count(), 1);
+    bool said = false;
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        said = said || label->text().contains(QLatin1String("paired already"));
+    QVERIFY(said);
+    boxes[1]->setCurrentIndex(2); // phone
+    pair->click();
+    QCOMPARE(Tables::renameText(dialog.pairing().renames()[1]),
+             QStringLiteral("\"fax\"=\"phone\""));
+    list->setCurrentRow(0);
+    remove->click();
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(dialog.pairing().renames().size(), size_t(1));
+    QVERIFY(!pairing.pairs()[0].used);
+}
 
 // Columns…: a renamed column paired in the dialog compares as one; a decimal
 // comma set by hand reads "1,234" as 1.234; the report equals the command

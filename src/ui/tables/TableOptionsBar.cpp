@@ -50,6 +50,10 @@ TableOptionsBar::TableOptionsBar(QWidget *parent) : QWidget(parent)
     m_tolerance->setPrefix(tr("± "));
     m_tolerance->setAccessibleName(tr("Tolerance"));
     m_tolerance->setToolTip(tr("Numbers within this of each other are equal"));
+    // As wide as a small tolerance needs, not as 1e12 with six decimals.
+    m_tolerance->setMaximumWidth(m_tolerance->fontMetrics().horizontalAdvance(
+                                     m_tolerance->prefix() + QStringLiteral("0.000000"))
+                                 + 40);
     m_decimals = menuButton(QString());
     m_decimals->setAccessibleName(tr("Decimal marks"));
     m_decimals->setToolTip(tr("How each file writes numbers (Numbers by value)"));

@@ -106,19 +106,21 @@ void TableWindow::build()
         m_sideLabels[size_t(side)]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         row->addWidget(open);
         row->addWidget(m_sideLabels[size_t(side)], 1);
+        if (side == 1) { // how the two files' columns pair, beside their names
+            auto *columnsButton = new QPushButton(tr("Col&umns\u2026"), this);
+            columnsButton->setToolTip(tr("Pair columns renamed between the files"));
+            row->addWidget(columnsButton);
+            connect(columnsButton, &QPushButton::clicked, this, &TableWindow::chooseColumnPairs);
+        }
         layout->addLayout(row);
         connect(open, &QPushButton::clicked, this, [this, side] { chooseFile(side); });
     }
     auto *optionsRow = new QHBoxLayout;
     m_options = new TableOptionsBar(this);
-    auto *columnsButton = new QPushButton(tr("Col&umns\u2026"), this);
-    columnsButton->setToolTip(tr("Pair columns renamed between the files"));
     auto *compareButton = new QPushButton(tr("Co&mpare"), this);
     compareButton->setToolTip(tr("Compare again (F5)"));
     optionsRow->addWidget(m_options, 1);
-    optionsRow->addWidget(columnsButton);
     optionsRow->addWidget(compareButton);
-    connect(columnsButton, &QPushButton::clicked, this, &TableWindow::chooseColumnPairs);
     layout->addLayout(optionsRow);
     connect(compareButton, &QPushButton::clicked, this, &TableWindow::compare);
     connect(m_options, &TableOptionsBar::changed, this, &TableWindow::compare);

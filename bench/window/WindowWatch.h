@@ -29,6 +29,7 @@ public:
     }
     QString fileDialog(const Platform::FileDialogRequest &) override { return fileName; }
     void openFolder(const QString &) override {}
+    bool pairColumns(Tables::ColumnPairing &) override { return false; }
 
     QString fileName;
 };

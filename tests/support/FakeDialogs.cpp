@@ -29,6 +29,12 @@ void FakeDialogs::openFolder(const QString &path)
     openedFolders << path;
 }
 
+bool FakeDialogs::pairColumns(Tables::ColumnPairing &pairing)
+{
+    ++pairColumnsShown;
+    return onPairColumns && onPairColumns(pairing);
+}
+
 QStringList FakeDialogs::messageTexts() const
 {
     QStringList texts;

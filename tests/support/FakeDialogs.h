@@ -16,6 +16,7 @@ public:
     Platform::Answer messageBox(const Platform::MessageRequest &request) override;
     QString fileDialog(const Platform::FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
+    bool pairColumns(Tables::ColumnPairing &pairing) override;
 
     std::deque<Platform::Answer> answers; // for Yes/No questions; default No
     std::deque<QString> fileNames;        // for file dialogs; default "" (cancel)
@@ -24,6 +25,9 @@ public:
     QStringList openedFolders;
     // Called as each message box opens, to look at the program meanwhile.
     std::function<void(const Platform::MessageRequest &)> onMessage;
+    // Answers the Columns… dialog as the user would; unset: cancelled.
+    std::function<bool(Tables::ColumnPairing &)> onPairColumns;
+    int pairColumnsShown = 0;
 
     QStringList messageTexts() const;
     void clear();

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "dialogs/OpenDialog.h"
+#include "tables/ColumnsDialog.h"
 
 namespace Platform {
 
@@ -78,6 +79,15 @@ QString QtDialogs::fileDialog(const FileDialogRequest &request)
 void QtDialogs::openFolder(const QString &path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDialogs::pairColumns(Tables::ColumnPairing &pairing)
+{
+    ColumnsDialog dialog(pairing, m_parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    pairing = dialog.pairing();
+    return true;
 }
 
 } // namespace Platform

@@ -5,6 +5,10 @@
 
 class QWidget;
 
+namespace Tables {
+class ColumnPairing;
+} // namespace Tables
+
 namespace Platform {
 
 enum class Buttons { Ok, YesNo };
@@ -39,6 +43,9 @@ public:
     virtual QString fileDialog(const FileDialogRequest &request) = 0;
     // Asks the desktop to show a folder; does not wait for it.
     virtual void openFolder(const QString &path) = 0;
+    // The table window's Columns… dialog: false when cancelled, else
+    // `pairing` holds the pairs as the user left them.
+    virtual bool pairColumns(Tables::ColumnPairing &pairing) = 0;
 };
 
 // The real thing: Qt's message boxes and file dialogs, the desktop's file manager.
@@ -51,6 +58,7 @@ public:
     Answer messageBox(const MessageRequest &request) override;
     QString fileDialog(const FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
+    bool pairColumns(Tables::ColumnPairing &pairing) override;
 
 private:
     QWidget *m_parent;

@@ -1,16 +1,69 @@
 #include "tables/PairChoices.h"
 
 #include <QCryptographicHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "tables/ColumnPairing.h"
+
 namespace Tables {
+
+namespace {
+
+const char *const kMarkNames[] = {"auto", "point", "comma"};
+
+QString markName(Csv::DecimalMark mark)
+{
+    return QLatin1String(kMarkNames[int(mark)]);
+}
+
+std::optional<Csv::DecimalMark> markFrom(const QJsonValue &value)
+{
+    if (value.isUndefined())
+        return Csv::DecimalMark::Auto;
+    for (int m = 0; m < 3; ++m) {
+        if (value.toString() == QLatin1String(kMarkNames[m]))
+            return Csv::DecimalMark(m);
+    }
+    return std::nullopt;
+}
+
+bool sameItem(const Csv::ListItem &a, const Csv::ListItem &b)
+{
+    return a.text == b.text && a.quoted == b.quoted;
+}
+
+} // namespace
+
+bool PairChoices::operator==(const PairChoices &other) const
+{
+    const auto sameRenames = [&] {
+        if (renames.size() != other.renames.size())
+            return false;
+        for (size_t r = 0; r < renames.size(); ++r) {
+            if (!sameItem(renames[r].column1, other.renames[r].column1)
+                || !sameItem(renames[r].column2, other.renames[r].column2))
+                return false;
+        }
+        return true;
+    };
+    return key == other.key && noKey == other.noKey && ignoreColumns == other.ignoreColumns
+           && decimalMark1 == other.decimalMark1 && decimalMark2 == other.decimalMark2
+           && sameRenames();
+}
 
 QString PairChoices::toText() const
 {
+    QJsonArray map;
+    for (const Csv::ColumnRename &rename : renames)
+        map.append(renameText(rename));
     const QJsonObject object{{QStringLiteral("key"), key},
                              {QStringLiteral("noKey"), noKey},
-                             {QStringLiteral("ignore"), ignoreColumns}};
+                             {QStringLiteral("ignore"), ignoreColumns},
+                             {QStringLiteral("map"), map},
+                             {QStringLiteral("decimal1"), markName(decimalMark1)},
+                             {QStringLiteral("decimal2"), markName(decimalMark2)}};
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
@@ -23,9 +76,22 @@ std::optional<PairChoices> PairChoices::fromText(const QString &text)
     const QJsonValue key = object.value(QStringLiteral("key"));
     const QJsonValue noKey = object.value(QStringLiteral("noKey"));
     const QJsonValue ignore = object.value(QStringLiteral("ignore"));
-    if (!key.isString() || !noKey.isBool() || !ignore.isString())
+    const QJsonValue map = object.value(QStringLiteral("map"));
+    const std::optional<Csv::DecimalMark> mark1 =
+        markFrom(object.value(QStringLiteral("decimal1")));
+    const std::optional<Csv::DecimalMark> mark2 =
+        markFrom(object.value(QStringLiteral("decimal2")));
+    if (!key.isString() || !noKey.isBool() || !ignore.isString() || !mark1 || !mark2
+        || !(map.isUndefined() || map.isArray()))
         return std::nullopt;
-    return PairChoices{key.toString(), noKey.toBool(), ignore.toString()};
+    PairChoices choices{key.toString(), noKey.toBool(), ignore.toString(), {}, *mark1, *mark2};
+    for (const QJsonValue &entry : map.toArray()) {
+        const Csv::RenameParse parse = Csv::parseRename(entry.toString());
+        if (!entry.isString() || !parse.error.isEmpty())
+            return std::nullopt;
+        choices.renames.push_back(parse.rename);
+    }
+    return choices;
 }
 
 QString pairEntry(const QString &name1, const QString &name2)

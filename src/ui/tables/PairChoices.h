@@ -1,8 +1,12 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include <QString>
+
+#include "csv/CellRules.h"
+#include "csv/ColumnMapping.h"
 
 namespace Tables {
 
@@ -10,13 +14,17 @@ namespace Tables {
 // files of the same names are compared (weekly exports keep their names).
 struct PairChoices
 {
-    QString key;           // COLS; empty with noKey: whole rows
-    bool noKey = false;    // "No key" was chosen
-    QString ignoreColumns; // COLS
+    QString key;                            // COLS; empty with noKey: whole rows
+    bool noKey = false;                     // "No key" was chosen
+    QString ignoreColumns;                  // COLS
+    std::vector<Csv::ColumnRename> renames; // columns paired across a rename
+    Csv::DecimalMark decimalMark1 = Csv::DecimalMark::Auto;
+    Csv::DecimalMark decimalMark2 = Csv::DecimalMark::Auto;
 
-    bool operator==(const PairChoices &) const = default;
+    bool operator==(const PairChoices &other) const;
     QString toText() const;
-    // Nothing for a text that is not one of ours.
+    // Nothing for a text that is not one of ours. Choices stored before
+    // pairs and decimal marks were remembered read with none.
     static std::optional<PairChoices> fromText(const QString &text);
 };
 

@@ -154,4 +154,12 @@ void sortRows(const TableData &data, std::vector<qint32> &visible, int displayCo
         visible[k] = keys[k].row;
 }
 
+qsizetype rowsOfShownStatuses(const TableData &data, const RowFilter &filter)
+{
+    qsizetype rows = 0;
+    for (int s = 0; s < kStatusCount; ++s)
+        rows += filter.shown[size_t(s)] ? data.counts.of[s] : 0;
+    return rows;
+}
+
 } // namespace Tables

@@ -31,6 +31,10 @@ struct RowFilter
 std::vector<qint32> visibleRows(const TableData &data, const RowFilter &filter,
                                 const std::atomic_bool *stop = nullptr);
 
+// The rows of the statuses the filter shows, before any other filter: what
+// a find counts its matches against.
+qsizetype rowsOfShownStatuses(const TableData &data, const RowFilter &filter);
+
 // `visible` sorted by a display column: numbers by value before text, text
 // by its bytes; ties keep their order.
 void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,

@@ -9,15 +9,56 @@
 
 using Tables::Status;
 
-RowTableModel::RowTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+namespace {
+
+// A view's header keeps an entry per row, in memory it touches for the first
+// time when the rows grow: a million more at once (twice, for the frozen
+// columns' view) stalls the window's thread. More than this many rows
+// beyond the most the views have held come in steps of this many.
+constexpr int kRowsAddedAtOnce = 65536;
+
+} // namespace
+
+RowTableModel::RowTableModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_moreRows.setSingleShot(true);
+    m_moreRows.setInterval(0);
+    connect(&m_moreRows, &QTimer::timeout, this,
+            [this] { addRows(qsizetype(m_rows) + kRowsAddedAtOnce); });
+}
 
 void RowTableModel::show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible)
 {
+    m_moreRows.stop();
     beginResetModel();
     m_data = std::move(data);
     m_visible = std::move(visible);
     m_splitRow = -1;
+    m_rows = int(
+        std::min<qsizetype>(qsizetype(m_visible.size()), std::max(m_mostRows, kRowsAddedAtOnce)));
+    m_mostRows = std::max(m_mostRows, m_rows);
     endResetModel();
+    if (m_data && size_t(m_rows) < m_visible.size())
+        m_moreRows.start();
+}
+
+void RowTableModel::addRows(qsizetype upTo)
+{
+    const int rows = int(std::min<qsizetype>(upTo, qsizetype(m_visible.size())));
+    if (!m_data || rows <= m_rows)
+        return;
+    beginInsertRows(QModelIndex(), m_rows, rows - 1);
+    m_rows = rows;
+    m_mostRows = std::max(m_mostRows, m_rows);
+    endInsertRows();
+    if (size_t(m_rows) < m_visible.size())
+        m_moreRows.start();
+}
+
+void RowTableModel::showAllNow()
+{
+    m_moreRows.stop();
+    addRows(qsizetype(m_visible.size()));
 }
 
 void RowTableModel::clear()
@@ -32,7 +73,7 @@ const Tables::DisplayRow &RowTableModel::displayRow(int row) const
 
 int RowTableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_data ? 0 : int(m_visible.size());
+    return parent.isValid() || !m_data ? 0 : m_rows;
 }
 
 int RowTableModel::columnCount(const QModelIndex &parent) const

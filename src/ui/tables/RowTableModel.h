@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QTimer>
 
 #include "tables/TableRows.h"
 
@@ -23,10 +24,15 @@ public:
 
     explicit RowTableModel(QObject *parent = nullptr);
 
-    // Shows `visible` (indices into data's rows) of `data`.
+    // Shows `visible` (indices into data's rows) of `data`. Rows past the
+    // most the views have held come in steps, one an event-loop turn (see
+    // kRowsAddedAtOnce); rowCount() counts those in so far.
     void show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible);
     void clear();
+    // Every row of `visible` in at once (a row past them is asked for).
+    void showAllNow();
     const std::shared_ptr<const Tables::TableData> &tableData() const { return m_data; }
+    // All the rows shown, those still to come in included.
     const std::vector<qint32> &visible() const { return m_visible; }
     const Tables::DisplayRow &displayRow(int row) const;
 
@@ -37,12 +43,16 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void addRows(qsizetype upTo);
     // The cells of one row, kept while the view paints it.
     void split(int row) const;
     QVariant cellData(int row, int column, int role) const;
 
     std::shared_ptr<const Tables::TableData> m_data;
     std::vector<qint32> m_visible;
+    int m_rows = 0;     // of m_visible, those the views know of
+    int m_mostRows = 0; // the most they have known of
+    QTimer m_moreRows;  // adds the next step
     // The status colours, made again when the palette changes.
     QColor statusColour(Tables::Status status) const;
     mutable qint64 m_paletteKey = -1;

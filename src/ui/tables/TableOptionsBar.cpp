@@ -1,5 +1,6 @@
 #include "tables/TableOptionsBar.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -11,6 +12,11 @@
 #include "tables/TableRows.h"
 
 namespace {
+
+const char *const kMarkNames[] = {QT_TRANSLATE_NOOP("TableOptionsBar", "Detected"),
+                                  QT_TRANSLATE_NOOP("TableOptionsBar", "Decimal point: 1,234.5"),
+                                  QT_TRANSLATE_NOOP("TableOptionsBar", "Decimal comma: 1.234,5")};
+const char *const kMarkShort[] = {"auto", ".", ","};
 
 QCheckBox *checkBox(const QString &text, QWidget *parent)
 {
@@ -44,6 +50,15 @@ TableOptionsBar::TableOptionsBar(QWidget *parent) : QWidget(parent)
     m_tolerance->setPrefix(tr("± "));
     m_tolerance->setAccessibleName(tr("Tolerance"));
     m_tolerance->setToolTip(tr("Numbers within this of each other are equal"));
+    // As wide as a small tolerance needs, not as 1e12 with six decimals.
+    m_tolerance->setMaximumWidth(m_tolerance->fontMetrics().horizontalAdvance(
+                                     m_tolerance->prefix() + QStringLiteral("0.000000"))
+                                 + 40);
+    m_decimals = menuButton(QString());
+    m_decimals->setAccessibleName(tr("Decimal marks"));
+    m_decimals->setToolTip(tr("How each file writes numbers (Numbers by value)"));
+    fillDecimalMenu(m_decimals->menu());
+    setDecimalMarks(Csv::DecimalMark::Auto, Csv::DecimalMark::Auto);
     m_delimiter = new QComboBox(this);
     m_delimiter->addItem(tr("Detected"), 0);
     for (const char c : {',', ';', '\t', '|'})
@@ -53,9 +68,9 @@ TableOptionsBar::TableOptionsBar(QWidget *parent) : QWidget(parent)
     m_header->setChecked(true);
     auto *delimiterLabel = new QLabel(tr("&Delimiter:"), this);
     delimiterLabel->setBuddy(m_delimiter);
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{m_key, m_ignored, m_ignoreCase, m_ignoreBlanks, m_numbers,
-                                          m_tolerance, delimiterLabel, m_delimiter, m_header})
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             m_key, m_ignored, m_ignoreCase, m_ignoreBlanks, m_numbers, m_tolerance, m_decimals,
+             delimiterLabel, m_delimiter, m_header})
         layout->addWidget(w);
     layout->addStretch();
 
@@ -66,6 +81,56 @@ TableOptionsBar::TableOptionsBar(QWidget *parent) : QWidget(parent)
     connect(m_tolerance, &QDoubleSpinBox::editingFinished, this, &TableOptionsBar::changed);
     connect(m_header, &QCheckBox::toggled, this, &TableOptionsBar::readingChanged);
     connect(m_delimiter, &QComboBox::currentIndexChanged, this, &TableOptionsBar::readingChanged);
+}
+
+// A choice per file; one other than Detected compares numbers by value, as
+// --decimal-comma does.
+void TableOptionsBar::fillDecimalMenu(QMenu *menu)
+{
+    for (int file = 1; file <= 2; ++file) {
+        menu->addSection(tr("File #%1").arg(file));
+        auto *group = new QActionGroup(menu);
+        for (int m = 0; m < 3; ++m) {
+            QAction *action = menu->addAction(tr(kMarkNames[m]));
+            action->setCheckable(true);
+            action->setChecked(m == 0);
+            action->setData(file * 10 + m);
+            group->addAction(action);
+            connect(action, &QAction::triggered, this, [this] {
+                setDecimalMarks(decimalMark(1), decimalMark(2));
+                emit changed();
+            });
+        }
+    }
+}
+
+Csv::DecimalMark TableOptionsBar::decimalMark(int file) const
+{
+    for (const QAction *action : m_decimals->menu()->actions()) {
+        if (action->isChecked() && action->data().toInt() / 10 == file)
+            return Csv::DecimalMark(action->data().toInt() % 10);
+    }
+    return Csv::DecimalMark::Auto;
+}
+
+void TableOptionsBar::setDecimalMarks(Csv::DecimalMark file1, Csv::DecimalMark file2)
+{
+    if ((file1 != Csv::DecimalMark::Auto || file2 != Csv::DecimalMark::Auto)
+        && !m_numbers->isChecked()) {
+        const QSignalBlocker blocker(m_numbers);
+        m_numbers->setChecked(true);
+        m_tolerance->setEnabled(true);
+    }
+    for (QAction *action : m_decimals->menu()->actions()) {
+        const int code = action->data().toInt(); // file * 10 + mark
+        if (code >= 10)
+            action->setChecked(code % 10 == int(code / 10 == 1 ? file1 : file2));
+    }
+    m_decimals->setText(file1 == Csv::DecimalMark::Auto && file2 == Csv::DecimalMark::Auto
+                            ? tr("D&ecimals")
+                            : tr("D&ecimals: %1 / %2")
+                                  .arg(QLatin1String(kMarkShort[int(file1)]),
+                                       QLatin1String(kMarkShort[int(file2)])));
 }
 
 void TableOptionsBar::fillMenu(QMenu *menu, bool withNoKey)
@@ -188,6 +253,8 @@ Csv::RowOptions TableOptionsBar::options() const
     options.rules.tolerance = m_numbers->isChecked() ? m_tolerance->value() : 0;
     options.header = m_header->isChecked();
     options.keepPairs = true;
+    options.decimalMark1 = decimalMark(1);
+    options.decimalMark2 = decimalMark(2);
     return options;
 }
 

@@ -13,8 +13,8 @@ class QMenu;
 class QToolButton;
 
 // The choices above the table: the key columns, what to ignore, numbers by
-// value, the delimiter and the header row. Emits changed() on every choice
-// the user makes.
+// value and how each file writes them, the delimiter and the header row. Emits changed() on every
+// choice the user makes.
 class TableOptionsBar : public QWidget
 {
     Q_OBJECT
@@ -29,6 +29,8 @@ public:
     bool hasKeyChoice() const { return m_keyChosen; }
     // Checks these columns (COLS, by name) as the ones to ignore.
     void setIgnored(const QString &columns);
+    // How each file writes its decimal mark (Auto: found per column).
+    void setDecimalMarks(Csv::DecimalMark file1, Csv::DecimalMark file2);
 
     Csv::RowOptions options() const;
     char delimiter() const; // 0: detected
@@ -47,6 +49,8 @@ private:
     QString columnList(const QMenu *menu) const;
     void fillMenu(QMenu *menu, bool withNoKey);
     void updateButtons();
+    void fillDecimalMenu(QMenu *menu);
+    Csv::DecimalMark decimalMark(int file) const;
     static void setElided(QToolButton *button, const QString &pattern, const QString &columns);
 
     QToolButton *m_key;
@@ -55,6 +59,7 @@ private:
     QCheckBox *m_ignoreBlanks;
     QCheckBox *m_numbers;
     QDoubleSpinBox *m_tolerance;
+    QToolButton *m_decimals;
     QComboBox *m_delimiter;
     QCheckBox *m_header;
     QStringList m_labels;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "csv/KeyGuess.h"
 
 namespace Tables {
@@ -11,6 +15,7 @@ void TableSession::setSource(int side, TableSource source)
     m_sources[size_t(side)] = std::move(source);
     m_tables[size_t(side)].reset();
     m_keyPreset = false; // other files may want another key
+    m_renames.clear();   // and have other columns
 }
 
 QStringList TableSession::changedOnDisk() const
@@ -28,6 +33,28 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
     CompareOutcome outcome;
     outcome.delimiter = request.delimiter;
     outcome.header = request.header;
+    if (!readTables(request, outcome))
+        return outcome;
+    Csv::RowOptions options = optionsFor(request, m_offered, outcome.tables);
+    Csv::RowComparison result = compareTables(outcome.tables[0], outcome.tables[1], options);
+    if (!result.ok() && m_offered) {
+        // Remembered choices the files no longer fit (a column gone): a
+        // comparison as for new files instead.
+        options = optionsFor(request, std::nullopt, outcome.tables);
+        result = compareTables(outcome.tables[0], outcome.tables[1], options);
+    }
+    if (!result.ok()) {
+        outcome.error = result.error.message;
+        return outcome;
+    }
+    outcome.used = options;
+    outcome.data = TableData::from(std::move(result));
+    outcome.visible = visibleRows(*outcome.data, request.filter);
+    return outcome;
+}
+
+bool TableSession::readTables(const CompareRequest &request, CompareOutcome &outcome) const
+{
     for (size_t side = 0; side < 2; ++side) {
         const TableSource *source = &m_sources[side];
         if (source->changedOnDisk()) {
@@ -44,51 +71,75 @@ CompareOutcome TableSession::run(const CompareRequest &request) const
         Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter);
         if (!read.ok()) {
             outcome.error = QStringLiteral("%1: %2").arg(source->name, read.error.message);
-            return outcome;
+            return false;
         }
         outcome.tables[side] = std::make_shared<const Csv::Table>(std::move(read.table));
     }
+    return true;
+}
+
+// The request's options with what this session adds: the key asked for or
+// remembered, the pairs of renamed columns, the choices remembered for the
+// pair, or a key guessed for new files.
+Csv::RowOptions TableSession::optionsFor(const CompareRequest &request,
+                                         const std::optional<PairChoices> &offered,
+                                         const TablePair &tables) const
+{
     Csv::RowOptions options = request.options;
     options.header = request.header;
     options.keepPairs = true;
+    options.renames = m_renames;
     bool keyGiven = request.keyChosen;
     if (!m_requestedKey.isEmpty()) {
         options.key = m_requestedKey;
         keyGiven = true;
-    } else if (m_offered) {
-        options.key = m_offered->noKey ? QString() : m_offered->key;
-        keyGiven = m_offered->noKey || !m_offered->key.isEmpty();
+    } else if (offered) {
+        options.key = offered->noKey ? QString() : offered->key;
+        keyGiven = offered->noKey || !offered->key.isEmpty();
     }
-    if (m_offered)
-        options.ignoreColumns = m_offered->ignoreColumns;
+    if (offered) {
+        options.ignoreColumns = offered->ignoreColumns;
+        options.renames = offered->renames;
+        options.decimalMark1 = offered->decimalMark1;
+        options.decimalMark2 = offered->decimalMark2;
+        if (options.decimalMark1 != Csv::DecimalMark::Auto
+            || options.decimalMark2 != Csv::DecimalMark::Auto)
+            options.rules.numbers = true; // as --decimal-comma
+    } else if (!m_keyPreset) {            // new files: their own decimal marks
+        options.decimalMark1 = Csv::DecimalMark::Auto;
+        options.decimalMark2 = Csv::DecimalMark::Auto;
+    }
     // New files get a key of their own, unless one was chosen for them.
-    if (!m_keyPreset && !keyGiven) {
-        options.key.clear();
-        const Csv::ColumnMapping mapping =
-            Csv::mapColumns(*outcome.tables[0], *outcome.tables[1], options.header, options.rules);
-        QStringList key;
-        for (const qsizetype column : Csv::guessKey(*outcome.tables[0], *outcome.tables[1], mapping,
-                                                    options.header, options.rules))
-            key << columnListItem(mapping.label(column));
-        options.key = key.join(u',');
-    }
-    Csv::RowComparison result = compareTables(outcome.tables[0], outcome.tables[1], options);
-    if (!result.ok()) {
-        outcome.error = result.error.message;
-        return outcome;
-    }
-    outcome.used = options;
-    outcome.data = TableData::from(std::move(result));
-    outcome.visible = visibleRows(*outcome.data, request.filter);
-    return outcome;
+    if (!m_keyPreset && !keyGiven)
+        options.key = guessedKey(*tables[0], *tables[1], options);
+    return options;
+}
+
+QString TableSession::guessedKey(const Csv::Table &table1, const Csv::Table &table2,
+                                 const Csv::RowOptions &options)
+{
+    Csv::ColumnMapping mapping = Csv::mapColumns(table1, table2, options.header, options.rules);
+    if (!options.renames.empty()
+        && !Csv::renameColumns(mapping, options.renames, options.rules).error.isEmpty())
+        return {};
+    QStringList key;
+    for (const qsizetype column :
+         Csv::guessKey(table1, table2, mapping, options.header, options.rules))
+        key << columnListItem(mapping.label(column));
+    return key.join(u',');
 }
 
 std::vector<std::shared_ptr<const void>> TableSession::dropStale()
 {
     std::vector<std::shared_ptr<const void>> dropped;
     for (size_t side = 0; side < 2; ++side) {
-        if (m_sources[side].changedOnDisk() && m_tables[side])
+        if (!m_sources[side].changedOnDisk())
+            continue;
+        if (m_tables[side])
             dropped.push_back(std::move(m_tables[side]));
+        // The table shares the file's old bytes with its side: both go.
+        dropped.push_back(std::make_shared<QByteArray>(std::move(m_sources[side].bytes)));
+        m_sources[side].bytes = QByteArray();
     }
     if (!dropped.empty() && m_data)
         dropped.push_back(std::move(m_data));
@@ -112,7 +163,27 @@ bool TableSession::accept(CompareOutcome &outcome)
     }
     m_keyPreset = true;
     m_data = outcome.data;
+    m_used = outcome.used;
+    m_renames = outcome.used.renames;
+    // Filters by a column the new result may not have (other files, pairs).
+    const qsizetype columns = qsizetype(m_data->comparison.mapping.columns.size());
+    if (filter.changedIn >= columns)
+        filter.changedIn = -1;
+    if (filter.valueColumn >= columns)
+        filter.valueColumn = -1;
     return true;
+}
+
+void TableSession::copyPanes()
+{
+    for (int side = 0; side < 2; ++side) {
+        TableSource &source = m_sources[size_t(side)];
+        if (!source.fromPane())
+            continue;
+        source.takeOwnCopy();
+        if (const std::shared_ptr<const Csv::Table> &table = m_tables[size_t(side)])
+            moveTable(side, std::make_shared<const Csv::Table>(table->over(source.bytes)));
+    }
 }
 
 void TableSession::moveTable(int side, std::shared_ptr<const Csv::Table> table)
@@ -143,6 +214,91 @@ QString TableSession::describe(int side) const
     return QStringLiteral("File #%1: %2")
         .arg(side + 1)
         .arg(source.describe(dataRows(side), table ? table->delimiter() : ','));
+}
+
+} // namespace Tables
+
+namespace Tables {
+
+bool TableSession::filterByValue(int displayColumn, const QString &value, bool equals)
+{
+    if (!m_data || displayColumn < kFixedColumns || displayColumn >= m_data->columnCount())
+        return false;
+    filter.valueColumn = value.isEmpty() ? -1 : m_data->mappingColumn(displayColumn);
+    filter.value = value;
+    filter.valueEquals = equals;
+    return true;
+}
+
+void TableSession::sortBy(int displayColumn)
+{
+    filter.descending = displayColumn == filter.sortColumn && !filter.descending;
+    filter.sortColumn = displayColumn;
+}
+
+QString TableSession::pairEntry() const
+{
+    return Tables::pairEntry(m_sources[0].name, m_sources[1].name);
+}
+
+PairChoices TableSession::choices() const
+{
+    PairChoices choices;
+    if (!m_data)
+        return choices;
+    const Csv::RowComparison &result = m_data->comparison;
+    QStringList key;
+    for (const qsizetype column : result.keyColumns)
+        key << columnListItem(result.mapping.label(column));
+    choices.key = key.join(u',');
+    choices.noKey = key.isEmpty();
+    choices.ignoreColumns = m_used.ignoreColumns;
+    choices.renames = m_used.renames;
+    choices.decimalMark1 = m_used.decimalMark1;
+    choices.decimalMark2 = m_used.decimalMark2;
+    return choices;
+}
+
+ColumnPairing TableSession::columnPairing() const
+{
+    if (!m_data)
+        return {};
+    const Csv::RowComparison &result = m_data->comparison;
+    // The key by file 2's names: the pairs in use are set aside for the suggestions.
+    QStringList key;
+    for (const qsizetype column : result.keyColumns) {
+        const QByteArrayView name = result.mapping.nameBytesIn(column, 2);
+        key << (name.isNull() ? QString::number(result.mapping.number(column))
+                              : columnListItem(QString::fromUtf8(name)));
+    }
+    return ColumnPairing::of(*result.table1, *result.table2, m_used.header, m_used.rules,
+                             key.join(u','), m_renames);
+}
+
+QStringList TableSession::columnLabels(qsizetype limit) const
+{
+    QStringList labels;
+    if (!m_data)
+        return labels;
+    const Csv::ColumnMapping &mapping = m_data->comparison.mapping;
+    for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < limit; ++c)
+        labels << mapping.label(c);
+    return labels;
+}
+
+Csv::ReportOptions TableSession::reportNames() const
+{
+    Csv::ReportOptions names;
+    names.name1 = m_sources[0].path.isEmpty() ? m_sources[0].name : m_sources[0].path;
+    names.name2 = m_sources[1].path.isEmpty() ? m_sources[1].name : m_sources[1].path;
+    return names;
+}
+
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 } // namespace Tables

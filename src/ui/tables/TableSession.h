@@ -9,6 +9,8 @@
 #include <QStringList>
 
 #include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
+#include "tables/ColumnPairing.h"
 #include "tables/PairChoices.h"
 #include "tables/RowFilter.h"
 #include "tables/TableRows.h"
@@ -58,8 +60,19 @@ public:
     // New files: no comparison made of them yet, no key found for them.
     bool newPair() const { return !m_keyPreset; }
     // Choices remembered for these files, used by the next comparison unless
-    // a key was requested.
+    // a key was requested (and dropped if the files no longer fit them).
     void offer(const PairChoices &choices) { m_offered = choices; }
+    // The settings entry of these files' choices.
+    QString pairEntry() const;
+    // What the last comparison used, to be offered next time.
+    PairChoices choices() const;
+    // The pairs of renamed columns the next comparison uses.
+    void setRenames(std::vector<Csv::ColumnRename> renames) { m_renames = std::move(renames); }
+    const std::vector<Csv::ColumnRename> &renames() const { return m_renames; }
+    // The Columns… dialog's content for the tables compared last: their
+    // columns, the pairs in use and those suggested. Bounded in time, but
+    // better run off the window's thread.
+    ColumnPairing columnPairing() const;
 
     // The names of the files that changed on disk since they were read.
     QStringList changedOnDisk() const;
@@ -69,7 +82,7 @@ public:
     // on a worker thread while the window waits; throws AppError for a file
     // that cannot be read.
     CompareOutcome run(const CompareRequest &request) const;
-    // Lets go of the result and of the tables of files changed on disk, so
+    // Lets go of the result and of the tables and bytes of files changed on disk, so
     // that reading them again does not hold two copies; gives them to the
     // caller to free where it likes (nothing: nothing changed).
     std::vector<std::shared_ptr<const void>> dropStale();
@@ -81,18 +94,40 @@ public:
     {
         return m_tables[size_t(side)];
     }
-    // Replaces a table with the same records over other bytes (a pane's text
-    // taken as a copy).
-    void moveTable(int side, std::shared_ptr<const Csv::Table> table);
+    // The panes' text is about to change: their sides take copies of the
+    // bytes, and the tables and the result read those from now on.
+    void copyPanes();
     // Data rows of a side's table; -1 before it was read.
     qsizetype dataRows(int side) const;
     // "File #1: old.csv · 1,000 rows · delimiter , · UTF-8"
     QString describe(int side) const;
+    // The result's columns as the options bar lists them, the first `limit`.
+    QStringList columnLabels(qsizetype limit) const;
+    // The names a report gives the files: their paths, or the panes' names.
+    Csv::ReportOptions reportNames() const;
+    // The options the last comparison was made with.
+    const Csv::RowOptions &used() const { return m_used; }
+
+    // Only rows whose cell in a display column equals (or contains) `value`;
+    // an empty value clears the filter. False when there is no such column.
+    bool filterByValue(int displayColumn, const QString &value, bool equals);
+    // Sorts by a display column; the same column again sorts the other way.
+    void sortBy(int displayColumn);
 
     // What the table shows; the window keeps it, a run reads its request's copy.
     RowFilter filter;
 
 private:
+    using TablePair = std::array<std::shared_ptr<const Csv::Table>, 2>;
+    bool readTables(const CompareRequest &request, CompareOutcome &outcome) const;
+    Csv::RowOptions optionsFor(const CompareRequest &request,
+                               const std::optional<PairChoices> &offered,
+                               const TablePair &tables) const;
+    // Replaces a table with the same records over other bytes.
+    void moveTable(int side, std::shared_ptr<const Csv::Table> table);
+    static QString guessedKey(const Csv::Table &table1, const Csv::Table &table2,
+                              const Csv::RowOptions &options);
+
     std::array<TableSource, 2> m_sources;
     std::array<std::shared_ptr<const Csv::Table>, 2> m_tables;
     std::array<char, 2> m_readWith{{0, 0}}; // the delimiter each was read with
@@ -100,7 +135,15 @@ private:
     std::shared_ptr<TableData> m_data;
     QString m_requestedKey; // until a comparison uses it
     std::optional<PairChoices> m_offered;
+    std::vector<Csv::ColumnRename> m_renames;
+    Csv::RowOptions m_used;
     bool m_keyPreset = false;
 };
+
+// Gives the memory freed so far back to the system. A file read again is
+// read on another thread than the one that read it first, into memory the
+// allocator keeps apart from what the first read freed: without this, both
+// would count in the program's size.
+void returnFreedMemory();
 
 } // namespace Tables

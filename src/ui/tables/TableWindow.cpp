@@ -106,6 +106,12 @@ void TableWindow::build()
         m_sideLabels[size_t(side)]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         row->addWidget(open);
         row->addWidget(m_sideLabels[size_t(side)], 1);
+        if (side == 1) { // how the two files' columns pair, beside their names
+            auto *columnsButton = new QPushButton(tr("Col&umns\u2026"), this);
+            columnsButton->setToolTip(tr("Pair columns renamed between the files"));
+            row->addWidget(columnsButton);
+            connect(columnsButton, &QPushButton::clicked, this, &TableWindow::chooseColumnPairs);
+        }
         layout->addLayout(row);
         connect(open, &QPushButton::clicked, this, [this, side] { chooseFile(side); });
     }
@@ -314,16 +320,11 @@ void TableWindow::paneAboutToChange()
         *m_findStop = true;
     std::unique_lock lock(m_paneBytes);
     for (int side = 0; side < 2; ++side) {
-        TableSource &source = m_session.source(side);
-        if (!source.pane)
-            continue;
-        disconnect(source.pane, &RichTextBox::textAboutToChange, this,
-                   &TableWindow::paneAboutToChange);
-        source.takeOwnCopy();
-        if (const auto &table = m_session.table(side))
-            m_session.moveTable(side,
-                                std::make_shared<const Csv::Table>(table->over(source.bytes)));
+        if (RichTextBox *pane = m_session.source(side).pane)
+            disconnect(pane, &RichTextBox::textAboutToChange, this,
+                       &TableWindow::paneAboutToChange);
     }
+    m_session.copyPanes();
     onRowChosen = nullptr; // its lines are no longer the panes'
     if (m_session.data())  // the rows the model keeps split point into the old bytes
         m_model->show(m_session.data(), std::vector<qint32>(m_model->visible()));
@@ -343,9 +344,9 @@ void TableWindow::compare()
     if (m_findStop)
         *m_findStop = true;
     if (m_session.newPair()) {
-        const QString entry = Tables::pairEntry(m_session.source(0).name, m_session.source(1).name);
         if (const auto choices = Tables::PairChoices::fromText(
-                m_settings.value(Settings::kAppName, kSection, entry).value_or(QString())))
+                m_settings.value(Settings::kAppName, kSection, m_session.pairEntry())
+                    .value_or(QString())))
             m_session.offer(*choices);
     }
     m_session.filter.find = m_find->text();
@@ -363,7 +364,10 @@ void TableWindow::compare()
     const bool done = inBackground(
         tr("Comparing the tables…"),
         [&] {
-            stale.clear();
+            if (!stale.empty()) {
+                stale.clear();
+                Tables::returnFreedMemory();
+            }
             outcome = m_session.run(request);
         },
         true);
@@ -375,19 +379,14 @@ void TableWindow::compare()
         return;
     }
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (m_session.filter.changedIn >= qsizetype(result->comparison.mapping.columns.size()))
-        m_session.filter.changedIn = -1;
-    QStringList labels;
-    const Csv::ColumnMapping &mapping = result->comparison.mapping;
-    for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < kColumnsInMenus; ++c)
-        labels << mapping.label(c);
     {
         const QSignalBlocker blocker(m_options);
-        m_options->setColumns(labels);
+        m_options->setColumns(m_session.columnLabels(kColumnsInMenus));
         m_options->setKey(result->comparison.keyColumns);
         m_options->setIgnored(outcome.used.ignoreColumns);
+        m_options->setDecimalMarks(outcome.used.decimalMark1, outcome.used.decimalMark2);
     }
-    rememberChoices(outcome.used);
+    rememberChoices();
     // The result shown so far is freed on a worker thread: a million rows
     // take a while to let go of.
     std::shared_ptr<const void> previous = m_model->tableData();
@@ -407,20 +406,30 @@ void TableWindow::compare()
 }
 
 // What was compared with, offered again for files of these names.
-void TableWindow::rememberChoices(const Csv::RowOptions &used)
+void TableWindow::rememberChoices()
 {
-    const Tables::TableData &result = *m_session.data();
-    QStringList key;
-    for (const qsizetype column : result.comparison.keyColumns)
-        key << Tables::columnListItem(result.comparison.mapping.label(column));
-    const Tables::PairChoices choices{key.join(u','), key.isEmpty(), used.ignoreColumns};
     try {
-        m_settings.setValue(Settings::kAppName, kSection,
-                            Tables::pairEntry(m_session.source(0).name, m_session.source(1).name),
-                            choices.toText());
+        m_settings.setValue(Settings::kAppName, kSection, m_session.pairEntry(),
+                            m_session.choices().toText());
     } catch (const AppError &) {
         // Not remembered: the next time starts from a guess again.
     }
+}
+
+// Columns…: the pairs of renamed columns, suggested from a sample of the
+// rows (off the window's thread) and edited in the dialog.
+void TableWindow::chooseColumnPairs()
+{
+    if (!m_session.data() || m_busy)
+        return;
+    Tables::ColumnPairing pairing;
+    if (!inBackground(tr("Looking for renamed columns\u2026"),
+                      [&] { pairing = m_session.columnPairing(); }))
+        return;
+    if (!m_dialogs.pairColumns(pairing))
+        return;
+    m_session.setRenames(pairing.renames());
+    compare();
 }
 
 void TableWindow::showResult()
@@ -494,11 +503,10 @@ void TableWindow::updateFindCount()
         m_findCount->clear();
         return;
     }
-    qsizetype of = 0;
-    for (int s = 0; s < Tables::kStatusCount; ++s)
-        of += m_session.filter.shown[size_t(s)] ? result->counts.of[s] : 0;
     m_findCount->setText(
-        tr("%1 of %2").arg(Csv::withThousands(m_model->rowCount()), Csv::withThousands(of)));
+        tr("%1 of %2")
+            .arg(Csv::withThousands(qsizetype(m_model->visible().size())),
+                 Csv::withThousands(Tables::rowsOfShownStatuses(*result, m_session.filter))));
 }
 
 void TableWindow::updateSideLabels()
@@ -614,13 +622,8 @@ void TableWindow::showChangesIn(qsizetype mappingColumn)
 
 void TableWindow::filterByValue(int displayColumn, const QString &value, bool equals)
 {
-    const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (!result || displayColumn < Tables::kFixedColumns || displayColumn >= result->columnCount())
-        return;
-    m_session.filter.valueColumn = value.isEmpty() ? -1 : result->mappingColumn(displayColumn);
-    m_session.filter.value = value;
-    m_session.filter.valueEquals = equals;
-    refilter();
+    if (m_session.filterByValue(displayColumn, value, equals))
+        refilter();
 }
 
 // A column header's menu: filter by a value this column's cells contain or equal.
@@ -657,10 +660,9 @@ void TableWindow::sortBy(int column)
 {
     if (!m_session.data() || m_busy)
         return;
-    Tables::RowFilter &filter = m_session.filter;
-    filter.descending = column == filter.sortColumn && !filter.descending;
-    filter.sortColumn = column;
-    const Qt::SortOrder order = filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_session.sortBy(column);
+    const Qt::SortOrder order =
+        m_session.filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_view->horizontalHeader()->setSortIndicator(column, order);
     m_view->frozenView().horizontalHeader()->setSortIndicator(column, order);
     refilter();
@@ -680,6 +682,8 @@ void TableWindow::moveToChangedCell(bool forward)
         showMoveNote(tr("No changed cell"));
         return;
     }
+    if (next->first >= m_model->rowCount())
+        m_model->showAllNow(); // rows still coming in
     const QModelIndex target = m_model->index(int(next->first), next->second);
     m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);
@@ -771,10 +775,7 @@ bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
     const std::shared_ptr<const Tables::TableData> content = m_session.data();
     if (!content)
         return false;
-    const TableSource &one = m_session.source(0);
-    const TableSource &two = m_session.source(1);
-    const Csv::ReportOptions names{one.path.isEmpty() ? one.name : one.path,
-                                   two.path.isEmpty() ? two.name : two.path, false};
+    const Csv::ReportOptions names = m_session.reportNames();
     QString error;
     const bool done = inBackground(tr("Saving the report…"), [&] {
         error = Tables::writeReportFile(path, content->comparison, format, names);

@@ -77,6 +77,9 @@ public:
     void copySelection();
     // Shows the "changed on disk" bar when a file read changed since.
     void checkFilesOnDisk();
+    // Columns…: the dialog of renamed columns; the pairs it leaves in use
+    // are compared as one column.
+    void chooseColumnPairs();
 
     RowTableModel &model() { return *m_model; }
     QTableView &view();
@@ -108,7 +111,7 @@ private:
     void chooseFile(int side);
     void chooseReport();
     void showResult();
-    void rememberChoices(const Csv::RowOptions &used);
+    void rememberChoices();
     // Runs the session's filter and sort and shows its rows (the one path
     // for status filters, find, column filters and sort).
     void refilter();

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -20,6 +22,8 @@
 #include "FakeDialogs.h"
 #include "WindowFixture.h"
 #include "settings/SettingsBackend.h"
+#include "tables/ColumnPairing.h"
+#include "tables/ColumnsDialog.h"
 #include "tables/OpenTables.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableOptionsBar.h"
@@ -38,10 +42,12 @@ bool waitForCompare(TableWindow &window)
     return compared.count() > 0 || compared.wait(20000);
 }
 
-QByteArray cliReport(const QString &a, const QString &b, const QString &format)
+QByteArray cliReport(const QString &a, const QString &b, const QString &format,
+                     const QStringList &options = {"--key", "sku"})
 {
     QProcess cli;
-    cli.start(QStringLiteral(CORVANTIS_CLI), {"rows", a, b, "--key", "sku", "--format", format});
+    cli.start(QStringLiteral(CORVANTIS_CLI),
+              QStringList{"rows", a, b, "--format", format} + options);
     cli.waitForFinished(30000);
     return cli.readAllStandardOutput();
 }
@@ -103,7 +109,132 @@ private slots:
     void findAsTyped();
     void namesAreText();
     void choicesRememberedPerPair();
+    void renamedColumnsAndDecimalMarks();
+    void columnsDialogEditsItsCopy();
 };
+
+// The dialog turns checks and clicks into the pairing's calls, on a copy:
+// what it refuses is said, and the caller's pairing is left as it was.
+void TableWindowTest::columnsDialogEditsItsCopy()
+{
+    const Csv::ReadResult a = Csv::readCsv("id,mail,fax\n1,x,2\n", 0);
+    const Csv::ReadResult b = Csv::readCsv("id,email,phone\n1,x,3\n", 0);
+    const Tables::ColumnPairing pairing =
+        Tables::ColumnPairing::of(a.table, b.table, true, {}, QStringLiteral("id"), {});
+    ColumnsDialog dialog(pairing);
+    auto *list = dialog.findChild<QListWidget *>();
+    QCOMPARE(list->count(), 1);
+    QVERIFY(list->item(0)->text().startsWith(QStringLiteral("mail \u2192 email")));
+    list->item(0)->setCheckState(Qt::Checked);
+    QVERIFY(dialog.pairing().pairs()[0].used);
+    const QList<QComboBox *> boxes = dialog.findChildren<QComboBox *>();
+    QCOMPARE(boxes.size(), 2);
+    boxes[0]->setCurrentIndex(2); // fax
+    boxes[1]->setCurrentIndex(1); // email: taken by mail
+    QPushButton *pair = nullptr;
+    QPushButton *remove = nullptr;
+    for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+        if (button->text() == QLatin1String("&Pair"))
+            pair = button;
+        if (button->text() == QLatin1String("&Remove"))
+            remove = button;
+    }
+    pair->click();
+    QCOMPARE(list->count(), 1);
+    bool said = false;
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        said = said || label->text().contains(QLatin1String("paired already"));
+    QVERIFY(said);
+    boxes[1]->setCurrentIndex(2); // phone
+    pair->click();
+    QCOMPARE(Tables::renameText(dialog.pairing().renames()[1]),
+             QStringLiteral("\"fax\"=\"phone\""));
+    list->setCurrentRow(0);
+    remove->click();
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(dialog.pairing().renames().size(), size_t(1));
+    QVERIFY(!pairing.pairs()[0].used);
+}
+
+// Columns…: a renamed column paired in the dialog compares as one; a decimal
+// comma set by hand reads "1,234" as 1.234; the report equals the command
+// line's with --map and --decimal-comma; both are offered again next time.
+void TableWindowTest::renamedColumnsAndDecimalMarks()
+{
+    WindowFixture fixture;
+    const QString jan = fixture.writeFile(
+        "customers_jan.csv", "id;name;email;amount\n1;Ann;a@x;1,234\n2;Bob;b@x;2\n3;Cy;c@x;7\n");
+    const QString feb = fixture.writeFile(
+        "customers_feb.csv",
+        "id,name,email_address,amount\n1,Ann,a@x,1.234\n2,Bob,b@y,2\n3,Cy,c@x,7\n");
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, jan, feb, "");
+    QVERIFY(window);
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1 changed (of 3 / 3 rows)"));
+    QPushButton *columns = nullptr;
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->text() == QStringLiteral("Col&umns\u2026"))
+            columns = button;
+    }
+    QVERIFY(columns);
+
+    // Cancelled: nothing changes.
+    columns->click();
+    QCOMPARE(fixture.dialogs.pairColumnsShown, 1);
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1 changed (of 3 / 3 rows)"));
+
+    QStringList offered;
+    fixture.dialogs.onPairColumns = [&](Tables::ColumnPairing &pairing) {
+        for (const Tables::ColumnPair &pair : pairing.pairs())
+            offered << pairing.label(pair);
+        return pairing.setUsed(0, true).isEmpty();
+    };
+    QSignalSpy compared(window, &TableWindow::compared);
+    columns->click();
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(offered, QStringList{"email \u2192 email_address"});
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 2 changed (of 3 / 3 rows)"));
+
+    QToolButton *marks = nullptr;
+    for (QToolButton *button : window->findChildren<QToolButton *>()) {
+        if (button->accessibleName() == QLatin1String("Decimal marks"))
+            marks = button;
+    }
+    QVERIFY(marks);
+    compared.clear();
+    for (QAction *action : marks->menu()->actions()) {
+        if (action->data().toInt() == 10 + int(Csv::DecimalMark::Comma)) // file 1
+            action->trigger();
+    }
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1 changed (of 3 / 3 rows)"));
+    QVERIFY(window->optionsBar().options().rules.numbers);
+
+    const QStringList options{"--key",           "id", "--map", "email=email_address",
+                              "--decimal-comma", "1"};
+    for (const auto &[format, ending] :
+         {std::pair{Csv::ReportFormat::Csv, "csv"}, std::pair{Csv::ReportFormat::Text, "txt"}}) {
+        const QString path = fixture.writeFile(QStringLiteral("report.") + ending, "");
+        QVERIFY(window->saveReport(path, format));
+        const QByteArray expected =
+            cliReport(jan, feb, ending == QLatin1String("txt") ? "text" : ending, options);
+        QVERIFY(expected.contains("email"));
+        QCOMPARE(fileBytes(path), expected);
+    }
+    window->close();
+
+    TableWindow *again = comparedWindow(fixture, settings, jan, feb, "");
+    QVERIFY(again);
+    QCOMPARE(again->summaryText(), QStringLiteral("0 removed, 0 added, 1 changed (of 3 / 3 rows)"));
+    QCOMPARE(int(again->optionsBar().options().decimalMark1), int(Csv::DecimalMark::Comma));
+    QCOMPARE(again->session().renames().size(), size_t(1));
+    QVERIFY(fixture.dialogs.messages.empty());
+    again->close();
+}
 
 // The key and the ignored columns chosen for two files are offered again the
 // next time files of those names are compared, and only then.
@@ -417,7 +548,7 @@ void TableWindowTest::choicesKeepTheirColumnsByName()
     TableOptionsBar bar;
     bar.setColumns({"id", "last, first", "2"});
     const QList<QToolButton *> buttons = bar.findChildren<QToolButton *>();
-    QCOMPARE(buttons.size(), 2); // the key, the columns to ignore
+    QCOMPARE(buttons.size(), 3); // the key, the columns to ignore, the decimal marks
     for (QAction *action : buttons[1]->menu()->actions()) {
         if (action->text() != QLatin1String("id"))
             action->trigger();

@@ -166,20 +166,27 @@ qsizetype Table::cellCount(qsizetype record) const
 void Table::preferLargePages() const
 {
     collapseToLargePages(m_text.constData(), size_t(m_text.size()));
-    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint32));
+    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint16));
 }
 
 void Table::addRecord(qint64 record, qint64 start, qint64 line)
 {
-    if ((record & ((qint64(1) << kBlockBits) - 1)) == 0)
-        m_bases.push_back(start);
-    const qint64 offset = start - m_bases.back();
+    if ((size_t(record) & kBlockMask) == 0)
+        m_blocks.push_back({start, -1});
+    Block &block = m_blocks.back();
+    qint64 offset = start - block.base;
     if (offset >= qint64(kFar)) {
-        m_offsets.push_back(kFar);
         m_farStarts.push_back({record, start});
-    } else {
-        m_offsets.push_back(quint32(offset));
+        offset = kFar;
     }
+    if (offset > 0xFFFF && block.wide < 0) { // the block's offsets need their high halves
+        block.wide = qint32(m_highOffsets.size() >> kBlockBits);
+        m_highOffsets.resize(m_highOffsets.size() + (size_t(1) << kBlockBits), 0);
+    }
+    m_offsets.push_back(quint16(offset));
+    if (block.wide >= 0)
+        m_highOffsets[(size_t(block.wide) << kBlockBits) + (size_t(record) & kBlockMask)] =
+            quint16(quint64(offset) >> 16);
     const qint64 extra = line - record - 1;
     if (extra != (m_lineJumps.empty() ? 0 : m_lineJumps.back().extra))
         m_lineJumps.push_back({record, extra});

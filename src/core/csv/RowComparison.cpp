@@ -27,17 +27,17 @@ CellRules rulesFor(const CellRules &rules, const RowView &a, const RowView &b, s
     return rules.numbers ? rules.styled(a.styles[k], b.styles[k]) : rules;
 }
 
-size_t rowHash(const Row &row, const RowView &view, const CellRules &rules)
+RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
 {
     size_t hash = 0;
     for (size_t k = 0; k < view.columns.size(); ++k)
         hash = combineHash(hash, cellHash(row[view.columns[k]], rulesFor(rules, view, view, k)));
-    return hash;
+    return narrowHash(hash);
 }
 
-std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
+std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
 {
-    std::vector<size_t> hashes = largeArray(size_t(view.table.size()), size_t(0));
+    std::vector<RowHash> hashes = largeArray(size_t(view.table.size()), RowHash(0));
     Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
         view.table.split(r, row, view.needed);
@@ -58,7 +58,7 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
 
 // Hashes the rows of `view` and groups the equal ones.
 void indexRows(const RowView &view, qint32 first, const CellRules &rules,
-               std::vector<size_t> &hashes, RowIndex &index)
+               std::vector<RowHash> &hashes, RowIndex &index)
 {
     hashes = rowHashes(view, first, rules);
     Row a;
@@ -70,13 +70,32 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules,
     });
 }
 
-std::vector<qint32> chain(const RowIndex &index, qint32 group)
+// The records of the group whose first record is `head` (none for -1).
+// Counted first: a list of ten million records is not copied as it grows.
+std::vector<qint32> chain(const RowIndex &index, qint32 head)
 {
+    size_t count = 0;
+    for (qint32 r = head; r >= 0; r = index.next(r))
+        ++count;
     std::vector<qint32> records;
-    if (group < 0)
-        return records;
-    for (qint32 r = index.group(group).head; r >= 0; r = index.next(r))
+    records.reserve(count);
+    for (qint32 r = head; r >= 0; r = index.next(r))
         records.push_back(r);
+    return records;
+}
+
+// The records of [first, size) that the comparison marked Listed, in order.
+std::vector<qint32> listed(const RowIndex &index, qint32 first, qint32 size)
+{
+    size_t count = 0;
+    for (qint32 r = first; r < size; ++r)
+        count += (index.role(r) & RowIndex::Listed) ? 1 : 0;
+    std::vector<qint32> records;
+    records.reserve(count);
+    for (qint32 r = first; r < size; ++r) {
+        if (index.role(r) & RowIndex::Listed)
+            records.push_back(r);
+    }
     return records;
 }
 
@@ -140,7 +159,7 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 // row into row1.
 template <typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
-                 const std::vector<size_t> &hashes2, qint32 first, const CellRules &rules,
+                 const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
                  Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
@@ -192,8 +211,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const RowView cells1 = viewOf(result, result.comparedColumns, true);
     const RowView cells2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<size_t> hashes1;
-    std::vector<size_t> hashes2;
+    std::vector<RowHash> hashes1;
+    std::vector<RowHash> hashes2;
     RowIndex index1;
     RowIndex index2;
     auto second =
@@ -202,35 +221,30 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     second.get();
     hashes1 = {};
 
-    // What each row of file 2 still needs once paired: nothing, to be listed
-    // as added, or to open the list of its duplicate key.
-    enum : char { Paired, Added, DuplicateHead, Duplicate };
-    std::vector<char> status2(size_t(t2.size()), Paired);
-    // The groups of file 1 whose key file 2 has: marked once a group, so that
-    // a key repeated in both files costs no more than one that is not.
-    std::vector<char> matched1(index1.slotCount(), 0);
+    // The groups of file 1 whose key file 2 has are marked Matched on their
+    // head, once a group, so that a key repeated in both files costs no more
+    // than one that is not; the rows of file 2 to list as added, Listed.
     ChangedPart parts[2];
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
     const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
-        index2.prefetchGroupOf(r2 + 8);
-        const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
-        if (group1 >= 0)
-            std::atomic_ref<char>(matched1[size_t(group1)]).store(1, std::memory_order_relaxed);
-        if (group2.count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
-            status2[size_t(r2)] = group2.head == r2 ? DuplicateHead : Duplicate;
-            if (group2.head == r2)
+        const quint8 role2 = index2.role(r2);
+        const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
+        if (head1 >= 0)
+            index1.mark(head1, RowIndex::Matched);
+        if ((role2 & RowIndex::Many) || (head1 >= 0 && !index1.single(head1))) {
+            if (role2 & RowIndex::Head)
                 duplicateHeads[part].push_back({r2, group1});
             return;
         }
         if (group1 < 0) {
-            status2[size_t(r2)] = Added;
+            index2.mark(r2, RowIndex::Listed);
             return;
         }
         if (keepPairs)
-            result.pairs[size_t(r2)] = index1.group(group1).head;
+            result.pairs[size_t(r2)] = head1;
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -240,7 +254,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         const qint64 count = qint64(out.columns.size()) - before;
         if (count > 0)
-            out.rows.push_back({index1.group(group1).head, r2, before, qint32(count)});
+            out.rows.push_back({head1, r2, before, qint32(count)});
     };
     findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
     hashes2 = {};
@@ -254,25 +268,24 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     result.changedColumnList.insert(result.changedColumnList.end(), parts[1].columns.begin(),
                                     parts[1].columns.end());
 
-    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        if (status2[size_t(r2)] == Added)
-            result.added.push_back(r2);
-    }
+    result.added = listed(index2, first, qint32(t2.size()));
     // In file 2's order: the first part's rows come before the second's.
     for (const auto &heads : duplicateHeads) {
         for (const auto &[r2, group1] : heads)
             result.duplicateKeys.push_back(
-                {chain(index1, group1), chain(index2, index2.groupOf(r2))});
+                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head), chain(index2, r2)});
     }
+    index2.clear();
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        const qint32 group1 = index1.groupOf(r1);
-        if (matched1[size_t(group1)])
+        const quint8 role1 = index1.role(r1);
+        if (!(role1 & RowIndex::Head) || (role1 & RowIndex::Matched))
             continue;
-        if (index1.group(group1).count == 1)
-            result.removed.push_back(r1);
-        else if (index1.group(group1).head == r1)
-            result.duplicateKeys.push_back({chain(index1, group1), {}});
+        if (!(role1 & RowIndex::Many))
+            index1.mark(r1, RowIndex::Listed);
+        else
+            result.duplicateKeys.push_back({chain(index1, r1), {}});
     }
+    result.removed = listed(index1, first, qint32(t1.size()));
     const auto firstLine = [&](const DuplicateKey &d) {
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
                                   : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
@@ -287,8 +300,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 // file 2 added.
 void matchNoRow(RowComparison &result, qint32 first, bool keepPairs)
 {
+    result.removed.reserve(size_t(std::max<qsizetype>(result.table1->size() - first, 0)));
     for (qint32 r1 = first; r1 < qint32(result.table1->size()); ++r1)
         result.removed.push_back(r1);
+    result.added.reserve(size_t(std::max<qsizetype>(result.table2->size() - first, 0)));
     for (qint32 r2 = first; r2 < qint32(result.table2->size()); ++r2)
         result.added.push_back(r2);
     if (keepPairs)
@@ -302,18 +317,19 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     const RowView row1 = viewOf(result, result.comparedColumns, true);
     const RowView row2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<size_t> hashes1;
+    std::vector<RowHash> hashes1;
     RowIndex index1;
     auto hashing2 = std::async(std::launch::async, [&] { return rowHashes(row2, first, rules); });
     indexRows(row1, first, rules, hashes1, index1);
     hashes1 = {};
-    const std::vector<size_t> hashes2 = hashing2.get();
+    std::vector<RowHash> hashes2 = hashing2.get();
     // Kept in file 2's order, so that the first copies of a row are the ones matched.
     std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
     findInFile1(index1, row1, row2, hashes2, first, rules,
                 [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
                     groups[size_t(r2)] = group1;
                 });
+    hashes2 = {};
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
@@ -321,10 +337,12 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
+    size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        const qint32 group1 = groups[size_t(r2)];
+        qint32 &group1 = groups[size_t(r2)];
         if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
-            result.added.push_back(r2);
+            group1 = -1; // added
+            ++addedCount;
             continue;
         }
         ++taken[size_t(group1)];
@@ -334,14 +352,21 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
             result.pairs[size_t(r2)] = next;
         }
     }
-    // The first copies of a row are the matched ones.
-    for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        qint32 &left = taken[size_t(index1.groupOf(r1))];
-        if (left > 0)
-            --left;
-        else
-            result.removed.push_back(r1);
+    result.added.reserve(addedCount);
+    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        if (groups[size_t(r2)] < 0)
+            result.added.push_back(r2);
     }
+    groups = {};
+    // The first copies of a row are the matched ones: the rest are listed.
+    for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
+        qint32 r1 = index1.group(qint32(slot)).head;
+        for (qint32 left = taken[slot]; r1 >= 0 && left > 0; --left)
+            r1 = index1.next(r1);
+        for (; r1 >= 0; r1 = index1.next(r1))
+            index1.mark(r1, RowIndex::Listed);
+    }
+    result.removed = listed(index1, first, qint32(t1.size()));
 }
 
 // Looks up a column list; false (and the error set) when it names a column

@@ -107,12 +107,14 @@ struct TableBuilder
         return {line, QStringLiteral("line %1 %2").arg(line).arg(what)};
     }
 
-    static ReadError build(Table &t)
+    static ReadError build(Table &t, WorkControl *control)
     {
+        Checkpoint tick(control, qint64(1) << 20); // a megabyte: about a millisecond
         const char *begin = t.m_text.constData();
         const char *end = begin + t.m_text.size();
         const char *p = begin;
         qint64 line = 1;
+        qint64 counted = 0; // the bytes told to the checkpoint
         bool reserved = false;
         while (p < end) {
             if (isLineBreak(*p)) { // a line with nothing on it
@@ -124,6 +126,8 @@ struct TableBuilder
             }
             const qint64 recordLine = line;
             const qint64 start = p - begin;
+            tick(start - counted);
+            counted = start;
             CellCounter counter;
             const char *stray = nullptr;
             const char *recordStart = p;
@@ -261,7 +265,7 @@ char detectDelimiter(QByteArrayView text)
     return best;
 }
 
-ReadResult readCsv(QByteArray text, char delimiter)
+ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control)
 {
     ReadResult result;
     if (delimiter == '"' || delimiter == '\r' || delimiter == '\n') {
@@ -271,7 +275,7 @@ ReadResult readCsv(QByteArray text, char delimiter)
     Table &table = result.table;
     table.m_text = std::move(text);
     table.m_delimiter = delimiter == 0 ? detectDelimiter(table.m_text) : delimiter;
-    result.error = TableBuilder::build(table);
+    result.error = TableBuilder::build(table, control);
     if (!result.ok())
         result.table = Table();
     return result;
@@ -289,10 +293,10 @@ DecodedCsv decodeCsvBytes(QByteArray fileBytes)
     return decoded;
 }
 
-ReadResult readCsvFile(QByteArray fileBytes, char delimiter)
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter, WorkControl *control)
 {
     DecodedCsv decoded = decodeCsvBytes(std::move(fileBytes));
-    ReadResult result = readCsv(std::move(decoded.bytes), delimiter);
+    ReadResult result = readCsv(std::move(decoded.bytes), delimiter, control);
     result.table.m_encoding = decoded.encoding;
     result.table.m_invalidLine = decoded.invalidLine;
     return result;

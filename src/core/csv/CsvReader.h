@@ -7,6 +7,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "csv/WorkControl.h"
+
 namespace Csv {
 
 struct ReadResult;
@@ -112,8 +114,8 @@ public:
 
 private:
     friend struct TableBuilder;
-    friend ReadResult readCsv(QByteArray text, char delimiter);
-    friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter);
+    friend ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control);
+    friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter, WorkControl *control);
     void addRecord(qint64 record, qint64 start, qint64 line);
     static constexpr int kBlockBits = 8;
     static constexpr size_t kBlockMask = (size_t(1) << kBlockBits) - 1;
@@ -182,7 +184,9 @@ char detectDelimiter(QByteArrayView text);
 // field that never closes, a quote inside an unquoted field and text after a
 // closing quote are errors that name the line. `delimiter` 0: detected. The
 // table shares `text`.
-ReadResult readCsv(QByteArray text, char delimiter = 0);
+// With `control`, the bytes read are counted into its phase (which the
+// caller starts) and a cancel ends the read with WorkCancelled thrown.
+ReadResult readCsv(QByteArray text, char delimiter = 0, WorkControl *control = nullptr);
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
 // dropped), UTF-16 with a BOM, rich text as its plain text, UTF-8 with a few
@@ -197,7 +201,7 @@ struct DecodedCsv
 DecodedCsv decodeCsvBytes(QByteArray fileBytes);
 
 // decodeCsvBytes, then readCsv; the table knows its encoding.
-ReadResult readCsvFile(QByteArray fileBytes, char delimiter = 0);
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter = 0, WorkControl *control = nullptr);
 
 // A column list as the command line takes it: CSV, so that a name holding a
 // comma can be quoted. Each item says whether it was quoted.

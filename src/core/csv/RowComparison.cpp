@@ -35,11 +35,14 @@ RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
     return narrowHash(hash);
 }
 
-std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
+std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
+                               WorkControl *control)
 {
     std::vector<RowHash> hashes = largeArray(size_t(view.table.size()), RowHash(0));
     Row row;
+    Checkpoint tick(control);
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
+        tick();
         view.table.split(r, row, view.needed);
         hashes[size_t(r)] = rowHash(row, view, rules);
     }
@@ -58,41 +61,65 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
 
 // Hashes the rows of `view` and groups the equal ones.
 void indexRows(const RowView &view, qint32 first, const CellRules &rules,
-               std::vector<RowHash> &hashes, RowIndex &index)
+               std::vector<RowHash> &hashes, RowIndex &index, WorkControl *control)
 {
-    hashes = rowHashes(view, first, rules);
+    hashes = rowHashes(view, first, rules, control);
     Row a;
     Row b;
-    index.build(hashes, first, [&](qint32 ra, qint32 rb) {
-        view.table.split(ra, a, view.needed);
-        view.table.split(rb, b, view.needed);
-        return sameCells(a, view, b, view, rules);
-    });
+    Checkpoint tick(control);
+    index.build(
+        hashes, first,
+        [&](qint32 ra, qint32 rb) {
+            view.table.split(ra, a, view.needed);
+            view.table.split(rb, b, view.needed);
+            return sameCells(a, view, b, view, rules);
+        },
+        [&tick] { tick(); });
+}
+
+RowComparison cancelledComparison()
+{
+    RowComparison stopped;
+    stopped.cancelled = true;
+    stopped.error = {0, 0, QStringLiteral("the comparison was cancelled")};
+    return stopped;
+}
+
+// A phase of `total` steps begins, when someone follows the work.
+void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
+{
+    if (control)
+        control->start(phase, total);
 }
 
 // The records of the group whose first record is `head` (none for -1).
 // Counted first: a list of ten million records is not copied as it grows.
-std::vector<qint32> chain(const RowIndex &index, qint32 head)
+std::vector<qint32> chain(const RowIndex &index, qint32 head, WorkControl *control)
 {
     size_t count = 0;
     for (qint32 r = head; r >= 0; r = index.next(r))
         ++count;
     std::vector<qint32> records;
     records.reserve(count);
-    for (qint32 r = head; r >= 0; r = index.next(r))
+    Checkpoint tick(control);
+    for (qint32 r = head; r >= 0; r = index.next(r)) {
+        tick();
         records.push_back(r);
+    }
     return records;
 }
 
 // The records of [first, size) that the comparison marked Listed, in order.
-std::vector<qint32> listed(const RowIndex &index, qint32 first, qint32 size)
+std::vector<qint32> listed(const RowIndex &index, qint32 first, qint32 size, WorkControl *control)
 {
     size_t count = 0;
     for (qint32 r = first; r < size; ++r)
         count += (index.role(r) & RowIndex::Listed) ? 1 : 0;
     std::vector<qint32> records;
     records.reserve(count);
+    Checkpoint tick(control);
     for (qint32 r = first; r < size; ++r) {
+        tick();
         if (index.role(r) & RowIndex::Listed)
             records.push_back(r);
     }
@@ -117,7 +144,7 @@ RowView viewOf(const RowComparison &result, const std::vector<qsizetype> &column
 // or what its values say.
 std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
                                       const std::vector<qsizetype> &columns, qint32 first,
-                                      DecimalMark mark)
+                                      DecimalMark mark, WorkControl *control)
 {
     std::vector<NumberStyle> styles(result.mapping.columns.size(), chosenStyle(mark, {}));
     if (mark != DecimalMark::Auto)
@@ -126,7 +153,9 @@ std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
     std::vector<NumberStyleFinder> finders(columns.size());
     Row row;
     size_t unsettled = columns.size();
+    Checkpoint tick(control);
     for (qint32 r = first; r < qint32(view.table.size()) && unsettled > 0; ++r) {
+        tick();
         view.table.split(r, row, view.needed);
         unsettled = 0;
         for (size_t k = 0; k < columns.size(); ++k) {
@@ -160,7 +189,7 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 template <typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
                  const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
-                 Found &&found)
+                 WorkControl *control, Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
@@ -172,7 +201,9 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
         constexpr qint32 kTextAhead = 8;
         Row row1;
         Row row2;
+        Checkpoint tick(control);
         for (qint32 r2 = begin; r2 < end; ++r2) {
+            tick();
             if (r2 + kGroupAhead < end)
                 index1.prefetch(hashes2[size_t(r2 + kGroupAhead)]);
             if (r2 + kRecordAhead < end) {
@@ -201,7 +232,8 @@ struct ChangedPart
     std::vector<qint32> columns;
 };
 
-void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
+void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
+                  WorkControl *control)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -215,9 +247,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     std::vector<RowHash> hashes2;
     RowIndex index1;
     RowIndex index2;
-    auto second =
-        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, hashes2, index2); });
-    indexRows(key1, first, keyRules, hashes1, index1);
+    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() + t2.size() - 2 * first));
+    auto second = std::async(std::launch::async,
+                             [&] { indexRows(key2, first, keyRules, hashes2, index2, control); });
+    indexRows(key1, first, keyRules, hashes1, index1, control);
     second.get();
     hashes1 = {};
 
@@ -256,8 +289,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         if (count > 0)
             out.rows.push_back({head1, r2, before, qint32(count)});
     };
-    findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
+    startPhase(control, WorkPhase::Comparing, t2.size() - first);
+    findInFile1(index1, key1, key2, hashes2, first, keyRules, control, pairRow);
     hashes2 = {};
+    startPhase(control, WorkPhase::Listing, t1.size() + t2.size() - 2 * first);
     result.changed = std::move(parts[0].rows);
     result.changedColumnList = std::move(parts[0].columns);
     const qint64 shift = qint64(result.changedColumnList.size());
@@ -268,31 +303,36 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     result.changedColumnList.insert(result.changedColumnList.end(), parts[1].columns.begin(),
                                     parts[1].columns.end());
 
-    result.added = listed(index2, first, qint32(t2.size()));
+    result.added = listed(index2, first, qint32(t2.size()), control);
     // In file 2's order: the first part's rows come before the second's.
     for (const auto &heads : duplicateHeads) {
         for (const auto &[r2, group1] : heads)
             result.duplicateKeys.push_back(
-                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head), chain(index2, r2)});
+                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr),
+                 chain(index2, r2, nullptr)});
     }
     index2.clear();
+    Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
+        tick();
         const quint8 role1 = index1.role(r1);
         if (!(role1 & RowIndex::Head) || (role1 & RowIndex::Matched))
             continue;
         if (!(role1 & RowIndex::Many))
             index1.mark(r1, RowIndex::Listed);
         else
-            result.duplicateKeys.push_back({chain(index1, r1), {}});
+            result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
     }
-    result.removed = listed(index1, first, qint32(t1.size()));
+    result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
                                   : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
     };
-    std::sort(
-        result.duplicateKeys.begin(), result.duplicateKeys.end(),
-        [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
+    std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
+              [&](const DuplicateKey &a, const DuplicateKey &b) {
+                  tick();
+                  return firstLine(a) < firstLine(b);
+              });
 }
 
 // Without a key and with no cell compared, every row would "equal" every
@@ -310,7 +350,8 @@ void matchNoRow(RowComparison &result, qint32 first, bool keepPairs)
         result.pairs.assign(size_t(result.table2->size()), -1);
 }
 
-void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
+void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
+                       WorkControl *control)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -319,13 +360,16 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
 
     std::vector<RowHash> hashes1;
     RowIndex index1;
-    auto hashing2 = std::async(std::launch::async, [&] { return rowHashes(row2, first, rules); });
-    indexRows(row1, first, rules, hashes1, index1);
+    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
+    auto hashing2 =
+        std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
+    indexRows(row1, first, rules, hashes1, index1, control);
     hashes1 = {};
     std::vector<RowHash> hashes2 = hashing2.get();
     // Kept in file 2's order, so that the first copies of a row are the ones matched.
     std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
-    findInFile1(index1, row1, row2, hashes2, first, rules,
+    startPhase(control, WorkPhase::Comparing, t2.size() - first);
+    findInFile1(index1, row1, row2, hashes2, first, rules, control,
                 [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
                     groups[size_t(r2)] = group1;
                 });
@@ -337,8 +381,11 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
+    startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
+    Checkpoint tick(control);
     size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        tick();
         qint32 &group1 = groups[size_t(r2)];
         if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
             group1 = -1; // added
@@ -354,19 +401,21 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     }
     result.added.reserve(addedCount);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        tick();
         if (groups[size_t(r2)] < 0)
             result.added.push_back(r2);
     }
     groups = {};
     // The first copies of a row are the matched ones: the rest are listed.
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
+        tick();
         qint32 r1 = index1.group(qint32(slot)).head;
         for (qint32 left = taken[slot]; r1 >= 0 && left > 0; --left)
             r1 = index1.next(r1);
         for (; r1 >= 0; r1 = index1.next(r1))
             index1.mark(r1, RowIndex::Listed);
     }
-    result.removed = listed(index1, first, qint32(t1.size()));
+    result.removed = listed(index1, first, qint32(t1.size()), control);
 }
 
 // Looks up a column list; false (and the error set) when it names a column
@@ -421,8 +470,10 @@ bool RowComparison::hasDifferences() const
                        [](const Column &column) { return !column.inBoth(); });
 }
 
-RowComparison compareTables(std::shared_ptr<const Table> table1,
-                            std::shared_ptr<const Table> table2, const RowOptions &options)
+namespace {
+
+RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
+                                std::shared_ptr<const Table> table2, const RowOptions &options)
 {
     RowComparison result;
     result.table1 = std::move(table1);
@@ -478,29 +529,50 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
         std::vector<qsizetype> read = result.keyColumns;
         read.insert(read.end(), result.comparedColumns.begin(), result.comparedColumns.end());
         auto styles2 = std::async(std::launch::async, [&] {
-            return numberStyles(result, false, read, first, options.decimalMark2);
+            return numberStyles(result, false, read, first, options.decimalMark2, options.control);
         });
-        result.numberStyles1 = numberStyles(result, true, read, first, options.decimalMark1);
+        result.numberStyles1 =
+            numberStyles(result, true, read, first, options.decimalMark1, options.control);
         result.numberStyles2 = styles2.get();
     }
     // File 1's rows are looked up at random, file 2's read in order.
     t1.preferLargePages();
     if (!options.key.isEmpty() || !result.keyColumns.empty())
-        compareByKey(result, first, options.rules, options.keepPairs);
+        compareByKey(result, first, options.rules, options.keepPairs, options.control);
     else if (result.comparedColumns.empty())
         matchNoRow(result, first, options.keepPairs);
     else
-        compareAsMultiset(result, first, options.rules.exact(), options.keepPairs);
+        compareAsMultiset(result, first, options.rules.exact(), options.keepPairs, options.control);
     return result;
+}
+
+} // namespace
+
+RowComparison compareTables(std::shared_ptr<const Table> table1,
+                            std::shared_ptr<const Table> table2, const RowOptions &options)
+{
+    try {
+        return compareTablesOnce(std::move(table1), std::move(table2), options);
+    } catch (const WorkCancelled &) {
+        return cancelledComparison();
+    }
 }
 
 RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
                            char delimiter)
 {
-    auto reading2 =
-        std::async(std::launch::async, [&] { return readCsv(std::move(text2), delimiter); });
-    ReadResult read1 = readCsv(std::move(text1), delimiter);
-    ReadResult read2 = reading2.get();
+    ReadResult read1;
+    ReadResult read2;
+    try {
+        startPhase(options.control, WorkPhase::Reading, text1.size() + text2.size());
+        auto reading2 = std::async(std::launch::async, [&] {
+            return readCsv(std::move(text2), delimiter, options.control);
+        });
+        read1 = readCsv(std::move(text1), delimiter, options.control);
+        read2 = reading2.get();
+    } catch (const WorkCancelled &) {
+        return cancelledComparison();
+    }
     for (const auto &[file, read] : {std::pair{1, &read1}, std::pair{2, &read2}}) {
         if (!read->ok()) {
             RowComparison failed;

@@ -49,6 +49,12 @@ public:
     template <typename Same>
     void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same)
     {
+        build(hashes, first, same, [] {});
+    }
+    // The same, calling tick() once a record.
+    template <typename Same, typename Tick>
+    void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same, Tick &&tick)
+    {
         const size_t records = hashes.size();
         // Room for the groups there will likely be, three quarters full at
         // most: short probes, and a file of one key repeated costs no slot
@@ -61,6 +67,7 @@ public:
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
             if (r - kAhead >= first)
                 __builtin_prefetch(&m_groups[home(hashes[size_t(r - kAhead)])]);
+            tick();
             const RowHash hash = hashes[size_t(r)];
             const RowHash tag = tagOf(hash);
             for (size_t slot = home(hash);; slot = nextSlot(slot)) {

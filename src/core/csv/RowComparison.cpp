@@ -366,14 +366,16 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     indexRows(row1, first, rules, hashes1, index1, control);
     hashes1 = {};
     std::vector<RowHash> hashes2 = hashing2.get();
-    // Kept in file 2's order, so that the first copies of a row are the ones matched.
-    std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
+    // Each row's group of file 1, kept in file 2's order so that the first
+    // copies of a row are the ones matched, takes the place of its hash once
+    // looked up: the lookups read hashes only ahead of the row they are at.
+    static_assert(sizeof(RowHash) == sizeof(qint32));
+    std::vector<RowHash> &groups = hashes2;
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
     findInFile1(index1, row1, row2, hashes2, first, rules, control,
                 [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
-                    groups[size_t(r2)] = group1;
+                    groups[size_t(r2)] = RowHash(group1);
                 });
-    hashes2 = {};
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);
@@ -386,9 +388,9 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
-        qint32 &group1 = groups[size_t(r2)];
+        const qint32 group1 = qint32(groups[size_t(r2)]);
         if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
-            group1 = -1; // added
+            groups[size_t(r2)] = RowHash(-1); // added
             ++addedCount;
             continue;
         }
@@ -402,10 +404,10 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     result.added.reserve(addedCount);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
-        if (groups[size_t(r2)] < 0)
+        if (qint32(groups[size_t(r2)]) < 0)
             result.added.push_back(r2);
     }
-    groups = {};
+    hashes2 = {};
     // The first copies of a row are the matched ones: the rest are listed.
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
         tick();

@@ -252,6 +252,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
                              [&] { indexRows(key2, first, keyRules, hashes2, index2, control); });
     indexRows(key1, first, keyRules, hashes1, index1, control);
     second.get();
+    index2.dropGroups(); // file 2's rows are read in order: only their roles and links are needed
     hashes1 = {};
 
     // The groups of file 1 whose key file 2 has are marked Matched on their

@@ -147,6 +147,9 @@ public:
     }
     // Frees what the index holds.
     void clear() { *this = RowIndex(); }
+    // Frees the groups, keeping each record's role and link: for an index
+    // that is walked from its records on, never searched again.
+    void dropGroups() { m_groups = std::vector<Group>(); }
 
 private:
     static size_t capacityFor(size_t groups)

@@ -1,7 +1,9 @@
 // Times the row comparison on bench/data/rows1.csv and rows2.csv (made by
 // bench_make_rows_data): each step of the engine in this process, then the
-// whole of "corvantis-cli rows --key id" and, when installed, miller's join
-// of the same files, as child processes (wall time and peak memory).
+// whole of "corvantis-cli rows --key id" (on both cores and on one) against
+// DuckDB's full outer join of the same files (bench/peer-duckdb.sh, which
+// installs its npm package into a scratch folder; set NO_PEER to skip) and,
+// when installed, miller's join, as child processes (wall time and peak memory).
 //
 // Usage: bench_rows [DATA_FOLDER]
 
@@ -13,9 +15,11 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -150,6 +154,20 @@ int main(int argc, char **argv)
     line("compare by key id", compare, Csv::summaryLine(result));
     line("text report", format, QStringLiteral("%1 bytes").arg(report.size()));
     line("compare as a multiset", compareRows, Csv::summaryLine(multiset));
+    // Cancel halfway through a comparison by key: how long until it stops.
+    Csv::WorkControl control;
+    options.key = QStringLiteral("id");
+    options.control = &control;
+    auto running =
+        std::async(std::launch::async, [&] { return Csv::compareTables(table1, table2, options); });
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(compare.wallMs / 2));
+    const auto asked = std::chrono::steady_clock::now();
+    control.cancel();
+    const bool stopped = running.get().cancelled;
+    const std::chrono::duration<double, std::milli> toStop =
+        std::chrono::steady_clock::now() - asked;
+    std::printf("  cancel halfway through compare   %6.1f ms to stop%s\n", toStop.count(),
+                stopped ? "" : " (it had finished)");
     std::printf("  peak memory of this process      %7.0f MiB\n", Bench::peakRssMiB());
 
     const std::string file1 = path1.toStdString();
@@ -159,6 +177,24 @@ int main(int argc, char **argv)
     std::printf("  corvantis-cli rows --key id      %7.0f ms  %6.0f MiB  exit %d  (%.2f x the "
                 "input's %.0f MiB)\n",
                 cli.wallMs, cli.peakMiB, cli.status, cli.peakMiB / inputMiB, inputMiB);
+    const ChildRun csv =
+        runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id", "--format", "csv"});
+    std::printf("  the same, --format csv           %7.0f ms  %6.0f MiB  exit %d\n", csv.wallMs,
+                csv.peakMiB, csv.status);
+    const ChildRun oneCore = runChild({"taskset", "-c", "0", CORVANTIS_CLI, "rows", file1, file2,
+                                       "--key", "id", "--format", "csv"});
+    std::printf(
+        "  the same on one core (taskset)   %7.0f ms  %6.0f MiB  exit %d  (%.2f x slower)\n",
+        oneCore.wallMs, oneCore.peakMiB, oneCore.status, oneCore.wallMs / csv.wallMs);
+    if (!qEnvironmentVariableIsSet("NO_PEER")) {
+        const std::string out = QDir::tempPath().toStdString() + "/peer-duckdb-out.csv";
+        const ChildRun duck =
+            runChild({"bash", CORVANTIS_BENCH_DIR "/peer-duckdb.sh", file1, file2, "id", out, "2"});
+        std::printf("  DuckDB full outer join, 2 threads %6.0f ms  %6.0f MiB  exit %d  (%.2f x "
+                    "corvantis-cli --format csv's time)\n",
+                    duck.wallMs, duck.peakMiB, duck.status, duck.wallMs / csv.wallMs);
+        QFile::remove(QString::fromStdString(out));
+    }
     if (QStandardPaths::findExecutable(QStringLiteral("mlr")).isEmpty()) {
         std::printf("  mlr: not installed\n");
         return 0;

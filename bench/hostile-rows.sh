@@ -6,6 +6,7 @@
 # Usage: bench/hostile-rows.sh [CLI] [FOLDER] [ROWS_FILE1 ROWS_FILE2]
 #   CLI: the corvantis-cli to run (default build/bin/corvantis-cli)
 #   ROWS_FILE1/2: a large keyed pair (bench_make_rows_data) to add to the run
+#   ONLY: runs only the cases whose name holds this text (e.g. ONLY=one-byte)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cli=${1:-build/bin/corvantis-cli}
@@ -40,6 +41,7 @@ make_once "$dir/quotes2.csv" sh -c 'printf "id,v\n1,\""; yes "a\"\"" | head -c 9
 
 run() { # NAME FILE1 FILE2 ARGS...
   local name=$1 a=$2 b=$3; shift 3
+  [[ -z "${ONLY:-}" || "$name" == *"$ONLY"* ]] || return 0
   local bytes limit
   bytes=$(( $(stat -c %s "$a") + $(stat -c %s "$b") ))
   limit=$(( 2 * bytes / 1024 + 100 * 1024 ))

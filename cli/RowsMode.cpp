@@ -11,9 +11,12 @@
 #include <optional>
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include "CliOptions.h"
 #include "InputFile.h"
 #include "Messages.h"
+#include "ProgressLine.h"
 #include "base/AppError.h"
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
@@ -169,12 +172,12 @@ QString takeOperands(const QStringList &operands, RowsOptions &options)
 
 // Loads and reads one file (or standard input for "-"); throws AppError with
 // a message that names it. A file that is not UTF-8 is said so.
-Csv::Table readFile(const QString &path, char delimiter)
+Csv::Table readFile(const QString &path, char delimiter, Csv::WorkControl *control)
 {
     InputFile input = readInputFile(path);
     if (!input.ok())
         throw AppError(input.error);
-    Csv::ReadResult read = Csv::readCsvFile(std::exchange(input.bytes, {}), delimiter);
+    Csv::ReadResult read = Csv::readCsvFile(std::exchange(input.bytes, {}), delimiter, control);
     if (!read.ok())
         throw AppError(path + QStringLiteral(": ") + read.error.message);
     return std::move(read.table);
@@ -205,12 +208,18 @@ bool colourWanted(Colour colour)
 
 int run(const RowsOptions &options)
 {
+    ProgressLine progress(options.quiet);
+    if (Csv::WorkControl *control = progress.control())
+        control->start(Csv::WorkPhase::Reading,
+                       QFileInfo(options.file1).size() + QFileInfo(options.file2).size());
     // Both files are loaded and read at once, one on each core.
-    auto reading2 = std::async(std::launch::async, readFile, options.file2, options.delimiter);
+    auto reading2 = std::async(std::launch::async, readFile, options.file2, options.delimiter,
+                               progress.control());
     std::shared_ptr<const Csv::Table> table1;
     QString failure;
     try {
-        table1 = std::make_shared<const Csv::Table>(readFile(options.file1, options.delimiter));
+        table1 = std::make_shared<const Csv::Table>(
+            readFile(options.file1, options.delimiter, progress.control()));
     } catch (const AppError &error) {
         failure = error.description();
     }
@@ -222,13 +231,19 @@ int run(const RowsOptions &options)
             failure = error.description();
     }
     if (!failure.isEmpty()) {
+        progress.clear();
         printError(failure);
         return Failure;
     }
+    if (table1->invalidLine() > 0 || table2->invalidLine() > 0)
+        progress.clear();
     printEncodingNote(options.file1, table1->invalidLine(), table1->encoding());
     printEncodingNote(options.file2, table2->invalidLine(), table2->encoding());
 
-    const Csv::RowComparison result = Csv::compareTables(table1, table2, options.compare);
+    Csv::RowOptions compare = options.compare;
+    compare.control = progress.control();
+    const Csv::RowComparison result = Csv::compareTables(table1, table2, compare);
+    progress.clear();
     if (result.ok() && options.compare.guessKey) {
         printError(result.keyGuessed ? QStringLiteral("key: %1").arg(keyList(result))
                                      : QStringLiteral("key: none found; whole rows compared"));

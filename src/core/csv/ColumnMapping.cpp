@@ -26,9 +26,9 @@ bool sameName(QByteArrayView a, QByteArrayView b, const CellRules &rules)
 // the same name. Linear: file 2's names are grouped by a hash index.
 void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2, const CellRules &rules)
 {
-    std::vector<size_t> hashes(static_cast<size_t>(named2));
+    std::vector<RowHash> hashes(static_cast<size_t>(named2));
     for (qsizetype j = 0; j < named2; ++j)
-        hashes[size_t(j)] = cellHash(mapping.header2[j], rules);
+        hashes[size_t(j)] = narrowHash(cellHash(mapping.header2[j], rules));
     RowIndex index2;
     index2.build(hashes, 0, [&](qint32 a, qint32 b) {
         return sameName(mapping.header2[a], mapping.header2[b], rules);
@@ -39,7 +39,7 @@ void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2, cons
     for (qsizetype i = 0; i < named1; ++i) {
         Column column{i, -1};
         const QByteArrayView name = mapping.header1[i];
-        const qint32 group = index2.find(cellHash(name, rules), [&](qint32 j) {
+        const qint32 group = index2.find(narrowHash(cellHash(name, rules)), [&](qint32 j) {
             return sameName(mapping.header2[j], name, rules);
         });
         if (group >= 0) {

@@ -107,12 +107,14 @@ struct TableBuilder
         return {line, QStringLiteral("line %1 %2").arg(line).arg(what)};
     }
 
-    static ReadError build(Table &t)
+    static ReadError build(Table &t, WorkControl *control)
     {
+        Checkpoint tick(control, qint64(1) << 20); // a megabyte: about a millisecond
         const char *begin = t.m_text.constData();
         const char *end = begin + t.m_text.size();
         const char *p = begin;
         qint64 line = 1;
+        qint64 counted = 0; // the bytes told to the checkpoint
         bool reserved = false;
         while (p < end) {
             if (isLineBreak(*p)) { // a line with nothing on it
@@ -124,6 +126,8 @@ struct TableBuilder
             }
             const qint64 recordLine = line;
             const qint64 start = p - begin;
+            tick(start - counted);
+            counted = start;
             CellCounter counter;
             const char *stray = nullptr;
             const char *recordStart = p;
@@ -166,20 +170,27 @@ qsizetype Table::cellCount(qsizetype record) const
 void Table::preferLargePages() const
 {
     collapseToLargePages(m_text.constData(), size_t(m_text.size()));
-    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint32));
+    collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint16));
 }
 
 void Table::addRecord(qint64 record, qint64 start, qint64 line)
 {
-    if ((record & ((qint64(1) << kBlockBits) - 1)) == 0)
-        m_bases.push_back(start);
-    const qint64 offset = start - m_bases.back();
+    if ((size_t(record) & kBlockMask) == 0)
+        m_blocks.push_back({start, -1});
+    Block &block = m_blocks.back();
+    qint64 offset = start - block.base;
     if (offset >= qint64(kFar)) {
-        m_offsets.push_back(kFar);
         m_farStarts.push_back({record, start});
-    } else {
-        m_offsets.push_back(quint32(offset));
+        offset = kFar;
     }
+    if (offset > 0xFFFF && block.wide < 0) { // the block's offsets need their high halves
+        block.wide = qint32(m_highOffsets.size() >> kBlockBits);
+        m_highOffsets.resize(m_highOffsets.size() + (size_t(1) << kBlockBits), 0);
+    }
+    m_offsets.push_back(quint16(offset));
+    if (block.wide >= 0)
+        m_highOffsets[(size_t(block.wide) << kBlockBits) + (size_t(record) & kBlockMask)] =
+            quint16(quint64(offset) >> 16);
     const qint64 extra = line - record - 1;
     if (extra != (m_lineJumps.empty() ? 0 : m_lineJumps.back().extra))
         m_lineJumps.push_back({record, extra});
@@ -254,7 +265,7 @@ char detectDelimiter(QByteArrayView text)
     return best;
 }
 
-ReadResult readCsv(QByteArray text, char delimiter)
+ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control)
 {
     ReadResult result;
     if (delimiter == '"' || delimiter == '\r' || delimiter == '\n') {
@@ -264,7 +275,7 @@ ReadResult readCsv(QByteArray text, char delimiter)
     Table &table = result.table;
     table.m_text = std::move(text);
     table.m_delimiter = delimiter == 0 ? detectDelimiter(table.m_text) : delimiter;
-    result.error = TableBuilder::build(table);
+    result.error = TableBuilder::build(table, control);
     if (!result.ok())
         result.table = Table();
     return result;
@@ -282,10 +293,10 @@ DecodedCsv decodeCsvBytes(QByteArray fileBytes)
     return decoded;
 }
 
-ReadResult readCsvFile(QByteArray fileBytes, char delimiter)
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter, WorkControl *control)
 {
     DecodedCsv decoded = decodeCsvBytes(std::move(fileBytes));
-    ReadResult result = readCsv(std::move(decoded.bytes), delimiter);
+    ReadResult result = readCsv(std::move(decoded.bytes), delimiter, control);
     result.table.m_encoding = decoded.encoding;
     result.table.m_invalidLine = decoded.invalidLine;
     return result;

@@ -7,6 +7,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "csv/WorkControl.h"
+
 namespace Csv {
 
 struct ReadResult;
@@ -48,7 +50,8 @@ private:
 };
 
 // The records of a CSV text held as UTF-8 bytes. Only where each record
-// starts is kept (4 bytes a record, from a base every 256 records), with the
+// starts is kept (2 bytes a record from a base every 256 records, 4 in a
+// block of records longer than 256 bytes on average), with the
 // few records whose line or cell count does not follow from the one before;
 // a record is split into cells when it is read, so a table costs little more
 // than its text, whatever its shape.
@@ -76,8 +79,16 @@ public:
     // Where the record starts in bytes().
     qint64 recordStart(qsizetype record) const
     {
-        const quint32 offset = m_offsets[size_t(record)];
-        return offset == kFar ? farStart(record) : m_bases[size_t(record) >> kBlockBits] + offset;
+        const Block &block = m_blocks[size_t(record) >> kBlockBits];
+        quint32 offset = m_offsets[size_t(record)];
+        if (block.wide >= 0) {
+            offset |= quint32(m_highOffsets[(size_t(block.wide) << kBlockBits)
+                                            + (size_t(record) & kBlockMask)])
+                      << 16;
+            if (offset == kFar)
+                return farStart(record);
+        }
+        return block.base + offset;
     }
     // The same table over `sameBytes`, another copy of its bytes: for a table
     // read from bytes that someone else owns and is about to change.
@@ -103,10 +114,11 @@ public:
 
 private:
     friend struct TableBuilder;
-    friend ReadResult readCsv(QByteArray text, char delimiter);
-    friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter);
+    friend ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control);
+    friend ReadResult readCsvFile(QByteArray fileBytes, char delimiter, WorkControl *control);
     void addRecord(qint64 record, qint64 start, qint64 line);
     static constexpr int kBlockBits = 8;
+    static constexpr size_t kBlockMask = (size_t(1) << kBlockBits) - 1;
     // An offset too far from its block's base: the start is in m_farStarts.
     static constexpr quint32 kFar = 0xFFFFFFFF;
     qint64 farStart(qsizetype record) const;
@@ -127,9 +139,17 @@ private:
         qint64 record;
         qint64 cells;
     };
+    // A block of 256 records: where it starts, and which block of high
+    // halves its offsets have (-1: none, every offset fits in 16 bits).
+    struct Block
+    {
+        qint64 base;
+        qint32 wide;
+    };
     QByteArray m_text;
-    std::vector<quint32> m_offsets; // from the start of the record's block
-    std::vector<qint64> m_bases;    // where each block of 256 records starts
+    std::vector<quint16> m_offsets;     // from the start of the record's block, low half
+    std::vector<quint16> m_highOffsets; // the high halves, 256 a wide block
+    std::vector<Block> m_blocks;
     std::vector<FarStart> m_farStarts;
     std::vector<LineJump> m_lineJumps;
     qint64 m_firstCount = 0;
@@ -164,7 +184,9 @@ char detectDelimiter(QByteArrayView text);
 // field that never closes, a quote inside an unquoted field and text after a
 // closing quote are errors that name the line. `delimiter` 0: detected. The
 // table shares `text`.
-ReadResult readCsv(QByteArray text, char delimiter = 0);
+// With `control`, the bytes read are counted into its phase (which the
+// caller starts) and a cancel ends the read with WorkCancelled thrown.
+ReadResult readCsv(QByteArray text, char delimiter = 0, WorkControl *control = nullptr);
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
 // dropped), UTF-16 with a BOM, rich text as its plain text, UTF-8 with a few
@@ -179,7 +201,7 @@ struct DecodedCsv
 DecodedCsv decodeCsvBytes(QByteArray fileBytes);
 
 // decodeCsvBytes, then readCsv; the table knows its encoding.
-ReadResult readCsvFile(QByteArray fileBytes, char delimiter = 0);
+ReadResult readCsvFile(QByteArray fileBytes, char delimiter = 0, WorkControl *control = nullptr);
 
 // A column list as the command line takes it: CSV, so that a name holding a
 // comma can be quoted. Each item says whether it was quoted.

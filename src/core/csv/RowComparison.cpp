@@ -27,19 +27,22 @@ CellRules rulesFor(const CellRules &rules, const RowView &a, const RowView &b, s
     return rules.numbers ? rules.styled(a.styles[k], b.styles[k]) : rules;
 }
 
-size_t rowHash(const Row &row, const RowView &view, const CellRules &rules)
+RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
 {
     size_t hash = 0;
     for (size_t k = 0; k < view.columns.size(); ++k)
         hash = combineHash(hash, cellHash(row[view.columns[k]], rulesFor(rules, view, view, k)));
-    return hash;
+    return narrowHash(hash);
 }
 
-std::vector<size_t> rowHashes(const RowView &view, qint32 first, const CellRules &rules)
+std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
+                               WorkControl *control)
 {
-    std::vector<size_t> hashes = largeArray(size_t(view.table.size()), size_t(0));
+    std::vector<RowHash> hashes = largeArray(size_t(view.table.size()), RowHash(0));
     Row row;
+    Checkpoint tick(control);
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
+        tick();
         view.table.split(r, row, view.needed);
         hashes[size_t(r)] = rowHash(row, view, rules);
     }
@@ -58,25 +61,68 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
 
 // Hashes the rows of `view` and groups the equal ones.
 void indexRows(const RowView &view, qint32 first, const CellRules &rules,
-               std::vector<size_t> &hashes, RowIndex &index)
+               std::vector<RowHash> &hashes, RowIndex &index, WorkControl *control)
 {
-    hashes = rowHashes(view, first, rules);
+    hashes = rowHashes(view, first, rules, control);
     Row a;
     Row b;
-    index.build(hashes, first, [&](qint32 ra, qint32 rb) {
-        view.table.split(ra, a, view.needed);
-        view.table.split(rb, b, view.needed);
-        return sameCells(a, view, b, view, rules);
-    });
+    Checkpoint tick(control);
+    index.build(
+        hashes, first,
+        [&](qint32 ra, qint32 rb) {
+            view.table.split(ra, a, view.needed);
+            view.table.split(rb, b, view.needed);
+            return sameCells(a, view, b, view, rules);
+        },
+        [&tick] { tick(); });
 }
 
-std::vector<qint32> chain(const RowIndex &index, qint32 group)
+RowComparison cancelledComparison()
 {
+    RowComparison stopped;
+    stopped.cancelled = true;
+    stopped.error = {0, 0, QStringLiteral("the comparison was cancelled")};
+    return stopped;
+}
+
+// A phase of `total` steps begins, when someone follows the work.
+void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
+{
+    if (control)
+        control->start(phase, total);
+}
+
+// The records of the group whose first record is `head` (none for -1).
+// Counted first: a list of ten million records is not copied as it grows.
+std::vector<qint32> chain(const RowIndex &index, qint32 head, WorkControl *control)
+{
+    size_t count = 0;
+    for (qint32 r = head; r >= 0; r = index.next(r))
+        ++count;
     std::vector<qint32> records;
-    if (group < 0)
-        return records;
-    for (qint32 r = index.group(group).head; r >= 0; r = index.next(r))
+    records.reserve(count);
+    Checkpoint tick(control);
+    for (qint32 r = head; r >= 0; r = index.next(r)) {
+        tick();
         records.push_back(r);
+    }
+    return records;
+}
+
+// The records of [first, size) that the comparison marked Listed, in order.
+std::vector<qint32> listed(const RowIndex &index, qint32 first, qint32 size, WorkControl *control)
+{
+    size_t count = 0;
+    for (qint32 r = first; r < size; ++r)
+        count += (index.role(r) & RowIndex::Listed) ? 1 : 0;
+    std::vector<qint32> records;
+    records.reserve(count);
+    Checkpoint tick(control);
+    for (qint32 r = first; r < size; ++r) {
+        tick();
+        if (index.role(r) & RowIndex::Listed)
+            records.push_back(r);
+    }
     return records;
 }
 
@@ -98,7 +144,7 @@ RowView viewOf(const RowComparison &result, const std::vector<qsizetype> &column
 // or what its values say.
 std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
                                       const std::vector<qsizetype> &columns, qint32 first,
-                                      DecimalMark mark)
+                                      DecimalMark mark, WorkControl *control)
 {
     std::vector<NumberStyle> styles(result.mapping.columns.size(), chosenStyle(mark, {}));
     if (mark != DecimalMark::Auto)
@@ -107,7 +153,9 @@ std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
     std::vector<NumberStyleFinder> finders(columns.size());
     Row row;
     size_t unsettled = columns.size();
+    Checkpoint tick(control);
     for (qint32 r = first; r < qint32(view.table.size()) && unsettled > 0; ++r) {
+        tick();
         view.table.split(r, row, view.needed);
         unsettled = 0;
         for (size_t k = 0; k < columns.size(); ++k) {
@@ -140,8 +188,8 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 // row into row1.
 template <typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
-                 const std::vector<size_t> &hashes2, qint32 first, const CellRules &rules,
-                 Found &&found)
+                 const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
+                 WorkControl *control, Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
@@ -153,7 +201,9 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
         constexpr qint32 kTextAhead = 8;
         Row row1;
         Row row2;
+        Checkpoint tick(control);
         for (qint32 r2 = begin; r2 < end; ++r2) {
+            tick();
             if (r2 + kGroupAhead < end)
                 index1.prefetch(hashes2[size_t(r2 + kGroupAhead)]);
             if (r2 + kRecordAhead < end) {
@@ -182,7 +232,8 @@ struct ChangedPart
     std::vector<qint32> columns;
 };
 
-void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
+void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
+                  WorkControl *control)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -192,45 +243,42 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const RowView cells1 = viewOf(result, result.comparedColumns, true);
     const RowView cells2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<size_t> hashes1;
-    std::vector<size_t> hashes2;
+    std::vector<RowHash> hashes1;
+    std::vector<RowHash> hashes2;
     RowIndex index1;
     RowIndex index2;
-    auto second =
-        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, hashes2, index2); });
-    indexRows(key1, first, keyRules, hashes1, index1);
+    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() + t2.size() - 2 * first));
+    auto second = std::async(std::launch::async,
+                             [&] { indexRows(key2, first, keyRules, hashes2, index2, control); });
+    indexRows(key1, first, keyRules, hashes1, index1, control);
     second.get();
+    index2.dropGroups(); // file 2's rows are read in order: only their roles and links are needed
     hashes1 = {};
 
-    // What each row of file 2 still needs once paired: nothing, to be listed
-    // as added, or to open the list of its duplicate key.
-    enum : char { Paired, Added, DuplicateHead, Duplicate };
-    std::vector<char> status2(size_t(t2.size()), Paired);
-    // The groups of file 1 whose key file 2 has: marked once a group, so that
-    // a key repeated in both files costs no more than one that is not.
-    std::vector<char> matched1(index1.slotCount(), 0);
+    // The groups of file 1 whose key file 2 has are marked Matched on their
+    // head, once a group, so that a key repeated in both files costs no more
+    // than one that is not; the rows of file 2 to list as added, Listed.
     ChangedPart parts[2];
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
     const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
-        index2.prefetchGroupOf(r2 + 8);
-        const RowIndex::Group &group2 = index2.group(index2.groupOf(r2));
-        if (group1 >= 0)
-            std::atomic_ref<char>(matched1[size_t(group1)]).store(1, std::memory_order_relaxed);
-        if (group2.count > 1 || (group1 >= 0 && index1.group(group1).count > 1)) {
-            status2[size_t(r2)] = group2.head == r2 ? DuplicateHead : Duplicate;
-            if (group2.head == r2)
+        const quint8 role2 = index2.role(r2);
+        const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
+        if (head1 >= 0)
+            index1.mark(head1, RowIndex::Matched);
+        if ((role2 & RowIndex::Many) || (head1 >= 0 && !index1.single(head1))) {
+            if (role2 & RowIndex::Head)
                 duplicateHeads[part].push_back({r2, group1});
             return;
         }
         if (group1 < 0) {
-            status2[size_t(r2)] = Added;
+            index2.mark(r2, RowIndex::Listed);
             return;
         }
         if (keepPairs)
-            result.pairs[size_t(r2)] = index1.group(group1).head;
+            result.pairs[size_t(r2)] = head1;
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -240,10 +288,12 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         const qint64 count = qint64(out.columns.size()) - before;
         if (count > 0)
-            out.rows.push_back({index1.group(group1).head, r2, before, qint32(count)});
+            out.rows.push_back({head1, r2, before, qint32(count)});
     };
-    findInFile1(index1, key1, key2, hashes2, first, keyRules, pairRow);
+    startPhase(control, WorkPhase::Comparing, t2.size() - first);
+    findInFile1(index1, key1, key2, hashes2, first, keyRules, control, pairRow);
     hashes2 = {};
+    startPhase(control, WorkPhase::Listing, t1.size() + t2.size() - 2 * first);
     result.changed = std::move(parts[0].rows);
     result.changedColumnList = std::move(parts[0].columns);
     const qint64 shift = qint64(result.changedColumnList.size());
@@ -254,32 +304,36 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     result.changedColumnList.insert(result.changedColumnList.end(), parts[1].columns.begin(),
                                     parts[1].columns.end());
 
-    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        if (status2[size_t(r2)] == Added)
-            result.added.push_back(r2);
-    }
+    result.added = listed(index2, first, qint32(t2.size()), control);
     // In file 2's order: the first part's rows come before the second's.
     for (const auto &heads : duplicateHeads) {
         for (const auto &[r2, group1] : heads)
             result.duplicateKeys.push_back(
-                {chain(index1, group1), chain(index2, index2.groupOf(r2))});
+                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr),
+                 chain(index2, r2, nullptr)});
     }
+    index2.clear();
+    Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        const qint32 group1 = index1.groupOf(r1);
-        if (matched1[size_t(group1)])
+        tick();
+        const quint8 role1 = index1.role(r1);
+        if (!(role1 & RowIndex::Head) || (role1 & RowIndex::Matched))
             continue;
-        if (index1.group(group1).count == 1)
-            result.removed.push_back(r1);
-        else if (index1.group(group1).head == r1)
-            result.duplicateKeys.push_back({chain(index1, group1), {}});
+        if (!(role1 & RowIndex::Many))
+            index1.mark(r1, RowIndex::Listed);
+        else
+            result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
     }
+    result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
                                   : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
     };
-    std::sort(
-        result.duplicateKeys.begin(), result.duplicateKeys.end(),
-        [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
+    std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
+              [&](const DuplicateKey &a, const DuplicateKey &b) {
+                  tick();
+                  return firstLine(a) < firstLine(b);
+              });
 }
 
 // Without a key and with no cell compared, every row would "equal" every
@@ -287,32 +341,41 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 // file 2 added.
 void matchNoRow(RowComparison &result, qint32 first, bool keepPairs)
 {
+    result.removed.reserve(size_t(std::max<qsizetype>(result.table1->size() - first, 0)));
     for (qint32 r1 = first; r1 < qint32(result.table1->size()); ++r1)
         result.removed.push_back(r1);
+    result.added.reserve(size_t(std::max<qsizetype>(result.table2->size() - first, 0)));
     for (qint32 r2 = first; r2 < qint32(result.table2->size()); ++r2)
         result.added.push_back(r2);
     if (keepPairs)
         result.pairs.assign(size_t(result.table2->size()), -1);
 }
 
-void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs)
+void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
+                       WorkControl *control)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
     const RowView row1 = viewOf(result, result.comparedColumns, true);
     const RowView row2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<size_t> hashes1;
+    std::vector<RowHash> hashes1;
     RowIndex index1;
-    auto hashing2 = std::async(std::launch::async, [&] { return rowHashes(row2, first, rules); });
-    indexRows(row1, first, rules, hashes1, index1);
+    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
+    auto hashing2 =
+        std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
+    indexRows(row1, first, rules, hashes1, index1, control);
     hashes1 = {};
-    const std::vector<size_t> hashes2 = hashing2.get();
-    // Kept in file 2's order, so that the first copies of a row are the ones matched.
-    std::vector<qint32> groups = largeArray(hashes2.size(), qint32(-1));
-    findInFile1(index1, row1, row2, hashes2, first, rules,
+    std::vector<RowHash> hashes2 = hashing2.get();
+    // Each row's group of file 1, kept in file 2's order so that the first
+    // copies of a row are the ones matched, takes the place of its hash once
+    // looked up: the lookups read hashes only ahead of the row they are at.
+    static_assert(sizeof(RowHash) == sizeof(qint32));
+    std::vector<RowHash> &groups = hashes2;
+    startPhase(control, WorkPhase::Comparing, t2.size() - first);
+    findInFile1(index1, row1, row2, hashes2, first, rules, control,
                 [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
-                    groups[size_t(r2)] = group1;
+                    groups[size_t(r2)] = RowHash(group1);
                 });
 
     // How many rows of each group of file 1 have found their copy in file 2.
@@ -321,10 +384,15 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
+    startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
+    Checkpoint tick(control);
+    size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
-        const qint32 group1 = groups[size_t(r2)];
+        tick();
+        const qint32 group1 = qint32(groups[size_t(r2)]);
         if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
-            result.added.push_back(r2);
+            groups[size_t(r2)] = RowHash(-1); // added
+            ++addedCount;
             continue;
         }
         ++taken[size_t(group1)];
@@ -334,14 +402,23 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
             result.pairs[size_t(r2)] = next;
         }
     }
-    // The first copies of a row are the matched ones.
-    for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
-        qint32 &left = taken[size_t(index1.groupOf(r1))];
-        if (left > 0)
-            --left;
-        else
-            result.removed.push_back(r1);
+    result.added.reserve(addedCount);
+    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        tick();
+        if (qint32(groups[size_t(r2)]) < 0)
+            result.added.push_back(r2);
     }
+    hashes2 = {};
+    // The first copies of a row are the matched ones: the rest are listed.
+    for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
+        tick();
+        qint32 r1 = index1.group(qint32(slot)).head;
+        for (qint32 left = taken[slot]; r1 >= 0 && left > 0; --left)
+            r1 = index1.next(r1);
+        for (; r1 >= 0; r1 = index1.next(r1))
+            index1.mark(r1, RowIndex::Listed);
+    }
+    result.removed = listed(index1, first, qint32(t1.size()), control);
 }
 
 // Looks up a column list; false (and the error set) when it names a column
@@ -396,8 +473,10 @@ bool RowComparison::hasDifferences() const
                        [](const Column &column) { return !column.inBoth(); });
 }
 
-RowComparison compareTables(std::shared_ptr<const Table> table1,
-                            std::shared_ptr<const Table> table2, const RowOptions &options)
+namespace {
+
+RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
+                                std::shared_ptr<const Table> table2, const RowOptions &options)
 {
     RowComparison result;
     result.table1 = std::move(table1);
@@ -453,29 +532,50 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
         std::vector<qsizetype> read = result.keyColumns;
         read.insert(read.end(), result.comparedColumns.begin(), result.comparedColumns.end());
         auto styles2 = std::async(std::launch::async, [&] {
-            return numberStyles(result, false, read, first, options.decimalMark2);
+            return numberStyles(result, false, read, first, options.decimalMark2, options.control);
         });
-        result.numberStyles1 = numberStyles(result, true, read, first, options.decimalMark1);
+        result.numberStyles1 =
+            numberStyles(result, true, read, first, options.decimalMark1, options.control);
         result.numberStyles2 = styles2.get();
     }
     // File 1's rows are looked up at random, file 2's read in order.
     t1.preferLargePages();
     if (!options.key.isEmpty() || !result.keyColumns.empty())
-        compareByKey(result, first, options.rules, options.keepPairs);
+        compareByKey(result, first, options.rules, options.keepPairs, options.control);
     else if (result.comparedColumns.empty())
         matchNoRow(result, first, options.keepPairs);
     else
-        compareAsMultiset(result, first, options.rules.exact(), options.keepPairs);
+        compareAsMultiset(result, first, options.rules.exact(), options.keepPairs, options.control);
     return result;
+}
+
+} // namespace
+
+RowComparison compareTables(std::shared_ptr<const Table> table1,
+                            std::shared_ptr<const Table> table2, const RowOptions &options)
+{
+    try {
+        return compareTablesOnce(std::move(table1), std::move(table2), options);
+    } catch (const WorkCancelled &) {
+        return cancelledComparison();
+    }
 }
 
 RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
                            char delimiter)
 {
-    auto reading2 =
-        std::async(std::launch::async, [&] { return readCsv(std::move(text2), delimiter); });
-    ReadResult read1 = readCsv(std::move(text1), delimiter);
-    ReadResult read2 = reading2.get();
+    ReadResult read1;
+    ReadResult read2;
+    try {
+        startPhase(options.control, WorkPhase::Reading, text1.size() + text2.size());
+        auto reading2 = std::async(std::launch::async, [&] {
+            return readCsv(std::move(text2), delimiter, options.control);
+        });
+        read1 = readCsv(std::move(text1), delimiter, options.control);
+        read2 = reading2.get();
+    } catch (const WorkCancelled &) {
+        return cancelledComparison();
+    }
     for (const auto &[file, read] : {std::pair{1, &read1}, std::pair{2, &read2}}) {
         if (!read->ok()) {
             RowComparison failed;

@@ -9,6 +9,7 @@
 #include "csv/CellRules.h"
 #include "csv/ColumnMapping.h"
 #include "csv/CsvReader.h"
+#include "csv/WorkControl.h"
 
 namespace Csv {
 
@@ -24,6 +25,9 @@ struct RowOptions
     // With rules.numbers: how each file writes its decimal mark.
     DecimalMark decimalMark1 = DecimalMark::Auto;
     DecimalMark decimalMark2 = DecimalMark::Auto;
+    // Follows the comparison's phases and cancels it (null: neither); the
+    // caller keeps it alive until compareTables returns.
+    WorkControl *control = nullptr;
 };
 
 // A row of file 1 and its row in file 2 (same key) whose compared cells
@@ -77,6 +81,7 @@ struct RowComparison
     qsizetype rows1 = 0; // data rows, the header left out
     qsizetype rows2 = 0;
     bool keyGuessed = false; // keyColumns were guessed, not given
+    bool cancelled = false;  // stopped by RowOptions::control: error set, nothing else
     RowError error;          // message not empty: nothing else is set
 
     bool ok() const { return error.message.isEmpty(); }
@@ -103,6 +108,9 @@ std::vector<qsizetype> displayOrder(const RowComparison &comparison);
 RowComparison compareTables(std::shared_ptr<const Table> table1,
                             std::shared_ptr<const Table> table2, const RowOptions &options);
 
+// With options.control, checks for Cancel every few thousand records and
+// reports the phases Indexing, Comparing and Listing.
+//
 // Reads both UTF-8 texts (at once, on two threads) and compares them.
 // `delimiter` 0: detected in each.
 RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,

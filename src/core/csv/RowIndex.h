@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -11,23 +12,48 @@
 
 namespace Csv {
 
+// A record's hash as an index keeps it: 32 bits are plenty to tell the
+// groups of two billion records apart in a probe of a few slots, and half
+// the memory of a full-width one a record.
+using RowHash = quint32;
+inline RowHash narrowHash(size_t hash)
+{
+    const quint64 wide = quint64(hash) * 0x9E3779B97F4A7C15ull;
+    return RowHash(wide >> 32);
+}
+
 // Groups the records of one table that are equal under some rule (same key,
 // or same row), by their hash: open addressing, each group a chain of its
-// records in file order. Linear in the number of records.
+// records in file order. Linear in the number of records; beyond its groups,
+// five bytes a record (the chain's link and a role byte), so that a file of
+// one-byte rows costs a small multiple of its size.
 class RowIndex
 {
 public:
     struct Group
     {
-        quint32 tag = 0;  // the hash's low half (its high bits pick the slot)
+        RowHash tag = 0;  // the whole hash (its high bits pick the slot)
         qint32 head = -1; // first record of the group; -1: free slot
         qint32 count = 0;
+    };
+    // What a record is in its group, and marks a comparison leaves on it.
+    enum Role : quint8 {
+        Head = 1,    // the first record of its group
+        Many = 2,    // its group has more than one record
+        Matched = 4, // (a head) the other file has the group's rows
+        Listed = 8,  // (any) the comparison lists it as added or removed
     };
 
     // `hashes[r]` for each record r in [first, hashes.size()); same(a, b)
     // tells whether two records with equal hashes belong together.
     template <typename Same>
-    void build(const std::vector<size_t> &hashes, qint32 first, Same &&same)
+    void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same)
+    {
+        build(hashes, first, same, [] {});
+    }
+    // The same, calling tick() once a record.
+    template <typename Same, typename Tick>
+    void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same, Tick &&tick)
     {
         const size_t records = hashes.size();
         // Room for the groups there will likely be, three quarters full at
@@ -41,8 +67,9 @@ public:
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
             if (r - kAhead >= first)
                 __builtin_prefetch(&m_groups[home(hashes[size_t(r - kAhead)])]);
-            const size_t hash = hashes[size_t(r)];
-            const quint32 tag = tagOf(hash);
+            tick();
+            const RowHash hash = hashes[size_t(r)];
+            const RowHash tag = tagOf(hash);
             for (size_t slot = home(hash);; slot = nextSlot(slot)) {
                 Group &group = m_groups[slot];
                 if (group.head < 0) {
@@ -59,16 +86,22 @@ public:
                 }
             }
         }
-        m_groupOf = largeArray(records, qint32(-1));
-        for (size_t slot = 0; slot < m_groups.size(); ++slot) {
-            for (qint32 r = m_groups[slot].head; r >= 0; r = m_next[size_t(r)])
-                m_groupOf[size_t(r)] = qint32(slot);
+        m_roles = largeArray(records, quint8(0));
+        for (const Group &group : m_groups) {
+            if (group.head >= 0)
+                m_roles[size_t(group.head)] = Head;
+        }
+        for (size_t r = size_t(std::max(first, 0)); r < records; ++r) {
+            if (m_next[r] >= 0) {
+                m_roles[r] |= Many;
+                m_roles[size_t(m_next[r])] |= Many;
+            }
         }
     }
 
     // The group whose records `matches(record)`, or -1.
     template <typename Matches>
-    qint32 find(size_t hash, Matches &&matches) const
+    qint32 find(RowHash hash, Matches &&matches) const
     {
         if (m_groups.empty())
             return -1;
@@ -83,28 +116,40 @@ public:
     }
 
     // Hints that find(hash) will soon be called.
-    void prefetch(size_t hash) const
+    void prefetch(RowHash hash) const
     {
         if (!m_groups.empty())
             __builtin_prefetch(&m_groups[home(hash)]);
     }
-    // Hints that the group of `record` will soon be read.
-    void prefetchGroupOf(qint32 record) const
-    {
-        if (size_t(record) < m_groupOf.size())
-            __builtin_prefetch(&m_groups[size_t(m_groupOf[size_t(record)])]);
-    }
     // The first record of the group find(hash) most likely returns, or -1.
-    qint32 likelyHead(size_t hash) const
+    qint32 likelyHead(RowHash hash) const
     {
         return m_groups.empty() ? -1 : m_groups[home(hash)].head;
     }
 
     const Group &group(qint32 slot) const { return m_groups[size_t(slot)]; }
-    qint32 groupOf(qint32 record) const { return m_groupOf[size_t(record)]; }
     // The record after `record` in its group, or -1.
     qint32 next(qint32 record) const { return m_next[size_t(record)]; }
     size_t slotCount() const { return m_groups.size(); }
+    // Safe while other threads mark().
+    quint8 role(qint32 record) const
+    {
+        return std::atomic_ref<quint8>(m_roles[size_t(record)]).load(std::memory_order_relaxed);
+    }
+    bool single(qint32 record) const { return !(role(record) & Many); }
+    // Leaves a mark on a record; safe from several threads at once, and a
+    // mark already there costs no write.
+    void mark(qint32 record, Role mark) const
+    {
+        std::atomic_ref<quint8> role(m_roles[size_t(record)]);
+        if (!(role.load(std::memory_order_relaxed) & mark))
+            role.fetch_or(mark, std::memory_order_relaxed);
+    }
+    // Frees what the index holds.
+    void clear() { *this = RowIndex(); }
+    // Frees the groups, keeping each record's role and link: for an index
+    // that is walked from its records on, never searched again.
+    void dropGroups() { m_groups = std::vector<Group>(); }
 
 private:
     static size_t capacityFor(size_t groups)
@@ -114,16 +159,16 @@ private:
 
     // How many distinct hashes there are from `first` on, within a few per
     // cent (a HyperLogLog count: 4 KiB, one pass), a little over rather than under.
-    static size_t likelyGroups(const std::vector<size_t> &hashes, qint32 first)
+    static size_t likelyGroups(const std::vector<RowHash> &hashes, qint32 first)
     {
         constexpr int kBits = 12;
         constexpr size_t kRegisters = size_t(1) << kBits;
         std::vector<quint8> registers(kRegisters, 0);
         for (size_t r = size_t(std::max(first, 0)); r < hashes.size(); ++r) {
-            const quint64 hash = quint64(hashes[r]);
-            const quint64 rest = hash << kBits;
-            const quint8 rank = quint8(rest == 0 ? 64 - kBits + 1 : __builtin_clzll(rest) + 1);
-            quint8 &reg = registers[size_t(hash >> (64 - kBits))];
+            const quint32 hash = hashes[r];
+            const quint32 rest = hash << kBits;
+            const quint8 rank = quint8(rest == 0 ? 32 - kBits + 1 : __builtin_clz(rest) + 1);
+            quint8 &reg = registers[size_t(hash >> (32 - kBits))];
             reg = std::max(reg, rank);
         }
         double sum = 0;
@@ -141,7 +186,7 @@ private:
     }
 
     // Twice the slots, each group moved to its place there.
-    void grow(const std::vector<size_t> &hashes)
+    void grow(const std::vector<RowHash> &hashes)
     {
         std::vector<Group> old = std::move(m_groups);
         m_groups = largeArray(old.size() * 2, Group{});
@@ -155,18 +200,14 @@ private:
         }
     }
 
-    static quint32 tagOf(size_t hash) { return quint32(hash); }
-    // The slot a hash starts from: its high bits scaled to the capacity.
-    size_t home(size_t hash) const
-    {
-        __extension__ typedef unsigned __int128 Wide;
-        return size_t(Wide(quint64(hash)) * m_groups.size() >> 64);
-    }
+    static RowHash tagOf(RowHash hash) { return hash; }
+    // The slot a hash starts from: the hash scaled to the capacity.
+    size_t home(RowHash hash) const { return size_t(quint64(hash) * m_groups.size() >> 32); }
     size_t nextSlot(size_t slot) const { return slot + 1 == m_groups.size() ? 0 : slot + 1; }
 
     std::vector<Group> m_groups;
     std::vector<qint32> m_next;
-    std::vector<qint32> m_groupOf;
+    mutable std::vector<quint8> m_roles;
 };
 
 } // namespace Csv

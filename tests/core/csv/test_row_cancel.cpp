@@ -1,0 +1,141 @@
+// The row comparison's progress phases and its Cancel: every phase is
+// reported, in order, and a cancel in any of them ends the comparison with
+// nothing but the cancel said.
+
+#include <QTest>
+
+#include "csv/RowComparison.h"
+
+namespace {
+
+using Csv::WorkPhase;
+
+// A pair with every kind of finding: shared, changed, removed, added rows
+// and a duplicate key.
+std::pair<QByteArray, QByteArray> pair(int rows)
+{
+    QByteArray a = "id,v,w\n";
+    QByteArray b = "id,v,w\n";
+    for (int i = 0; i < rows; ++i) {
+        a += QByteArray::number(i * 2) + ",v" + QByteArray::number(i % 7) + ",\"w\nx\"\n";
+        b += QByteArray::number(i * 3) + ",v" + QByteArray::number(i % 5) + ",\"w\nx\"\n";
+    }
+    a += "7,dup,1\n";
+    return {a, b};
+}
+
+Csv::RowOptions optionsFor(bool keyed)
+{
+    Csv::RowOptions options;
+    if (keyed)
+        options.key = QStringLiteral("id");
+    return options;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(WorkPhase)
+
+class RowCancelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void phasesInOrder_data();
+    void phasesInOrder();
+    void cancelsInEachPhase_data();
+    void cancelsInEachPhase();
+};
+
+void RowCancelTest::phasesInOrder_data()
+{
+    QTest::addColumn<bool>("keyed");
+    QTest::newRow("by key") << true;
+    QTest::newRow("as a multiset") << false;
+}
+
+void RowCancelTest::phasesInOrder()
+{
+    QFETCH(bool, keyed);
+    const auto [a, b] = pair(60000);
+    std::vector<std::pair<WorkPhase, double>> reports;
+    Csv::WorkControl control(
+        [&](WorkPhase phase, double done) {
+            reports.push_back({phase, done});
+        },
+        std::chrono::milliseconds(0));
+    Csv::RowOptions options = optionsFor(keyed);
+    options.control = &control;
+    const Csv::RowComparison followed = Csv::compareTexts(a, b, options);
+    const Csv::RowComparison plain = Csv::compareTexts(a, b, optionsFor(keyed));
+    QVERIFY(followed.ok());
+    QVERIFY(!followed.cancelled);
+    // Followed or not, the same findings.
+    QCOMPARE(followed.removed, plain.removed);
+    QCOMPARE(followed.added, plain.added);
+    QCOMPARE(followed.changed.size(), plain.changed.size());
+    QCOMPARE(followed.duplicateKeys.size(), plain.duplicateKeys.size());
+
+    std::vector<WorkPhase> seen;
+    double last = -1;
+    for (const auto &[phase, done] : reports) {
+        QVERIFY(done >= 0 && done <= 1);
+        if (seen.empty() || seen.back() != phase) {
+            QVERIFY2(seen.empty() || int(seen.back()) < int(phase), "a phase came back");
+            seen.push_back(phase);
+            last = -1;
+        }
+        QVERIFY2(done >= last, "the share done went back");
+        last = done;
+    }
+    const std::vector<WorkPhase> all{WorkPhase::Reading, WorkPhase::Indexing, WorkPhase::Comparing,
+                                     WorkPhase::Listing};
+    QCOMPARE(seen, all);
+    // Within a phase the share grows past its start: the work counts as it goes.
+    QVERIFY(std::count_if(reports.begin(), reports.end(),
+                          [](const auto &report) { return report.second > 0.25; })
+            >= 3);
+}
+
+void RowCancelTest::cancelsInEachPhase_data()
+{
+    QTest::addColumn<bool>("keyed");
+    QTest::addColumn<WorkPhase>("phase");
+    for (const bool keyed : {true, false}) {
+        const char *how = keyed ? "by key, " : "as a multiset, ";
+        QTest::addRow("%sreading", how) << keyed << WorkPhase::Reading;
+        QTest::addRow("%sindexing", how) << keyed << WorkPhase::Indexing;
+        QTest::addRow("%scomparing", how) << keyed << WorkPhase::Comparing;
+        QTest::addRow("%slisting", how) << keyed << WorkPhase::Listing;
+    }
+}
+
+void RowCancelTest::cancelsInEachPhase()
+{
+    QFETCH(bool, keyed);
+    QFETCH(WorkPhase, phase);
+    const auto [a, b] = pair(60000);
+    Csv::WorkControl *self = nullptr;
+    int reportsAfterCancel = 0;
+    Csv::WorkControl control(
+        [&](WorkPhase now, double) {
+            if (self->cancelled())
+                ++reportsAfterCancel;
+            if (now == phase)
+                self->cancel();
+        },
+        std::chrono::milliseconds(0));
+    self = &control;
+    Csv::RowOptions options = optionsFor(keyed);
+    options.control = &control;
+    const Csv::RowComparison result = Csv::compareTexts(a, b, options);
+    QVERIFY(result.cancelled);
+    QVERIFY(!result.ok());
+    QCOMPARE(result.error.message, QStringLiteral("the comparison was cancelled"));
+    QVERIFY(result.removed.empty() && result.added.empty() && result.changed.empty());
+    QVERIFY(!result.table1 && !result.table2);
+    QCOMPARE(reportsAfterCancel, 0);
+}
+
+QTEST_APPLESS_MAIN(RowCancelTest)
+#include "test_row_cancel.moc"

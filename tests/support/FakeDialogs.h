@@ -16,12 +16,15 @@ public:
     Platform::Answer messageBox(const Platform::MessageRequest &request) override;
     QString fileDialog(const Platform::FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
+    int choice(const Platform::ChoiceRequest &request) override;
 
     std::deque<Platform::Answer> answers; // for Yes/No questions; default No
     std::deque<QString> fileNames;        // for file dialogs; default "" (cancel)
     std::vector<Platform::MessageRequest> messages;
     std::vector<Platform::FileDialogRequest> fileDialogs;
     QStringList openedFolders;
+    std::deque<int> choices; // for choices; default -1 (cancel)
+    std::vector<Platform::ChoiceRequest> choiceRequests;
     // Called as each message box opens, to look at the program meanwhile.
     std::function<void(const Platform::MessageRequest &)> onMessage;
 

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -26,6 +27,14 @@ struct FileDialogRequest
     bool save = false;
 };
 
+// A question answered by picking one item of a list ("Which sheet?").
+struct ChoiceRequest
+{
+    QString title;
+    QString label;
+    QStringList items; // shown as plain text
+};
+
 // Every modal window the program opens, and the shell's folder window, go
 // through this interface so that tests can answer them.
 class Dialogs
@@ -39,6 +48,8 @@ public:
     virtual QString fileDialog(const FileDialogRequest &request) = 0;
     // Asks the desktop to show a folder; does not wait for it.
     virtual void openFolder(const QString &path) = 0;
+    // The index of the item chosen, the first one offered; -1 when cancelled.
+    virtual int choice(const ChoiceRequest &request) = 0;
 };
 
 // The real thing: Qt's message boxes and file dialogs, the desktop's file manager.
@@ -51,6 +62,7 @@ public:
     Answer messageBox(const MessageRequest &request) override;
     QString fileDialog(const FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
+    int choice(const ChoiceRequest &request) override;
 
 private:
     QWidget *m_parent;

@@ -17,6 +17,7 @@
 #include "InputFile.h"
 #include "Messages.h"
 #include "ProgressLine.h"
+#include "SheetOption.h"
 #include "base/AppError.h"
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
@@ -41,11 +42,14 @@ struct RowsOptions
     Colour colour = Colour::Auto;
     bool gitDriver = false; // called by git as an external diff
     bool quiet = false;     // print nothing on standard output; the exit status tells
+    SheetChoice sheets;
 };
 
 // The options that take a value; --color takes one only as --color=WHEN.
-const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
-                            "--map", "--decimal-comma"};
+const QStringList withValue =
+    QStringList{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
+                "--map", "--decimal-comma"}
+    + SheetChoice::options();
 
 // One ASCII character that is not a quote or a line break, or "tab".
 char delimiterValue(const QString &value)
@@ -81,6 +85,8 @@ bool isGitCall(const QStringList &operands)
 // The value of an option that takes one; an error message when it is wrong.
 QString takeValue(const QString &name, const QString &value, RowsOptions &options)
 {
+    if (SheetChoice::options().contains(name))
+        return options.sheets.take(name, value);
     if (name == QLatin1String("--key") || name == QLatin1String("--ignore-columns")) {
         if (const QString error = Csv::columnListError(value); !error.isEmpty())
             return name + QStringLiteral(": ") + error;
@@ -170,17 +176,30 @@ QString takeOperands(const QStringList &operands, RowsOptions &options)
     return QString();
 }
 
+// A table read, and whether it came from a workbook.
+struct ReadTable
+{
+    Csv::Table table;
+    bool workbook = false;
+};
+
 // Loads and reads one file (or standard input for "-"); throws AppError with
 // a message that names it. A file that is not UTF-8 is said so.
-Csv::Table readFile(const QString &path, char delimiter, Csv::WorkControl *control)
+// A workbook is read as the CSV text of its sheet.
+ReadTable readFile(const QString &path, char delimiter, const SheetChoice &sheets, int file,
+                   Csv::WorkControl *control)
 {
     InputFile input = readInputFile(path);
+    if (!input.ok())
+        throw AppError(input.error);
+    const bool workbook = readWorkbookSheet(input, path, sheets.forFile(file),
+                                            !(file == 1 ? sheets.file1 : sheets.file2).isEmpty());
     if (!input.ok())
         throw AppError(input.error);
     Csv::ReadResult read = Csv::readCsvFile(std::exchange(input.bytes, {}), delimiter, control);
     if (!read.ok())
         throw AppError(path + QStringLiteral(": ") + read.error.message);
-    return std::move(read.table);
+    return {std::move(read.table), workbook};
 }
 
 // The key as --key takes it, every name quoted.
@@ -214,22 +233,30 @@ int run(const RowsOptions &options)
                        QFileInfo(options.file1).size() + QFileInfo(options.file2).size());
     // Both files are loaded and read at once, one on each core.
     auto reading2 = std::async(std::launch::async, readFile, options.file2, options.delimiter,
-                               progress.control());
+                               std::cref(options.sheets), 2, progress.control());
     std::shared_ptr<const Csv::Table> table1;
+    bool workbook1 = false;
+    bool workbook2 = false;
     QString failure;
     try {
-        table1 = std::make_shared<const Csv::Table>(
-            readFile(options.file1, options.delimiter, progress.control()));
+        ReadTable read =
+            readFile(options.file1, options.delimiter, options.sheets, 1, progress.control());
+        workbook1 = read.workbook;
+        table1 = std::make_shared<const Csv::Table>(std::move(read.table));
     } catch (const AppError &error) {
         failure = error.description();
     }
     std::shared_ptr<const Csv::Table> table2;
     try {
-        table2 = std::make_shared<const Csv::Table>(reading2.get());
+        ReadTable read = reading2.get();
+        workbook2 = read.workbook;
+        table2 = std::make_shared<const Csv::Table>(std::move(read.table));
     } catch (const AppError &error) {
         if (failure.isEmpty())
             failure = error.description();
     }
+    if (failure.isEmpty())
+        failure = sheetWithoutWorkbook(options.sheets, workbook1, workbook2);
     if (!failure.isEmpty()) {
         progress.clear();
         printError(failure);
@@ -321,6 +348,7 @@ QString rowsUsageText()
         "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
         "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
         "           [--format text|csv|json] [--color[=WHEN]]\n"
+        "           [--sheet NAME|N] [--sheet1 NAME|N] [--sheet2 NAME|N]\n"
         "\n"
         "Compares two CSV files as tables. With --key, rows are matched by their key\n"
         "and reported as removed (-), added (+) or changed (~, cell by cell, old and\n"
@@ -355,6 +383,9 @@ QString rowsUsageText()
         "  --delimiter C          one ASCII character, or tab (default: detected in\n"
         "                         each file)\n"
         "  --no-header            the first row is data; columns are numbered\n"
+        "  --sheet NAME|N         the sheet of each workbook (.xlsx, .xlsm, .ods) to\n"
+        "                         compare: by name, else the N-th (default: the first)\n"
+        "  --sheet1, --sheet2     the sheet of file 1 or file 2 only\n"
         "  --format F             text (default), csv or json; the csv report has\n"
         "                         one line a finding: [status] (- + ~, ! a row of a\n"
         "                         duplicate key, # a note), [line1], [line2], the\n"

@@ -11,6 +11,7 @@
 #include "InputFile.h"
 #include "Messages.h"
 #include "PaneJson.h"
+#include "SheetOption.h"
 #include "csv/RowsReport.h"
 #include "engine/ColourRange.h"
 #include "text/PaneBytes.h"
@@ -72,10 +73,14 @@ public:
 
     OptionTable options() override
     {
-        return {{QStringLiteral("--result")},
+        return {QStringList{QStringLiteral("--result")} + SheetChoice::options(),
                 {},
                 [this](const QString &argument) { return takeFlag(argument); },
-                [this](const QString &, const std::optional<QString> &value) {
+                [this](const QString &name, const std::optional<QString> &value) {
+                    if (SheetChoice::options().contains(name))
+                        return !value || value->isEmpty()
+                                   ? QStringLiteral("%1 needs a value").arg(name)
+                                   : m_sheets.take(name, *value);
                     return takeResult(value);
                 }};
     }
@@ -98,6 +103,7 @@ private:
     bool m_json = false;
     bool m_stat = false;
     int m_resultOf = 0; // 1 or 2: write the saved result of that file
+    SheetChoice m_sheets;
     Output m_output = Output::Listing;
 };
 
@@ -242,13 +248,28 @@ int TextMode::run()
 {
     InputFile input1;
     InputFile input2;
-    both([&] { input1 = readInputFile(m_file1); }, [&] { input2 = readInputFile(m_file2); });
+    // A workbook is compared as the CSV text of its sheet.
+    bool workbook1 = false;
+    bool workbook2 = false;
+    const auto read = [this](const QString &name, int file, InputFile &input, bool &workbook) {
+        input = readInputFile(name);
+        if (input.ok())
+            workbook = readWorkbookSheet(input, name, m_sheets.forFile(file),
+                                         !(file == 1 ? m_sheets.file1 : m_sheets.file2).isEmpty());
+    };
+    both([&] { read(m_file1, 1, input1, workbook1); },
+         [&] { read(m_file2, 2, input2, workbook2); });
     for (const InputFile *input : {&input1, &input2}) {
         if (!input->ok())
             printError(input->error);
     }
     if (!input1.ok() || !input2.ok())
         return Failure;
+    if (const QString error = sheetWithoutWorkbook(m_sheets, workbook1, workbook2);
+        !error.isEmpty()) {
+        printError(error);
+        return Failure;
+    }
 
     Comparison c;
     // As the load command leaves a pane: the file's text and one CR. Both

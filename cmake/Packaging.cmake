@@ -48,9 +48,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillfen <support@quillfen.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps adds the libraries the programs link (Qt, libstdc++, libc);
-# these are what they need at run time without linking them: the platform
-# plugins that open a window, and the Arial-compatible font of the layout.
+# dpkg-shlibdeps adds the libraries the programs link (Qt, libzip, libstdc++,
+# libc); these are what they need at run time without linking them: the
+# platform plugins that open a window, and the Arial-compatible font of the
+# layout.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # QScintilla, whose GPL-3.0 is the reason for the project's license, is linked
 # and so found by dpkg-shlibdeps: naming it here too would list it twice.

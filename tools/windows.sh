@@ -125,6 +125,14 @@ if [ ! -e "$qsci_stamp" ]; then
   touch "$qsci_stamp"
 fi
 
+# Workbooks: the core links libzip (found through pkg-config) and its zlib.
+# Like Qt, both are to be cross-built here from Debian's source packages
+# (apt-get source libzip zlib; libzip with cmake -DENABLE_BZIP2=OFF
+# -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_GNUTLS=OFF -DENABLE_OPENSSL=OFF
+# -DENABLE_MBEDTLS=OFF against the zlib built first), installed into $prefix
+# with its libzip.pc, and zip.dll and zlib1.dll copied into the zip beside the
+# Qt DLLs with their licences. Until that step is written the Windows
+# configure stops at "libzip not found".
 step "Corvantis for Windows"
 mkdir -p "$build"
 launcher=()

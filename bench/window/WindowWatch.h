@@ -18,7 +18,7 @@
 #include "dialogs/Dialogs.h"
 
 // Nothing to ask during a benchmark: any message is printed and answered No;
-// a file dialog is answered with `fileName`.
+// a file dialog is answered with `fileName`, a choice with its first item.
 class SilentDialogs final : public Platform::Dialogs
 {
 public:
@@ -30,6 +30,7 @@ public:
     QString fileDialog(const Platform::FileDialogRequest &) override { return fileName; }
     void openFolder(const QString &) override {}
     bool pairColumns(Tables::ColumnPairing &) override { return false; }
+    int choice(const Platform::ChoiceRequest &) override { return 0; }
 
     QString fileName;
 };

@@ -24,6 +24,16 @@ QString FakeDialogs::fileDialog(const Platform::FileDialogRequest &request)
     return name;
 }
 
+int FakeDialogs::choice(const Platform::ChoiceRequest &request)
+{
+    choiceRequests.push_back(request);
+    if (choices.empty())
+        return -1;
+    const int chosen = choices.front();
+    choices.pop_front();
+    return chosen;
+}
+
 void FakeDialogs::openFolder(const QString &path)
 {
     openedFolders << path;
@@ -50,4 +60,6 @@ void FakeDialogs::clear()
     messages.clear();
     fileDialogs.clear();
     openedFolders.clear();
+    choices.clear();
+    choiceRequests.clear();
 }

@@ -123,11 +123,17 @@ FileBytes cancelledRead()
     return read;
 }
 
-FileBytes failedRead(QString error)
+FileBytes failedRead(QString error, int errorNumber = 0)
 {
     FileBytes read;
     read.error = std::move(error);
+    read.errorNumber = errorNumber;
     return read;
+}
+
+FileBytes systemFailure(const QString &name, int errorNumber)
+{
+    return failedRead(failure(name, errorNumber), errorNumber);
 }
 
 FileBytes readRegular(int fd, const QString &name, qsizetype size, Compare::Progress *progress)
@@ -151,8 +157,9 @@ FileBytes readRegular(int fd, const QString &name, qsizetype size, Compare::Prog
         }
         if (got < 0 && errno == EINTR)
             continue;
-        return failedRead(got < 0 ? failure(name, errno)
-                                  : name + QStringLiteral(": The file shrank while it was read"));
+        if (got < 0)
+            return systemFailure(name, errno);
+        return failedRead(name + QStringLiteral(": The file shrank while it was read"));
     }
     return read;
 }
@@ -173,7 +180,7 @@ FileBytes readStream(int fd, const QString &name, Compare::Progress *progress)
         } else if (got == 0) {
             return read;
         } else if (errno != EINTR) {
-            return failedRead(failure(name, errno));
+            return systemFailure(name, errno);
         }
     }
 }
@@ -182,9 +189,9 @@ FileBytes readOpen(int fd, const QString &name, Streams streams, Compare::Progre
 {
     FileStatus status{};
     if (fileStatus(fd, status) != 0)
-        return failedRead(failure(name, errno));
+        return systemFailure(name, errno);
     if (S_ISDIR(status.st_mode))
-        return failedRead(failure(name, EISDIR));
+        return systemFailure(name, EISDIR);
     const bool regular = S_ISREG(status.st_mode);
     if (!regular && streams == Streams::Refused)
         return failedRead(name + QStringLiteral(": It is a pipe or a device, not a file"));
@@ -193,7 +200,7 @@ FileBytes readOpen(int fd, const QString &name, Streams streams, Compare::Progre
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 #endif
     if (regular && quint64(status.st_size) > quint64(std::numeric_limits<qsizetype>::max() / 2))
-        return failedRead(name + QStringLiteral(": Too large to read"));
+        return failedRead(name + QStringLiteral(": Too large to read"), EFBIG);
     if (progress)
         progress->total = regular ? qint64(status.st_size) : 0;
     try {
@@ -201,7 +208,7 @@ FileBytes readOpen(int fd, const QString &name, Streams streams, Compare::Progre
             return readRegular(fd, name, qsizetype(status.st_size), progress);
         return readStream(fd, name, progress);
     } catch (const std::bad_alloc &) {
-        return failedRead(name + QStringLiteral(": Too large to read: out of memory"));
+        return failedRead(name + QStringLiteral(": Too large to read: out of memory"), ENOMEM);
     }
 }
 
@@ -213,7 +220,7 @@ FileBytes readFileBytes(const QString &name, Streams streams, Compare::Progress 
         return cancelledRead();
     const int fd = openName(name, streams);
     if (fd < 0)
-        return failedRead(failure(name, errno));
+        return systemFailure(name, errno);
     FileBytes read = readOpen(fd, name, streams, progress);
     closeFile(fd);
     return read;

@@ -14,6 +14,7 @@ struct FileBytes
 {
     QByteArray bytes;
     QString error;
+    int errorNumber = 0; // the system's reason for the error, when it gave one
     bool cancelled = false;
 
     bool ok() const { return error.isEmpty() && !cancelled; }

@@ -1,16 +1,15 @@
 #include "text/TextDecoding.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include "base/AppError.h"
-#include "base/ArgumentText.h"
+#include "io/FileReader.h"
 #include "text/PaneBytes.h"
 #include "text/RtfReader.h"
 #include "text/Utf8.h"
@@ -353,60 +352,55 @@ QString decodeToPaneText(const QByteArray &bytes)
 
 namespace {
 
-// A read in slices: small enough to notice a cancel at once.
-constexpr qint64 kReadSlice = qint64(8) << 20;
-
-// The whole file; nothing when the progress is cancelled.
-QByteArray readAll(QFile &file, Compare::Progress *progress)
+// The reason a load gives, in the words the window has always used.
+QString loadFailureReason(const FileBytes &read, const QString &path)
 {
-    const qint64 size = file.size();
-    if (!progress || file.isSequential() || size <= 0)
-        return file.readAll();
-    progress->total += size;
-    QByteArray bytes(size, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < size) {
-        if (progress->cancelled)
-            return QByteArray();
-        const qint64 read = file.read(bytes.data() + done, std::min(kReadSlice, size - done));
-        if (read <= 0)
-            break; // an error, or a file that shrank
-        done += read;
-        progress->add(read);
+    switch (read.errorNumber) {
+    case 0:
+        break;
+    case EISDIR:
+        return QStringLiteral("it is a folder, not a file");
+    case ENOENT:
+        return QStringLiteral("No such file or directory");
+    case EACCES:
+        return QStringLiteral("Permission denied");
+    default:
+        return QString::fromLocal8Bit(std::strerror(read.errorNumber));
     }
-    bytes.truncate(done);
-    if (done == size && !file.atEnd())
-        bytes += file.readAll(); // a file that grew
-    return bytes;
+    // The reader's own reasons follow the name it was given.
+    QString reason = read.error;
+    if (reason.startsWith(path + QStringLiteral(": ")))
+        reason.remove(0, path.size() + 2);
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toLower();
+    return reason.isEmpty() ? QStringLiteral("it cannot be read") : reason;
 }
 
 } // namespace
 
-QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
+QByteArray readFileToLoad(const QString &path, Compare::Progress *progress)
 {
-    QFile file(path);
+    // A pipe or device is refused at once: a window cannot wait for a writer.
+    FileBytes read = readFileBytes(path, Streams::Refused, progress);
+    if (read.cancelled)
+        return QByteArray();
+    if (read.errorNumber == ENOMEM)
+        throw AppError(
+            QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
     // The reason always names the file: a load from the command line or a
     // drop has no dialog that showed which one it was.
-    QString openError;
-    const auto fail = [&file, &path, &openError]() {
-        QString reason = openError.isEmpty() ? file.errorString() : openError;
-        if (QFileInfo(path).isDir())
-            reason = QStringLiteral("it is a folder, not a file");
-        else if (reason.isEmpty() || (openError.isEmpty() && file.error() == QFileDevice::NoError))
-            reason = QStringLiteral("it cannot be read");
-        throw AppError(
-            QStringLiteral("Cannot load %1: %2").arg(QDir::toNativeSeparators(path), reason));
-    };
+    if (!read.ok())
+        throw AppError(QStringLiteral("Cannot load %1: %2")
+                           .arg(QDir::toNativeSeparators(path), loadFailureReason(read, path)));
+    return std::move(read.bytes);
+}
+
+QByteArray loadFileBytes(const QString &path, Compare::Progress *progress)
+{
+    QByteArray bytes = readFileToLoad(path, progress);
+    if (progress && progress->cancelled)
+        return QByteArray();
     try {
-        openError = Args::openForReading(file);
-        if (!openError.isEmpty())
-            fail();
-        QByteArray bytes = readAll(file, progress);
-        if (file.error() != QFileDevice::NoError)
-            fail();
-        file.close();
-        if (progress && progress->cancelled)
-            return QByteArray();
         return decodeToPaneBytes(std::move(bytes));
     } catch (const std::bad_alloc &) {
         throw AppError(

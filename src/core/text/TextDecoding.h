@@ -44,7 +44,13 @@ qsizetype firstInvalidLine(QByteArrayView bytes);
 // cells keep their bytes); `encoding` names how the bytes were read.
 QByteArray decodeKeepingBreaks(QByteArray bytes, QString &encoding);
 
-// Reads the whole file at `path` and decodes it as above. Throws AppError with
+// Reads the whole file at `path` through the core's reader (a pipe or device
+// refused), undecoded. Throws AppError "Cannot load PATH: reason" when the file
+// cannot be read. With a `progress`, counts the bytes read and gives nothing
+// once it is cancelled.
+QByteArray readFileToLoad(const QString &path, Compare::Progress *progress = nullptr);
+
+// Reads the whole file at `path` as above and decodes it as above. Throws AppError with
 // the system's description when the file cannot be read. With a `progress`,
 // counts the bytes read and stops early (giving nothing) when it is cancelled.
 QByteArray loadFileBytes(const QString &path, Compare::Progress *progress = nullptr);

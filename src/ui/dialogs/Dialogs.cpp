@@ -1,9 +1,11 @@
 #include "dialogs/Dialogs.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QUrl>
@@ -58,6 +60,22 @@ Answer QtDialogs::messageBox(const MessageRequest &request)
     if (request.buttons == Buttons::Ok)
         return Answer::Ok;
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+int QtDialogs::choice(const ChoiceRequest &request)
+{
+    QInputDialog dialog(m_parent);
+    dialog.setWindowTitle(request.title);
+    dialog.setLabelText(request.label);
+    dialog.setComboBoxItems(request.items);
+    dialog.setComboBoxEditable(false);
+    if (!request.items.isEmpty())
+        dialog.setTextValue(request.items.front());
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    // The index, not the text: two sheets may show alike.
+    const auto *combo = dialog.findChild<QComboBox *>();
+    return combo ? combo->currentIndex() : int(request.items.indexOf(dialog.textValue()));
 }
 
 QString QtDialogs::fileDialog(const FileDialogRequest &request)

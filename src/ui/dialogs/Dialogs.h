@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -30,6 +31,14 @@ struct FileDialogRequest
     bool save = false;
 };
 
+// A question answered by picking one item of a list ("Which sheet?").
+struct ChoiceRequest
+{
+    QString title;
+    QString label;
+    QStringList items; // shown as plain text
+};
+
 // Every modal window the program opens, and the shell's folder window, go
 // through this interface so that tests can answer them.
 class Dialogs
@@ -46,6 +55,8 @@ public:
     // The table window's Columns… dialog: false when cancelled, else
     // `pairing` holds the pairs as the user left them.
     virtual bool pairColumns(Tables::ColumnPairing &pairing) = 0;
+    // The index of the item chosen, the first one offered; -1 when cancelled.
+    virtual int choice(const ChoiceRequest &request) = 0;
 };
 
 // The real thing: Qt's message boxes and file dialogs, the desktop's file manager.
@@ -59,6 +70,7 @@ public:
     QString fileDialog(const FileDialogRequest &request) override;
     void openFolder(const QString &path) override;
     bool pairColumns(Tables::ColumnPairing &pairing) override;
+    int choice(const ChoiceRequest &request) override;
 
 private:
     QWidget *m_parent;

@@ -6,6 +6,7 @@
 #include "csv/RowsReport.h"
 #include "io/FileReader.h"
 #include "pane/RichTextBox.h"
+#include "workbook/Workbook.h"
 
 FileStamp FileStamp::of(const QString &path)
 {
@@ -16,7 +17,7 @@ FileStamp FileStamp::of(const QString &path)
             info.fileTime(QFileDevice::FileMetadataChangeTime)};
 }
 
-TableSource TableSource::fromFile(const QString &path)
+TableSource TableSource::fromFile(const QString &path, int sheet)
 {
     // Taken before reading: a write during the read shows as a change.
     const FileStamp stamp = FileStamp::of(path);
@@ -25,8 +26,21 @@ TableSource TableSource::fromFile(const QString &path)
     Files::FileBytes read = Files::readFileBytes(path, Files::Streams::Refused);
     if (!read.ok())
         throw AppError(QStringLiteral("Cannot open ") + read.error);
-    Csv::DecodedCsv decoded = Csv::decodeCsvBytes(std::move(read.bytes));
     TableSource source;
+    // A workbook, known by its bytes: its sheet's text is UTF-8 CSV.
+    if (Workbook::recognise(read.bytes) != Workbook::Format::None) {
+        const Workbook::SheetList list = Workbook::sheetNames(read.bytes);
+        Workbook::SheetText text;
+        if (list.error.isEmpty())
+            text = Workbook::readSheet(read.bytes, sheet);
+        const QString error = list.error.isEmpty() ? text.error : list.error;
+        if (!error.isEmpty())
+            throw AppError(QStringLiteral("Cannot open ") + Workbook::fileError(path, error));
+        read.bytes = std::move(text.csv);
+        source.sheets = list.names;
+        source.sheet = sheet;
+    }
+    Csv::DecodedCsv decoded = Csv::decodeCsvBytes(std::move(read.bytes));
     source.name = QFileInfo(path).fileName();
     source.path = path;
     source.bytes = std::move(decoded.bytes);
@@ -63,6 +77,8 @@ void TableSource::takeOwnCopy()
 QString TableSource::describe(qsizetype rows, char delimiter) const
 {
     QString text = name;
+    if (!sheets.isEmpty())
+        text += QStringLiteral(" \u00b7 sheet ") + sheets.value(sheet);
     if (rows >= 0) {
         text += QStringLiteral(" \u00b7 %1 rows \u00b7 delimiter %2")
                     .arg(Csv::withThousands(rows), delimiterName(delimiter));

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include "csv/CsvReader.h"
 
@@ -35,13 +36,16 @@ struct TableSource
     QString encoding;
     qsizetype invalidLine = 0; // the first byte that was not UTF-8, when read as Windows-1252
     QPointer<RichTextBox> pane;
-    FileStamp stamp; // the file's when it was read
+    FileStamp stamp;    // the file's when it was read
+    QStringList sheets; // a workbook's sheets; empty for a text file
+    int sheet = 0;      // the one read, from 0
 
     bool isEmpty() const { return name.isEmpty(); }
     bool fromPane() const { return !pane.isNull(); }
 
-    // Reads and decodes a file; throws AppError naming it when it cannot be read.
-    static TableSource fromFile(const QString &path);
+    // Reads and decodes a file; throws AppError naming it when it cannot be
+    // read. A workbook gives the CSV text of its sheet `sheet` (from 0).
+    static TableSource fromFile(const QString &path, int sheet = 0);
     // Shares the pane's bytes (see RichTextBox::shareBytes).
     static TableSource fromPane(RichTextBox &pane, const QString &name);
     // True when the file is no longer the one read (changed, replaced, gone).

@@ -3,34 +3,124 @@
 
 #include <algorithm>
 #include <functional>
+#include <new>
 #include <optional>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRadioButton>
 
 #include "base/Main.h"
 #include "dialogs/MsgBox.h"
 #include "pane/PaneDocument.h"
+#include "pane/PaneNote.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
 #include "text/FileWriter.h"
 #include "text/TextDecoding.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
+#include "workbook/Workbook.h"
 
 namespace RTB {
 
 namespace {
 
-QByteArray readInBackground(Form1 &form, const QString &path)
+// What a user is told of a file that is UTF-8 but for some bytes, worded as
+// the command-line program words it. A file that is Windows-1252 throughout
+// is read as it always was, without a word.
+QString decodeNoteText(const QString &path, const Files::DecodeNote &note)
 {
-    QByteArray bytes;
+    if (note.invalidLine <= 0 || note.encoding == QStringLiteral("Windows-1252"))
+        return QString();
+    return QStringLiteral("%1: not valid UTF-8 (line %2); read as %3")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(note.invalidLine)
+        .arg(note.encoding);
+}
+
+QByteArray paneBytes(QByteArray bytes, const QString &path, Files::DecodeNote &note)
+{
+    try {
+        return Files::decodeToPaneBytes(std::move(bytes), note);
+    } catch (const std::bad_alloc &) {
+        throw AppError(
+            QStringLiteral("Out of memory: the file \"%1\" is too large to load").arg(path));
+    }
+}
+
+[[noreturn]] void workbookFailure(const QString &path, const QString &error)
+{
+    throw AppError(QStringLiteral("Cannot load %1: %2").arg(QDir::toNativeSeparators(path), error));
+}
+
+// The sheet of a workbook to load: the first, or the one the user picks when
+// there are several; nothing when the user cancels.
+std::optional<int> chooseSheet(Form1 &form, const QString &path, const QStringList &sheets)
+{
+    if (sheets.size() < 2)
+        return 0;
+    const int chosen =
+        form.dialogs().choice({Main::appTitle(),
+                               QStringLiteral("%1 holds %2 sheets. Which one is to be loaded?")
+                                   .arg(QFileInfo(path).fileName())
+                                   .arg(sheets.size()),
+                               sheets});
+    if (chosen < 0)
+        return std::nullopt;
+    return chosen;
+}
+
+// A workbook's sheet as CSV text, read off the window's thread.
+PaneFile readWorkbookSheet(Form1 &form, const QString &path, const QByteArray &bytes,
+                           const QStringList &sheets)
+{
+    const std::optional<int> sheet = chooseSheet(form, path, sheets);
+    if (!sheet)
+        throw ReadCancelled();
+    Workbook::SheetText text;
     Compare::Progress progress;
     if (!runInBackground(
-            &form, QStringLiteral("Reading %1...").arg(path), progress,
-            [&] { bytes = Files::loadFileBytes(path, &progress); }, Cancel::Offered))
+            &form, QStringLiteral("Reading sheet %1...").arg(sheets.value(*sheet)), progress,
+            [&] { text = Workbook::readSheet(bytes, *sheet, &progress); }, Cancel::Offered)
+        || text.cancelled)
         throw ReadCancelled();
-    return bytes;
+    if (!text.ok())
+        workbookFailure(path, text.error);
+    PaneFile file;
+    Files::DecodeNote note;
+    file.bytes = paneBytes(std::move(text.csv), path, note);
+    return file;
+}
+
+// Reads the file and chooses how to decode it by what it holds: a workbook
+// gives the text of a sheet, anything else is text.
+PaneFile readInBackground(Form1 &form, const QString &path)
+{
+    PaneFile file;
+    QByteArray bytes;
+    std::optional<Workbook::SheetList> sheets;
+    Compare::Progress progress;
+    const auto read = [&] {
+        bytes = Files::readFileToLoad(path, &progress);
+        if (progress.cancelled)
+            return;
+        if (Workbook::recognise(bytes) != Workbook::Format::None) {
+            sheets = Workbook::sheetNames(bytes);
+            return;
+        }
+        Files::DecodeNote note;
+        file.bytes = paneBytes(std::exchange(bytes, {}), path, note);
+        file.note = decodeNoteText(path, note);
+    };
+    if (!runInBackground(&form, QStringLiteral("Reading %1...").arg(path), progress, read,
+                         Cancel::Offered))
+        throw ReadCancelled();
+    if (!sheets)
+        return file;
+    if (!sheets->error.isEmpty())
+        workbookFailure(path, sheets->error);
+    return readWorkbookSheet(form, path, bytes, sheets->names);
 }
 
 } // namespace
@@ -46,7 +136,18 @@ std::optional<QString> notLoadable(const QString &path)
         .arg(QDir::toNativeSeparators(path), *kind);
 }
 
-std::optional<QByteArray> readFileForPane(Form1 &form, const QString &path)
+void showLoadNote(RichTextBox &pane, const QString &note)
+{
+    if (note.isEmpty())
+        return;
+    // A name is shown as the text it is, never as markup.
+    if (!PaneNote::of(pane))
+        PaneNote::showOn(pane, QString());
+    PaneNote::of(pane)->setTextFormat(Qt::PlainText);
+    PaneNote::showOn(pane, note);
+}
+
+std::optional<PaneFile> readFileForPane(Form1 &form, const QString &path)
 {
     if (!Main::FileExists(path)) {
         MsgBox(form.dialogs(), QStringLiteral("File not found"));
@@ -103,9 +204,10 @@ PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
 void loadFileIn(Form1 &form, int file, const QString &path)
 {
     RichTextBox &pane = file == 1 ? *form.RichTextBox1 : *form.RichTextBox2;
-    if (std::optional<QByteArray> bytes = readFileForPane(form, path)) {
-        pane.adopt(documentFor(form, std::move(*bytes)));
+    if (std::optional<PaneFile> read = readFileForPane(form, path)) {
+        pane.adopt(documentFor(form, std::move(read->bytes)));
         form.setLoadedFile(file, path);
+        showLoadNote(pane, read->note);
     }
 }
 
@@ -189,22 +291,27 @@ bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
         });
     };
     std::optional<PaneDocument> next;
+    QString note; // of the first file read with stray bytes
     trap(112, [&] { form.setMousePointer(11); });
     if (paths.size() == 1) {
         cancellable(116, [&] {
-            if (std::optional<QByteArray> bytes = RTB::readFileForPane(form, paths.front()))
-                next.emplace(documentFor(form, std::move(*bytes)));
+            if (std::optional<RTB::PaneFile> read = RTB::readFileForPane(form, paths.front())) {
+                note = read->note;
+                next.emplace(documentFor(form, std::move(read->bytes)));
+            }
         });
     } else {
         // Several files follow one another, each ending with a line break.
         QByteArray joined;
         for (const QString &path : paths) {
             cancellable(118, [&] {
-                const std::optional<QByteArray> text = RTB::readFileForPane(form, path);
-                if (!text || text->isEmpty())
+                const std::optional<RTB::PaneFile> read = RTB::readFileForPane(form, path);
+                if (!read || read->bytes.isEmpty())
                     return;
-                joined += *text;
-                if (!endsWithLineBreak(*text))
+                if (note.isEmpty())
+                    note = read->note;
+                joined += read->bytes;
+                if (!endsWithLineBreak(read->bytes))
                     joined += "\r\n";
             });
             if (cancelled)
@@ -224,6 +331,7 @@ bool loadPaths(Form1 &form, int file, const QStringList &paths, const ErrorTrap 
     trap(124, [&] { form.setOptionValue(form.Option1, true); });
     trap(126, [&] { form.setMousePointer(0); });
     form.setLoadedFile(file, paths.size() == 1 && next ? paths.front() : QString());
+    RTB::showLoadNote(*s.pane, note);
     return true;
 }
 
@@ -239,8 +347,11 @@ void loadCommand(Form1 &form, int file)
         dialog.DialogTitle =
             QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files");
     });
-    trap(106,
-         [&] { dialog.Filter = QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"); });
+    // The spreadsheets' filter follows the two the command always offered.
+    trap(106, [&] {
+        dialog.Filter = QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"
+                                       "Spreadsheets (*.xlsx;*.xlsm;*.ods)|*.xlsx;*.xlsm;*.ods|");
+    });
     trap(108, [&] { dialog.ShowOpen(); });
     // A cancelled dialog changes nothing.
     if (dialog.FileName.isEmpty())

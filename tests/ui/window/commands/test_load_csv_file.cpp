@@ -6,6 +6,8 @@
 
 #include "CancelProgress.h"
 #include "CommandTestSupport.h"
+#include "core/workbook/WorkbookBytes.h"
+#include "pane/PaneNote.h"
 
 using namespace CommandTest;
 using namespace Qt::StringLiterals;
@@ -59,6 +61,10 @@ private slots:
     void cancelWhileShowingChangesNothing();
     void singleFile_data();
     void singleFile();
+    void workbook_data();
+    void workbook();
+    void strayBytesNoted_data();
+    void strayBytesNoted();
     void missingFile_data();
     void missingFile();
     void severalFiles_data();
@@ -86,7 +92,9 @@ void TestLoadCommands::dialogRequest()
     QCOMPARE(f.dialogs.fileDialogs.size(), size_t(1));
     const Platform::FileDialogRequest &r = f.dialogs.fileDialogs.front();
     QCOMPARE(r.title, QStringLiteral("Load List(s) - Hold Ctrl to select multiple list files"));
-    QCOMPARE(r.filter, QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"));
+    // The two filters the command always offered come first, CSV the default.
+    QCOMPARE(r.filter, QStringLiteral("CSV Files (*.csv)|*.csv|All Files (*.*)|*.*|"
+                                      "Spreadsheets (*.xlsx;*.xlsm;*.ods)|*.xlsx;*.xlsm;*.ods|"));
     QVERIFY(!r.save);
 }
 
@@ -198,6 +206,130 @@ void TestLoadCommands::singleFile()
     QVERIFY(showsFullPanes(f));
     QCOMPARE(f.form->MousePointer(), 0);
     QCOMPARE(f.dialogs.messageTexts(), QStringList());
+}
+
+void TestLoadCommands::workbook_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<QString>("book");       // a committed fixture, or "" for a one-sheet workbook
+    QTest::addColumn<QList<int>>("answers"); // to the sheet question, if asked
+    QTest::addColumn<QString>("text");       // the pane's text before its CR, or "unchanged"
+    QTest::addColumn<QString>("error");      // part of the error shown; empty: none
+
+    const QString second = u"id,name\r\n1,Ann\r\n2,Bob\r\n"_s;
+    QTest::newRow("#1 xlsx, second sheet chosen")
+        << 1 << u"xlsxwriter-values.xlsx"_s << QList<int>{1} << second << QString();
+    QTest::newRow("#2 ods, second sheet chosen")
+        << 2 << u"libreoffice-values.ods"_s << QList<int>{1} << second << QString();
+    QTest::newRow("#1 xlsx, question cancelled: nothing changes")
+        << 1 << u"xlsxwriter-values.xlsx"_s << QList<int>{-1} << u"unchanged"_s << QString();
+    QTest::newRow("#2 one sheet: no question")
+        << 2 << QString() << QList<int>{} << u"a,b\r\n1,TRUE\r\n"_s << QString();
+    QTest::newRow("#1 truncated workbook")
+        << 1 << u"truncated"_s << QList<int>{} << QString() << u"damaged or truncated"_s;
+    QTest::newRow("#2 password-protected workbook")
+        << 2 << u"encrypted"_s << QList<int>{} << QString()
+        << u"password-protected workbooks are not supported"_s;
+}
+
+// A workbook loads as the CSV text of a sheet, known by its bytes whatever
+// its name; the user is asked which sheet only when there are several.
+void TestLoadCommands::workbook()
+{
+    QFETCH(int, file);
+    QFETCH(QString, book);
+    QFETCH(QList<int>, answers);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    WindowFixture f;
+    start(f, 1, defaultPaneTexts());
+    const WindowState before = WindowState::of(f);
+    const QString fixtures = QStringLiteral(CORVANTIS_SOURCE_DIR "/tests/core/workbook/fixtures/");
+    QByteArray bytes;
+    if (book.isEmpty()) {
+        bytes = WorkbookBytes::xlsxSheet("<row><c t=\"inlineStr\"><is><t>a</t></is></c><c "
+                                         "t=\"inlineStr\"><is><t>b</t></is></c></row><row><c>"
+                                         "<v>1</v></c><c t=\"b\"><v>1</v></c></row>");
+    } else if (book == u"truncated") {
+        QFile fixture(fixtures + u"xlsxwriter-values.xlsx"_s);
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        bytes = fixture.readAll().chopped(100);
+    } else if (book == u"encrypted") {
+        bytes = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0')
+                + QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32);
+    } else {
+        QFile fixture(fixtures + book);
+        QVERIFY(fixture.open(QIODevice::ReadOnly));
+        bytes = fixture.readAll();
+    }
+    f.dialogs.fileNames.push_back(f.writeFile(u"named as text.csv"_s, bytes));
+    for (const int answer : answers)
+        f.dialogs.choices.push_back(answer);
+
+    pressLoad(f, file);
+
+    QCOMPARE(f.dialogs.choiceRequests.size(), size_t(answers.size()));
+    if (!answers.isEmpty())
+        QCOMPARE(f.dialogs.choiceRequests.front().items,
+                 QStringList({u"Values"_s, u"Second sheet"_s}));
+    if (!error.isEmpty()) {
+        QCOMPARE(f.dialogs.messages.size(), size_t(1));
+        const QString shown =
+            checkTrapReport(f.dialogs.messages.front(), location(handlerName(file)), 116);
+        QVERIFY2(shown.contains(error), qPrintable(shown));
+    } else {
+        QCOMPARE(f.dialogs.messageTexts(), QStringList());
+    }
+    if (text == u"unchanged") {
+        QCOMPARE(loadedPane(f, file)->text(), before.texts[file - 1]);
+    } else {
+        QCOMPARE(loadedPane(f, file)->text(), text + u'\r');
+        QVERIFY(showsFullPanes(f));
+    }
+    checkOtherPanes(before, WindowState::of(f), file);
+    QCOMPARE(f.form->MousePointer(), 0);
+}
+
+void TestLoadCommands::strayBytesNoted_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("note"); // after the file's name; empty: no note
+
+    QTest::newRow("#1 UTF-8 but for one byte on line 3")
+        << 1 << QByteArray("id,v\n1,caf\xC3\xA9\n2,x\xE9\n")
+        << u": not valid UTF-8 (line 3); read as UTF-8 (invalid bytes as Windows-1252)"_s;
+    QTest::newRow("#2 UTF-8 BOM, stray byte on line 1")
+        << 2 << QByteArray("\xEF\xBB\xBFx\x80\n")
+        << u": not valid UTF-8 (line 1); read as UTF-8 (invalid bytes as Windows-1252)"_s;
+    QTest::newRow("#1 Windows-1252 throughout: read as always, no note")
+        << 1 << QByteArray("caf\xE9\r\n") << QString();
+    QTest::newRow("#2 valid UTF-8: no note") << 2 << QByteArray("caf\xC3\xA9\n") << QString();
+}
+
+// The note stays out of the user's way (no message box) and names the file
+// as text: a name holding markup is shown as it is.
+void TestLoadCommands::strayBytesNoted()
+{
+    QFETCH(int, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, note);
+    WindowFixture f;
+    start(f, 1);
+    const QString path = f.writeFile(u"<b>chosen</b>.csv"_s, bytes);
+    f.dialogs.fileNames.push_back(path);
+
+    pressLoad(f, file);
+
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+    const PaneNote *shown = PaneNote::of(*loadedPane(f, file));
+    if (note.isEmpty()) {
+        QVERIFY(!shown || shown->isHidden());
+        return;
+    }
+    QVERIFY(shown);
+    QCOMPARE(shown->text(), QDir::toNativeSeparators(path) + note);
+    QCOMPARE(shown->textFormat(), Qt::PlainText);
 }
 
 void TestLoadCommands::missingFile_data()

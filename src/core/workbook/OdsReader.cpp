@@ -1,0 +1,362 @@
+// OpenDocument spreadsheets: every sheet is a table of content.xml. A cell
+// holds the text the sheet shows in its paragraphs; dates, times and truth
+// values are taken from their values instead, so they read the same in any
+// locale. Repeated rows and cells cost nothing until they hold a value.
+#include <QXmlStreamAttributes>
+
+#include "workbook/Readers.h"
+#include "workbook/SheetCsv.h"
+#include "workbook/XmlPart.h"
+
+namespace Workbook::Ods {
+
+namespace {
+
+const QString kContent = QStringLiteral("content.xml");
+
+QStringView attribute(const QXmlStreamAttributes &attributes, QStringView localWanted)
+{
+    for (const QXmlStreamAttribute &a : attributes)
+        if (localName(a.qualifiedName()) == localWanted)
+            return a.value();
+    return {};
+}
+
+// A repeat count: 1 when absent; large claims are kept (the sheet's limits
+// refuse them once they would hold a value), never overflowed.
+qint64 repeatCount(QStringView text)
+{
+    if (text.isEmpty())
+        return 1;
+    qint64 n = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return 1;
+        n = std::min<qint64>(n * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+    }
+    return std::max<qint64>(n, 1);
+}
+
+// "PT13H45M00S" as "13:45:00" (fractions of a second dropped).
+QString isoTime(QStringView duration)
+{
+    qint64 hours = 0, minutes = 0, seconds = 0, number = 0;
+    bool fraction = false;
+    for (const QChar c : duration) {
+        if (c >= u'0' && c <= u'9') {
+            if (!fraction)
+                number = std::min<qint64>(number * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+            continue;
+        }
+        if (c == u'H')
+            hours = number;
+        else if (c == u'M')
+            minutes = number;
+        else if (c == u'S' || c == u'.')
+            seconds = fraction ? seconds : number;
+        fraction = c == u'.';
+        number = 0;
+    }
+    const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    return two(hours) + u':' + two(minutes) + u':' + two(seconds);
+}
+
+class TableReader
+{
+public:
+    TableReader(XmlPart &part, SheetCsv &csv) : m_part(part), m_csv(csv) {}
+
+    // Reads the table just started, to its end.
+    bool read()
+    {
+        int depth = 1;
+        while (depth > 0) {
+            const auto token = m_part.next();
+            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+                return false;
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+                continue;
+            }
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = localName(m_part.xml().qualifiedName());
+            if (name == u"table-row") {
+                if (!readRow())
+                    return false;
+            } else if (name == u"table-header-rows" || name == u"table-row-group"
+                       || name == u"table-rows") {
+                ++depth; // rows inside are rows of the table
+            } else if (!m_part.skipElement()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    QString m_error;
+
+private:
+    bool readRow()
+    {
+        const qint64 repeated =
+            repeatCount(attribute(m_part.xml().attributes(), u"number-rows-repeated"));
+        qint64 column = 0;
+        bool held = false;
+        for (;;) {
+            const auto token = m_part.next();
+            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+                return false;
+            if (token == QXmlStreamReader::EndElement)
+                break;
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = localName(m_part.xml().qualifiedName());
+            if (name != u"table-cell" && name != u"covered-table-cell") {
+                if (!m_part.skipElement())
+                    return false;
+                continue;
+            }
+            const QXmlStreamAttributes a = m_part.xml().attributes();
+            const qint64 times = repeatCount(attribute(a, u"number-columns-repeated"));
+            QString value;
+            if (!readCell(a, value))
+                return false;
+            // A covered cell lies under a merge: its value is the top-left one's.
+            if (name == u"table-cell" && !value.isEmpty()) {
+                if (column + times > SheetCsv::kMaxColumns)
+                    return fail(QStringLiteral("the sheet is refused: it claims more than %1 "
+                                               "columns")
+                                    .arg(SheetCsv::kMaxColumns));
+                for (qint64 i = 0; i < times; ++i)
+                    if (!m_csv.put(m_row, column + i, value))
+                        return false;
+                held = true;
+            }
+            column = std::min<qint64>(column + times, qint64(1) << 40);
+        }
+        if (held && !m_csv.repeatRow(m_row, repeated - 1))
+            return false;
+        m_row = std::min<qint64>(m_row + repeated, qint64(1) << 40);
+        return true;
+    }
+
+    // The value of the cell just started, read to its end.
+    bool readCell(const QXmlStreamAttributes &a, QString &value)
+    {
+        const QStringView type = attribute(a, u"value-type");
+        QString shown;
+        if (!readParagraphs(shown))
+            return false;
+        if (type == u"date")
+            value = attribute(a, u"date-value").toString().replace(u'T', u' ');
+        else if (type == u"time")
+            value = isoTime(attribute(a, u"time-value"));
+        else if (type == u"boolean")
+            value = attribute(a, u"boolean-value") == u"true" ? QStringLiteral("TRUE")
+                                                              : QStringLiteral("FALSE");
+        else if (shown.isEmpty() && !type.isEmpty())
+            value = attribute(a, type == u"string" ? u"string-value" : u"value").toString();
+        else
+            value = shown;
+        return true;
+    }
+
+    // The paragraphs of the cell just started, one line each; notes left out.
+    bool readParagraphs(QString &text)
+    {
+        int depth = 1;
+        int paragraphs = 0;
+        int inParagraph = 0;
+        while (depth > 0) {
+            const auto token = m_part.next();
+            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+                return false;
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+                if (localName(m_part.xml().qualifiedName()) == u"p")
+                    --inParagraph;
+                continue;
+            }
+            if (token == QXmlStreamReader::Characters) {
+                if (inParagraph > 0)
+                    text += m_part.xml().text();
+                continue;
+            }
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = localName(m_part.xml().qualifiedName());
+            if (name == u"annotation" || name == u"note") {
+                if (!m_part.skipElement())
+                    return false;
+                continue;
+            }
+            ++depth;
+            if (name == u"p" || name == u"h") {
+                if (paragraphs++ > 0)
+                    text += u'\n';
+                ++inParagraph;
+            } else if (name == u"s") {
+                const qint64 spaces = std::min<qint64>(
+                    repeatCount(attribute(m_part.xml().attributes(), u"c")), qint64(1) << 16);
+                text += QString(spaces, u' ');
+            } else if (name == u"tab") {
+                text += u'\t';
+            } else if (name == u"line-break") {
+                text += u'\n';
+            }
+        }
+        return true;
+    }
+
+    bool fail(const QString &error)
+    {
+        m_error = error;
+        return false;
+    }
+
+    XmlPart &m_part;
+    SheetCsv &m_csv;
+    qint64 m_row = 0;
+};
+
+// Calls `table(name)` for each table of content.xml as its start is read;
+// `table` reads it and ends the walk (true) or leaves it to be skipped (false).
+template <typename F>
+QString forEachTable(XmlPart &part, F &&table)
+{
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid)
+            return part.error();
+        if (token == QXmlStreamReader::EndDocument)
+            return QString();
+        if (token != QXmlStreamReader::StartElement
+            || localName(part.xml().qualifiedName()) != u"table")
+            continue;
+        const QString name = attribute(part.xml().attributes(), u"name").toString();
+        if (table(name))
+            return QString();
+        if (!part.skipElement())
+            return part.error();
+    }
+}
+
+QString xmlUnescaped(QByteArrayView text)
+{
+    QString s = QString::fromUtf8(text);
+    s.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    s.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    s.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    s.replace(QStringLiteral("&apos;"), QStringLiteral("'"));
+    s.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    return s;
+}
+
+} // namespace
+
+// The names are found in the inflated bytes without parsing every row: a
+// large sheet's names come at the cost of inflating it, not of reading it.
+SheetList sheetNames(const ZipArchive &zip)
+{
+    SheetList list;
+    ZipArchive::Entry entry = zip.open(zip.find(kContent));
+    if (!entry.error().isEmpty()) {
+        list.error = entry.error();
+        return list;
+    }
+    QByteArray window;
+    QByteArray slice(256 * 1024, Qt::Uninitialized);
+    static const QByteArray start("<table:table");
+    for (;;) {
+        const qint64 got = entry.read(slice.data(), slice.size());
+        if (got < 0) {
+            list.error = entry.error();
+            return list;
+        }
+        window.append(slice.constData(), got);
+        qsizetype from = 0;
+        qsizetype keep = std::max<qsizetype>(0, window.size() - start.size());
+        for (;;) {
+            const qsizetype at = window.indexOf(start, from);
+            if (at < 0)
+                break;
+            const qsizetype after = at + start.size();
+            if (after >= window.size()) {
+                keep = at;
+                break;
+            }
+            const char next = window[after];
+            if (next != ' ' && next != '\n' && next != '\r' && next != '\t' && next != '>') {
+                from = after;
+                continue;
+            }
+            const qsizetype close = window.indexOf('>', after);
+            if (close < 0) {
+                keep = at;
+                break;
+            }
+            const QByteArrayView tag = QByteArrayView(window).sliced(at, close - at);
+            const qsizetype nameAt = tag.indexOf("table:name=\"");
+            if (nameAt >= 0) {
+                const qsizetype valueAt = nameAt + 12;
+                const qsizetype end = tag.indexOf('"', valueAt);
+                list.names << xmlUnescaped(
+                    tag.sliced(valueAt, std::max<qsizetype>(end, valueAt) - valueAt));
+            }
+            from = close;
+            keep = std::max<qsizetype>(close, window.size() - start.size());
+        }
+        if (got == 0)
+            break;
+        window.remove(0, std::min(keep, window.size()));
+        if (window.size() > (qsizetype(16) << 20)) {
+            list.error = QStringLiteral("the workbook is damaged: a tag never ends");
+            return list;
+        }
+    }
+    if (list.names.isEmpty())
+        list.error = QStringLiteral("the workbook has no sheet");
+    return list;
+}
+
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress)
+{
+    SheetText text;
+    const qint64 content = zip.find(kContent);
+    if (content < 0) {
+        text.error = QStringLiteral("the workbook is damaged: it has no content part");
+        return text;
+    }
+    XmlPart part(zip, content, progress);
+    SheetCsv csv(byteLimit);
+    int seen = 0;
+    bool found = false;
+    QString tableError;
+    QString error = forEachTable(part, [&](const QString &name) {
+        if (seen++ != index)
+            return false;
+        found = true;
+        text.sheet = name;
+        TableReader reader(part, csv);
+        if (!reader.read())
+            tableError = reader.m_error;
+        return true;
+    });
+    text.cancelled = part.cancelled();
+    if (!part.error().isEmpty() || text.cancelled)
+        text.error = part.error();
+    else if (!csv.error().isEmpty())
+        text.error = csv.error();
+    else if (!tableError.isEmpty())
+        text.error = tableError;
+    else if (!error.isEmpty())
+        text.error = error;
+    else if (!found)
+        text.error = QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+    if (text.ok())
+        text.csv = csv.finish();
+    return text;
+}
+
+} // namespace Workbook::Ods

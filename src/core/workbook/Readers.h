@@ -1,0 +1,29 @@
+#pragma once
+
+#include "workbook/Workbook.h"
+#include "workbook/ZipArchive.h"
+
+// The two kinds of workbook, each read from its opened zip.
+namespace Workbook {
+
+namespace Xlsx {
+SheetList sheetNames(const ZipArchive &zip);
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit,
+                    Compare::Progress *progress);
+} // namespace Xlsx
+
+namespace Ods {
+SheetList sheetNames(const ZipArchive &zip);
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit,
+                    Compare::Progress *progress);
+} // namespace Ods
+
+// The name after its prefix ("x:sheet" is "sheet"): parts name their
+// elements with whatever prefix their writer chose.
+inline QStringView localName(QStringView qualified)
+{
+    const qsizetype colon = qualified.indexOf(u':');
+    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+}
+
+} // namespace Workbook

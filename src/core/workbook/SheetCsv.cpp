@@ -1,0 +1,164 @@
+#include "workbook/SheetCsv.h"
+
+#include <algorithm>
+
+namespace Workbook {
+
+namespace {
+
+bool needsQuotes(QStringView value)
+{
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == u',' || u == u'"' || u == u'\n' || u == u'\r')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool SheetCsv::fail(const QString &error)
+{
+    if (m_error.isEmpty())
+        m_error = error;
+    return false;
+}
+
+bool SheetCsv::checkSize()
+{
+    if (m_out.size() <= m_byteLimit)
+        return true;
+    return fail(QStringLiteral("the sheet is refused: its text would pass %1 MB, far more "
+                               "than such a file holds (a repeat or zip bomb?)")
+                    .arg(m_byteLimit >> 20));
+}
+
+void SheetCsv::endRow()
+{
+    if (m_row < 0)
+        return;
+    m_ends.push_back(m_out.size());
+    m_fields.push_back(qint32(m_cells));
+    m_width = std::max(m_width, m_cells);
+    m_out += "\r\n";
+}
+
+bool SheetCsv::startRow(qint64 row)
+{
+    if (row >= kMaxRows)
+        return fail(
+            QStringLiteral("the sheet is refused: it claims more than %1 rows").arg(kMaxRows));
+    if (row < m_row)
+        return fail(QStringLiteral("the workbook is damaged: its rows are out of order"));
+    if (row == m_row)
+        return true;
+    endRow();
+    // Empty records for the rows between.
+    for (qint64 r = m_row + 1; r < row; ++r) {
+        m_ends.push_back(m_out.size());
+        m_fields.push_back(0);
+        m_out += "\r\n";
+        if (!checkSize())
+            return false;
+    }
+    m_row = row;
+    m_rowStart = m_out.size();
+    m_cells = 0;
+    return true;
+}
+
+void SheetCsv::appendValue(QStringView value)
+{
+    const bool quoted = needsQuotes(value);
+    if (quoted)
+        m_out += '"';
+    const qsizetype at = m_out.size();
+    m_out.resize(at + value.size());
+    char *p = m_out.data() + at;
+    qsizetype i = 0;
+    for (; i < value.size(); ++i) {
+        const char16_t u = value[i].unicode();
+        if (u >= 0x80 || u == u'"')
+            break;
+        p[i] = char(u);
+    }
+    if (i < value.size()) {
+        m_out.truncate(at + i);
+        const QStringView rest = value.sliced(i);
+        if (quoted)
+            m_out += rest.toString().replace(u'"', QStringLiteral("\"\"")).toUtf8();
+        else
+            m_out += rest.toUtf8();
+    }
+    if (quoted)
+        m_out += '"';
+}
+
+bool SheetCsv::put(qint64 row, qint64 column, QStringView value)
+{
+    if (value.isEmpty())
+        return true;
+    if (column >= kMaxColumns)
+        return fail(QStringLiteral("the sheet is refused: it claims more than %1 columns")
+                        .arg(kMaxColumns));
+    if (!startRow(row))
+        return false;
+    if (column < m_cells)
+        return fail(QStringLiteral("the workbook is damaged: its cells are out of order"));
+    const qint64 separators = m_cells == 0 ? column : column - m_cells + 1;
+    m_out.append(separators, ',');
+    appendValue(value);
+    m_cells = column + 1;
+    return checkSize();
+}
+
+bool SheetCsv::repeatRow(qint64 row, qint64 times)
+{
+    if (times <= 0 || row != m_row)
+        return true;
+    if (row + times >= kMaxRows)
+        return fail(
+            QStringLiteral("the sheet is refused: it claims more than %1 rows").arg(kMaxRows));
+    const QByteArray record = m_out.sliced(m_rowStart);
+    const qint64 cells = m_cells;
+    for (qint64 i = 0; i < times; ++i) {
+        endRow();
+        m_row = row + i + 1;
+        m_rowStart = m_out.size();
+        m_out += record;
+        m_cells = cells;
+        if (!checkSize())
+            return false;
+    }
+    return true;
+}
+
+QByteArray SheetCsv::finish()
+{
+    endRow();
+    m_row = -1;
+    QByteArray out;
+    const bool even =
+        std::all_of(m_fields.begin(), m_fields.end(), [this](qint32 n) { return n == m_width; });
+    if (even) {
+        out = std::move(m_out);
+    } else {
+        // Short records take the commas of the empty cells they end with.
+        out.reserve(m_out.size() + qsizetype(m_fields.size()) * 2);
+        qint64 from = 0;
+        for (size_t i = 0; i < m_ends.size(); ++i) {
+            out.append(m_out.constData() + from, m_ends[i] - from);
+            const qint64 fields = m_fields[i];
+            out.append(fields == 0 ? m_width - 1 : m_width - fields, ',');
+            out += "\r\n";
+            from = m_ends[i] + 2;
+        }
+    }
+    m_out = QByteArray();
+    m_ends.clear();
+    m_fields.clear();
+    return out;
+}
+
+} // namespace Workbook

@@ -1,0 +1,481 @@
+// Office Open XML workbooks: the workbook part names the sheets and finds
+// their parts through its relationships; styles give each cell's number
+// format; shared strings are read once, before the sheet.
+#include <vector>
+
+#include <QXmlStreamAttributes>
+
+#include "workbook/NumberFormat.h"
+#include "workbook/Readers.h"
+#include "workbook/SheetCsv.h"
+#include "workbook/XmlPart.h"
+
+namespace Workbook::Xlsx {
+
+namespace {
+
+// The small parts (workbook, relationships, styles) are read whole.
+constexpr qint64 kSmallPart = qint64(64) << 20;
+
+QStringView attribute(const QXmlStreamAttributes &attributes, QStringView localWanted)
+{
+    for (const QXmlStreamAttribute &a : attributes)
+        if (localName(a.qualifiedName()) == localWanted)
+            return a.value();
+    return {};
+}
+
+// A part's path from a relationship's target, relative to the folder of the
+// part that holds the relationship ("xl/").
+QString resolve(const QString &folder, QStringView target)
+{
+    QStringList parts;
+    const QString full =
+        target.startsWith(u'/') ? target.sliced(1).toString() : folder + target.toString();
+    for (const QString &part : full.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != u".") {
+            parts << part;
+        }
+    }
+    return parts.join(u'/');
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.first(slash + 1);
+}
+
+struct Relationship
+{
+    QString id;
+    QString type;
+    QString target; // resolved
+};
+
+// The relationships of the part at `path`, from its .rels part.
+std::vector<Relationship> relationships(const ZipArchive &zip, const QString &path, QString &error)
+{
+    std::vector<Relationship> found;
+    const QString folder = folderOf(path);
+    const QString rels =
+        folder + QStringLiteral("_rels/") + path.sliced(folder.size()) + QStringLiteral(".rels");
+    const qint64 index = zip.find(rels);
+    if (index < 0)
+        return found;
+    XmlPart part(zip, index);
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid) {
+            error = part.error();
+            return found;
+        }
+        if (token == QXmlStreamReader::EndDocument)
+            return found;
+        if (token == QXmlStreamReader::StartElement
+            && localName(part.xml().qualifiedName()) == u"Relationship") {
+            const QXmlStreamAttributes a = part.xml().attributes();
+            found.push_back({attribute(a, u"Id").toString(), attribute(a, u"Type").toString(),
+                             resolve(folder, attribute(a, u"Target"))});
+        }
+    }
+}
+
+struct Sheet
+{
+    QString name;
+    QString part;
+};
+
+struct Book
+{
+    QString path; // of the workbook part
+    std::vector<Sheet> sheets;
+    std::vector<Relationship> relations;
+    DateSystem dates = DateSystem::From1900;
+    QString error;
+};
+
+QString officeDocument(const ZipArchive &zip, QString &error)
+{
+    for (const Relationship &r : relationships(zip, QStringLiteral(""), error))
+        if (r.type.endsWith(u"/officeDocument"))
+            return r.target;
+    return QStringLiteral("xl/workbook.xml");
+}
+
+Book readBook(const ZipArchive &zip)
+{
+    Book book;
+    book.path = officeDocument(zip, book.error);
+    if (!book.error.isEmpty())
+        return book;
+    const qint64 index = zip.find(book.path);
+    if (index < 0) {
+        book.error = QStringLiteral("the workbook is damaged: it has no workbook part");
+        return book;
+    }
+    book.relations = relationships(zip, book.path, book.error);
+    std::vector<std::pair<QString, QString>> named; // name, relationship id
+    XmlPart part(zip, index);
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid) {
+            book.error = part.error();
+            return book;
+        }
+        if (token == QXmlStreamReader::EndDocument)
+            break;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = localName(part.xml().qualifiedName());
+        const QXmlStreamAttributes a = part.xml().attributes();
+        if (name == u"workbookPr") {
+            const QStringView date1904 = attribute(a, u"date1904");
+            if (date1904 == u"1" || date1904 == u"true")
+                book.dates = DateSystem::From1904;
+        } else if (name == u"sheet") {
+            named.emplace_back(attribute(a, u"name").toString(), attribute(a, u"id").toString());
+        }
+    }
+    for (const auto &[name, id] : named) {
+        QString target;
+        for (const Relationship &r : book.relations)
+            if (r.id == id)
+                target = r.target;
+        book.sheets.push_back({name, target});
+    }
+    return book;
+}
+
+QString partOfType(const Book &book, QStringView type, const QString &fallback)
+{
+    for (const Relationship &r : book.relations)
+        if (r.type.endsWith(type))
+            return r.target;
+    return fallback;
+}
+
+// Each cell style's number format, by the style's index.
+std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path, QString &error)
+{
+    std::vector<NumberFormat> styles;
+    const qint64 index = zip.find(path);
+    if (index < 0)
+        return styles;
+    std::vector<std::pair<int, QString>> codes;
+    XmlPart part(zip, index);
+    bool inCellXfs = false;
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid) {
+            error = part.error();
+            return styles;
+        }
+        if (token == QXmlStreamReader::EndDocument)
+            return styles;
+        const QStringView name = localName(part.xml().qualifiedName());
+        if (token == QXmlStreamReader::EndElement && name == u"cellXfs")
+            inCellXfs = false;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = part.xml().attributes();
+        if (name == u"numFmt") {
+            codes.emplace_back(attribute(a, u"numFmtId").toInt(),
+                               attribute(a, u"formatCode").toString());
+        } else if (name == u"cellXfs") {
+            inCellXfs = true;
+        } else if (name == u"xf" && inCellXfs) {
+            const int id = attribute(a, u"numFmtId").toInt();
+            NumberFormat format = NumberFormat::builtIn(id);
+            for (const auto &[codeId, code] : codes)
+                if (codeId == id)
+                    format = NumberFormat::fromCode(code);
+            styles.push_back(format);
+        }
+    }
+}
+
+// The shared strings, one after another in one text, rich runs joined and
+// phonetic hints left out.
+struct SharedStrings
+{
+    QString text;
+    std::vector<qsizetype> starts{0};
+
+    QStringView at(qsizetype i) const
+    {
+        if (i < 0 || i + 1 >= qsizetype(starts.size()))
+            return {};
+        return QStringView(text).sliced(starts[size_t(i)],
+                                        starts[size_t(i) + 1] - starts[size_t(i)]);
+    }
+};
+
+// Appends to `into` the text of the <t> elements inside the element just
+// started (<si>, <is>), leaving phonetic runs out.
+bool readRichText(XmlPart &part, QString &into)
+{
+    int depth = 1;
+    int inText = 0;
+    int inPhonetic = 0;
+    while (depth > 0) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            return false;
+        if (token == QXmlStreamReader::StartElement) {
+            ++depth;
+            const QStringView name = localName(part.xml().qualifiedName());
+            inText += name == u"t";
+            inPhonetic += name == u"rPh";
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+            const QStringView name = localName(part.xml().qualifiedName());
+            inText -= name == u"t";
+            inPhonetic -= name == u"rPh";
+        } else if (token == QXmlStreamReader::Characters && inText > 0 && inPhonetic == 0) {
+            into += part.xml().text();
+        }
+    }
+    return true;
+}
+
+SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QString &error)
+{
+    SharedStrings strings;
+    const qint64 index = zip.find(path);
+    if (index < 0)
+        return strings;
+    XmlPart part(zip, index);
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid) {
+            error = part.error();
+            return strings;
+        }
+        if (token == QXmlStreamReader::EndDocument)
+            return strings;
+        if (token == QXmlStreamReader::StartElement
+            && localName(part.xml().qualifiedName()) == u"si") {
+            if (!readRichText(part, strings.text)) {
+                error = part.error();
+                return strings;
+            }
+            strings.starts.push_back(strings.text.size());
+        }
+    }
+}
+
+// "BC12" as column 54 (from 0) and row 11; false when it is no reference.
+bool parseReference(QStringView ref, qint64 &column, qint64 &row)
+{
+    qsizetype i = 0;
+    qint64 c = 0;
+    for (; i < ref.size() && ref[i] >= u'A' && ref[i] <= u'Z' && c < (qint64(1) << 40); ++i)
+        c = c * 26 + (ref[i].unicode() - u'A' + 1);
+    qint64 r = 0;
+    const qsizetype digits = i;
+    for (; i < ref.size() && ref[i] >= u'0' && ref[i] <= u'9' && r < (qint64(1) << 40); ++i)
+        r = r * 10 + (ref[i].unicode() - u'0');
+    if (digits == 0 || i != ref.size() || i == digits || r == 0)
+        return false;
+    column = c - 1;
+    row = r - 1;
+    return true;
+}
+
+qint64 parseCount(QStringView text)
+{
+    qint64 n = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        n = std::min<qint64>(n * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+    }
+    return text.isEmpty() ? -1 : n;
+}
+
+class SheetReader
+{
+public:
+    SheetReader(XmlPart &part, SheetCsv &csv, const SharedStrings &strings,
+                const std::vector<NumberFormat> &styles, DateSystem dates)
+        : m_part(part), m_csv(csv), m_strings(strings), m_styles(styles), m_dates(dates)
+    {
+    }
+
+    // False on an error of the part or of the sheet.
+    bool read()
+    {
+        for (;;) {
+            const auto token = m_part.next();
+            if (token == QXmlStreamReader::Invalid)
+                return false;
+            if (token == QXmlStreamReader::EndDocument)
+                return true;
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = localName(m_part.xml().qualifiedName());
+            if (name == u"row") {
+                const qint64 r = parseCount(m_part.xml().attributes().value(QLatin1String("r")));
+                m_row = r > 0 ? r - 1 : m_row + 1;
+                m_column = -1;
+            } else if (name == u"c") {
+                if (!readCell())
+                    return false;
+            }
+        }
+    }
+
+private:
+    bool readCell()
+    {
+        const QXmlStreamAttributes a = m_part.xml().attributes();
+        qint64 column = m_column + 1;
+        qint64 row = m_row;
+        const QStringView ref = a.value(QLatin1String("r"));
+        if (!ref.isEmpty() && !parseReference(ref, column, row))
+            return fail(QStringLiteral("the workbook is damaged: a cell's reference is %1")
+                            .arg(ref.toString()));
+        if (row != m_row)
+            return fail(QStringLiteral("the workbook is damaged: cell %1 lies outside its row")
+                            .arg(ref.toString()));
+        m_column = column;
+        const QStringView type = a.value(QLatin1String("t"));
+        const qint64 style = parseCount(a.value(QLatin1String("s")));
+        const QString typeText = type.toString();
+        QString raw;
+        QString inline_;
+        int depth = 1;
+        while (depth > 0) {
+            const auto token = m_part.next();
+            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+                return false;
+            if (token == QXmlStreamReader::EndElement) {
+                --depth;
+                continue;
+            }
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = localName(m_part.xml().qualifiedName());
+            if (name == u"v") {
+                if (!m_part.readText(raw))
+                    return false;
+            } else if (name == u"is") {
+                if (!readRichText(m_part, inline_))
+                    return false;
+            } else if (!m_part.skipElement()) {
+                return false;
+            }
+        }
+        return m_csv.put(row, column, value(typeText, style, raw, inline_)) || fail(QString());
+    }
+
+    QString value(const QString &type, qint64 style, const QString &raw, const QString &inlineText)
+    {
+        if (type == u"s") {
+            bool ok = false;
+            const qsizetype i = raw.toLongLong(&ok);
+            return ok ? m_strings.at(i).toString() : QString();
+        }
+        if (type == u"inlineStr")
+            return inlineText.isEmpty() ? raw : inlineText;
+        if (type == u"b")
+            return raw.isEmpty() ? raw
+                   : raw == u"0" ? QStringLiteral("FALSE")
+                                 : QStringLiteral("TRUE");
+        if (type == u"str" || type == u"e")
+            return raw;
+        if (type == u"d")
+            return QString(raw).replace(u'T', u' ');
+        if (raw.isEmpty())
+            return raw;
+        const NumberFormat format = style >= 0 && style < qint64(m_styles.size())
+                                        ? m_styles[size_t(style)]
+                                        : NumberFormat();
+        return formatNumber(raw, format, m_dates);
+    }
+
+    bool fail(const QString &error)
+    {
+        if (!error.isEmpty())
+            m_error = error;
+        return false;
+    }
+
+public:
+    QString m_error;
+
+private:
+    XmlPart &m_part;
+    SheetCsv &m_csv;
+    const SharedStrings &m_strings;
+    const std::vector<NumberFormat> &m_styles;
+    DateSystem m_dates;
+    qint64 m_row = -1;
+    qint64 m_column = -1;
+};
+
+} // namespace
+
+SheetList sheetNames(const ZipArchive &zip)
+{
+    SheetList list;
+    const Book book = readBook(zip);
+    list.error = book.error;
+    for (const Sheet &sheet : book.sheets)
+        list.names << sheet.name;
+    if (list.error.isEmpty() && list.names.isEmpty())
+        list.error = QStringLiteral("the workbook has no sheet");
+    return list;
+}
+
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress)
+{
+    SheetText text;
+    const Book book = readBook(zip);
+    text.error = book.error;
+    if (!text.ok())
+        return text;
+    if (index < 0 || index >= int(book.sheets.size())) {
+        text.error = QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+        return text;
+    }
+    const Sheet &sheet = book.sheets[size_t(index)];
+    text.sheet = sheet.name;
+    const qint64 sheetIndex = zip.find(sheet.part);
+    if (sheetIndex < 0) {
+        text.error =
+            QStringLiteral("the workbook is damaged: sheet \"%1\" has no part").arg(sheet.name);
+        return text;
+    }
+    const std::vector<NumberFormat> styles = readStyles(
+        zip, partOfType(book, u"/styles", folderOf(book.path) + QStringLiteral("styles.xml")),
+        text.error);
+    if (!text.ok())
+        return text;
+    const SharedStrings strings =
+        readSharedStrings(zip,
+                          partOfType(book, u"/sharedStrings",
+                                     folderOf(book.path) + QStringLiteral("sharedStrings.xml")),
+                          text.error);
+    if (!text.ok())
+        return text;
+    XmlPart part(zip, sheetIndex, progress);
+    SheetCsv csv(byteLimit);
+    SheetReader reader(part, csv, strings, styles, book.dates);
+    if (reader.read()) {
+        text.csv = csv.finish();
+    } else {
+        text.cancelled = part.cancelled();
+        text.error = !part.error().isEmpty()  ? part.error()
+                     : !csv.error().isEmpty() ? csv.error()
+                                              : reader.m_error;
+    }
+    return text;
+}
+
+} // namespace Workbook::Xlsx

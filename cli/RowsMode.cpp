@@ -11,6 +11,8 @@
 #include <optional>
 #include <unistd.h>
 
+#include <QSaveFile>
+
 #include "CliOptions.h"
 #include "InputFile.h"
 #include "Messages.h"
@@ -18,6 +20,7 @@
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "csv/XlsxReport.h"
 #include "text/TextDecoding.h"
 
 namespace Cli {
@@ -36,13 +39,14 @@ struct RowsOptions
     char delimiter = 0; // 0: detected in each file
     Csv::ReportFormat format = Csv::ReportFormat::Text;
     Colour colour = Colour::Auto;
+    QString output;         // --output: the report's file; empty, standard output
     bool gitDriver = false; // called by git as an external diff
     bool quiet = false;     // print nothing on standard output; the exit status tells
 };
 
 // The options that take a value; --color takes one only as --color=WHEN.
 const QStringList withValue{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
-                            "--map", "--decimal-comma"};
+                            "--map", "--decimal-comma",  "--output"};
 
 // One ASCII character that is not a quote or a line break, or "tab".
 char delimiterValue(const QString &value)
@@ -119,14 +123,21 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
         if (!whens.contains(value))
             return QStringLiteral("--color takes auto, always or never, not \"%1\"").arg(value);
         options.colour = Colour(whens.indexOf(value));
+    } else if (name == QLatin1String("--output")) {
+        options.output = value;
     } else if (value == QLatin1String("text")) {
         options.format = Csv::ReportFormat::Text;
     } else if (value == QLatin1String("csv")) {
         options.format = Csv::ReportFormat::Csv;
     } else if (value == QLatin1String("json")) {
         options.format = Csv::ReportFormat::Json;
+    } else if (value == QLatin1String("html")) {
+        options.format = Csv::ReportFormat::Html;
+    } else if (value == QLatin1String("xlsx")) {
+        options.format = Csv::ReportFormat::Xlsx;
     } else {
-        return QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(value);
+        return QStringLiteral("--format takes text, csv, json, html or xlsx, not \"%1\"")
+            .arg(value);
     }
     return QString();
 }
@@ -203,6 +214,27 @@ bool colourWanted(Colour colour)
            && std::strcmp(term, "dumb") != 0;
 }
 
+// Writes the report to --output, whole or not at all (a file already there
+// stays as it was on a failure); the error, or empty.
+QString writeReportFile(const Csv::RowComparison &result, const Csv::ReportOptions &names,
+                        const RowsOptions &options)
+{
+    QSaveFile file(options.output);
+    if (!file.open(QIODevice::WriteOnly))
+        return options.output + QStringLiteral(": ") + file.errorString();
+    const auto put = [&file](QByteArrayView piece) {
+        return file.write(piece.data(), piece.size()) == piece.size();
+    };
+    QString error;
+    if (options.format == Csv::ReportFormat::Xlsx)
+        error = Csv::writeXlsxReport(result, names, put);
+    else if (!Csv::writeReport(result, options.format, names, put))
+        error = file.errorString();
+    if (error.isEmpty() && !file.commit())
+        error = file.errorString();
+    return error.isEmpty() ? QString() : options.output + QStringLiteral(": ") + error;
+}
+
 int run(const RowsOptions &options)
 {
     // Both files are loaded and read at once, one on each core.
@@ -243,14 +275,22 @@ int run(const RowsOptions &options)
     }
     if (!options.quiet) {
         // git calls once a file: each report says which file it is of.
-        const Csv::ReportOptions names{options.name1, options.name2,
-                                       options.format == Csv::ReportFormat::Text
-                                           && colourWanted(options.colour),
-                                       options.gitDriver};
-        Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
-            writeBytes(stdout, piece);
-            return !std::ferror(stdout);
-        });
+        Csv::ReportOptions names{options.name1, options.name2,
+                                 options.format == Csv::ReportFormat::Text
+                                     && options.output.isEmpty() && colourWanted(options.colour),
+                                 options.gitDriver};
+        names.rules = options.compare.rules;
+        if (!options.output.isEmpty()) {
+            if (const QString error = writeReportFile(result, names, options); !error.isEmpty()) {
+                printError(error);
+                return Failure;
+            }
+        } else {
+            Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
+                writeBytes(stdout, piece);
+                return !std::ferror(stdout);
+            });
+        }
     }
     if (!flushStandardOutput())
         return Failure;
@@ -283,6 +323,11 @@ public:
     QString finish(const CommandLine &line) override
     {
         m_options.quiet = line.quiet;
+        // A workbook is binary: it goes to a file, never to a terminal or a pipe.
+        if (m_options.format == Csv::ReportFormat::Xlsx
+            && (m_options.output.isEmpty() || m_options.output == QLatin1String("-")))
+            return QStringLiteral("--format xlsx writes a binary workbook: name its file with "
+                                  "--output FILE");
         return takeOperands(line.operands, m_options);
     }
 
@@ -305,7 +350,7 @@ QString rowsUsageText()
         "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS|auto] [--map OLD=NEW]\n"
         "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
         "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
-        "           [--format text|csv|json] [--color[=WHEN]]\n"
+        "           [--format text|csv|json|html|xlsx] [--output FILE] [--color[=WHEN]]\n"
         "\n"
         "Compares two CSV files as tables. With --key, rows are matched by their key\n"
         "and reported as removed (-), added (+) or changed (~, cell by cell, old and\n"
@@ -344,7 +389,12 @@ QString rowsUsageText()
         "                         one line a finding: [status] (- + ~, ! a row of a\n"
         "                         duplicate key, # a note), [line1], [line2], the\n"
         "                         cells, [old] NAME before each column that changed,\n"
-        "                         [changed], [note]\n"
+        "                         [changed], [note]; html one page for a browser,\n"
+        "                         rows coloured by status, changed characters\n"
+        "                         marked; xlsx a workbook (needs --output): the\n"
+        "                         differences, coloured and filtered, and a summary\n"
+        "  --output FILE          write the report to FILE (whole or not at all)\n"
+        "                         instead of standard output\n"
         "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
         "                         default), always or never\n"
         "  -q, --quiet            print nothing on standard output; only the exit\n"

@@ -125,6 +125,13 @@ if [ ! -e "$qsci_stamp" ]; then
   touch "$qsci_stamp"
 fi
 
+# Not done yet: the xlsx report links libxlsxwriter (src/core/csv), which
+# must be cross-built here as Qt is, from Debian's source packages
+# libxlsxwriter (its CMake build, static, with its bundled minizip) and zlib,
+# which it needs, installed into "$prefix" with an xlsxwriter.pc that the
+# configure step below finds through PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig";
+# and their licences (libxlsxwriter's License.txt, BSD-2-Clause; zlib's)
+# copied into the zip's licenses folder with the others.
 step "Corvantis for Windows"
 mkdir -p "$build"
 launcher=()

@@ -1,5 +1,7 @@
 #include "csv/HtmlReport.h"
 
+#include <algorithm>
+
 #include "csv/CellDifference.h"
 #include "csv/ReportFacts.h"
 #include "csv/ReportStream.h"
@@ -11,21 +13,38 @@ namespace Csv {
 
 namespace {
 
-// Lean on purpose: a report of 100,000 rows is one table with a class a row.
+// Lean on purpose: a report of 100,000 rows is tables of rows with a class a
+// row. The rows come in blocks of kBlock, each a table of fixed layout (its
+// columns' widths given, never measured from its cells) that the browser
+// neither lays out nor paints until it scrolls near (content-visibility), so
+// that a page of 70,000 rows opens in seconds; the header is a table of its
+// own that stays on top. The blocks are as wide as their tables: a block
+// clips what overflows it.
 constexpr const char *kStyle =
     "body{font:14px/1.4 system-ui,sans-serif;margin:1.5em;color:#1b1b1b;background:#fff}"
     "h1{font-size:1.3em;overflow-wrap:anywhere}h2{font-size:1.1em;margin-top:1.5em}"
     "table{border-collapse:collapse}"
     "td,th{border:1px solid #c8c8c8;padding:2px 6px;text-align:left;vertical-align:top;"
-    "white-space:pre-wrap}"
-    "th{background:#ececec}.rows thead th{position:sticky;top:0}"
-    "td.n{text-align:right}"
+    "white-space:pre-wrap;overflow-wrap:anywhere}"
+    "th{background:#ececec}td.n{text-align:right}"
+    ".rows table{table-layout:fixed}.rows .h{position:sticky;top:0;z-index:1}"
+    ".rows .k{content-visibility:auto;contain-intrinsic-block-size:auto 6000px}"
     "tr.r td{background:#fbe0e0}tr.a td{background:#dcf3dc}tr.d td{background:#f3e6c8}"
     "tr.c td.x{background:#fff4bf}"
     "del{color:#8d1d1d}ins{text-decoration:none;color:#0b5d0b}"
     "mark{background:#ffcf4a;color:inherit}"
-    "i{color:#6b3fa0;font-style:normal}"
-    "ul.notes li{overflow-wrap:anywhere}";
+    "i{color:#6b3fa0;font-style:normal}";
+
+constexpr qsizetype kBlock = 256;
+
+// Characters, not bytes: what a column's width is measured in.
+qsizetype characters(QByteArrayView text)
+{
+    qsizetype count = 0;
+    for (const char c : text)
+        count += (uchar(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
 
 class HtmlReport
 {
@@ -33,6 +52,7 @@ public:
     HtmlReport(const RowComparison &c, const ReportOptions &options, const ReportSink &sink)
         : m_c(c), m_options(options), m_facts(c), m_out(sink)
     {
+        measureColumns();
     }
 
     bool write()
@@ -42,7 +62,7 @@ public:
         columns();
         notes();
         rows();
-        m_out << "</tbody></table>\n</body></html>\n";
+        m_out << "</body></html>\n";
         return m_out.flush();
     }
 
@@ -95,7 +115,11 @@ private:
         name(m_options.name1);
         m_out << " \xe2\x86\x92 ";
         name(m_options.name2);
-        m_out << "</title>\n<style>" << kStyle << "</style></head>\n<body>\n<h1>";
+        m_out << "</title>\n<style>" << kStyle << ".rows,.rows table{width:";
+        qsizetype total = 0;
+        for (const qsizetype width : m_widths)
+            total += width;
+        m_out.number(total) << "ch}</style></head>\n<body>\n<h1>";
         name(m_options.name1);
         m_out << " \xe2\x86\x92 ";
         name(m_options.name2);
@@ -178,14 +202,73 @@ private:
         m_out << "</ul>\n";
     }
 
+    // Each column's width in characters: its name's, or the widest of its
+    // cells in the first rows of each kind, within bounds. Linear in the
+    // rows looked at, of which there are at most a few hundred.
+    void measureColumns()
+    {
+        constexpr qsizetype kSample = 200;
+        constexpr qsizetype kPadding = 2; // a cell's padding and border, about
+        const auto lastLine = [](const Table &table) {
+            return table.size() > 0 ? table.line(table.size() - 1) : 0;
+        };
+        const qsizetype lines = std::max(lastLine(*m_c.table1), lastLine(*m_c.table2));
+        const qsizetype lineWidth = std::max<qsizetype>(5, QByteArray::number(lines).size());
+        m_widths = {9 + kPadding, lineWidth + kPadding, lineWidth + kPadding};
+        std::vector<qsizetype> widest(m_c.mapping.columns.size(), 0);
+        for (const qsizetype k : m_facts.order())
+            widest[size_t(k)] = characters(m_c.mapping.label(k).toUtf8());
+        const auto look = [&](const Table &table, qint32 record, bool file1, Row &row) {
+            table.split(record, row);
+            for (size_t k = 0; k < widest.size(); ++k) {
+                const qint64 index =
+                    file1 ? m_c.mapping.columns[k].index1 : m_c.mapping.columns[k].index2;
+                if (index >= 0 && index < row.size())
+                    widest[k] = std::max(widest[k], characters(row[index]));
+            }
+        };
+        for (size_t i = 0; i < m_c.removed.size() && qsizetype(i) < kSample; ++i)
+            look(*m_c.table1, m_c.removed[i], true, m_row1);
+        for (size_t i = 0; i < m_c.added.size() && qsizetype(i) < kSample; ++i)
+            look(*m_c.table2, m_c.added[i], false, m_row2);
+        std::vector<qsizetype> changedWidest(widest.size(), 0);
+        for (size_t i = 0; i < m_c.changed.size() && qsizetype(i) < kSample; ++i) {
+            const ChangedRow &row = m_c.changed[i];
+            look(*m_c.table2, row.record2, false, m_row2);
+            m_c.table1->split(row.record1, m_row1);
+            for (const qint32 k : m_c.changedColumns(row)) {
+                const Column &column = m_c.mapping.columns[size_t(k)];
+                changedWidest[size_t(k)] =
+                    std::max(changedWidest[size_t(k)], characters(m_row1[column.index1]) + 3
+                                                           + characters(m_row2[column.index2]));
+            }
+        }
+        for (const qsizetype k : m_facts.order())
+            m_widths.push_back(std::clamp(std::max(widest[size_t(k)], changedWidest[size_t(k)]),
+                                          qsizetype(3), qsizetype(40))
+                               + kPadding);
+    }
+
+    void columnWidths()
+    {
+        m_out << "<colgroup>";
+        for (const qsizetype width : m_widths) {
+            m_out << "<col style=\"width:";
+            m_out.number(width) << "ch\">";
+        }
+        m_out << "</colgroup>";
+    }
+
     void rows()
     {
-        m_out << "<h2>Rows</h2>\n<table class=\"rows\"><thead><tr><th>Status<th>Line 1<th>Line 2";
+        m_out << "<h2>Rows</h2>\n<div class=\"rows\"><table class=\"h\">";
+        columnWidths();
+        m_out << "<thead><tr><th>Status<th>Line 1<th>Line 2";
         for (const qsizetype k : m_facts.order()) {
             m_out << "<th>";
             text(m_c.mapping.label(k));
         }
-        m_out << "</thead><tbody>\n";
+        m_out << "</thead></table>\n";
         for (const DuplicateKey &d : m_c.duplicateKeys) {
             for (const qint32 r : d.records1)
                 row("d", "duplicate", r, -1);
@@ -207,6 +290,9 @@ private:
             for (const qint32 k : scratch)
                 changed[size_t(k)] = 0;
         }
+        if (m_written % kBlock != 0)
+            m_out << "</tbody></table></div>\n";
+        m_out << "</div>\n";
     }
 
     // One row: file 2's cells where it has the row (a column only file 1
@@ -215,6 +301,11 @@ private:
     void row(const char *cls, const char *status, qint32 record1, qint32 record2,
              const std::vector<char> *changed = nullptr)
     {
+        if (m_written % kBlock == 0) {
+            m_out << "<div class=k><table>";
+            columnWidths();
+            m_out << "<tbody>\n";
+        }
         if (record1 >= 0)
             m_c.table1->split(record1, m_row1);
         if (record2 >= 0)
@@ -238,6 +329,8 @@ private:
                 cell((own2 ? m_row2 : m_row1)[index]);
         }
         m_out << '\n';
+        if (++m_written % kBlock == 0)
+            m_out << "</tbody></table></div>\n";
     }
 
     void changedCell(QByteArrayView old, QByteArrayView now)
@@ -265,6 +358,8 @@ private:
     ReportStream m_out;
     Row m_row1;
     Row m_row2;
+    std::vector<qsizetype> m_widths; // of each column of the rows, in characters
+    qsizetype m_written = 0;         // rows so far
 };
 
 } // namespace

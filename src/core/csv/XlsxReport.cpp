@@ -277,6 +277,8 @@ private:
         lxw_worksheet *sheet = m_summary;
         lxw_row_t at = 0;
         worksheet_set_column(sheet, 0, 0, 22, nullptr);
+        worksheet_set_landscape(sheet);
+        worksheet_fit_to_pages(sheet, 1, 0);
         worksheet_set_column(sheet, 1, 3, 16, nullptr);
         const auto line = [&](const QString &label, const QString &text) {
             string(sheet, at, 0, label, format(Heading));

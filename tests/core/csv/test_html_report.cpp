@@ -32,7 +32,7 @@ QString strayMarkup(const QByteArray &page)
 {
     static const QRegularExpression own(
         QStringLiteral("^</?(!DOCTYPE html|html|head|meta|title|style|body|h1|h2|table|thead|"
-                       "tbody|tr|th|td|p|ul|li|del|ins|mark|i)[ >]"));
+                       "tbody|tr|th|td|p|ul|li|del|ins|mark|i|div|colgroup|col)[ >]"));
     const QString text = QString::fromUtf8(page);
     for (qsizetype at = text.indexOf(u'<'); at >= 0; at = text.indexOf(u'<', at + 1)) {
         if (!own.match(QStringView(text).sliced(at, std::min<qsizetype>(20, text.size() - at)))
@@ -52,6 +52,8 @@ private slots:
     void everyValueIsEscaped_data();
     void everyValueIsEscaped();
     void pageStatesTheComparison();
+    void rowsComeInBlocks_data();
+    void rowsComeInBlocks();
     void changedCharactersAreMarked_data();
     void changedCharactersAreMarked();
 };
@@ -139,6 +141,35 @@ void HtmlReportTest::pageStatesTheComparison()
                           "<del>Ink</del> \xe2\x86\x92 <ins>Ink<mark>!</mark></ins>"
                           "<td class=x><del>4</del> \xe2\x86\x92 <ins>4<mark>0"
                           "</mark></ins><td>d<td>7\n"));
+}
+
+// Rows in blocks of 256, each a whole table with a width for every column.
+void HtmlReportTest::rowsComeInBlocks_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("blocks");
+    QTest::newRow("none") << 0 << 0;
+    QTest::newRow("one") << 1 << 1;
+    QTest::newRow("a block's worth") << 256 << 1;
+    QTest::newRow("one more") << 257 << 2;
+    QTest::newRow("several") << 600 << 3;
+}
+
+void HtmlReportTest::rowsComeInBlocks()
+{
+    QFETCH(int, rows);
+    QFETCH(int, blocks);
+    QByteArray added = "id,v\n";
+    for (int i = 0; i < rows; ++i)
+        added += QByteArray::number(i) + ",x\n";
+    const Csv::RowComparison c = byKey("id,v\n", added);
+    const QByteArray page = html(c, QStringLiteral("a.csv"), QStringLiteral("b.csv"));
+    QCOMPARE(page.count("<tr class=a>"), rows);
+    QCOMPARE(page.count("<div class=k><table><colgroup>"), blocks);
+    QCOMPARE(page.count("</tbody></table></div>\n"), blocks);
+    // Status, the two lines, id and v: in the header and in each block.
+    QCOMPARE(page.count("<col style="), 5 * (blocks + 1));
+    QVERIFY(page.endsWith("</div>\n</body></html>\n"));
 }
 
 void HtmlReportTest::changedCharactersAreMarked_data()

@@ -117,7 +117,7 @@ private:
         name(m_options.name2);
         m_out << "</title>\n<style>" << kStyle << ".rows,.rows table{width:";
         qsizetype total = 0;
-        for (const qsizetype width : m_widths)
+        for (const quint16 width : m_widths)
             total += width;
         m_out.number(total) << "ch}</style></head>\n<body>\n<h1>";
         name(m_options.name1);
@@ -214,45 +214,46 @@ private:
         };
         const qsizetype lines = std::max(lastLine(*m_c.table1), lastLine(*m_c.table2));
         const qsizetype lineWidth = std::max<qsizetype>(5, QByteArray::number(lines).size());
-        m_widths = {9 + kPadding, lineWidth + kPadding, lineWidth + kPadding};
-        std::vector<qsizetype> widest(m_c.mapping.columns.size(), 0);
+        m_widths = {quint16(9 + kPadding), quint16(lineWidth + kPadding),
+                    quint16(lineWidth + kPadding)};
+        // Per mapping column, the widest cell (or old → new) seen, within bounds.
+        std::vector<quint16> widest(m_c.mapping.columns.size(), 0);
+        const auto widen = [&widest](size_t k, qsizetype width) {
+            widest[k] = quint16(std::clamp<qsizetype>(width, widest[k], 40));
+        };
         for (const qsizetype k : m_facts.order())
-            widest[size_t(k)] = characters(m_c.mapping.label(k).toUtf8());
+            widen(size_t(k), characters(m_c.mapping.label(k).toUtf8()));
         const auto look = [&](const Table &table, qint32 record, bool file1, Row &row) {
             table.split(record, row);
             for (size_t k = 0; k < widest.size(); ++k) {
                 const qint64 index =
                     file1 ? m_c.mapping.columns[k].index1 : m_c.mapping.columns[k].index2;
                 if (index >= 0 && index < row.size())
-                    widest[k] = std::max(widest[k], characters(row[index]));
+                    widen(k, characters(row[index]));
             }
         };
         for (size_t i = 0; i < m_c.removed.size() && qsizetype(i) < kSample; ++i)
             look(*m_c.table1, m_c.removed[i], true, m_row1);
         for (size_t i = 0; i < m_c.added.size() && qsizetype(i) < kSample; ++i)
             look(*m_c.table2, m_c.added[i], false, m_row2);
-        std::vector<qsizetype> changedWidest(widest.size(), 0);
         for (size_t i = 0; i < m_c.changed.size() && qsizetype(i) < kSample; ++i) {
             const ChangedRow &row = m_c.changed[i];
             look(*m_c.table2, row.record2, false, m_row2);
             m_c.table1->split(row.record1, m_row1);
             for (const qint32 k : m_c.changedColumns(row)) {
                 const Column &column = m_c.mapping.columns[size_t(k)];
-                changedWidest[size_t(k)] =
-                    std::max(changedWidest[size_t(k)], characters(m_row1[column.index1]) + 3
-                                                           + characters(m_row2[column.index2]));
+                widen(size_t(k),
+                      characters(m_row1[column.index1]) + 3 + characters(m_row2[column.index2]));
             }
         }
         for (const qsizetype k : m_facts.order())
-            m_widths.push_back(std::clamp(std::max(widest[size_t(k)], changedWidest[size_t(k)]),
-                                          qsizetype(3), qsizetype(40))
-                               + kPadding);
+            m_widths.push_back(quint16(std::max<quint16>(widest[size_t(k)], 3) + kPadding));
     }
 
     void columnWidths()
     {
         m_out << "<colgroup>";
-        for (const qsizetype width : m_widths) {
+        for (const quint16 width : m_widths) {
             m_out << "<col style=\"width:";
             m_out.number(width) << "ch\">";
         }
@@ -358,8 +359,8 @@ private:
     ReportStream m_out;
     Row m_row1;
     Row m_row2;
-    std::vector<qsizetype> m_widths; // of each column of the rows, in characters
-    qsizetype m_written = 0;         // rows so far
+    std::vector<quint16> m_widths; // of each column of the rows, in characters
+    qsizetype m_written = 0;       // rows so far
 };
 
 } // namespace

@@ -28,7 +28,7 @@ private:
     const RowComparison &m_c;
     std::vector<qsizetype> m_order;
     std::vector<qint32> m_rank; // each mapping column's place in m_order
-    std::vector<qsizetype> m_changedRows;
+    std::vector<qint32> m_changedRows;
 };
 
 // The options as a person reads them, a line each: ("Key", "sku"),

@@ -1,5 +1,6 @@
 #include "csv/XlsxReport.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <xlsxwriter.h>
@@ -67,7 +68,11 @@ QByteArray sheetText(QByteArrayView value)
     }
     QByteArray text = plain ? value.toByteArray() : escapedForText(value);
     // Bytes bound characters from above: most cells need no counting.
-    if (text.size() > kCellLimit && QString::fromUtf8(text).size() > kCellLimit - 1) {
+    const auto characters = [&text] {
+        return std::count_if(text.begin(), text.end(),
+                             [](char c) { return (uchar(c) & 0xC0) != 0x80; });
+    };
+    if (text.size() > kCellLimit && characters() > kCellLimit) {
         qsizetype cut = kCellLimit - 1;
         while (cut > 0 && (uchar(text[cut]) & 0xC0) == 0x80)
             --cut;
@@ -88,6 +93,12 @@ public:
 
     QString write(const QString &path)
     {
+        qsizetype columns = 5 + qsizetype(m_facts.order().size());
+        for (const char old : m_oldColumn)
+            columns += old;
+        if (columns > LXW_COL_MAX)
+            return QStringLiteral("a sheet holds at most %1 columns; this report needs %2")
+                .arg(withThousands(LXW_COL_MAX), withThousands(columns));
         lxw_workbook_options settings{};
         settings.constant_memory = LXW_TRUE;
         const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());

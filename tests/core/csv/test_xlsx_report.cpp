@@ -113,6 +113,7 @@ class XlsxReportTest : public QObject
 private slots:
     void readBack();
     void aSinkThatGivesUpIsAnError();
+    void beyondWhatASheetHolds();
 };
 
 void XlsxReportTest::readBack()
@@ -207,6 +208,39 @@ void XlsxReportTest::aSinkThatGivesUpIsAnError()
     });
     QVERIFY(!error.isEmpty());
     QCOMPARE(calls, 1);
+}
+
+// A cell longer than a cell holds is cut, saying so; more columns than a
+// sheet holds is an error, not a broken workbook.
+void XlsxReportTest::beyondWhatASheetHolds()
+{
+    Csv::RowOptions options;
+    options.key = QStringLiteral("id");
+    const QByteArray huge(40000, 'x');
+    const Csv::RowComparison c =
+        Csv::compareTexts("id,v\n", "id,v\n1," + huge + '\n', options, ',');
+    QTemporaryDir folder;
+    const QString path = folder.filePath("long.xlsx");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(Csv::writeXlsxReport(c, {},
+                                  [&file](QByteArrayView piece) {
+                                      return file.write(piece.data(), piece.size()) > 0;
+                                  }),
+             QString());
+    file.close();
+    const QString cell = readSheet(part(path, "xl/worksheets/sheet1.xml")).cells.value("E2").text;
+    QCOMPARE(cell.size(), 32767);
+    QVERIFY(cell.endsWith(QChar(0x2026)));
+
+    QByteArray wide = "a";
+    for (int k = 1; k < 20000; ++k)
+        wide += ",c" + QByteArray::number(k);
+    const Csv::RowComparison w =
+        Csv::compareTexts(wide + "\n" + QByteArray(19999, ',') + "\n", wide + "\n", {}, ',');
+    QVERIFY2(w.ok(), qPrintable(w.error.message));
+    const QString error = Csv::writeXlsxReport(w, {}, [](QByteArrayView) { return true; });
+    QVERIFY2(error.contains("16,384 columns"), qPrintable(error));
 }
 
 QTEST_APPLESS_MAIN(XlsxReportTest)

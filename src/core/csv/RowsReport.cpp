@@ -44,6 +44,8 @@ void escapeEach(QByteArrayView value, bool everyNonAscii, Quote quote, Put &&put
     char buffer[16384];
     size_t used = 0;
     const auto keep = [&](const char *data, size_t size) {
+        if (size == 0) // an empty cell's view may hold no address at all
+            return;
         if (used + size > sizeof buffer) {
             put(QByteArrayView(buffer, qsizetype(used)));
             used = 0;

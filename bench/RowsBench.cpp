@@ -1,9 +1,10 @@
 // Times the row comparison on bench/data/rows1.csv and rows2.csv (made by
-// bench_make_rows_data): each step of the engine in this process, then the
-// whole of "corvantis-cli rows --key id" (on both cores and on one) against
-// DuckDB's full outer join of the same files (bench/peer-duckdb.sh, which
-// installs its npm package into a scratch folder; set NO_PEER to skip) and,
-// when installed, miller's join, as child processes (wall time and peak memory).
+// bench_make_rows_data): each step of the engine in this process (the text,
+// html and xlsx reports among them), then the whole of "corvantis-cli rows
+// --key id" (on both cores and on one) against DuckDB's full outer join of the
+// same files (bench/peer-duckdb.sh, which installs its npm package into a
+// scratch folder; set NO_PEER to skip) and, when installed, miller's join, as
+// child processes (wall time and peak memory).
 //
 // Usage: bench_rows [DATA_FOLDER]
 
@@ -28,6 +29,7 @@
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "csv/XlsxReport.h"
 
 namespace {
 
@@ -137,6 +139,24 @@ int main(int argc, char **argv)
     QByteArray report;
     const Timing format =
         timed([&] { report = Csv::formatReport(result, Csv::ReportFormat::Text, path1, path2); });
+    // The page and the workbook, each counted as it streams out.
+    qsizetype htmlBytes = 0;
+    const Timing html = timed([&] {
+        htmlBytes = 0;
+        Csv::writeReport(result, Csv::ReportFormat::Html, {path1, path2},
+                         [&htmlBytes](QByteArrayView piece) {
+                             htmlBytes += piece.size();
+                             return true;
+                         });
+    });
+    qsizetype xlsxBytes = 0;
+    const Timing xlsx = timed([&] {
+        xlsxBytes = 0;
+        Csv::writeXlsxReport(result, {path1, path2}, [&xlsxBytes](QByteArrayView piece) {
+            xlsxBytes += piece.size();
+            return true;
+        });
+    });
     options.key.clear();
     Csv::RowComparison multiset;
     const Timing compareRows =
@@ -153,6 +173,8 @@ int main(int argc, char **argv)
     line("read both as CSV (two threads)", read, QString());
     line("compare by key id", compare, Csv::summaryLine(result));
     line("text report", format, QStringLiteral("%1 bytes").arg(report.size()));
+    line("html report", html, QStringLiteral("%1 bytes").arg(htmlBytes));
+    line("xlsx report", xlsx, QStringLiteral("%1 bytes").arg(xlsxBytes));
     line("compare as a multiset", compareRows, Csv::summaryLine(multiset));
     // Cancel halfway through a comparison by key: how long until it stops.
     Csv::WorkControl control;

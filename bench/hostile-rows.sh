@@ -7,6 +7,8 @@
 #   CLI: the corvantis-cli to run (default build/bin/corvantis-cli)
 #   ROWS_FILE1/2: a large keyed pair (bench_make_rows_data) to add to the run
 #   ONLY: runs only the cases whose name holds this text (e.g. ONLY=one-byte)
+#   CORVANTIS_FORMATS: the report formats to run (default: all five; each
+#   report goes to a file, as xlsx must)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cli=${1:-build/bin/corvantis-cli}
@@ -47,7 +49,9 @@ run() { # NAME FILE1 FILE2 ARGS...
   limit=$(( 2 * bytes / 1024 + 100 * 1024 ))
   local figures seconds kib
   figures=$(mktemp)
-  /usr/bin/time -o "$figures" -f "%e %M" "$cli" rows "$a" "$b" "$@" > /dev/null 2> /dev/null || true
+  /usr/bin/time -o "$figures" -f "%e %M" "$cli" rows "$a" "$b" "$@" --output "$dir/report" \
+    2> /dev/null || true
+  rm -f "$dir/report"
   read -r seconds kib < <(tail -1 "$figures")
   rm -f "$figures"
   printf '%-44s %8.2f s %8d MiB  limit %6d MiB  %s\n' "$name" "$seconds" $(( kib / 1024 )) \
@@ -55,7 +59,7 @@ run() { # NAME FILE1 FILE2 ARGS...
 }
 
 echo "corvantis-cli rows on hostile inputs (wall time, peak memory):"
-for format in text csv json; do
+for format in ${CORVANTIS_FORMATS:-text csv json html xlsx}; do
   run "1M columns, one row, --format $format" "$dir/wide1.csv" "$dir/wide2.csv" --format "$format"
   run "1M columns named in a header, $format" "$dir/names.csv" "$dir/names.csv" --format "$format"
   run "a 500 MB cell, --key id, $format" "$dir/cell.csv" "$dir/cell2.csv" --key id --format "$format"
@@ -65,7 +69,7 @@ for format in text csv json; do
 done
 run "10M one-byte rows, --key a -q" "$dir/short1.csv" "$dir/short2.csv" --key a -q
 if [ $# -ge 4 ]; then
-  for format in text csv json; do
+  for format in ${CORVANTIS_FORMATS:-text csv json html xlsx}; do
     run "pair --key id, $format" "$3" "$4" --key id --format "$format"
     run "pair against a header only, $format" "$3" "$dir/header.csv" --key id --format "$format"
   done

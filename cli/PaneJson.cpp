@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "text/Escapes.h"
 #include "text/PaneBytes.h"
 
 namespace Cli {
@@ -15,76 +16,27 @@ namespace {
 // About this many bytes are turned into text at a time.
 constexpr qsizetype pieceSize = qsizetype(1) << 20;
 
-char hexDigit(uint value)
-{
-    return "0123456789abcdef"[value & 0xF];
-}
-
-void appendUnitEscape(QByteArray &out, char16_t unit)
-{
-    out += "\\u";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out += hexDigit(unit >> shift);
-}
-
 // Escapes as QJsonDocument does: the quote, the backslash and the control
 // characters; a surrogate without its partner as \udxxx; the rest as UTF-8.
 void appendEscaped(QByteArray &out, QStringView text)
 {
-    const char16_t *p = text.utf16();
-    const char16_t *end = p + text.size();
-    for (; p < end; ++p) {
-        const char16_t u = *p;
-        if (u >= 0x80) {
-            if (QChar::isHighSurrogate(u) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
-                const char32_t c = QChar::surrogateToUcs4(u, p[1]);
-                out += char(0xF0 | (c >> 18));
-                out += char(0x80 | ((c >> 12) & 0x3F));
-                out += char(0x80 | ((c >> 6) & 0x3F));
-                out += char(0x80 | (c & 0x3F));
-                ++p;
-            } else if (QChar::isSurrogate(u)) {
-                appendUnitEscape(out, u);
-            } else if (u < 0x800) {
-                out += char(0xC0 | (u >> 6));
-                out += char(0x80 | (u & 0x3F));
-            } else {
-                out += char(0xE0 | (u >> 12));
-                out += char(0x80 | ((u >> 6) & 0x3F));
-                out += char(0x80 | (u & 0x3F));
-            }
+    const auto put = [&out](QByteArrayView piece) { out += piece; };
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (!QChar::isSurrogate(u))
+            continue;
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
             continue;
         }
-        if (u >= 0x20 && u != '"' && u != '\\') {
-            out += char(u);
-            continue;
-        }
-        switch (u) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            appendUnitEscape(out, u);
-        }
+        Escapes::jsonEscaped(text.sliced(from, i - from).toUtf8(), put);
+        char escape[8];
+        out += QByteArrayView(escape, Escapes::hexEscape(escape, "\\u", u, 4));
+        from = i + 1;
     }
+    Escapes::jsonEscaped(text.sliced(from).toUtf8(), put);
 }
 
 // Where the piece that starts at `from` ends: at an ASCII byte, which never

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include "CliOptions.h"
 #include "InputFile.h"
@@ -22,6 +23,7 @@
 #include "csv/CsvReader.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "csv/XlsxReport.h"
 #include "text/TextDecoding.h"
 
 namespace Cli {
@@ -40,6 +42,7 @@ struct RowsOptions
     char delimiter = 0; // 0: detected in each file
     Csv::ReportFormat format = Csv::ReportFormat::Text;
     Colour colour = Colour::Auto;
+    QString output;         // --output: the report's file; empty, standard output
     bool gitDriver = false; // called by git as an external diff
     bool quiet = false;     // print nothing on standard output; the exit status tells
     SheetChoice sheets;
@@ -48,7 +51,7 @@ struct RowsOptions
 // The options that take a value; --color takes one only as --color=WHEN.
 const QStringList withValue =
     QStringList{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
-                "--map", "--decimal-comma"}
+                "--map", "--decimal-comma", "--output"}
     + SheetChoice::options();
 
 // One ASCII character that is not a quote or a line break, or "tab".
@@ -128,14 +131,21 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
         if (!whens.contains(value))
             return QStringLiteral("--color takes auto, always or never, not \"%1\"").arg(value);
         options.colour = Colour(whens.indexOf(value));
+    } else if (name == QLatin1String("--output")) {
+        options.output = value;
     } else if (value == QLatin1String("text")) {
         options.format = Csv::ReportFormat::Text;
     } else if (value == QLatin1String("csv")) {
         options.format = Csv::ReportFormat::Csv;
     } else if (value == QLatin1String("json")) {
         options.format = Csv::ReportFormat::Json;
+    } else if (value == QLatin1String("html")) {
+        options.format = Csv::ReportFormat::Html;
+    } else if (value == QLatin1String("xlsx")) {
+        options.format = Csv::ReportFormat::Xlsx;
     } else {
-        return QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(value);
+        return QStringLiteral("--format takes text, csv, json, html or xlsx, not \"%1\"")
+            .arg(value);
     }
     return QString();
 }
@@ -225,6 +235,27 @@ bool colourWanted(Colour colour)
            && std::strcmp(term, "dumb") != 0;
 }
 
+// Writes the report to --output, whole or not at all (a file already there
+// stays as it was on a failure); the error, or empty.
+QString writeReportFile(const Csv::RowComparison &result, const Csv::ReportOptions &names,
+                        const RowsOptions &options)
+{
+    QSaveFile file(options.output);
+    if (!file.open(QIODevice::WriteOnly))
+        return options.output + QStringLiteral(": ") + file.errorString();
+    const auto put = [&file](QByteArrayView piece) {
+        return file.write(piece.data(), piece.size()) == piece.size();
+    };
+    QString error;
+    if (options.format == Csv::ReportFormat::Xlsx)
+        error = Csv::writeXlsxReport(result, names, put);
+    else if (!Csv::writeReport(result, options.format, names, put))
+        error = file.errorString();
+    if (error.isEmpty() && !file.commit())
+        error = file.errorString();
+    return error.isEmpty() ? QString() : options.output + QStringLiteral(": ") + error;
+}
+
 int run(const RowsOptions &options)
 {
     ProgressLine progress(options.quiet);
@@ -285,14 +316,22 @@ int run(const RowsOptions &options)
     }
     if (!options.quiet) {
         // git calls once a file: each report says which file it is of.
-        const Csv::ReportOptions names{options.name1, options.name2,
-                                       options.format == Csv::ReportFormat::Text
-                                           && colourWanted(options.colour),
-                                       options.gitDriver};
-        Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
-            writeBytes(stdout, piece);
-            return !std::ferror(stdout);
-        });
+        Csv::ReportOptions names{options.name1, options.name2,
+                                 options.format == Csv::ReportFormat::Text
+                                     && options.output.isEmpty() && colourWanted(options.colour),
+                                 options.gitDriver};
+        names.rules = options.compare.rules;
+        if (!options.output.isEmpty()) {
+            if (const QString error = writeReportFile(result, names, options); !error.isEmpty()) {
+                printError(error);
+                return Failure;
+            }
+        } else {
+            Csv::writeReport(result, options.format, names, [](QByteArrayView piece) {
+                writeBytes(stdout, piece);
+                return !std::ferror(stdout);
+            });
+        }
     }
     if (!flushStandardOutput())
         return Failure;
@@ -325,6 +364,11 @@ public:
     QString finish(const CommandLine &line) override
     {
         m_options.quiet = line.quiet;
+        // A workbook is binary: it goes to a file, never to a terminal or a pipe.
+        if (m_options.format == Csv::ReportFormat::Xlsx
+            && (m_options.output.isEmpty() || m_options.output == QLatin1String("-")))
+            return QStringLiteral("--format xlsx writes a binary workbook: name its file with "
+                                  "--output FILE");
         return takeOperands(line.operands, m_options);
     }
 
@@ -347,7 +391,7 @@ QString rowsUsageText()
         "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS|auto] [--map OLD=NEW]\n"
         "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
         "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
-        "           [--format text|csv|json] [--color[=WHEN]]\n"
+        "           [--format text|csv|json|html|xlsx] [--output FILE] [--color[=WHEN]]\n"
         "           [--sheet NAME|N] [--sheet1 NAME|N] [--sheet2 NAME|N]\n"
         "\n"
         "Compares two CSV files as tables. With --key, rows are matched by their key\n"
@@ -386,11 +430,17 @@ QString rowsUsageText()
         "  --sheet NAME|N         the sheet of each workbook (.xlsx, .xlsm, .ods) to\n"
         "                         compare: by name, else the N-th (default: the first)\n"
         "  --sheet1, --sheet2     the sheet of file 1 or file 2 only\n"
-        "  --format F             text (default), csv or json; the csv report has\n"
-        "                         one line a finding: [status] (- + ~, ! a row of a\n"
-        "                         duplicate key, # a note), [line1], [line2], the\n"
-        "                         cells, [old] NAME before each column that changed,\n"
-        "                         [changed], [note]\n"
+        "  --format F             text (default), csv, json, html or xlsx; the csv\n"
+        "                         report has one line a finding: [status] (- + ~,\n"
+        "                         ! a row of a duplicate key, # a note), [line1],\n"
+        "                         [line2], the cells, [old] NAME before each column\n"
+        "                         that changed, [changed], [note]; html is one page\n"
+        "                         for a browser, rows coloured by status, changed\n"
+        "                         characters marked; xlsx a workbook, written only\n"
+        "                         to a file (see --output): the differences,\n"
+        "                         coloured and filtered, and a summary\n"
+        "  --output FILE          write the report to FILE (whole or not at all)\n"
+        "                         instead of standard output\n"
         "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
         "                         default), always or never\n"
         "  -q, --quiet            print nothing on standard output; only the exit\n"

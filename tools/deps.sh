@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev
           libqscintilla2-qt6-dev libicu-dev fonts-liberation
-          pkg-config libzip-dev zlib1g-dev libxlsxwriter-dev "$@")
+          pkg-config libzip-dev zlib1g-dev libxlsxwriter-dev
+          unzip "$@") # unzip: the xlsx report's tests read it back
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

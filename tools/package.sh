@@ -42,5 +42,10 @@ if [ -n "$(sort <<<"$depends" | uniq -d)" ]; then
   echo "Depends names a package twice: $(dpkg-deb -f "$deb" Depends)" >&2
   exit 1
 fi
+# The xlsx report needs libxlsxwriter at run time: dpkg-shlibdeps must find it.
+if ! grep -q '^libxlsxwriter' <<<"$depends"; then
+  echo "Depends lacks libxlsxwriter: $(dpkg-deb -f "$deb" Depends)" >&2
+  exit 1
+fi
 lintian --pedantic -I -E --fail-on error,warning "$deb"
 sha256sum "$deb"

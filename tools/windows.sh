@@ -133,6 +133,13 @@ fi
 # with its libzip.pc, and zip.dll and zlib1.dll copied into the zip beside the
 # Qt DLLs with their licences. Until that step is written the Windows
 # configure stops at "libzip not found".
+# Not done yet: the xlsx report links libxlsxwriter (src/core/csv), which
+# must be cross-built here as Qt is, from Debian's source packages
+# libxlsxwriter (its CMake build, static, with its bundled minizip) and zlib,
+# which it needs, installed into "$prefix" with an xlsxwriter.pc that the
+# configure step below finds through PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig";
+# and their licences (libxlsxwriter's License.txt, BSD-2-Clause; zlib's)
+# copied into the zip's licenses folder with the others.
 step "Corvantis for Windows"
 mkdir -p "$build"
 launcher=()

@@ -23,6 +23,10 @@ private slots:
     void csvReport();
     void jsonReport();
     void unwritableOutputIsAnError();
+    void reportToAFile_data();
+    void reportToAFile();
+    void workbookNeedsAFile_data();
+    void workbookNeedsAFile();
     void gitUsesItAsItsDiffForCsv();
 
 private:
@@ -340,6 +344,59 @@ void CliRowsTest::unwritableOutputIsAnError()
     const Run result = run({"rows", m_old, m_new}, QStringLiteral("/dev/full"));
     QCOMPARE(result.exitCode, 2);
     QVERIFY(result.err.startsWith("corvantis-cli: "));
+}
+
+// --output writes the same bytes the report prints; a workbook is a zip.
+void CliRowsTest::reportToAFile_data()
+{
+    QTest::addColumn<QString>("format");
+    for (const char *format : {"text", "csv", "json", "html", "xlsx"})
+        QTest::newRow(format) << QString::fromLatin1(format);
+}
+
+void CliRowsTest::reportToAFile()
+{
+    QFETCH(QString, format);
+    const QString path = m_cli.path("report." + format);
+    const QStringList arguments{"rows", m_old, m_new, "--key", "sku", "--format", format};
+    const Run toFile = run(arguments + QStringList{"--output", path});
+    QCOMPARE(toFile.exitCode, 1);
+    QCOMPARE(toFile.out, QByteArray());
+    QCOMPARE(toFile.err, QByteArray());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    if (format == QLatin1String("xlsx")) {
+        QVERIFY(bytes.startsWith("PK\x03\x04"));
+        return;
+    }
+    QCOMPARE(bytes, run(arguments).out);
+}
+
+void CliRowsTest::workbookNeedsAFile_data()
+{
+    QTest::addColumn<QStringList>("output");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("error");
+
+    QTest::newRow("no --output") << QStringList() << 2 << QByteArray("--output FILE");
+    QTest::newRow("standard output")
+        << QStringList{"--output", "-"} << 2 << QByteArray("--output FILE");
+    QTest::newRow("a folder that is not there")
+        << QStringList{"--output", "/nonexistent-folder/r.xlsx"} << 2
+        << QByteArray("corvantis-cli: /nonexistent-folder/r.xlsx: ");
+}
+
+void CliRowsTest::workbookNeedsAFile()
+{
+    QFETCH(QStringList, output);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, error);
+    const Run result =
+        run(QStringList{"rows", m_old, m_new, "--key", "sku", "--format", "xlsx"} + output);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, QByteArray());
+    QVERIFY2(result.err.contains(error), result.err.constData());
 }
 
 // The README's recipe: .gitattributes and diff.csv.command, in a repository of its own.

@@ -39,6 +39,24 @@ qsizetype findingLines(const Csv::RowComparison &c)
     return lines;
 }
 
+// Whether every "<" of the page opens one of the html report's own elements.
+bool onlyOwnMarkup(QByteArrayView page)
+{
+    static const QList<QByteArray> own{
+        "!DOCTYPE", "html",  "head",  "meta", "title", "style",    "body", "h1", "h2",
+        "table",    "thead", "tbody", "tr",   "th",    "td",       "p",    "ul", "li",
+        "del",      "ins",   "mark",  "i",    "div",   "colgroup", "col"};
+    for (qsizetype at = page.indexOf('<'); at >= 0; at = page.indexOf('<', at + 1)) {
+        qsizetype end = at + 1 < page.size() && page[at + 1] == '/' ? at + 2 : at + 1;
+        const qsizetype start = end;
+        while (end < page.size() && page[end] != ' ' && page[end] != '>')
+            ++end;
+        if (!own.contains(page.sliced(start, end - start).toByteArray()))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -79,5 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QJsonDocument json =
         QJsonDocument::fromJson(Csv::formatReport(c, Csv::ReportFormat::Json, "a", "b"));
     fuzzCheck(json.isObject(), "a json report that does not parse");
+
+    // The page: a row of its own for each row the csv report lists (notes
+    // aside), and no markup but its own: a cell's "<" is always escaped.
+    const QByteArray page = Csv::formatReport(c, Csv::ReportFormat::Html, "a", "b");
+    fuzzCheck(page.isValidUtf8(), "an html report that is not UTF-8");
+    qsizetype pageRows = qsizetype(c.removed.size() + c.added.size() + c.changed.size());
+    for (const Csv::DuplicateKey &d : c.duplicateKeys)
+        pageRows += qsizetype(d.records1.size() + d.records2.size());
+    fuzzCheck(page.count("<tr class=") == pageRows,
+              "an html report with other rows than the findings");
+    fuzzCheck(onlyOwnMarkup(page), "markup from a cell in the html report");
     return 0;
 }

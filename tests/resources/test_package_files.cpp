@@ -236,7 +236,7 @@ void PackageFilesTest::bashCompletion_data()
     QTest::newRow("a value after =")
         << QStringList{"corvantis-cli", "rows", "--color", "=", "al"} << "always";
     QTest::newRow("formats") << QStringList{"corvantis-cli", "rows", "--format", ""}
-                             << "text|csv|json";
+                             << "text|csv|json|html|xlsx";
     QTest::newRow("files after the mode")
         << QStringList{"corvantis-cli", "lines", "ol"} << "old.csv";
 }

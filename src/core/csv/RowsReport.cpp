@@ -5,53 +5,22 @@
 #include <span>
 #include <string>
 
+#include "csv/HtmlReport.h"
+#include "csv/ReportStream.h"
 #include "csv/RowComparison.h"
+#include "csv/XlsxReport.h"
+#include "text/Escapes.h"
 #include "text/Utf8.h"
 
 namespace Csv {
 
 namespace {
 
-// Collects a report and hands it to the sink in large pieces.
-class Out
-{
-public:
-    explicit Out(const ReportSink &sink) : m_sink(sink) { m_buffer.reserve(kPiece + 4096); }
-    ~Out() { flush(); }
-    Out &operator<<(QByteArrayView bytes)
-    {
-        m_buffer.append(bytes.data(), size_t(bytes.size()));
-        if (m_buffer.size() >= kPiece)
-            flush();
-        return *this;
-    }
-    Out &operator<<(const QByteArray &bytes) { return *this << QByteArrayView(bytes); }
-    Out &operator<<(const char *text) { return *this << QByteArrayView(text); }
-    Out &text(const QString &text) { return *this << QByteArrayView(text.toUtf8()); }
-    Out &operator<<(char c)
-    {
-        m_buffer.push_back(c);
-        return *this;
-    }
-    Out &number(qint64 value) { return *this << QByteArrayView(QByteArray::number(value)); }
-    bool flush()
-    {
-        if (m_ok && !m_buffer.empty())
-            m_ok = m_sink(QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())));
-        m_buffer.clear();
-        return m_ok;
-    }
-    bool ok() const { return m_ok; }
+using Out = ReportStream;
 
-private:
-    static constexpr size_t kPiece = 1 << 16;
-    const ReportSink &m_sink;
-    std::string m_buffer;
-    bool m_ok = true;
-};
+} // namespace
 
-// Characters that print as nothing, or as a blank that is not a space.
-bool invisible(char32_t c)
+bool invisibleCharacter(char32_t c)
 {
     return (c >= 0x80 && c <= 0xA0) || c == 0xAD || c == 0x34F || c == 0x61C
            || (c >= 0x115F && c <= 0x1160) || (c >= 0x17B4 && c <= 0x17B5) || c == 0x180E
@@ -61,25 +30,10 @@ bool invisible(char32_t c)
            || (c >= 0xFFF9 && c <= 0xFFFB) || (c >= 0xE0000 && c <= 0xE0FFF);
 }
 
-void appendHex(QByteArray &out, const char *prefix, char32_t value, int digits)
-{
-    out += prefix;
-    out += QByteArray::number(uint(value), 16).rightJustified(digits, '0');
-}
+namespace {
 
 // How a quote inside an escaped value is written: as it is, "\"" or """".
 enum class Quote { AsIs, Backslash, Doubled };
-
-// Writes prefix and `digits` lowercase hex digits of value to out; their count.
-int hexEscape(char *out, const char *prefix, char32_t value, int digits)
-{
-    int length = 0;
-    while (*prefix)
-        out[length++] = *prefix++;
-    for (int d = digits - 1; d >= 0; --d)
-        out[length++] = "0123456789abcdef"[(value >> (4 * d)) & 0xF];
-    return length;
-}
 
 // Hands `value` to put() as the text report prints it (see escapedForText),
 // in pieces of some kilobytes: linear in the value's size, with no allocation
@@ -90,6 +44,8 @@ void escapeEach(QByteArrayView value, bool everyNonAscii, Quote quote, Put &&put
     char buffer[16384];
     size_t used = 0;
     const auto keep = [&](const char *data, size_t size) {
+        if (size == 0) // an empty cell's view may hold no address at all
+            return;
         if (used + size > sizeof buffer) {
             put(QByteArrayView(buffer, qsizetype(used)));
             used = 0;
@@ -123,10 +79,11 @@ void escapeEach(QByteArrayView value, bool everyNonAscii, Quote quote, Put &&put
             char32_t c = 0;
             length = b < 0x80 ? 0 : Files::decodeUtf8Sequence(p, end, c);
             if (length == 0) { // a control character, or a byte that is not UTF-8
-                size = hexEscape(escape, "\\x", b, 2);
+                size = Escapes::hexEscape(escape, "\\x", b, 2);
                 length = 1;
-            } else if (everyNonAscii || invisible(c)) {
-                size = hexEscape(escape, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
+            } else if (everyNonAscii || invisibleCharacter(c)) {
+                size =
+                    Escapes::hexEscape(escape, c > 0xFFFF ? "\\U" : "\\u", c, c > 0xFFFF ? 8 : 4);
             } else { // a letter past ASCII prints as it is
                 p += length;
                 continue;
@@ -150,7 +107,8 @@ QByteArray nameBytes(const QString &name)
     for (qsizetype i = 0; i < name.size(); ++i) {
         const char16_t u = name[i].unicode();
         if (u >= 0xDC80 && u <= 0xDCFF && !(i > 0 && name[i - 1].isHighSurrogate())) {
-            appendHex(out, "\\x", u - 0xDC00, 2);
+            char escape[8];
+            out += QByteArrayView(escape, Escapes::hexEscape(escape, "\\x", u - 0xDC00, 2));
             continue;
         }
         const qsizetype length = (name[i].isHighSurrogate() && i + 1 < name.size()) ? 2 : 1;
@@ -613,37 +571,8 @@ void jsonString(Out &out, QByteArrayView value)
         return;
     }
     out << '"';
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const auto b = static_cast<unsigned char>(value[i]);
-        if (b >= 0x20 && b != '"' && b != '\\')
-            continue;
-        out << value.sliced(from, i - from);
-        switch (b) {
-        case '"':
-            out << "\\\"";
-            break;
-        case '\\':
-            out << "\\\\";
-            break;
-        case '\n':
-            out << "\\n";
-            break;
-        case '\r':
-            out << "\\r";
-            break;
-        case '\t':
-            out << "\\t";
-            break;
-        default: {
-            QByteArray escape;
-            appendHex(escape, "\\u", b, 4);
-            out << escape;
-        }
-        }
-        from = i + 1;
-    }
-    out << value.sliced(from) << '"';
+    Escapes::jsonEscaped(value, [&out](QByteArrayView piece) { out << piece; });
+    out << '"';
 }
 
 void jsonString(Out &out, const QString &value)
@@ -861,6 +790,10 @@ QString summaryLine(const RowComparison &c)
 bool writeReport(const RowComparison &comparison, ReportFormat format, const ReportOptions &options,
                  const ReportSink &sink)
 {
+    if (format == ReportFormat::Html)
+        return writeHtmlReport(comparison, options, sink);
+    if (format == ReportFormat::Xlsx)
+        return writeXlsxReport(comparison, options, sink).isEmpty();
     Out out(sink);
     const Context context(comparison, options);
     switch (format) {
@@ -872,6 +805,9 @@ bool writeReport(const RowComparison &comparison, ReportFormat format, const Rep
         break;
     case ReportFormat::Json:
         jsonReport(out, context);
+        break;
+    case ReportFormat::Html:
+    case ReportFormat::Xlsx:
         break;
     }
     return out.flush();

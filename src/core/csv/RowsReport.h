@@ -1,16 +1,19 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include "csv/CellRules.h"
+
 namespace Csv {
 
 struct RowComparison;
 
-enum class ReportFormat { Text, Csv, Json };
+enum class ReportFormat { Text, Csv, Json, Html, Xlsx };
 
 // Where a report goes, a piece at a time; false when the rest cannot be
 // written (a closed pipe, a full disk): writing stops there.
@@ -24,6 +27,9 @@ struct ReportOptions
     QString name2;
     bool colour = false;  // text: removed red, added green, changed cells yellow
     bool heading = false; // text and csv open with the files' names (one report of many)
+    // The rules the cells were compared by, for the reports that state the
+    // options (html, xlsx); unset, they state only what the comparison holds.
+    std::optional<CellRules> rules = std::nullopt;
 };
 
 // The comparison written out for a person (text: one finding a line, every
@@ -54,5 +60,9 @@ QByteArray escapedForText(QByteArrayView value, bool everyNonAscii = false);
 // prints it: escaped as escapedForText() does, and each byte of a name that
 // was not UTF-8 (see base/ArgumentText.h) as "\xE9".
 QByteArray escapedName(const QString &name);
+
+// Characters that print as nothing, or as a blank that is not a space, which
+// the reports write as escapes.
+bool invisibleCharacter(char32_t c);
 
 } // namespace Csv

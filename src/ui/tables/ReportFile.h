@@ -10,7 +10,12 @@ struct RowComparison;
 
 namespace Tables {
 
-// The report format a file name asks for by its ending: .json, .txt, else CSV.
+// The Save Report dialog's filter list, one entry a format: CSV first (the
+// default), then JSON, text, HTML and Excel workbook.
+QString reportFileFilter();
+
+// The report format a file name asks for by its ending: .json, .txt,
+// .html or .htm, .xlsx, else CSV.
 Csv::ReportFormat reportFormatFor(const QString &path);
 
 // Writes the report to `path` whole or not at all (the old file stays on a

@@ -88,6 +88,7 @@ private slots:
     void textTellsApart();
     void aHugeCellPrintsWhole();
     void aSinkThatGivesUpStopsTheReport();
+    void jsonEscapesAsQJsonDocument();
 };
 
 void RowsReportTest::escapes_data()
@@ -350,7 +351,8 @@ void RowsReportTest::aSinkThatGivesUpStopsTheReport()
         many += QByteArray::number(i) + ",value\n";
     const Csv::RowComparison c = Csv::compareTexts(many, "id,v\n", Csv::RowOptions{});
     for (const auto format :
-         {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json}) {
+         {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json,
+          Csv::ReportFormat::Html, Csv::ReportFormat::Xlsx}) {
         int calls = 0;
         const bool written = Csv::writeReport(c, format, {}, [&calls](QByteArrayView) {
             ++calls;
@@ -359,6 +361,21 @@ void RowsReportTest::aSinkThatGivesUpStopsTheReport()
         QVERIFY(!written);
         QCOMPARE(calls, 1);
     }
+}
+
+// Every control character, a quote and a backslash in a cell: the row's
+// array is what QJsonDocument writes for it (\b and \f included).
+void RowsReportTest::jsonEscapesAsQJsonDocument()
+{
+    QByteArray cell = "\"q\"\\";
+    for (char c = 1; c < 0x20; ++c)
+        cell += c;
+    const QByteArray quoted = '"' + QByteArray(cell).replace('"', "\"\"") + '"';
+    const Csv::RowComparison c = Csv::compareTexts("v\n" + quoted + "\n", "v\n", {}, ',');
+    QVERIFY2(c.ok(), qPrintable(c.error.message));
+    const QByteArray expected =
+        QJsonDocument(QJsonArray{QString::fromUtf8(cell)}).toJson(QJsonDocument::Compact);
+    QVERIFY2(report(c, Csv::ReportFormat::Json).contains("\"row\":" + expected), expected);
 }
 
 QTEST_APPLESS_MAIN(RowsReportTest)

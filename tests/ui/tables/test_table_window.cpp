@@ -25,6 +25,7 @@
 #include "tables/ColumnPairing.h"
 #include "tables/ColumnsDialog.h"
 #include "tables/OpenTables.h"
+#include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableOptionsBar.h"
 #include "tables/TableWindow.h"
@@ -43,13 +44,35 @@ bool waitForCompare(TableWindow &window)
 }
 
 QByteArray cliReport(const QString &a, const QString &b, const QString &format,
-                     const QStringList &options = {"--key", "sku"})
+                     const QStringList &options = {"--key", "sku"},
+                     const QString &output = QString())
 {
     QProcess cli;
-    cli.start(QStringLiteral(CORVANTIS_CLI),
-              QStringList{"rows", a, b, "--format", format} + options);
+    QStringList arguments = QStringList{"rows", a, b, "--format", format} + options;
+    if (!output.isEmpty())
+        arguments << "--output" << output;
+    cli.start(QStringLiteral(CORVANTIS_CLI), arguments);
     cli.waitForFinished(30000);
     return cli.readAllStandardOutput();
+}
+
+// A workbook's parts as the system's unzip lists and reads them, but the
+// time it was made (docProps/core.xml).
+QByteArray workbookParts(const QString &path)
+{
+    const auto unzip = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral("unzip"), arguments);
+        process.waitForFinished(30000);
+        return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
+    };
+    QByteArray parts;
+    for (const QByteArray &name : unzip({"-Z1", path}).split('\n')) {
+        if (!name.isEmpty() && name != "docProps/core.xml")
+            // "[" opens a set in unzip's patterns; "[[]" is the character.
+            parts += name + '\n' + unzip({"-p", path, QString::fromUtf8(name).replace("[", "[[]")});
+    }
+    return parts;
 }
 
 QByteArray fileBytes(const QString &path)
@@ -600,10 +623,17 @@ void TableWindowTest::fromTheCommandLine()
     QCOMPARE(model.data(model.index(0, 5)).toString(), QStringLiteral("Tape, clear"));
     window->setFindText(QString());
 
-    for (const QString format : {"csv", "json"}) {
+    for (const QString format : {"csv", "json", "html", "xlsx"}) {
         const QString path = fixture.writeFile("report." + format, "old report");
-        QVERIFY(window->saveReport(path, format == QLatin1String("csv") ? Csv::ReportFormat::Csv
-                                                                        : Csv::ReportFormat::Json));
+        QVERIFY(window->saveReport(path, Tables::reportFormatFor(path)));
+        if (format == QLatin1String("xlsx")) {
+            const QString cliPath = fixture.writeFile("cli.xlsx", "");
+            cliReport(old, now, format, {"--key", "sku"}, cliPath);
+            const QByteArray parts = workbookParts(path);
+            QVERIFY(parts.contains("xl/worksheets/sheet1.xml\n<?xml"));
+            QCOMPARE(parts, workbookParts(cliPath));
+            continue;
+        }
         const QByteArray expected = cliReport(old, now, format);
         QVERIFY(!expected.isEmpty());
         QCOMPARE(fileBytes(path), expected);

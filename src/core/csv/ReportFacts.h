@@ -1,0 +1,42 @@
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include <QString>
+
+#include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
+
+namespace Csv {
+
+// What the html and xlsx reports state beside the rows: the columns in the
+// order a reader sees them, how many changed rows differ in each, and the
+// options the comparison ran with. Linear in the result.
+class ReportFacts
+{
+public:
+    explicit ReportFacts(const RowComparison &comparison);
+
+    const std::vector<qsizetype> &order() const { return m_order; }
+    // Per mapping column: the changed rows that differ in it.
+    qsizetype changedRows(qsizetype column) const { return m_changedRows[size_t(column)]; }
+    // The changed columns of a row in the reader's order, in `scratch`.
+    const std::vector<qint32> &changes(const ChangedRow &row, std::vector<qint32> &scratch) const;
+
+private:
+    const RowComparison &m_c;
+    std::vector<qsizetype> m_order;
+    std::vector<qint32> m_rank; // each mapping column's place in m_order
+    std::vector<qint32> m_changedRows;
+};
+
+// The options as a person reads them, a line each: ("Key", "sku"),
+// ("Ignored columns", "note"), ("Cells", "ignoring case"), ...
+std::vector<std::pair<QString, QString>> optionLines(const RowComparison &comparison,
+                                                     const ReportOptions &options);
+
+// Where a column stands: "both files", "file 1 only", "file 2 only".
+QString columnPlace(const Column &column);
+
+} // namespace Csv

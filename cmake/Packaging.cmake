@@ -52,8 +52,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # these are what they need at run time without linking them: the platform
 # plugins that open a window, and the Arial-compatible font of the layout.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# QScintilla, whose GPL-3.0 is the reason for the project's license, is linked
-# and so found by dpkg-shlibdeps: naming it here too would list it twice.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillfen.example/corvantis")
 # Control files owned by root with the permissions Debian expects.

@@ -70,8 +70,7 @@ int main(int argc, char **argv)
                        "3,\u0645\u062D\u0645\u062F "
                        "\u0623\u062D\u0645\u062F,\u0627\u0644\u0642\u0627\u0647\u0631\u0629\r\n"
                        "4,\u0633\u0627\u0631\u0629 \u0639\u0644\u064A,\u062F\u0628\u064A (UAE)\r\n"
-                       "5,\uAE40\uBBFC\uC900,\uC11C\uC6B8\r\n"
-                       "6,Zo\u00EB M\u00FCller,Z\u00FCrich\r\n");
+                       "5,Zo\u00EB M\u00FCller,Z\u00FCrich\r\n");
     RichTextBox scriptPane(QStringLiteral("RichTextBox2"));
     scriptPane.setFont(font);
     scriptPane.resize(480, 180);

@@ -289,7 +289,7 @@ void PaneView::setSelection(Position anchor, Position caret, bool offer, bool sc
     if (offer)
         offerSelection();
     if (scroll)
-        ensureCaretVisible();
+        showSelection();
     viewport()->update();
     emit selectionMoved();
 }
@@ -478,6 +478,22 @@ void PaneView::ensureCaretVisible()
     }
 }
 
+void PaneView::showSelection()
+{
+    ensureCaretVisible();
+    // A selection shows from its start, as a mark is read from its start.
+    Position start = selectionStart();
+    if (start == m_caret)
+        return;
+    const Position line = m_buffer.lineOf(start);
+    if (start >= m_buffer.lineEnd(line) && line + 1 < m_buffer.lineCount())
+        start = m_buffer.lineStart(line + 1); // it starts with a line break
+    const int x = int(xOf(start));
+    const int area = viewport()->width() - numberMarginWidth() - kLeftPad;
+    if (x < xOffset() || x > xOffset() + area - kCaretSlop)
+        setXOffset(std::max(0, x - std::min(kCaretSlop, area / 3)));
+}
+
 void PaneView::colourBytes(std::span<const Compare::ColourRange> ranges, Colour colour)
 {
     if (ranges.empty())
@@ -556,7 +572,8 @@ int PaneView::numberMarginWidth() const
 
 int PaneView::lineHeight() const
 {
-    return std::max(1, QFontMetrics(font()).height());
+    const QFontMetricsF metrics(font());
+    return std::max(1, qRound(metrics.ascent() + metrics.descent()));
 }
 
 int PaneView::textLeft() const

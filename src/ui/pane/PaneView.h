@@ -61,7 +61,7 @@ public:
     bool hasSelectedText() const { return m_anchor != m_caret; }
     QString selectedText() const;
     // Sets the selection; `offer` gives it to X11's primary selection,
-    // `scroll` brings the caret into view.
+    // `scroll` brings the caret into view, and the selection from its start.
     void setSelection(Position anchor, Position caret, bool offer = true, bool scroll = true);
     // Ctrl+A and the menu's "Select All": the caret at the start, the view
     // where it was.
@@ -160,6 +160,8 @@ private:
     void moveCaret(Position to, bool extend);
     void offerSelection();
     void ensureCaretVisible();
+    // Brings the caret into view, and a selection from its start.
+    void showSelection();
     void updateScrollBars();
 
     Position nextCharacter(Position at) const;

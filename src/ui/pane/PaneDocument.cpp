@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "pane/PaneView.h"
+#include "text/PaneBytes.h"
 #include "text/TextBuffer.h"
 
 namespace {
@@ -47,6 +49,14 @@ bool PaneDocument::append(QByteArrayView bytes, Compare::Progress *progress)
         if (m_bytes.size() != from + bytes.size())
             throw std::bad_alloc();
         LineIndex::extend(m_starts, m_bytes, from);
+        // Whole blocks are counted now, off the window's thread, so that a
+        // screen reader's first question costs what later ones do.
+        constexpr qsizetype block = PaneView::kUtf16Block;
+        for (qsizetype at = qsizetype(m_utf16Before.size() - 1) * block;
+             at + block <= m_bytes.size(); at += block)
+            m_utf16Before.push_back(
+                m_utf16Before.back()
+                + PaneBytes::utf16Length(QByteArrayView(m_bytes).sliced(at, block)));
     }
     if (progress)
         progress->add(bytes.size());

@@ -54,11 +54,14 @@ public:
 
 private:
     friend class RichTextBox;
-    // The finished text for the pane.
+    // The finished text for the pane, and the UTF-16 units before each of
+    // its blocks (see PaneView::utf16Offset()), counted as the bytes came.
     TextBuffer take();
+    std::vector<qint64> takeUtf16Counts() { return std::exchange(m_utf16Before, {0}); }
 
     QByteArray m_bytes;
     LineIndex::Starts m_starts;
+    std::vector<qint64> m_utf16Before{0};
     // A gathered text not yet in one array (see forResultOf()).
     struct Gathered
     {

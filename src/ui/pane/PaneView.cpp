@@ -1,6 +1,7 @@
 #include "pane/PaneView.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -34,8 +35,6 @@ constexpr qreal kLineWidth = qreal(1 << 24); // no wrapping within a slice
 constexpr int kLeftPad = 1;
 // How far inside the view the caret is kept when the view follows it.
 constexpr int kCaretSlop = 50;
-// The text is counted in UTF-16 units a block of this size at a time.
-constexpr Position kUtf16Block = Position(1) << 16;
 constexpr Colour kNumberInk = 0x606060;
 constexpr Colour kNumberPaper = 0xF0F0F0;
 
@@ -223,7 +222,7 @@ PaneView::PaneView(QWidget *parent) : QAbstractScrollArea(parent)
 
 PaneView::~PaneView() = default;
 
-TextBuffer PaneView::resetText(TextBuffer buffer)
+TextBuffer PaneView::resetText(TextBuffer buffer, std::vector<qint64> utf16Before)
 {
     textWillChange();
     TextBuffer old = std::exchange(m_buffer, std::move(buffer));
@@ -235,7 +234,7 @@ TextBuffer PaneView::resetText(TextBuffer buffer)
     m_typing = false;
     m_column = -1;
     m_scrollWidth = 1;
-    m_utf16Before.assign(1, 0);
+    m_utf16Before = utf16Before.empty() ? std::vector<qint64>{0} : std::move(utf16Before);
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -1129,32 +1128,27 @@ void PaneView::focusOutEvent(QFocusEvent *event)
 
 qint64 PaneView::utf16Units(Position from, Position to) const
 {
-    // A unit for every character's first byte, and a second one for a
-    // character of four bytes (a surrogate pair).
     qint64 units = 0;
-    for (const TextBuffer::Part &part : m_buffer.parts(from, to - from)) {
-        const auto *p =
-            reinterpret_cast<const unsigned char *>(part.source.constData() + part.start);
-        for (Position i = 0; i < part.length; ++i)
-            units += ((p[i] & 0xC0) != 0x80) + (p[i] >= 0xF0);
-    }
+    for (const TextBuffer::Part &part : m_buffer.parts(from, to - from))
+        units +=
+            PaneBytes::utf16Length(QByteArrayView(part.source).sliced(part.start, part.length));
     return units;
 }
 
 void PaneView::countUtf16Until(qint64 block) const
 {
     while (qint64(m_utf16Before.size()) <= block) {
-        const Position start = Position(m_utf16Before.size() - 1) * kUtf16Block;
+        const Position start = Position(m_utf16Before.size() - 1) * PaneView::kUtf16Block;
         m_utf16Before.push_back(
             m_utf16Before.back()
-            + utf16Units(start, std::min(start + kUtf16Block, m_buffer.size())));
+            + utf16Units(start, std::min(start + PaneView::kUtf16Block, m_buffer.size())));
     }
 }
 
 void PaneView::forgetUtf16From(Position position)
 {
     // The count before a block holds while the block starts at or before the edit.
-    const size_t kept = size_t(position / kUtf16Block) + 1;
+    const size_t kept = size_t(position / PaneView::kUtf16Block) + 1;
     if (m_utf16Before.size() > kept)
         m_utf16Before.resize(kept);
 }
@@ -1162,9 +1156,9 @@ void PaneView::forgetUtf16From(Position position)
 qint64 PaneView::utf16Offset(Position position) const
 {
     position = std::clamp<Position>(position, 0, m_buffer.size());
-    const qint64 block = position / kUtf16Block;
+    const qint64 block = position / PaneView::kUtf16Block;
     countUtf16Until(block);
-    return m_utf16Before[size_t(block)] + utf16Units(block * kUtf16Block, position);
+    return m_utf16Before[size_t(block)] + utf16Units(block * PaneView::kUtf16Block, position);
 }
 
 Position PaneView::positionOfUtf16(qint64 offset) const
@@ -1175,11 +1169,12 @@ Position PaneView::positionOfUtf16(qint64 offset) const
     qint64 block = 0;
     while (true) {
         countUtf16Until(block + 1);
-        if (m_utf16Before[size_t(block + 1)] > offset || (block + 1) * kUtf16Block >= size)
+        if (m_utf16Before[size_t(block + 1)] > offset
+            || (block + 1) * PaneView::kUtf16Block >= size)
             break;
         ++block;
     }
-    const Position start = block * kUtf16Block;
+    const Position start = block * PaneView::kUtf16Block;
     qint64 units = m_utf16Before[size_t(block)];
     if (units >= offset)
         return start;

@@ -39,9 +39,14 @@ public:
     ~PaneView() override;
 
     const TextBuffer &buffer() const { return m_buffer; }
+    // The text is counted in UTF-16 units a block of this size at a time.
+    static constexpr Position kUtf16Block = Position(1) << 16;
+
     // Shows a new text: no step of undo, no colour, the caret at the start
-    // and the view at the top. Gives back the text shown before.
-    TextBuffer resetText(TextBuffer buffer);
+    // and the view at the top. `utf16Before` holds the UTF-16 units before
+    // the start of blocks 0, 1, ... as far as they were counted (see
+    // utf16Offset()). Gives back the text shown before.
+    TextBuffer resetText(TextBuffer buffer, std::vector<qint64> utf16Before = {0});
     // Adds to the end as no step of undo (the steps made are forgotten).
     void appendBytes(QByteArrayView more);
     // The whole text in one piece: without a copy unless edits split it.

@@ -68,7 +68,8 @@ void RichTextBox::unshareBytes()
 void RichTextBox::adopt(PaneDocument &&document)
 {
     PaneDocument taken = std::move(document);
-    releaseLater(resetText(taken.take()));
+    TextBuffer text = taken.take();
+    releaseLater(resetText(std::move(text), taken.takeUtf16Counts()));
     m_serial = nextSerial();
 }
 

@@ -1,5 +1,5 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (the "posix"
-# thread model, which std::thread and Qt need). Used for Qt and QScintilla as
+# thread model, which std::thread and Qt need). Used for Qt as
 # well as for Corvantis itself; tools/windows.sh passes the prefix holding the
 # cross-built Qt in CMAKE_PREFIX_PATH.
 set(CMAKE_SYSTEM_NAME Windows)

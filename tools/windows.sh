@@ -1,20 +1,19 @@
 #!/usr/bin/env bash
 # Builds Corvantis for 64-bit Windows on Debian 12, with no Windows machine:
 # corvantis.exe and corvantis-cli.exe, cross-compiled with MinGW-w64 against a
-# Qt and a QScintilla cross-built here from Debian's own source packages, and
-# packed into build-windows/corvantis-<version>-windows-x86_64.zip.
+# Qt cross-built here from Debian's own source package, and packed into build-windows/corvantis-<version>-windows-x86_64.zip.
 #
-#   tools/windows.sh           build (Qt and QScintilla once, then cached) and pack
+#   tools/windows.sh           build (Qt once, then cached) and pack
 #   tools/windows.sh --test    ... and run the core and command-line tests under
 #                              Wine, then start the window under Wine and Xvfb
 #                              on the samples with "Find Differences (Lines)"
 #   tools/windows.sh --shot F  ... and save that window's screenshot as F (PNG)
 #
-# Qt and QScintilla are built into $CORVANTIS_WINDOWS_CACHE (by default
+# Qt is built into $CORVANTIS_WINDOWS_CACHE (by default
 # ~/.cache/corvantis-windows): the first run takes about half an hour on two
 # cores, later runs minutes or less. CORVANTIS_WINDOWS_JOBS sets the build's
 # parallel jobs (2). The system's apt configuration is never changed: the
-# source packages come through a private one in the cache.
+# source package comes through a private one in the cache.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,7 +55,7 @@ step "Packages"
   binutils-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick \
   dpkg-dev ninja-build zip qt6-base-dev qt6-base-dev-tools
 
-step "Sources of Qt and QScintilla (Debian's source packages)"
+step "Sources of Qt (Debian's source package)"
 # The same version as the host Qt, whose tools (moc, rcc, uic) the cross
 # build uses.
 qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
@@ -74,15 +73,12 @@ APT::Sandbox::User "root";
 CONF
 private_apt() { APT_CONFIG=$apt_dir/apt.conf "$@"; }
 qt_src=$cache/src/qt6-base-${qt_version%-*}
-qsci_src=$(find "$cache/src" -maxdepth 1 -type d -name 'qscintilla2-*' | head -n 1)
-if [ ! -d "$qt_src" ] || [ -z "$qsci_src" ]; then
+if [ ! -d "$qt_src" ]; then
   quiet "$cache/src/update.log" private_apt apt-get update
   (cd "$cache/src" && quiet "$cache/src/fetch.log" \
-    private_apt apt-get source "qt6-base=$qt_version" qscintilla2)
-  qsci_src=$(find "$cache/src" -maxdepth 1 -type d -name 'qscintilla2-*' | head -n 1)
+    private_apt apt-get source "qt6-base=$qt_version")
 fi
 echo "qtbase $qt_version: $qt_src"
-echo "QScintilla: $qsci_src"
 
 cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
@@ -90,7 +86,8 @@ cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
 step "Qt for Windows (qtbase: Core, Gui, Widgets, Concurrent, PrintSupport, Test)"
 qt_stamp=$prefix/.built-$qt_version
 if [ ! -e "$qt_stamp" ]; then
-  # Only what Corvantis and QScintilla use. Debian's source leaves out the
+  # Only what Corvantis uses (PrintSupport too, which an earlier build
+  # needed: the cached build stays valid). Debian's source leaves out the
   # Wintab headers, so no tablet events; the bundled zlib, libpng, PCRE2 and
   # HarfBuzz stand in for libraries Windows lacks. Text is drawn with GDI:
   # Qt's DirectWrite font engine is built only with Direct2D, which nothing here
@@ -111,18 +108,6 @@ if [ ! -e "$qt_stamp" ]; then
   quiet "$cache/qtbase-build.log" "${heavy[@]}" cmake --build "$cache/build/qtbase" -j "$jobs"
   quiet "$cache/qtbase-install.log" cmake --install "$cache/build/qtbase"
   touch "$qt_stamp"
-fi
-
-step "QScintilla for Windows"
-qsci_stamp=$prefix/.built-$(basename "$qsci_src")
-if [ ! -e "$qsci_stamp" ]; then
-  quiet "$cache/qscintilla-configure.log" "${heavy[@]}" cmake \
-    -S "$root/packaging/windows/qscintilla" -B "$cache/build/qscintilla" "${cross[@]}" \
-    -DQSCINTILLA_SOURCE_DIR="$qsci_src" -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix"
-  quiet "$cache/qscintilla-build.log" "${heavy[@]}" cmake --build "$cache/build/qscintilla" -j "$jobs"
-  quiet "$cache/qscintilla-install.log" cmake --install "$cache/build/qscintilla"
-  touch "$qsci_stamp"
 fi
 
 # Workbooks: the core links libzip (found through pkg-config) and its zlib.
@@ -185,7 +170,6 @@ done
 cp "$root/LICENSE" "$stage/licenses/Corvantis-GPL-3.0.txt"
 for f in "$qt_src"/LICENSES/*; do cp "$f" "$stage/licenses/Qt-$(basename "$f")"; done
 cp "$qt_src/debian/copyright" "$stage/licenses/Qt-debian-copyright.txt"
-cp "$qsci_src/LICENSE" "$stage/licenses/QScintilla-LICENSE.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/MinGW-w64-runtime.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/GCC-runtime.txt"
 sed "s/@VERSION@/$version/g" "$root/packaging/windows/README.txt" | sed 's/$/\r/' >"$stage/README.txt"

@@ -290,7 +290,11 @@ export QT_PLUGIN_PATH=$(winepath -w "$prefix/plugins")
 export QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/liberation)
 status=0
 rm -rf "$build/test-logs"/*.txt
+# One wineserver for the whole run: one that quits between two suites can
+# drop the next one's connection ("recvmsg: Connection reset by peer").
+wineserver -p
 ctest --test-dir "$build" --output-on-failure -j 1 >"$build/ctest.log" 2>&1 || status=1
+wineserver -k 2>/dev/null || true
 sed -n '/tests passed/,$p' "$build/ctest.log"
 # What failed or was skipped, from the logs the tests write (Wine loses their output).
 grep -l -e '^FAIL!' -e '^QFATAL' "$build"/test-logs/*.txt 2>/dev/null | xargs -r grep -h -A4 \

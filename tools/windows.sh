@@ -135,10 +135,8 @@ step "Corvantis for Windows"
 mkdir -p "$build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# The linker would stamp each .exe with the time it was linked.
 quiet "$build/configure.log" "${heavy[@]}" cmake -S "$root" -B "$build" "${cross[@]}" \
   "${launcher[@]}" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
-  -DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp \
   -DCORVANTIS_BUILD_BENCH=OFF -DCORVANTIS_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF)
 quiet "$build/build.log" "${heavy[@]}" cmake --build "$build" -j "$jobs"
 

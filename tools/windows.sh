@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --installer) installer=1 ;;
     --test) test=1; installer=1 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "windows.sh: unknown argument: $1 (try --help)" >&2; exit 2 ;;
   esac
   shift

@@ -3,13 +3,12 @@
 // whole or not at all, and what Windows refuses, said with the file's name.
 #include <array>
 
-#include <qt_windows.h>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <qt_windows.h>
 
 #include "text/FileWriter.h"
 
@@ -180,9 +179,8 @@ void TestFileWriterWindows::stoppedWriteKeepsTheOldFile()
     const QByteArray tail("\r\n");
     const std::array<QByteArrayView, 2> pieces{big, tail};
     int reports = 0;
-    const Files::WriteResult result = Files::writeWholeFile(path, pieces, [&](qint64) {
-        return stopAfter < 0 || reports++ < stopAfter;
-    });
+    const Files::WriteResult result = Files::writeWholeFile(
+        path, pieces, [&](qint64) { return stopAfter < 0 || reports++ < stopAfter; });
 
     QCOMPARE(result.status, stopAfter < 0 ? Files::WriteResult::Status::Written
                                           : Files::WriteResult::Status::Stopped);

@@ -28,3 +28,9 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVANTIS_WINE})
   endif()
 endif()
+
+# The linker would stamp every .exe and .dll with the time it was linked:
+# without it, two builds of one source give the same bytes.
+foreach(kind IN ITEMS EXE SHARED MODULE)
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
+endforeach()

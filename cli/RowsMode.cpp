@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "CliOptions.h"
 #include "InputFile.h"
@@ -21,6 +20,7 @@
 #include "SheetOption.h"
 #include "base/AppError.h"
 #include "csv/CsvReader.h"
+#include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
 #include "csv/XlsxReport.h"
@@ -235,24 +235,11 @@ bool colourWanted(Colour colour)
            && std::strcmp(term, "dumb") != 0;
 }
 
-// Writes the report to --output, whole or not at all (a file already there
-// stays as it was on a failure); the error, or empty.
+// Writes the report to --output, whole or not at all; the error, or empty.
 QString writeReportFile(const Csv::RowComparison &result, const Csv::ReportOptions &names,
                         const RowsOptions &options)
 {
-    QSaveFile file(options.output);
-    if (!file.open(QIODevice::WriteOnly))
-        return options.output + QStringLiteral(": ") + file.errorString();
-    const auto put = [&file](QByteArrayView piece) {
-        return file.write(piece.data(), piece.size()) == piece.size();
-    };
-    QString error;
-    if (options.format == Csv::ReportFormat::Xlsx)
-        error = Csv::writeXlsxReport(result, names, put);
-    else if (!Csv::writeReport(result, options.format, names, put))
-        error = file.errorString();
-    if (error.isEmpty() && !file.commit())
-        error = file.errorString();
+    const QString error = Csv::saveReport(options.output, result, options.format, names);
     return error.isEmpty() ? QString() : options.output + QStringLiteral(": ") + error;
 }
 

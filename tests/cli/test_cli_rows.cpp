@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 #include <QTest>
 
 #include "CliRun.h"
@@ -25,6 +29,8 @@ private slots:
     void unwritableOutputIsAnError();
     void reportToAFile_data();
     void reportToAFile();
+    void reportIntoAPipeIsRefused_data();
+    void reportIntoAPipeIsRefused();
     void workbookNeedsAFile_data();
     void workbookNeedsAFile();
     void gitUsesItAsItsDiffForCsv();
@@ -371,6 +377,32 @@ void CliRowsTest::reportToAFile()
         return;
     }
     QCOMPARE(bytes, run(arguments).out);
+}
+
+// A pipe or device named by --output is refused, never replaced by a file
+// (as root, a replaced /dev/full would be gone for every program).
+void CliRowsTest::reportIntoAPipeIsRefused_data()
+{
+    reportToAFile_data();
+}
+
+void CliRowsTest::reportIntoAPipeIsRefused()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no named pipes among files on Windows");
+#else
+    QFETCH(QString, format);
+    const QString pipe = m_cli.path("pipe-" + format);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Run result = run(
+        QStringList{"rows", m_old, m_new, "--key", "sku", "--format", format, "--output", pipe});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.contains("not a regular file"), result.err.constData());
+    struct stat st
+    {};
+    QCOMPARE(::stat(QFile::encodeName(pipe).constData(), &st), 0);
+    QVERIFY(S_ISFIFO(st.st_mode));
+#endif
 }
 
 void CliRowsTest::workbookNeedsAFile_data()

@@ -1,9 +1,8 @@
 #include "tables/ReportFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include "csv/XlsxReport.h"
+#include "csv/ReportSaving.h"
 
 namespace Tables {
 
@@ -31,22 +30,7 @@ Csv::ReportFormat reportFormatFor(const QString &path)
 QString writeReportFile(const QString &path, const Csv::RowComparison &comparison,
                         Csv::ReportFormat format, const Csv::ReportOptions &names)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const auto put = [&](QByteArrayView piece) {
-        return file.write(piece.data(), piece.size()) == piece.size();
-    };
-    QString error;
-    if (format == Csv::ReportFormat::Xlsx)
-        error = Csv::writeXlsxReport(comparison, names, put);
-    else if (!Csv::writeReport(comparison, format, names, put))
-        error = file.errorString();
-    if (!error.isEmpty()) {
-        file.cancelWriting();
-        return error;
-    }
-    return file.commit() ? QString() : file.errorString();
+    return Csv::saveReport(path, comparison, format, names);
 }
 
 } // namespace Tables

@@ -107,9 +107,9 @@ private:
                 continue;
             }
             const qint64 times = repeatCount(m_part.attributeBytes("number-columns-repeated"));
-            QString value;
-            if (!readCell(value))
+            if (!readCell())
                 return false;
+            const QByteArrayView value = m_value;
             // A covered cell lies under a merge: its value is the top-left one's.
             if (!covered && !value.isEmpty()) {
                 if (column + times > SheetCsv::kMaxColumns)
@@ -129,31 +129,32 @@ private:
         return true;
     }
 
-    // The value of the cell just started, read to its end. The value its
-    // attributes give is taken before its paragraphs are read.
-    bool readCell(QString &value)
+    // The value of the cell just started into m_value (UTF-8), read to its
+    // end. The value its attributes give is taken before its paragraphs
+    // are read.
+    bool readCell()
     {
+        m_value.resize(0);
         const QByteArrayView type = m_part.attributeBytes("value-type");
         if (type == "date")
-            value = m_part.attribute("date-value").replace(u'T', u' ');
+            m_value.append(m_part.attributeBytes("date-value")).replace('T', ' ');
         else if (type == "time")
-            value = isoTime(m_part.attributeBytes("time-value"));
+            m_value = isoTime(m_part.attributeBytes("time-value")).toUtf8();
         else if (type == "boolean")
-            value = m_part.attributeBytes("boolean-value") == "true" ? QStringLiteral("TRUE")
-                                                                     : QStringLiteral("FALSE");
+            m_value.append(m_part.attributeBytes("boolean-value") == "true" ? "TRUE" : "FALSE");
         else if (!type.isEmpty())
-            value = m_part.attribute(type == "string" ? "string-value" : "value");
+            m_value.append(m_part.attributeBytes(type == "string" ? "string-value" : "value"));
         const bool fromAttributes = type == "date" || type == "time" || type == "boolean";
-        QString shown;
-        if (!readParagraphs(shown))
+        m_shown.resize(0);
+        if (!readParagraphs(m_shown))
             return false;
-        if (!fromAttributes && !shown.isEmpty())
-            value = shown;
+        if (!fromAttributes && !m_shown.isEmpty())
+            std::swap(m_value, m_shown);
         return true;
     }
 
     // The paragraphs of the cell just started, one line each; notes left out.
-    bool readParagraphs(QString &text)
+    bool readParagraphs(QByteArray &text)
     {
         int depth = 1;
         int paragraphs = 0;
@@ -170,7 +171,7 @@ private:
             }
             if (token == XmlPart::Characters) {
                 if (inParagraph > 0)
-                    text += QString::fromUtf8(m_part.text());
+                    text.append(m_part.text());
                 continue;
             }
             if (token != XmlPart::StartElement)
@@ -184,16 +185,16 @@ private:
             ++depth;
             if (name == "p" || name == "h") {
                 if (paragraphs++ > 0)
-                    text += u'\n';
+                    text += '\n';
                 ++inParagraph;
             } else if (name == "s") {
                 const qint64 spaces =
                     std::min<qint64>(repeatCount(m_part.attributeBytes("c")), qint64(1) << 16);
-                text += QString(spaces, u' ');
+                text.append(spaces, ' ');
             } else if (name == "tab") {
-                text += u'\t';
+                text += '\t';
             } else if (name == "line-break") {
-                text += u'\n';
+                text += '\n';
             }
         }
         return true;
@@ -208,6 +209,9 @@ private:
     XmlPart &m_part;
     SheetCsv &m_csv;
     qint64 m_row = 0;
+    // The cell being read; kept to keep their room from cell to cell.
+    QByteArray m_value;
+    QByteArray m_shown;
 };
 
 // Calls `table(name)` for each table of content.xml as its start is read;

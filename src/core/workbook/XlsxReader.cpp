@@ -189,21 +189,21 @@ std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path,
 // phonetic hints left out.
 struct SharedStrings
 {
-    QString text;
+    QByteArray text; // UTF-8
     std::vector<qsizetype> starts{0};
 
-    QStringView at(qsizetype i) const
+    QByteArrayView at(qsizetype i) const
     {
         if (i < 0 || i + 1 >= qsizetype(starts.size()))
             return {};
-        return QStringView(text).sliced(starts[size_t(i)],
-                                        starts[size_t(i) + 1] - starts[size_t(i)]);
+        return QByteArrayView(text).sliced(starts[size_t(i)],
+                                           starts[size_t(i) + 1] - starts[size_t(i)]);
     }
 };
 
 // Appends to `into` the text of the <t> elements inside the element just
 // started (<si>, <is>), leaving phonetic runs out.
-bool readRichText(XmlPart &part, QString &into)
+bool readRichText(XmlPart &part, QByteArray &into)
 {
     int depth = 1;
     int inText = 0;
@@ -223,7 +223,7 @@ bool readRichText(XmlPart &part, QString &into)
             inText -= name == "t";
             inPhonetic -= name == "rPh";
         } else if (token == XmlPart::Characters && inText > 0 && inPhonetic == 0) {
-            into += QString::fromUtf8(part.text());
+            into.append(part.text());
         }
     }
     return true;
@@ -328,10 +328,10 @@ private:
             return fail(QStringLiteral("the workbook is damaged: cell %1 lies outside its row")
                             .arg(QString::fromUtf8(ref)));
         m_column = column;
-        const QString typeText = QString::fromUtf8(m_part.qualifiedAttribute("t"));
+        const Type type = typeOf(m_part.qualifiedAttribute("t"));
         const qint64 style = parseCount(m_part.qualifiedAttribute("s"));
-        QString raw;
-        QString inline_;
+        m_raw.resize(0);
+        m_inline.resize(0);
         int depth = 1;
         while (depth > 0) {
             const auto token = m_part.next();
@@ -345,41 +345,78 @@ private:
                 continue;
             const QByteArrayView name = m_part.name();
             if (name == "v") {
-                if (!m_part.readText(raw))
+                if (!m_part.readText(m_raw))
                     return false;
             } else if (name == "is") {
-                if (!readRichText(m_part, inline_))
+                if (!readRichText(m_part, m_inline))
                     return false;
             } else if (!m_part.skipElement()) {
                 return false;
             }
         }
-        return m_csv.put(row, column, value(typeText, style, raw, inline_)) || fail(QString());
+        return m_csv.put(row, column, value(type, style)) || fail(QString());
     }
 
-    QString value(const QString &type, qint64 style, const QString &raw, const QString &inlineText)
+    enum class Type { Number, Shared, Inline, Boolean, Text, Date };
+
+    static Type typeOf(QByteArrayView t)
     {
-        if (type == u"s") {
+        if (t == "s")
+            return Type::Shared;
+        if (t == "inlineStr")
+            return Type::Inline;
+        if (t == "b")
+            return Type::Boolean;
+        if (t == "str" || t == "e")
+            return Type::Text;
+        if (t == "d")
+            return Type::Date;
+        return Type::Number;
+    }
+
+    // The cell's value as UTF-8, from m_raw (<v>) and m_inline (<is>).
+    QByteArrayView value(Type type, qint64 style)
+    {
+        switch (type) {
+        case Type::Shared: {
             bool ok = false;
-            const qsizetype i = raw.toLongLong(&ok);
-            return ok ? m_strings.at(i).toString() : QString();
+            const qsizetype i = m_raw.toLongLong(&ok);
+            return ok ? m_strings.at(i) : QByteArrayView();
         }
-        if (type == u"inlineStr")
-            return inlineText.isEmpty() ? raw : inlineText;
-        if (type == u"b")
-            return raw.isEmpty() ? raw
-                   : raw == u"0" ? QStringLiteral("FALSE")
-                                 : QStringLiteral("TRUE");
-        if (type == u"str" || type == u"e")
-            return raw;
-        if (type == u"d")
-            return QString(raw).replace(u'T', u' ');
-        if (raw.isEmpty())
-            return raw;
-        const NumberFormat format = style >= 0 && style < qint64(m_styles.size())
-                                        ? m_styles[size_t(style)]
-                                        : NumberFormat();
-        return formatNumber(raw, format, m_dates);
+        case Type::Inline:
+            return m_inline.isEmpty() ? m_raw : m_inline;
+        case Type::Boolean:
+            if (m_raw.isEmpty())
+                return {};
+            return m_raw == "0" ? QByteArrayView("FALSE") : QByteArrayView("TRUE");
+        case Type::Text:
+            return m_raw;
+        case Type::Date:
+            return m_raw.replace('T', ' ');
+        case Type::Number:
+            break;
+        }
+        if (m_raw.isEmpty())
+            return m_raw;
+        static const NumberFormat general;
+        const NumberFormat &format =
+            style >= 0 && style < qint64(m_styles.size()) ? m_styles[size_t(style)] : general;
+        // A whole number in the general format reads as written.
+        if (format.kind == NumberFormat::Kind::General && isWhole(m_raw))
+            return m_raw;
+        m_formatted = formatNumber(QString::fromUtf8(m_raw), format, m_dates).toUtf8();
+        return m_formatted;
+    }
+
+    static bool isWhole(QByteArrayView value)
+    {
+        const qsizetype start = value.startsWith('-') ? 1 : 0;
+        if (value.size() == start || value.size() - start > 15)
+            return false;
+        for (qsizetype i = start; i < value.size(); ++i)
+            if (value[i] < '0' || value[i] > '9')
+                return false;
+        return true;
     }
 
     bool fail(const QString &error)
@@ -400,6 +437,10 @@ private:
     DateSystem m_dates;
     qint64 m_row = -1;
     qint64 m_column = -1;
+    // The cell being read; kept to keep their room from cell to cell.
+    QByteArray m_raw;
+    QByteArray m_inline;
+    QByteArray m_formatted;
 };
 
 } // namespace

@@ -126,7 +126,7 @@ bool XmlPart::refill()
 {
     m_events.clear();
     m_attributes.clear();
-    m_arena.resize(0);
+    m_arena.clear();
     m_next = 0;
     if (m_atEnd || !m_pending.isEmpty())
         return false;
@@ -206,9 +206,9 @@ QByteArrayView XmlPart::text() const
     return bytes(event.text, event.textSize);
 }
 
-bool XmlPart::readText(QString &text)
+bool XmlPart::readText(QByteArray &text)
 {
-    text.clear();
+    text.resize(0);
     int depth = 1;
     while (depth > 0) {
         switch (next()) {
@@ -219,7 +219,7 @@ bool XmlPart::readText(QString &text)
             --depth;
             break;
         case Characters:
-            text += QString::fromUtf8(this->text());
+            text.append(this->text());
             break;
         case Invalid:
         case EndDocument:

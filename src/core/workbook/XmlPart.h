@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -58,7 +59,7 @@ public:
 
     // The text of the element just started, up to its end, its children's
     // text included: the reader stands on its end element after it.
-    bool readText(QString &text);
+    bool readText(QByteArray &text);
     // Skips to the end of the element just started.
     bool skipElement();
 
@@ -90,13 +91,13 @@ private:
     Token fail(const QString &error);
     QByteArrayView bytes(qsizetype at, qsizetype size) const
     {
-        return QByteArrayView(m_arena.constData() + at, size);
+        return QByteArrayView(m_arena.data() + at, size);
     }
 
     ZipArchive::Entry m_entry;
     Compare::Progress *m_progress;
     XML_ParserStruct *m_parser = nullptr;
-    QByteArray m_arena;
+    std::string m_arena;
     std::vector<Event> m_events;
     std::vector<Attribute> m_attributes;
     size_t m_next = 0; // the event after the current one

@@ -28,7 +28,7 @@ XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progres
         m_progress->total += m_entry.size();
     // No namespace processing: parts name their elements with whatever
     // prefix their writer chose, and the readers look past it.
-    m_parser = XML_ParserCreate("UTF-8");
+    m_parser = XML_ParserCreate(nullptr); // the encoding the part declares
     if (!m_parser) {
         m_error = QStringLiteral("out of memory");
         return;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev
           libicu-dev fonts-liberation
-          pkg-config libzip-dev zlib1g-dev libxlsxwriter-dev
+          pkg-config libzip-dev zlib1g-dev libexpat1-dev libxlsxwriter-dev
           unzip "$@") # unzip: the xlsx report's tests read it back
 missing=()
 for p in "${packages[@]}"; do

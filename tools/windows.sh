@@ -125,6 +125,11 @@ fi
 # with its libzip.pc, and zip.dll and zlib1.dll copied into the zip beside the
 # Qt DLLs with their licences. Until that step is written the Windows
 # configure stops at "libzip not found".
+# The workbook parts are parsed by expat (found through pkg-config), to be
+# cross-built the same way from Debian's source package (apt-get source
+# expat; its CMake build with -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF
+# -DEXPAT_BUILD_TESTS=OFF), installed into $prefix with its expat.pc, and
+# libexpat.dll copied into the zip with its licence (COPYING, MIT).
 # Not done yet: the xlsx report links libxlsxwriter (src/core/csv), which
 # must be cross-built here as Qt is, from Debian's source packages
 # libxlsxwriter (its CMake build, static, with its bundled minizip) and zlib,

@@ -2,8 +2,6 @@
 // holds the text the sheet shows in its paragraphs; dates, times and truth
 // values are taken from their values instead, so they read the same in any
 // locale. Repeated rows and cells cost nothing until they hold a value.
-#include <QXmlStreamAttributes>
-
 #include "workbook/Readers.h"
 #include "workbook/SheetCsv.h"
 #include "workbook/XmlPart.h"
@@ -14,47 +12,39 @@ namespace {
 
 const QString kContent = QStringLiteral("content.xml");
 
-QStringView attribute(const QXmlStreamAttributes &attributes, QStringView localWanted)
-{
-    for (const QXmlStreamAttribute &a : attributes)
-        if (localName(a.qualifiedName()) == localWanted)
-            return a.value();
-    return {};
-}
-
 // A repeat count: 1 when absent; large claims are kept (the sheet's limits
 // refuse them once they would hold a value), never overflowed.
-qint64 repeatCount(QStringView text)
+qint64 repeatCount(QByteArrayView text)
 {
     if (text.isEmpty())
         return 1;
     qint64 n = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (const char c : text) {
+        if (c < '0' || c > '9')
             return 1;
-        n = std::min<qint64>(n * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+        n = std::min<qint64>(n * 10 + (c - '0'), qint64(1) << 40);
     }
     return std::max<qint64>(n, 1);
 }
 
 // "PT13H45M00S" as "13:45:00" (fractions of a second dropped).
-QString isoTime(QStringView duration)
+QString isoTime(QByteArrayView duration)
 {
     qint64 hours = 0, minutes = 0, seconds = 0, number = 0;
     bool fraction = false;
-    for (const QChar c : duration) {
-        if (c >= u'0' && c <= u'9') {
+    for (const char c : duration) {
+        if (c >= '0' && c <= '9') {
             if (!fraction)
-                number = std::min<qint64>(number * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+                number = std::min<qint64>(number * 10 + (c - '0'), qint64(1) << 40);
             continue;
         }
-        if (c == u'H')
+        if (c == 'H')
             hours = number;
-        else if (c == u'M')
+        else if (c == 'M')
             minutes = number;
-        else if (c == u'S' || c == u'.')
+        else if (c == 'S' || c == '.')
             seconds = fraction ? seconds : number;
-        fraction = c == u'.';
+        fraction = c == '.';
         number = 0;
     }
     const auto two = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
@@ -72,20 +62,20 @@ public:
         int depth = 1;
         while (depth > 0) {
             const auto token = m_part.next();
-            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
                 return false;
-            if (token == QXmlStreamReader::EndElement) {
+            if (token == XmlPart::EndElement) {
                 --depth;
                 continue;
             }
-            if (token != QXmlStreamReader::StartElement)
+            if (token != XmlPart::StartElement)
                 continue;
-            const QStringView name = localName(m_part.xml().qualifiedName());
-            if (name == u"table-row") {
+            const QByteArrayView name = m_part.name();
+            if (name == "table-row") {
                 if (!readRow())
                     return false;
-            } else if (name == u"table-header-rows" || name == u"table-row-group"
-                       || name == u"table-rows") {
+            } else if (name == "table-header-rows" || name == "table-row-group"
+                       || name == "table-rows") {
                 ++depth; // rows inside are rows of the table
             } else if (!m_part.skipElement()) {
                 return false;
@@ -99,31 +89,29 @@ public:
 private:
     bool readRow()
     {
-        const qint64 repeated =
-            repeatCount(attribute(m_part.xml().attributes(), u"number-rows-repeated"));
+        const qint64 repeated = repeatCount(m_part.attributeBytes("number-rows-repeated"));
         qint64 column = 0;
         bool held = false;
         for (;;) {
             const auto token = m_part.next();
-            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
                 return false;
-            if (token == QXmlStreamReader::EndElement)
+            if (token == XmlPart::EndElement)
                 break;
-            if (token != QXmlStreamReader::StartElement)
+            if (token != XmlPart::StartElement)
                 continue;
-            const QStringView name = localName(m_part.xml().qualifiedName());
-            if (name != u"table-cell" && name != u"covered-table-cell") {
+            const bool covered = m_part.name() == "covered-table-cell";
+            if (!covered && m_part.name() != "table-cell") {
                 if (!m_part.skipElement())
                     return false;
                 continue;
             }
-            const QXmlStreamAttributes a = m_part.xml().attributes();
-            const qint64 times = repeatCount(attribute(a, u"number-columns-repeated"));
-            QString value;
-            if (!readCell(a, value))
+            const qint64 times = repeatCount(m_part.attributeBytes("number-columns-repeated"));
+            if (!readCell())
                 return false;
+            const QByteArrayView value = m_value;
             // A covered cell lies under a merge: its value is the top-left one's.
-            if (name == u"table-cell" && !value.isEmpty()) {
+            if (!covered && !value.isEmpty()) {
                 if (column + times > SheetCsv::kMaxColumns)
                     return fail(QStringLiteral("the sheet is refused: it claims more than %1 "
                                                "columns")
@@ -141,69 +129,72 @@ private:
         return true;
     }
 
-    // The value of the cell just started, read to its end.
-    bool readCell(const QXmlStreamAttributes &a, QString &value)
+    // The value of the cell just started into m_value (UTF-8), read to its
+    // end. The value its attributes give is taken before its paragraphs
+    // are read.
+    bool readCell()
     {
-        const QStringView type = attribute(a, u"value-type");
-        QString shown;
-        if (!readParagraphs(shown))
+        m_value.resize(0);
+        const QByteArrayView type = m_part.attributeBytes("value-type");
+        if (type == "date")
+            m_value.append(m_part.attributeBytes("date-value")).replace('T', ' ');
+        else if (type == "time")
+            m_value = isoTime(m_part.attributeBytes("time-value")).toUtf8();
+        else if (type == "boolean")
+            m_value.append(m_part.attributeBytes("boolean-value") == "true" ? "TRUE" : "FALSE");
+        else if (!type.isEmpty())
+            m_value.append(m_part.attributeBytes(type == "string" ? "string-value" : "value"));
+        const bool fromAttributes = type == "date" || type == "time" || type == "boolean";
+        m_shown.resize(0);
+        if (!readParagraphs(m_shown))
             return false;
-        if (type == u"date")
-            value = attribute(a, u"date-value").toString().replace(u'T', u' ');
-        else if (type == u"time")
-            value = isoTime(attribute(a, u"time-value"));
-        else if (type == u"boolean")
-            value = attribute(a, u"boolean-value") == u"true" ? QStringLiteral("TRUE")
-                                                              : QStringLiteral("FALSE");
-        else if (shown.isEmpty() && !type.isEmpty())
-            value = attribute(a, type == u"string" ? u"string-value" : u"value").toString();
-        else
-            value = shown;
+        if (!fromAttributes && !m_shown.isEmpty())
+            std::swap(m_value, m_shown);
         return true;
     }
 
     // The paragraphs of the cell just started, one line each; notes left out.
-    bool readParagraphs(QString &text)
+    bool readParagraphs(QByteArray &text)
     {
         int depth = 1;
         int paragraphs = 0;
         int inParagraph = 0;
         while (depth > 0) {
             const auto token = m_part.next();
-            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
                 return false;
-            if (token == QXmlStreamReader::EndElement) {
+            if (token == XmlPart::EndElement) {
                 --depth;
-                if (localName(m_part.xml().qualifiedName()) == u"p")
+                if (m_part.name() == "p")
                     --inParagraph;
                 continue;
             }
-            if (token == QXmlStreamReader::Characters) {
+            if (token == XmlPart::Characters) {
                 if (inParagraph > 0)
-                    text += m_part.xml().text();
+                    text.append(m_part.text());
                 continue;
             }
-            if (token != QXmlStreamReader::StartElement)
+            if (token != XmlPart::StartElement)
                 continue;
-            const QStringView name = localName(m_part.xml().qualifiedName());
-            if (name == u"annotation" || name == u"note") {
+            const QByteArrayView name = m_part.name();
+            if (name == "annotation" || name == "note") {
                 if (!m_part.skipElement())
                     return false;
                 continue;
             }
             ++depth;
-            if (name == u"p" || name == u"h") {
+            if (name == "p" || name == "h") {
                 if (paragraphs++ > 0)
-                    text += u'\n';
+                    text += '\n';
                 ++inParagraph;
-            } else if (name == u"s") {
-                const qint64 spaces = std::min<qint64>(
-                    repeatCount(attribute(m_part.xml().attributes(), u"c")), qint64(1) << 16);
-                text += QString(spaces, u' ');
-            } else if (name == u"tab") {
-                text += u'\t';
-            } else if (name == u"line-break") {
-                text += u'\n';
+            } else if (name == "s") {
+                const qint64 spaces =
+                    std::min<qint64>(repeatCount(m_part.attributeBytes("c")), qint64(1) << 16);
+                text.append(spaces, ' ');
+            } else if (name == "tab") {
+                text += '\t';
+            } else if (name == "line-break") {
+                text += '\n';
             }
         }
         return true;
@@ -218,6 +209,9 @@ private:
     XmlPart &m_part;
     SheetCsv &m_csv;
     qint64 m_row = 0;
+    // The cell being read; kept to keep their room from cell to cell.
+    QByteArray m_value;
+    QByteArray m_shown;
 };
 
 // Calls `table(name)` for each table of content.xml as its start is read;
@@ -227,14 +221,13 @@ QString forEachTable(XmlPart &part, F &&table)
 {
     for (;;) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid)
+        if (token == XmlPart::Invalid)
             return part.error();
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::EndDocument)
             return QString();
-        if (token != QXmlStreamReader::StartElement
-            || localName(part.xml().qualifiedName()) != u"table")
+        if (token != XmlPart::StartElement || part.name() != "table")
             continue;
-        const QString name = attribute(part.xml().attributes(), u"name").toString();
+        const QString name = part.attribute("name");
         if (table(name))
             return QString();
         if (!part.skipElement())

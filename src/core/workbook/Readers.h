@@ -18,12 +18,4 @@ SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit,
                     Compare::Progress *progress);
 } // namespace Ods
 
-// The name after its prefix ("x:sheet" is "sheet"): parts name their
-// elements with whatever prefix their writer chose.
-inline QStringView localName(QStringView qualified)
-{
-    const qsizetype colon = qualified.indexOf(u':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
-}
-
 } // namespace Workbook

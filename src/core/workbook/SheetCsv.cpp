@@ -6,13 +6,11 @@ namespace Workbook {
 
 namespace {
 
-bool needsQuotes(QStringView value)
+bool needsQuotes(QByteArrayView value)
 {
-    for (const QChar c : value) {
-        const char16_t u = c.unicode();
-        if (u == u',' || u == u'"' || u == u'\n' || u == u'\r')
+    for (const char c : value)
+        if (c == ',' || c == '"' || c == '\n' || c == '\r')
             return true;
-    }
     return false;
 }
 
@@ -68,34 +66,26 @@ bool SheetCsv::startRow(qint64 row)
     return true;
 }
 
-void SheetCsv::appendValue(QStringView value)
+void SheetCsv::appendValue(QByteArrayView value)
 {
-    const bool quoted = needsQuotes(value);
-    if (quoted)
-        m_out += '"';
-    const qsizetype at = m_out.size();
-    m_out.resize(at + value.size());
-    char *p = m_out.data() + at;
-    qsizetype i = 0;
-    for (; i < value.size(); ++i) {
-        const char16_t u = value[i].unicode();
-        if (u >= 0x80 || u == u'"')
+    if (!needsQuotes(value)) {
+        m_out.append(value.data(), value.size());
+        return;
+    }
+    m_out += '"';
+    for (qsizetype from = 0;;) {
+        const qsizetype quote = value.indexOf('"', from);
+        const qsizetype end = quote < 0 ? value.size() : quote + 1;
+        m_out.append(value.data() + from, end - from);
+        if (quote < 0)
             break;
-        p[i] = char(u);
-    }
-    if (i < value.size()) {
-        m_out.truncate(at + i);
-        const QStringView rest = value.sliced(i);
-        if (quoted)
-            m_out += rest.toString().replace(u'"', QStringLiteral("\"\"")).toUtf8();
-        else
-            m_out += rest.toUtf8();
-    }
-    if (quoted)
         m_out += '"';
+        from = end;
+    }
+    m_out += '"';
 }
 
-bool SheetCsv::put(qint64 row, qint64 column, QStringView value)
+bool SheetCsv::put(qint64 row, qint64 column, QByteArrayView value)
 {
     if (value.isEmpty())
         return true;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -24,9 +25,14 @@ public:
     explicit SheetCsv(qint64 byteLimit) : m_byteLimit(byteLimit) {}
 
     // Puts a value at (row, column), both from 0, after every cell put
-    // before. An empty value is no value. False (see error()) when the cell
-    // lies beyond the limits or before an earlier one.
-    bool put(qint64 row, qint64 column, QStringView value);
+    // before; `value` is UTF-8. An empty value is no value. False (see
+    // error()) when the cell lies beyond the limits or before an earlier one.
+    bool put(qint64 row, qint64 column, QByteArrayView value);
+    bool put(qint64 row, qint64 column, QStringView value)
+    {
+        const QByteArray utf8 = value.toUtf8();
+        return put(row, column, QByteArrayView(utf8));
+    }
     // The last row written, `times` more times (a repeated row of a sheet
     // that holds values). The row must be the last one put.
     bool repeatRow(qint64 row, qint64 times);
@@ -40,7 +46,7 @@ private:
     void endRow();
     bool fail(const QString &error);
     bool checkSize();
-    void appendValue(QStringView value);
+    void appendValue(QByteArrayView value);
 
     qint64 m_byteLimit;
     QByteArray m_out;

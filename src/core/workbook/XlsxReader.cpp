@@ -3,8 +3,6 @@
 // format; shared strings are read once, before the sheet.
 #include <vector>
 
-#include <QXmlStreamAttributes>
-
 #include "workbook/NumberFormat.h"
 #include "workbook/Readers.h"
 #include "workbook/SheetCsv.h"
@@ -16,14 +14,6 @@ namespace {
 
 // The small parts (workbook, relationships, styles) are read whole.
 constexpr qint64 kSmallPart = qint64(64) << 20;
-
-QStringView attribute(const QXmlStreamAttributes &attributes, QStringView localWanted)
-{
-    for (const QXmlStreamAttribute &a : attributes)
-        if (localName(a.qualifiedName()) == localWanted)
-            return a.value();
-    return {};
-}
 
 // A part's path from a relationship's target, relative to the folder of the
 // part that holds the relationship ("xl/").
@@ -69,18 +59,15 @@ std::vector<Relationship> relationships(const ZipArchive &zip, const QString &pa
     XmlPart part(zip, index);
     for (;;) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlPart::Invalid) {
             error = part.error();
             return found;
         }
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::EndDocument)
             return found;
-        if (token == QXmlStreamReader::StartElement
-            && localName(part.xml().qualifiedName()) == u"Relationship") {
-            const QXmlStreamAttributes a = part.xml().attributes();
-            found.push_back({attribute(a, u"Id").toString(), attribute(a, u"Type").toString(),
-                             resolve(folder, attribute(a, u"Target"))});
-        }
+        if (token == XmlPart::StartElement && part.name() == "Relationship")
+            found.push_back({part.attribute("Id"), part.attribute("Type"),
+                             resolve(folder, part.attribute("Target"))});
     }
 }
 
@@ -123,22 +110,21 @@ Book readBook(const ZipArchive &zip)
     XmlPart part(zip, index);
     for (;;) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlPart::Invalid) {
             book.error = part.error();
             return book;
         }
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::EndDocument)
             break;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != XmlPart::StartElement)
             continue;
-        const QStringView name = localName(part.xml().qualifiedName());
-        const QXmlStreamAttributes a = part.xml().attributes();
-        if (name == u"workbookPr") {
-            const QStringView date1904 = attribute(a, u"date1904");
-            if (date1904 == u"1" || date1904 == u"true")
+        const QByteArrayView name = part.name();
+        if (name == "workbookPr") {
+            const QByteArrayView date1904 = part.attributeBytes("date1904");
+            if (date1904 == "1" || date1904 == "true")
                 book.dates = DateSystem::From1904;
-        } else if (name == u"sheet") {
-            named.emplace_back(attribute(a, u"name").toString(), attribute(a, u"id").toString());
+        } else if (name == "sheet") {
+            named.emplace_back(part.attribute("name"), part.attribute("id"));
         }
     }
     for (const auto &[name, id] : named) {
@@ -171,25 +157,25 @@ std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path,
     bool inCellXfs = false;
     for (;;) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlPart::Invalid) {
             error = part.error();
             return styles;
         }
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::EndDocument)
             return styles;
-        const QStringView name = localName(part.xml().qualifiedName());
-        if (token == QXmlStreamReader::EndElement && name == u"cellXfs")
-            inCellXfs = false;
-        if (token != QXmlStreamReader::StartElement)
+        if (token != XmlPart::StartElement && token != XmlPart::EndElement)
             continue;
-        const QXmlStreamAttributes a = part.xml().attributes();
-        if (name == u"numFmt") {
-            codes.emplace_back(attribute(a, u"numFmtId").toInt(),
-                               attribute(a, u"formatCode").toString());
-        } else if (name == u"cellXfs") {
+        const QByteArrayView name = part.name();
+        if (token == XmlPart::EndElement && name == "cellXfs")
+            inCellXfs = false;
+        if (token != XmlPart::StartElement)
+            continue;
+        if (name == "numFmt") {
+            codes.emplace_back(part.attribute("numFmtId").toInt(), part.attribute("formatCode"));
+        } else if (name == "cellXfs") {
             inCellXfs = true;
-        } else if (name == u"xf" && inCellXfs) {
-            const int id = attribute(a, u"numFmtId").toInt();
+        } else if (name == "xf" && inCellXfs) {
+            const int id = part.attribute("numFmtId").toInt();
             NumberFormat format = NumberFormat::builtIn(id);
             for (const auto &[codeId, code] : codes)
                 if (codeId == id)
@@ -203,41 +189,41 @@ std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path,
 // phonetic hints left out.
 struct SharedStrings
 {
-    QString text;
+    QByteArray text; // UTF-8
     std::vector<qsizetype> starts{0};
 
-    QStringView at(qsizetype i) const
+    QByteArrayView at(qsizetype i) const
     {
         if (i < 0 || i + 1 >= qsizetype(starts.size()))
             return {};
-        return QStringView(text).sliced(starts[size_t(i)],
-                                        starts[size_t(i) + 1] - starts[size_t(i)]);
+        return QByteArrayView(text).sliced(starts[size_t(i)],
+                                           starts[size_t(i) + 1] - starts[size_t(i)]);
     }
 };
 
 // Appends to `into` the text of the <t> elements inside the element just
 // started (<si>, <is>), leaving phonetic runs out.
-bool readRichText(XmlPart &part, QString &into)
+bool readRichText(XmlPart &part, QByteArray &into)
 {
     int depth = 1;
     int inText = 0;
     int inPhonetic = 0;
     while (depth > 0) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
             return false;
-        if (token == QXmlStreamReader::StartElement) {
+        if (token == XmlPart::StartElement) {
             ++depth;
-            const QStringView name = localName(part.xml().qualifiedName());
-            inText += name == u"t";
-            inPhonetic += name == u"rPh";
-        } else if (token == QXmlStreamReader::EndElement) {
+            const QByteArrayView name = part.name();
+            inText += name == "t";
+            inPhonetic += name == "rPh";
+        } else if (token == XmlPart::EndElement) {
             --depth;
-            const QStringView name = localName(part.xml().qualifiedName());
-            inText -= name == u"t";
-            inPhonetic -= name == u"rPh";
-        } else if (token == QXmlStreamReader::Characters && inText > 0 && inPhonetic == 0) {
-            into += part.xml().text();
+            const QByteArrayView name = part.name();
+            inText -= name == "t";
+            inPhonetic -= name == "rPh";
+        } else if (token == XmlPart::Characters && inText > 0 && inPhonetic == 0) {
+            into.append(part.text());
         }
     }
     return true;
@@ -252,14 +238,13 @@ SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QStr
     XmlPart part(zip, index);
     for (;;) {
         const auto token = part.next();
-        if (token == QXmlStreamReader::Invalid) {
+        if (token == XmlPart::Invalid) {
             error = part.error();
             return strings;
         }
-        if (token == QXmlStreamReader::EndDocument)
+        if (token == XmlPart::EndDocument)
             return strings;
-        if (token == QXmlStreamReader::StartElement
-            && localName(part.xml().qualifiedName()) == u"si") {
+        if (token == XmlPart::StartElement && part.name() == "si") {
             if (!readRichText(part, strings.text)) {
                 error = part.error();
                 return strings;
@@ -270,16 +255,16 @@ SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QStr
 }
 
 // "BC12" as column 54 (from 0) and row 11; false when it is no reference.
-bool parseReference(QStringView ref, qint64 &column, qint64 &row)
+bool parseReference(QByteArrayView ref, qint64 &column, qint64 &row)
 {
     qsizetype i = 0;
     qint64 c = 0;
-    for (; i < ref.size() && ref[i] >= u'A' && ref[i] <= u'Z' && c < (qint64(1) << 40); ++i)
-        c = c * 26 + (ref[i].unicode() - u'A' + 1);
+    for (; i < ref.size() && ref[i] >= 'A' && ref[i] <= 'Z' && c < (qint64(1) << 40); ++i)
+        c = c * 26 + (ref[i] - 'A' + 1);
     qint64 r = 0;
     const qsizetype digits = i;
-    for (; i < ref.size() && ref[i] >= u'0' && ref[i] <= u'9' && r < (qint64(1) << 40); ++i)
-        r = r * 10 + (ref[i].unicode() - u'0');
+    for (; i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && r < (qint64(1) << 40); ++i)
+        r = r * 10 + (ref[i] - '0');
     if (digits == 0 || i != ref.size() || i == digits || r == 0)
         return false;
     column = c - 1;
@@ -287,13 +272,13 @@ bool parseReference(QStringView ref, qint64 &column, qint64 &row)
     return true;
 }
 
-qint64 parseCount(QStringView text)
+qint64 parseCount(QByteArrayView text)
 {
     qint64 n = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (const char c : text) {
+        if (c < '0' || c > '9')
             return -1;
-        n = std::min<qint64>(n * 10 + (c.unicode() - u'0'), qint64(1) << 40);
+        n = std::min<qint64>(n * 10 + (c - '0'), qint64(1) << 40);
     }
     return text.isEmpty() ? -1 : n;
 }
@@ -312,18 +297,18 @@ public:
     {
         for (;;) {
             const auto token = m_part.next();
-            if (token == QXmlStreamReader::Invalid)
+            if (token == XmlPart::Invalid)
                 return false;
-            if (token == QXmlStreamReader::EndDocument)
+            if (token == XmlPart::EndDocument)
                 return true;
-            if (token != QXmlStreamReader::StartElement)
+            if (token != XmlPart::StartElement)
                 continue;
-            const QStringView name = localName(m_part.xml().qualifiedName());
-            if (name == u"row") {
-                const qint64 r = parseCount(m_part.xml().attributes().value(QLatin1String("r")));
+            const QByteArrayView name = m_part.name();
+            if (name == "row") {
+                const qint64 r = parseCount(m_part.qualifiedAttribute("r"));
                 m_row = r > 0 ? r - 1 : m_row + 1;
                 m_column = -1;
-            } else if (name == u"c") {
+            } else if (name == "c") {
                 if (!readCell())
                     return false;
             }
@@ -333,70 +318,105 @@ public:
 private:
     bool readCell()
     {
-        const QXmlStreamAttributes a = m_part.xml().attributes();
         qint64 column = m_column + 1;
         qint64 row = m_row;
-        const QStringView ref = a.value(QLatin1String("r"));
+        const QByteArrayView ref = m_part.qualifiedAttribute("r");
         if (!ref.isEmpty() && !parseReference(ref, column, row))
             return fail(QStringLiteral("the workbook is damaged: a cell's reference is %1")
-                            .arg(ref.toString()));
+                            .arg(QString::fromUtf8(ref)));
         if (row != m_row)
             return fail(QStringLiteral("the workbook is damaged: cell %1 lies outside its row")
-                            .arg(ref.toString()));
+                            .arg(QString::fromUtf8(ref)));
         m_column = column;
-        const QStringView type = a.value(QLatin1String("t"));
-        const qint64 style = parseCount(a.value(QLatin1String("s")));
-        const QString typeText = type.toString();
-        QString raw;
-        QString inline_;
+        const Type type = typeOf(m_part.qualifiedAttribute("t"));
+        const qint64 style = parseCount(m_part.qualifiedAttribute("s"));
+        m_raw.resize(0);
+        m_inline.resize(0);
         int depth = 1;
         while (depth > 0) {
             const auto token = m_part.next();
-            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
+            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
                 return false;
-            if (token == QXmlStreamReader::EndElement) {
+            if (token == XmlPart::EndElement) {
                 --depth;
                 continue;
             }
-            if (token != QXmlStreamReader::StartElement)
+            if (token != XmlPart::StartElement)
                 continue;
-            const QStringView name = localName(m_part.xml().qualifiedName());
-            if (name == u"v") {
-                if (!m_part.readText(raw))
+            const QByteArrayView name = m_part.name();
+            if (name == "v") {
+                if (!m_part.readText(m_raw))
                     return false;
-            } else if (name == u"is") {
-                if (!readRichText(m_part, inline_))
+            } else if (name == "is") {
+                if (!readRichText(m_part, m_inline))
                     return false;
             } else if (!m_part.skipElement()) {
                 return false;
             }
         }
-        return m_csv.put(row, column, value(typeText, style, raw, inline_)) || fail(QString());
+        return m_csv.put(row, column, value(type, style)) || fail(QString());
     }
 
-    QString value(const QString &type, qint64 style, const QString &raw, const QString &inlineText)
+    enum class Type { Number, Shared, Inline, Boolean, Text, Date };
+
+    static Type typeOf(QByteArrayView t)
     {
-        if (type == u"s") {
+        if (t == "s")
+            return Type::Shared;
+        if (t == "inlineStr")
+            return Type::Inline;
+        if (t == "b")
+            return Type::Boolean;
+        if (t == "str" || t == "e")
+            return Type::Text;
+        if (t == "d")
+            return Type::Date;
+        return Type::Number;
+    }
+
+    // The cell's value as UTF-8, from m_raw (<v>) and m_inline (<is>).
+    QByteArrayView value(Type type, qint64 style)
+    {
+        switch (type) {
+        case Type::Shared: {
             bool ok = false;
-            const qsizetype i = raw.toLongLong(&ok);
-            return ok ? m_strings.at(i).toString() : QString();
+            const qsizetype i = m_raw.toLongLong(&ok);
+            return ok ? m_strings.at(i) : QByteArrayView();
         }
-        if (type == u"inlineStr")
-            return inlineText.isEmpty() ? raw : inlineText;
-        if (type == u"b")
-            return raw.isEmpty() ? raw
-                   : raw == u"0" ? QStringLiteral("FALSE")
-                                 : QStringLiteral("TRUE");
-        if (type == u"str" || type == u"e")
-            return raw;
-        if (type == u"d")
-            return QString(raw).replace(u'T', u' ');
-        if (raw.isEmpty())
-            return raw;
-        const NumberFormat format = style >= 0 && style < qint64(m_styles.size())
-                                        ? m_styles[size_t(style)]
-                                        : NumberFormat();
-        return formatNumber(raw, format, m_dates);
+        case Type::Inline:
+            return m_inline.isEmpty() ? m_raw : m_inline;
+        case Type::Boolean:
+            if (m_raw.isEmpty())
+                return {};
+            return m_raw == "0" ? QByteArrayView("FALSE") : QByteArrayView("TRUE");
+        case Type::Text:
+            return m_raw;
+        case Type::Date:
+            return m_raw.replace('T', ' ');
+        case Type::Number:
+            break;
+        }
+        if (m_raw.isEmpty())
+            return m_raw;
+        static const NumberFormat general;
+        const NumberFormat &format =
+            style >= 0 && style < qint64(m_styles.size()) ? m_styles[size_t(style)] : general;
+        // A whole number in the general format reads as written.
+        if (format.kind == NumberFormat::Kind::General && isWhole(m_raw))
+            return m_raw;
+        m_formatted = formatNumber(QString::fromUtf8(m_raw), format, m_dates).toUtf8();
+        return m_formatted;
+    }
+
+    static bool isWhole(QByteArrayView value)
+    {
+        const qsizetype start = value.startsWith('-') ? 1 : 0;
+        if (value.size() == start || value.size() - start > 15)
+            return false;
+        for (qsizetype i = start; i < value.size(); ++i)
+            if (value[i] < '0' || value[i] > '9')
+                return false;
+        return true;
     }
 
     bool fail(const QString &error)
@@ -417,6 +437,10 @@ private:
     DateSystem m_dates;
     qint64 m_row = -1;
     qint64 m_column = -1;
+    // The cell being read; kept to keep their room from cell to cell.
+    QByteArray m_raw;
+    QByteArray m_inline;
+    QByteArray m_formatted;
 };
 
 } // namespace

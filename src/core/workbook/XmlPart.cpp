@@ -1,84 +1,229 @@
 #include "workbook/XmlPart.h"
 
+#include <cstring>
+#include <expat.h>
+
 namespace Workbook {
 
 namespace {
 
-constexpr qint64 kSlice = 256 * 1024;
+constexpr int kSlice = 256 * 1024;
+
+QByteArrayView afterPrefix(QByteArrayView qualified)
+{
+    const qsizetype colon = qualified.indexOf(':');
+    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+}
 
 } // namespace
 
 XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress)
-    : m_entry(zip.open(index)), m_progress(progress), m_slice(kSlice, Qt::Uninitialized)
+    : m_entry(zip.open(index)), m_progress(progress)
 {
-    m_xml.setNamespaceProcessing(false);
-    if (!m_entry.error().isEmpty())
+    if (!m_entry.error().isEmpty()) {
         m_error = m_entry.error();
-    else if (m_progress)
+        return;
+    }
+    if (m_progress)
         m_progress->total += m_entry.size();
+    // No namespace processing: parts name their elements with whatever
+    // prefix their writer chose, and the readers look past it.
+    m_parser = XML_ParserCreate(nullptr); // the encoding the part declares
+    if (!m_parser) {
+        m_error = QStringLiteral("out of memory");
+        return;
+    }
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, onStart, onEnd);
+    XML_SetCharacterDataHandler(m_parser, onText);
+    XML_SetStartDoctypeDeclHandler(m_parser, onDocumentType);
+    XML_SetEntityDeclHandler(m_parser, onEntity);
+    // Never read anything outside the part.
+    XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+    m_arena.reserve(2 * kSlice);
 }
 
-QXmlStreamReader::TokenType XmlPart::fail(const QString &error)
+XmlPart::~XmlPart()
 {
-    if (m_error.isEmpty() && !m_cancelled)
-        m_error = error;
-    return QXmlStreamReader::Invalid;
+    if (m_parser)
+        XML_ParserFree(m_parser);
 }
 
-QXmlStreamReader::TokenType XmlPart::next()
+qsizetype XmlPart::store(const char *bytes, qsizetype size)
 {
-    if (!m_error.isEmpty() || m_cancelled)
-        return QXmlStreamReader::Invalid;
-    for (;;) {
-        const QXmlStreamReader::TokenType token = m_xml.readNext();
-        if (token == QXmlStreamReader::DTD)
-            return fail(QStringLiteral("the workbook is refused: its XML declares a document type "
-                                       "(entities are not allowed)"));
-        if (token == QXmlStreamReader::EntityReference)
-            return fail(QStringLiteral("the workbook is refused: its XML uses an entity"));
-        if (token != QXmlStreamReader::Invalid)
-            return token;
-        if (m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || m_atEnd)
-            return fail(QStringLiteral("the workbook is damaged: %1 (line %2)")
-                            .arg(m_xml.errorString())
-                            .arg(m_xml.lineNumber()));
-        if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
-            m_cancelled = true;
-            return QXmlStreamReader::Invalid;
-        }
-        const qint64 got = m_entry.read(m_slice.data(), m_slice.size());
-        if (got < 0)
-            return fail(m_entry.error());
-        if (got == 0) {
-            m_atEnd = true;
-            continue; // the reader now reports the premature end as final
-        }
-        if (m_progress)
-            m_progress->add(got);
-        m_xml.addData(QByteArray(m_slice.constData(), got));
+    const qsizetype at = m_arena.size();
+    m_arena.append(bytes, size);
+    return at;
+}
+
+void XmlPart::queueElement(Token token, const char *name)
+{
+    const QByteArrayView local = afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name))));
+    m_events.push_back({token, store(local.data(), local.size()), local.size(),
+                        qsizetype(m_attributes.size()), 0, 0, 0});
+}
+
+void XmlPart::onStart(void *self, const char *name, const char **attributes)
+{
+    auto *part = static_cast<XmlPart *>(self);
+    part->queueElement(StartElement, name);
+    Event &event = part->m_events.back();
+    for (const char **a = attributes; *a; a += 2) {
+        const qsizetype nameSize = qsizetype(std::strlen(a[0]));
+        const qsizetype valueSize = qsizetype(std::strlen(a[1]));
+        const qsizetype nameAt = part->store(a[0], nameSize);
+        part->m_attributes.push_back({nameAt, nameSize, part->store(a[1], valueSize), valueSize});
+        ++event.count;
     }
 }
 
-bool XmlPart::readText(QString &text)
+void XmlPart::onEnd(void *self, const char *name)
 {
-    text.clear();
+    static_cast<XmlPart *>(self)->queueElement(EndElement, name);
+}
+
+// Text comes in pieces (at line ends, at references); pieces in a row join.
+void XmlPart::onText(void *self, const char *text, int size)
+{
+    auto *part = static_cast<XmlPart *>(self);
+    if (!part->m_events.empty() && part->m_events.back().token == Characters) {
+        part->m_arena.append(text, size);
+        part->m_events.back().textSize += size;
+        return;
+    }
+    part->m_events.push_back({Characters, 0, 0, 0, 0, part->store(text, size), size});
+}
+
+void XmlPart::refuse(const QString &error)
+{
+    if (m_pending.isEmpty())
+        m_pending = error;
+    XML_StopParser(m_parser, XML_FALSE);
+}
+
+void XmlPart::onDocumentType(void *self, const char *, const char *, const char *, int)
+{
+    static_cast<XmlPart *>(self)->refuse(QStringLiteral(
+        "the workbook is refused: its XML declares a document type (entities are not allowed)"));
+}
+
+void XmlPart::onEntity(void *self, const char *, int, const char *, int, const char *, const char *,
+                       const char *, const char *)
+{
+    static_cast<XmlPart *>(self)->refuse(
+        QStringLiteral("the workbook is refused: its XML uses an entity"));
+}
+
+XmlPart::Token XmlPart::fail(const QString &error)
+{
+    if (m_error.isEmpty() && !m_cancelled)
+        m_error = error;
+    return Invalid;
+}
+
+// Parses the next slice into the queue; false once the part is done.
+bool XmlPart::refill()
+{
+    m_events.clear();
+    m_attributes.clear();
+    m_arena.clear();
+    m_next = 0;
+    if (m_atEnd || !m_pending.isEmpty())
+        return false;
+    if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
+        m_cancelled = true;
+        return false;
+    }
+    void *buffer = XML_GetBuffer(m_parser, kSlice);
+    if (!buffer) {
+        m_pending = QStringLiteral("out of memory");
+        return false;
+    }
+    const qint64 got = m_entry.read(static_cast<char *>(buffer), kSlice);
+    if (got < 0) {
+        m_pending = m_entry.error();
+        return false;
+    }
+    if (m_progress)
+        m_progress->add(got);
+    m_atEnd = got == 0;
+    if (XML_ParseBuffer(m_parser, int(got), m_atEnd) != XML_STATUS_OK && m_pending.isEmpty())
+        m_pending = QStringLiteral("the workbook is damaged: %1 (line %2)")
+                        .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser))))
+                        .arg(XML_GetCurrentLineNumber(m_parser));
+    return true;
+}
+
+XmlPart::Token XmlPart::next()
+{
+    if (!m_error.isEmpty() || m_cancelled || !m_parser)
+        return Invalid;
+    // The tokens parsed before an error are handed out first, so that the
+    // reader meets whatever it would refuse in the order the part holds it.
+    while (m_next >= m_events.size()) {
+        if (!refill()) {
+            if (m_cancelled)
+                return Invalid;
+            if (!m_pending.isEmpty())
+                return fail(m_pending);
+            return EndDocument;
+        }
+    }
+    return m_events[m_next++].token;
+}
+
+QByteArrayView XmlPart::name() const
+{
+    const Event &event = m_events[m_next - 1];
+    return bytes(event.name, event.nameSize);
+}
+
+QByteArrayView XmlPart::attributeBytes(QByteArrayView local) const
+{
+    const Event &event = m_events[m_next - 1];
+    for (qsizetype i = event.attributes; i < event.attributes + event.count; ++i) {
+        const Attribute &a = m_attributes[size_t(i)];
+        if (afterPrefix(bytes(a.name, a.nameSize)) == local)
+            return bytes(a.value, a.valueSize);
+    }
+    return {};
+}
+
+QByteArrayView XmlPart::qualifiedAttribute(QByteArrayView qualified) const
+{
+    const Event &event = m_events[m_next - 1];
+    for (qsizetype i = event.attributes; i < event.attributes + event.count; ++i) {
+        const Attribute &a = m_attributes[size_t(i)];
+        if (bytes(a.name, a.nameSize) == qualified)
+            return bytes(a.value, a.valueSize);
+    }
+    return {};
+}
+
+QByteArrayView XmlPart::text() const
+{
+    const Event &event = m_events[m_next - 1];
+    return bytes(event.text, event.textSize);
+}
+
+bool XmlPart::readText(QByteArray &text)
+{
+    text.resize(0);
     int depth = 1;
     while (depth > 0) {
         switch (next()) {
-        case QXmlStreamReader::StartElement:
+        case StartElement:
             ++depth;
             break;
-        case QXmlStreamReader::EndElement:
+        case EndElement:
             --depth;
             break;
-        case QXmlStreamReader::Characters:
-            text += m_xml.text();
+        case Characters:
+            text.append(this->text());
             break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
+        case Invalid:
+        case EndDocument:
             return false;
-        default:
-            break;
         }
     }
     return true;
@@ -89,17 +234,17 @@ bool XmlPart::skipElement()
     int depth = 1;
     while (depth > 0) {
         switch (next()) {
-        case QXmlStreamReader::StartElement:
+        case StartElement:
             ++depth;
             break;
-        case QXmlStreamReader::EndElement:
+        case EndElement:
             --depth;
             break;
-        case QXmlStreamReader::Invalid:
-        case QXmlStreamReader::EndDocument:
-            return false;
-        default:
+        case Characters:
             break;
+        case Invalid:
+        case EndDocument:
+            return false;
         }
     }
     return true;

@@ -1,10 +1,17 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <QByteArray>
-#include <QXmlStreamReader>
+#include <QByteArrayView>
+#include <QString>
 
 #include "engine/Progress.h"
 #include "workbook/ZipArchive.h"
+
+struct XML_ParserStruct;
 
 namespace Workbook {
 
@@ -12,34 +19,89 @@ namespace Workbook {
 // so that a part of any size costs a slice of memory. A document type
 // declaration is refused (entities could expand without bound, or reach
 // outside the file), as is anything that is not well-formed.
+//
+// Expat parses each slice into a queue of tokens that next() hands out one
+// at a time; names, attributes and text stay UTF-8, as the part holds them.
+// What a token gives (name(), attribute(), text()) lasts until next().
 class XmlPart
 {
 public:
+    enum Token { StartElement, EndElement, Characters, EndDocument, Invalid };
+
     // `progress`, when given, counts the part's inflated bytes and stops the
     // read once cancelled.
     XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress = nullptr);
+    ~XmlPart();
+    XmlPart(const XmlPart &) = delete;
+    XmlPart &operator=(const XmlPart &) = delete;
 
     // The next token; EndDocument at the end, Invalid on an error or a
-    // cancel (see error()).
-    QXmlStreamReader::TokenType next();
-    QXmlStreamReader &xml() { return m_xml; }
+    // cancel (see error()). Text between two tags comes as one token.
+    Token next();
+    // The element's name after its prefix ("x:row" is "row"), of the element
+    // just started or ended.
+    QByteArrayView name() const;
+    // The value of the element's attribute named `local` after its prefix,
+    // or empty; attribute() decodes it.
+    QByteArrayView attributeBytes(QByteArrayView local) const;
+    QString attribute(QByteArrayView local) const
+    {
+        return QString::fromUtf8(attributeBytes(local));
+    }
+    // The attribute whose whole name is `qualified` (no prefix).
+    QByteArrayView qualifiedAttribute(QByteArrayView qualified) const;
+    // The text of a Characters token.
+    QByteArrayView text() const;
+
     // Why the part could not be read; empty after a cancel.
     const QString &error() const { return m_error; }
     bool cancelled() const { return m_cancelled; }
 
     // The text of the element just started, up to its end, its children's
     // text included: the reader stands on its end element after it.
-    bool readText(QString &text);
+    bool readText(QByteArray &text);
     // Skips to the end of the element just started.
     bool skipElement();
 
 private:
-    QXmlStreamReader::TokenType fail(const QString &error);
+    struct Event
+    {
+        Token token;
+        qsizetype name, nameSize;    // the local name, in m_arena
+        qsizetype attributes, count; // in m_attributes
+        qsizetype text, textSize;    // in m_arena
+    };
+    struct Attribute
+    {
+        qsizetype name, nameSize; // qualified
+        qsizetype value, valueSize;
+    };
+
+    static void onStart(void *self, const char *name, const char **attributes);
+    static void onEnd(void *self, const char *name);
+    static void onText(void *self, const char *text, int size);
+    static void onDocumentType(void *self, const char *, const char *, const char *, int);
+    static void onEntity(void *self, const char *, int, const char *, int, const char *,
+                         const char *, const char *, const char *);
+
+    qsizetype store(const char *bytes, qsizetype size);
+    void queueElement(Token token, const char *name);
+    void refuse(const QString &error);
+    bool refill();
+    Token fail(const QString &error);
+    QByteArrayView bytes(qsizetype at, qsizetype size) const
+    {
+        return QByteArrayView(m_arena.data() + at, size);
+    }
 
     ZipArchive::Entry m_entry;
     Compare::Progress *m_progress;
-    QXmlStreamReader m_xml;
-    QByteArray m_slice;
+    XML_ParserStruct *m_parser = nullptr;
+    std::string m_arena;
+    std::vector<Event> m_events;
+    std::vector<Attribute> m_attributes;
+    size_t m_next = 0; // the event after the current one
+    QString m_pending; // an error found past the queued tokens
     QString m_error;
     bool m_atEnd = false;
     bool m_cancelled = false;

@@ -12,9 +12,6 @@ namespace Workbook::Xlsx {
 
 namespace {
 
-// The small parts (workbook, relationships, styles) are read whole.
-constexpr qint64 kSmallPart = qint64(64) << 20;
-
 // A part's path from a relationship's target, relative to the folder of the
 // part that holds the relationship ("xl/").
 QString resolve(const QString &folder, QStringView target)

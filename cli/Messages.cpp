@@ -12,9 +12,18 @@ QString errorLine(const QString &message)
     return QStringLiteral("corvantis-cli: ") + message;
 }
 
+namespace {
+// Why a write to standard output first failed: a long text written to a full
+// device fails inside fwrite, and the later flush no longer says why.
+int firstOutputError = 0;
+} // namespace
+
 void writeBytes(std::FILE *stream, QByteArrayView bytes)
 {
-    std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
+    errno = 0;
+    const size_t written = std::fwrite(bytes.data(), 1, size_t(bytes.size()), stream);
+    if (written != size_t(bytes.size()) && stream == stdout && firstOutputError == 0)
+        firstOutputError = errno;
 }
 
 void printError(const QString &message)
@@ -46,7 +55,7 @@ bool flushStandardOutput()
     errno = 0;
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return true;
-    const int error = errno;
+    const int error = firstOutputError != 0 ? firstOutputError : errno;
     QString message = QStringLiteral("Cannot write to standard output");
     if (error != 0)
         message += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));

@@ -51,7 +51,7 @@ struct RowsOptions
 // The options that take a value; --color takes one only as --color=WHEN.
 const QStringList withValue =
     QStringList{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
-                "--map", "--decimal-comma", "--output"}
+                "--map", "--decimal-comma",  "--output"}
     + SheetChoice::options();
 
 // One ASCII character that is not a quote or a line break, or "tab".

@@ -53,10 +53,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # platform plugins that open a window, and the Arial-compatible font of the
 # layout.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# QScintilla, whose GPL-3.0 is the reason for the project's license, is linked
-# and so found by dpkg-shlibdeps: naming it here too would list it twice. So is
-# libxlsxwriter (libxlsxwriter4 in Debian 12), which writes the xlsx report;
-# tools/package.sh checks that it is there.
+# libxlsxwriter (libxlsxwriter4 in Debian 12), which writes the xlsx report, is
+# linked and so found by dpkg-shlibdeps; tools/package.sh checks that it is there.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://quillfen.example/corvantis")
 # Control files owned by root with the permissions Debian expects.

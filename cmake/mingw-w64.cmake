@@ -1,5 +1,5 @@
 # Cross-compiles for 64-bit Windows with Debian's MinGW-w64 (the "posix"
-# thread model, which std::thread and Qt need). Used for Qt and QScintilla as
+# thread model, which std::thread and Qt need). Used for Qt as
 # well as for Corvantis itself; tools/windows.sh passes the prefix holding the
 # cross-built Qt in CMAKE_PREFIX_PATH.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -28,3 +28,9 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVANTIS_WINE})
   endif()
 endif()
+
+# The linker would stamp every .exe and .dll with the time it was linked:
+# without it, two builds of one source give the same bytes.
+foreach(kind IN ITEMS EXE SHARED MODULE)
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
+endforeach()

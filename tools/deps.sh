@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev
-          libqscintilla2-qt6-dev libicu-dev fonts-liberation
+          libicu-dev fonts-liberation
           pkg-config libzip-dev zlib1g-dev libxlsxwriter-dev
           unzip "$@") # unzip: the xlsx report's tests read it back
 missing=()

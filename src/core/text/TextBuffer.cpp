@@ -104,6 +104,56 @@ QByteArray TextBuffer::bytes(Position from, Position length) const
     return out;
 }
 
+std::optional<QByteArrayView> TextBuffer::contiguous() const
+{
+    if (m_pieces.empty())
+        return QByteArrayView();
+    if (m_pieces.size() > 1)
+        return std::nullopt;
+    const Piece &p = m_pieces.front();
+    return QByteArrayView(bytesOf(p.source)).sliced(p.start, p.length);
+}
+
+std::vector<TextBuffer::Part> TextBuffer::parts(Position from, Position length) const
+{
+    from = std::clamp<Position>(from, 0, m_size);
+    const Position end = from + std::clamp<Position>(length, 0, m_size - from);
+    std::vector<Part> out;
+    for (size_t i = size_t(pieceAt(from)); i < m_pieces.size() && m_pieceStart[i] < end; ++i) {
+        const Piece &p = m_pieces[i];
+        const Position a = std::max(from, m_pieceStart[i]);
+        const Position b = std::min(end, m_pieceStart[i] + p.length);
+        if (a < b)
+            out.push_back({bytesOf(p.source), p.start + (a - m_pieceStart[i]), b - a});
+    }
+    return out;
+}
+
+void TextBuffer::append(QByteArrayView more)
+{
+    const bool whole =
+        m_pieces.empty()
+        || (m_pieces.size() == 1 && m_pieces.front().source == Source::Loaded
+            && m_pieces.front().start == 0 && m_pieces.front().length == m_loaded.size());
+    if (!whole) {
+        insert(m_size, more);
+        clearHistory();
+        return;
+    }
+    if (m_pieces.empty() && !m_loaded.isEmpty()) { // emptied by edits: start afresh
+        m_loaded.clear();
+        m_loadedStarts.clear();
+    }
+    const Position start = m_loaded.size();
+    m_loaded.append(more.data(), more.size());
+    LineIndex::extend(m_loadedStarts, m_loaded, start);
+    m_pieces.clear();
+    if (!m_loaded.isEmpty())
+        m_pieces.push_back(makePiece(Source::Loaded, 0, m_loaded.size()));
+    recount();
+    clearHistory();
+}
+
 Position TextBuffer::lineStart(Position line) const
 {
     if (line <= 0 || m_pieces.empty())
@@ -224,6 +274,29 @@ void TextBuffer::replace(Position from, Position length, QByteArrayView inserted
     m_history.resize(size_t(m_done));
     m_history.push_back(std::move(change));
     ++m_done;
+}
+
+void TextBuffer::insertJoined(Position at, QByteArrayView inserted)
+{
+    at = std::clamp<Position>(at, 0, m_size);
+    const bool joins = !inserted.isEmpty() && m_done > 0 && !canRedo() && [&] {
+        const Change &last = m_history.back();
+        return last.removed.empty() && last.inserted.size() == 1
+               && last.inserted.front().source == Source::Added
+               && last.inserted.front().start + last.inserted.front().length == m_added.size()
+               && last.at + last.inserted.front().length == at;
+    }();
+    if (!joins) {
+        insert(at, inserted);
+        return;
+    }
+    const Position start = m_added.size();
+    m_added.append(inserted.data(), inserted.size());
+    LineIndex::extend(m_addedStarts, m_added, start);
+    swap(at, 0, {makePiece(Source::Added, start, inserted.size())});
+    m_red.followEdit(at, 0, inserted.size());
+    Piece &piece = m_history.back().inserted.front();
+    piece = makePiece(Source::Added, piece.start, piece.length + inserted.size());
 }
 
 Position TextBuffer::undo()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QByteArray>
@@ -38,6 +39,19 @@ public:
     QByteArray bytes(Position from, Position length) const;
     QByteArray text() const { return bytes(0, m_size); }
     char at(Position position) const;
+    // The whole text without a copy while it lies in one stretch (as loaded,
+    // or after edits that left it so); nothing otherwise.
+    std::optional<QByteArrayView> contiguous() const;
+
+    // A stretch of the text as parts of the arrays that hold it: kept, they
+    // keep those bytes alive and unchanged without a copy of the stretch.
+    struct Part
+    {
+        QByteArray source;
+        Position start;
+        Position length;
+    };
+    std::vector<Part> parts(Position from, Position length) const;
 
     // Lines are counted from 0; there is always at least one.
     Position lineCount() const { return m_breaks + 1; }
@@ -53,6 +67,14 @@ public:
     void replace(Position from, Position length, QByteArrayView inserted);
     void insert(Position at, QByteArrayView inserted) { replace(at, 0, inserted); }
     void remove(Position from, Position length) { replace(from, length, {}); }
+    // Inserts as insert() does, but as part of the last step when that step
+    // only inserted text, ending at `at`, and nothing was undone since: a word
+    // typed a key at a time is undone at once.
+    void insertJoined(Position at, QByteArrayView inserted);
+    // Adds to the end as no step of undo, and forgets the steps made: a text
+    // that is still one loaded stretch grows in place (within the room its
+    // array has) and stays one.
+    void append(QByteArrayView more);
 
     bool canUndo() const { return m_done > 0; }
     bool canRedo() const { return m_done < qsizetype(m_history.size()); }

@@ -1,6 +1,7 @@
 #include "pane/PaneAccessible.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <QColor>
 #include <QTextBoundaryFinder>
@@ -10,9 +11,6 @@
 
 namespace {
 
-using Sci = QsciScintillaBase;
-
-constexpr int kUtf16 = Sci::SC_LINECHARACTERINDEX_UTF16;
 // How far either side of an offset its colour run is looked for.
 constexpr qsizetype kAttributeReach = 4096;
 
@@ -51,9 +49,6 @@ PaneAccessible::PaneAccessible(RichTextBox *pane)
 
 void PaneAccessible::install()
 {
-    // Asked before the component's own factory, as the class is more derived:
-    // that one counts the characters from the start of the text on every
-    // caret move and edit, half a second at a million lines.
     QAccessible::installFactory(paneFactory);
 }
 
@@ -96,62 +91,32 @@ RichTextBox &PaneAccessible::pane() const
     return *static_cast<RichTextBox *>(widget());
 }
 
-long PaneAccessible::send(unsigned int message, qsizetype wParam, qsizetype lParam) const
-{
-    return pane().SendScintilla(message, static_cast<unsigned long>(wParam), long(lParam));
-}
-
-void PaneAccessible::needIndex() const
-{
-    // Kept per document by the component, and only once someone asks.
-    if (!(send(Sci::SCI_GETLINECHARACTERINDEX) & kUtf16))
-        send(Sci::SCI_ALLOCATELINECHARACTERINDEX, kUtf16);
-}
-
 QByteArray PaneAccessible::bytesIn(qsizetype from, qsizetype to) const
 {
-    // A copy of the stretch alone: reading the whole text in place would
-    // move the component's gap to the end, the length of the text after the
-    // caret on every key typed.
-    QByteArray bytes(to - from + 1, Qt::Uninitialized);
-    pane().SendScintilla(Sci::SCI_GETTEXTRANGE, long(from), long(to), bytes.data());
-    bytes.chop(1); // the component's closing NUL
-    return bytes;
+    return pane().buffer().bytes(from, to - from);
 }
 
 std::pair<qsizetype, qsizetype> PaneAccessible::lineBytes(qsizetype line) const
 {
-    const qsizetype length = send(Sci::SCI_GETLENGTH);
-    const qsizetype start = send(Sci::SCI_POSITIONFROMLINE, line);
-    const qsizetype next = line + 1 < send(Sci::SCI_GETLINECOUNT)
-                               ? qsizetype(send(Sci::SCI_POSITIONFROMLINE, line + 1))
-                               : length;
-    return {std::max<qsizetype>(start, 0), next};
+    const TextBuffer &text = pane().buffer();
+    const qsizetype next =
+        line + 1 < text.lineCount() ? qsizetype(text.lineStart(line + 1)) : qsizetype(text.size());
+    return {qsizetype(text.lineStart(line)), next};
 }
 
 int PaneAccessible::offsetOf(qsizetype position) const
 {
-    needIndex();
-    position = std::clamp<qsizetype>(position, 0, send(Sci::SCI_GETLENGTH));
-    const qsizetype line = send(Sci::SCI_LINEFROMPOSITION, position);
-    const qsizetype start = lineBytes(line).first;
-    return int(send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16)
-               + PaneBytes::utf16Length(bytesIn(start, position)));
+    return int(std::min<qint64>(pane().utf16Offset(position), INT_MAX));
 }
 
 qsizetype PaneAccessible::positionOf(int offset) const
 {
-    needIndex();
-    offset = std::clamp(offset, 0, characterCount());
-    const qsizetype line = send(Sci::SCI_LINEFROMINDEXPOSITION, offset, kUtf16);
-    const auto [start, next] = lineBytes(line);
-    const qsizetype within = offset - send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16);
-    return start + PaneBytes::byteOffsets(bytesIn(start, next), {within})[0];
+    return pane().positionOfUtf16(offset);
 }
 
 int PaneAccessible::characterCount() const
 {
-    return offsetOf(send(Sci::SCI_GETLENGTH));
+    return offsetOf(pane().buffer().size());
 }
 
 QString PaneAccessible::text(int startOffset, int endOffset) const
@@ -163,17 +128,18 @@ QString PaneAccessible::text(int startOffset, int endOffset) const
 
 int PaneAccessible::cursorPosition() const
 {
-    return offsetOf(send(Sci::SCI_GETCURRENTPOS));
+    return offsetOf(pane().caretPosition());
 }
 
 void PaneAccessible::setCursorPosition(int position)
 {
-    send(Sci::SCI_GOTOPOS, positionOf(position));
+    const qsizetype at = positionOf(position);
+    pane().setSelection(at, at, false);
 }
 
 int PaneAccessible::selectionCount() const
 {
-    return send(Sci::SCI_GETSELECTIONSTART) == send(Sci::SCI_GETSELECTIONEND) ? 0 : 1;
+    return pane().hasSelectedText() ? 1 : 0;
 }
 
 void PaneAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
@@ -181,14 +147,14 @@ void PaneAccessible::selection(int selectionIndex, int *startOffset, int *endOff
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || selectionCount() == 0)
         return;
-    *startOffset = offsetOf(send(Sci::SCI_GETSELECTIONSTART));
-    *endOffset = offsetOf(send(Sci::SCI_GETSELECTIONEND));
+    *startOffset = offsetOf(pane().selectionStart());
+    *endOffset = offsetOf(pane().selectionEnd());
 }
 
 void PaneAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
     if (selectionIndex == 0)
-        send(Sci::SCI_SETSEL, positionOf(startOffset), positionOf(endOffset));
+        pane().setSelection(positionOf(startOffset), positionOf(endOffset));
 }
 
 void PaneAccessible::addSelection(int startOffset, int endOffset)
@@ -199,7 +165,7 @@ void PaneAccessible::addSelection(int startOffset, int endOffset)
 void PaneAccessible::removeSelection(int selectionIndex)
 {
     if (selectionIndex == 0)
-        send(Sci::SCI_SETEMPTYSELECTION, send(Sci::SCI_GETCURRENTPOS));
+        pane().setSelection(pane().caretPosition(), pane().caretPosition(), false);
 }
 
 QString PaneAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
@@ -219,10 +185,9 @@ QString PaneAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType b
     if (offset < 0 || offset > count || (offset == count && !lines))
         return {};
     // Every boundary but a character's lies within the offset's line.
-    needIndex();
-    const qsizetype line = send(Sci::SCI_LINEFROMINDEXPOSITION, offset, kUtf16);
+    const qsizetype line = pane().buffer().lineOf(positionOf(offset));
     const auto [start, next] = lineBytes(line);
-    const int lineStart = int(send(Sci::SCI_INDEXPOSITIONFROMLINE, line, kUtf16));
+    const int lineStart = offsetOf(start);
     const QString lineText = PaneBytes::toText(bytesIn(start, next));
     if (lines) {
         *startOffset = lineStart;
@@ -282,49 +247,46 @@ QString PaneAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryTyp
 
 QRect PaneAccessible::characterRect(int offset) const
 {
-    const qsizetype at = positionOf(offset);
-    const qsizetype after = send(Sci::SCI_POSITIONAFTER, at);
-    const int x = int(send(Sci::SCI_POINTXFROMPOSITION, 0, at));
-    const int y = int(send(Sci::SCI_POINTYFROMPOSITION, 0, at));
-    const int height = int(send(Sci::SCI_TEXTHEIGHT, send(Sci::SCI_LINEFROMPOSITION, at)));
-    const bool sameLine = send(Sci::SCI_POINTYFROMPOSITION, 0, after) == y && after > at;
-    const int width = sameLine ? int(send(Sci::SCI_POINTXFROMPOSITION, 0, after)) - x : 1;
-    const QPoint corner = pane().viewport()->mapToGlobal(QPoint(x, y));
-    return {corner, QSize(std::max(width, 1), height)};
+    const QRect local = pane().characterRect(positionOf(offset));
+    return QRect(pane().viewport()->mapToGlobal(local.topLeft()), local.size());
 }
 
 int PaneAccessible::offsetAtPoint(const QPoint &point) const
 {
     const QPoint local = pane().viewport()->mapFromGlobal(point);
-    const qsizetype at = send(Sci::SCI_CHARPOSITIONFROMPOINTCLOSE, local.x(), local.y());
-    return at < 0 ? -1 : offsetOf(at);
+    if (!pane().viewport()->rect().contains(local))
+        return -1;
+    const qsizetype at = pane().positionAt(local);
+    // Only a point on a character (or just after a line's text) has one.
+    const QRect box = pane().characterRect(at);
+    if (local.y() < box.top() || local.y() > box.bottom())
+        return -1;
+    return offsetOf(at);
 }
 
 void PaneAccessible::scrollToSubstring(int startIndex, int endIndex)
 {
-    send(Sci::SCI_SCROLLRANGE, positionOf(endIndex), positionOf(startIndex));
+    const TextBuffer &text = pane().buffer();
+    pane().ensureLineVisible(text.lineOf(positionOf(endIndex)));
+    pane().ensureLineVisible(text.lineOf(positionOf(startIndex)));
 }
 
 QString PaneAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
     // The text's colour, red on a difference, over the run of one colour
     // around the offset within its line.
+    const RichTextBox &p = pane();
     const qsizetype at = positionOf(offset);
-    const auto [lineStart, lineNext] = lineBytes(send(Sci::SCI_LINEFROMPOSITION, at));
-    const long style = send(Sci::SCI_GETSTYLEAT, at);
+    const auto [lineStart, lineNext] = lineBytes(p.buffer().lineOf(at));
+    const Colour colour = p.colourOfByte(at);
     qsizetype from = at;
-    while (from > std::max(lineStart, at - kAttributeReach)
-           && send(Sci::SCI_GETSTYLEAT, from - 1) == style)
+    while (from > std::max(lineStart, at - kAttributeReach) && p.colourOfByte(from - 1) == colour)
         --from;
     qsizetype to = at;
-    while (to < std::min(lineNext, at + kAttributeReach) && send(Sci::SCI_GETSTYLEAT, to) == style)
+    while (to < std::min(lineNext, at + kAttributeReach) && p.colourOfByte(to) == colour)
         ++to;
     *startOffset = offsetOf(from);
     *endOffset = offsetOf(to);
-    const long bgr = send(Sci::SCI_STYLEGETFORE, style);
-    const QColor colour(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-    return QStringLiteral("color:rgb(%1,%2,%3);")
-        .arg(colour.red())
-        .arg(colour.green())
-        .arg(colour.blue());
+    const QColor c = toQColor(colour);
+    return QStringLiteral("color:rgb(%1,%2,%3);").arg(c.red()).arg(c.green()).arg(c.blue());
 }

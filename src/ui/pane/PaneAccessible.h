@@ -6,11 +6,9 @@ class RichTextBox;
 
 // A pane as assistive technology sees it: an editable text whose characters,
 // lines, caret and selection can be read and set. Offsets are UTF-16 code
-// units, as in RichTextBox::text(). Each call costs the length of one line,
-// not of the text: the editing component keeps, while a screen reader is
-// using the pane, an index of each line's start in UTF-16 units. (A lone
-// surrogate counts there as three units, so offsets after one are a little
-// off; such texts come only from broken UTF-16 files.)
+// units, as in RichTextBox::text(). Each call costs the length of one line
+// and a block of the text, not the text: the pane counts UTF-16 units a block
+// at a time (see PaneView::utf16Offset()).
 class PaneAccessible final : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
@@ -46,13 +44,12 @@ public:
 
 private:
     RichTextBox &pane() const;
-    long send(unsigned int message, qsizetype wParam = 0, qsizetype lParam = 0) const;
-    void needIndex() const;
     // Between UTF-16 offsets and the component's byte positions.
     int offsetOf(qsizetype position) const;
     qsizetype positionOf(int offset) const;
     // The bytes of a stretch of the text.
     QByteArray bytesIn(qsizetype from, qsizetype to) const;
-    // The byte positions of the line's start and of the next line's.
+    // The byte positions of the line's start and of the next line's (the
+    // text's end for the last line).
     std::pair<qsizetype, qsizetype> lineBytes(qsizetype line) const;
 };

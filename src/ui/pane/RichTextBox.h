@@ -7,16 +7,16 @@
 
 #include <QByteArrayView>
 #include <QFuture>
-#include <Qsci/qsciscintilla.h>
 
 #include "engine/ColourRange.h"
 #include "engine/RunSet.h"
 #include "pane/Colour.h"
+#include "pane/PaneView.h"
 
 class PaneDocument;
 class QMenu;
 
-// One of the window's four text panes, on the Scintilla editing component.
+// One of the window's four text panes.
 //
 // Its text is a plain string in which a CR LF counts as two characters and a
 // lone CR or lone LF is kept as it was set: text() gives back exactly what
@@ -25,9 +25,10 @@ class QMenu;
 // positions in that string. A line break the user types is CR LF.
 //
 // The pane keeps its text as UTF-8 (see PaneBytes); bytes() shows it without
-// a copy, and the …Bytes members take byte offsets into it. Setting a text is
-// not an edit the user can undo, and colouring never is.
-class RichTextBox : public QsciScintilla
+// a copy while the user has not edited it, and the …Bytes members take byte
+// offsets into it. Setting a text is not an edit the user can undo, and
+// colouring never is.
+class RichTextBox : public PaneView
 {
     Q_OBJECT
 
@@ -36,7 +37,7 @@ public:
     ~RichTextBox() override;
 
     QString text() const;
-    void setText(const QString &text) override;
+    void setText(const QString &text);
     // The pane's text as bytes, valid until the text next changes.
     QByteArrayView bytes() const;
     void setBytes(QByteArrayView bytes);
@@ -46,6 +47,9 @@ public:
     void appendText(const QString &more);
     qsizetype textLength() const;
     qsizetype lineCount() const;
+    // Which text the pane shows: a new number for every text set or adopted,
+    // kept through the user's edits.
+    quint64 textSerial() const { return m_serial; }
 
     // The selection, as in the text() string, and in bytes.
     void select(qsizetype start, qsizetype length);
@@ -68,9 +72,8 @@ public:
     std::optional<Compare::ColourRange> redRunFrom(qsizetype from, bool forward);
     // The first red run of the text, as a byte range.
     std::optional<Compare::ColourRange> firstRedRun();
-    // The red runs as they were laid, in bytes. After the user edited the
-    // text they are read again from the colours, once.
-    const Compare::RunSet &redRuns();
+    // The red runs, in bytes, as they follow the user's edits.
+    const Compare::RunSet &redRuns() { return redRunSet(); }
 
     // A margin with the line numbers, wide enough for the last line's.
     void setLineNumbersShown(bool shown);
@@ -97,53 +100,18 @@ signals:
     void textAboutToChange();
 
 protected:
-    void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    void textWillChange() override;
 
 private:
-    long send(unsigned int message, qsizetype wParam = 0, qsizetype lParam = 0) const;
-    void applyFont();
-    void setDocumentSettings(bool readOnly);
-    // A selection shown but not offered to X11's primary selection.
-    void selectUnoffered(qsizetype anchor, qsizetype caret);
-    int styleFor(Colour colour);
-    Colour colourOfStyle(int style) const;
-    void keepColours();
-    QByteArray stylesIn(qsizetype from, qsizetype to) const;
-    void colourSlices(std::span<const Compare::ColourRange> ranges, char style, qsizetype length);
-    // The first byte at or after (or the last at or before) `from` that is
-    // red (or not red); the length (or -1) when there is none.
-    qsizetype findRed(qsizetype from, bool forward, bool red) const;
-    // Marks the text as the one the red runs were laid on.
-    void markTextKnown();
-    // Lays the ranges (in ascending order) on the red runs.
-    void trackRedRuns(std::span<const Compare::ColourRange> ranges, Colour colour,
-                      qsizetype length);
-    // No red runs, on the text as it is now.
-    void forgetRedRuns();
-    void readRedRuns();
-    void fitLineNumbers();
-
-    void sayTextWillChange();
-    // Drops the pane's reference to a document it no longer shows, on a
-    // worker's thread.
-    void releaseLater(void *document);
+    // Lets a text the pane no longer shows go on a worker's thread.
+    void releaseLater(TextBuffer old);
 
     bool m_editMenu = false;
     int m_sharing = 0; // readers of shareBytes()
     bool m_lineNumbers = false;
+    quint64 m_serial = 0;
     std::function<void(QMenu &)> m_extendMenu;
-    Compare::RunSet m_redRuns;
-    bool m_redRunsStale = false;        // edited since laid: read them from the colours
-    std::vector<Colour> m_styleColours; // colour of style i + 1
-    bool m_plain = true;                // no colour but black anywhere (typing adds none)
-    qsizetype m_blackUpTo = 0;          // black laid from the start up to here since a colour
-    // Black from here to the end, unless the text was edited since: a pane
-    // coloured from start to end need not read back the styles ahead.
-    qsizetype m_blackFrom = 0;
-    std::vector<QFuture<void>> m_releases; // documents being let go
+    std::vector<QFuture<void>> m_releases; // texts being let go
 };

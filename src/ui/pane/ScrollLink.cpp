@@ -7,20 +7,14 @@
 ScrollLink::ScrollLink(RichTextBox &first, RichTextBox &second, QObject *parent)
     : QObject(parent), m_first(first), m_second(second)
 {
-    // A scroll bar moved by the user is followed at once; the component
-    // reports every other scroll (keys, wheel, a selection brought into view)
-    // when it next paints.
+    // Every scroll of a pane (bar, keys, wheel, a selection brought into
+    // view) moves its scroll bars.
     for (const auto &pair : {std::pair{&first, &second}, std::pair{&second, &first}}) {
         RichTextBox *leader = pair.first;
         RichTextBox *follower = pair.second;
         const auto follow = [this, leader, follower] { this->follow(*leader, *follower); };
         connect(leader->verticalScrollBar(), &QScrollBar::valueChanged, this, follow);
         connect(leader->horizontalScrollBar(), &QScrollBar::valueChanged, this, follow);
-        connect(leader, &QsciScintillaBase::SCN_UPDATEUI, this, [follow](int updated) {
-            if (updated
-                & (QsciScintillaBase::SC_UPDATE_V_SCROLL | QsciScintillaBase::SC_UPDATE_H_SCROLL))
-                follow();
-        });
     }
 }
 
@@ -35,9 +29,7 @@ void ScrollLink::setEnabled(bool enabled)
 
 ScrollLink::Place ScrollLink::placeOf(const RichTextBox &pane)
 {
-    using Sci = QsciScintillaBase;
-    return {pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE),
-            pane.SendScintilla(Sci::SCI_GETXOFFSET)};
+    return {pane.firstVisibleLine(), pane.xOffset()};
 }
 
 void ScrollLink::follow(RichTextBox &leader, RichTextBox &follower)
@@ -52,10 +44,9 @@ void ScrollLink::follow(RichTextBox &leader, RichTextBox &follower)
     const Place place = placeOf(leader);
     if (leaderWas == place)
         return;
-    using Sci = QsciScintillaBase;
     m_following = true;
-    follower.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, place.line);
-    follower.SendScintilla(Sci::SCI_SETXOFFSET, place.x);
+    follower.setFirstVisibleLine(place.line);
+    follower.setXOffset(place.x);
     m_following = false;
     leaderWas = place;
     followerWas = placeOf(follower);

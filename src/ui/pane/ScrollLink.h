@@ -22,8 +22,8 @@ public:
 private:
     struct Place
     {
-        long line = 0; // the first line shown
-        long x = 0;    // how far it is scrolled sideways, in pixels
+        qint64 line = 0; // the first line shown
+        int x = 0;       // how far it is scrolled sideways, in pixels
         friend bool operator==(const Place &, const Place &) = default;
     };
     static Place placeOf(const RichTextBox &pane);

@@ -27,8 +27,7 @@ void selectRecord(RichTextBox &pane, const Csv::Table *table, qint32 record)
     while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
         ++end;
     pane.selectBytes(start, end - start);
-    pane.ensureLineVisible(int(pane.SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
-                                                  static_cast<unsigned long>(start))));
+    pane.ensureLineVisible(pane.buffer().lineOf(start));
 }
 
 // A pane's caption when no file was loaded into it.

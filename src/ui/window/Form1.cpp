@@ -116,19 +116,15 @@ QString Form1::loadedFile(int file) const
 {
     const RichTextBox &pane = *(file == 1 ? RichTextBox1 : RichTextBox2);
     const LoadedFile &loaded = m_loadedFiles[size_t(file - 1)];
-    const bool same =
-        loaded.document == pane.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER)
-        && loaded.length == pane.bytes().size()
-        && pane.SendScintilla(QsciScintillaBase::SCI_GETMODIFY) == 0;
+    const bool same = loaded.text == pane.textSerial() && loaded.length == pane.buffer().size()
+                      && !pane.isModified();
     return same ? loaded.path : QString();
 }
 
 void Form1::setLoadedFile(int file, const QString &path)
 {
     const RichTextBox &pane = *(file == 1 ? RichTextBox1 : RichTextBox2);
-    m_loadedFiles[size_t(file - 1)] = {
-        path, pane.SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER),
-        pane.bytes().size()};
+    m_loadedFiles[size_t(file - 1)] = {path, pane.textSerial(), pane.buffer().size()};
 }
 
 Form1::~Form1() = default;

@@ -182,12 +182,12 @@ private:
     ProgramFolder m_programFolder;
     std::vector<QWidget *> m_controls; // one per row of the control table
     std::unique_ptr<PaneMenu> m_paneMenu;
-    // A pane's text is the loaded file's while the pane keeps that document,
+    // A pane's text is the loaded file's while the pane keeps that text,
     // unedited, of that length.
     struct LoadedFile
     {
         QString path;
-        void *document = nullptr;
+        quint64 text = 0; // RichTextBox::textSerial()
         qsizetype length = -1;
     };
     std::array<LoadedFile, 2> m_loadedFiles;

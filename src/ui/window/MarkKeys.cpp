@@ -61,7 +61,7 @@ void Form1::moveToRedMark(bool forward, RichTextBox *pane)
     if (m_commandRunning)
         return;
     pane = markPane(pane);
-    const qsizetype from = pane->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const qsizetype from = pane->selectionStart();
     showMark(*pane, pane->redRunFrom(from, forward));
 }
 

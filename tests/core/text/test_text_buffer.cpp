@@ -74,6 +74,27 @@ struct Model
         ++done;
     }
 
+    // Typing: joins the last step when it only inserted, ending at `at`.
+    void insertJoined(Position at, const QByteArray &inserted)
+    {
+        const bool joins = done > 0 && done == history.size() && history.back().removed.isEmpty()
+                           && !history.back().inserted.isEmpty()
+                           && history.back().at + history.back().inserted.size() == at;
+        if (!joins) {
+            replace(at, 0, inserted);
+            return;
+        }
+        apply(at, 0, inserted, std::vector<bool>(size_t(inserted.size()), false));
+        history.back().inserted += inserted;
+    }
+
+    void append(const QByteArray &more)
+    {
+        apply(text.size(), 0, more, std::vector<bool>(size_t(more.size()), false));
+        history.clear();
+        done = 0;
+    }
+
     void undo()
     {
         const Edit &e = history[--done];
@@ -217,6 +238,7 @@ void TextBufferTest::agreesWithPlainModel()
     for (int step = 0; step < 1500; ++step) {
         const int choice = random.bounded(10);
         const Position size = model.text.size();
+        const QByteArray typed = randomBytes(random, std::min(longest, 3));
         QByteArray what;
         if (choice < 2 && model.done > 0) {
             const Position end = buffer.undo();
@@ -236,6 +258,20 @@ void TextBufferTest::agreesWithPlainModel()
             buffer.colour(std::vector<ColourRange>{{at, length}});
             std::fill(model.red.begin() + at, model.red.begin() + at + length, true);
             what = "colour " + QByteArray::number(at) + "+" + QByteArray::number(length);
+        } else if (choice == 4 && random.bounded(4) == 0) {
+            const QByteArray more = randomBytes(random, longest);
+            buffer.append(more);
+            model.append(more);
+            what = "append " + shown(more);
+        } else if (choice == 5 && !typed.isEmpty()) {
+            // Typing on after the last insertion, or somewhere else.
+            const Model::Edit *last = model.done > 0 ? &model.history[model.done - 1] : nullptr;
+            const Position at = last && random.bounded(3) > 0
+                                    ? std::min<Position>(last->at + last->inserted.size(), size)
+                                    : random.bounded(int(size + 1));
+            buffer.insertJoined(at, typed);
+            model.insertJoined(at, typed);
+            what = "type " + QByteArray::number(at) + " " + shown(typed);
         } else {
             const Position at = random.bounded(int(size + 1));
             const Position length = random.bounded(int(std::min<Position>(size - at, 8) + 1));
@@ -253,6 +289,15 @@ void TextBufferTest::agreesWithPlainModel()
         const QByteArray where =
             "step " + QByteArray::number(step) + " (" + what + "), text " + shown(model.text);
         QVERIFY2(sameAsModel(buffer, model, why), (why + " differs at " + where).constData());
+        // The text in one stretch, where it is one, and parts of it.
+        if (const std::optional<QByteArrayView> whole = buffer.contiguous())
+            QVERIFY2(*whole == QByteArrayView(model.text), where.constData());
+        const Position from = random.bounded(int(model.text.size() + 1));
+        const Position length = random.bounded(int(model.text.size() - from + 1));
+        QByteArray joined;
+        for (const TextBuffer::Part &part : buffer.parts(from, length))
+            joined += QByteArrayView(part.source).sliced(part.start, part.length);
+        QVERIFY2(joined == model.text.mid(from, length), where.constData());
     }
 }
 

@@ -29,10 +29,7 @@ namespace {
 // The selection of a pane as UTF-16 start and length.
 ColourRange selection(const RichTextBox &pane)
 {
-    using Sci = QsciScintillaBase;
-    const ColourRange bytes{pane.SendScintilla(Sci::SCI_GETSELECTIONSTART),
-                            pane.SendScintilla(Sci::SCI_GETSELECTIONEND)
-                                - pane.SendScintilla(Sci::SCI_GETSELECTIONSTART)};
+    const ColourRange bytes{pane.selectionStart(), pane.selectionEnd() - pane.selectionStart()};
     return PaneBytes::toUtf16Ranges(pane.bytes(), {bytes}).front();
 }
 
@@ -110,9 +107,8 @@ void TestMarkKeys::markComesIntoView()
 
     QTest::keyClick(&pane, Qt::Key_F7);
     QCOMPARE(selection(pane), (ColourRange{far, 7}));
-    using Sci = QsciScintillaBase;
-    const long first = pane.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
-    const long shown = pane.SendScintilla(Sci::SCI_LINESONSCREEN);
+    const qint64 first = pane.firstVisibleLine();
+    const qint64 shown = pane.linesOnScreen();
     QVERIFY2(first <= 350 && 350 < first + shown, qPrintable(QString::number(first)));
 }
 

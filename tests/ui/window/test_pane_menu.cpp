@@ -12,8 +12,6 @@
 #include "support/UnwritableSettingsFile.h"
 #include "window/PaneMenu.h"
 
-using Sci = QsciScintillaBase;
-
 class TestPaneMenu : public QObject
 {
     Q_OBJECT
@@ -63,7 +61,7 @@ bool checkedIn(RichTextBox &pane, const QString &text)
 
 int marginWidth(const RichTextBox &pane)
 {
-    return int(pane.SendScintilla(Sci::SCI_GETMARGINWIDTHN, 0UL));
+    return pane.numberMarginWidth();
 }
 
 QString lines(int count, int width)
@@ -215,40 +213,39 @@ void TestPaneMenu::panesScrollTogether()
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // Switching on brings the second pane to where the first is.
-    first.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, 30UL);
+    first.setFirstVisibleLine(30);
     if (synchronized)
         choose(first, QStringLiteral("Synchronize Scrolling"));
-    QCOMPARE(second.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), synchronized ? 30L : 0L);
+    QCOMPARE(second.firstVisibleLine(), qint64(synchronized ? 30 : 0));
 
     RichTextBox &leader = fromSecond ? second : first;
     RichTextBox &follower = fromSecond ? first : second;
     leader.verticalScrollBar()->setValue(250);
-    QCOMPARE(leader.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 250L);
-    QCOMPARE(follower.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), synchronized ? 250L : 0L);
+    QCOMPARE(leader.firstVisibleLine(), qint64(250));
+    QCOMPARE(follower.firstVisibleLine(), qint64(synchronized ? 250 : 0));
     // The bar reaches as far as the longest line painted so far.
     QVERIFY(QTest::qWaitFor([&] { return leader.horizontalScrollBar()->maximum() > 120; }));
     leader.horizontalScrollBar()->setValue(120);
-    QCOMPARE(leader.SendScintilla(Sci::SCI_GETXOFFSET), 120L);
-    QCOMPARE(follower.SendScintilla(Sci::SCI_GETXOFFSET), synchronized ? 120L : 0L);
+    QCOMPARE(leader.xOffset(), 120);
+    QCOMPARE(follower.xOffset(), synchronized ? 120 : 0);
 
     // Bringing a line into view in one pane scrolls the other with it.
-    leader.SendScintilla(Sci::SCI_GOTOLINE, 10UL);
-    const long top = leader.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    leader.gotoLine(10);
+    const qint64 top = leader.firstVisibleLine();
     QVERIFY(top <= 10);
     if (synchronized)
-        QVERIFY(QTest::qWaitFor(
-            [&] { return follower.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE) == top; }));
+        QVERIFY(QTest::qWaitFor([&] { return follower.firstVisibleLine() == top; }));
     else
-        QCOMPARE(follower.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), 0L);
+        QCOMPARE(follower.firstVisibleLine(), qint64(0));
 
     // The longer pane scrolls on past the end of the shorter one, which stops
     // at its own end and does not hold the longer one back.
-    first.SendScintilla(Sci::SCI_GOTOLINE, 499UL);
-    const long end = first.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    first.gotoLine(499);
+    const qint64 end = first.firstVisibleLine();
     QVERIFY(end > 400 - 10);
     QTest::qWait(100);
-    QCOMPARE(first.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE), end);
-    const long secondTop = second.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    QCOMPARE(first.firstVisibleLine(), qint64(end));
+    const qint64 secondTop = second.firstVisibleLine();
     QVERIFY(synchronized ? secondTop > 300 : secondTop < 300);
 }
 

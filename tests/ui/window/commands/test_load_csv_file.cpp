@@ -153,7 +153,9 @@ void TestLoadCommands::cancelWhileShowingChangesNothing()
     QCOMPARE(f.dialogs.messageTexts(), QStringList());
     // Every line of the text it kept still shows.
     RichTextBox &pane = *loadedPane(f, file);
-    QCOMPARE(pane.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, 900), 900);
+    QCOMPARE(pane.lineCount(), qsizetype(1001));
+    pane.gotoLine(900);
+    QVERIFY(pane.firstVisibleLine() > 800);
 }
 
 void TestLoadCommands::singleFile_data()

@@ -1,0 +1,1216 @@
+#include "pane/PaneView.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextLayout>
+
+#include "pane/SelectionData.h"
+#include "text/PaneBytes.h"
+
+namespace {
+
+using Position = PaneView::Position;
+
+// Lines longer than this are laid out a slice at a time.
+constexpr Position kLongLine = 8192;
+// Bytes laid out either side of what shows of a long line, and the step
+// slices start at, so that a slice stays put while the view scrolls a little.
+constexpr Position kSliceMargin = 3072;
+constexpr Position kSliceStep = 1024;
+// The most a double-click looks either way for the ends of a word.
+constexpr Position kWordReach = Position(1) << 20;
+constexpr qreal kLineWidth = qreal(1 << 24); // no wrapping within a slice
+constexpr int kLeftPad = 1;
+// How far inside the view the caret is kept when the view follows it.
+constexpr int kCaretSlop = 50;
+constexpr Colour kNumberInk = 0x606060;
+constexpr Colour kNumberPaper = 0xF0F0F0;
+
+enum class CharClass { Space, Word, Punctuation, Break };
+
+CharClass classOf(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\r' || c == '\n')
+        return CharClass::Break;
+    if (c == ' ' || c == '\t')
+        return CharClass::Space;
+    if (u >= 0x80 || std::isalnum(u) || c == '_')
+        return CharClass::Word;
+    return CharClass::Punctuation;
+}
+
+bool isContinuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Line breaks as a typed one is: every lone CR or LF becomes CR LF.
+QByteArray withCrLf(QByteArrayView bytes)
+{
+    QByteArray out;
+    out.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            out += "\r\n";
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+enum class Key {
+    None,
+    SelectAll,
+    Copy,
+    Cut,
+    Paste,
+    Undo,
+    Redo,
+    Type,
+    Newline,
+    Backspace,
+    Delete,
+    Left,
+    Right,
+    WordLeft,
+    WordRight,
+    Up,
+    Down,
+    ScrollUp,
+    ScrollDown,
+    Home,
+    End,
+    DocumentStart,
+    DocumentEnd,
+    PageUp,
+    PageDown,
+};
+
+// What a key does in a pane: the keys of a rich text box, nothing else.
+Key keyOf(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::SelectAll))
+        return Key::SelectAll;
+    if (event->matches(QKeySequence::Copy))
+        return Key::Copy;
+    if (event->matches(QKeySequence::Cut))
+        return Key::Cut;
+    if (event->matches(QKeySequence::Paste))
+        return Key::Paste;
+    if (event->matches(QKeySequence::Undo))
+        return Key::Undo;
+    if (event->matches(QKeySequence::Redo))
+        return Key::Redo;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool ctrl = mods & Qt::ControlModifier;
+    const bool alt = mods & Qt::AltModifier;
+    const bool meta = mods & Qt::MetaModifier;
+    if (ctrl && !alt && !meta && !(mods & Qt::ShiftModifier) && event->key() == Qt::Key_Y)
+        return Key::Redo;
+    const QString text = event->text();
+    // Ctrl+Alt is AltGr on some systems: it types.
+    const bool typing = !text.isEmpty() && text.at(0).isPrint() && !meta && (ctrl == alt);
+    if (alt || meta)
+        return typing ? Key::Type : Key::None;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return ctrl ? Key::None : Key::Newline;
+    case Qt::Key_Backspace:
+        return ctrl ? Key::None : Key::Backspace;
+    case Qt::Key_Delete:
+        return ctrl || (mods & Qt::ShiftModifier) ? Key::None : Key::Delete;
+    case Qt::Key_Left:
+        return ctrl ? Key::WordLeft : Key::Left;
+    case Qt::Key_Right:
+        return ctrl ? Key::WordRight : Key::Right;
+    case Qt::Key_Up:
+        return ctrl ? ((mods & Qt::ShiftModifier) ? Key::None : Key::ScrollUp) : Key::Up;
+    case Qt::Key_Down:
+        return ctrl ? ((mods & Qt::ShiftModifier) ? Key::None : Key::ScrollDown) : Key::Down;
+    case Qt::Key_Home:
+        return ctrl ? Key::DocumentStart : Key::Home;
+    case Qt::Key_End:
+        return ctrl ? Key::DocumentEnd : Key::End;
+    case Qt::Key_PageUp:
+        return ctrl ? Key::None : Key::PageUp;
+    case Qt::Key_PageDown:
+        return ctrl ? Key::None : Key::PageDown;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Escape:
+    case Qt::Key_Insert:
+        return Key::None;
+    default:
+        return typing ? Key::Type : Key::None;
+    }
+}
+
+bool editsText(Key key)
+{
+    switch (key) {
+    case Key::Cut:
+    case Key::Paste:
+    case Key::Undo:
+    case Key::Redo:
+    case Key::Type:
+    case Key::Newline:
+    case Key::Backspace:
+    case Key::Delete:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+struct PaneView::Slice
+{
+    Position line = 0;
+    Position lineStart = 0;
+    Position lineEnd = 0;
+    Position from = 0; // the bytes laid out
+    Position to = 0;
+    QByteArray bytes;
+    QString text;
+    qreal x = 0;      // where `from` lies along the line (once laid out)
+    Position pin = 0; // a position whose place along the line is `pinX`
+    qreal pinX = 0;
+    std::shared_ptr<QTextLayout> layout;
+
+    bool holds(Position p) const { return p >= from && p <= to; }
+    int utf16At(Position p) const
+    {
+        const qsizetype within = std::clamp<Position>(p - from, 0, to - from);
+        return int(PaneBytes::utf16Offsets(bytes, {within})[0]);
+    }
+    Position positionAt(int utf16) const
+    {
+        return from + PaneBytes::byteOffsets(bytes, {qsizetype(std::max(utf16, 0))})[0];
+    }
+};
+
+PaneView::PaneView(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setFocusPolicy(Qt::WheelFocus);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAutoFillBackground(false);
+    updateScrollBars();
+}
+
+PaneView::~PaneView() = default;
+
+TextBuffer PaneView::resetText(TextBuffer buffer, std::vector<qint64> utf16Before)
+{
+    textWillChange();
+    TextBuffer old = std::exchange(m_buffer, std::move(buffer));
+    m_otherColours.clear();
+    m_flat = QByteArray();
+    m_flatValid = false;
+    m_editedBefore = false;
+    m_anchor = m_caret = 0;
+    m_typing = false;
+    m_column = -1;
+    m_scrollWidth = 1;
+    m_utf16Before = utf16Before.empty() ? std::vector<qint64>{0} : std::move(utf16Before);
+    updateScrollBars();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+    emit selectionMoved();
+    return old;
+}
+
+void PaneView::appendBytes(QByteArrayView more)
+{
+    if (more.isEmpty())
+        return;
+    textWillChange();
+    m_editedBefore = isModified();
+    m_buffer.append(more);
+    m_flatValid = false;
+    m_flat = QByteArray();
+    updateScrollBars();
+    viewport()->update();
+}
+
+QByteArrayView PaneView::flatBytes() const
+{
+    if (const std::optional<QByteArrayView> whole = m_buffer.contiguous())
+        return *whole;
+    if (!m_flatValid) {
+        m_flat = m_buffer.text();
+        m_flatValid = true;
+    }
+    return m_flat;
+}
+
+void PaneView::setReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
+}
+
+QString PaneView::selectedText() const
+{
+    return PaneBytes::toText(m_buffer.bytes(selectionStart(), selectionEnd() - selectionStart()));
+}
+
+void PaneView::setSelection(Position anchor, Position caret, bool offer, bool scroll)
+{
+    m_typing = false;
+    const Position size = m_buffer.size();
+    m_anchor = std::clamp<Position>(anchor, 0, size);
+    m_caret = std::clamp<Position>(caret, 0, size);
+    m_column = -1;
+    if (offer)
+        offerSelection();
+    if (scroll)
+        showSelection();
+    viewport()->update();
+    emit selectionMoved();
+}
+
+void PaneView::selectAll(bool select)
+{
+    if (select)
+        setSelection(m_buffer.size(), 0, true, false);
+    else
+        setSelection(m_caret, m_caret, false);
+}
+
+void PaneView::offerSelection()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!hasSelectedText() || !clipboard->supportsSelection())
+        return;
+    clipboard->setMimeData(
+        new SelectionData(m_buffer.parts(selectionStart(), selectionEnd() - selectionStart())),
+        QClipboard::Selection);
+}
+
+void PaneView::copy()
+{
+    if (!hasSelectedText())
+        return;
+    QGuiApplication::clipboard()->setMimeData(
+        new SelectionData(m_buffer.parts(selectionStart(), selectionEnd() - selectionStart())));
+}
+
+void PaneView::cut()
+{
+    if (m_readOnly || !hasSelectedText())
+        return;
+    copy();
+    replaceSelection({});
+}
+
+void PaneView::paste()
+{
+    if (m_readOnly)
+        return;
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime || !mime->hasText())
+        return;
+    replaceSelection(withCrLf(PaneBytes::fromText(mime->text())));
+}
+
+void PaneView::undo()
+{
+    if (m_readOnly || !m_buffer.canUndo())
+        return;
+    textWillChange();
+    const Position end = m_buffer.undo();
+    m_utf16Before.assign(1, 0); // where the change was is not told
+    for (auto &[colour, runs] : m_otherColours)
+        runs.clear(); // their earlier places are not kept
+    m_caret = m_anchor = end;
+    afterTextChange();
+}
+
+void PaneView::redo()
+{
+    if (m_readOnly || !m_buffer.canRedo())
+        return;
+    textWillChange();
+    const Position end = m_buffer.redo();
+    m_utf16Before.assign(1, 0);
+    for (auto &[colour, runs] : m_otherColours)
+        runs.clear();
+    m_caret = m_anchor = end;
+    afterTextChange();
+}
+
+void PaneView::replaceSelection(QByteArrayView bytes)
+{
+    if (m_readOnly)
+        return;
+    edit(selectionStart(), selectionEnd() - selectionStart(), bytes);
+}
+
+void PaneView::type(QByteArrayView bytes)
+{
+    if (m_readOnly || bytes.isEmpty())
+        return;
+    if (hasSelectedText() || !m_typing) {
+        replaceSelection(bytes);
+        m_typing = true;
+        return;
+    }
+    textWillChange();
+    m_buffer.insertJoined(m_caret, bytes);
+    forgetUtf16From(m_caret);
+    for (auto &[colour, runs] : m_otherColours)
+        runs.followEdit(m_caret, 0, bytes.size());
+    m_caret = m_anchor = m_caret + bytes.size();
+    afterTextChange();
+    m_typing = true;
+}
+
+void PaneView::edit(Position from, Position length, QByteArrayView inserted)
+{
+    if (length == 0 && inserted.isEmpty())
+        return;
+    textWillChange();
+    m_buffer.replace(from, length, inserted);
+    forgetUtf16From(from);
+    for (auto &[colour, runs] : m_otherColours)
+        runs.followEdit(from, length, inserted.size());
+    m_caret = m_anchor = from + inserted.size();
+    afterTextChange();
+}
+
+void PaneView::afterTextChange()
+{
+    m_flatValid = false;
+    m_flat = QByteArray();
+    m_column = -1;
+    updateScrollBars();
+    ensureCaretVisible();
+    viewport()->update();
+    emit selectionMoved();
+}
+
+Position PaneView::firstVisibleLine() const
+{
+    return verticalScrollBar()->value();
+}
+
+void PaneView::setFirstVisibleLine(Position line)
+{
+    verticalScrollBar()->setValue(int(std::clamp<Position>(line, 0, INT_MAX)));
+}
+
+int PaneView::xOffset() const
+{
+    return horizontalScrollBar()->value();
+}
+
+void PaneView::setXOffset(int x)
+{
+    x = std::max(x, 0);
+    if (x > horizontalScrollBar()->maximum()) {
+        m_scrollWidth = std::max(m_scrollWidth, x + viewport()->width() - textLeft() - xOffset());
+        updateScrollBars();
+    }
+    horizontalScrollBar()->setValue(x);
+}
+
+int PaneView::linesOnScreen() const
+{
+    return std::max(1, viewport()->height() / lineHeight());
+}
+
+void PaneView::ensureLineVisible(Position line)
+{
+    const Position first = firstVisibleLine();
+    const Position shown = linesOnScreen();
+    if (line < first)
+        setFirstVisibleLine(line);
+    else if (line >= first + shown)
+        setFirstVisibleLine(line - shown + 1);
+}
+
+void PaneView::gotoLine(Position line)
+{
+    line = std::clamp<Position>(line, 0, m_buffer.lineCount() - 1);
+    setSelection(m_buffer.lineStart(line), m_buffer.lineStart(line), false);
+}
+
+void PaneView::ensureCaretVisible()
+{
+    ensureLineVisible(m_buffer.lineOf(m_caret));
+    const int area = viewport()->width() - numberMarginWidth() - kLeftPad;
+    // On a long line a move brings another slice into play, whose widths
+    // differ from the estimate a little: a few passes make up for it.
+    for (int pass = 0; pass < 4; ++pass) {
+        const int x = int(xOf(m_caret));
+        const int slop = std::min(kCaretSlop, area / 3);
+        if (x < xOffset() + (xOffset() > 0 ? slop : 0))
+            setXOffset(std::max(0, x - slop));
+        else if (x > xOffset() + area - slop)
+            setXOffset(x - area + slop);
+        else
+            break;
+    }
+}
+
+void PaneView::showSelection()
+{
+    ensureCaretVisible();
+    // A selection shows from its start, as a mark is read from its start.
+    Position start = selectionStart();
+    if (start == m_caret)
+        return;
+    const Position line = m_buffer.lineOf(start);
+    if (start >= m_buffer.lineEnd(line) && line + 1 < m_buffer.lineCount())
+        start = m_buffer.lineStart(line + 1); // it starts with a line break
+    const int x = int(xOf(start));
+    const int area = viewport()->width() - numberMarginWidth() - kLeftPad;
+    if (x < xOffset() || x > xOffset() + area - kCaretSlop)
+        setXOffset(std::max(0, x - std::min(kCaretSlop, area / 3)));
+}
+
+void PaneView::colourBytes(std::span<const Compare::ColourRange> ranges, Colour colour)
+{
+    if (ranges.empty())
+        return;
+    const Position size = m_buffer.size();
+    Compare::ColourRanges inText;
+    inText.reserve(ranges.size());
+    for (const Compare::ColourRange &r : ranges) {
+        const Position start = std::clamp<Position>(r.start, 0, size);
+        const Position end = std::clamp<Position>(r.start + r.length, start, size);
+        if (end > start)
+            inText.push_back({start, end - start});
+    }
+    if (inText.empty())
+        return;
+    for (auto &[c, runs] : m_otherColours)
+        runs.remove(inText);
+    if (colour == kRed) {
+        m_buffer.colour(inText);
+    } else {
+        m_buffer.blacken(inText);
+        if (colour != kBlack) {
+            auto it = std::find_if(m_otherColours.begin(), m_otherColours.end(),
+                                   [colour](const auto &other) { return other.first == colour; });
+            if (it == m_otherColours.end())
+                it = m_otherColours.insert(m_otherColours.end(), {colour, {}});
+            it->second.add(inText);
+        }
+    }
+    viewport()->update();
+}
+
+void PaneView::colourEverything(Colour colour)
+{
+    m_otherColours.clear();
+    const Position size = m_buffer.size();
+    if (size > 0) {
+        const Compare::ColourRange all{0, size};
+        m_buffer.blacken({&all, 1});
+        if (colour != kBlack)
+            colourBytes({&all, 1}, colour);
+    }
+    viewport()->update();
+}
+
+Colour PaneView::colourOfByte(Position position) const
+{
+    const auto holds = [position](const Compare::RunSet &runs) {
+        const qsizetype i = runs.indexAtOrBefore(position);
+        return i >= 0 && position < runs.at(i).start + runs.at(i).length;
+    };
+    if (holds(m_buffer.red()))
+        return kRed;
+    for (const auto &[colour, runs] : m_otherColours)
+        if (holds(runs))
+            return colour;
+    return kBlack;
+}
+
+void PaneView::setNumberMargin(bool shown)
+{
+    m_numbers = shown;
+    viewport()->update();
+    updateScrollBars();
+}
+
+int PaneView::numberMarginWidth() const
+{
+    if (!m_numbers)
+        return 0;
+    // Room for the last line's number and a blank, never less than three digits.
+    const QString widest(std::max(3, int(QString::number(m_buffer.lineCount()).size())) + 1,
+                         QLatin1Char('9'));
+    return QFontMetrics(font()).horizontalAdvance(widest);
+}
+
+int PaneView::lineHeight() const
+{
+    const QFontMetricsF metrics(font());
+    return std::max(1, qRound(metrics.ascent() + metrics.descent()));
+}
+
+int PaneView::textLeft() const
+{
+    return numberMarginWidth() + kLeftPad - xOffset();
+}
+
+qreal PaneView::averageWidth() const
+{
+    return std::max<qreal>(1, QFontMetricsF(font()).averageCharWidth());
+}
+
+PaneView::Slice PaneView::sliceOf(Position line, Position near) const
+{
+    Slice s;
+    s.line = line;
+    s.lineStart = m_buffer.lineStart(line);
+    s.lineEnd = m_buffer.lineEnd(line);
+    s.from = s.pin = s.lineStart;
+    s.to = s.lineEnd;
+    const Position length = s.lineEnd - s.lineStart;
+    if (length > kLongLine) {
+        const qreal average = averageWidth();
+        const auto shownFrom = Position(std::max<qreal>(0, xOffset() / average));
+        const auto shownTo = shownFrom + Position(viewport()->width() / average) + 1;
+        Position a = shownFrom - kSliceMargin;
+        Position b = shownTo + kSliceMargin;
+        const Position nearAt = near - s.lineStart;
+        const bool aroundNear = near >= 0 && (nearAt < a + kSliceStep || nearAt > b - kSliceStep);
+        if (aroundNear) {
+            a = nearAt - kSliceMargin;
+            b = nearAt + kSliceMargin;
+        }
+        a = std::clamp<Position>(a / kSliceStep * kSliceStep, 0, length);
+        b = std::clamp<Position>((b + kSliceStep - 1) / kSliceStep * kSliceStep, a, length);
+        s.from = s.lineStart + a;
+        s.to = s.lineStart + b;
+        while (s.from > s.lineStart && isContinuation(m_buffer.at(s.from)))
+            --s.from;
+        while (s.to < s.lineEnd && isContinuation(m_buffer.at(s.to)))
+            ++s.to;
+        // The character at the view's left edge (or the one asked for) is
+        // where the estimate puts it; the slice around it is laid out exactly.
+        s.pin = std::clamp<Position>(aroundNear ? near : s.lineStart + shownFrom, s.from, s.to);
+        while (s.pin > s.from && isContinuation(m_buffer.at(s.pin)))
+            --s.pin;
+        s.pinX = qreal(s.pin - s.lineStart) * average;
+    }
+    s.bytes = m_buffer.bytes(s.from, s.to - s.from);
+    s.text = PaneBytes::toText(s.bytes);
+    return s;
+}
+
+void PaneView::layOut(Slice &s, bool coloured) const
+{
+    s.layout = std::make_shared<QTextLayout>(s.text, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabStopDistance(8 * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')));
+    s.layout->setTextOption(option);
+    if (coloured) {
+        QList<QTextLayout::FormatRange> formats;
+        const auto addRuns = [&](const Compare::RunSet &runs, Colour colour) {
+            std::vector<qsizetype> ends;
+            for (qsizetype i = std::max<qsizetype>(runs.indexAtOrBefore(s.from), 0);
+                 i < runs.count() && runs.at(i).start < s.to; ++i) {
+                const Compare::ColourRange r = runs.at(i);
+                const Position a = std::max<Position>(r.start, s.from);
+                const Position b = std::min<Position>(r.start + r.length, s.to);
+                if (a < b) {
+                    ends.push_back(a - s.from);
+                    ends.push_back(b - s.from);
+                }
+            }
+            if (ends.empty())
+                return;
+            const std::vector<qsizetype> at = PaneBytes::utf16Offsets(s.bytes, ends);
+            QTextCharFormat format;
+            format.setForeground(toQColor(colour));
+            for (size_t i = 0; i + 1 < at.size(); i += 2)
+                formats.append({int(at[i]), int(at[i + 1] - at[i]), format});
+        };
+        addRuns(m_buffer.red(), kRed);
+        for (const auto &[colour, runs] : m_otherColours)
+            addRuns(runs, colour);
+        s.layout->setFormats(formats);
+    }
+    s.layout->beginLayout();
+    QTextLine textLine = s.layout->createLine();
+    if (textLine.isValid())
+        textLine.setLineWidth(kLineWidth);
+    s.layout->endLayout();
+    m_laidOut += s.text.size();
+    s.x = s.pin > s.from ? s.pinX - s.layout->lineAt(0).cursorToX(s.utf16At(s.pin)) : s.pinX;
+}
+
+qreal PaneView::xOf(Position position) const
+{
+    const Position line = m_buffer.lineOf(position);
+    Slice s = sliceOf(line, position);
+    if (!s.holds(position)) // not laid out: estimated
+        return qreal(position - s.lineStart) * averageWidth();
+    layOut(s, false);
+    return s.x + s.layout->lineAt(0).cursorToX(s.utf16At(position));
+}
+
+Position PaneView::positionInLine(Position line, qreal x) const
+{
+    const Position lineStart = m_buffer.lineStart(line);
+    const Position lineEnd = m_buffer.lineEnd(line);
+    Position near = -1;
+    if (lineEnd - lineStart > kLongLine)
+        near = std::clamp<Position>(lineStart + Position(std::max<qreal>(x, 0) / averageWidth()),
+                                    lineStart, lineEnd);
+    Slice s = sliceOf(line, near);
+    layOut(s, false);
+    const int u = s.layout->lineAt(0).xToCursor(x - s.x);
+    return s.positionAt(u);
+}
+
+QRect PaneView::characterRect(Position position) const
+{
+    const Position line = m_buffer.lineOf(position);
+    const int y = int((line - firstVisibleLine()) * lineHeight());
+    const qreal x = xOf(position);
+    const Position next = nextCharacter(position);
+    const bool sameLine =
+        next > position && m_buffer.lineOf(next) == line && position < m_buffer.lineEnd(line);
+    const qreal width = sameLine ? xOf(next) - x : 1;
+    return QRect(int(textLeft() + x), y, std::max(1, int(std::round(width))), lineHeight());
+}
+
+Position PaneView::positionAt(QPoint point) const
+{
+    const Position line = std::clamp<Position>(
+        firstVisibleLine() + Position(std::floor(qreal(point.y()) / lineHeight())), 0,
+        m_buffer.lineCount() - 1);
+    return positionInLine(line, point.x() - textLeft());
+}
+
+void PaneView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    const QRect area = viewport()->rect();
+    painter.fillRect(area, Qt::white);
+    const int height = lineHeight();
+    const int margin = numberMarginWidth();
+    const Position first = firstVisibleLine();
+    const Position last = std::min(m_buffer.lineCount(), first + area.height() / height + 1);
+    const bool focused = hasFocus();
+    const Position selFrom = selectionStart();
+    const Position selTo = selectionEnd();
+    const int left = textLeft();
+    qreal widest = 0;
+    painter.setClipRect(QRect(margin, 0, area.width() - margin, area.height()));
+    for (Position line = first; line < last; ++line) {
+        const int y = int(line - first) * height;
+        Slice s = sliceOf(line);
+        layOut(s, true);
+        QList<QTextLayout::FormatRange> selections;
+        if (focused && selFrom < selTo && selFrom <= s.to && selTo >= s.from) {
+            QTextCharFormat format;
+            format.setBackground(palette().brush(QPalette::Active, QPalette::Highlight));
+            format.setForeground(palette().brush(QPalette::Active, QPalette::HighlightedText));
+            const int a = s.utf16At(selFrom);
+            const int b = s.utf16At(selTo);
+            if (b > a)
+                selections.append({a, b - a, format});
+        }
+        const QTextLine textLine = s.layout->lineAt(0);
+        s.layout->draw(&painter, QPointF(left + s.x, y), selections);
+        const qreal width = s.lineEnd - s.lineStart > kLongLine
+                                ? qreal(s.lineEnd - s.lineStart) * averageWidth()
+                                : textLine.naturalTextWidth();
+        widest = std::max(widest, width);
+        if (focused && m_buffer.lineOf(m_caret) == line && s.holds(m_caret)) {
+            const qreal x = left + s.x + textLine.cursorToX(s.utf16At(m_caret));
+            if (!m_preedit.isEmpty()) {
+                QTextLayout preedit(m_preedit, font());
+                preedit.beginLayout();
+                QTextLine pl = preedit.createLine();
+                pl.setLineWidth(kLineWidth);
+                preedit.endLayout();
+                const QRectF box(x, y, pl.naturalTextWidth(), height);
+                painter.fillRect(box, Qt::white);
+                preedit.draw(&painter, QPointF(x, y));
+                painter.fillRect(QRectF(x, y + height - 1, box.width(), 1), Qt::black);
+                m_laidOut += m_preedit.size();
+            } else {
+                painter.fillRect(QRectF(x, y, 1, height), Qt::black);
+            }
+        }
+    }
+    if (margin > 0) {
+        painter.setClipping(false);
+        painter.fillRect(QRect(0, 0, margin, area.height()), toQColor(kNumberPaper));
+        painter.setPen(toQColor(kNumberInk));
+        painter.setFont(font());
+        for (Position line = first; line < last; ++line)
+            painter.drawText(QRect(0, int(line - first) * height, margin - 2, height),
+                             Qt::AlignRight | Qt::AlignVCenter, QString::number(line + 1));
+    }
+    const int needed = int(std::min<qreal>(widest + 2 * kLeftPad, qreal(1 << 30)));
+    if (needed > m_scrollWidth) {
+        m_scrollWidth = needed;
+        updateScrollBars();
+    }
+}
+
+void PaneView::updateScrollBars()
+{
+    const int shown = linesOnScreen();
+    const Position lines = m_buffer.lineCount();
+    QScrollBar *v = verticalScrollBar();
+    v->setRange(0, int(std::clamp<Position>(lines - shown, 0, INT_MAX)));
+    v->setPageStep(shown);
+    v->setSingleStep(1);
+    const int area = std::max(1, viewport()->width() - numberMarginWidth() - kLeftPad);
+    QScrollBar *h = horizontalScrollBar();
+    h->setRange(0, std::max(0, m_scrollWidth - area));
+    h->setPageStep(area);
+    h->setSingleStep(std::max(1, int(averageWidth() * 3)));
+}
+
+void PaneView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void PaneView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void PaneView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        updateScrollBars();
+        viewport()->update();
+    }
+}
+
+bool PaneView::event(QEvent *event)
+{
+    // The window's shortcuts do not take the keys a pane edits or moves with.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (keyOf(key) != Key::None) {
+            key->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void PaneView::keyPressEvent(QKeyEvent *event)
+{
+    const Key key = keyOf(event);
+    if (key == Key::None) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (key != Key::Type)
+        m_typing = false;
+    if (editsText(key) && m_readOnly)
+        return;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const Position size = m_buffer.size();
+    const Position line = m_buffer.lineOf(m_caret);
+    const auto upDown = [&](Position lines) {
+        const Position target = std::clamp<Position>(line + lines, 0, m_buffer.lineCount() - 1);
+        if (m_column < 0)
+            m_column = xOf(m_caret);
+        const qreal column = m_column;
+        moveCaret(positionInLine(target, column), extend);
+        m_column = column;
+    };
+    switch (key) {
+    case Key::SelectAll:
+        selectAll();
+        break;
+    case Key::Copy:
+        copy();
+        break;
+    case Key::Cut:
+        cut();
+        break;
+    case Key::Paste:
+        paste();
+        break;
+    case Key::Undo:
+        undo();
+        break;
+    case Key::Redo:
+        redo();
+        break;
+    case Key::Type:
+        type(PaneBytes::fromText(event->text()));
+        break;
+    case Key::Newline:
+        replaceSelection("\r\n");
+        break;
+    case Key::Backspace:
+        if (hasSelectedText())
+            replaceSelection({});
+        else if (m_caret > 0)
+            edit(previousCharacter(m_caret), m_caret - previousCharacter(m_caret), {});
+        break;
+    case Key::Delete:
+        if (hasSelectedText())
+            replaceSelection({});
+        else if (m_caret < size)
+            edit(m_caret, nextCharacter(m_caret) - m_caret, {});
+        break;
+    case Key::Left:
+        moveCaret(!extend && hasSelectedText() ? selectionStart() : previousCharacter(m_caret),
+                  extend);
+        break;
+    case Key::Right:
+        moveCaret(!extend && hasSelectedText() ? selectionEnd() : nextCharacter(m_caret), extend);
+        break;
+    case Key::WordLeft:
+        moveCaret(wordLeft(m_caret), extend);
+        break;
+    case Key::WordRight:
+        moveCaret(wordRight(m_caret), extend);
+        break;
+    case Key::Up:
+        upDown(-1);
+        break;
+    case Key::Down:
+        upDown(1);
+        break;
+    case Key::ScrollUp:
+        setFirstVisibleLine(firstVisibleLine() - 1);
+        break;
+    case Key::ScrollDown:
+        setFirstVisibleLine(firstVisibleLine() + 1);
+        break;
+    case Key::Home:
+        moveCaret(m_buffer.lineStart(line), extend);
+        break;
+    case Key::End:
+        moveCaret(m_buffer.lineEnd(line), extend);
+        break;
+    case Key::DocumentStart:
+        moveCaret(0, extend);
+        break;
+    case Key::DocumentEnd:
+        moveCaret(size, extend);
+        break;
+    case Key::PageUp:
+    case Key::PageDown: {
+        const Position step = std::max(1, linesOnScreen() - 1) * (key == Key::PageUp ? -1 : 1);
+        setFirstVisibleLine(firstVisibleLine() + step);
+        upDown(step);
+        break;
+    }
+    case Key::None:
+        break;
+    }
+}
+
+void PaneView::moveCaret(Position to, bool extend)
+{
+    m_typing = false;
+    m_caret = std::clamp<Position>(to, 0, m_buffer.size());
+    if (!extend)
+        m_anchor = m_caret;
+    m_column = -1;
+    ensureCaretVisible();
+    if (extend)
+        offerSelection();
+    viewport()->update();
+    emit selectionMoved();
+}
+
+Position PaneView::nextCharacter(Position at) const
+{
+    const Position size = m_buffer.size();
+    if (at >= size)
+        return size;
+    if (m_buffer.at(at) == '\r' && m_buffer.at(at + 1) == '\n')
+        return at + 2;
+    Position p = at + 1;
+    while (p < size && isContinuation(m_buffer.at(p)))
+        ++p;
+    return p;
+}
+
+Position PaneView::previousCharacter(Position at) const
+{
+    if (at <= 0)
+        return 0;
+    if (at >= 2 && m_buffer.at(at - 1) == '\n' && m_buffer.at(at - 2) == '\r')
+        return at - 2;
+    Position p = at - 1;
+    while (p > 0 && isContinuation(m_buffer.at(p)))
+        --p;
+    return p;
+}
+
+Position PaneView::wordRight(Position at) const
+{
+    const Position size = m_buffer.size();
+    if (at >= size)
+        return size;
+    const CharClass kind = classOf(m_buffer.at(at));
+    if (kind == CharClass::Break)
+        at = nextCharacter(at);
+    else
+        while (at < size && classOf(m_buffer.at(at)) == kind)
+            at = nextCharacter(at);
+    while (at < size && classOf(m_buffer.at(at)) == CharClass::Space)
+        ++at;
+    return at;
+}
+
+Position PaneView::wordLeft(Position at) const
+{
+    while (at > 0 && classOf(m_buffer.at(at - 1)) == CharClass::Space)
+        --at;
+    if (at <= 0)
+        return 0;
+    const CharClass kind = classOf(m_buffer.at(at - 1));
+    if (kind == CharClass::Break)
+        return previousCharacter(at);
+    while (at > 0 && classOf(m_buffer.at(at - 1)) == kind)
+        at = previousCharacter(at);
+    return at;
+}
+
+std::pair<Position, Position> PaneView::wordAround(Position at) const
+{
+    const Position size = m_buffer.size();
+    const Position lineStart = m_buffer.lineStart(m_buffer.lineOf(at));
+    const Position lineEnd = m_buffer.lineEnd(m_buffer.lineOf(at));
+    if (at >= lineEnd && at > lineStart)
+        at = previousCharacter(at);
+    if (at >= size || at >= lineEnd)
+        return {at, at};
+    const CharClass kind = classOf(m_buffer.at(at));
+    Position from = at;
+    while (from > lineStart && at - from < kWordReach && classOf(m_buffer.at(from - 1)) == kind)
+        from = previousCharacter(from);
+    Position to = nextCharacter(at);
+    while (to < lineEnd && to - at < kWordReach && classOf(m_buffer.at(to)) == kind)
+        to = nextCharacter(to);
+    return {from, to};
+}
+
+void PaneView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    m_selecting = true;
+    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+}
+
+void PaneView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
+        return;
+    const Position at = positionAt(event->position().toPoint());
+    if (at != m_caret) {
+        m_caret = at;
+        m_column = -1;
+        ensureCaretVisible();
+        viewport()->update();
+        emit selectionMoved();
+    }
+}
+
+void PaneView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        offerSelection();
+    }
+}
+
+void PaneView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const auto [from, to] = wordAround(positionAt(event->position().toPoint()));
+    setSelection(from, to, true);
+}
+
+void PaneView::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_readOnly) {
+        event->ignore();
+        return;
+    }
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0)
+        replaceSelection(PaneBytes::fromText(event->commitString()));
+    m_preedit = event->preeditString();
+    viewport()->update();
+    event->accept();
+}
+
+QVariant PaneView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return !m_readOnly;
+    case Qt::ImCursorRectangle:
+        return characterRect(m_caret).translated(viewport()->pos());
+    case Qt::ImFont:
+        return font();
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImSurroundingText:
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition: {
+        // The caret's line, or of a long one the stretch around the caret.
+        const Position line = m_buffer.lineOf(m_caret);
+        const Position from = std::max(m_buffer.lineStart(line), m_caret - 1024);
+        const Position to = std::min(m_buffer.lineEnd(line), m_caret + 1024);
+        const QByteArray bytes = m_buffer.bytes(from, to - from);
+        if (query == Qt::ImSurroundingText)
+            return PaneBytes::toText(bytes);
+        const Position at = query == Qt::ImCursorPosition ? m_caret : m_anchor;
+        const qsizetype within = std::clamp<Position>(at - from, 0, to - from);
+        return int(PaneBytes::utf16Offsets(bytes, {within})[0]);
+    }
+    case Qt::ImCurrentSelection:
+        return selectionEnd() - selectionStart() <= (1 << 20) ? selectedText() : QString();
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+void PaneView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void PaneView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_selecting = false;
+    viewport()->update();
+}
+
+qint64 PaneView::utf16Units(Position from, Position to) const
+{
+    qint64 units = 0;
+    for (const TextBuffer::Part &part : m_buffer.parts(from, to - from))
+        units +=
+            PaneBytes::utf16Length(QByteArrayView(part.source).sliced(part.start, part.length));
+    return units;
+}
+
+void PaneView::countUtf16Until(qint64 block) const
+{
+    while (qint64(m_utf16Before.size()) <= block) {
+        const Position start = Position(m_utf16Before.size() - 1) * PaneView::kUtf16Block;
+        m_utf16Before.push_back(
+            m_utf16Before.back()
+            + utf16Units(start, std::min(start + PaneView::kUtf16Block, m_buffer.size())));
+    }
+}
+
+void PaneView::forgetUtf16From(Position position)
+{
+    // The count before a block holds while the block starts at or before the edit.
+    const size_t kept = size_t(position / PaneView::kUtf16Block) + 1;
+    if (m_utf16Before.size() > kept)
+        m_utf16Before.resize(kept);
+}
+
+qint64 PaneView::utf16Offset(Position position) const
+{
+    position = std::clamp<Position>(position, 0, m_buffer.size());
+    const qint64 block = position / PaneView::kUtf16Block;
+    countUtf16Until(block);
+    return m_utf16Before[size_t(block)] + utf16Units(block * PaneView::kUtf16Block, position);
+}
+
+Position PaneView::positionOfUtf16(qint64 offset) const
+{
+    const Position size = m_buffer.size();
+    offset = std::max<qint64>(offset, 0);
+    // The block in which the offset lies: the counts are made as far as needed.
+    qint64 block = 0;
+    while (true) {
+        countUtf16Until(block + 1);
+        if (m_utf16Before[size_t(block + 1)] > offset
+            || (block + 1) * PaneView::kUtf16Block >= size)
+            break;
+        ++block;
+    }
+    const Position start = block * PaneView::kUtf16Block;
+    qint64 units = m_utf16Before[size_t(block)];
+    if (units >= offset)
+        return start;
+    Position at = start;
+    for (const TextBuffer::Part &part : m_buffer.parts(start, size - start)) {
+        const auto *p =
+            reinterpret_cast<const unsigned char *>(part.source.constData() + part.start);
+        for (Position i = 0; i < part.length; ++i, ++at) {
+            if ((p[i] & 0xC0) == 0x80)
+                continue; // inside a character
+            if (units >= offset)
+                return at;
+            units += 1 + (p[i] >= 0xF0);
+        }
+    }
+    return size;
+}
+
+QMenu *PaneView::createStandardContextMenu()
+{
+    auto *menu = new QMenu(this);
+    const bool selected = hasSelectedText();
+    const auto add = [menu](const QString &text, bool enabled, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setEnabled(enabled);
+        QObject::connect(action, &QAction::triggered, menu, slot);
+    };
+    add(tr("&Undo"), isUndoAvailable(), [this] { undo(); });
+    add(tr("&Redo"), isRedoAvailable(), [this] { redo(); });
+    menu->addSeparator();
+    add(tr("Cu&t"), !m_readOnly && selected, [this] { cut(); });
+    add(tr("&Copy"), selected, [this] { copy(); });
+    const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
+    add(tr("&Paste"), !m_readOnly && mime && mime->hasText(), [this] { paste(); });
+    add(tr("Delete"), !m_readOnly && selected, [this] { replaceSelection({}); });
+    menu->addSeparator();
+    add(tr("Select All"), m_buffer.size() > 0, [this] { selectAll(); });
+    return menu;
+}

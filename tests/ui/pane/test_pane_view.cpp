@@ -1,0 +1,232 @@
+// The pane's own text view: bounded work on long lines, UTF-16 offsets
+// against a plain count after edits, the lazy clipboard, input methods and
+// the mouse.
+#include <QApplication>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTest>
+
+#include "pane/RichTextBox.h"
+#include "text/PaneBytes.h"
+
+using Compare::ColourRange;
+
+class TestPaneView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void longLinePaintsInBoundedWork_data();
+    void longLinePaintsInBoundedWork();
+    void utf16OffsetsFollowEdits();
+    void copyKeepsTheTextAsItWas();
+    void inputMethodCommitsText();
+    void doubleClickSelectsAWord();
+    void upAndDownKeepTheColumn();
+};
+
+namespace {
+
+int redPixels(QWidget &w)
+{
+    const QImage image = w.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+        }
+    return count;
+}
+
+// A line of `size` bytes of words, with a break only at its end.
+QByteArray longLine(qsizetype size)
+{
+    QByteArray line(size, 'w');
+    for (qsizetype i = 7; i < size; i += 8)
+        line[i] = ' ';
+    return line + "\r\nshort\r\n";
+}
+
+} // namespace
+
+void TestPaneView::longLinePaintsInBoundedWork_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    QTest::newRow("3 MB") << qsizetype(3) * 1000 * 1000;
+    QTest::newRow("50 MB") << qsizetype(50) * 1000 * 1000;
+}
+
+// Painting a screenful of a line of megabytes, at its middle and at its end
+// (End), lays out a few thousand characters, not the line; red words there
+// show.
+void TestPaneView::longLinePaintsInBoundedWork()
+{
+    QFETCH(qsizetype, size);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(400, 200);
+    pane.setBytes(longLine(size));
+    std::vector<ColourRange> red;
+    for (qsizetype at = 0; at < size; at += 40)
+        red.push_back({at, 7});
+    pane.colourByteRanges(red, kRed);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    constexpr qint64 kBound = 40000; // characters for one screenful, with margins
+    qint64 before = pane.charactersLaidOut();
+    pane.repaint();
+    QVERIFY2(pane.charactersLaidOut() - before < kBound,
+             qPrintable(QString::number(pane.charactersLaidOut() - before)));
+
+    // To the middle, where the view shows red words.
+    pane.setXOffset(pane.horizontalScrollBar()->maximum() / 2);
+    before = pane.charactersLaidOut();
+    const int red1 = redPixels(pane);
+    QVERIFY2(pane.charactersLaidOut() - before < kBound,
+             qPrintable(QString::number(pane.charactersLaidOut() - before)));
+    QVERIFY(red1 > 20);
+
+    // End on the line: the caret goes to its end and the view follows.
+    pane.setFocus();
+    pane.setSelection(0, 0);
+    before = pane.charactersLaidOut();
+    QTest::keyClick(&pane, Qt::Key_End);
+    QCOMPARE(pane.caretPosition(), qint64(size));
+    pane.repaint();
+    QVERIFY2(pane.charactersLaidOut() - before < 2 * kBound,
+             qPrintable(QString::number(pane.charactersLaidOut() - before)));
+    const QRect caret = pane.characterRect(pane.caretPosition());
+    QVERIFY2(pane.viewport()->rect().contains(caret.topLeft()),
+             qPrintable(QStringLiteral("%1,%2").arg(caret.x()).arg(caret.y())));
+    // Shift+Home selects the whole line, and no copy of it is made to show it.
+    before = pane.charactersLaidOut();
+    QTest::keyClick(&pane, Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(pane.selectionEnd() - pane.selectionStart(), qint64(size));
+    pane.repaint();
+    QVERIFY(pane.charactersLaidOut() - before < 2 * kBound);
+}
+
+// The UTF-16 offsets the accessibility interface uses agree with a plain
+// count of the text, after edits anywhere in a text of many counting blocks.
+void TestPaneView::utf16OffsetsFollowEdits()
+{
+    QRandomGenerator random(7);
+    const QString pool = QStringLiteral("ab\r\n\u00E9\u4E2D\U0001F600 ,");
+    const auto randomText = [&](int length) {
+        QString text;
+        for (int i = 0; i < length; ++i) {
+            const int k = random.bounded(int(pool.size()));
+            if (pool.at(k).isHighSurrogate()) {
+                text += pool.mid(k, 2);
+            } else if (pool.at(k).isLowSurrogate()) {
+                text += pool.mid(k - 1, 2);
+            } else {
+                text += pool.at(k);
+            }
+        }
+        return text;
+    };
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(randomText(200000)); // some 400 KB: several blocks
+    for (int round = 0; round < 30; ++round) {
+        const QByteArray bytes(pane.bytes().data(), pane.bytes().size());
+        std::vector<qsizetype> at;
+        for (int i = 0; i < 20; ++i)
+            at.push_back(random.bounded(int(bytes.size() + 1)));
+        std::sort(at.begin(), at.end());
+        const std::vector<qsizetype> expected = PaneBytes::utf16Offsets(bytes, at);
+        for (size_t i = 0; i < at.size(); ++i) {
+            // Positions inside a character are not asked for.
+            if (at[i] < bytes.size() && (static_cast<unsigned char>(bytes[at[i]]) & 0xC0) == 0x80)
+                continue;
+            QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
+            QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
+        }
+        // An edit somewhere: typing, or a selection replaced.
+        const int text16 = int(PaneBytes::utf16Length(bytes));
+        const int start = random.bounded(text16 + 1);
+        pane.select(start, random.bounded(std::min(50, text16 - start) + 1));
+        pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
+        if (round % 5 == 4)
+            pane.undo();
+    }
+}
+
+// Copy offers the selection as it was when copied: an edit afterwards does
+// not change what is pasted elsewhere.
+void TestPaneView::copyKeepsTheTextAsItWas()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("one two\r\nthree"));
+    pane.select(4, 7);
+    pane.copy();
+    pane.replaceSelection("X");
+    QCOMPARE(pane.text(), QStringLiteral("one Xree"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("two\r\nth"));
+    // Pasted text takes CR LF breaks, as typed ones.
+    QGuiApplication::clipboard()->setText(QStringLiteral("a\nb\rc"));
+    pane.select(0, 0);
+    pane.paste();
+    QCOMPARE(pane.text(), QStringLiteral("a\r\nb\r\ncone Xree"));
+}
+
+void TestPaneView::inputMethodCommitsText()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("ab"));
+    pane.select(1, 0);
+    QInputMethodEvent composing(QStringLiteral("zhong"), {});
+    QApplication::sendEvent(&pane, &composing);
+    QCOMPARE(pane.text(), QStringLiteral("ab")); // a composition is not text yet
+    QInputMethodEvent done;
+    done.setCommitString(QStringLiteral("\u4E2D\u6587"));
+    QApplication::sendEvent(&pane, &done);
+    QCOMPARE(pane.text(), QStringLiteral("a\u4E2D\u6587b"));
+    QCOMPARE(static_cast<QWidget &>(pane).inputMethodQuery(Qt::ImCursorPosition).toInt(), 3);
+    QCOMPARE(static_cast<QWidget &>(pane).inputMethodQuery(Qt::ImSurroundingText).toString(),
+             QStringLiteral("a\u4E2D\u6587b"));
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("ab"));
+}
+
+void TestPaneView::doubleClickSelectsAWord()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(300, 100);
+    pane.setText(QStringLiteral("alpha beta,gamma\r\nnext"));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    const QRect e = pane.characterRect(7); // inside "beta"
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, e.center());
+    QCOMPARE(pane.selectedText(), QStringLiteral("beta"));
+    // A drag selects from where it started to where it ends.
+    const QRect a = pane.characterRect(0);
+    const QRect g = pane.characterRect(11);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, a.topLeft() + QPoint(1, 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(g.topLeft() + QPoint(1, 2)),
+                     pane.viewport()->mapToGlobal(QPointF(g.topLeft() + QPoint(1, 2))),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane.viewport(), &move);
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, g.topLeft() + QPoint(1, 2));
+    QCOMPARE(pane.selectedText(), QStringLiteral("alpha beta,"));
+}
+
+// Up and Down keep the caret's column across a shorter line between.
+void TestPaneView::upAndDownKeepTheColumn()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("0123456789\r\nab\r\n0123456789"));
+    pane.select(8, 0);
+    QTest::keyClick(&pane, Qt::Key_Down);
+    QCOMPARE(pane.caretPosition(), qint64(14)); // the end of "ab"
+    QTest::keyClick(&pane, Qt::Key_Down);
+    QCOMPARE(pane.caretPosition(), qint64(16 + 8));
+    QTest::keyClick(&pane, Qt::Key_Up, Qt::ShiftModifier);
+    QCOMPARE(pane.selectedText(), QStringLiteral("\r\n01234567"));
+}
+
+QTEST_MAIN(TestPaneView)
+#include "test_pane_view.moc"

@@ -28,37 +28,58 @@ QStringList TableSession::changedOnDisk() const
     return names;
 }
 
-CompareOutcome TableSession::run(const CompareRequest &request) const
+CompareOutcome TableSession::run(const CompareRequest &request, Csv::WorkControl *control) const
+{
+    try {
+        return compared(request, control);
+    } catch (const Csv::WorkCancelled &) {
+        CompareOutcome stopped;
+        stopped.cancelled = true;
+        return stopped;
+    }
+}
+
+CompareOutcome TableSession::compared(const CompareRequest &request,
+                                      Csv::WorkControl *control) const
 {
     CompareOutcome outcome;
     outcome.delimiter = request.delimiter;
     outcome.header = request.header;
-    if (!readTables(request, outcome))
+    if (!readTables(request, outcome, control))
         return outcome;
     Csv::RowOptions options = optionsFor(request, m_offered, outcome.tables);
+    options.control = control;
     Csv::RowComparison result = compareTables(outcome.tables[0], outcome.tables[1], options);
+    if (result.cancelled)
+        throw Csv::WorkCancelled();
     if (!result.ok() && m_offered) {
         // Remembered choices the files no longer fit (a column gone): a
         // comparison as for new files instead.
         options = optionsFor(request, std::nullopt, outcome.tables);
+        options.control = control;
         result = compareTables(outcome.tables[0], outcome.tables[1], options);
+        if (result.cancelled)
+            throw Csv::WorkCancelled();
     }
     if (!result.ok()) {
         outcome.error = result.error.message;
         return outcome;
     }
+    options.control = nullptr; // kept with the result, which outlives the control
     outcome.used = options;
     outcome.data = TableData::from(std::move(result));
     outcome.visible = visibleRows(*outcome.data, request.filter);
     return outcome;
 }
 
-bool TableSession::readTables(const CompareRequest &request, CompareOutcome &outcome) const
+bool TableSession::readTables(const CompareRequest &request, CompareOutcome &outcome,
+                              Csv::WorkControl *control) const
 {
     for (size_t side = 0; side < 2; ++side) {
         const TableSource *source = &m_sources[side];
         if (source->changedOnDisk()) {
-            outcome.reread[side] = TableSource::fromFile(source->path);
+            // The sheet chosen for it stays the one read.
+            outcome.reread[side] = TableSource::fromFile(source->path, source->sheet);
             source = &*outcome.reread[side];
         }
         const bool same = !outcome.reread[side] && m_tables[side]
@@ -68,7 +89,9 @@ bool TableSession::readTables(const CompareRequest &request, CompareOutcome &out
             outcome.tables[side] = m_tables[side];
             continue;
         }
-        Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter);
+        if (control)
+            control->start(Csv::WorkPhase::Reading, source->bytes.size());
+        Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter, control);
         if (!read.ok()) {
             outcome.error = QStringLiteral("%1: %2").arg(source->name, read.error.message);
             return false;

@@ -38,8 +38,9 @@ struct CompareOutcome
     std::vector<qint32> visible;
     char delimiter = 0; // as asked: the tables were read with these
     bool header = true;
-    Csv::RowOptions used; // the options compared with, key and ignored columns as applied
-    QString error;        // not empty: nothing else counts
+    Csv::RowOptions used;   // the options compared with, key and ignored columns as applied
+    QString error;          // not empty: nothing else counts
+    bool cancelled = false; // stopped by its control's cancel: nothing else counts
 };
 
 // One table comparison without a widget: the two sides, the tables read from
@@ -80,8 +81,9 @@ public:
     // Reads again what must be (a file changed on disk, another delimiter or
     // header row), compares and filters. Changes nothing here, so it may run
     // on a worker thread while the window waits; throws AppError for a file
-    // that cannot be read.
-    CompareOutcome run(const CompareRequest &request) const;
+    // that cannot be read. With `control`, reading and comparing report their
+    // progress to it and stop soon after its cancel (outcome.cancelled).
+    CompareOutcome run(const CompareRequest &request, Csv::WorkControl *control = nullptr) const;
     // Lets go of the result and of the tables and bytes of files changed on disk, so
     // that reading them again does not hold two copies; gives them to the
     // caller to free where it likes (nothing: nothing changed).
@@ -119,7 +121,9 @@ public:
 
 private:
     using TablePair = std::array<std::shared_ptr<const Csv::Table>, 2>;
-    bool readTables(const CompareRequest &request, CompareOutcome &outcome) const;
+    CompareOutcome compared(const CompareRequest &request, Csv::WorkControl *control) const;
+    bool readTables(const CompareRequest &request, CompareOutcome &outcome,
+                    Csv::WorkControl *control) const;
     Csv::RowOptions optionsFor(const CompareRequest &request,
                                const std::optional<PairChoices> &offered,
                                const TablePair &tables) const;

@@ -40,6 +40,7 @@
 #include "tables/PlainLabel.h"
 #include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
+#include "tables/SheetChooser.h"
 #include "tables/TableNotes.h"
 #include "tables/TableOptionsBar.h"
 
@@ -59,6 +60,8 @@ constexpr int kFindDelayMs = 150;
 // Below this many rows a find runs at once; above, on a worker thread.
 constexpr size_t kRowsFoundAtOnce = 20000;
 constexpr int kMoveNoteMs = 2500;
+// How often a run's Cancel is passed on to the work's control.
+constexpr int kCancelCheckMs = 20;
 
 } // namespace
 
@@ -106,6 +109,10 @@ void TableWindow::build()
         m_sideLabels[size_t(side)]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         row->addWidget(open);
         row->addWidget(m_sideLabels[size_t(side)], 1);
+        m_sheetChoosers[size_t(side)] = new SheetChooser(this);
+        row->addWidget(m_sheetChoosers[size_t(side)]);
+        connect(m_sheetChoosers[size_t(side)], &SheetChooser::sheetChosen, this,
+                [this, side](int sheet) { chooseSheet(side, sheet); });
         if (side == 1) { // how the two files' columns pair, beside their names
             auto *columnsButton = new QPushButton(tr("Col&umns\u2026"), this);
             columnsButton->setToolTip(tr("Pair columns renamed between the files"));
@@ -254,9 +261,22 @@ void TableWindow::buildShortcuts()
 }
 
 bool TableWindow::inBackground(const QString &label, const std::function<void()> &work,
-                               bool cancellable)
+                               bool cancellable, Compare::Progress *shown,
+                               Csv::WorkControl *control)
 {
-    Compare::Progress progress;
+    Compare::Progress own;
+    Compare::Progress &progress = shown ? *shown : own;
+    // The progress box's Cancel marks the progress; the work stops when its
+    // control hears of it.
+    QTimer cancelCheck;
+    if (control) {
+        cancelCheck.setInterval(kCancelCheckMs);
+        connect(&cancelCheck, &QTimer::timeout, this, [&progress, control] {
+            if (progress.cancelled.load())
+                control->cancel();
+        });
+        cancelCheck.start();
+    }
     m_busy = true;
     bool done = false;
     try {
@@ -275,16 +295,19 @@ bool TableWindow::inBackground(const QString &label, const std::function<void()>
         m_busy = false;
         showError(tr("Out of memory: the tables are too large to compare here"));
         return false;
+    } catch (const Csv::WorkCancelled &) {
+        m_busy = false; // a cancel, not a fault
+        return false;
     }
     m_busy = false;
     return done;
 }
 
-bool TableWindow::openFile(int side, const QString &path)
+bool TableWindow::openFile(int side, const QString &path, int sheet)
 {
     TableSource source;
     if (!inBackground(tr("Reading %1…").arg(QFileInfo(path).fileName()),
-                      [&] { source = TableSource::fromFile(path); }))
+                      [&] { source = TableSource::fromFile(path, sheet); }))
         return false;
     if (RichTextBox *pane = m_session.source(side).pane)
         pane->unshareBytes();
@@ -361,17 +384,26 @@ void TableWindow::compare()
     if (!stale.empty())
         m_model->clear();
     Tables::CompareOutcome outcome;
+    // Read by the progress box on the window's thread, written by the work's
+    // threads: the phases in turn, each a quarter of the bar.
+    Compare::Progress progress;
+    progress.total = 4000;
+    const auto control =
+        std::make_shared<Csv::WorkControl>([&progress](Csv::WorkPhase phase, double done) {
+            progress.done = qint64((int(phase) + done) * 1000);
+        });
     const bool done = inBackground(
         tr("Comparing the tables…"),
-        [&] {
+        [&, control] {
             if (!stale.empty()) {
                 stale.clear();
                 Tables::returnFreedMemory();
             }
-            outcome = m_session.run(request);
+            outcome = m_session.run(request, control.get());
         },
-        true);
-    if (!done)
+        true, &progress, control.get());
+    // Cancelled: the window stays as it was, with nothing to tell.
+    if (!done || outcome.cancelled)
         return;
     if (!m_session.accept(outcome)) {
         updateSideLabels();
@@ -516,6 +548,7 @@ void TableWindow::updateSideLabels()
         m_sideLabels[size_t(side)]->setText(text);
         m_sideLabels[size_t(side)]->setToolTip(
             m_session.source(side).path.isEmpty() ? text : m_session.source(side).path);
+        m_sheetChoosers[size_t(side)]->showSheets(m_session.source(side));
     }
 }
 
@@ -756,15 +789,24 @@ void TableWindow::chooseFile(int side)
         compare();
 }
 
+// Another sheet of a side's workbook: read again with it, and compared.
+void TableWindow::chooseSheet(int side, int sheet)
+{
+    const QString path = m_session.source(side).path;
+    if (m_busy || path.isEmpty())
+        return;
+    if (openFile(side, path, sheet))
+        compare();
+    else
+        updateSideLabels(); // the chooser shows the sheet still read
+}
+
 void TableWindow::chooseReport()
 {
     if (!m_session.data())
         return;
-    const QString path = m_dialogs.fileDialog(
-        {tr("Save Report"),
-         QStringLiteral(
-             "CSV Files (*.csv)|*.csv|JSON Files (*.json)|*.json|Text Files (*.txt)|*.txt|"),
-         true});
+    const QString path =
+        m_dialogs.fileDialog({tr("Save Report"), Tables::reportFileFilter(), true});
     if (path.isEmpty())
         return;
     saveReport(path, Tables::reportFormatFor(path));
@@ -775,7 +817,9 @@ bool TableWindow::saveReport(const QString &path, Csv::ReportFormat format)
     const std::shared_ptr<const Tables::TableData> content = m_session.data();
     if (!content)
         return false;
-    const Csv::ReportOptions names = m_session.reportNames();
+    Csv::ReportOptions names = m_session.reportNames();
+    // The html and xlsx reports state the rules the cells were compared by.
+    names.rules = m_session.used().rules;
     QString error;
     const bool done = inBackground(tr("Saving the report…"), [&] {
         error = Tables::writeReportFile(path, content->comparison, format, names);

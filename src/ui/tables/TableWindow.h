@@ -25,8 +25,15 @@ class QTableView;
 class QTimer;
 class RichTextBox;
 class RowTableModel;
+class SheetChooser;
 class TableOptionsBar;
 
+namespace Compare {
+struct Progress;
+}
+namespace Csv {
+class WorkControl;
+}
 namespace Platform {
 class Dialogs;
 class SettingsBackend;
@@ -45,8 +52,9 @@ public:
                 QWidget *parent = nullptr);
     ~TableWindow() override;
 
-    // A side (0 or 1) from a file; false (and a message shown) when it cannot be read.
-    bool openFile(int side, const QString &path);
+    // A side (0 or 1) from a file, a workbook's sheet `sheet` (from 0); false
+    // (and a message shown) when it cannot be read.
+    bool openFile(int side, const QString &path, int sheet = 0);
     // A side from a pane of the main window, read where it lies; `path` the
     // file the pane was loaded from, when known (it names the side).
     void openPane(int side, RichTextBox &pane, const QString &name, const QString &path = {});
@@ -109,6 +117,7 @@ private:
     QWidget *buildTablePart(QWidget *parent);
     void buildShortcuts();
     void chooseFile(int side);
+    void chooseSheet(int side, int sheet);
     void chooseReport();
     void showResult();
     void rememberChoices();
@@ -131,9 +140,11 @@ private:
     void restoreSettings();
     void storeSettings();
     void restoreColumnWidths();
-    // Runs work off the window's thread, showing progress after a moment.
+    // Runs work off the window's thread, showing progress after a moment
+    // (`progress`'s, when given). With `control`, Cancel cancels it.
     bool inBackground(const QString &label, const std::function<void()> &work,
-                      bool cancellable = false);
+                      bool cancellable = false, Compare::Progress *progress = nullptr,
+                      Csv::WorkControl *control = nullptr);
 
     Platform::Dialogs &m_dialogs;
     Platform::SettingsBackend &m_settings;
@@ -149,6 +160,7 @@ private:
     QFuture<std::vector<qint32>> m_findTask; // the find as typed on a worker, if any
 
     std::array<QLabel *, 2> m_sideLabels{};
+    std::array<SheetChooser *, 2> m_sheetChoosers{};
     TableOptionsBar *m_options = nullptr;
     DiskChangeBar *m_changedBar = nullptr;
     QLabel *m_summary = nullptr;

@@ -3,16 +3,19 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #ifndef Q_OS_WIN
@@ -21,12 +24,14 @@
 
 #include "FakeDialogs.h"
 #include "WindowFixture.h"
+#include "runner/BackgroundRun.h"
 #include "settings/SettingsBackend.h"
 #include "tables/ColumnPairing.h"
 #include "tables/ColumnsDialog.h"
 #include "tables/OpenTables.h"
 #include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
+#include "tables/SheetChooser.h"
 #include "tables/TableOptionsBar.h"
 #include "tables/TableWindow.h"
 #include "window/commands/LoadCsvFile.h"
@@ -79,6 +84,24 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString workbookFixture(const QString &name)
+{
+    return QStringLiteral(CORVANTIS_SOURCE_DIR "/tests/core/workbook/fixtures/") + name;
+}
+
+// Keyed rows "id,a,b,c", every `changeEvery`th one changed in the second file.
+QByteArray generatedRows(int rows, int changeEvery)
+{
+    QByteArray text = "id,a,b,c\n";
+    text.reserve(rows * 32);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray id = QByteArray::number(i);
+        const bool changed = changeEvery > 0 && i % changeEvery == 0;
+        text += id + ",alpha" + id + ",beta," + id + (changed ? "x\n" : "\n");
+    }
+    return text;
 }
 
 QLineEdit *findBox(TableWindow &window)
@@ -134,6 +157,9 @@ private slots:
     void choicesRememberedPerPair();
     void renamedColumnsAndDecimalMarks();
     void columnsDialogEditsItsCopy();
+    void sheetChosenInTheFileLine_data();
+    void sheetChosenInTheFileLine();
+    void cancelDuringCompare();
 };
 
 // The dialog turns checks and clicks into the pairing's calls, on a copy:
@@ -182,6 +208,108 @@ void TableWindowTest::columnsDialogEditsItsCopy()
 // Columns…: a renamed column paired in the dialog compares as one; a decimal
 // comma set by hand reads "1,234" as 1.234; the report equals the command
 // line's with --map and --decimal-comma; both are offered again next time.
+void TableWindowTest::sheetChosenInTheFileLine_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::newRow("xlsx") << QStringLiteral("xlsxwriter-values.xlsx");
+    QTest::newRow("ods") << QStringLiteral("libreoffice-values.ods");
+}
+
+// A workbook of two sheets: the chooser beside its name reads the other sheet
+// and compares it; a change on disk reads the chosen sheet again.
+void TableWindowTest::sheetChosenInTheFileLine()
+{
+    QFETCH(QString, book);
+    WindowFixture fixture;
+    const QString path = fixture.writeFile(book, fileBytes(workbookFixture(book)));
+    const QString other = fixture.writeFile("people.csv", "id,name\n1,Ann\n2,Bo\n");
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, path, other, "");
+    QVERIFY(window);
+    const QList<SheetChooser *> choosers = window->findChildren<SheetChooser *>();
+    QCOMPARE(choosers.size(), 2);
+    SheetChooser *chooser = choosers[0]->count() > 0 ? choosers[0] : choosers[1];
+    QCOMPARE(chooser->count(), 2);
+    QCOMPARE(chooser->currentIndex(), 0);
+    QVERIFY(!chooser->isHidden());
+    QVERIFY((choosers[0] == chooser ? choosers[1] : choosers[0])->isHidden()); // a CSV file
+
+    QSignalSpy compared(window, &TableWindow::compared);
+    window->setKeyColumns("id");
+    chooser->setCurrentIndex(1);
+    emit chooser->activated(1);
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(window->session().source(0).sheet, 1);
+    QVERIFY2(window->session().describe(0).contains(QStringLiteral("sheet Second sheet")),
+             qPrintable(window->session().describe(0)));
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1 changed (of 2 / 2 rows)"));
+
+    // Written again (replaced under its name): read again, the same sheet.
+    rewrite(path, fileBytes(workbookFixture(book)), true);
+    compared.clear();
+    window->compare();
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    QCOMPARE(window->session().source(0).sheet, 1);
+    QCOMPARE(chooser->currentIndex(), 1);
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1 changed (of 2 / 2 rows)"));
+    QVERIFY(fixture.dialogs.messages.empty());
+    window->close();
+}
+
+// Cancel while a large pair is compared: the comparison stops, the window is
+// as before with no message, and compares again afterwards.
+void TableWindowTest::cancelDuringCompare()
+{
+    WindowFixture fixture;
+    const int rows = 1000000;
+    const QString old = fixture.writeFile("big-old.csv", generatedRows(rows, 0));
+    const QString now = fixture.writeFile("big-new.csv", generatedRows(rows, 1000));
+    Platform::MemorySettingsBackend settings;
+    auto *window = new TableWindow(fixture.dialogs, settings);
+    window->setProperty(kProgressDelayProperty, 0);
+    window->show();
+    QVERIFY(window->openFile(0, old));
+    QVERIFY(window->openFile(1, now));
+    window->setKeyColumns("id");
+    const QString before = window->summaryText();
+
+    // Cancel once the comparison has shown how far it got.
+    int progressSeen = -1;
+    QElapsedTimer cancelled;
+    QTimer watch;
+    watch.setInterval(5);
+    connect(&watch, &QTimer::timeout, [&] {
+        auto *box = window->findChild<QProgressDialog *>();
+        if (progressSeen >= 0 || !box || box->value() <= 0)
+            return;
+        progressSeen = box->value();
+        cancelled.start();
+        for (QPushButton *button : box->findChildren<QPushButton *>())
+            button->click();
+    });
+    watch.start();
+    QSignalSpy compared(window, &TableWindow::compared);
+    window->compare(); // returns once the work has stopped
+    watch.stop();
+    if (cancelled.isValid()) // a figure to read, not a bound
+        qInfo("idle %lld ms after Cancel at %d%%", cancelled.elapsed(), progressSeen);
+    QVERIFY2(progressSeen > 0 && progressSeen < 100, qPrintable(QString::number(progressSeen)));
+    QCOMPARE(compared.count(), 0);
+    QCOMPARE(window->summaryText(), before);
+    QVERIFY(!window->session().data());
+    QCOMPARE(window->model().rowCount(), 0);
+    QVERIFY(fixture.dialogs.messages.empty());
+
+    window->compare();
+    QVERIFY(compared.count() > 0 || compared.wait(60000));
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 1,000 changed (of 1,000,000 / 1,000,000 rows)"));
+    QVERIFY(fixture.dialogs.messages.empty());
+    QVERIFY(window->close()); // not busy
+}
+
 void TableWindowTest::renamedColumnsAndDecimalMarks()
 {
     WindowFixture fixture;
@@ -240,7 +368,8 @@ void TableWindowTest::renamedColumnsAndDecimalMarks()
     const QStringList options{"--key",           "id", "--map", "email=email_address",
                               "--decimal-comma", "1"};
     for (const auto &[format, ending] :
-         {std::pair{Csv::ReportFormat::Csv, "csv"}, std::pair{Csv::ReportFormat::Text, "txt"}}) {
+         {std::pair{Csv::ReportFormat::Csv, "csv"}, std::pair{Csv::ReportFormat::Text, "txt"},
+          std::pair{Csv::ReportFormat::Html, "html"}}) {
         const QString path = fixture.writeFile(QStringLiteral("report.") + ending, "");
         QVERIFY(window->saveReport(path, format));
         const QByteArray expected =
@@ -248,6 +377,22 @@ void TableWindowTest::renamedColumnsAndDecimalMarks()
         QVERIFY(expected.contains("email"));
         QCOMPARE(fileBytes(path), expected);
     }
+
+    // Ignore case: the html report's rules say so, as the command line's do.
+    QCheckBox *ignoreCase = nullptr;
+    for (QCheckBox *box : window->findChildren<QCheckBox *>()) {
+        if (box->text() == QStringLiteral("Ignore &case"))
+            ignoreCase = box;
+    }
+    QVERIFY(ignoreCase);
+    compared.clear();
+    ignoreCase->setChecked(true);
+    QVERIFY(compared.count() > 0 || compared.wait(20000));
+    const QString html = fixture.writeFile("case.html", "");
+    QVERIFY(window->saveReport(html, Csv::ReportFormat::Html));
+    const QByteArray expected = cliReport(jan, feb, "html", options + QStringList{"--ignore-case"});
+    QVERIFY(expected != cliReport(jan, feb, "html", options));
+    QCOMPARE(fileBytes(html), expected);
     window->close();
 
     TableWindow *again = comparedWindow(fixture, settings, jan, feb, "");
@@ -639,6 +784,22 @@ void TableWindowTest::fromTheCommandLine()
         QCOMPARE(fileBytes(path), expected);
     }
     QVERIFY(fixture.dialogs.messages.empty());
+
+    // Save Report…: every format is offered; the name's ending chooses one.
+    QPushButton *save = nullptr;
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->text() == QStringLiteral("&Save Report…"))
+            save = button;
+    }
+    QVERIFY(save);
+    const QString chosen = fixture.writeFile("chosen.html", "");
+    fixture.dialogs.fileNames.push_back(chosen);
+    save->click();
+    QVERIFY(!fixture.dialogs.fileDialogs.empty());
+    const QString filter = fixture.dialogs.fileDialogs.back().filter;
+    QCOMPARE(filter, Tables::reportFileFilter());
+    QVERIFY(filter.contains("*.html") && filter.contains("*.xlsx"));
+    QCOMPARE(fileBytes(chosen), cliReport(old, now, "html"));
 
     // Other files, other columns: the window finds them a key of their own.
     QVERIFY(window->openFile(0, fixture.writeFile("a.csv", "note,code\nx,1\ny,1\nz,2\n")));

@@ -27,7 +27,9 @@ QByteArray storedZip(const std::vector<std::pair<QByteArray, QByteArray>> &parts
 {
     QByteArray zip;
     QByteArray central;
-    for (const auto &[name, data] : parts) {
+    for (const auto &part : parts) {
+        const auto &name = part.first; // clang 14 captures no structured binding in a lambda
+        const auto &data = part.second;
         const quint32 crc =
             quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
         const quint32 offset = quint32(zip.size());

@@ -290,13 +290,17 @@ SheetList sheetNames(const ZipArchive &zip)
                 break;
             }
             const QByteArrayView tag = QByteArrayView(window).sliced(at, close - at);
+            // A table without a name is still a sheet: the list's places
+            // must be the reader's, whatever the names.
             const qsizetype nameAt = tag.indexOf("table:name=\"");
+            QString name;
             if (nameAt >= 0) {
                 const qsizetype valueAt = nameAt + 12;
                 const qsizetype end = tag.indexOf('"', valueAt);
-                list.names << xmlUnescaped(
-                    tag.sliced(valueAt, std::max<qsizetype>(end, valueAt) - valueAt));
+                name =
+                    xmlUnescaped(tag.sliced(valueAt, std::max<qsizetype>(end, valueAt) - valueAt));
             }
+            list.names << name;
             from = close;
             keep = std::max<qsizetype>(close, window.size() - start.size());
         }

@@ -227,7 +227,7 @@ QString forEachTable(XmlPart &part, F &&table)
             return QString();
         if (token != XmlPart::StartElement || part.name() != "table")
             continue;
-        const QString name = part.attribute("name");
+        const QString name = QString::fromUtf8(part.qualifiedAttribute("table:name"));
         if (table(name))
             return QString();
         if (!part.skipElement())

@@ -209,27 +209,15 @@ QByteArrayView XmlPart::text() const
 bool XmlPart::readText(QByteArray &text)
 {
     text.resize(0);
-    int depth = 1;
-    while (depth > 0) {
-        switch (next()) {
-        case StartElement:
-            ++depth;
-            break;
-        case EndElement:
-            --depth;
-            break;
-        case Characters:
-            text.append(this->text());
-            break;
-        case Invalid:
-        case EndDocument:
-            return false;
-        }
-    }
-    return true;
+    return readToEnd(&text);
 }
 
 bool XmlPart::skipElement()
+{
+    return readToEnd(nullptr);
+}
+
+bool XmlPart::readToEnd(QByteArray *text)
 {
     int depth = 1;
     while (depth > 0) {
@@ -241,6 +229,8 @@ bool XmlPart::skipElement()
             --depth;
             break;
         case Characters:
+            if (text)
+                text->append(this->text());
             break;
         case Invalid:
         case EndDocument:

@@ -64,6 +64,8 @@ public:
     bool skipElement();
 
 private:
+    // Reads to the end of the element just started, keeping its text when asked.
+    bool readToEnd(QByteArray *text);
     struct Event
     {
         Token token;

@@ -25,7 +25,9 @@ cache=${CORVANTIS_WINDOWS_CACHE:-$HOME/.cache/corvantis-windows}
 jobs=${CORVANTIS_WINDOWS_JOBS:-2}
 build=$root/build-windows
 prefix=$cache/qt6
-toolchain=$root/cmake/mingw-w64.cmake
+# Qt's build tree remembers the toolchain file's path: a copy in the cache
+# keeps it valid whichever checkout runs this.
+toolchain=$cache/mingw-w64.cmake
 triple=x86_64-w64-mingw32
 display=${CORVANTIS_WINDOWS_DISPLAY:-97}
 
@@ -59,6 +61,9 @@ step "Packages"
   binutils-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils imagemagick \
   dpkg-dev ninja-build zip qt6-base-dev qt6-base-dev-tools wixl msitools faketime \
   fonts-liberation
+
+mkdir -p "$cache"
+cmp -s "$root/cmake/mingw-w64.cmake" "$toolchain" || cp "$root/cmake/mingw-w64.cmake" "$toolchain"
 
 step "Sources of Qt (Debian's source package)"
 # The same version as the host Qt, whose tools (moc, rcc, uic) the cross
@@ -117,31 +122,15 @@ if [ ! -e "$qt_stamp" ]; then
   touch "$qt_stamp"
 fi
 
-# Workbooks: the core links libzip (found through pkg-config) and its zlib.
-# Like Qt, both are to be cross-built here from Debian's source packages
-# (apt-get source libzip zlib; libzip with cmake -DENABLE_BZIP2=OFF
-# -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF -DENABLE_GNUTLS=OFF -DENABLE_OPENSSL=OFF
-# -DENABLE_MBEDTLS=OFF against the zlib built first), installed into $prefix
-# with its libzip.pc, and zip.dll and zlib1.dll copied into the zip beside the
-# Qt DLLs with their licences. Until that step is written the Windows
-# configure stops at "libzip not found".
-# The workbook parts are parsed by expat (found through pkg-config), to be
-# cross-built the same way from Debian's source package (apt-get source
-# expat; its CMake build with -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF
-# -DEXPAT_BUILD_TESTS=OFF), installed into $prefix with its expat.pc, and
-# libexpat.dll copied into the zip with its licence (COPYING, MIT).
-# Not done yet: the xlsx report links libxlsxwriter (src/core/csv), which
-# must be cross-built here as Qt is, from Debian's source packages
-# libxlsxwriter (its CMake build, static, with its bundled minizip) and zlib,
-# which it needs, installed into "$prefix" with an xlsxwriter.pc that the
-# configure step below finds through PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig";
-# and their licences (libxlsxwriter's License.txt, BSD-2-Clause; zlib's)
-# copied into the zip's licenses folder with the others.
+step "zlib, libzip, expat and libxlsxwriter for Windows (Debian's source packages)"
+"${heavy[@]}" "$root/tools/windows-libs.sh" "$cache" "$prefix" "$toolchain"
+
 step "Corvantis for Windows"
 mkdir -p "$build"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-quiet "$build/configure.log" "${heavy[@]}" cmake -S "$root" -B "$build" "${cross[@]}" \
+# libzip and expat are found through pkg-config: theirs, not the build machine's.
+quiet "$build/configure.log" "${heavy[@]}" env PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" cmake -S "$root" -B "$build" "${cross[@]}" \
   "${launcher[@]}" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
   -DCORVANTIS_BUILD_BENCH=OFF -DCORVANTIS_BUILD_TESTS=$([ $test = 1 ] && echo ON || echo OFF)
 quiet "$build/build.log" "${heavy[@]}" cmake --build "$build" -j "$jobs"
@@ -182,6 +171,7 @@ while [ ${#queue[@]} -gt 0 ]; do
   done
 done
 cp "$root/LICENSE" "$stage/licenses/Corvantis-GPL-3.0.txt"
+cp "$prefix"/licenses/*.txt "$stage/licenses/"
 for f in "$qt_src"/LICENSES/*; do cp "$f" "$stage/licenses/Qt-$(basename "$f")"; done
 cp "$qt_src/debian/copyright" "$stage/licenses/Qt-debian-copyright.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/MinGW-w64-runtime.txt"

@@ -381,7 +381,8 @@ void TableWindow::compare()
     // A file changed on disk: its old bytes and the old result go before the
     // new are read, and are freed off the window's thread.
     std::vector<std::shared_ptr<const void>> stale = m_session.dropStale();
-    if (!stale.empty())
+    const bool dropped = !stale.empty();
+    if (dropped)
         m_model->clear();
     Tables::CompareOutcome outcome;
     // Read by the progress box on the window's thread, written by the work's
@@ -402,10 +403,17 @@ void TableWindow::compare()
             outcome = m_session.run(request, control.get());
         },
         true, &progress, control.get());
-    // Cancelled: the window stays as it was, with nothing to tell.
-    if (!done || outcome.cancelled)
+    // Cancelled: the window stays as it was, unless the old result went with
+    // a file changed on disk.
+    if (!done || outcome.cancelled) {
+        if (dropped)
+            showNothingCompared(progress.cancelled ? tr("Nothing compared: Cancel was pressed.")
+                                                   : tr("Nothing compared."));
         return;
+    }
     if (!m_session.accept(outcome)) {
+        if (dropped)
+            showNothingCompared(tr("Nothing compared."));
         updateSideLabels();
         showError(outcome.error);
         return;
@@ -480,6 +488,20 @@ void TableWindow::showResult()
     updateCounts();
     m_changes->show(result, m_session.filter.changedIn);
     updateHiddenColumns();
+}
+
+// The old result went with a file changed on disk and no new one came: the
+// window says so, and the bar still offers to compare again.
+void TableWindow::showNothingCompared(const QString &why)
+{
+    m_summary->setText(why);
+    m_notes->clear();
+    m_notes->hide();
+    m_changes->hide();
+    updateSideLabels();
+    updateCounts();
+    updateFindCount();
+    checkFilesOnDisk();
 }
 
 QString TableWindow::summaryText() const
@@ -776,7 +798,8 @@ void TableWindow::watchFiles()
 
 void TableWindow::checkFilesOnDisk()
 {
-    m_changedBar->showChanged(m_session.data() ? m_session.changedOnDisk() : QStringList());
+    const bool compared = m_session.data() || !m_session.newPair();
+    m_changedBar->showChanged(compared ? m_session.changedOnDisk() : QStringList());
 }
 
 void TableWindow::chooseFile(int side)

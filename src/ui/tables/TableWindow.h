@@ -120,6 +120,7 @@ private:
     void chooseSheet(int side, int sheet);
     void chooseReport();
     void showResult();
+    void showNothingCompared(const QString &why);
     void rememberChoices();
     // Runs the session's filter and sort and shows its rows (the one path
     // for status filters, find, column filters and sort).

@@ -9,7 +9,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
@@ -18,15 +17,13 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "base/Main.h"
 #include "dialogs/Dialogs.h"
 #include "pane/RichTextBox.h"
-#include "runner/BackgroundRun.h"
-#include "tables/ChangedCellDelegate.h"
 #include "tables/ColumnChangesBar.h"
 #include "tables/ColumnValueMenu.h"
+#include "tables/ComparedRowsView.h"
 #include "tables/DiskChangeBar.h"
 #include "tables/FrozenColumnsView.h"
 #include "tables/PlainLabel.h"
@@ -42,7 +39,6 @@ namespace {
 
 // A menu of a million columns would freeze the window: the first ones only.
 constexpr qsizetype kColumnsInMenus = 1000;
-constexpr int kMoveNoteMs = 2500;
 
 } // namespace
 
@@ -79,7 +75,12 @@ TableWindow::~TableWindow()
 
 QTableView &TableWindow::view()
 {
-    return *m_view;
+    return m_rows->view();
+}
+
+RowTableModel &TableWindow::model()
+{
+    return m_rows->model();
 }
 
 void TableWindow::build()
@@ -139,27 +140,12 @@ QWidget *TableWindow::buildTablePart(QWidget *parent)
     connect(m_filterBar, &TableFilterBar::findEntered, this, &TableWindow::setFindText);
     connect(m_filterBar, &TableFilterBar::saveClicked, this, &TableWindow::chooseReport);
 
-    m_model = new RowTableModel(this);
-    m_view = new FrozenColumnsView(tablePart);
-    m_view->setModel(m_model);
-    m_view->setItemDelegate(new ChangedCellDelegate(m_view));
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setTabKeyNavigation(false); // Tab goes on to the next control
-    m_view->setAccessibleName(tr("Compared rows"));
-    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-    m_view->verticalHeader()->hide();
-    connect(m_view, &FrozenColumnsView::headerClicked, this, &TableWindow::sortBy);
-    connect(m_view, &FrozenColumnsView::headerMenuAsked, this, &TableWindow::headerMenu);
-    connect(m_view, &FrozenColumnsView::rowActivated, this, &TableWindow::rowChosen);
-    tableLayout->addWidget(m_view, 1);
-    m_moveNote = Tables::plainLabel(QString(), tablePart);
-    m_moveNote->setAccessibleName(tr("Position among the changes"));
-    m_moveNote->hide();
-    tableLayout->addWidget(m_moveNote);
-    m_moveNoteTimer = new QTimer(this);
-    m_moveNoteTimer->setSingleShot(true);
-    connect(m_moveNoteTimer, &QTimer::timeout, m_moveNote, &QWidget::hide);
+    m_rows = new ComparedRowsView(tablePart);
+    tableLayout->addWidget(m_rows, 1);
+    FrozenColumnsView *view = &m_rows->view();
+    connect(view, &FrozenColumnsView::headerClicked, this, &TableWindow::sortBy);
+    connect(view, &FrozenColumnsView::headerMenuAsked, this, &TableWindow::headerMenu);
+    connect(view, &FrozenColumnsView::rowActivated, this, &TableWindow::rowChosen);
     return tablePart;
 }
 
@@ -187,7 +173,7 @@ void TableWindow::buildShortcuts()
     shortcut(QKeySequence::Close, this, [this] { close(); });
     shortcut(Qt::CTRL | Qt::Key_W, this, [this] { close(); });
     shortcut(
-        QKeySequence::Copy, m_view, [this] { copySelection(); }, Qt::WidgetShortcut);
+        QKeySequence::Copy, &m_rows->view(), [this] { copySelection(); }, Qt::WidgetShortcut);
 }
 
 bool TableWindow::openFile(int side, const QString &path, int sheet)
@@ -236,7 +222,7 @@ void TableWindow::paneAboutToChange()
     m_session.copyPanes();
     onRowChosen = nullptr; // its lines are no longer the panes'
     if (m_session.data())  // the rows the model keeps split point into the old bytes
-        m_model->show(m_session.data(), std::vector<qint32>(m_model->visible()));
+        m_rows->show(m_session.data(), std::vector<qint32>(model().visible()), false);
 }
 
 void TableWindow::compare()
@@ -260,7 +246,7 @@ void TableWindow::compare()
     const Tables::CompareRequest request{m_options->options(), m_options->delimiter(),
                                          m_options->header(), m_options->hasKeyChoice(),
                                          m_session.filter};
-    const bool first = m_model->columnCount() == 0;
+    const bool first = model().columnCount() == 0;
     Tables::CompareOutcome outcome;
     if (runComparison(request, outcome))
         showComparison(request, outcome, first);
@@ -274,7 +260,7 @@ bool TableWindow::runComparison(const Tables::CompareRequest &request,
     std::vector<std::shared_ptr<const void>> stale = m_session.dropStale();
     const bool dropped = !stale.empty();
     if (dropped)
-        m_model->clear();
+        model().clear();
     const bool done =
         m_work.runCancellable(tr("Comparing the tables…"), [&](Csv::WorkControl &control) {
             if (!stale.empty()) {
@@ -309,13 +295,9 @@ void TableWindow::showComparison(const Tables::CompareRequest &request,
     m_options->showCompared(m_session.columnLabels(kColumnsInMenus), result->comparison.keyColumns,
                             outcome.used);
     m_settings.remember(m_session.pairEntry(), m_session.choices());
-    // The result shown so far is freed on a worker thread: a million rows
-    // take a while to let go of.
-    std::shared_ptr<const void> previous = m_model->tableData();
     showVisible(std::move(outcome.visible));
-    if (previous.use_count() == 1)
-        (void)QtConcurrent::run(&workerPool(), [previous = std::move(previous)] {});
-    m_view->setFrozenColumns(Tables::kFixedColumns + int(result->comparison.keyColumns.size()));
+    m_rows->view().setFrozenColumns(Tables::kFixedColumns
+                                    + int(result->comparison.keyColumns.size()));
     if (first)
         restoreColumnWidths();
     showResult();
@@ -397,16 +379,13 @@ QString TableWindow::findCountText() const
 
 QString TableWindow::moveNoteText() const
 {
-    return m_moveNote->isHidden() ? QString() : m_moveNote->text();
+    return m_rows->moveNote();
 }
 
 void TableWindow::updateHiddenColumns()
 {
-    if (!m_session.data())
-        return;
-    const std::vector<bool> shown = Tables::columnsWithChanges(*m_session.data());
-    for (int c = 0; c < int(shown.size()); ++c)
-        m_view->setColumnHidden(c, m_changedColumnsOnly && !shown[size_t(c)]);
+    if (m_session.data())
+        m_rows->showChangedColumnsOnly(*m_session.data(), m_changedColumnsOnly);
 }
 
 void TableWindow::setChangedColumnsOnly(bool only)
@@ -439,10 +418,9 @@ void TableWindow::findAsTyped(const QString &text)
 
 void TableWindow::showVisible(std::vector<qint32> visible)
 {
-    m_model->show(m_session.data(), std::move(visible));
-    m_filterBar->setFindCount(m_session.findCount(qsizetype(m_model->visible().size())));
-    if (!m_session.filter.find.isEmpty() && m_model->rowCount() > 0)
-        m_view->scrollToTop(); // the first match in sight
+    // A find shows its first match in sight.
+    m_rows->show(m_session.data(), std::move(visible), !m_session.filter.find.isEmpty());
+    m_filterBar->setFindCount(m_session.findCount(qsizetype(model().visible().size())));
 }
 
 void TableWindow::showStatus(Status status, bool shown)
@@ -480,11 +458,9 @@ void TableWindow::headerMenu(int column, const QPoint &where)
     if (!result || column < Tables::kFixedColumns)
         return;
     const Tables::RowFilter &filter = m_session.filter;
-    const QModelIndex current = m_view->currentIndex();
-    const QString value = filter.valueColumn == result->mappingColumn(column) ? filter.value
-                          : current.isValid()
-                              ? m_model->index(current.row(), column).data().toString()
-                              : QString();
+    const QString value = filter.valueColumn == result->mappingColumn(column)
+                              ? filter.value
+                              : m_rows->currentText(column);
     if (const auto choice = Tables::askValueFilter(this, result->header(column), value,
                                                    filter.valueColumn >= 0, where))
         filterByValue(column, choice->value, choice->equals);
@@ -495,59 +471,24 @@ void TableWindow::sortBy(int column)
     if (!m_session.data() || m_work.busy())
         return;
     m_session.sortBy(column);
-    m_view->setSortIndicator(column, m_session.filter.descending ? Qt::DescendingOrder
-                                                                 : Qt::AscendingOrder);
+    m_rows->view().setSortIndicator(column, m_session.filter.descending ? Qt::DescendingOrder
+                                                                        : Qt::AscendingOrder);
     refilter();
 }
 
 void TableWindow::moveToChangedCell(bool forward)
 {
-    const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (!result)
-        return;
-    const QModelIndex current = m_view->currentIndex();
-    const qsizetype row = current.isValid() ? current.row() : (forward ? -1 : 0);
-    const int column =
-        current.isValid() ? current.column() : (forward ? -1 : result->columnCount());
-    const auto next = Tables::nextChangedCell(*result, m_model->visible(), row, column, forward);
-    if (!next) {
-        showMoveNote(tr("No changed cell"));
-        return;
-    }
-    if (next->first >= m_model->rowCount())
-        m_model->showAllNow(); // rows still coming in
-    const QModelIndex target = m_model->index(int(next->first), next->second);
-    m_view->setFocus(Qt::ShortcutFocusReason);
-    m_view->setCurrentIndex(target);
-    m_view->scrollTo(target, QAbstractItemView::PositionAtCenter);
-    const auto [at, total] = Tables::changePosition(*result, m_model->visible(), next->first);
-    showMoveNote(tr("Change %1 of %2").arg(Csv::withThousands(at), Csv::withThousands(total)));
+    if (m_session.data())
+        m_rows->moveToChangedCell(*m_session.data(), forward);
 }
 
-void TableWindow::showMoveNote(const QString &text)
-{
-    m_moveNote->setText(text);
-    m_moveNote->show();
-    m_moveNoteTimer->start(kMoveNoteMs);
-}
-
-// What the view shows of the selected rows, in its order: its columns in
-// their order, hidden ones left out.
+// What the view shows of the selected rows: its columns in their order,
+// hidden ones left out.
 void TableWindow::copySelection()
 {
-    const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    if (!result)
-        return;
-    std::vector<int> positions;
-    for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
-        positions.push_back(index.row());
-    if (positions.empty())
-        return;
-    std::sort(positions.begin(), positions.end());
-    std::vector<qint32> rows;
-    for (const int at : positions)
-        rows.push_back(m_model->visible()[size_t(at)]);
-    QApplication::clipboard()->setText(Tables::tabSeparated(*result, rows, m_view->shownColumns()));
+    const QString text = m_session.data() ? m_rows->selectionText(*m_session.data()) : QString();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
 }
 
 void TableWindow::rowChosen(const QModelIndex &index)
@@ -555,7 +496,7 @@ void TableWindow::rowChosen(const QModelIndex &index)
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
     if (!onRowChosen || !result || !index.isValid())
         return;
-    const Tables::DisplayRow &row = m_model->displayRow(index.row());
+    const Tables::DisplayRow &row = model().displayRow(index.row());
     onRowChosen(result->comparison.table1.get(), row.record1, result->comparison.table2.get(),
                 row.record2);
 }
@@ -665,20 +606,16 @@ void TableWindow::storeSettings()
     m_settings.storeBytes(QStringLiteral("Splitter"), m_splitter->saveState());
     m_settings.store(QStringLiteral("Options"), m_options->saved());
     if (m_session.data())
-        m_settings.storeColumnsState(m_model->columnCount(),
-                                     m_view->horizontalHeader()->saveState());
+        m_settings.storeColumnsState(model().columnCount(), m_rows->columnsState());
 }
 
 // Column widths, when the table has as many columns as when they were stored.
 void TableWindow::restoreColumnWidths()
 {
-    const QByteArray state = m_settings.columnsState(m_model->columnCount());
+    const QByteArray state = m_settings.columnsState(model().columnCount());
     if (state.isEmpty())
         return;
-    m_view->horizontalHeader()->restoreState(state);
-    const Tables::RowFilter &filter = m_session.filter;
-    m_view->horizontalHeader()->setSortIndicator(
-        filter.sortColumn, filter.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    m_rows->restoreColumns(state, m_session.filter);
     updateHiddenColumns();
 }
 

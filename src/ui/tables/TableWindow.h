@@ -11,13 +11,12 @@
 #include "tables/TableWork.h"
 
 class ColumnChangesBar;
+class ComparedRowsView;
 class DiskChangeBar;
-class FrozenColumnsView;
 class QLabel;
 class QListWidget;
 class QSplitter;
 class QTableView;
-class QTimer;
 class RichTextBox;
 class RowTableModel;
 class TableFilterBar;
@@ -79,7 +78,7 @@ public:
     // are compared as one column.
     void chooseColumnPairs();
 
-    RowTableModel &model() { return *m_model; }
+    RowTableModel &model();
     QTableView &view();
     const Tables::TableSession &session() const { return m_session; }
     QString summaryText() const;
@@ -124,7 +123,6 @@ private:
     void updateHiddenColumns();
     void watchFiles();
     void headerMenu(int column, const QPoint &where);
-    void showMoveNote(const QString &text);
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
     void paneAboutToChange();
@@ -148,8 +146,5 @@ private:
     QListWidget *m_notes = nullptr;
     TableFilterBar *m_filterBar = nullptr;
     QSplitter *m_splitter = nullptr;
-    FrozenColumnsView *m_view = nullptr;
-    RowTableModel *m_model = nullptr;
-    QLabel *m_moveNote = nullptr;
-    QTimer *m_moveNoteTimer = nullptr;
+    ComparedRowsView *m_rows = nullptr;
 };

@@ -21,16 +21,15 @@
 #include "base/Main.h"
 #include "dialogs/Dialogs.h"
 #include "pane/RichTextBox.h"
-#include "tables/ColumnChangesBar.h"
 #include "tables/ColumnValueMenu.h"
 #include "tables/ComparedRowsView.h"
-#include "tables/DiskChangeBar.h"
 #include "tables/FrozenColumnsView.h"
 #include "tables/PlainLabel.h"
 #include "tables/ReportFile.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableFilterBar.h"
 #include "tables/TableOptionsBar.h"
+#include "tables/TableResultBar.h"
 #include "tables/TableSidesBar.h"
 
 using Tables::Status;
@@ -102,17 +101,11 @@ void TableWindow::build()
     connect(m_options, &TableOptionsBar::changed, this, &TableWindow::compare);
     connect(m_options, &TableOptionsBar::readingChanged, this, &TableWindow::compare);
 
-    m_changedBar = new DiskChangeBar(this);
-    connect(m_changedBar, &DiskChangeBar::compareAgain, this, &TableWindow::compare);
-    connect(m_changedBar, &DiskChangeBar::fileTouched, this, &TableWindow::checkFilesOnDisk);
-    layout->addWidget(m_changedBar);
-    m_summary = Tables::plainLabel(tr("Open two files to compare."), this);
-    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_summary->setAccessibleName(tr("Summary"));
-    layout->addWidget(m_summary);
-    m_changes = new ColumnChangesBar(this);
-    connect(m_changes, &ColumnChangesBar::chosen, this, &TableWindow::showChangesIn);
-    layout->addWidget(m_changes);
+    m_resultBar = new TableResultBar(this);
+    connect(m_resultBar, &TableResultBar::compareAgain, this, &TableWindow::compare);
+    connect(m_resultBar, &TableResultBar::fileTouched, this, &TableWindow::checkFilesOnDisk);
+    connect(m_resultBar, &TableResultBar::columnChosen, this, &TableWindow::showChangesIn);
+    layout->addWidget(m_resultBar);
 
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_notes = new QListWidget(m_splitter);
@@ -233,7 +226,7 @@ void TableWindow::compare()
     }
     m_compareAgain = false;
     if (!m_session.ready()) {
-        m_summary->setText(tr("Open two files to compare."));
+        m_resultBar->showNoResult(tr("Open two files to compare."));
         return;
     }
     m_finder.stop();
@@ -328,15 +321,13 @@ void TableWindow::chooseColumnPairs()
 void TableWindow::showResult()
 {
     const Tables::TableData &result = *m_session.data();
-    m_summary->setText(Csv::summaryLine(result.comparison));
+    m_resultBar->showResult(m_session);
     const QStringList notes = m_session.notes();
     m_notes->clear();
     m_notes->addItems(notes);
     m_notes->setVisible(!notes.isEmpty());
-    m_changedBar->hide();
     m_sides->showSides(m_session);
     m_filterBar->showCounts(&result);
-    m_changes->show(result, m_session.filter.changedIn);
     updateHiddenColumns();
 }
 
@@ -344,10 +335,9 @@ void TableWindow::showResult()
 // window says so, and the bar still offers to compare again.
 void TableWindow::showNothingCompared(const QString &why)
 {
-    m_summary->setText(why);
+    m_resultBar->showNoResult(why);
     m_notes->clear();
     m_notes->hide();
-    m_changes->hide();
     m_sides->showSides(m_session);
     m_filterBar->showCounts(nullptr);
     m_filterBar->setFindCount(QString());
@@ -356,7 +346,7 @@ void TableWindow::showNothingCompared(const QString &why)
 
 QString TableWindow::summaryText() const
 {
-    return m_summary->text();
+    return m_resultBar->summary();
 }
 
 QStringList TableWindow::notes() const
@@ -369,7 +359,7 @@ QStringList TableWindow::notes() const
 
 QString TableWindow::changedOnDiskText() const
 {
-    return m_changedBar->text();
+    return m_resultBar->changedOnDisk();
 }
 
 QString TableWindow::findCountText() const
@@ -440,7 +430,7 @@ void TableWindow::setFindText(const QString &text)
 void TableWindow::showChangesIn(qsizetype mappingColumn)
 {
     m_session.filter.changedIn = mappingColumn;
-    m_changes->select(mappingColumn);
+    m_resultBar->selectColumn(mappingColumn);
     refilter();
 }
 
@@ -503,13 +493,12 @@ void TableWindow::rowChosen(const QModelIndex &index)
 
 void TableWindow::watchFiles()
 {
-    m_changedBar->watch({m_session.source(0).path, m_session.source(1).path});
+    m_resultBar->watchFiles(m_session);
 }
 
 void TableWindow::checkFilesOnDisk()
 {
-    const bool compared = m_session.data() || !m_session.newPair();
-    m_changedBar->showChanged(compared ? m_session.changedOnDisk() : QStringList());
+    m_resultBar->showChangedOnDisk(m_session);
 }
 
 void TableWindow::chooseFile(int side)

@@ -10,9 +10,7 @@
 #include "tables/TableSettings.h"
 #include "tables/TableWork.h"
 
-class ColumnChangesBar;
 class ComparedRowsView;
-class DiskChangeBar;
 class QLabel;
 class QListWidget;
 class QSplitter;
@@ -21,6 +19,7 @@ class RichTextBox;
 class RowTableModel;
 class TableFilterBar;
 class TableOptionsBar;
+class TableResultBar;
 class TableSidesBar;
 
 namespace Platform {
@@ -140,9 +139,7 @@ private:
 
     TableSidesBar *m_sides = nullptr;
     TableOptionsBar *m_options = nullptr;
-    DiskChangeBar *m_changedBar = nullptr;
-    QLabel *m_summary = nullptr;
-    ColumnChangesBar *m_changes = nullptr;
+    TableResultBar *m_resultBar = nullptr;
     QListWidget *m_notes = nullptr;
     TableFilterBar *m_filterBar = nullptr;
     QSplitter *m_splitter = nullptr;

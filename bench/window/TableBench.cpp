@@ -4,9 +4,13 @@
 // again, a sort by a text column, a find, a find typed a key at a time, F7,
 // and a compare after file 2 changed on disk (on a copy of it). For each, the
 // time and the longest stall of the window's thread; at the end the peak
-// memory against the files' bytes.
+// memory against the files' bytes. The comparisons also print the processor
+// time they took (all threads), and the machine's load average is printed at
+// both ends: wall times on a busy machine say little alone.
 //
 // Usage: bench_tables [DATA_FOLDER]
+#include <sys/resource.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -22,6 +26,43 @@
 #include "tables/OpenTables.h"
 #include "tables/RowTableModel.h"
 #include "tables/TableWindow.h"
+
+namespace {
+
+// Processor time of this process so far, all threads, in ms.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return double(t.tv_sec) * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Processor time of the last timedCompare(), in ms.
+double lastCpuMs = 0;
+
+// Runs a comparison under the watch, noting its processor time.
+std::pair<double, double> timedCompare(StallWatch &watch, const std::function<void()> &work)
+{
+    const double before = cpuMs();
+    const auto figures = watch.measure(work);
+    lastCpuMs = cpuMs() - before;
+    return figures;
+}
+
+void printCpu()
+{
+    std::printf("  processor time %.0f ms (all threads)\n", lastCpuMs);
+}
+
+void printLoad()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    if (load.open(QIODevice::ReadOnly))
+        std::printf("load average %s", load.readLine().constData());
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -42,22 +83,25 @@ int main(int argc, char **argv)
     }
     const double filesMiB = double(QFileInfo(file1).size() + QFileInfo(file2).size()) / (1 << 20);
 
+    printLoad();
     SilentDialogs dialogs;
     Platform::MemorySettingsBackend settings;
     StallWatch watch;
     TableWindow *window = nullptr;
-    const auto open = watch.measure([&] {
+    const auto open = timedCompare(watch, [&] {
         window = Tables::openTablesWindow(dialogs, settings, file1, file2, QStringLiteral("id"));
         QSignalSpy compared(window, &TableWindow::compared);
         compared.wait(600000);
     });
     report("open both files and compare", open, window->summaryText());
+    printCpu();
     report("  per-column summary", {0, 0}, Tables::changeSummary(*window->session().data(), 4));
     std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
     QTableView &view = window->view();
-    const auto again = watch.measure([&] { window->compare(); });
+    const auto again = timedCompare(watch, [&] { window->compare(); });
     report("Compare (F5): first rows", again,
            QStringLiteral("%1 rows shown").arg(window->model().rowCount()));
+    printCpu();
     std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
     const auto last = watch.measure([&] {
         view.scrollToBottom();
@@ -129,10 +173,12 @@ int main(int argc, char **argv)
     }
     window->checkFilesOnDisk();
     std::printf("  peak so far %.0f MiB\n", Bench::peakRssMiB());
-    const auto fresh = watch.measure([&] { window->compare(); });
+    const auto fresh = timedCompare(watch, [&] { window->compare(); });
     report("compare after a change", fresh, window->summaryText());
+    printCpu();
     std::printf("peak memory %.0f MiB = %.2f x the files' %.0f MiB\n", Bench::peakRssMiB(),
                 Bench::peakRssMiB() / filesMiB, filesMiB);
+    printLoad();
     window->close();
     return 0;
 }

@@ -41,6 +41,40 @@ FrozenColumnsView::FrozenColumnsView(QWidget *parent)
         if (value != 0)
             across->setValue(0);
     });
+    offerHeader(*this);
+    offerHeader(*m_frozenView);
+}
+
+void FrozenColumnsView::offerHeader(QTableView &part)
+{
+    QHeaderView *header = part.horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QHeaderView::sectionClicked, this, &FrozenColumnsView::headerClicked);
+    connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](QPoint at) {
+        emit headerMenuAsked(header->logicalIndexAt(at), header->mapToGlobal(at));
+    });
+    connect(&part, &QTableView::activated, this, &FrozenColumnsView::rowActivated);
+}
+
+void FrozenColumnsView::setSortIndicator(int column, Qt::SortOrder order)
+{
+    horizontalHeader()->setSortIndicator(column, order);
+    m_frozenView->horizontalHeader()->setSortIndicator(column, order);
+}
+
+std::vector<int> FrozenColumnsView::shownColumns() const
+{
+    std::vector<int> columns;
+    const QHeaderView *header = horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical))
+            columns.push_back(logical);
+    }
+    return columns;
 }
 
 void FrozenColumnsView::setModel(QAbstractItemModel *model)

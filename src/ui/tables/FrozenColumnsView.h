@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QTableView>
 
 // A table whose first columns stay in place while the others scroll sideways:
@@ -22,6 +24,17 @@ public:
     int frozenWidth() const;
 
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    // Shown on both parts' headers.
+    void setSortIndicator(int column, Qt::SortOrder order);
+    // The columns shown, in the order they show, hidden ones left out.
+    std::vector<int> shownColumns() const;
+
+signals:
+    // From either part: a header clicked, a header's menu asked for (at a
+    // point of the screen), a row activated (Enter, a double click).
+    void headerClicked(int column);
+    void headerMenuAsked(int column, const QPoint &where);
+    void rowActivated(const QModelIndex &index);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -29,6 +42,7 @@ protected:
     void updateGeometries() override;
 
 private:
+    void offerHeader(QTableView &part);
     void copyWidths();
     void placeFrozenView();
 

@@ -295,3 +295,13 @@ void TableOptionsBar::restore(const QString &saved)
     m_delimiter->setCurrentIndex(std::clamp(parts[4].toInt(), 0, m_delimiter->count() - 1));
     m_header->setChecked(parts[5] != QLatin1String("0"));
 }
+
+void TableOptionsBar::showCompared(const QStringList &columns, const std::vector<qsizetype> &key,
+                                   const Csv::RowOptions &used)
+{
+    const QSignalBlocker blocker(this);
+    setColumns(columns);
+    setKey(key);
+    setIgnored(used.ignoreColumns);
+    setDecimalMarks(used.decimalMark1, used.decimalMark2);
+}

@@ -33,6 +33,10 @@ public:
     void setDecimalMarks(Csv::DecimalMark file1, Csv::DecimalMark file2);
 
     Csv::RowOptions options() const;
+    // What a comparison was made with (its columns' labels, its key, the
+    // options it used), shown without asking for another one.
+    void showCompared(const QStringList &columns, const std::vector<qsizetype> &key,
+                      const Csv::RowOptions &used);
     char delimiter() const; // 0: detected
     bool header() const;
 

@@ -7,6 +7,7 @@
 #endif
 
 #include "csv/KeyGuess.h"
+#include "tables/TableNotes.h"
 
 namespace Tables {
 
@@ -309,12 +310,33 @@ QStringList TableSession::columnLabels(qsizetype limit) const
     return labels;
 }
 
-Csv::ReportOptions TableSession::reportNames() const
+Csv::ReportOptions TableSession::reportOptions() const
 {
-    Csv::ReportOptions names;
-    names.name1 = m_sources[0].path.isEmpty() ? m_sources[0].name : m_sources[0].path;
-    names.name2 = m_sources[1].path.isEmpty() ? m_sources[1].name : m_sources[1].path;
-    return names;
+    Csv::ReportOptions options;
+    options.name1 = m_sources[0].path.isEmpty() ? m_sources[0].name : m_sources[0].path;
+    options.name2 = m_sources[1].path.isEmpty() ? m_sources[1].name : m_sources[1].path;
+    // The html and xlsx reports state the rules the cells were compared by.
+    options.rules = m_used.rules;
+    return options;
+}
+
+QStringList TableSession::notes() const
+{
+    if (!m_data)
+        return {};
+    const Csv::RowComparison &result = m_data->comparison;
+    QStringList notes = notesOf(result, m_sources[0].name, m_sources[1].name);
+    if (m_data->nothingCompared() && result.rows1 + result.rows2 > 0)
+        notes.prepend(QStringLiteral("No column in both files: no row can match"));
+    return notes;
+}
+
+QString TableSession::findCount(qsizetype found) const
+{
+    if (!m_data || filter.find.isEmpty())
+        return {};
+    return QStringLiteral("%1 of %2")
+        .arg(Csv::withThousands(found), Csv::withThousands(rowsOfShownStatuses(*m_data, filter)));
 }
 
 void returnFreedMemory()

@@ -105,8 +105,14 @@ public:
     QString describe(int side) const;
     // The result's columns as the options bar lists them, the first `limit`.
     QStringList columnLabels(qsizetype limit) const;
-    // The names a report gives the files: their paths, or the panes' names.
-    Csv::ReportOptions reportNames() const;
+    // What a report is written with: the names it gives the files (their
+    // paths, or the panes' names) and the rules the cells were compared by.
+    Csv::ReportOptions reportOptions() const;
+    // What the notes above the table say of the last comparison.
+    QStringList notes() const;
+    // "12 of 1,234": rows a find shows among those of the statuses shown;
+    // empty when nothing is found for.
+    QString findCount(qsizetype found) const;
     // The options the last comparison was made with.
     const Csv::RowOptions &used() const { return m_used; }
 

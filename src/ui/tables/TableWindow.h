@@ -1,39 +1,27 @@
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <functional>
-#include <memory>
-#include <shared_mutex>
 
-#include <QFuture>
 #include <QWidget>
 
 #include "csv/RowsReport.h"
+#include "tables/RowFinder.h"
 #include "tables/TableSession.h"
+#include "tables/TableSettings.h"
+#include "tables/TableWork.h"
 
-class ColumnChangesBar;
-class DiskChangeBar;
-class FrozenColumnsView;
-class QCheckBox;
+class ComparedRowsView;
 class QLabel;
-class QLineEdit;
 class QListWidget;
-class QPushButton;
 class QSplitter;
 class QTableView;
-class QTimer;
 class RichTextBox;
 class RowTableModel;
-class SheetChooser;
+class TableFilterBar;
 class TableOptionsBar;
+class TableResultBar;
+class TableSidesBar;
 
-namespace Compare {
-struct Progress;
-}
-namespace Csv {
-class WorkControl;
-}
 namespace Platform {
 class Dialogs;
 class SettingsBackend;
@@ -89,7 +77,7 @@ public:
     // are compared as one column.
     void chooseColumnPairs();
 
-    RowTableModel &model() { return *m_model; }
+    RowTableModel &model();
     QTableView &view();
     const Tables::TableSession &session() const { return m_session; }
     QString summaryText() const;
@@ -119,62 +107,41 @@ private:
     void chooseFile(int side);
     void chooseSheet(int side, int sheet);
     void chooseReport();
+    // Runs the comparison off the window's thread; false: nothing new to show.
+    bool runComparison(const Tables::CompareRequest &request, Tables::CompareOutcome &outcome);
+    void showComparison(const Tables::CompareRequest &request, Tables::CompareOutcome &outcome,
+                        bool first);
     void showResult();
-    void rememberChoices();
+    void showNothingCompared(const QString &why);
     // Runs the session's filter and sort and shows its rows (the one path
     // for status filters, find, column filters and sort).
     void refilter();
-    void findAsTyped();
+    void findAsTyped(const QString &text);
     void showVisible(std::vector<qint32> visible);
     void sortBy(int column);
-    void updateCounts();
-    void updateFindCount();
-    void updateSideLabels();
     void updateHiddenColumns();
     void watchFiles();
     void headerMenu(int column, const QPoint &where);
-    void showMoveNote(const QString &text);
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
     void paneAboutToChange();
     void restoreSettings();
     void storeSettings();
     void restoreColumnWidths();
-    // Runs work off the window's thread, showing progress after a moment
-    // (`progress`'s, when given). With `control`, Cancel cancels it.
-    bool inBackground(const QString &label, const std::function<void()> &work,
-                      bool cancellable = false, Compare::Progress *progress = nullptr,
-                      Csv::WorkControl *control = nullptr);
 
     Platform::Dialogs &m_dialogs;
-    Platform::SettingsBackend &m_settings;
+    Tables::TableSettings m_settings;
     Tables::TableSession m_session;
-    bool m_busy = false;
+    TableWork m_work;
+    Tables::RowFinder m_finder; // after m_work: it reads under m_work's lock
     bool m_compareAgain = false;
     bool m_changedColumnsOnly = false;
-    // Taken shared by work that reads a pane's bytes, exclusively before the
-    // pane's text changes.
-    std::shared_mutex m_paneBytes;
-    // The find run in the background, if any, stops when this turns true.
-    std::shared_ptr<std::atomic_bool> m_findStop;
-    QFuture<std::vector<qint32>> m_findTask; // the find as typed on a worker, if any
 
-    std::array<QLabel *, 2> m_sideLabels{};
-    std::array<SheetChooser *, 2> m_sheetChoosers{};
+    TableSidesBar *m_sides = nullptr;
     TableOptionsBar *m_options = nullptr;
-    DiskChangeBar *m_changedBar = nullptr;
-    QLabel *m_summary = nullptr;
-    ColumnChangesBar *m_changes = nullptr;
-    QCheckBox *m_changedOnly = nullptr;
+    TableResultBar *m_resultBar = nullptr;
     QListWidget *m_notes = nullptr;
-    std::array<QCheckBox *, Tables::kStatusCount> m_filters{};
-    QLineEdit *m_find = nullptr;
-    QLabel *m_findCount = nullptr;
-    QTimer *m_findTimer = nullptr;
-    QPushButton *m_save = nullptr;
+    TableFilterBar *m_filterBar = nullptr;
     QSplitter *m_splitter = nullptr;
-    FrozenColumnsView *m_view = nullptr;
-    RowTableModel *m_model = nullptr;
-    QLabel *m_moveNote = nullptr;
-    QTimer *m_moveNoteTimer = nullptr;
+    ComparedRowsView *m_rows = nullptr;
 };

@@ -160,6 +160,7 @@ private slots:
     void sheetChosenInTheFileLine_data();
     void sheetChosenInTheFileLine();
     void cancelDuringCompare();
+    void cancelAfterAChangeOnDisk();
 };
 
 // The dialog turns checks and clicks into the pairing's calls, on a copy:
@@ -308,6 +309,57 @@ void TableWindowTest::cancelDuringCompare()
              QStringLiteral("0 removed, 0 added, 1,000 changed (of 1,000,000 / 1,000,000 rows)"));
     QVERIFY(fixture.dialogs.messages.empty());
     QVERIFY(window->close()); // not busy
+}
+
+// Cancel while a file changed on disk is read again: its old rows are gone,
+// and the window says that nothing is compared rather than showing an empty
+// table as a result; the bar still offers to compare again.
+void TableWindowTest::cancelAfterAChangeOnDisk()
+{
+    WindowFixture fixture;
+    const QString old = fixture.writeFile("big-old.csv", generatedRows(1000000, 0));
+    const QString now = fixture.writeFile("big-new.csv", generatedRows(1000000, 1000));
+    Platform::MemorySettingsBackend settings;
+    TableWindow *window = comparedWindow(fixture, settings, old, now, "id");
+    QVERIFY(window);
+    window->setProperty(kProgressDelayProperty, 0);
+    QTest::qWait(1100); // a file system of coarse times sees the change
+    rewrite(now, generatedRows(1000000, 500), true);
+    window->checkFilesOnDisk();
+    QCOMPARE(window->changedOnDiskText(), QStringLiteral("big-new.csv changed on disk \u2014"));
+
+    QTimer watch;
+    watch.setInterval(5);
+    bool clicked = false;
+    connect(&watch, &QTimer::timeout, [&] {
+        auto *box = window->findChild<QProgressDialog *>();
+        if (clicked || !box || !box->isVisible())
+            return;
+        clicked = true;
+        for (QPushButton *button : box->findChildren<QPushButton *>())
+            button->click();
+    });
+    watch.start();
+    QSignalSpy compared(window, &TableWindow::compared);
+    window->compare();
+    watch.stop();
+    QVERIFY(clicked);
+    QCOMPARE(compared.count(), 0);
+    QCOMPARE(window->model().rowCount(), 0);
+    QCOMPARE(window->summaryText(), QStringLiteral("Nothing compared: Cancel was pressed."));
+    QCOMPARE(window->changedOnDiskText(), QStringLiteral("big-new.csv changed on disk \u2014"));
+    QVERIFY(window->notes().isEmpty());
+    const QString report = fixture.writeFile("report.csv", "untouched");
+    QVERIFY(!window->saveReport(report, Csv::ReportFormat::Csv));
+    QCOMPARE(fileBytes(report), QByteArray("untouched"));
+    QVERIFY(fixture.dialogs.messages.empty());
+
+    window->compare();
+    QVERIFY(compared.count() > 0 || compared.wait(60000));
+    QCOMPARE(window->summaryText(),
+             QStringLiteral("0 removed, 0 added, 2,000 changed (of 1,000,000 / 1,000,000 rows)"));
+    QVERIFY(window->changedOnDiskText().isEmpty());
+    QVERIFY(window->close());
 }
 
 void TableWindowTest::renamedColumnsAndDecimalMarks()

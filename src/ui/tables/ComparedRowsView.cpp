@@ -43,31 +43,31 @@ ComparedRowsView::ComparedRowsView(QWidget *parent)
     connect(m_noteTimer, &QTimer::timeout, m_note, &QWidget::hide);
 }
 
-void ComparedRowsView::show(const std::shared_ptr<const Tables::TableData> &data,
+void ComparedRowsView::show(const std::shared_ptr<const Tables::TableData> &table,
                             std::vector<qint32> visible, bool toTop)
 {
     // A million rows take a while to let go of.
     std::shared_ptr<const void> previous = m_model->tableData();
-    m_model->show(data, std::move(visible));
-    if (previous != data && previous.use_count() == 1)
+    m_model->show(table, std::move(visible));
+    if (previous != table && previous.use_count() == 1)
         (void)QtConcurrent::run(&workerPool(), [previous = std::move(previous)] {});
     if (toTop && m_model->rowCount() > 0)
         m_view->scrollToTop();
 }
 
-void ComparedRowsView::showChangedColumnsOnly(const Tables::TableData &data, bool only)
+void ComparedRowsView::showChangedColumnsOnly(const Tables::TableData &table, bool only)
 {
-    const std::vector<bool> shown = Tables::columnsWithChanges(data);
+    const std::vector<bool> shown = Tables::columnsWithChanges(table);
     for (int c = 0; c < int(shown.size()); ++c)
         m_view->setColumnHidden(c, only && !shown[size_t(c)]);
 }
 
-void ComparedRowsView::moveToChangedCell(const Tables::TableData &data, bool forward)
+void ComparedRowsView::moveToChangedCell(const Tables::TableData &table, bool forward)
 {
     const QModelIndex current = m_view->currentIndex();
     const qsizetype row = current.isValid() ? current.row() : (forward ? -1 : 0);
-    const int column = current.isValid() ? current.column() : (forward ? -1 : data.columnCount());
-    const auto next = Tables::nextChangedCell(data, m_model->visible(), row, column, forward);
+    const int column = current.isValid() ? current.column() : (forward ? -1 : table.columnCount());
+    const auto next = Tables::nextChangedCell(table, m_model->visible(), row, column, forward);
     if (!next) {
         showNote(tr("No changed cell"));
         return;
@@ -78,7 +78,7 @@ void ComparedRowsView::moveToChangedCell(const Tables::TableData &data, bool for
     m_view->setFocus(Qt::ShortcutFocusReason);
     m_view->setCurrentIndex(target);
     m_view->scrollTo(target, QAbstractItemView::PositionAtCenter);
-    const auto [at, total] = Tables::changePosition(data, m_model->visible(), next->first);
+    const auto [at, total] = Tables::changePosition(table, m_model->visible(), next->first);
     showNote(tr("Change %1 of %2").arg(Csv::withThousands(at), Csv::withThousands(total)));
 }
 
@@ -94,7 +94,7 @@ QString ComparedRowsView::moveNote() const
     return m_note->isHidden() ? QString() : m_note->text();
 }
 
-QString ComparedRowsView::selectionText(const Tables::TableData &data) const
+QString ComparedRowsView::selectionText(const Tables::TableData &table) const
 {
     std::vector<int> positions;
     for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
@@ -105,7 +105,7 @@ QString ComparedRowsView::selectionText(const Tables::TableData &data) const
     std::vector<qint32> rows;
     for (const int at : positions)
         rows.push_back(m_model->visible()[size_t(at)]);
-    return Tables::tabSeparated(data, rows, m_view->shownColumns());
+    return Tables::tabSeparated(table, rows, m_view->shownColumns());
 }
 
 QString ComparedRowsView::currentText(int column) const

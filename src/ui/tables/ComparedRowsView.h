@@ -26,16 +26,16 @@ public:
 
     // Shows `visible` rows of `data`; the first in sight when `toTop`. The
     // data shown before is freed on a worker thread when nothing else holds it.
-    void show(const std::shared_ptr<const Tables::TableData> &data, std::vector<qint32> visible,
+    void show(const std::shared_ptr<const Tables::TableData> &table, std::vector<qint32> visible,
               bool toTop);
     // The columns without a change hidden, or all shown again.
-    void showChangedColumnsOnly(const Tables::TableData &data, bool only);
+    void showChangedColumnsOnly(const Tables::TableData &table, bool only);
     // The next (or previous) changed cell made current, centred and focused,
     // with its place among the changes in the note.
-    void moveToChangedCell(const Tables::TableData &data, bool forward);
+    void moveToChangedCell(const Tables::TableData &table, bool forward);
     QString moveNote() const;
     // The selected rows as the view shows them, tab-separated; empty: none.
-    QString selectionText(const Tables::TableData &data) const;
+    QString selectionText(const Tables::TableData &table) const;
     // The text of the current row's cell in `column`; empty without one.
     QString currentText(int column) const;
     // The header's state, and back (with the sort shown by `filter`).

@@ -61,10 +61,10 @@ TableFilterBar::TableFilterBar(const Tables::RowFilter &filter, QWidget *parent)
     showCounts(nullptr);
 }
 
-void TableFilterBar::showCounts(const Tables::TableData *data)
+void TableFilterBar::showCounts(const Tables::TableData *table)
 {
     for (int s = 0; s < Tables::kStatusCount; ++s) {
-        const qsizetype count = data ? data->counts.of[s] : 0;
+        const qsizetype count = table ? table->counts.of[s] : 0;
         const QString name = tr(kStatusNames[s]);
         QCheckBox *box = m_filters[size_t(s)];
         box->setText(QStringLiteral("%1 %2 (%3)")
@@ -112,7 +112,10 @@ bool TableFilterBar::clearFindInFocus()
 {
     if (!m_find->hasFocus() || m_find->text().isEmpty())
         return false;
+    // clear() is no edit: the rows the text hid must come back at once.
     m_find->clear();
+    m_findTimer->stop();
+    emit findTyped(QString());
     return true;
 }
 

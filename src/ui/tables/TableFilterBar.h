@@ -23,7 +23,7 @@ public:
     TableFilterBar(const Tables::RowFilter &filter, QWidget *parent = nullptr);
 
     // Each status's count in its box; none: zeros.
-    void showCounts(const Tables::TableData *data);
+    void showCounts(const Tables::TableData *table);
     // Ticks a box without asking for anything.
     void setShown(Tables::Status status, bool shown);
     void setChangedColumnsOnly(bool only);

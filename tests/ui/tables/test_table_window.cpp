@@ -713,6 +713,17 @@ void TableWindowTest::findAsTyped()
     QVERIFY(found.wait(2000));
     QCOMPARE(window->model().rowCount(), 5);
     QCOMPARE(window->findCountText(), QString());
+    // Esc empties the box: the rows it hid come back with it.
+    QTest::keyClicks(find, "pe");
+    QVERIFY(found.wait(2000));
+    QCOMPARE(window->model().rowCount(), 2);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    find->setFocus();
+    QTest::keyClick(find, Qt::Key_Escape);
+    QCOMPARE(find->text(), QString());
+    QTRY_COMPARE(window->model().rowCount(), 5);
+    QCOMPARE(window->findCountText(), QString());
     window->close();
 }
 

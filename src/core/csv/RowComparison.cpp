@@ -183,9 +183,7 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
 
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of
 // file 2, or -1; the lookups run on two threads, with the memory they need
-// fetched ahead. found(r2, group1, row1, row2, part) runs right after each
-// lookup, with row r2 split into row2 and, when found, the group's first
-// row into row1.
+// fetched ahead. found(r2, group1, part) runs right after each lookup.
 template <typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
                  const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
@@ -216,12 +214,12 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
                 if (head >= 0)
                     view1.table.prefetchText(head);
             }
-            view2.table.split(r2, row2);
+            view2.table.split(r2, row2, view2.needed);
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-                view1.table.split(r1, row1);
+                view1.table.split(r1, row1, view1.needed);
                 return sameCells(row1, view1, row2, view2, rules);
             });
-            found(r2, group1, row1, row2, part);
+            found(r2, group1, part);
         }
     });
 }
@@ -263,7 +261,17 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
+    // Rows whose bytes are the same have the same compared cells when each
+    // compared column stands at the same place in both files and reads alike:
+    // most rows of two exports are such, and need not be split.
+    bool sameLayout = true;
+    for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
+        sameLayout = sameLayout && cells1.columns[k] == cells2.columns[k]
+                     && cells1.styles[k] == cells2.styles[k];
+    }
+    Row rows1[2];
+    Row rows2[2];
+    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
         const quint8 role2 = index2.role(r2);
         const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
         if (head1 >= 0)
@@ -279,6 +287,12 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         if (keepPairs)
             result.pairs[size_t(r2)] = head1;
+        if (sameLayout && t1.rawRecord(head1) == t2.rawRecord(r2))
+            return;
+        Row &row1 = rows1[part];
+        Row &row2 = rows2[part];
+        t1.split(head1, row1, cells1.needed);
+        t2.split(r2, row2, cells2.needed);
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -374,9 +388,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     std::vector<RowHash> &groups = hashes2;
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
     findInFile1(index1, row1, row2, hashes2, first, rules, control,
-                [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
-                    groups[size_t(r2)] = RowHash(group1);
-                });
+                [&groups](qint32 r2, qint32 group1, int) { groups[size_t(r2)] = RowHash(group1); });
 
     // How many rows of each group of file 1 have found their copy in file 2.
     std::vector<qint32> taken(index1.slotCount(), 0);

@@ -181,6 +181,14 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
     second.get();
 }
 
+// Whether two rows whose bytes are the same are equal under the views: when
+// each column looked at stands at the same place in both files and reads
+// numbers alike. Most rows of two exports are such, and need not be split.
+bool sameBytesDecide(const RowView &a, const RowView &b)
+{
+    return a.columns == b.columns && a.styles == b.styles;
+}
+
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of
 // file 2, or -1; the lookups run on two threads, with the memory they need
 // fetched ahead. found(r2, group1, part) runs right after each lookup.
@@ -199,6 +207,7 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
         constexpr qint32 kTextAhead = 8;
         Row row1;
         Row row2;
+        const bool bytesDecide = sameBytesDecide(view1, view2);
         Checkpoint tick(control);
         for (qint32 r2 = begin; r2 < end; ++r2) {
             tick();
@@ -214,8 +223,13 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
                 if (head >= 0)
                     view1.table.prefetchText(head);
             }
-            view2.table.split(r2, row2, view2.needed);
+            bool split2 = false;
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
+                if (bytesDecide && view1.table.rawRecord(r1) == view2.table.rawRecord(r2))
+                    return true;
+                if (!split2)
+                    view2.table.split(r2, row2, view2.needed);
+                split2 = true;
                 view1.table.split(r1, row1, view1.needed);
                 return sameCells(row1, view1, row2, view2, rules);
             });
@@ -261,14 +275,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
-    // Rows whose bytes are the same have the same compared cells when each
-    // compared column stands at the same place in both files and reads alike:
-    // most rows of two exports are such, and need not be split.
-    bool sameLayout = true;
-    for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
-        sameLayout = sameLayout && cells1.columns[k] == cells2.columns[k]
-                     && cells1.styles[k] == cells2.styles[k];
-    }
+    const bool sameLayout = sameBytesDecide(cells1, cells2);
     Row rows1[2];
     Row rows2[2];
     const auto pairRow = [&](qint32 r2, qint32 group1, int part) {

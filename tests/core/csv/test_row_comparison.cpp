@@ -134,6 +134,12 @@ void RowComparisonTest::findings_data()
         << "id"
         << ""
         << "" << QStringList{"reordered", "~ 2>2 a,b"} << true;
+    QTest::newRow("same row bytes, columns swapped, as a multiset")
+        << "a,b\np,q\nr,r\n"
+        << "b,a\np,q\nr,r\n"
+        << ""
+        << ""
+        << "" << QStringList{"reordered", "- 2", "+ 2"} << true;
     QTest::newRow("same row bytes, decimal marks differ by file")
         << "id;v\n1;1,5\n2;7\n"
         << "id;v\n1;1,5\n2;7\n3;2.5\n"

@@ -397,10 +397,13 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     findInFile1(index1, row1, row2, hashes2, first, rules, control,
                 [&groups](qint32 r2, qint32 group1, int) { groups[size_t(r2)] = RowHash(group1); });
 
-    // How many rows of each group of file 1 have found their copy in file 2.
-    std::vector<qint32> taken(index1.slotCount(), 0);
-    // With pairs: the next row of each group to pair, -2 before the first.
-    std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
+    // The last row of each group of file 1 that has found its copy in file 2,
+    // in the group's order: -2 none yet, -1 every one has.
+    std::vector<qint32> lastTaken(index1.slotCount(), -2);
+    const auto after = [&](qint32 group1) {
+        const qint32 last = lastTaken[size_t(group1)];
+        return last == -2 ? index1.group(group1).head : last < 0 ? -1 : index1.next(last);
+    };
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
     startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
@@ -409,17 +412,17 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
         const qint32 group1 = qint32(groups[size_t(r2)]);
-        if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
+        const qint32 next = group1 < 0 ? -1 : after(group1);
+        if (next < 0) {
+            if (group1 >= 0)
+                lastTaken[size_t(group1)] = -1;
             groups[size_t(r2)] = RowHash(-1); // added
             ++addedCount;
             continue;
         }
-        ++taken[size_t(group1)];
-        if (keepPairs) {
-            qint32 &next = nextInGroup[size_t(group1)];
-            next = next == -2 ? index1.group(group1).head : index1.next(next);
+        lastTaken[size_t(group1)] = next;
+        if (keepPairs)
             result.pairs[size_t(r2)] = next;
-        }
     }
     result.added.reserve(addedCount);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
@@ -431,10 +434,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     // The first copies of a row are the matched ones: the rest are listed.
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
         tick();
-        qint32 r1 = index1.group(qint32(slot)).head;
-        for (qint32 left = taken[slot]; r1 >= 0 && left > 0; --left)
-            r1 = index1.next(r1);
-        for (; r1 >= 0; r1 = index1.next(r1))
+        for (qint32 r1 = after(qint32(slot)); r1 >= 0; r1 = index1.next(r1))
             index1.mark(r1, RowIndex::Listed);
     }
     result.removed = listed(index1, first, qint32(t1.size()), control);

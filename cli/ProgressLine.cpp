@@ -22,7 +22,7 @@ void ProgressLine::show(Csv::WorkPhase phase, double done)
 {
     if (std::chrono::steady_clock::now() - m_start < kQuietFor)
         return;
-    static const char *const names[] = {"reading", "indexing", "comparing", "listing"};
+    static const char *const names[] = {"reading", "indexing", "comparing", "listing", "writing"};
     // Erased and written whole each time: a shorter line leaves nothing behind.
     std::fprintf(stderr, "\r\033[Kcorvantis-cli: %s %d%%", names[int(phase)], int(done * 100));
     std::fflush(stderr);

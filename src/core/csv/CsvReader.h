@@ -90,6 +90,15 @@ public:
         }
         return block.base + offset;
     }
+    // The record's bytes as the file holds them, up to where the next record
+    // starts (its line break and any blank lines after it included): two
+    // records with the same such bytes have the same cells.
+    QByteArrayView rawRecord(qsizetype record) const
+    {
+        const qint64 start = recordStart(record);
+        const qint64 stop = record + 1 < size() ? recordStart(record + 1) : m_text.size();
+        return QByteArrayView(m_text.constData() + start, stop - start);
+    }
     // The same table over `sameBytes`, another copy of its bytes: for a table
     // read from bytes that someone else owns and is about to change.
     Table over(QByteArray sameBytes) const;

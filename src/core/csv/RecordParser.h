@@ -6,6 +6,21 @@
 
 namespace Csv {
 
+// Where an unquoted cell from `p` stops: at the delimiter, a line break, a
+// quote (which has no place there) or the end. One pass: most bytes of text
+// lie above the quote, and a byte there stops the cell only as the delimiter.
+inline const char *plainCellEnd(const char *p, const char *end, char delimiter)
+{
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (static_cast<unsigned char>(c) > '"' && c != delimiter)
+            continue;
+        if (c == delimiter || c == '\r' || c == '\n' || c == '"')
+            return p;
+    }
+    return p;
+}
+
 // One pass over one record of CSV bytes, shared by the reader (which counts
 // cells and lines) and by Table::split (which keeps the cells). The sink is
 // told of each cell:
@@ -60,10 +75,9 @@ const char *parseRecord(const char *p, const char *end, char delimiter, qint64 &
             sink.quoted(open, q, rest, p, doubled);
         } else {
             const char *start = p;
-            while (p < end && !isEnd(*p))
-                ++p;
-            if (const void *quote = std::memchr(start, '"', size_t(p - start)))
-                return strayAt(static_cast<const char *>(quote));
+            p = plainCellEnd(p, end, delimiter);
+            if (p < end && *p == '"')
+                return strayAt(p);
             sink.plain(start, p);
         }
         if (sink.full())

@@ -7,15 +7,18 @@
 #include <QString>
 
 #include "csv/RowsReport.h"
+#include "csv/WorkControl.h"
 
 namespace Csv {
 
 // Collects a report and hands it to its sink in large pieces; after the sink
-// gives up, nothing more is handed on.
+// gives up, or `control` (which may be null) is cancelled, nothing more is
+// handed on and ok() is false, so that the writer stops at its next finding.
 class ReportStream
 {
 public:
-    explicit ReportStream(const ReportSink &sink) : m_sink(sink)
+    explicit ReportStream(const ReportSink &sink, WorkControl *control = nullptr)
+        : m_sink(sink), m_control(control)
     {
         m_buffer.reserve(kPiece + 4096);
     }
@@ -35,6 +38,8 @@ public:
     ReportStream &operator<<(char c)
     {
         m_buffer.push_back(c);
+        if (m_buffer.size() >= kPiece) // a long cell escaped a character at a time
+            flush();
         return *this;
     }
     ReportStream &text(const QString &text) { return *this << QByteArrayView(text.toUtf8()); }
@@ -44,16 +49,31 @@ public:
     }
     bool flush()
     {
+        if (m_control && m_control->cancelled())
+            m_ok = false;
         if (m_ok && !m_buffer.empty())
             m_ok = m_sink(QByteArrayView(m_buffer.data(), qsizetype(m_buffer.size())));
         m_buffer.clear();
         return m_ok;
     }
     bool ok() const { return m_ok; }
+    // Counts one finding (a row, a key, a note) about to be written, and
+    // checks for Cancel every few hundred; false once the writing stops.
+    bool finding()
+    {
+        if (m_ok && m_control && ++m_findings == kFindingsPerCheck) {
+            m_ok = m_control->proceed(m_findings);
+            m_findings = 0;
+        }
+        return m_ok;
+    }
 
 private:
     static constexpr size_t kPiece = 1 << 16;
+    static constexpr qint64 kFindingsPerCheck = 256;
     const ReportSink &m_sink;
+    WorkControl *m_control;
+    qint64 m_findings = 0;
     std::string m_buffer;
     bool m_ok = true;
 };

@@ -181,11 +181,17 @@ void inTwoParts(qint32 begin, qint32 end, Work &&work)
     second.get();
 }
 
+// Whether two rows whose bytes are the same are equal under the views: when
+// each column looked at stands at the same place in both files and reads
+// numbers alike. Most rows of two exports are such, and need not be split.
+bool sameBytesDecide(const RowView &a, const RowView &b)
+{
+    return a.columns == b.columns && a.styles == b.styles;
+}
+
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of
 // file 2, or -1; the lookups run on two threads, with the memory they need
-// fetched ahead. found(r2, group1, row1, row2, part) runs right after each
-// lookup, with row r2 split into row2 and, when found, the group's first
-// row into row1.
+// fetched ahead. found(r2, group1, part) runs right after each lookup.
 template <typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
                  const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
@@ -201,6 +207,7 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
         constexpr qint32 kTextAhead = 8;
         Row row1;
         Row row2;
+        const bool bytesDecide = sameBytesDecide(view1, view2);
         Checkpoint tick(control);
         for (qint32 r2 = begin; r2 < end; ++r2) {
             tick();
@@ -216,12 +223,17 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
                 if (head >= 0)
                     view1.table.prefetchText(head);
             }
-            view2.table.split(r2, row2);
+            bool split2 = false;
             const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-                view1.table.split(r1, row1);
+                if (bytesDecide && view1.table.rawRecord(r1) == view2.table.rawRecord(r2))
+                    return true;
+                if (!split2)
+                    view2.table.split(r2, row2, view2.needed);
+                split2 = true;
+                view1.table.split(r1, row1, view1.needed);
                 return sameCells(row1, view1, row2, view2, rules);
             });
-            found(r2, group1, row1, row2, part);
+            found(r2, group1, part);
         }
     });
 }
@@ -263,7 +275,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         result.pairs.assign(size_t(t2.size()), -1);
     // The first row of file 2 of each duplicate key, with file 1's group of it.
     std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, const Row &row1, const Row &row2, int part) {
+    const bool sameLayout = sameBytesDecide(cells1, cells2);
+    Row rows1[2];
+    Row rows2[2];
+    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
         const quint8 role2 = index2.role(r2);
         const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
         if (head1 >= 0)
@@ -279,6 +294,12 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         if (keepPairs)
             result.pairs[size_t(r2)] = head1;
+        if (sameLayout && t1.rawRecord(head1) == t2.rawRecord(r2))
+            return;
+        Row &row1 = rows1[part];
+        Row &row2 = rows2[part];
+        t1.split(head1, row1, cells1.needed);
+        t2.split(r2, row2, cells2.needed);
         ChangedPart &out = parts[part];
         const qint64 before = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
@@ -374,14 +395,15 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     std::vector<RowHash> &groups = hashes2;
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
     findInFile1(index1, row1, row2, hashes2, first, rules, control,
-                [&groups](qint32 r2, qint32 group1, const Row &, const Row &, int) {
-                    groups[size_t(r2)] = RowHash(group1);
-                });
+                [&groups](qint32 r2, qint32 group1, int) { groups[size_t(r2)] = RowHash(group1); });
 
-    // How many rows of each group of file 1 have found their copy in file 2.
-    std::vector<qint32> taken(index1.slotCount(), 0);
-    // With pairs: the next row of each group to pair, -2 before the first.
-    std::vector<qint32> nextInGroup(keepPairs ? index1.slotCount() : 0, -2);
+    // The last row of each group of file 1 that has found its copy in file 2,
+    // in the group's order: -2 none yet, -1 every one has.
+    std::vector<qint32> lastTaken(index1.slotCount(), -2);
+    const auto after = [&](qint32 group1) {
+        const qint32 last = lastTaken[size_t(group1)];
+        return last == -2 ? index1.group(group1).head : last < 0 ? -1 : index1.next(last);
+    };
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
     startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
@@ -390,17 +412,17 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
         const qint32 group1 = qint32(groups[size_t(r2)]);
-        if (group1 < 0 || taken[size_t(group1)] == index1.group(group1).count) {
+        const qint32 next = group1 < 0 ? -1 : after(group1);
+        if (next < 0) {
+            if (group1 >= 0)
+                lastTaken[size_t(group1)] = -1;
             groups[size_t(r2)] = RowHash(-1); // added
             ++addedCount;
             continue;
         }
-        ++taken[size_t(group1)];
-        if (keepPairs) {
-            qint32 &next = nextInGroup[size_t(group1)];
-            next = next == -2 ? index1.group(group1).head : index1.next(next);
+        lastTaken[size_t(group1)] = next;
+        if (keepPairs)
             result.pairs[size_t(r2)] = next;
-        }
     }
     result.added.reserve(addedCount);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
@@ -412,10 +434,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     // The first copies of a row are the matched ones: the rest are listed.
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
         tick();
-        qint32 r1 = index1.group(qint32(slot)).head;
-        for (qint32 left = taken[slot]; r1 >= 0 && left > 0; --left)
-            r1 = index1.next(r1);
-        for (; r1 >= 0; r1 = index1.next(r1))
+        for (qint32 r1 = after(qint32(slot)); r1 >= 0; r1 = index1.next(r1))
             index1.mark(r1, RowIndex::Listed);
     }
     result.removed = listed(index1, first, qint32(t1.size()), control);

@@ -34,7 +34,6 @@ public:
     {
         RowHash tag = 0;  // the whole hash (its high bits pick the slot)
         qint32 head = -1; // first record of the group; -1: free slot
-        qint32 count = 0;
     };
     // What a record is in its group, and marks a comparison leaves on it.
     enum Role : quint8 {
@@ -73,7 +72,7 @@ public:
             for (size_t slot = home(hash);; slot = nextSlot(slot)) {
                 Group &group = m_groups[slot];
                 if (group.head < 0) {
-                    group = {tag, r, 1};
+                    group = {tag, r};
                     if (++used * 4 > m_groups.size() * 3)
                         grow(hashes);
                     break;
@@ -81,7 +80,6 @@ public:
                 if (group.tag == tag && same(group.head, r)) {
                     m_next[size_t(r)] = group.head;
                     group.head = r;
-                    ++group.count;
                     break;
                 }
             }

@@ -313,6 +313,8 @@ void textDuplicates(Out &out, const Context &x)
     const RowComparison &c = x.c;
     Row row;
     for (const DuplicateKey &d : c.duplicateKeys) {
+        if (!out.finding())
+            return;
         const bool in1 = !d.records1.empty();
         (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1[0] : d.records2[0], row);
         out << "Duplicate key " << keyText(c, row, in1) << ": ";
@@ -330,6 +332,8 @@ void textRagged(Out &out, const Table &table, const std::vector<qint32> &rows, q
                 const QByteArray &name)
 {
     for (const qint32 r : rows) {
+        if (!out.finding())
+            return;
         out << "Ragged row: line ";
         out.number(table.line(r)) << " of " << name << " has ";
         out.number(table.cellCount(r)) << " cells, not ";
@@ -385,7 +389,7 @@ void textReport(Out &out, const Context &x)
     const auto rows = [&](const Table &table, const std::vector<qint32> &records, char sign,
                           const char *colour) {
         for (const qint32 r : records) {
-            if (!out.ok())
+            if (!out.finding())
                 return;
             table.split(r, row1);
             if (x.options.colour)
@@ -402,7 +406,7 @@ void textReport(Out &out, const Context &x)
     rows(*c.table2, c.added, '+', "\x1b[32m");
     std::vector<qint32> scratch;
     for (const ChangedRow &changed : c.changed) {
-        if (!out.ok())
+        if (!out.finding())
             return;
         textChanged(out, x, changed, row1, row2, scratch);
     }
@@ -448,7 +452,7 @@ public:
             row('+', -1, r);
         std::vector<qint32> scratch;
         for (const ChangedRow &changed : m_c.changed) {
-            if (!m_out.ok())
+            if (!m_out.finding())
                 return;
             m_changedNames.clear();
             for (const qint32 k : m_x.changes(changed, scratch)) {
@@ -513,6 +517,8 @@ private:
     // (file 2's where it has one), the changed columns and the note.
     void line(char status, qint32 record1, qint32 record2, bool cells, const QByteArray &text)
     {
+        if (status != '~' && !m_out.finding()) // a changed row was counted by write()
+            return;
         if (!m_out.ok())
             return;
         if (record1 >= 0)
@@ -670,7 +676,7 @@ void jsonRows(Out &out, const char *name, const Table &table, const std::vector<
 {
     out << ",\"" << name << "\":[";
     Row row;
-    for (size_t i = 0; i < records.size() && out.ok(); ++i) {
+    for (size_t i = 0; i < records.size() && out.finding(); ++i) {
         table.split(records[i], row);
         out << (i > 0 ? ",{\"line\":" : "{\"line\":");
         out.number(table.line(records[i])) << ",\"row\":[";
@@ -691,7 +697,7 @@ void jsonChanged(Out &out, const Context &x)
     out << ",\"changed\":[";
     Row row1;
     Row row2;
-    for (size_t i = 0; i < c.changed.size() && out.ok(); ++i) {
+    for (size_t i = 0; i < c.changed.size() && out.finding(); ++i) {
         const ChangedRow &changed = c.changed[i];
         c.table1->split(changed.record1, row1);
         c.table2->split(changed.record2, row2);
@@ -722,7 +728,7 @@ void jsonTail(Out &out, const RowComparison &c)
 {
     out << ",\"duplicateKeys\":[";
     Row row;
-    for (size_t i = 0; i < c.duplicateKeys.size() && out.ok(); ++i) {
+    for (size_t i = 0; i < c.duplicateKeys.size() && out.finding(); ++i) {
         const DuplicateKey &d = c.duplicateKeys[i];
         const bool in1 = !d.records1.empty();
         (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1[0] : d.records2[0], row);
@@ -739,6 +745,8 @@ void jsonTail(Out &out, const RowComparison &c)
     const auto ragged = [&](int file, const Table &table, const std::vector<qint32> &records,
                             qsizetype width) {
         for (const qint32 r : records) {
+            if (!out.finding())
+                return;
             out << (first ? "{\"file\":" : ",{\"file\":");
             out.number(file) << ",\"line\":";
             out.number(table.line(r)) << ",\"cells\":";
@@ -787,6 +795,18 @@ QString summaryLine(const RowComparison &c)
              withThousands(c.rows2));
 }
 
+namespace {
+
+// What the writing phase counts: rows listed, keys, ragged rows (a duplicate
+// key's rows are one finding in the text and json reports, several in csv).
+qint64 findingCount(const RowComparison &c)
+{
+    return qint64(c.removed.size() + c.added.size() + c.changed.size() + c.duplicateKeys.size()
+                  + c.ragged1.size() + c.ragged2.size());
+}
+
+} // namespace
+
 bool writeReport(const RowComparison &comparison, ReportFormat format, const ReportOptions &options,
                  const ReportSink &sink)
 {
@@ -794,7 +814,14 @@ bool writeReport(const RowComparison &comparison, ReportFormat format, const Rep
         return writeHtmlReport(comparison, options, sink);
     if (format == ReportFormat::Xlsx)
         return writeXlsxReport(comparison, options, sink).isEmpty();
-    Out out(sink);
+    if (WorkControl *control = options.control) {
+        try {
+            control->start(WorkPhase::Writing, findingCount(comparison));
+        } catch (const WorkCancelled &) {
+            return false;
+        }
+    }
+    Out out(sink, options.control);
     const Context context(comparison, options);
     switch (format) {
     case ReportFormat::Text:

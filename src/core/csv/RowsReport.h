@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "csv/CellRules.h"
+#include "csv/WorkControl.h"
 
 namespace Csv {
 
@@ -30,6 +31,10 @@ struct ReportOptions
     // The rules the cells were compared by, for the reports that state the
     // options (html, xlsx); unset, they state only what the comparison holds.
     std::optional<CellRules> rules = std::nullopt;
+    // Follows the writing (phase Writing, by findings) and stops it: once
+    // cancelled, no further byte reaches the sink and writeReport returns
+    // false. Null: neither. Text, csv and json reports.
+    WorkControl *control = nullptr;
 };
 
 // The comparison written out for a person (text: one finding a line, every

@@ -19,13 +19,20 @@ void WorkControl::start(WorkPhase phase, qint64 total)
 
 void WorkControl::advance(qint64 items)
 {
+    if (!proceed(items))
+        throw WorkCancelled();
+}
+
+bool WorkControl::proceed(qint64 items)
+{
     m_done.fetch_add(items, std::memory_order_relaxed);
     if (cancelled())
-        throw WorkCancelled();
+        return false;
     if (m_report
         && std::chrono::steady_clock::now().time_since_epoch().count()
                >= m_nextReport.load(std::memory_order_relaxed))
         report();
+    return true;
 }
 
 void WorkControl::report()

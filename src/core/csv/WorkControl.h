@@ -9,8 +9,9 @@
 
 namespace Csv {
 
-// The steps of a row comparison, in the order they run.
-enum class WorkPhase { Reading, Indexing, Comparing, Listing };
+// The steps of a row comparison, in the order they run, and the writing of
+// its report.
+enum class WorkPhase { Reading, Indexing, Comparing, Listing, Writing };
 
 // Thrown at a checkpoint once the work is cancelled.
 struct WorkCancelled
@@ -36,6 +37,8 @@ public:
     void start(WorkPhase phase, qint64 total);
     // `items` more are done; throws WorkCancelled once cancelled.
     void advance(qint64 items);
+    // The same, false instead of the throw: for work that unwinds by itself.
+    bool proceed(qint64 items);
     // The same, without a check: for a loop's last few.
     void count(qint64 items) noexcept { m_done.fetch_add(items, std::memory_order_relaxed); }
 

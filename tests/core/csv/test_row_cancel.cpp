@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "csv/RowComparison.h"
+#include "csv/RowsReport.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ Csv::RowOptions optionsFor(bool keyed)
 } // namespace
 
 Q_DECLARE_METATYPE(WorkPhase)
+Q_DECLARE_METATYPE(Csv::ReportFormat)
 
 class RowCancelTest : public QObject
 {
@@ -45,6 +47,8 @@ private slots:
     void phasesInOrder();
     void cancelsInEachPhase_data();
     void cancelsInEachPhase();
+    void writingStopsAtCancel_data();
+    void writingStopsAtCancel();
 };
 
 void RowCancelTest::phasesInOrder_data()
@@ -135,6 +139,78 @@ void RowCancelTest::cancelsInEachPhase()
     QVERIFY(result.removed.empty() && result.added.empty() && result.changed.empty());
     QVERIFY(!result.table1 && !result.table2);
     QCOMPARE(reportsAfterCancel, 0);
+}
+
+void RowCancelTest::writingStopsAtCancel_data()
+{
+    QTest::addColumn<Csv::ReportFormat>("format");
+    QTest::addColumn<bool>("keyed");
+    QTest::addColumn<int>("longCell"); // bytes of one changed cell (0: none)
+    QTest::newRow("text, by key") << Csv::ReportFormat::Text << true << 0;
+    QTest::newRow("csv, by key") << Csv::ReportFormat::Csv << true << 0;
+    QTest::newRow("json, by key") << Csv::ReportFormat::Json << true << 0;
+    QTest::newRow("text, as a multiset") << Csv::ReportFormat::Text << false << 0;
+    QTest::newRow("text, one long cell of breaks") << Csv::ReportFormat::Text << true << 4000000;
+    QTest::newRow("json, one long cell of breaks") << Csv::ReportFormat::Json << true << 4000000;
+}
+
+// Cancelled a quarter of the way through its report, the writing stops: not
+// one more piece reaches the sink (a piece is 64 KiB at most), what did is
+// the start of the whole report, and the writer says it did not finish.
+void RowCancelTest::writingStopsAtCancel()
+{
+    QFETCH(Csv::ReportFormat, format);
+    QFETCH(bool, keyed);
+    QFETCH(int, longCell);
+    auto [a, b] =
+        longCell > 0 ? std::pair<QByteArray, QByteArray>("id,v\n1,\"", "id,v\n1,\"") : pair(60000);
+    if (longCell > 0) {
+        a += QByteArray(longCell, '\n') + "\"\n";
+        b += QByteArray(longCell, '\r') + "\"\n";
+    }
+    const Csv::RowComparison result = Csv::compareTexts(a, b, optionsFor(keyed));
+    QVERIFY(result.ok());
+    const QByteArray whole = Csv::formatReport(result, format, "a.csv", "b.csv");
+    QVERIFY(whole.size() > 1 << 20);
+
+    std::vector<WorkPhase> phases;
+    Csv::WorkControl control([&](WorkPhase phase, double) { phases.push_back(phase); },
+                             std::chrono::milliseconds(0));
+    Csv::ReportOptions options{QStringLiteral("a.csv"), QStringLiteral("b.csv")};
+    options.control = &control;
+    QByteArray written;
+    int piecesAfterCancel = 0;
+    const bool finished = Csv::writeReport(result, format, options, [&](QByteArrayView piece) {
+        piecesAfterCancel += control.cancelled() ? 1 : 0;
+        written += piece;
+        if (written.size() >= whole.size() / 4)
+            control.cancel();
+        return true;
+    });
+    QVERIFY(!finished);
+    QCOMPARE(piecesAfterCancel, 0);
+    QVERIFY(whole.startsWith(written));
+    QVERIFY(written.size() < whole.size() / 4 + (1 << 16) + 4096);
+    QVERIFY(!phases.empty());
+    QCOMPARE(phases.front(), WorkPhase::Writing);
+
+    // Cancelled before it starts, a report writes nothing at all.
+    written.clear();
+    QVERIFY(!Csv::writeReport(result, format, options, [&](QByteArrayView piece) {
+        written += piece;
+        return true;
+    }));
+    QVERIFY(written.isEmpty());
+
+    // Followed and not cancelled, the report is the same as unfollowed.
+    Csv::WorkControl quiet;
+    options.control = &quiet;
+    written.clear();
+    QVERIFY(Csv::writeReport(result, format, options, [&](QByteArrayView piece) {
+        written += piece;
+        return true;
+    }));
+    QCOMPARE(written, whole);
 }
 
 QTEST_APPLESS_MAIN(RowCancelTest)

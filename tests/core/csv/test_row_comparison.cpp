@@ -128,6 +128,24 @@ void RowComparisonTest::findings_data()
                                                     << "id"
                                                     << ""
                                                     << "" << QStringList{"reordered"} << false;
+    QTest::newRow("same row bytes, columns swapped: cells differ")
+        << "id,a,b\n1,p,q\n2,r,r\n"
+        << "id,b,a\n1,p,q\n2,r,r\n"
+        << "id"
+        << ""
+        << "" << QStringList{"reordered", "~ 2>2 a,b"} << true;
+    QTest::newRow("same row bytes, columns swapped, as a multiset")
+        << "a,b\np,q\nr,r\n"
+        << "b,a\np,q\nr,r\n"
+        << ""
+        << ""
+        << "" << QStringList{"reordered", "- 2", "+ 2"} << true;
+    QTest::newRow("same row bytes, decimal marks differ by file")
+        << "id;v\n1;1,5\n2;7\n"
+        << "id;v\n1;1,5\n2;7\n3;2.5\n"
+        << "id"
+        << ""
+        << "numbers" << QStringList{"+ 4", "~ 2>2 v"} << true;
     QTest::newRow("added and removed columns do not make rows differ")
         << "id,price,qty\n1,9,10\n2,8,3\n"
         << "id,qty,note\n1,10,x\n2,4,y\n"

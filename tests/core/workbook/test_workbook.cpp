@@ -107,6 +107,10 @@ void TestWorkbook::recognise_data()
     QTest::newRow("csv") << QByteArray("a,b\n1,2\n") << int(F::None);
     QTest::newRow("empty") << QByteArray() << int(F::None);
     QTest::newRow("a zip that is no workbook") << zipOf({{"notes.txt", "hello"}}) << int(F::None);
+    QTest::newRow("a zip's signature and nothing readable")
+        << QByteArray("PK\x03\x04 not a zip at all") << int(F::Damaged);
+    QTest::newRow("a zip cut before its first name")
+        << zipOf({{"notes.txt", "hello"}}).first(20) << int(F::Damaged);
     QTest::newRow("xlsx") << xlsxSheet("") << int(F::Xlsx);
     QTest::newRow("xlsx cut short") << xlsxSheet("").first(200) << int(F::Xlsx);
     QTest::newRow("ods") << odsTable("") << int(F::Ods);
@@ -397,6 +401,8 @@ void TestWorkbook::hostile_data()
     QTest::newRow("truncated inside its directory") << good.chopped(30) << "damaged or truncated";
     const QByteArray ods = fileBytes(fixtures() + QStringLiteral("/libreoffice-values.ods"));
     QTest::newRow("truncated ods") << ods.first(ods.size() - 10) << "damaged or truncated";
+    QTest::newRow("a zip's signature over text")
+        << QByteArray("PK\x03\x04id,name\n1,Ann\n") << "damaged or truncated";
     QByteArray flipped = good;
     flipped[flipped.size() / 3] = char(flipped[flipped.size() / 3] ^ 0x55);
     QTest::newRow("a byte changed inside") << flipped << "damaged";

@@ -176,20 +176,12 @@ private:
 template <typename F>
 QString forEachTable(XmlPart &part, F &&table)
 {
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid)
-            return part.error();
-        if (token == XmlPart::EndDocument)
-            return QString();
-        if (token != XmlPart::StartElement || part.name() != "table")
-            continue;
-        const QString name = QString::fromUtf8(part.qualifiedAttribute("table:name"));
-        if (table(name))
-            return QString();
-        if (!part.skipElement())
-            return part.error();
-    }
+    return part.forEachElement([&](QByteArrayView name) {
+        if (name != "table")
+            return true;
+        return !table(QString::fromUtf8(part.qualifiedAttribute("table:name")))
+               && part.skipElement();
+    });
 }
 
 QString xmlUnescaped(QByteArrayView text)

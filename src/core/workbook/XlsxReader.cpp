@@ -54,18 +54,13 @@ std::vector<Relationship> relationships(const ZipArchive &zip, const QString &pa
     if (index < 0)
         return found;
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return found;
-        }
-        if (token == XmlPart::EndDocument)
-            return found;
-        if (token == XmlPart::StartElement && part.name() == "Relationship")
+    error = part.forEachElement([&](QByteArrayView name) {
+        if (name == "Relationship")
             found.push_back({part.attribute("Id"), part.attribute("Type"),
                              resolve(folder, part.attribute("Target"))});
-    }
+        return true;
+    });
+    return found;
 }
 
 struct Sheet
@@ -105,17 +100,7 @@ Book readBook(const ZipArchive &zip)
     book.relations = relationships(zip, book.path, book.error);
     std::vector<std::pair<QString, QString>> named; // name, relationship id
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            book.error = part.error();
-            return book;
-        }
-        if (token == XmlPart::EndDocument)
-            break;
-        if (token != XmlPart::StartElement)
-            continue;
-        const QByteArrayView name = part.name();
+    const QString error = part.forEachElement([&](QByteArrayView name) {
         if (name == "workbookPr") {
             const QByteArrayView date1904 = part.attributeBytes("date1904");
             if (date1904 == "1" || date1904 == "true")
@@ -123,6 +108,11 @@ Book readBook(const ZipArchive &zip)
         } else if (name == "sheet") {
             named.emplace_back(part.attribute("name"), part.attribute("id"));
         }
+        return true;
+    });
+    if (!error.isEmpty()) {
+        book.error = error;
+        return book;
     }
     for (const auto &[name, id] : named) {
         QString target;
@@ -151,35 +141,25 @@ std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path,
         return styles;
     std::vector<std::pair<int, QString>> codes;
     XmlPart part(zip, index);
-    bool inCellXfs = false;
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return styles;
-        }
-        if (token == XmlPart::EndDocument)
-            return styles;
-        if (token != XmlPart::StartElement && token != XmlPart::EndElement)
-            continue;
-        const QByteArrayView name = part.name();
-        if (token == XmlPart::EndElement && name == "cellXfs")
-            inCellXfs = false;
-        if (token != XmlPart::StartElement)
-            continue;
+    error = part.forEachElement([&](QByteArrayView name) {
         if (name == "numFmt") {
             codes.emplace_back(part.attribute("numFmtId").toInt(), part.attribute("formatCode"));
         } else if (name == "cellXfs") {
-            inCellXfs = true;
-        } else if (name == "xf" && inCellXfs) {
-            const int id = part.attribute("numFmtId").toInt();
-            NumberFormat format = NumberFormat::builtIn(id);
-            for (const auto &[codeId, code] : codes)
-                if (codeId == id)
-                    format = NumberFormat::fromCode(code);
-            styles.push_back(format);
+            return part.forEachChild([&](QByteArrayView child) {
+                if (child == "xf") {
+                    const int id = part.attribute("numFmtId").toInt();
+                    NumberFormat format = NumberFormat::builtIn(id);
+                    for (const auto &[codeId, code] : codes)
+                        if (codeId == id)
+                            format = NumberFormat::fromCode(code);
+                    styles.push_back(format);
+                }
+                return part.skipElement();
+            });
         }
-    }
+        return true;
+    });
+    return styles;
 }
 
 // The shared strings, one after another in one text, rich runs joined and
@@ -220,22 +200,15 @@ SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QStr
     if (index < 0)
         return strings;
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return strings;
-        }
-        if (token == XmlPart::EndDocument)
-            return strings;
-        if (token == XmlPart::StartElement && part.name() == "si") {
-            if (!readRichText(part, strings.text)) {
-                error = part.error();
-                return strings;
-            }
-            strings.starts.push_back(strings.text.size());
-        }
-    }
+    error = part.forEachElement([&](QByteArrayView name) {
+        if (name != "si")
+            return true;
+        if (!readRichText(part, strings.text))
+            return false;
+        strings.starts.push_back(strings.text.size());
+        return true;
+    });
+    return strings;
 }
 
 // "BC12" as column 54 (from 0) and row 11; false when it is no reference.

@@ -90,6 +90,14 @@ public:
     const QString &error() const { return m_error; }
     bool cancelled() const { return m_cancelled; }
 
+    // Calls `element(name)` for each element of the part as it starts, in
+    // document order: it may read the element to its end or leave its
+    // children to the walk, and returns false to end the walk. The part's
+    // error after, empty when the walk ended or reached the end (or on a
+    // cancel: see cancelled()).
+    template <typename Element>
+    QString forEachElement(Element &&element);
+
     // Walks the children of the element just started, up to its end (the
     // reader stands on that end after it). `child(name)` is called as each
     // child starts; it reads the child to its end (skipElement(), readText(),
@@ -157,6 +165,26 @@ private:
     bool m_atEnd = false;
     bool m_cancelled = false;
 };
+
+template <typename Element>
+QString XmlPart::forEachElement(Element &&element)
+{
+    for (;;) {
+        switch (next()) {
+        case StartElement:
+            if (!element(name()))
+                return m_error;
+            break;
+        case EndElement:
+        case Characters:
+            break;
+        case EndDocument:
+            return QString();
+        case Invalid:
+            return m_error;
+        }
+    }
+}
 
 template <typename Child, typename Text>
 bool XmlPart::forEachChild(Child &&child, Text &&text)

@@ -184,85 +184,49 @@ QString forEachTable(XmlPart &part, F &&table)
     });
 }
 
-QString xmlUnescaped(QByteArrayView text)
+// Lists the tables as forEachTable meets them: by the same parser, under the
+// same rules, so that the list's places are always the reader's; tables
+// inside a table are part of it.
+class TableLister : public XmlPart::Handler
 {
-    QString s = QString::fromUtf8(text);
-    s.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-    s.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    s.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-    s.replace(QStringLiteral("&apos;"), QStringLiteral("'"));
-    s.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return s;
-}
+public:
+    void start(QByteArrayView name, const XmlPart::Attributes &attributes) override
+    {
+        ++m_depth;
+        if (m_tableDepth == 0 && name == "table") {
+            m_tableDepth = m_depth;
+            names << QString::fromUtf8(attributes.qualified("table:name"));
+        }
+    }
+    void end(QByteArrayView) override
+    {
+        if (m_depth-- == m_tableDepth)
+            m_tableDepth = 0;
+    }
+    void text(QByteArrayView) override {}
+
+    QStringList names;
+
+private:
+    int m_depth = 0;
+    int m_tableDepth = 0; // of the table the parser is in, or 0
+};
 
 } // namespace
 
-// The names are found in the inflated bytes without parsing every row: a
-// large sheet's names come at the cost of inflating it, not of reading it.
+// The whole of content.xml is parsed: only the parser itself finds the
+// tables exactly as the reader will. The tables met before a fault in the
+// part are listed (each of them reads); the fault is the list's error only
+// when it comes before any table.
 SheetList sheetNames(const ZipArchive &zip)
 {
     SheetList list;
-    ZipArchive::Entry entry = zip.open(zip.find(kContent));
-    if (!entry.error().isEmpty()) {
-        list.error = entry.error();
-        return list;
-    }
-    QByteArray window;
-    QByteArray slice(256 * 1024, Qt::Uninitialized);
-    static const QByteArray start("<table:table");
-    for (;;) {
-        const qint64 got = entry.read(slice.data(), slice.size());
-        if (got < 0) {
-            list.error = entry.error();
-            return list;
-        }
-        window.append(slice.constData(), got);
-        qsizetype from = 0;
-        qsizetype keep = std::max<qsizetype>(0, window.size() - start.size());
-        for (;;) {
-            const qsizetype at = window.indexOf(start, from);
-            if (at < 0)
-                break;
-            const qsizetype after = at + start.size();
-            if (after >= window.size()) {
-                keep = at;
-                break;
-            }
-            const char next = window[after];
-            if (next != ' ' && next != '\n' && next != '\r' && next != '\t' && next != '>') {
-                from = after;
-                continue;
-            }
-            const qsizetype close = window.indexOf('>', after);
-            if (close < 0) {
-                keep = at;
-                break;
-            }
-            const QByteArrayView tag = QByteArrayView(window).sliced(at, close - at);
-            // A table without a name is still a sheet: the list's places
-            // must be the reader's, whatever the names.
-            const qsizetype nameAt = tag.indexOf("table:name=\"");
-            QString name;
-            if (nameAt >= 0) {
-                const qsizetype valueAt = nameAt + 12;
-                const qsizetype end = tag.indexOf('"', valueAt);
-                name =
-                    xmlUnescaped(tag.sliced(valueAt, std::max<qsizetype>(end, valueAt) - valueAt));
-            }
-            list.names << name;
-            from = close;
-            keep = std::max<qsizetype>(close, window.size() - start.size());
-        }
-        if (got == 0)
-            break;
-        window.remove(0, std::min(keep, window.size()));
-        if (window.size() > (qsizetype(16) << 20)) {
-            list.error = QStringLiteral("the workbook is damaged: a tag never ends");
-            return list;
-        }
-    }
+    XmlPart part(zip, zip.find(kContent));
+    TableLister lister;
+    const bool read = part.parse(lister);
+    list.names = lister.names;
     if (list.names.isEmpty())
-        list.error = QStringLiteral("the workbook has no sheet");
+        list.error = read ? QStringLiteral("the workbook has no sheet") : part.error();
     return list;
 }
 

@@ -156,9 +156,22 @@ bool writeOds(const std::vector<std::vector<std::string>> &rows, const std::stri
     zip_source_t *mimetype = zip_source_buffer(archive, type, sizeof type - 1, 0);
     const zip_int64_t first = zip_file_add(archive, "mimetype", mimetype, 0);
     zip_set_file_compression(archive, zip_uint64_t(first), ZIP_CM_STORE, 0);
+    // The manifest lists the package's parts, as OpenDocument asks and
+    // office suites expect of a document they open.
+    static const char manifest[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<manifest:manifest "
+        "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" "
+        "manifest:version=\"1.3\">\n"
+        " <manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.3\" "
+        "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>\n"
+        " <manifest:file-entry manifest:full-path=\"content.xml\" "
+        "manifest:media-type=\"text/xml\"/>\n"
+        "</manifest:manifest>\n";
     zip_source_t *content = zip_source_file(archive, contentPath.c_str(), 0, -1);
-    zip_file_add(archive, "content.xml", content, 0);
-    const bool ok = zip_close(archive) == 0;
+    zip_source_t *manifestSource = zip_source_buffer(archive, manifest, sizeof manifest - 1, 0);
+    const bool added = zip_file_add(archive, "content.xml", content, 0) >= 0
+                       && zip_file_add(archive, "META-INF/manifest.xml", manifestSource, 0) >= 0;
+    const bool ok = zip_close(archive) == 0 && added;
     std::remove(contentPath.c_str());
     return ok;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Compares the keyed 1M x 10 pair saved as workbooks, and a 100k pair against
 # LibreOffice's headless converter, printing wall time and peak memory.
-# CPU time is printed beside the wall time: on a shared machine it is the
-# figure that does not depend on the other processes.
+# CPU time is printed beside the wall time, and the load average after each
+# run: on a shared machine they tell how much the other processes weighed.
 #   1. rows --key id on the 1M pair as .xlsx, as .ods, and as CSV (the
 #      memory limit is twice the CSV pair's bytes plus 100 MB);
 #   2. on a 100k pair: LibreOffice converting both workbooks to CSV, then
@@ -33,8 +33,9 @@ measure() { # NAME LIMIT_KIB COMMAND...: wall time, CPU time and peak memory of 
   /usr/bin/time -o "$figures" -f "%e %U %S %M" "$@" > /dev/null 2>&1 || true
   read -r seconds user system kib < <(tail -1 "$figures")
   rm -f "$figures"
-  printf '%-52s %7.2f s (cpu %6.2f s) %6d MiB' "$name" "$seconds" \
-    "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" $(( kib / 1024 ))
+  printf '%-52s %7.2f s (cpu %6.2f s) %6d MiB  load %5s' "$name" "$seconds" \
+    "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" $(( kib / 1024 )) \
+    "$(cut -d' ' -f1 /proc/loadavg)"
   [ "$limit" -gt 0 ] && printf '  limit %5d MiB %s' $(( limit / 1024 )) \
     "$([ "$kib" -le "$limit" ] && echo within || echo OVER)"
   printf '\n'

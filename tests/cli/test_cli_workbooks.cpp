@@ -65,6 +65,9 @@ void CliWorkbooksTest::workbooks_data()
     QTest::newRow("rows: a password-protected workbook")
         << QStringList{u"rows"_s, u"locked.xlsx"_s, x} << 2 << QString()
         << u"locked.xlsx: password-protected workbooks are not supported"_s;
+    QTest::newRow("lines: a zip's signature and no zip")
+        << QStringList{u"lines"_s, u"broken.xlsx"_s, u"second.csv"_s} << 2 << QString()
+        << u"broken.xlsx: the workbook is damaged or truncated"_s;
     QTest::newRow("lines: a billion repeated columns")
         << QStringList{u"lines"_s, x, u"wide.ods"_s} << 2 << QString()
         << u"wide.ods: the sheet is refused: it claims more than 16384 columns"_s;
@@ -82,6 +85,7 @@ void CliWorkbooksTest::workbooks()
     cli.write(u"locked.xlsx"_s,
               QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0')
                   + QByteArray("E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0", 32));
+    cli.write(u"broken.xlsx"_s, QByteArray("PK\x03\x04id,name\n1,Ann\n"));
     cli.write(u"wide.ods"_s, WorkbookBytes::odsTable(
                                  "<table:table-row><table:table-cell "
                                  "table:number-columns-repeated=\"1000000000\"><text:p>x</text:p>"

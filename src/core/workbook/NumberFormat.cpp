@@ -258,4 +258,33 @@ QString formatNumber(QStringView value, const NumberFormat &format, DateSystem d
     }
 }
 
+bool generalShowsAsWritten(QByteArrayView value)
+{
+    const auto digitsFrom = [&](qsizetype at) {
+        qsizetype end = at;
+        while (end < value.size() && value[end] >= '0' && value[end] <= '9')
+            ++end;
+        return end - at;
+    };
+    const qsizetype start = value.startsWith('-') ? 1 : 0;
+    const qsizetype whole = digitsFrom(start);
+    if (whole == 0 || whole > 15)
+        return false;
+    const qsizetype point = start + whole;
+    if (point == value.size())
+        return true;
+    const qsizetype fraction = digitsFrom(point + 1);
+    if (value[point] != '.' || fraction == 0 || point + 1 + fraction != value.size()
+        || value.back() == '0' || (whole > 1 && value[start] == '0'))
+        return false;
+    if (value[start] != '0')
+        return whole + fraction <= 15;
+    // "0.000123": zeros after the point are no significant digits, but past
+    // three of them the general format turns to an exponent.
+    qsizetype zeros = 0;
+    while (value[point + 1 + zeros] == '0')
+        ++zeros;
+    return zeros <= 3 && fraction - zeros <= 15;
+}
+
 } // namespace Workbook

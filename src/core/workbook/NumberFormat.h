@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -29,5 +30,11 @@ enum class DateSystem { From1900, From1904 };
 // `value`, a number as a sheet stores it, as `format` shows it; the text as
 // it is when it is no number.
 QString formatNumber(QStringView value, const NumberFormat &format, DateSystem dates);
+
+// Whether the general format shows `value` (ASCII) exactly as it is written,
+// so that a reader may take it as it is: an integer of up to 15 digits, or a
+// decimal in its shortest form, of up to 15 significant digits and not so
+// small that it would show with an exponent.
+bool generalShowsAsWritten(QByteArrayView value);
 
 } // namespace Workbook

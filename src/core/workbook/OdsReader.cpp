@@ -56,32 +56,17 @@ class TableReader
 public:
     TableReader(XmlPart &part, SheetCsv &csv) : m_part(part), m_csv(csv) {}
 
-    // Reads the table just started, to its end.
+    // Reads the table just started, to its end; the rows of header rows
+    // and row groups are rows of the table.
     bool read()
     {
-        int depth = 1;
-        while (depth > 0) {
-            const auto token = m_part.next();
-            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
-                return false;
-            if (token == XmlPart::EndElement) {
-                --depth;
-                continue;
-            }
-            if (token != XmlPart::StartElement)
-                continue;
-            const QByteArrayView name = m_part.name();
-            if (name == "table-row") {
-                if (!readRow())
-                    return false;
-            } else if (name == "table-header-rows" || name == "table-row-group"
-                       || name == "table-rows") {
-                ++depth; // rows inside are rows of the table
-            } else if (!m_part.skipElement()) {
-                return false;
-            }
-        }
-        return true;
+        return m_part.forEachChild([this](QByteArrayView name) {
+            if (name == "table-row")
+                return readRow();
+            if (name == "table-header-rows" || name == "table-row-group" || name == "table-rows")
+                return read();
+            return m_part.skipElement();
+        });
     }
 
     QString m_error;
@@ -92,38 +77,28 @@ private:
         const qint64 repeated = repeatCount(m_part.attributeBytes("number-rows-repeated"));
         qint64 column = 0;
         bool held = false;
-        for (;;) {
-            const auto token = m_part.next();
-            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
-                return false;
-            if (token == XmlPart::EndElement)
-                break;
-            if (token != XmlPart::StartElement)
-                continue;
-            const bool covered = m_part.name() == "covered-table-cell";
-            if (!covered && m_part.name() != "table-cell") {
-                if (!m_part.skipElement())
-                    return false;
-                continue;
-            }
+        const bool read = m_part.forEachChild([&](QByteArrayView name) {
+            const bool covered = name == "covered-table-cell";
+            if (!covered && name != "table-cell")
+                return m_part.skipElement();
             const qint64 times = repeatCount(m_part.attributeBytes("number-columns-repeated"));
             if (!readCell())
                 return false;
-            const QByteArrayView value = m_value;
             // A covered cell lies under a merge: its value is the top-left one's.
-            if (!covered && !value.isEmpty()) {
+            if (!covered && !m_value.isEmpty()) {
                 if (column + times > SheetCsv::kMaxColumns)
                     return fail(QStringLiteral("the sheet is refused: it claims more than %1 "
                                                "columns")
                                     .arg(SheetCsv::kMaxColumns));
                 for (qint64 i = 0; i < times; ++i)
-                    if (!m_csv.put(m_row, column + i, value))
+                    if (!m_csv.put(m_row, column + i, m_value))
                         return false;
                 held = true;
             }
             column = std::min<qint64>(column + times, qint64(1) << 40);
-        }
-        if (held && !m_csv.repeatRow(m_row, repeated - 1))
+            return true;
+        });
+        if (!read || (held && !m_csv.repeatRow(m_row, repeated - 1)))
             return false;
         m_row = std::min<qint64>(m_row + repeated, qint64(1) << 40);
         return true;
@@ -146,58 +121,39 @@ private:
             m_value.append(m_part.attributeBytes(type == "string" ? "string-value" : "value"));
         const bool fromAttributes = type == "date" || type == "time" || type == "boolean";
         m_shown.resize(0);
-        if (!readParagraphs(m_shown))
+        m_paragraphs = 0;
+        if (!readParagraphs(m_shown, false))
             return false;
         if (!fromAttributes && !m_shown.isEmpty())
             std::swap(m_value, m_shown);
         return true;
     }
 
-    // The paragraphs of the cell just started, one line each; notes left out.
-    bool readParagraphs(QByteArray &text)
+    // The paragraphs inside the element just started, one line each, into
+    // `text`; notes left out.
+    bool readParagraphs(QByteArray &text, bool inParagraph)
     {
-        int depth = 1;
-        int paragraphs = 0;
-        int inParagraph = 0;
-        while (depth > 0) {
-            const auto token = m_part.next();
-            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
-                return false;
-            if (token == XmlPart::EndElement) {
-                --depth;
-                if (m_part.name() == "p")
-                    --inParagraph;
-                continue;
-            }
-            if (token == XmlPart::Characters) {
-                if (inParagraph > 0)
-                    text.append(m_part.text());
-                continue;
-            }
-            if (token != XmlPart::StartElement)
-                continue;
-            const QByteArrayView name = m_part.name();
-            if (name == "annotation" || name == "note") {
-                if (!m_part.skipElement())
-                    return false;
-                continue;
-            }
-            ++depth;
-            if (name == "p" || name == "h") {
-                if (paragraphs++ > 0)
+        return m_part.forEachChild(
+            [&](QByteArrayView name) {
+                if (name == "annotation" || name == "note")
+                    return m_part.skipElement();
+                const bool paragraph = name == "p" || name == "h";
+                if (paragraph && m_paragraphs++ > 0)
                     text += '\n';
-                ++inParagraph;
-            } else if (name == "s") {
-                const qint64 spaces =
-                    std::min<qint64>(repeatCount(m_part.attributeBytes("c")), qint64(1) << 16);
-                text.append(spaces, ' ');
-            } else if (name == "tab") {
-                text += '\t';
-            } else if (name == "line-break") {
-                text += '\n';
-            }
-        }
-        return true;
+                if (name == "s")
+                    text.append(
+                        std::min<qint64>(repeatCount(m_part.attributeBytes("c")), qint64(1) << 16),
+                        ' ');
+                else if (name == "tab")
+                    text += '\t';
+                else if (name == "line-break")
+                    text += '\n';
+                return readParagraphs(text, inParagraph || paragraph);
+            },
+            [&](QByteArrayView bytes) {
+                if (inParagraph)
+                    text.append(bytes);
+            });
     }
 
     bool fail(const QString &error)
@@ -210,6 +166,7 @@ private:
     SheetCsv &m_csv;
     qint64 m_row = 0;
     // The cell being read; kept to keep their room from cell to cell.
+    int m_paragraphs = 0;
     QByteArray m_value;
     QByteArray m_shown;
 };
@@ -219,101 +176,57 @@ private:
 template <typename F>
 QString forEachTable(XmlPart &part, F &&table)
 {
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid)
-            return part.error();
-        if (token == XmlPart::EndDocument)
-            return QString();
-        if (token != XmlPart::StartElement || part.name() != "table")
-            continue;
-        const QString name = QString::fromUtf8(part.qualifiedAttribute("table:name"));
-        if (table(name))
-            return QString();
-        if (!part.skipElement())
-            return part.error();
-    }
+    return part.forEachElement([&](QByteArrayView name) {
+        if (name != "table")
+            return true;
+        return !table(QString::fromUtf8(part.qualifiedAttribute("table:name")))
+               && part.skipElement();
+    });
 }
 
-QString xmlUnescaped(QByteArrayView text)
+// Lists the tables as forEachTable meets them: by the same parser, under the
+// same rules, so that the list's places are always the reader's; tables
+// inside a table are part of it.
+class TableLister : public XmlPart::Handler
 {
-    QString s = QString::fromUtf8(text);
-    s.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-    s.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    s.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-    s.replace(QStringLiteral("&apos;"), QStringLiteral("'"));
-    s.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return s;
-}
+public:
+    void start(QByteArrayView name, const XmlPart::Attributes &attributes) override
+    {
+        ++m_depth;
+        if (m_tableDepth == 0 && name == "table") {
+            m_tableDepth = m_depth;
+            names << QString::fromUtf8(attributes.qualified("table:name"));
+        }
+    }
+    void end(QByteArrayView) override
+    {
+        if (m_depth-- == m_tableDepth)
+            m_tableDepth = 0;
+    }
+    void text(QByteArrayView) override {}
+
+    QStringList names;
+
+private:
+    int m_depth = 0;
+    int m_tableDepth = 0; // of the table the parser is in, or 0
+};
 
 } // namespace
 
-// The names are found in the inflated bytes without parsing every row: a
-// large sheet's names come at the cost of inflating it, not of reading it.
+// The whole of content.xml is parsed: only the parser itself finds the
+// tables exactly as the reader will. The tables met before a fault in the
+// part are listed (each of them reads); the fault is the list's error only
+// when it comes before any table.
 SheetList sheetNames(const ZipArchive &zip)
 {
     SheetList list;
-    ZipArchive::Entry entry = zip.open(zip.find(kContent));
-    if (!entry.error().isEmpty()) {
-        list.error = entry.error();
-        return list;
-    }
-    QByteArray window;
-    QByteArray slice(256 * 1024, Qt::Uninitialized);
-    static const QByteArray start("<table:table");
-    for (;;) {
-        const qint64 got = entry.read(slice.data(), slice.size());
-        if (got < 0) {
-            list.error = entry.error();
-            return list;
-        }
-        window.append(slice.constData(), got);
-        qsizetype from = 0;
-        qsizetype keep = std::max<qsizetype>(0, window.size() - start.size());
-        for (;;) {
-            const qsizetype at = window.indexOf(start, from);
-            if (at < 0)
-                break;
-            const qsizetype after = at + start.size();
-            if (after >= window.size()) {
-                keep = at;
-                break;
-            }
-            const char next = window[after];
-            if (next != ' ' && next != '\n' && next != '\r' && next != '\t' && next != '>') {
-                from = after;
-                continue;
-            }
-            const qsizetype close = window.indexOf('>', after);
-            if (close < 0) {
-                keep = at;
-                break;
-            }
-            const QByteArrayView tag = QByteArrayView(window).sliced(at, close - at);
-            // A table without a name is still a sheet: the list's places
-            // must be the reader's, whatever the names.
-            const qsizetype nameAt = tag.indexOf("table:name=\"");
-            QString name;
-            if (nameAt >= 0) {
-                const qsizetype valueAt = nameAt + 12;
-                const qsizetype end = tag.indexOf('"', valueAt);
-                name =
-                    xmlUnescaped(tag.sliced(valueAt, std::max<qsizetype>(end, valueAt) - valueAt));
-            }
-            list.names << name;
-            from = close;
-            keep = std::max<qsizetype>(close, window.size() - start.size());
-        }
-        if (got == 0)
-            break;
-        window.remove(0, std::min(keep, window.size()));
-        if (window.size() > (qsizetype(16) << 20)) {
-            list.error = QStringLiteral("the workbook is damaged: a tag never ends");
-            return list;
-        }
-    }
+    XmlPart part(zip, zip.find(kContent));
+    TableLister lister;
+    const bool read = part.parse(lister);
+    list.names = lister.names;
     if (list.names.isEmpty())
-        list.error = QStringLiteral("the workbook has no sheet");
+        list.error = read ? QStringLiteral("the workbook has no sheet") : part.error();
     return list;
 }
 

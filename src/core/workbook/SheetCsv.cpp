@@ -1,6 +1,7 @@
 #include "workbook/SheetCsv.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Workbook {
 
@@ -128,23 +129,33 @@ QByteArray SheetCsv::finish()
 {
     endRow();
     m_row = -1;
-    QByteArray out;
-    const bool even =
-        std::all_of(m_fields.begin(), m_fields.end(), [this](qint32 n) { return n == m_width; });
-    if (even) {
-        out = std::move(m_out);
-    } else {
-        // Short records take the commas of the empty cells they end with.
-        out.reserve(m_out.size() + qsizetype(m_fields.size()) * 2);
-        qint64 from = 0;
-        for (size_t i = 0; i < m_ends.size(); ++i) {
-            out.append(m_out.constData() + from, m_ends[i] - from);
+    // Short records take the commas of the empty cells they end with. The
+    // text grows in place, from its last record back, so that a sheet's
+    // text is never held twice.
+    qint64 grown = 0;
+    for (const qint32 fields : m_fields)
+        grown += std::max<qint64>(0, fields == 0 ? m_width - 1 : m_width - fields);
+    if (grown > 0) {
+        const qint64 size = m_out.size();
+        m_out.resize(size + grown);
+        char *text = m_out.data();
+        qint64 to = size + grown;
+        qint64 from = size;
+        for (size_t i = m_ends.size(); i-- > 0;) {
+            const qint64 start = i == 0 ? 0 : m_ends[i - 1] + 2;
             const qint64 fields = m_fields[i];
-            out.append(fields == 0 ? m_width - 1 : m_width - fields, ',');
-            out += "\r\n";
-            from = m_ends[i] + 2;
+            const qint64 commas = std::max<qint64>(0, fields == 0 ? m_width - 1 : m_width - fields);
+            to -= 2; // CR LF
+            std::memmove(text + to, text + from - 2, 2);
+            to -= commas;
+            std::memset(text + to, ',', size_t(commas));
+            const qint64 length = m_ends[i] - start;
+            to -= length;
+            std::memmove(text + to, text + start, size_t(length));
+            from = start;
         }
     }
+    QByteArray out = std::move(m_out);
     m_out = QByteArray();
     m_ends.clear();
     m_fields.clear();

@@ -72,7 +72,9 @@ Format recognise(QByteArrayView bytes)
     // Part names are stored as they are, in each part's header.
     if (bytes.indexOf("xl/workbook.xml") >= 0)
         return Format::Xlsx;
-    return Format::None;
+    // A zip that opens and is no workbook is any other file; one that does
+    // not open is a damaged workbook more likely than text.
+    return ZipArchive(bytes).error().isEmpty() ? Format::None : Format::Damaged;
 }
 
 SheetList sheetNames(QByteArrayView bytes)

@@ -17,6 +17,7 @@ enum class Format {
     Xlsx,
     Ods,
     Encrypted, // an Office file wrapped for a password
+    Damaged,   // a zip's signature, but no zip that can be read
 };
 
 // What the bytes are. Only the first bytes and the names of the zip's parts

@@ -54,18 +54,13 @@ std::vector<Relationship> relationships(const ZipArchive &zip, const QString &pa
     if (index < 0)
         return found;
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return found;
-        }
-        if (token == XmlPart::EndDocument)
-            return found;
-        if (token == XmlPart::StartElement && part.name() == "Relationship")
+    error = part.forEachElement([&](QByteArrayView name) {
+        if (name == "Relationship")
             found.push_back({part.attribute("Id"), part.attribute("Type"),
                              resolve(folder, part.attribute("Target"))});
-    }
+        return true;
+    });
+    return found;
 }
 
 struct Sheet
@@ -105,17 +100,7 @@ Book readBook(const ZipArchive &zip)
     book.relations = relationships(zip, book.path, book.error);
     std::vector<std::pair<QString, QString>> named; // name, relationship id
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            book.error = part.error();
-            return book;
-        }
-        if (token == XmlPart::EndDocument)
-            break;
-        if (token != XmlPart::StartElement)
-            continue;
-        const QByteArrayView name = part.name();
+    const QString error = part.forEachElement([&](QByteArrayView name) {
         if (name == "workbookPr") {
             const QByteArrayView date1904 = part.attributeBytes("date1904");
             if (date1904 == "1" || date1904 == "true")
@@ -123,6 +108,11 @@ Book readBook(const ZipArchive &zip)
         } else if (name == "sheet") {
             named.emplace_back(part.attribute("name"), part.attribute("id"));
         }
+        return true;
+    });
+    if (!error.isEmpty()) {
+        book.error = error;
+        return book;
     }
     for (const auto &[name, id] : named) {
         QString target;
@@ -151,35 +141,25 @@ std::vector<NumberFormat> readStyles(const ZipArchive &zip, const QString &path,
         return styles;
     std::vector<std::pair<int, QString>> codes;
     XmlPart part(zip, index);
-    bool inCellXfs = false;
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return styles;
-        }
-        if (token == XmlPart::EndDocument)
-            return styles;
-        if (token != XmlPart::StartElement && token != XmlPart::EndElement)
-            continue;
-        const QByteArrayView name = part.name();
-        if (token == XmlPart::EndElement && name == "cellXfs")
-            inCellXfs = false;
-        if (token != XmlPart::StartElement)
-            continue;
+    error = part.forEachElement([&](QByteArrayView name) {
         if (name == "numFmt") {
             codes.emplace_back(part.attribute("numFmtId").toInt(), part.attribute("formatCode"));
         } else if (name == "cellXfs") {
-            inCellXfs = true;
-        } else if (name == "xf" && inCellXfs) {
-            const int id = part.attribute("numFmtId").toInt();
-            NumberFormat format = NumberFormat::builtIn(id);
-            for (const auto &[codeId, code] : codes)
-                if (codeId == id)
-                    format = NumberFormat::fromCode(code);
-            styles.push_back(format);
+            return part.forEachChild([&](QByteArrayView child) {
+                if (child == "xf") {
+                    const int id = part.attribute("numFmtId").toInt();
+                    NumberFormat format = NumberFormat::builtIn(id);
+                    for (const auto &[codeId, code] : codes)
+                        if (codeId == id)
+                            format = NumberFormat::fromCode(code);
+                    styles.push_back(format);
+                }
+                return part.skipElement();
+            });
         }
-    }
+        return true;
+    });
+    return styles;
 }
 
 // The shared strings, one after another in one text, rich runs joined and
@@ -199,31 +179,18 @@ struct SharedStrings
 };
 
 // Appends to `into` the text of the <t> elements inside the element just
-// started (<si>, <is>), leaving phonetic runs out.
-bool readRichText(XmlPart &part, QByteArray &into)
+// started (<si>), leaving phonetic runs out.
+bool readRichText(XmlPart &part, QByteArray &into, bool inText = false)
 {
-    int depth = 1;
-    int inText = 0;
-    int inPhonetic = 0;
-    while (depth > 0) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
-            return false;
-        if (token == XmlPart::StartElement) {
-            ++depth;
-            const QByteArrayView name = part.name();
-            inText += name == "t";
-            inPhonetic += name == "rPh";
-        } else if (token == XmlPart::EndElement) {
-            --depth;
-            const QByteArrayView name = part.name();
-            inText -= name == "t";
-            inPhonetic -= name == "rPh";
-        } else if (token == XmlPart::Characters && inText > 0 && inPhonetic == 0) {
-            into.append(part.text());
-        }
-    }
-    return true;
+    return part.forEachChild(
+        [&](QByteArrayView name) {
+            return name == "rPh" ? part.skipElement()
+                                 : readRichText(part, into, inText || name == "t");
+        },
+        [&](QByteArrayView text) {
+            if (inText)
+                into.append(text);
+        });
 }
 
 SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QString &error)
@@ -233,22 +200,15 @@ SharedStrings readSharedStrings(const ZipArchive &zip, const QString &path, QStr
     if (index < 0)
         return strings;
     XmlPart part(zip, index);
-    for (;;) {
-        const auto token = part.next();
-        if (token == XmlPart::Invalid) {
-            error = part.error();
-            return strings;
-        }
-        if (token == XmlPart::EndDocument)
-            return strings;
-        if (token == XmlPart::StartElement && part.name() == "si") {
-            if (!readRichText(part, strings.text)) {
-                error = part.error();
-                return strings;
-            }
-            strings.starts.push_back(strings.text.size());
-        }
-    }
+    error = part.forEachElement([&](QByteArrayView name) {
+        if (name != "si")
+            return true;
+        if (!readRichText(part, strings.text))
+            return false;
+        strings.starts.push_back(strings.text.size());
+        return true;
+    });
+    return strings;
 }
 
 // "BC12" as column 54 (from 0) and row 11; false when it is no reference.
@@ -280,7 +240,9 @@ qint64 parseCount(QByteArrayView text)
     return text.isEmpty() ? -1 : n;
 }
 
-class SheetReader
+// Reads a sheet's cells as the parser meets them: a cell's value is its
+// <v> or its inline <is> (their direct children only), put when the cell ends.
+class SheetReader : public XmlPart::Handler
 {
 public:
     SheetReader(XmlPart &part, SheetCsv &csv, const SharedStrings &strings,
@@ -289,69 +251,82 @@ public:
     {
     }
 
-    // False on an error of the part or of the sheet.
-    bool read()
+    void start(QByteArrayView name, const XmlPart::Attributes &attributes) override
     {
-        for (;;) {
-            const auto token = m_part.next();
-            if (token == XmlPart::Invalid)
-                return false;
-            if (token == XmlPart::EndDocument)
-                return true;
-            if (token != XmlPart::StartElement)
-                continue;
-            const QByteArrayView name = m_part.name();
-            if (name == "row") {
-                const qint64 r = parseCount(m_part.qualifiedAttribute("r"));
-                m_row = r > 0 ? r - 1 : m_row + 1;
-                m_column = -1;
-            } else if (name == "c") {
-                if (!readCell())
-                    return false;
-            }
+        if (m_depth > 0) {
+            ++m_depth;
+            if (m_depth == 2 && name == "v")
+                m_in = In::Value;
+            else if (m_depth == 2 && name == "is")
+                m_in = In::Inline;
+            else if (m_in == In::Inline)
+                startRich(name);
+        } else if (name == "row") {
+            const qint64 r = parseCount(attributes.qualified("r"));
+            m_row = r > 0 ? r - 1 : m_row + 1;
+            m_column = -1;
+        } else if (name == "c") {
+            startCell(attributes);
         }
     }
 
+    void end(QByteArrayView name) override
+    {
+        if (m_depth == 0)
+            return;
+        --m_depth;
+        if (m_depth == 0) {
+            endCell();
+        } else if (m_depth == 1) {
+            m_in = In::Other;
+        } else if (m_in == In::Inline) {
+            m_inText -= name == "t";
+            m_inPhonetic -= name == "rPh";
+        }
+    }
+
+    void text(QByteArrayView text) override
+    {
+        if (m_in == In::Value)
+            m_raw.append(text);
+        else if (m_in == In::Inline && m_inText > 0 && m_inPhonetic == 0)
+            m_inline.append(text);
+    }
+
 private:
-    bool readCell()
+    // Rich text runs are joined; phonetic hints are left out.
+    void startRich(QByteArrayView name)
+    {
+        m_inText += name == "t";
+        m_inPhonetic += name == "rPh";
+    }
+
+    void startCell(const XmlPart::Attributes &attributes)
     {
         qint64 column = m_column + 1;
         qint64 row = m_row;
-        const QByteArrayView ref = m_part.qualifiedAttribute("r");
+        const QByteArrayView ref = attributes.qualified("r");
         if (!ref.isEmpty() && !parseReference(ref, column, row))
-            return fail(QStringLiteral("the workbook is damaged: a cell's reference is %1")
-                            .arg(QString::fromUtf8(ref)));
+            return m_part.stop(QStringLiteral("the workbook is damaged: a cell's reference is %1")
+                                   .arg(QString::fromUtf8(ref)));
         if (row != m_row)
-            return fail(QStringLiteral("the workbook is damaged: cell %1 lies outside its row")
-                            .arg(QString::fromUtf8(ref)));
+            return m_part.stop(
+                QStringLiteral("the workbook is damaged: cell %1 lies outside its row")
+                    .arg(QString::fromUtf8(ref)));
         m_column = column;
-        const Type type = typeOf(m_part.qualifiedAttribute("t"));
-        const qint64 style = parseCount(m_part.qualifiedAttribute("s"));
+        m_type = typeOf(attributes.qualified("t"));
+        m_style = parseCount(attributes.qualified("s"));
         m_raw.resize(0);
         m_inline.resize(0);
-        int depth = 1;
-        while (depth > 0) {
-            const auto token = m_part.next();
-            if (token == XmlPart::Invalid || token == XmlPart::EndDocument)
-                return false;
-            if (token == XmlPart::EndElement) {
-                --depth;
-                continue;
-            }
-            if (token != XmlPart::StartElement)
-                continue;
-            const QByteArrayView name = m_part.name();
-            if (name == "v") {
-                if (!m_part.readText(m_raw))
-                    return false;
-            } else if (name == "is") {
-                if (!readRichText(m_part, m_inline))
-                    return false;
-            } else if (!m_part.skipElement()) {
-                return false;
-            }
-        }
-        return m_csv.put(row, column, value(type, style)) || fail(QString());
+        m_depth = 1;
+        m_in = In::Other;
+        m_inText = m_inPhonetic = 0;
+    }
+
+    void endCell()
+    {
+        if (!m_csv.put(m_row, m_column, value(m_type, m_style)))
+            m_part.stop(m_csv.error());
     }
 
     enum class Type { Number, Shared, Inline, Boolean, Text, Date };
@@ -398,35 +373,15 @@ private:
         static const NumberFormat general;
         const NumberFormat &format =
             style >= 0 && style < qint64(m_styles.size()) ? m_styles[size_t(style)] : general;
-        // A whole number in the general format reads as written.
-        if (format.kind == NumberFormat::Kind::General && isWhole(m_raw))
+        if (format.kind == NumberFormat::Kind::General && generalShowsAsWritten(m_raw))
             return m_raw;
         m_formatted = formatNumber(QString::fromUtf8(m_raw), format, m_dates).toUtf8();
         return m_formatted;
     }
 
-    static bool isWhole(QByteArrayView value)
-    {
-        const qsizetype start = value.startsWith('-') ? 1 : 0;
-        if (value.size() == start || value.size() - start > 15)
-            return false;
-        for (qsizetype i = start; i < value.size(); ++i)
-            if (value[i] < '0' || value[i] > '9')
-                return false;
-        return true;
-    }
+    // Where the parser stands inside a cell.
+    enum class In { Other, Value, Inline };
 
-    bool fail(const QString &error)
-    {
-        if (!error.isEmpty())
-            m_error = error;
-        return false;
-    }
-
-public:
-    QString m_error;
-
-private:
     XmlPart &m_part;
     SheetCsv &m_csv;
     const SharedStrings &m_strings;
@@ -434,7 +389,14 @@ private:
     DateSystem m_dates;
     qint64 m_row = -1;
     qint64 m_column = -1;
-    // The cell being read; kept to keep their room from cell to cell.
+    // The cell being read: its elements' depth (0 outside a cell), type and
+    // style, and its text, kept to keep their room from cell to cell.
+    int m_depth = 0;
+    In m_in = In::Other;
+    int m_inText = 0;
+    int m_inPhonetic = 0;
+    Type m_type = Type::Number;
+    qint64 m_style = -1;
     QByteArray m_raw;
     QByteArray m_inline;
     QByteArray m_formatted;
@@ -488,13 +450,11 @@ SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare:
     XmlPart part(zip, sheetIndex, progress);
     SheetCsv csv(byteLimit);
     SheetReader reader(part, csv, strings, styles, book.dates);
-    if (reader.read()) {
+    if (part.parse(reader)) {
         text.csv = csv.finish();
     } else {
         text.cancelled = part.cancelled();
-        text.error = !part.error().isEmpty()  ? part.error()
-                     : !csv.error().isEmpty() ? csv.error()
-                                              : reader.m_error;
+        text.error = part.error();
     }
     return text;
 }

@@ -8,6 +8,9 @@ namespace Workbook {
 namespace {
 
 constexpr int kSlice = 256 * 1024;
+// Far deeper than any workbook nests; readers may walk nested elements by
+// recursion, so a deeper part is refused rather than followed.
+constexpr int kMaxDepth = 256;
 
 QByteArrayView afterPrefix(QByteArrayView qualified)
 {
@@ -63,9 +66,44 @@ void XmlPart::queueElement(Token token, const char *name)
                         qsizetype(m_attributes.size()), 0, 0, 0});
 }
 
+QByteArrayView XmlPart::Attributes::value(QByteArrayView local) const
+{
+    for (const char **a = m_list; *a; a += 2)
+        if (afterPrefix(QByteArrayView(a[0], qsizetype(std::strlen(a[0])))) == local)
+            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
+    return {};
+}
+
+QByteArrayView XmlPart::Attributes::qualified(QByteArrayView qualified) const
+{
+    for (const char **a = m_list; *a; a += 2)
+        if (QByteArrayView(a[0], qsizetype(std::strlen(a[0]))) == qualified)
+            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
+    return {};
+}
+
+// False (the parser stopped) when an element nests too deep.
+bool XmlPart::enter()
+{
+    if (++m_depth <= kMaxDepth)
+        return true;
+    refuse(QStringLiteral("the workbook is refused: its XML nests deeper than %1 elements")
+               .arg(kMaxDepth));
+    return false;
+}
+
 void XmlPart::onStart(void *self, const char *name, const char **attributes)
 {
     auto *part = static_cast<XmlPart *>(self);
+    if (!part->enter())
+        return;
+    if (part->m_handler) {
+        // The parser may still call after a stop; the handler has done.
+        if (part->m_pending.isEmpty())
+            part->m_handler->start(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))),
+                                   Attributes(attributes));
+        return;
+    }
     part->queueElement(StartElement, name);
     Event &event = part->m_events.back();
     for (const char **a = attributes; *a; a += 2) {
@@ -79,13 +117,23 @@ void XmlPart::onStart(void *self, const char *name, const char **attributes)
 
 void XmlPart::onEnd(void *self, const char *name)
 {
-    static_cast<XmlPart *>(self)->queueElement(EndElement, name);
+    auto *part = static_cast<XmlPart *>(self);
+    --part->m_depth;
+    if (!part->m_handler)
+        part->queueElement(EndElement, name);
+    else if (part->m_pending.isEmpty())
+        part->m_handler->end(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))));
 }
 
 // Text comes in pieces (at line ends, at references); pieces in a row join.
 void XmlPart::onText(void *self, const char *text, int size)
 {
     auto *part = static_cast<XmlPart *>(self);
+    if (part->m_handler) {
+        if (part->m_pending.isEmpty())
+            part->m_handler->text(QByteArrayView(text, size));
+        return;
+    }
     if (!part->m_events.empty() && part->m_events.back().token == Characters) {
         part->m_arena.append(text, size);
         part->m_events.back().textSize += size;
@@ -151,6 +199,23 @@ bool XmlPart::refill()
         m_pending = QStringLiteral("the workbook is damaged: %1 (line %2)")
                         .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser))))
                         .arg(XML_GetCurrentLineNumber(m_parser));
+    return true;
+}
+
+bool XmlPart::parse(Handler &handler)
+{
+    if (!m_error.isEmpty() || m_cancelled || !m_parser)
+        return false;
+    m_handler = &handler;
+    while (refill()) {
+    }
+    m_handler = nullptr;
+    if (m_cancelled)
+        return false;
+    if (!m_pending.isEmpty()) {
+        fail(m_pending);
+        return false;
+    }
     return true;
 }
 

@@ -28,6 +28,33 @@ class XmlPart
 public:
     enum Token { StartElement, EndElement, Characters, EndDocument, Invalid };
 
+    // The attributes of a start tag, as the parser hands them over; they
+    // last as long as the call they come with.
+    class Attributes
+    {
+    public:
+        explicit Attributes(const char **list) : m_list(list) {}
+        // The value of the attribute named `local` after its prefix, or empty.
+        QByteArrayView value(QByteArrayView local) const;
+        // The attribute whose whole name is `qualified`.
+        QByteArrayView qualified(QByteArrayView qualified) const;
+
+    private:
+        const char **m_list; // name, value, name, value, ..., null
+    };
+
+    // Takes the tokens of a part as they are parsed, with nothing queued or
+    // copied between: the way to read a sheet, where every cell counts.
+    // Names are local (after their prefix); text comes in pieces.
+    class Handler
+    {
+    public:
+        virtual ~Handler() = default;
+        virtual void start(QByteArrayView name, const Attributes &attributes) = 0;
+        virtual void end(QByteArrayView name) = 0;
+        virtual void text(QByteArrayView text) = 0;
+    };
+
     // `progress`, when given, counts the part's inflated bytes and stops the
     // read once cancelled.
     XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress = nullptr);
@@ -53,9 +80,36 @@ public:
     // The text of a Characters token.
     QByteArrayView text() const;
 
+    // Parses the whole part into `handler`, on a part nothing was read from
+    // yet; false on an error (see error()) or a cancel.
+    bool parse(Handler &handler);
+    // Ends parse() early, with `error` as the part's error; from a handler.
+    void stop(const QString &error) { refuse(error); }
+
     // Why the part could not be read; empty after a cancel.
     const QString &error() const { return m_error; }
     bool cancelled() const { return m_cancelled; }
+
+    // Calls `element(name)` for each element of the part as it starts, in
+    // document order: it may read the element to its end or leave its
+    // children to the walk, and returns false to end the walk. The part's
+    // error after, empty when the walk ended or reached the end (or on a
+    // cancel: see cancelled()).
+    template <typename Element>
+    QString forEachElement(Element &&element);
+
+    // Walks the children of the element just started, up to its end (the
+    // reader stands on that end after it). `child(name)` is called as each
+    // child starts; it reads the child to its end (skipElement(), readText(),
+    // forEachChild()) and returns false to stop the walk. Text between the
+    // children goes to `text(bytes)`. False on a stop, an error or a cancel.
+    template <typename Child, typename Text>
+    bool forEachChild(Child &&child, Text &&text);
+    template <typename Child>
+    bool forEachChild(Child &&child)
+    {
+        return forEachChild(child, [](QByteArrayView) {});
+    }
 
     // The text of the element just started, up to its end, its children's
     // text included: the reader stands on its end element after it.
@@ -86,6 +140,7 @@ private:
     static void onEntity(void *self, const char *, int, const char *, int, const char *,
                          const char *, const char *, const char *);
 
+    bool enter();
     qsizetype store(const char *bytes, qsizetype size);
     void queueElement(Token token, const char *name);
     void refuse(const QString &error);
@@ -98,15 +153,58 @@ private:
 
     ZipArchive::Entry m_entry;
     Compare::Progress *m_progress;
+    Handler *m_handler = nullptr; // while parse() runs
     XML_ParserStruct *m_parser = nullptr;
     std::string m_arena;
     std::vector<Event> m_events;
     std::vector<Attribute> m_attributes;
     size_t m_next = 0; // the event after the current one
+    int m_depth = 0;   // of the element the parser is in
     QString m_pending; // an error found past the queued tokens
     QString m_error;
     bool m_atEnd = false;
     bool m_cancelled = false;
 };
+
+template <typename Element>
+QString XmlPart::forEachElement(Element &&element)
+{
+    for (;;) {
+        switch (next()) {
+        case StartElement:
+            if (!element(name()))
+                return m_error;
+            break;
+        case EndElement:
+        case Characters:
+            break;
+        case EndDocument:
+            return QString();
+        case Invalid:
+            return m_error;
+        }
+    }
+}
+
+template <typename Child, typename Text>
+bool XmlPart::forEachChild(Child &&child, Text &&text)
+{
+    for (;;) {
+        switch (next()) {
+        case StartElement:
+            if (!child(name()))
+                return false;
+            break;
+        case EndElement:
+            return true;
+        case Characters:
+            text(this->text());
+            break;
+        case EndDocument:
+        case Invalid:
+            return false;
+        }
+    }
+}
 
 } // namespace Workbook

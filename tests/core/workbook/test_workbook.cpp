@@ -56,6 +56,7 @@ private slots:
     void odsCells();
     void numberFormats_data();
     void numberFormats();
+    void generalAsWritten();
     void paddedGrid();
     void findSheet_data();
     void findSheet();
@@ -107,6 +108,10 @@ void TestWorkbook::recognise_data()
     QTest::newRow("csv") << QByteArray("a,b\n1,2\n") << int(F::None);
     QTest::newRow("empty") << QByteArray() << int(F::None);
     QTest::newRow("a zip that is no workbook") << zipOf({{"notes.txt", "hello"}}) << int(F::None);
+    QTest::newRow("a zip's signature and nothing readable")
+        << QByteArray("PK\x03\x04 not a zip at all") << int(F::Damaged);
+    QTest::newRow("a zip cut before its first name")
+        << zipOf({{"notes.txt", "hello"}}).first(20) << int(F::Damaged);
     QTest::newRow("xlsx") << xlsxSheet("") << int(F::Xlsx);
     QTest::newRow("xlsx cut short") << xlsxSheet("").first(200) << int(F::Xlsx);
     QTest::newRow("ods") << odsTable("") << int(F::Ods);
@@ -338,6 +343,36 @@ void TestWorkbook::findSheet()
     QCOMPARE(error.isEmpty(), index >= 0);
 }
 
+// A number the reader takes as written is one the general format shows so:
+// random decimals of every length, zeros where they matter most.
+void TestWorkbook::generalAsWritten()
+{
+    std::mt19937 random(30);
+    const auto digits = [&](int count) {
+        QByteArray text;
+        for (int i = 0; i < count; ++i)
+            text += char('0' + (random() % 3 == 0 ? 0 : random() % 10));
+        return text;
+    };
+    int taken = 0;
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray value = random() % 4 == 0 ? "-" : "";
+        value += digits(1 + int(random() % 17));
+        if (random() % 3 != 0)
+            value += '.' + digits(int(random() % 18));
+        if (!Workbook::generalShowsAsWritten(value))
+            continue;
+        ++taken;
+        const QString shown =
+            Workbook::formatNumber(QString::fromLatin1(value), {}, Workbook::DateSystem::From1900);
+        QCOMPARE(shown, QString::fromLatin1(value));
+    }
+    QVERIFY2(taken > 2000, qPrintable(QString::number(taken)));
+    for (const char *shownOtherwise : {"0.00001", "1.50", "1234567890123456", "1e5", "0.",
+                                       "1.1234567890123456", "00.5", "-", ""})
+        QVERIFY2(!Workbook::generalShowsAsWritten(shownOtherwise), shownOtherwise);
+}
+
 void TestWorkbook::hostile_data()
 {
     QTest::addColumn<QByteArray>("book");
@@ -383,6 +418,15 @@ void TestWorkbook::hostile_data()
                     "table:number-columns-repeated=\"16000\"><text:p>"
                     + QByteArray(100, 'x') + "</text:p></table:table-cell></table:table-row>")
         << "bomb";
+    QTest::newRow("paragraph spans nested 10000 deep") << odsTable(
+        "<table:table-row><table:table-cell><text:p>" + QByteArray("<text:span>").repeated(10000)
+        + "x" + QByteArray("</text:span>").repeated(10000)
+        + "</text:p></table:table-cell></table:table-row>")
+                                                       << "nests deeper than 256";
+    QTest::newRow("a cell nested 10000 deep")
+        << xlsxSheet("<row><c t=\"str\"><v>" + QByteArray("<x>").repeated(10000)
+                     + QByteArray("</x>").repeated(10000) + "</v></c></row>")
+        << "nests deeper than 256";
     QTest::newRow("a cell past the last column")
         << xlsxSheet("<row><c r=\"XFE1\"><v>1</v></c></row>") << "16384 columns";
     QTest::newRow("a cell past the last row")
@@ -397,6 +441,8 @@ void TestWorkbook::hostile_data()
     QTest::newRow("truncated inside its directory") << good.chopped(30) << "damaged or truncated";
     const QByteArray ods = fileBytes(fixtures() + QStringLiteral("/libreoffice-values.ods"));
     QTest::newRow("truncated ods") << ods.first(ods.size() - 10) << "damaged or truncated";
+    QTest::newRow("a zip's signature over text")
+        << QByteArray("PK\x03\x04id,name\n1,Ann\n") << "damaged or truncated";
     QByteArray flipped = good;
     flipped[flipped.size() / 3] = char(flipped[flipped.size() / 3] ^ 0x55);
     QTest::newRow("a byte changed inside") << flipped << "damaged";

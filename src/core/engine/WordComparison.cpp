@@ -205,9 +205,7 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
             if (at >= 0) {
                 k = at + 1;
             } else {
-                text.append(U::cr);
-                text.append(U::lf);
-                text.append(word);
+                text.word(source, word.data() - source.data(), word.size());
                 ++result.differences;
                 if (!word.isEmpty())
                     result.red.push_back({lineStart + offset, word.size()});
@@ -237,7 +235,6 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
     }
     if (progress)
         progress->add(source.size() - reported);
-    text.flush();
     return result;
 }
 

@@ -8,7 +8,6 @@
 #include <QByteArrayView>
 
 #include "engine/Progress.h"
-#include "engine/ResultSink.h"
 #include "text/LineIndex.h"
 
 class RichTextBox;
@@ -16,9 +15,8 @@ class TextBuffer;
 
 // A pane's text made ready off the window's thread: its bytes are added on
 // any thread, and their lines are indexed as they come, so that the pane
-// then takes the finished text in one cheap step. A comparison can write its
-// result text straight into one (as a ResultSink).
-class PaneDocument final : public Compare::ResultSink
+// then takes the finished text in one cheap step.
+class PaneDocument final
 {
 public:
     enum class Colours { Kept, None };
@@ -45,7 +43,7 @@ public:
     // returning false, when the progress is cancelled. Throws std::bad_alloc
     // when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
-    void write(QByteArrayView bytes) override { append(bytes); }
+    void write(QByteArrayView bytes) { append(bytes); }
 
     // Puts a gathered text into one array; any thread, and best not the
     // window's for a large text. A text whose `progress` is cancelled

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "pane/PaneDocument.h"
+#include "pane/PaneNote.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
 
@@ -24,6 +25,8 @@ private slots:
     void nextDocumentLeavesTheShownOneWhole();
     void largeTextsCountIn64Bits_data();
     void largeTextsCountIn64Bits();
+    void noteShowsTextAsTyped_data();
+    void noteShowsTextAsTyped();
     void gatheredResultKeepsEveryByte_data();
     void gatheredResultKeepsEveryByte();
     void roundTrip_data();
@@ -735,6 +738,32 @@ void TestRichTextBox::largeTextsCountIn64Bits()
     pane.appendText(QStringLiteral("a\r\nb\r\n"));
     QCOMPARE(pane.buffer().lineStart(2), qint64(6));
     static_assert(sizeof(TextBuffer::Position) == 8);
+}
+
+void TestRichTextBox::noteShowsTextAsTyped_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a name with a bold tag") << QStringLiteral("<b>x</b>.csv");
+    QTest::newRow("a name with an entity") << QStringLiteral("a&amp;b.csv");
+    QTest::newRow("a name with a line break tag") << QStringLiteral("a<br>b.csv");
+}
+
+// A note shows every character it is given: as wide as its text in plain
+// letters, not as the markup would draw it.
+void TestRichTextBox::noteShowsTextAsTyped()
+{
+    QFETCH(QString, text);
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.resize(600, 200);
+    pane.show();
+    PaneNote::showOn(pane, text);
+    const PaneNote *note = PaneNote::of(pane);
+    QVERIFY(note);
+    QCOMPARE(note->text(), text);
+    const QFontMetrics metrics(note->font());
+    const int margins = note->width() - note->contentsRect().width() + 2 * note->margin();
+    QVERIFY2(note->width() - margins >= metrics.horizontalAdvance(text) - 1,
+             qPrintable(QString::number(note->width())));
 }
 
 void TestRichTextBox::gatheredResultKeepsEveryByte_data()

@@ -1,33 +1,32 @@
 // "Find Differences (Words)".
-#include <optional>
+#include <memory>
 
 #include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/WordComparison.h"
-#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
+#include "text/ResultView.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
 
 namespace {
 
-// One pass of the comparison and its result pane's text, made off the
-// window's thread.
+// One pass of the comparison and its result pane's text, which refers to
+// the source pane's bytes, indexed off the window's thread.
 struct WordPass
 {
     Compare::ByteSideResult found;
-    std::optional<PaneDocument> result;
+    std::shared_ptr<ResultView> result;
 };
 
 void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
              Compare::Progress &progress)
 {
-    // The result is gathered for the result pane's next document, made here
-    // too, off the window's thread.
-    pass.found = Compare::findWordDifferencesOf(source, other, &progress, &*pass.result);
-    pass.result->settle(&progress);
+    pass.found = Compare::findWordDifferencesOf(source, other, &progress, pass.result.get());
+    if (!progress.cancelled)
+        pass.result->finish();
 }
 
 // Both passes at once, one on each core. The panes' bytes are read in place:
@@ -60,8 +59,7 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
 void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
 {
     if (pass.result)
-        result.adopt(std::move(*pass.result));
-    pass.result.reset();
+        result.adoptResult(std::move(pass.result));
     // Taking a document of millions of lines is one long step of the editing
     // component's: let the window catch up before colouring starts.
     QCoreApplication::processEvents();
@@ -104,8 +102,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(PaneDocument::forResultOf(text1.size()));
-        pass2.result.emplace(PaneDocument::forResultOf(text2.size()));
+        pass1.result = std::make_shared<ResultView>(RichTextBox1->bytesHolder(), text1);
+        pass2.result = std::make_shared<ResultView>(RichTextBox2->bytesHolder(), text2);
         compared = compareWords(this, text1, text2, pass1, pass2);
     });
     // Cancelled: the result panes stay empty and the files black.

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include "engine/ColourRange.h"
+
 namespace Compare {
 
 // Takes a comparison's result as it is found, as places in the examined
@@ -17,6 +19,13 @@ public:
     // A differing word, source[start, start + length), preceded in the
     // result by a CR LF.
     virtual void word(qsizetype start, qsizetype length) = 0;
+    // A range of the source to colour red, in ascending order; false leaves
+    // it to the result's own list (which a sink that keeps it spares).
+    virtual bool takeRed(ColourRange range)
+    {
+        Q_UNUSED(range);
+        return false;
+    }
 
 protected:
     ~ResultSink() = default;

@@ -207,8 +207,9 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
             } else {
                 text.word(source, word.data() - source.data(), word.size());
                 ++result.differences;
-                if (!word.isEmpty())
-                    result.red.push_back({lineStart + offset, word.size()});
+                const ColourRange red{lineStart + offset, word.size()};
+                if (!word.isEmpty() && !(sink && sink->takeRed(red)))
+                    result.red.push_back(red);
             }
             offset += word.size() + 1;
             from = end + 1;

@@ -102,6 +102,8 @@ public:
     const Compare::RunSet &red() const { return m_red; }
     void colour(std::span<const Compare::ColourRange> ranges) { m_red.add(ranges); }
     void blacken(std::span<const Compare::ColourRange> ranges) { m_red.remove(ranges); }
+    // Replaces the red runs, which must lie within the text, at once.
+    void setRed(Compare::RunSet red) { m_red = std::move(red); }
 
 private:
     enum class Source : std::uint8_t { Loaded, Added, View };

@@ -548,6 +548,12 @@ void PaneView::colourEverything(Colour colour)
     viewport()->update();
 }
 
+void PaneView::setRedRuns(Compare::RunSet red)
+{
+    m_buffer.setRed(std::move(red));
+    viewport()->update();
+}
+
 Colour PaneView::colourOfByte(Position position) const
 {
     const auto holds = [position](const Compare::RunSet &runs) {

@@ -100,6 +100,9 @@ public:
     // the byte at a position.
     void colourBytes(std::span<const Compare::ColourRange> ranges, Colour colour);
     void colourEverything(Colour colour);
+    // Makes `red` the red runs at once (ranges within the text), for a text
+    // with no other colour: as colouring them one by one would.
+    void setRedRuns(Compare::RunSet red);
     Colour colourOfByte(Position position) const;
     const Compare::RunSet &redRunSet() const { return m_buffer.red(); }
 

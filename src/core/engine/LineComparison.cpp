@@ -303,8 +303,7 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
             const PendingPiece<View> &p = batch[size_t(i)];
             if (p.end ? otherHasEnd : otherLines.contains(p.content, p.hash))
                 continue;
-            text.append(p.piece);
-            text.append(TextUnits<View>::cr);
+            text.line(source, p.start, p.piece.size(), p.crFollows);
             ++result.differences;
             const qsizetype length = p.piece.size() + (p.crFollows ? 1 : 0);
             if (length <= 0)
@@ -327,7 +326,6 @@ BasicSideResult<Text> findDifferencesWith(View source, View other, Progress *pro
             checkBatch();
     });
     checkBatch();
-    text.flush();
     return result;
 }
 

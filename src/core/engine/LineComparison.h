@@ -28,7 +28,8 @@ namespace Compare {
 //
 // The texts are UTF-16 or the panes' UTF-8 bytes (see PaneBytes); both give
 // the same result for the same texts, counted in their own units. With a
-// sink, the result text goes there as it is found and resultText stays empty.
+// sink, where each differing line lies goes there as it is found and
+// resultText stays empty.
 SideResult findLineDifferences(QStringView source, QStringView other, Progress *progress = nullptr);
 ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other,
                                    Progress *progress = nullptr, Ranges ranges = Ranges::AsFound,

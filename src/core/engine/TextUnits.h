@@ -1,7 +1,5 @@
 #pragma once
 
-#include <type_traits>
-
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -50,37 +48,42 @@ qsizetype indexOfCrLf(View text, qsizetype from)
     }
 }
 
-// Appends to a result text, or hands it to a sink in pieces of about 64 KiB.
+// Appends to a result text, or tells a sink where each entry lies in the
+// examined text instead.
 template <typename Text>
 class ResultWriter
 {
 public:
-    ResultWriter(Text &text, ResultSink *sink) : m_text(sink ? m_buffer : text), m_sink(sink) {}
+    ResultWriter(Text &text, ResultSink *sink) : m_text(text), m_sink(sink) {}
     ResultWriter(const ResultWriter &) = delete;
     ResultWriter &operator=(const ResultWriter &) = delete;
-    ~ResultWriter() { flush(); }
 
-    template <typename Piece>
-    void append(Piece piece)
+    // A differing line of `source` at `start`, and the CR after it.
+    template <typename View>
+    void line(View source, qsizetype start, qsizetype length, bool crFollows)
     {
-        m_text.append(piece);
-        if (m_sink && m_buffer.size() >= kPiece)
-            flush();
+        if (m_sink) {
+            m_sink->line(start, length, crFollows);
+            return;
+        }
+        m_text.append(source.sliced(start, length));
+        m_text.append(TextUnits<View>::cr);
     }
 
-    void flush()
+    // A CR LF and a differing word of `source` at `start`.
+    template <typename View>
+    void word(View source, qsizetype start, qsizetype length)
     {
-        if constexpr (std::is_same_v<Text, QByteArray>) {
-            if (m_sink && !m_buffer.isEmpty()) {
-                m_sink->write(m_buffer);
-                m_buffer.clear();
-            }
+        if (m_sink) {
+            m_sink->word(start, length);
+            return;
         }
+        m_text.append(TextUnits<View>::cr);
+        m_text.append(TextUnits<View>::lf);
+        m_text.append(source.sliced(start, length));
     }
 
 private:
-    static constexpr qsizetype kPiece = qsizetype(64) << 10;
-    Text m_buffer;
     Text &m_text;
     ResultSink *m_sink;
 };

@@ -205,12 +205,11 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
             if (at >= 0) {
                 k = at + 1;
             } else {
-                text.append(U::cr);
-                text.append(U::lf);
-                text.append(word);
+                text.word(source, word.data() - source.data(), word.size());
                 ++result.differences;
-                if (!word.isEmpty())
-                    result.red.push_back({lineStart + offset, word.size()});
+                const ColourRange red{lineStart + offset, word.size()};
+                if (!word.isEmpty() && !(sink && sink->takeRed(red)))
+                    result.red.push_back(red);
             }
             offset += word.size() + 1;
             from = end + 1;
@@ -237,7 +236,6 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
     }
     if (progress)
         progress->add(source.size() - reported);
-    text.flush();
     return result;
 }
 

@@ -40,7 +40,8 @@ ByteWordComparison findWordDifferences(QByteArrayView text1, QByteArrayView text
 // One of the two passes above: the words of `source` missing from their
 // partner lines in `other`. The two passes share nothing and may run at the
 // same time; each adds source.size() steps to the total and the done count.
-// With a sink, the result text goes there as it is found.
+// With a sink, where each differing word lies goes there as it is found, and
+// so do the red ranges the sink takes.
 ByteSideResult findWordDifferencesOf(QByteArrayView source, QByteArrayView other,
                                      Progress *progress = nullptr, ResultSink *sink = nullptr);
 

@@ -49,25 +49,33 @@ std::optional<QString> kindOf(mode_t mode)
 // short write, which sets no error, is retried so that the system gives its
 // reason.
 // `stoppable`: whether `progress` may stop the write.
-std::optional<QString> writeAll(QFileDevice &file, const QString &path,
-                                std::span<const QByteArrayView> pieces,
+std::optional<QString> writeAll(QFileDevice &file, const QString &path, const Pieces &pieces,
                                 const WriteProgress &progress, bool stoppable)
 {
-    for (const QByteArrayView bytes : pieces) {
-        for (qsizetype done = 0; done < bytes.size();) {
-            const qint64 written =
-                file.write(bytes.data() + done, std::min(bytes.size() - done, kSlice));
-            if (written <= 0)
-                return failure(path, file.errorString());
-            done += written;
-            if (!progress(written) && stoppable)
-                throw Stopped();
-        }
+    // A failed write leaves the pieces' walk through this.
+    struct Failed
+    {
+        QString reason;
+    };
+    try {
+        pieces([&](QByteArrayView bytes) {
+            for (qsizetype done = 0; done < bytes.size();) {
+                const qint64 written =
+                    file.write(bytes.data() + done, std::min(bytes.size() - done, kSlice));
+                if (written <= 0)
+                    throw Failed{failure(path, file.errorString())};
+                done += written;
+                if (!progress(written) && stoppable)
+                    throw Stopped();
+            }
+        });
+    } catch (const Failed &failed) {
+        return failed.reason;
     }
     return std::nullopt;
 }
 
-std::optional<QString> writeInPlace(const QString &path, std::span<const QByteArrayView> pieces,
+std::optional<QString> writeInPlace(const QString &path, const Pieces &pieces,
                                     const WriteProgress &progress)
 {
     if (!progress(0))
@@ -95,8 +103,8 @@ enum class Outcome { Written, Failed, NoTemporaryFile };
 
 // The old file is replaced only once everything was written; a failure
 // discards the new copy with `file`. `mode`: the permission bits to keep.
-Outcome writeAtomically(const QString &path, std::span<const QByteArrayView> pieces,
-                        std::optional<mode_t> mode, const WriteProgress &progress, QString &error)
+Outcome writeAtomically(const QString &path, const Pieces &pieces, std::optional<mode_t> mode,
+                        const WriteProgress &progress, QString &error)
 {
     if (!progress(0))
         throw Stopped();
@@ -139,7 +147,7 @@ Outcome writeAtomically(const QString &path, std::span<const QByteArrayView> pie
 #ifdef Q_OS_WIN
 // Windows names files in UTF-16 (QFileInfo does too) and has no owners or
 // links to keep: a file is replaced unless it is read-only.
-std::optional<QString> writeFile(const QString &path, std::span<const QByteArrayView> pieces,
+std::optional<QString> writeFile(const QString &path, const Pieces &pieces,
                                  const WriteProgress &progress)
 {
     const QFileInfo info(path);
@@ -157,7 +165,7 @@ std::optional<QString> writeFile(const QString &path, std::span<const QByteArray
     return error;
 }
 #else
-std::optional<QString> writeFile(const QString &path, std::span<const QByteArrayView> pieces,
+std::optional<QString> writeFile(const QString &path, const Pieces &pieces,
                                  const WriteProgress &progress)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -215,6 +223,17 @@ std::optional<QString> writeWholeFile(const QString &path, QByteArrayView bytes)
 
 WriteResult writeWholeFile(const QString &path, std::span<const QByteArrayView> pieces,
                            const WriteProgress &progress)
+{
+    return writeWholeFile(
+        path,
+        [pieces](const std::function<void(QByteArrayView)> &write) {
+            for (const QByteArrayView bytes : pieces)
+                write(bytes);
+        },
+        progress);
+}
+
+WriteResult writeWholeFile(const QString &path, const Pieces &pieces, const WriteProgress &progress)
 {
     try {
         if (const std::optional<QString> error = writeFile(path, pieces, progress))

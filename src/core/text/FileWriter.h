@@ -40,6 +40,14 @@ struct WriteResult
                                          std::span<const QByteArrayView> pieces,
                                          const WriteProgress &progress);
 
+// Hands the bytes of a file to `write`, in order, each time it is called:
+// for a text that is not in memory in one piece.
+using Pieces = std::function<void(const std::function<void(QByteArrayView)> &write)>;
+
+// The same for bytes made as they are written.
+[[nodiscard]] WriteResult writeWholeFile(const QString &path, const Pieces &pieces,
+                                         const WriteProgress &progress);
+
 // What kind of thing a path names that is neither a file nor a folder
 // ("a named pipe", "a device" ...), or nothing for a file, a folder or a
 // path that does not exist. Follows symbolic links; opens nothing.

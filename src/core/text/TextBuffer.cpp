@@ -23,6 +23,30 @@ TextBuffer::TextBuffer(QByteArray loaded, LineIndex::Starts starts)
     recount();
 }
 
+TextBuffer::TextBuffer(std::shared_ptr<const ResultView> view) : m_view(std::move(view))
+{
+    if (m_view && m_view->size() > 0)
+        m_pieces.push_back(makePiece(Source::View, 0, m_view->size()));
+    recount();
+}
+
+char TextBuffer::byteOf(Source source, Position at) const
+{
+    return source == Source::View ? m_view->at(at) : bytesOf(source)[at];
+}
+
+Position TextBuffer::startsWithin(Source source, Position from, Position to) const
+{
+    if (to <= from)
+        return 0;
+    if (source == Source::View)
+        return m_view->startsUpTo(to) - m_view->startsUpTo(from);
+    const LineIndex::Starts &starts = startsOf(source);
+    const auto first = std::upper_bound(starts.begin(), starts.end(), from);
+    const auto last = std::upper_bound(first, starts.end(), to);
+    return Position(last - first);
+}
+
 const QByteArray &TextBuffer::bytesOf(Source source) const
 {
     return source == Source::Loaded ? m_loaded : m_added;
@@ -35,10 +59,7 @@ const LineIndex::Starts &TextBuffer::startsOf(Source source) const
 
 TextBuffer::Piece TextBuffer::makePiece(Source source, Position start, Position length) const
 {
-    const LineIndex::Starts &starts = startsOf(source);
-    const auto first = std::upper_bound(starts.begin(), starts.end(), start);
-    const auto last = std::lower_bound(first, starts.end(), start + length);
-    return {source, start, length, Position(last - first)};
+    return {source, start, length, startsWithin(source, start, start + length - 1)};
 }
 
 Position TextBuffer::lengthOf(const std::vector<Piece> &pieces) const
@@ -62,9 +83,8 @@ void TextBuffer::recount()
         m_breaksBefore[i] = breaks;
         at += p.length;
         breaks += p.interiorStarts;
-        const char last = bytesOf(p.source)[p.start + p.length - 1];
-        const int next =
-            i + 1 < count ? bytesOf(m_pieces[i + 1].source)[m_pieces[i + 1].start] : -1;
+        const char last = byteOf(p.source, p.start + p.length - 1);
+        const int next = i + 1 < count ? byteOf(m_pieces[i + 1].source, m_pieces[i + 1].start) : -1;
         if (isBreak(last, next))
             ++breaks;
     }
@@ -84,7 +104,7 @@ char TextBuffer::at(Position position) const
         return 0;
     const size_t i = size_t(pieceAt(position));
     const Piece &p = m_pieces[i];
-    return bytesOf(p.source)[p.start + position - m_pieceStart[i]];
+    return byteOf(p.source, p.start + position - m_pieceStart[i]);
 }
 
 QByteArray TextBuffer::bytes(Position from, Position length) const
@@ -95,12 +115,8 @@ QByteArray TextBuffer::bytes(Position from, Position length) const
     if (end == from)
         return out;
     out.reserve(end - from);
-    for (size_t i = size_t(pieceAt(from)); i < m_pieces.size() && m_pieceStart[i] < end; ++i) {
-        const Piece &p = m_pieces[i];
-        const Position a = std::max(from, m_pieceStart[i]);
-        const Position b = std::min(end, m_pieceStart[i] + p.length);
-        out.append(bytesOf(p.source).constData() + p.start + (a - m_pieceStart[i]), b - a);
-    }
+    for (const Part &part : parts(from, end - from))
+        part.forEachSlice([&out](QByteArrayView slice) { out.append(slice); });
     return out;
 }
 
@@ -111,6 +127,8 @@ std::optional<QByteArrayView> TextBuffer::contiguous() const
     if (m_pieces.size() > 1)
         return std::nullopt;
     const Piece &p = m_pieces.front();
+    if (p.source == Source::View)
+        return std::nullopt;
     return QByteArrayView(bytesOf(p.source)).sliced(p.start, p.length);
 }
 
@@ -123,8 +141,12 @@ std::vector<TextBuffer::Part> TextBuffer::parts(Position from, Position length) 
         const Piece &p = m_pieces[i];
         const Position a = std::max(from, m_pieceStart[i]);
         const Position b = std::min(end, m_pieceStart[i] + p.length);
-        if (a < b)
-            out.push_back({bytesOf(p.source), p.start + (a - m_pieceStart[i]), b - a});
+        if (a >= b)
+            continue;
+        if (p.source == Source::View)
+            out.push_back({{}, m_view, p.start + (a - m_pieceStart[i]), b - a});
+        else
+            out.push_back({bytesOf(p.source), {}, p.start + (a - m_pieceStart[i]), b - a});
     }
     return out;
 }
@@ -166,6 +188,8 @@ Position TextBuffer::lineStart(Position line) const
     const Position k = line - m_breaksBefore[i];
     if (k > p.interiorStarts)
         return m_pieceStart[i] + p.length; // the break at the piece's end
+    if (p.source == Source::View)
+        return m_pieceStart[i] + (m_view->startAfter(p.start, k) - p.start);
     const LineIndex::Starts &starts = startsOf(p.source);
     const auto first = std::upper_bound(starts.begin(), starts.end(), p.start);
     return m_pieceStart[i] + (*(first + (k - 1)) - p.start);
@@ -190,10 +214,7 @@ Position TextBuffer::lineOf(Position position) const
     const size_t i = size_t(pieceAt(position));
     const Piece &p = m_pieces[i];
     const Position offset = position - m_pieceStart[i];
-    const LineIndex::Starts &starts = startsOf(p.source);
-    const auto first = std::upper_bound(starts.begin(), starts.end(), p.start);
-    const auto last = std::upper_bound(first, starts.end(), p.start + offset);
-    return m_breaksBefore[i] + Position(last - first);
+    return m_breaksBefore[i] + startsWithin(p.source, p.start, p.start + offset);
 }
 
 qsizetype TextBuffer::splitAt(Position position)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -8,6 +9,7 @@
 
 #include "engine/RunSet.h"
 #include "text/LineIndex.h"
+#include "text/ResultView.h"
 
 // The text of a pane: the UTF-8 bytes a file loaded into, never copied, with
 // the user's edits laid over them as pieces (a piece table): each piece is a
@@ -32,6 +34,9 @@ public:
     // window's thread; without it the index is built here.
     explicit TextBuffer(QByteArray loaded);
     TextBuffer(QByteArray loaded, LineIndex::Starts starts);
+    // A comparison's result, shown from the examined bytes it refers to;
+    // `view` must be finished. Its bytes are copied only as the user edits.
+    explicit TextBuffer(std::shared_ptr<const ResultView> view);
 
     Position size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
@@ -47,9 +52,20 @@ public:
     // keep those bytes alive and unchanged without a copy of the stretch.
     struct Part
     {
-        QByteArray source;
+        QByteArray source;                      // the bytes, for a stored stretch
+        std::shared_ptr<const ResultView> view; // or the result that makes them
         Position start;
         Position length;
+
+        // Hands the part's bytes to `take` in one or more slices.
+        template <typename Take>
+        void forEachSlice(Take take) const
+        {
+            if (view)
+                view->forEachSlice(start, length, take);
+            else
+                take(QByteArrayView(source).sliced(start, length));
+        }
     };
     std::vector<Part> parts(Position from, Position length) const;
 
@@ -86,9 +102,11 @@ public:
     const Compare::RunSet &red() const { return m_red; }
     void colour(std::span<const Compare::ColourRange> ranges) { m_red.add(ranges); }
     void blacken(std::span<const Compare::ColourRange> ranges) { m_red.remove(ranges); }
+    // Replaces the red runs, which must lie within the text, at once.
+    void setRed(Compare::RunSet red) { m_red = std::move(red); }
 
 private:
-    enum class Source : std::uint8_t { Loaded, Added };
+    enum class Source : std::uint8_t { Loaded, Added, View };
 
     struct Piece
     {
@@ -108,6 +126,9 @@ private:
 
     const QByteArray &bytesOf(Source source) const;
     const LineIndex::Starts &startsOf(Source source) const;
+    char byteOf(Source source, Position at) const;
+    // Line starts s in a source with from < s <= to.
+    Position startsWithin(Source source, Position from, Position to) const;
     Piece makePiece(Source source, Position start, Position length) const;
     Position lengthOf(const std::vector<Piece> &pieces) const;
 
@@ -128,6 +149,7 @@ private:
     LineIndex::Starts m_loadedStarts;
     QByteArray m_added;
     LineIndex::Starts m_addedStarts;
+    std::shared_ptr<const ResultView> m_view;
 
     std::vector<Piece> m_pieces;
     // Per piece: where it starts in the text, and the line breaks before it.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -8,7 +7,6 @@
 #include <QByteArrayView>
 
 #include "engine/Progress.h"
-#include "engine/ResultSink.h"
 #include "text/LineIndex.h"
 
 class RichTextBox;
@@ -16,9 +14,8 @@ class TextBuffer;
 
 // A pane's text made ready off the window's thread: its bytes are added on
 // any thread, and their lines are indexed as they come, so that the pane
-// then takes the finished text in one cheap step. A comparison can write its
-// result text straight into one (as a ResultSink).
-class PaneDocument final : public Compare::ResultSink
+// then takes the finished text in one cheap step.
+class PaneDocument final
 {
 public:
     enum class Colours { Kept, None };
@@ -29,11 +26,6 @@ public:
     // come to hold) are hints: every text may be coloured and counts in 64
     // bits.
     explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0, qsizetype reach = 0);
-    // A result pane's next document, for a comparison of a source text of
-    // `sourceBytes` bytes. Its text is gathered as it comes and put into an
-    // array of just its size by settle(): a text that grew by doubling would
-    // be moved a dozen times and hold up to twice its size.
-    static PaneDocument forResultOf(qsizetype sourceBytes);
     PaneDocument(PaneDocument &&other) noexcept = default;
     PaneDocument &operator=(PaneDocument &&other) noexcept = default;
     PaneDocument(const PaneDocument &) = delete;
@@ -45,12 +37,6 @@ public:
     // returning false, when the progress is cancelled. Throws std::bad_alloc
     // when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
-    void write(QByteArrayView bytes) override { append(bytes); }
-
-    // Puts a gathered text into one array; any thread, and best not the
-    // window's for a large text. A text whose `progress` is cancelled
-    // meanwhile is dropped instead. Taking the document settles it too.
-    void settle(const Compare::Progress *progress = nullptr);
 
 private:
     friend class RichTextBox;
@@ -62,14 +48,4 @@ private:
     QByteArray m_bytes;
     LineIndex::Starts m_starts;
     std::vector<qint64> m_utf16Before{0};
-    // A gathered text not yet in one array (see forResultOf()).
-    struct Gathered
-    {
-        std::vector<QByteArray> pieces;
-        qsizetype size = 0;
-    };
-    std::optional<Gathered> m_gathered;
-
-    explicit PaneDocument(Gathered gathered) : m_gathered(std::move(gathered)) {}
-    void gather(QByteArrayView bytes);
 };

@@ -18,6 +18,8 @@ PaneNote::PaneNote(RichTextBox &pane) : QLabel(&pane), m_pane(pane), m_hide(new 
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
     setMargin(3);
+    // A note may hold a file's name: shown as typed, never as markup.
+    setTextFormat(Qt::PlainText);
     setStyleSheet(QStringLiteral("background: #ffffe1; color: black; border: 1px solid #767676;"));
     m_hide->setSingleShot(true);
     m_hide->setInterval(kShownMs);

@@ -267,6 +267,16 @@ QByteArrayView PaneView::flatBytes() const
     return m_flat;
 }
 
+QByteArray PaneView::flatHolder() const
+{
+    if (!m_buffer.contiguous()) {
+        flatBytes();
+        return m_flat;
+    }
+    const std::vector<TextBuffer::Part> parts = m_buffer.parts(0, m_buffer.size());
+    return parts.empty() ? QByteArray() : parts.front().source;
+}
+
 void PaneView::setReadOnly(bool readOnly)
 {
     m_readOnly = readOnly;
@@ -535,6 +545,12 @@ void PaneView::colourEverything(Colour colour)
         if (colour != kBlack)
             colourBytes({&all, 1}, colour);
     }
+    viewport()->update();
+}
+
+void PaneView::setRedRuns(Compare::RunSet red)
+{
+    m_buffer.setRed(std::move(red));
     viewport()->update();
 }
 
@@ -1130,8 +1146,8 @@ qint64 PaneView::utf16Units(Position from, Position to) const
 {
     qint64 units = 0;
     for (const TextBuffer::Part &part : m_buffer.parts(from, to - from))
-        units +=
-            PaneBytes::utf16Length(QByteArrayView(part.source).sliced(part.start, part.length));
+        part.forEachSlice(
+            [&units](QByteArrayView slice) { units += PaneBytes::utf16Length(slice); });
     return units;
 }
 
@@ -1178,19 +1194,26 @@ Position PaneView::positionOfUtf16(qint64 offset) const
     qint64 units = m_utf16Before[size_t(block)];
     if (units >= offset)
         return start;
+    // Within the block (and the end of a character that crosses its end): a
+    // character at a time.
     Position at = start;
-    for (const TextBuffer::Part &part : m_buffer.parts(start, size - start)) {
-        const auto *p =
-            reinterpret_cast<const unsigned char *>(part.source.constData() + part.start);
-        for (Position i = 0; i < part.length; ++i, ++at) {
-            if ((p[i] & 0xC0) == 0x80)
-                continue; // inside a character
-            if (units >= offset)
-                return at;
-            units += 1 + (p[i] >= 0xF0);
-        }
+    const Position end = std::min(size, start + PaneView::kUtf16Block + 4);
+    Position found = -1;
+    for (const TextBuffer::Part &part : m_buffer.parts(start, end - start)) {
+        part.forEachSlice([&](QByteArrayView slice) {
+            const auto *p = reinterpret_cast<const unsigned char *>(slice.data());
+            for (qsizetype i = 0; i < slice.size() && found < 0; ++i, ++at) {
+                if ((p[i] & 0xC0) == 0x80)
+                    continue; // inside a character
+                if (units >= offset)
+                    found = at;
+                units += 1 + (p[i] >= 0xF0);
+            }
+        });
+        if (found >= 0)
+            return found;
     }
-    return size;
+    return end;
 }
 
 QMenu *PaneView::createStandardContextMenu()

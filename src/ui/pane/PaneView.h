@@ -51,6 +51,9 @@ public:
     void appendBytes(QByteArrayView more);
     // The whole text in one piece: without a copy unless edits split it.
     QByteArrayView flatBytes() const;
+    // The array that holds flatBytes(), shared: kept, it keeps them alive
+    // and unchanged through any edit.
+    QByteArray flatHolder() const;
     // True once the user changed the text since it was set (an undo back to
     // it makes it unchanged again).
     bool isModified() const { return m_editedBefore || m_buffer.canUndo(); }
@@ -97,6 +100,9 @@ public:
     // the byte at a position.
     void colourBytes(std::span<const Compare::ColourRange> ranges, Colour colour);
     void colourEverything(Colour colour);
+    // Makes `red` the red runs at once (ranges within the text), for a text
+    // with no other colour: as colouring them one by one would.
+    void setRedRuns(Compare::RunSet red);
     Colour colourOfByte(Position position) const;
     const Compare::RunSet &redRunSet() const { return m_buffer.red(); }
 

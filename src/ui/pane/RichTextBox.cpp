@@ -73,6 +73,12 @@ void RichTextBox::adopt(PaneDocument &&document)
     m_serial = nextSerial();
 }
 
+void RichTextBox::adoptResult(std::shared_ptr<const ResultView> result)
+{
+    releaseLater(resetText(TextBuffer(std::move(result))));
+    m_serial = nextSerial();
+}
+
 void RichTextBox::releaseLater(TextBuffer old)
 {
     // Freeing a text of gigabytes takes the better part of a second; no one

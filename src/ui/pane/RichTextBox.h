@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -43,6 +44,11 @@ public:
     void setBytes(QByteArrayView bytes);
     // Takes a document made ready elsewhere, as setBytes() would.
     void adopt(PaneDocument &&document);
+    // Shows a comparison's result from the bytes it refers to; they are
+    // copied only as the user edits them.
+    void adoptResult(std::shared_ptr<const ResultView> result);
+    // The array that holds bytes(), for a result that refers to them.
+    QByteArray bytesHolder() const { return flatHolder(); }
     // Adds to the end of the text, as setText(text() + more) would.
     void appendText(const QString &more);
     qsizetype textLength() const;

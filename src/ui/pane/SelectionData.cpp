@@ -29,7 +29,7 @@ QByteArray SelectionData::joined() const
     QByteArray bytes;
     bytes.reserve(size);
     for (const TextBuffer::Part &p : m_parts)
-        bytes.append(QByteArrayView(p.source).sliced(p.start, p.length));
+        p.forEachSlice([&bytes](QByteArrayView slice) { bytes.append(slice); });
     return bytes;
 }
 

@@ -1,5 +1,6 @@
 // The pane's text buffer against a plain byte array: random edits, undo and
 // redo, colour, and the lines as a reader counts them.
+#include <memory>
 #include <vector>
 
 #include <QRandomGenerator>
@@ -7,6 +8,7 @@
 
 #include "engine/RunSet.h"
 #include "text/LineIndex.h"
+#include "text/ResultView.h"
 #include "text/TextBuffer.h"
 
 using Compare::ColourRange;
@@ -172,6 +174,25 @@ bool sameAsModel(const TextBuffer &buffer, const Model &model, QByteArray &why)
     return true;
 }
 
+// A result that shows `source` as one line (its text is the source and a
+// CR), or as its words (a CR LF before each word), without a copy of it.
+std::shared_ptr<const ResultView> resultOf(const QByteArray &source, bool words)
+{
+    auto view = std::make_shared<ResultView>(source, source);
+    if (!words) {
+        view->line(0, source.size(), false);
+    } else {
+        for (qsizetype from = 0; from <= source.size();) {
+            const qsizetype space = source.indexOf(' ', from);
+            const qsizetype end = space < 0 ? source.size() : space;
+            view->word(from, end - from);
+            from = end + 1;
+        }
+    }
+    view->finish();
+    return view;
+}
+
 QByteArray shown(const QByteArray &text)
 {
     return text.toPercentEncoding("", "");
@@ -216,12 +237,17 @@ void TextBufferTest::agreesWithPlainModel_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<QByteArray>("loaded");
     QTest::addColumn<int>("longest"); // the most bytes an edit inserts
-    QTest::newRow("empty, short edits") << 1u << QByteArray() << 4;
+    QTest::addColumn<int>("result");  // 0: loaded as is; 1: a result's line; 2: its words
+    QTest::newRow("empty, short edits") << 1u << QByteArray() << 4 << 0;
     QTest::newRow("CR LF lines, short edits")
-        << 20210831u << QByteArray("a,1\r\nb,2\r\nc,3\r") << 3;
-    QTest::newRow("lone breaks, longer edits") << 7u << QByteArray("\r\r\n\n\nab\r") << 24;
-    QTest::newRow("one long line") << 99u << QByteArray(300, 'w') << 12;
-    QTest::newRow("another seed") << 123456u << QByteArray("x\r\ny\r\n") << 6;
+        << 20210831u << QByteArray("a,1\r\nb,2\r\nc,3\r") << 3 << 0;
+    QTest::newRow("lone breaks, longer edits") << 7u << QByteArray("\r\r\n\n\nab\r") << 24 << 0;
+    QTest::newRow("one long line") << 99u << QByteArray(300, 'w') << 12 << 0;
+    QTest::newRow("another seed") << 123456u << QByteArray("x\r\ny\r\n") << 6 << 0;
+    QTest::newRow("a result's lines") << 5u << QByteArray("a,1\r\nb\rc\n\r\n") << 6 << 1;
+    QTest::newRow("a result's words") << 17u << QByteArray("one two  three\r\nx") << 6 << 2;
+    // Words longer than the stretches a result keeps in one entry.
+    QTest::newRow("a result's long words") << 31u << QByteArray(8200, 'w') + " v  z" << 9 << 2;
 }
 
 // Random edits, undo, redo and colour on the buffer and on the model; after
@@ -231,11 +257,18 @@ void TextBufferTest::agreesWithPlainModel()
     QFETCH(quint32, seed);
     QFETCH(QByteArray, loaded);
     QFETCH(int, longest);
+    QFETCH(int, result);
 
     QRandomGenerator random(seed);
-    TextBuffer buffer(loaded);
-    Model model{loaded, std::vector<bool>(size_t(loaded.size()), false), {}, 0};
-    for (int step = 0; step < 1500; ++step) {
+    TextBuffer buffer =
+        result == 0 ? TextBuffer(loaded) : TextBuffer(resultOf(loaded, result == 2));
+    const QByteArray start = buffer.text();
+    Model model{start, std::vector<bool>(size_t(start.size()), false), {}, 0};
+    QByteArray why;
+    QVERIFY2(sameAsModel(buffer, model, why), why.constData());
+    // Every step checks every position: fewer steps for a long text.
+    const int steps = model.text.size() > 1000 ? 12 : 1500;
+    for (int step = 0; step < steps; ++step) {
         const int choice = random.bounded(10);
         const Position size = model.text.size();
         const QByteArray typed = randomBytes(random, std::min(longest, 3));
@@ -285,7 +318,6 @@ void TextBufferTest::agreesWithPlainModel()
         }
         QCOMPARE(buffer.canUndo(), model.done > 0);
         QCOMPARE(buffer.canRedo(), model.done < model.history.size());
-        QByteArray why;
         const QByteArray where =
             "step " + QByteArray::number(step) + " (" + what + "), text " + shown(model.text);
         QVERIFY2(sameAsModel(buffer, model, why), (why + " differs at " + where).constData());
@@ -296,7 +328,7 @@ void TextBufferTest::agreesWithPlainModel()
         const Position length = random.bounded(int(model.text.size() - from + 1));
         QByteArray joined;
         for (const TextBuffer::Part &part : buffer.parts(from, length))
-            joined += QByteArrayView(part.source).sliced(part.start, part.length);
+            part.forEachSlice([&joined](QByteArrayView slice) { joined += slice; });
         QVERIFY2(joined == model.text.mid(from, length), where.constData());
     }
 }

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "pane/PaneDocument.h"
+#include "pane/PaneNote.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
 
@@ -24,8 +25,8 @@ private slots:
     void nextDocumentLeavesTheShownOneWhole();
     void largeTextsCountIn64Bits_data();
     void largeTextsCountIn64Bits();
-    void gatheredResultKeepsEveryByte_data();
-    void gatheredResultKeepsEveryByte();
+    void noteShowsTextAsTyped_data();
+    void noteShowsTextAsTyped();
     void roundTrip_data();
     void roundTrip();
     void typedLineBreakIsCrLf();
@@ -715,62 +716,46 @@ void TestRichTextBox::largeTextsCountIn64Bits_data()
     // Past 2 GiB a text counted in 32 bits has its lines start at negative
     // offsets: every line number the pane gives is wrong.
     QTest::addColumn<qsizetype>("reach");
-    QTest::addColumn<bool>("result");
     constexpr qsizetype MiB = qsizetype(1) << 20;
-    QTest::newRow("a small file") << 100 * MiB << false;
-    QTest::newRow("a 3 GiB file") << 3072 * MiB << false;
-    QTest::newRow("the result of a 100 MiB file") << 100 * MiB << true;
-    // Its words, each on a line of its own, may come to 2.4 GiB.
-    QTest::newRow("the result of a 1.2 GiB file") << 1229 * MiB << true;
+    QTest::newRow("a small file") << 100 * MiB;
+    QTest::newRow("a 3 GiB file") << 3072 * MiB;
 }
 
 void TestRichTextBox::largeTextsCountIn64Bits()
 {
     QFETCH(qsizetype, reach);
-    QFETCH(bool, result);
     RichTextBox pane(QStringLiteral("pane"));
-    pane.adopt(result ? PaneDocument::forResultOf(reach)
-                      : PaneDocument(PaneDocument::Colours::Kept, 0, reach));
+    pane.adopt(PaneDocument(PaneDocument::Colours::Kept, 0, reach));
     pane.setReadOnly(false);
     pane.appendText(QStringLiteral("a\r\nb\r\n"));
     QCOMPARE(pane.buffer().lineStart(2), qint64(6));
     static_assert(sizeof(TextBuffer::Position) == 8);
 }
 
-void TestRichTextBox::gatheredResultKeepsEveryByte_data()
+void TestRichTextBox::noteShowsTextAsTyped_data()
 {
-    // A result text is gathered in pieces (1 MiB, then 64 MiB); writes come
-    // in any size.
-    QTest::addColumn<QList<int>>("writes");
-    QTest::addColumn<bool>("cancelled");
-    QTest::newRow("nothing") << QList<int>{} << false;
-    QTest::newRow("one line") << QList<int>{7} << false;
-    QTest::newRow("64 KiB writes over two pieces") << QList<int>(150, 65536) << false;
-    QTest::newRow("a write larger than a piece, between small ones")
-        << QList<int>{100, 9 << 20, 3, 4 << 20, 1} << false;
-    QTest::newRow("cancelled before it settles") << QList<int>(100, 65536) << true;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a name with a bold tag") << QStringLiteral("<b>x</b>.csv");
+    QTest::newRow("a name with an entity") << QStringLiteral("a&amp;b.csv");
+    QTest::newRow("a name with a line break tag") << QStringLiteral("a<br>b.csv");
 }
 
-void TestRichTextBox::gatheredResultKeepsEveryByte()
+// A note shows every character it is given: as wide as its text in plain
+// letters, not as the markup would draw it.
+void TestRichTextBox::noteShowsTextAsTyped()
 {
-    QFETCH(QList<int>, writes);
-    QFETCH(bool, cancelled);
-    QByteArray expected;
-    PaneDocument document = PaneDocument::forResultOf(1000);
-    for (const int size : writes) {
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (int i = 0; i < size; ++i)
-            bytes[i] = "ab\r\n,x"[(expected.size() + i) % 6];
-        expected += bytes;
-        document.write(bytes);
-    }
-    Compare::Progress progress;
-    progress.cancelled = cancelled;
-    document.settle(&progress);
+    QFETCH(QString, text);
     RichTextBox pane(QStringLiteral("pane"));
-    pane.adopt(std::move(document));
-    QCOMPARE(pane.bytes(), cancelled ? QByteArrayView() : QByteArrayView(expected));
-    QCOMPARE(pane.lineCount(), cancelled ? 1 : expected.count('\n') + 1);
+    pane.resize(600, 200);
+    pane.show();
+    PaneNote::showOn(pane, text);
+    const PaneNote *note = PaneNote::of(pane);
+    QVERIFY(note);
+    QCOMPARE(note->text(), text);
+    const QFontMetrics metrics(note->font());
+    const int margins = note->width() - note->contentsRect().width() + 2 * note->margin();
+    QVERIFY2(note->width() - margins >= metrics.horizontalAdvance(text) - 1,
+             qPrintable(QString::number(note->width())));
 }
 
 QTEST_MAIN(TestRichTextBox)

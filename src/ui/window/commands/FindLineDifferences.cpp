@@ -1,16 +1,16 @@
 // "Find Differences (Lines)".
 #include "window/commands/FindLineDifferences.h"
 
-#include <optional>
+#include <memory>
 #include <span>
 
 #include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/LineComparison.h"
-#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
+#include "text/ResultView.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
 
@@ -19,11 +19,11 @@ namespace RTB {
 namespace {
 
 // One direction of the comparison: what it found and its result pane's text,
-// laid out off the window's thread.
+// which refers to the source pane's bytes, indexed off the window's thread.
 struct LinePass
 {
     Compare::ByteSideResult found;
-    std::optional<PaneDocument> result;
+    std::shared_ptr<ResultView> result;
 };
 
 struct Side
@@ -48,11 +48,10 @@ Side side(Form1 &form, int file)
 void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
              Compare::Progress &progress)
 {
-    // The result is gathered for the result pane's next document, made here
-    // too, off the window's thread.
     pass.found = Compare::findLineDifferences(source, other, &progress, Compare::Ranges::Joined,
-                                              &*pass.result);
-    pass.result->settle(&progress);
+                                              pass.result.get());
+    if (!progress.cancelled)
+        pass.result->finish();
 }
 
 // The two directions of the command, found together, one on each core.
@@ -88,7 +87,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         Compare::Progress progress;
         const QString label = QStringLiteral("Finding the lines that differ...");
         if (!both) {
-            single.result.emplace(PaneDocument::forResultOf(sourceBytes.size()));
+            single.result = std::make_shared<ResultView>(s.source->bytesHolder(), sourceBytes);
             runInBackground(&form, label, progress,
                             [&] { runPass(sourceBytes, otherBytes, single, progress); });
             return;
@@ -97,8 +96,8 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         LinePass &mine = both->pass[size_t(file - 1)];
         LinePass &theirs = both->pass[size_t(2 - file)];
         const QByteArrayView otherSource = t.source->bytes();
-        mine.result.emplace(PaneDocument::forResultOf(sourceBytes.size()));
-        theirs.result.emplace(PaneDocument::forResultOf(otherSource.size()));
+        mine.result = std::make_shared<ResultView>(s.source->bytesHolder(), sourceBytes);
+        theirs.result = std::make_shared<ResultView>(t.source->bytesHolder(), otherSource);
         both->cancelled = !runInBackground(
             &form, label, progress,
             [&] {
@@ -122,8 +121,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         return;
     trap(108, [&] {
         if (pass->result)
-            s.result->adopt(std::move(*pass->result));
-        pass->result.reset();
+            s.result->adoptResult(std::move(pass->result));
         colourInSlices(*s.source, pass->found.red, kRed);
         if (!pass->found.red.empty()) {
             // Only the last differing line is left selected, not its whole run.

@@ -1,33 +1,47 @@
 // "Find Differences (Words)".
-#include <optional>
+#include <memory>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/WordComparison.h"
-#include "pane/PaneDocument.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
+#include "text/ResultView.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
 
 namespace {
 
-// One pass of the comparison and its result pane's text, made off the
-// window's thread.
-struct WordPass
+// One pass of the comparison: its result pane's text, which refers to the
+// source pane's bytes, and the source's red runs, both made off the window's
+// thread. The red runs are gathered straight into a run set: a list of tens
+// of millions of words beside it would double their memory.
+struct WordPass final : Compare::ResultSink
 {
     Compare::ByteSideResult found;
-    std::optional<PaneDocument> result;
+    std::shared_ptr<ResultView> result;
+    Compare::RunSet red;
+
+    void line(qsizetype start, qsizetype length, bool crFollows) override
+    {
+        result->line(start, length, crFollows);
+    }
+    void word(qsizetype start, qsizetype length) override { result->word(start, length); }
+    bool takeRed(Compare::ColourRange range) override
+    {
+        red.add({&range, 1});
+        return true;
+    }
 };
 
 void runPass(QByteArrayView source, QByteArrayView other, WordPass &pass,
              Compare::Progress &progress)
 {
-    // The result is gathered for the result pane's next document, made here
-    // too, off the window's thread.
-    pass.found = Compare::findWordDifferencesOf(source, other, &progress, &*pass.result);
-    pass.result->settle(&progress);
+    pass.found = Compare::findWordDifferencesOf(source, other, &progress, &pass);
+    if (!progress.cancelled)
+        pass.result->finish();
 }
 
 // Both passes at once, one on each core. The panes' bytes are read in place:
@@ -50,8 +64,9 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
             }
             second.waitForFinished();
             if (progress.cancelled) {
-                pass1 = WordPass();
-                pass2 = WordPass();
+                pass1.red = pass2.red = Compare::RunSet();
+                pass1.result.reset();
+                pass2.result.reset();
             }
         },
         Cancel::Offered);
@@ -60,17 +75,16 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
 void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
 {
     if (pass.result)
-        result.adopt(std::move(*pass.result));
-    pass.result.reset();
-    // Taking a document of millions of lines is one long step of the editing
-    // component's: let the window catch up before colouring starts.
-    QCoreApplication::processEvents();
-    colourInSlices(source, pass.found.red, kRed);
-    if (!pass.found.red.empty())
-        source.selectBytes(pass.found.red.back().start, pass.found.red.back().length);
-    else // nothing red: the whole black text stays selected
+        result.adoptResult(std::move(pass.result));
+    // The source was made black: its red runs are the pass's.
+    const qsizetype count = pass.red.count();
+    if (count > 0) {
+        const Compare::ColourRange last = pass.red.at(count - 1);
+        source.setRedRuns(std::exchange(pass.red, Compare::RunSet()));
+        source.selectBytes(last.start, last.length);
+    } else { // nothing red: the whole black text stays selected
         source.selectBytes(0, source.bytes().size());
-    pass.found.red = Compare::ColourRanges(); // coloured: its memory can go
+    }
 }
 
 } // namespace
@@ -104,8 +118,8 @@ void Form1::PushButton6_Click()
         RichTextBox4->setText(QString());
     });
     trap(112, [&] {
-        pass1.result.emplace(PaneDocument::forResultOf(text1.size()));
-        pass2.result.emplace(PaneDocument::forResultOf(text2.size()));
+        pass1.result = std::make_shared<ResultView>(RichTextBox1->bytesHolder(), text1);
+        pass2.result = std::make_shared<ResultView>(RichTextBox2->bytesHolder(), text2);
         compared = compareWords(this, text1, text2, pass1, pass2);
     });
     // Cancelled: the result panes stay empty and the files black.

@@ -138,13 +138,8 @@ std::optional<QString> notLoadable(const QString &path)
 
 void showLoadNote(RichTextBox &pane, const QString &note)
 {
-    if (note.isEmpty())
-        return;
-    // A name is shown as the text it is, never as markup.
-    if (!PaneNote::of(pane))
-        PaneNote::showOn(pane, QString());
-    PaneNote::of(pane)->setTextFormat(Qt::PlainText);
-    PaneNote::showOn(pane, note);
+    if (!note.isEmpty())
+        PaneNote::showOn(pane, note);
 }
 
 std::optional<PaneFile> readFileForPane(Form1 &form, const QString &path)

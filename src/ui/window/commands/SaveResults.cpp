@@ -1,7 +1,9 @@
 // "Save Results #1" and "Save Results #2": write the pane of the file that is shown.
 #include "window/commands/SaveResults.h"
 
-#include <array>
+#include <functional>
+#include <span>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -16,8 +18,29 @@
 #include "text/FileWriter.h"
 #include "text/PaneBytes.h"
 #include "text/SavedBytes.h"
+#include "text/TextBuffer.h"
 #include "window/ErrorTrap.h"
 #include "window/Form1.h"
+
+namespace {
+
+// Whether the parts hold no lone surrogate (see PaneBytes::isUtf8), also
+// where one would cross from a part or slice to the next.
+bool isUtf8(const std::vector<TextBuffer::Part> &parts)
+{
+    bool utf8 = true;
+    bool afterEd = false;
+    for (const TextBuffer::Part &part : parts)
+        part.forEachSlice([&](QByteArrayView slice) {
+            if (!utf8 || slice.isEmpty())
+                return;
+            utf8 = !(afterEd && quint8(slice.front()) >= 0xA0) && PaneBytes::isUtf8(slice);
+            afterEd = quint8(slice.back()) == 0xED;
+        });
+    return utf8;
+}
+
+} // namespace
 
 namespace RTB {
 
@@ -32,25 +55,35 @@ void SaveRTB(Form1 &form, RichTextBox &pane, const QString &path)
     if (answer != Platform::Answer::Yes)
         return;
     // Written on a worker thread from the pane's own bytes (the command keeps
-    // the pane read-only meanwhile); a long save shows its progress and can
-    // be cancelled, which leaves the file as it was.
-    const QByteArrayView text = pane.bytes();
+    // the pane read-only meanwhile), where they lie: a result that refers to
+    // the compared text is never copied whole to be saved. A long save shows
+    // its progress and can be cancelled, which leaves the file as it was.
+    const TextBuffer &buffer = pane.buffer();
+    const std::vector<TextBuffer::Part> parts = buffer.parts(0, buffer.size());
     Compare::Progress progress;
-    progress.total = text.size() + 2;
+    progress.total = buffer.size() + 2;
     Files::WriteResult result;
     runInBackground(
         &form, QStringLiteral("Saving %1...").arg(path), progress,
         [&] {
-            QByteArray converted; // only for a text that is not plain UTF-8
-            std::array<QByteArrayView, 2> pieces{text, "\r\n"};
-            if (!PaneBytes::isUtf8(text)) {
-                converted = Files::savedBytes(PaneBytes::toText(text));
-                pieces = {converted, {}};
-            }
-            result = Files::writeWholeFile(path, pieces, [&progress](qint64 written) {
+            const auto told = [&progress](qint64 written) {
                 progress.add(written);
                 return !progress.cancelled.load();
-            });
+            };
+            if (!isUtf8(parts)) { // only for a text that is not plain UTF-8
+                const QByteArray converted = Files::savedBytes(PaneBytes::toText(buffer.text()));
+                const QByteArrayView bytes = converted;
+                result = Files::writeWholeFile(path, std::span(&bytes, 1), told);
+                return;
+            }
+            result = Files::writeWholeFile(
+                path,
+                [&parts](const std::function<void(QByteArrayView)> &write) {
+                    for (const TextBuffer::Part &part : parts)
+                        part.forEachSlice(write);
+                    write("\r\n");
+                },
+                told);
         },
         Cancel::Offered);
     if (result.status == Files::WriteResult::Status::Failed)

@@ -88,6 +88,8 @@ private slots:
     void cancelWritesNothing();
     void savesVisiblePane_data();
     void savesVisiblePane();
+    void savesComparisonResult_data();
+    void savesComparisonResult();
     void emptyPane_data();
     void emptyPane();
     void newNameAsksNothing_data();
@@ -176,6 +178,49 @@ void TestSaveCommands::savesVisiblePane()
     QCOMPARE(contents(path), (paneTexts()[pane] + u"\r\n"_s).toUtf8());
     QCOMPARE(QString::fromUtf8(contents(path)), paneTexts()[pane] + u"\r\n"_s);
     QVERIFY(WindowState::of(f) == before);
+    QCOMPARE(f.dialogs.messageTexts(), QStringList());
+}
+
+void TestSaveCommands::savesComparisonResult_data()
+{
+    QTest::addColumn<int>("file");
+    QTest::addColumn<bool>("words");
+    QTest::addColumn<bool>("edited");
+    QTest::newRow("#1 lines") << 1 << false << false;
+    QTest::newRow("#2 words") << 2 << true << false;
+    QTest::newRow("#1 words, edited") << 1 << true << true;
+    QTest::newRow("#2 lines, edited") << 2 << false << true;
+}
+
+// A comparison's result pane, which shows the compared text's own bytes, is
+// saved as the comparison wrote it, and as the user changed it.
+void TestSaveCommands::savesComparisonResult()
+{
+    QFETCH(int, file);
+    QFETCH(bool, words);
+    QFETCH(bool, edited);
+    WindowFixture f;
+    const QString long1 = QString(70000, u'x') + u" Zürich y 東京\r\na b\r"_s;
+    const QString long2 = QString(70000, u'w') + u" Zürich z\r\nb a\r"_s;
+    start(f, 2, {long1, long2});
+    words ? f.form->PushButton6_Click() : f.form->PushButton1_Click();
+    RichTextBox &result = *f.form->panes()[size_t(file + 1)];
+    QString expected = result.text();
+    QVERIFY(expected.size() > 70000); // the long line or word differs
+    if (edited) {
+        result.setReadOnly(false);
+        result.setFocus();
+        result.select(1, 0);
+        QTest::keyClicks(&result, u"q"_s);
+        expected.insert(1, u"q"_s);
+        QCOMPARE(result.text(), expected);
+    }
+    const QString path = f.programFolder.filePath(u"results.txt"_s);
+    f.dialogs.fileNames.push_back(path);
+
+    pressSave(f, file);
+
+    QCOMPARE(QString::fromUtf8(contents(path)), expected + u"\r\n"_s);
     QCOMPARE(f.dialogs.messageTexts(), QStringList());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <unistd.h>
 
 #include "csv/WorkControl.h"
 
@@ -13,7 +14,9 @@ namespace Cli {
 class ProgressLine
 {
 public:
-    explicit ProgressLine(bool quiet);
+    // `fd` and `quietFor` are standard error and a second but for tests.
+    explicit ProgressLine(bool quiet, int fd = STDERR_FILENO,
+                          std::chrono::milliseconds quietFor = std::chrono::seconds(1));
     ~ProgressLine() { clear(); }
     ProgressLine(const ProgressLine &) = delete;
     ProgressLine &operator=(const ProgressLine &) = delete;
@@ -24,7 +27,10 @@ public:
 
 private:
     void show(Csv::WorkPhase phase, double done);
+    void write(const char *text, int length);
 
+    int m_fd;
+    std::chrono::milliseconds m_quietFor;
     bool m_wanted;
     bool m_shown = false;
     std::chrono::steady_clock::time_point m_start;

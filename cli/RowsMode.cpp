@@ -301,7 +301,9 @@ int run(const RowsOptions &options)
             printError(options.file2 + QStringLiteral(": ") + result.error.message);
         return Failure;
     }
-    if (!options.quiet) {
+    // --quiet keeps standard output empty; a report asked for by --output is
+    // still written.
+    if (!options.quiet || !options.output.isEmpty()) {
         // git calls once a file: each report says which file it is of.
         Csv::ReportOptions names{options.name1, options.name2,
                                  options.format == Csv::ReportFormat::Text
@@ -431,7 +433,8 @@ QString rowsUsageText()
         "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
         "                         default), always or never\n"
         "  -q, --quiet            print nothing on standard output; only the exit\n"
-        "                         status tells whether the files differ\n"
+        "                         status tells whether the files differ (a report\n"
+        "                         to --output is still written)\n"
         "  -h, --help             print this text\n"
         "  --version              print the version and the license\n"
         "\n"

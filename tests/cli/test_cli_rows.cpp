@@ -352,20 +352,27 @@ void CliRowsTest::unwritableOutputIsAnError()
     QVERIFY(result.err.startsWith("corvantis-cli: "));
 }
 
-// --output writes the same bytes the report prints; a workbook is a zip.
+// --output writes the same bytes the report prints, --quiet or not (it only
+// keeps standard output empty); a workbook is a zip.
 void CliRowsTest::reportToAFile_data()
 {
     QTest::addColumn<QString>("format");
-    for (const char *format : {"text", "csv", "json", "html", "xlsx"})
-        QTest::newRow(format) << QString::fromLatin1(format);
+    QTest::addColumn<bool>("quiet");
+    for (const char *format : {"text", "csv", "json", "html", "xlsx"}) {
+        QTest::newRow(format) << QString::fromLatin1(format) << false;
+        QTest::addRow("%s, --quiet", format) << QString::fromLatin1(format) << true;
+    }
 }
 
 void CliRowsTest::reportToAFile()
 {
     QFETCH(QString, format);
+    QFETCH(bool, quiet);
     const QString path = m_cli.path("report." + format);
+    QFile::remove(path);
     const QStringList arguments{"rows", m_old, m_new, "--key", "sku", "--format", format};
-    const Run toFile = run(arguments + QStringList{"--output", path});
+    const Run toFile = run(arguments + QStringList{"--output", path}
+                           + (quiet ? QStringList{"--quiet"} : QStringList()));
     QCOMPARE(toFile.exitCode, 1);
     QCOMPARE(toFile.out, QByteArray());
     QCOMPARE(toFile.err, QByteArray());
@@ -392,10 +399,12 @@ void CliRowsTest::reportIntoAPipeIsRefused()
     QSKIP("no named pipes among files on Windows");
 #else
     QFETCH(QString, format);
-    const QString pipe = m_cli.path("pipe-" + format);
+    QFETCH(bool, quiet);
+    const QString pipe = m_cli.path("pipe-" + format + (quiet ? "-quiet" : ""));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const Run result = run(
-        QStringList{"rows", m_old, m_new, "--key", "sku", "--format", format, "--output", pipe});
+    const Run result =
+        run(QStringList{"rows", m_old, m_new, "--key", "sku", "--format", format, "--output", pipe}
+            + (quiet ? QStringList{"--quiet"} : QStringList()));
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(result.err.contains("not a regular file"), result.err.constData());
     struct stat st

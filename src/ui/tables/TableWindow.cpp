@@ -26,6 +26,7 @@
 #include "tables/TableOptionsBar.h"
 #include "tables/TableResultBar.h"
 #include "tables/TableSidesBar.h"
+#include "tables/TableWindowState.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &
     setAcceptDrops(true);
     build();
     buildShortcuts();
-    restoreSettings();
+    Tables::restoreWindowState(m_settings, *this, *m_splitter, *m_options);
     m_sides->showSides(m_session);
     connectParts();
 }
@@ -262,32 +263,12 @@ void TableWindow::showNothingCompared(const QString &why)
     checkFilesOnDisk();
 }
 
-QString TableWindow::summaryText() const
-{
-    return m_resultBar->summary();
-}
-
 QStringList TableWindow::notes() const
 {
     QStringList texts;
     for (int i = 0; i < m_notes->count(); ++i)
         texts << m_notes->item(i)->text();
     return texts;
-}
-
-QString TableWindow::changedOnDiskText() const
-{
-    return m_resultBar->changedOnDisk();
-}
-
-QString TableWindow::findCountText() const
-{
-    return m_filterBar->findCount();
-}
-
-QString TableWindow::moveNoteText() const
-{
-    return m_rows->moveNote();
 }
 
 void TableWindow::moveToChangedCell(bool forward)
@@ -350,22 +331,9 @@ void TableWindow::dropEvent(QDropEvent *event)
         compare();
 }
 
-void TableWindow::restoreSettings()
-{
-    const QByteArray geometry = m_settings.bytes(QStringLiteral("Geometry"));
-    if (!geometry.isEmpty())
-        restoreGeometry(geometry);
-    const QByteArray splitter = m_settings.bytes(QStringLiteral("Splitter"));
-    if (!splitter.isEmpty())
-        m_splitter->restoreState(splitter);
-    m_options->restore(m_settings.value(QStringLiteral("Options")));
-}
-
 void TableWindow::storeSettings()
 {
-    m_settings.storeBytes(QStringLiteral("Geometry"), saveGeometry());
-    m_settings.storeBytes(QStringLiteral("Splitter"), m_splitter->saveState());
-    m_settings.store(QStringLiteral("Options"), m_options->saved());
+    Tables::storeWindowState(m_settings, *this, *m_splitter, *m_options);
     if (m_session.data())
         m_settings.storeColumnsState(model().columnCount(), m_rows->columnsState());
 }

@@ -5,25 +5,25 @@
 #include <QWidget>
 
 #include "csv/RowsReport.h"
+#include "tables/ComparedRowsView.h"
 #include "tables/ReportSaver.h"
 #include "tables/RowFinder.h"
 #include "tables/SourceOpener.h"
 #include "tables/TableComparing.h"
+#include "tables/TableFilterBar.h"
 #include "tables/TableFiltering.h"
+#include "tables/TableResultBar.h"
 #include "tables/TableSession.h"
 #include "tables/TableSettings.h"
 #include "tables/TableWork.h"
 
-class ComparedRowsView;
 class QLabel;
 class QListWidget;
 class QSplitter;
 class QTableView;
 class RichTextBox;
 class RowTableModel;
-class TableFilterBar;
 class TableOptionsBar;
-class TableResultBar;
 class TableSidesBar;
 
 namespace Platform {
@@ -96,14 +96,14 @@ public:
     RowTableModel &model();
     QTableView &view();
     const Tables::TableSession &session() const { return m_session; }
-    QString summaryText() const;
+    QString summaryText() const { return m_resultBar->summary(); }
     QStringList notes() const;
     const TableOptionsBar &optionsBar() const { return *m_options; }
     // What the bar above the table says; empty while it is hidden.
-    QString changedOnDiskText() const;
+    QString changedOnDiskText() const { return m_resultBar->changedOnDisk(); }
     // "12 of 1,234" while finding; "Change 3 of 198" after F7.
-    QString findCountText() const;
-    QString moveNoteText() const;
+    QString findCountText() const { return m_filterBar->findCount(); }
+    QString moveNoteText() const { return m_rows->moveNote(); }
 
 signals:
     void compared();
@@ -128,7 +128,6 @@ private:
     void watchFiles();
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
-    void restoreSettings();
     void storeSettings();
     void restoreColumnWidths();
 

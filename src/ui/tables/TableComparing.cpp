@@ -67,10 +67,9 @@ bool TableComparing::run(const Tables::CompareRequest &request, Tables::CompareO
     return true;
 }
 
-bool TableComparing::finish()
+void TableComparing::remember()
 {
     m_settings.remember(m_session.pairEntry(), m_session.choices());
-    return m_compareAgain;
 }
 
 bool TableComparing::chooseColumnPairs()

@@ -35,9 +35,10 @@ public:
     bool start(QString &whyNot);
     // False: nothing new to show.
     bool run(const Tables::CompareRequest &request, Tables::CompareOutcome &outcome);
-    // The result shown: its choices remembered for the pair. True when a
-    // comparison was asked for while it ran.
-    bool finish();
+    // The result accepted: its choices remembered for the pair.
+    void remember();
+    // A comparison was asked for while this one ran or was shown.
+    bool compareAgain() const { return m_compareAgain; }
     // Columns…: the pairs of renamed columns, suggested from a sample of the
     // rows (off the window's thread) and edited in the dialog; true when
     // they changed and the files are to be compared again.

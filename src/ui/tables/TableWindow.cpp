@@ -216,6 +216,7 @@ void TableWindow::showComparison(const Tables::CompareRequest &request,
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
     m_options->showCompared(m_session.columnLabels(kColumnsInMenus), result->comparison.keyColumns,
                             outcome.used);
+    m_comparing.remember();
     m_filtering->showVisible(std::move(outcome.visible));
     m_rows->view().setFrozenColumns(Tables::kFixedColumns
                                     + int(result->comparison.keyColumns.size()));
@@ -225,9 +226,8 @@ void TableWindow::showComparison(const Tables::CompareRequest &request,
     watchFiles();
     if (!(request.filter == m_session.filter))
         m_filtering->refilter(); // a filter changed while the comparison ran
-    const bool again = m_comparing.finish();
     emit compared();
-    if (again)
+    if (m_comparing.compareAgain())
         QTimer::singleShot(0, this, &TableWindow::compare);
 }
 

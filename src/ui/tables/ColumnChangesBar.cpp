@@ -22,24 +22,24 @@ ColumnChangesBar::ColumnChangesBar(QWidget *parent)
     hide();
 }
 
-void ColumnChangesBar::show(const Tables::TableData &data, qsizetype selected)
+void ColumnChangesBar::show(const Tables::TableData &table, qsizetype selected)
 {
     m_buttons.clear();
     while (QLayoutItem *item = m_layout->takeAt(0)) {
         delete item->widget();
         delete item;
     }
-    const std::vector<qsizetype> changed = Tables::columnsByChanges(data);
+    const std::vector<qsizetype> changed = Tables::columnsByChanges(table);
     setVisible(!changed.empty());
     if (changed.empty())
         return;
     m_layout->addWidget(Tables::plainLabel(tr("Changes by column:"), this));
     for (size_t i = 0; i < changed.size() && qsizetype(i) < kButtons; ++i) {
         const qsizetype column = changed[i];
-        const QString label = data.comparison.mapping.label(column);
+        const QString label = table.comparison.mapping.label(column);
         auto *button = new QPushButton(
             QStringLiteral("%1 %2").arg(QString(label).replace(u'&', QLatin1String("&&")),
-                                        Csv::withThousands(data.changesPerColumn[size_t(column)])),
+                                        Csv::withThousands(table.changesPerColumn[size_t(column)])),
             this);
         button->setFlat(true);
         button->setCheckable(true);

@@ -20,7 +20,7 @@ public:
     explicit ColumnChangesBar(QWidget *parent = nullptr);
 
     // Hidden when no cell changed. `selected`: the column shown alone, or -1.
-    void show(const Tables::TableData &data, qsizetype selected);
+    void show(const Tables::TableData &table, qsizetype selected);
     void select(qsizetype column);
 
 signals:

@@ -5,21 +5,25 @@
 #include <QWidget>
 
 #include "csv/RowsReport.h"
+#include "tables/ComparedRowsView.h"
+#include "tables/ReportSaver.h"
 #include "tables/RowFinder.h"
+#include "tables/SourceOpener.h"
+#include "tables/TableComparing.h"
+#include "tables/TableFilterBar.h"
+#include "tables/TableFiltering.h"
+#include "tables/TableResultBar.h"
 #include "tables/TableSession.h"
 #include "tables/TableSettings.h"
 #include "tables/TableWork.h"
 
-class ComparedRowsView;
 class QLabel;
 class QListWidget;
 class QSplitter;
 class QTableView;
 class RichTextBox;
 class RowTableModel;
-class TableFilterBar;
 class TableOptionsBar;
-class TableResultBar;
 class TableSidesBar;
 
 namespace Platform {
@@ -42,10 +46,16 @@ public:
 
     // A side (0 or 1) from a file, a workbook's sheet `sheet` (from 0); false
     // (and a message shown) when it cannot be read.
-    bool openFile(int side, const QString &path, int sheet = 0);
+    bool openFile(int side, const QString &path, int sheet = 0)
+    {
+        return m_opener.openFile(side, path, sheet);
+    }
     // A side from a pane of the main window, read where it lies; `path` the
     // file the pane was loaded from, when known (it names the side).
-    void openPane(int side, RichTextBox &pane, const QString &name, const QString &path = {});
+    void openPane(int side, RichTextBox &pane, const QString &name, const QString &path = {})
+    {
+        m_opener.openPane(side, pane, name, path);
+    }
     // The key as the command line gives it (COLS), used by the next comparison.
     void setKeyColumns(const QString &columns);
     // What Enter or a double click on a row does: the rows' records in each
@@ -58,16 +68,22 @@ public:
     // (Enter, F5, Compare, an option changed).
     void compare();
     // Writes the report as corvantis-cli rows --format text|csv|json would.
-    bool saveReport(const QString &path, Csv::ReportFormat format);
-    void showStatus(Tables::Status status, bool shown);
+    bool saveReport(const QString &path, Csv::ReportFormat format)
+    {
+        return m_reports.save(path, format);
+    }
+    void showStatus(Tables::Status status, bool shown) { m_filtering->showStatus(status, shown); }
     // Filters at once (the find box, as typed, waits a moment first).
-    void setFindText(const QString &text);
+    void setFindText(const QString &text) { m_filtering->setFindText(text); }
     // Only rows changed in this mapping column; -1: all rows.
-    void showChangesIn(qsizetype mappingColumn);
+    void showChangesIn(qsizetype mappingColumn) { m_filtering->showChangesIn(mappingColumn); }
     // Only rows whose cell in a display column equals (or contains) `value`;
     // an empty value clears the filter.
-    void filterByValue(int displayColumn, const QString &value, bool equals);
-    void setChangedColumnsOnly(bool only);
+    void filterByValue(int displayColumn, const QString &value, bool equals)
+    {
+        m_filtering->filterByValue(displayColumn, value, equals);
+    }
+    void setChangedColumnsOnly(bool only) { m_filtering->setChangedColumnsOnly(only); }
     // F7 / Shift+F7.
     void moveToChangedCell(bool forward);
     void copySelection();
@@ -80,14 +96,14 @@ public:
     RowTableModel &model();
     QTableView &view();
     const Tables::TableSession &session() const { return m_session; }
-    QString summaryText() const;
+    QString summaryText() const { return m_resultBar->summary(); }
     QStringList notes() const;
     const TableOptionsBar &optionsBar() const { return *m_options; }
     // What the bar above the table says; empty while it is hidden.
-    QString changedOnDiskText() const;
+    QString changedOnDiskText() const { return m_resultBar->changedOnDisk(); }
     // "12 of 1,234" while finding; "Change 3 of 198" after F7.
-    QString findCountText() const;
-    QString moveNoteText() const;
+    QString findCountText() const { return m_filterBar->findCount(); }
+    QString moveNoteText() const { return m_rows->moveNote(); }
 
 signals:
     void compared();
@@ -104,28 +120,14 @@ private:
     void build();
     QWidget *buildTablePart(QWidget *parent);
     void buildShortcuts();
-    void chooseFile(int side);
-    void chooseSheet(int side, int sheet);
-    void chooseReport();
-    // Runs the comparison off the window's thread; false: nothing new to show.
-    bool runComparison(const Tables::CompareRequest &request, Tables::CompareOutcome &outcome);
+    void connectParts();
     void showComparison(const Tables::CompareRequest &request, Tables::CompareOutcome &outcome,
                         bool first);
     void showResult();
     void showNothingCompared(const QString &why);
-    // Runs the session's filter and sort and shows its rows (the one path
-    // for status filters, find, column filters and sort).
-    void refilter();
-    void findAsTyped(const QString &text);
-    void showVisible(std::vector<qint32> visible);
-    void sortBy(int column);
-    void updateHiddenColumns();
     void watchFiles();
-    void headerMenu(int column, const QPoint &where);
     void showError(const QString &message);
     void rowChosen(const QModelIndex &index);
-    void paneAboutToChange();
-    void restoreSettings();
     void storeSettings();
     void restoreColumnWidths();
 
@@ -134,14 +136,16 @@ private:
     Tables::TableSession m_session;
     TableWork m_work;
     Tables::RowFinder m_finder; // after m_work: it reads under m_work's lock
-    bool m_compareAgain = false;
-    bool m_changedColumnsOnly = false;
+    SourceOpener m_opener;
+    TableComparing m_comparing;
+    ReportSaver m_reports;
 
     TableSidesBar *m_sides = nullptr;
     TableOptionsBar *m_options = nullptr;
     TableResultBar *m_resultBar = nullptr;
     QListWidget *m_notes = nullptr;
     TableFilterBar *m_filterBar = nullptr;
+    TableFiltering *m_filtering = nullptr;
     QSplitter *m_splitter = nullptr;
     ComparedRowsView *m_rows = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "base/AppError.h"
 #include "tables/SheetChooser.h"
+#include "tables/SourceOpener.h"
 #include "tables/TableSource.h"
 
 using namespace Qt::StringLiterals;
@@ -28,6 +29,8 @@ private slots:
     void workbookSheet();
     void refusedWorkbook();
     void chooser();
+    void droppedFiles_data();
+    void droppedFiles();
 };
 
 void TestTableSource::workbookSheet_data()
@@ -99,6 +102,43 @@ void TestTableSource::chooser()
     book.sheets = {u"<b>only</b>"_s};
     chooser.showSheets(book);
     QVERIFY(chooser.isHidden());
+}
+
+// Files dropped on the window: local ones only, two filling both sides
+// whatever side they fell on, one going to that side.
+void TestTableSource::droppedFiles_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<int>("droppedOn");
+    QTest::addColumn<QStringList>("expected"); // "side:path", in the order opened
+
+    const QString a = u"file:///data/a.csv"_s;
+    const QString b = u"file:///data/b.csv"_s;
+    const QString web = u"https://example.org/c.csv"_s;
+    QTest::newRow("one on the left") << QStringList{a} << 0 << QStringList{u"0:/data/a.csv"_s};
+    QTest::newRow("one on the right") << QStringList{a} << 1 << QStringList{u"1:/data/a.csv"_s};
+    QTest::newRow("two on the right")
+        << QStringList{a, b} << 1 << QStringList{u"0:/data/a.csv"_s, u"1:/data/b.csv"_s};
+    QTest::newRow("three: the first two") << QStringList{b, a, u"file:///data/d.csv"_s} << 0
+                                          << QStringList{u"0:/data/b.csv"_s, u"1:/data/a.csv"_s};
+    QTest::newRow("a web address is left out")
+        << QStringList{web, b} << 1 << QStringList{u"1:/data/b.csv"_s};
+    QTest::newRow("nothing local") << QStringList{web} << 0 << QStringList{};
+    QTest::newRow("nothing") << QStringList{} << 1 << QStringList{};
+}
+
+void TestTableSource::droppedFiles()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(int, droppedOn);
+    QFETCH(QStringList, expected);
+    QList<QUrl> dropped;
+    for (const QString &url : urls)
+        dropped << QUrl(url);
+    QStringList opened;
+    for (const Tables::DroppedFile &file : Tables::droppedFiles(dropped, droppedOn))
+        opened << QStringLiteral("%1:%2").arg(file.side).arg(file.path);
+    QCOMPARE(opened, expected);
 }
 
 QTEST_MAIN(TestTableSource)

@@ -346,6 +346,22 @@ void TextBuffer::insertJoined(Position at, QByteArrayView inserted)
     piece = makePiece(Source::Added, piece.start, piece.length + inserted.size());
 }
 
+std::optional<TextBuffer::Step> TextBuffer::undoStep() const
+{
+    if (!canUndo())
+        return std::nullopt;
+    const Change &c = m_history[size_t(m_done - 1)];
+    return Step{c.at, lengthOf(c.inserted), lengthOf(c.removed)};
+}
+
+std::optional<TextBuffer::Step> TextBuffer::redoStep() const
+{
+    if (!canRedo())
+        return std::nullopt;
+    const Change &c = m_history[size_t(m_done)];
+    return Step{c.at, lengthOf(c.removed), lengthOf(c.inserted)};
+}
+
 Position TextBuffer::undo()
 {
     if (!canUndo())

@@ -104,6 +104,16 @@ public:
     // Each returns where the change it made ends, or -1 when there was none.
     Position undo();
     Position redo();
+    // The change undo() (or redo()) would make: at `at`, `removed` bytes are
+    // replaced by `inserted` ones.
+    struct Step
+    {
+        Position at;
+        Position removed;
+        Position inserted;
+    };
+    std::optional<Step> undoStep() const;
+    std::optional<Step> redoStep() const;
     void clearHistory();
 
     const Compare::RunSet &red() const { return m_red; }

@@ -30,6 +30,32 @@ TextBuffer::TextBuffer(std::shared_ptr<const ResultView> view) : m_view(std::mov
     recount();
 }
 
+void TextBuffer::ownResultBytes(QByteArray whole, LineIndex::Starts starts)
+{
+    const auto fromView = [](const Piece &p) { return p.source == Source::View; };
+    bool shown = std::any_of(m_pieces.begin(), m_pieces.end(), fromView);
+    for (const Change &c : m_history)
+        shown = shown || std::any_of(c.removed.begin(), c.removed.end(), fromView)
+                || std::any_of(c.inserted.begin(), c.inserted.end(), fromView);
+    m_view.reset();
+    if (!shown)
+        return;
+    // The loaded bytes are empty while a result is shown (append() fills
+    // them only when no piece is left), so the result's offsets stay valid.
+    Q_ASSERT(m_loaded.isEmpty() && whole.size() > 0);
+    m_loaded = std::move(whole);
+    m_loadedStarts = std::move(starts);
+    const auto own = [](Piece &p) {
+        if (p.source == Source::View)
+            p.source = Source::Loaded;
+    };
+    std::for_each(m_pieces.begin(), m_pieces.end(), own);
+    for (Change &c : m_history) {
+        std::for_each(c.removed.begin(), c.removed.end(), own);
+        std::for_each(c.inserted.begin(), c.inserted.end(), own);
+    }
+}
+
 char TextBuffer::byteOf(Source source, Position at) const
 {
     return source == Source::View ? m_view->at(at) : bytesOf(source)[at];
@@ -318,6 +344,22 @@ void TextBuffer::insertJoined(Position at, QByteArrayView inserted)
     m_red.followEdit(at, 0, inserted.size());
     Piece &piece = m_history.back().inserted.front();
     piece = makePiece(Source::Added, piece.start, piece.length + inserted.size());
+}
+
+std::optional<TextBuffer::Step> TextBuffer::undoStep() const
+{
+    if (!canUndo())
+        return std::nullopt;
+    const Change &c = m_history[size_t(m_done - 1)];
+    return Step{c.at, lengthOf(c.inserted), lengthOf(c.removed)};
+}
+
+std::optional<TextBuffer::Step> TextBuffer::redoStep() const
+{
+    if (!canRedo())
+        return std::nullopt;
+    const Change &c = m_history[size_t(m_done)];
+    return Step{c.at, lengthOf(c.removed), lengthOf(c.inserted)};
 }
 
 Position TextBuffer::undo()

@@ -38,6 +38,13 @@ public:
     // `view` must be finished. Its bytes are copied only as the user edits.
     explicit TextBuffer(std::shared_ptr<const ResultView> view);
 
+    // The result whose bytes the text shows, if it still shows any.
+    const std::shared_ptr<const ResultView> &result() const { return m_view; }
+    // Takes `whole`, all of result()'s text, and `starts`, its LineIndex, in
+    // place of the result: the text, its steps of undo and its colour stay as
+    // they are, and the bytes the result refers to are no longer kept.
+    void ownResultBytes(QByteArray whole, LineIndex::Starts starts);
+
     Position size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     // A copy of bytes [from, from + length), clamped to the text.
@@ -97,6 +104,16 @@ public:
     // Each returns where the change it made ends, or -1 when there was none.
     Position undo();
     Position redo();
+    // The change undo() (or redo()) would make: at `at`, `removed` bytes are
+    // replaced by `inserted` ones.
+    struct Step
+    {
+        Position at;
+        Position removed;
+        Position inserted;
+    };
+    std::optional<Step> undoStep() const;
+    std::optional<Step> redoStep() const;
     void clearHistory();
 
     const Compare::RunSet &red() const { return m_red; }

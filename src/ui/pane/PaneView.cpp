@@ -352,10 +352,13 @@ void PaneView::undo()
     if (m_readOnly || !m_buffer.canUndo())
         return;
     textWillChange();
+    const TextBuffer::Step step = *m_buffer.undoStep();
     const Position end = m_buffer.undo();
     m_utf16Before.assign(1, 0); // where the change was is not told
+    // Other colours move with the text around the change; the text it puts
+    // back is black unless it was red.
     for (auto &[colour, runs] : m_otherColours)
-        runs.clear(); // their earlier places are not kept
+        runs.followEdit(step.at, step.removed, step.inserted);
     m_caret = m_anchor = end;
     afterTextChange();
 }
@@ -365,10 +368,13 @@ void PaneView::redo()
     if (m_readOnly || !m_buffer.canRedo())
         return;
     textWillChange();
+    const TextBuffer::Step step = *m_buffer.redoStep();
     const Position end = m_buffer.redo();
     m_utf16Before.assign(1, 0);
+    // Other colours move with the text around the change; the text it puts
+    // back is black unless it was red.
     for (auto &[colour, runs] : m_otherColours)
-        runs.clear();
+        runs.followEdit(step.at, step.removed, step.inserted);
     m_caret = m_anchor = end;
     afterTextChange();
 }

@@ -136,6 +136,12 @@ signals:
 protected:
     // Called before any change to the text.
     virtual void textWillChange() {}
+    // The result shown keeps `whole`, its own copy of its text (see
+    // TextBuffer::ownResultBytes); what the pane shows is unchanged.
+    void takeResultBytes(QByteArray whole, LineIndex::Starts starts)
+    {
+        m_buffer.ownResultBytes(std::move(whole), std::move(starts));
+    }
 
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

@@ -69,14 +69,60 @@ void RichTextBox::adopt(PaneDocument &&document)
 {
     PaneDocument taken = std::move(document);
     TextBuffer text = taken.take();
+    disconnect(m_sourceWatch);
     releaseLater(resetText(std::move(text), taken.takeUtf16Counts()));
     m_serial = nextSerial();
+    emit textReplaced();
 }
 
-void RichTextBox::adoptResult(std::shared_ptr<const ResultView> result)
+void RichTextBox::adoptResult(std::shared_ptr<const ResultView> result, RichTextBox *source)
 {
+    disconnect(m_sourceWatch);
     releaseLater(resetText(TextBuffer(std::move(result))));
     m_serial = nextSerial();
+    // Queued: when the result is replaced in the same turn (Clear empties
+    // every pane), nothing is copied.
+    if (source)
+        m_sourceWatch = connect(source, &RichTextBox::textReplaced, this,
+                                &RichTextBox::ownResultBytes, Qt::QueuedConnection);
+    emit textReplaced();
+}
+
+void RichTextBox::ownResultBytes()
+{
+    disconnect(m_sourceWatch);
+    std::shared_ptr<const ResultView> view = buffer().result();
+    if (!view)
+        return;
+    const auto copy = [](const std::shared_ptr<const ResultView> &view) {
+        QByteArray whole = view->bytes(0, view->size());
+        LineIndex::Starts starts = LineIndex::build(whole);
+        return std::pair(std::move(whole), std::move(starts));
+    };
+    // About a millisecond a MiB: a small result is copied at once.
+    if (view->size() < (qsizetype(4) << 20)) {
+        auto [whole, starts] = copy(view);
+        takeResultBytes(std::move(whole), std::move(starts));
+        dropLater(std::move(view));
+        return;
+    }
+    QFuture<std::pair<QByteArray, LineIndex::Starts>> copied =
+        QtConcurrent::run(&workerPool(), copy, view);
+    m_releases.push_back(QFuture<void>(copied)); // waited for when the pane goes
+    copied.then(this, [this, view](std::pair<QByteArray, LineIndex::Starts> own) mutable {
+        // Unless the pane has shown another text since.
+        if (buffer().result() == view)
+            takeResultBytes(std::move(own.first), std::move(own.second));
+        dropLater(std::move(view));
+    });
+}
+
+void RichTextBox::dropLater(std::shared_ptr<const ResultView> view)
+{
+    // The result may hold the last copy of a file of gigabytes.
+    std::erase_if(m_releases, [](const QFuture<void> &release) { return release.isFinished(); });
+    m_releases.push_back(QtConcurrent::run(
+        &workerPool(), [dropped = std::move(view)]() mutable { dropped.reset(); }));
 }
 
 void RichTextBox::releaseLater(TextBuffer old)

@@ -44,9 +44,11 @@ public:
     void setBytes(QByteArrayView bytes);
     // Takes a document made ready elsewhere, as setBytes() would.
     void adopt(PaneDocument &&document);
-    // Shows a comparison's result from the bytes it refers to; they are
-    // copied only as the user edits them.
-    void adoptResult(std::shared_ptr<const ResultView> result);
+    // Shows a comparison's result from the bytes it refers to, `source`'s
+    // text; they are copied only as the user edits them. Once `source` shows
+    // another text, the pane copies what the result shows and lets the
+    // examined bytes go.
+    void adoptResult(std::shared_ptr<const ResultView> result, RichTextBox *source);
     // The array that holds bytes(), for a result that refers to them.
     QByteArray bytesHolder() const { return flatHolder(); }
     // Adds to the end of the text, as setText(text() + more) would.
@@ -104,6 +106,8 @@ public:
 
 signals:
     void textAboutToChange();
+    // Another text was set or adopted.
+    void textReplaced();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -113,6 +117,11 @@ protected:
 private:
     // Lets a text the pane no longer shows go on a worker's thread.
     void releaseLater(TextBuffer old);
+    // Copies what the result shown holds of its source's bytes, on a worker
+    // when it is large.
+    void ownResultBytes();
+    // Lets a result go on a worker's thread.
+    void dropLater(std::shared_ptr<const ResultView> view);
 
     bool m_editMenu = false;
     int m_sharing = 0; // readers of shareBytes()
@@ -120,4 +129,5 @@ private:
     quint64 m_serial = 0;
     std::function<void(QMenu &)> m_extendMenu;
     std::vector<QFuture<void>> m_releases; // texts being let go
+    QMetaObject::Connection m_sourceWatch; // the source of the result shown
 };

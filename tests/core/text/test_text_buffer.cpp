@@ -262,6 +262,10 @@ void TextBufferTest::agreesWithPlainModel()
     QRandomGenerator random(seed);
     TextBuffer buffer =
         result == 0 ? TextBuffer(loaded) : TextBuffer(resultOf(loaded, result == 2));
+    // Half way, a result takes its own copy of its text, as when its source
+    // is replaced: edits, undo and colour go on as before, and the examined
+    // bytes are let go.
+    const std::weak_ptr<const ResultView> examined = buffer.result();
     const QByteArray start = buffer.text();
     Model model{start, std::vector<bool>(size_t(start.size()), false), {}, 0};
     QByteArray why;
@@ -273,7 +277,20 @@ void TextBufferTest::agreesWithPlainModel()
         const Position size = model.text.size();
         const QByteArray typed = randomBytes(random, std::min(longest, 3));
         QByteArray what;
-        if (choice < 2 && model.done > 0) {
+        if (step == steps / 2 && buffer.result()) {
+            const std::shared_ptr<const ResultView> view = buffer.result();
+            const QByteArray whole = view->bytes(0, view->size());
+            buffer.ownResultBytes(whole, LineIndex::build(whole));
+            QVERIFY(!buffer.result());
+            // Every step made before reads the copy when undone and redone.
+            const auto done = model.done;
+            for (; model.done > 0; model.undo())
+                buffer.undo();
+            QVERIFY2(sameAsModel(buffer, model, why), why.constData());
+            for (; model.done < done; model.redo())
+                buffer.redo();
+            what = "own the result's bytes";
+        } else if (choice < 2 && model.done > 0) {
             const Position end = buffer.undo();
             model.undo();
             const Model::Edit &e = model.history[model.done];
@@ -331,6 +348,8 @@ void TextBufferTest::agreesWithPlainModel()
             part.forEachSlice([&joined](QByteArrayView slice) { joined += slice; });
         QVERIFY2(joined == model.text.mid(from, length), where.constData());
     }
+    if (result != 0)
+        QVERIFY(examined.expired());
 }
 
 // Undo then a new edit: what was undone can no longer be redone.

@@ -36,6 +36,7 @@ private slots:
     void editingKeepsOtherBreaks();
     void colourRangesMapOffsets_data();
     void colourRangesMapOffsets();
+    void colourIsNotUndone_data();
     void colourIsNotUndone();
     void selectionUsesTextOffsets();
     void selectionOfAnySize_data();
@@ -254,17 +255,39 @@ void TestRichTextBox::colourRangesMapOffsets()
     QCOMPARE(pane.text(), text);
 }
 
+void TestRichTextBox::colourIsNotUndone_data()
+{
+    QTest::addColumn<Colour>("colour");
+    QTest::addColumn<int>("typedAt"); // where "d" is typed into "abc"
+    const Colour blue = 0xFF0000;
+    QTest::newRow("red, typed after it") << kRed << 3;
+    QTest::newRow("red, typed before it") << kRed << 0;
+    QTest::newRow("blue, typed after it") << blue << 3;
+    QTest::newRow("blue, typed before it") << blue << 0;
+}
+
+// Colouring is no step of undo: undo and redo of typing keep the colour of
+// "ab" where "ab" goes.
 void TestRichTextBox::colourIsNotUndone()
 {
+    QFETCH(Colour, colour);
+    QFETCH(int, typedAt);
     RichTextBox pane(QStringLiteral("p"));
     pane.setText(QStringLiteral("abc"));
-    pane.select(3, 0);
+    pane.select(typedAt, 0);
     QTest::keyClicks(&pane, QStringLiteral("d"));
-    pane.colourRanges({ColourRange{0, 2}}, kRed);
-    pane.undo();
-    QCOMPARE(pane.colourAt(0), kRed);
-    QCOMPARE(pane.colourAt(1), kRed);
-    QCOMPARE(pane.colourAt(2), kBlack);
+    const int ab = typedAt == 0 ? 1 : 0;
+    pane.colourRanges({ColourRange{ab, 2}}, colour);
+    for (const bool undo : {true, false}) {
+        if (undo)
+            pane.undo();
+        else
+            pane.redo();
+        const int at = undo ? 0 : ab;
+        QCOMPARE(pane.text().mid(at, 2), QStringLiteral("ab"));
+        for (int i = 0; i < pane.text().size(); ++i)
+            QCOMPARE(pane.colourAt(i), i == at || i == at + 1 ? colour : kBlack);
+    }
 }
 
 void TestRichTextBox::selectionUsesTextOffsets()

@@ -121,7 +121,7 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         return;
     trap(108, [&] {
         if (pass->result)
-            s.result->adoptResult(std::move(pass->result));
+            s.result->adoptResult(std::move(pass->result), s.source);
         colourInSlices(*s.source, pass->found.red, kRed);
         if (!pass->found.red.empty()) {
             // Only the last differing line is left selected, not its whole run.

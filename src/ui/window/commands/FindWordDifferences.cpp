@@ -75,7 +75,7 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
 void showResult(RichTextBox &source, RichTextBox &result, WordPass &pass)
 {
     if (pass.result)
-        result.adoptResult(std::move(pass.result));
+        result.adoptResult(std::move(pass.result), &source);
     // The source was made black: its red runs are the pass's.
     const qsizetype count = pass.red.count();
     if (count > 0) {

@@ -1,4 +1,5 @@
-// "Find Differences (Lines)" through the window.
+// "Find Differences (Lines)" through the window, and what the results of it
+// and of "Find Differences (Words)" keep of the files once others are loaded.
 #include <QRadioButton>
 #include <QTest>
 
@@ -25,6 +26,8 @@ private slots:
     void differences();
     void runningTwiceGivesTheSameAndAddsNoColour();
     void keepsWordColoursAndDisplayOption();
+    void resultLetsReplacedFilesGo_data();
+    void resultLetsReplacedFilesGo();
 };
 
 void TestLineCommand::differences_data()
@@ -135,6 +138,52 @@ void TestLineCommand::keepsWordColoursAndDisplayOption()
     QVERIFY(w.Option2->isChecked());
     QVERIFY(w.RichTextBox3->Visible());
     QVERIFY(!w.RichTextBox1->Visible());
+}
+
+void TestLineCommand::resultLetsReplacedFilesGo_data()
+{
+    QTest::addColumn<bool>("words");
+    QTest::addColumn<int>("lines"); // of file 1, which file 2 lacks
+    QTest::newRow("lines, small") << false << 3;
+    QTest::newRow("words, small") << true << 3;
+    // Results of MiBs are copied on a worker.
+    QTest::newRow("lines, large") << false << 400000;
+    QTest::newRow("words, large") << true << 400000;
+}
+
+// A result shows the files' bytes without a copy; once other files are
+// loaded it shows the same, edits and undoes as before, and the old files'
+// bytes are no longer held.
+void TestLineCommand::resultLetsReplacedFilesGo()
+{
+    QFETCH(bool, words);
+    QFETCH(int, lines);
+    WindowFixture f;
+    Form1 &w = *f.form;
+    QString file1;
+    for (int i = 0; i < lines; ++i)
+        file1 += QStringLiteral("line %1 of one\r\n").arg(i);
+    w.RichTextBox1->setText(file1);
+    w.RichTextBox2->setText(QStringLiteral("zzz\r"));
+    if (words)
+        w.PushButton6_Click();
+    else
+        w.PushButton1_Click();
+    const QString r3 = w.RichTextBox3->text();
+    const QString r4 = w.RichTextBox4->text();
+    QVERIFY(r3.size() > file1.size() / 2);
+    QByteArray held1 = w.RichTextBox1->bytesHolder();
+    QByteArray held2 = w.RichTextBox2->bytesHolder();
+    w.RichTextBox1->setText(QStringLiteral("another\r"));
+    w.RichTextBox2->setText(QString());
+    QTRY_VERIFY_WITH_TIMEOUT(held1.isDetached() && held2.isDetached(), 20000);
+    QCOMPARE(w.RichTextBox3->text(), r3);
+    QCOMPARE(w.RichTextBox4->text(), r4);
+    w.RichTextBox3->selectBytes(0, 4);
+    QTest::keyClicks(w.RichTextBox3, QStringLiteral("X"));
+    QCOMPARE(w.RichTextBox3->text(), QStringLiteral("X") + r3.mid(4));
+    QTest::keyClick(w.RichTextBox3, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.RichTextBox3->text(), r3);
 }
 
 QTEST_MAIN(TestLineCommand)

@@ -94,8 +94,8 @@ void RichTextBox::ownResultBytes()
     std::shared_ptr<const ResultView> view = buffer().result();
     if (!view)
         return;
-    const auto copy = [](const std::shared_ptr<const ResultView> &view) {
-        QByteArray whole = view->bytes(0, view->size());
+    const auto copy = [](const std::shared_ptr<const ResultView> &result) {
+        QByteArray whole = result->bytes(0, result->size());
         LineIndex::Starts starts = LineIndex::build(whole);
         return std::pair(std::move(whole), std::move(starts));
     };

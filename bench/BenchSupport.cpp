@@ -42,6 +42,16 @@ double medianMs(const std::function<void()> &work, int runs)
     return times[times.size() / 2];
 }
 
+double processCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) {
+        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 double peakRssMiB()
 {
     rusage usage{};

@@ -13,6 +13,9 @@ QString loadPane(const QString &path);
 // Runs `work` `runs` times and gives the median wall time in milliseconds.
 double medianMs(const std::function<void()> &work, int runs = 3);
 
+// Processor time of this process so far, all threads, in milliseconds.
+double processCpuMs();
+
 // Peak resident memory of this process, in MiB.
 double peakRssMiB();
 

@@ -85,16 +85,6 @@ ChildRun runChild(const std::vector<std::string> &command, int runs = 3)
     return best;
 }
 
-double processCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval &t) {
-        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 // Median wall time of three runs, and the processor time (both cores, user and
 // system) of the last: on a shared machine the second is the steadier figure.
 struct Timing
@@ -107,9 +97,9 @@ Timing timed(const std::function<void()> &work)
 {
     Timing timing;
     timing.wallMs = Bench::medianMs([&] {
-        const double before = processCpuMs();
+        const double before = Bench::processCpuMs();
         work();
-        timing.cpuMs = processCpuMs() - before;
+        timing.cpuMs = Bench::processCpuMs() - before;
     });
     return timing;
 }

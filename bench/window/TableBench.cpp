@@ -9,7 +9,6 @@
 // both ends: wall times on a busy machine say little alone.
 //
 // Usage: bench_tables [DATA_FOLDER]
-#include <sys/resource.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,26 +28,15 @@
 
 namespace {
 
-// Processor time of this process so far, all threads, in ms.
-double cpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval &t) {
-        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
 // Processor time of the last timedCompare(), in ms.
 double lastCpuMs = 0;
 
 // Runs a comparison under the watch, noting its processor time.
 std::pair<double, double> timedCompare(StallWatch &watch, const std::function<void()> &work)
 {
-    const double before = cpuMs();
+    const double before = Bench::processCpuMs();
     const auto figures = watch.measure(work);
-    lastCpuMs = cpuMs() - before;
+    lastCpuMs = Bench::processCpuMs() - before;
     return figures;
 }
 

@@ -4,17 +4,9 @@
 
 #include "CliRun.h"
 #include "core/workbook/WorkbookBytes.h"
+#include "core/workbook/WorkbookFixtures.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString fixture(const QString &name)
-{
-    return QStringLiteral(CORVANTIS_SOURCE_DIR "/tests/core/workbook/fixtures/") + name;
-}
-
-} // namespace
 
 class CliWorkbooksTest : public QObject
 {
@@ -92,7 +84,7 @@ void CliWorkbooksTest::workbooks()
                                  "</table:table-cell></table:table-row>"));
     for (QString &argument : arguments)
         if (argument.startsWith(u'@'))
-            argument = fixture(argument.mid(1));
+            argument = workbookFixture(argument.mid(1));
 
     const CliRun::Result result = cli.run(arguments);
 

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QWidget>
 
 #include "settings/Settings.h"
 
@@ -40,4 +42,16 @@ QList<int> redOffsets(const RichTextBox &pane)
         if (text[i] != u'\n' && pane.colourAt(i) == kRed)
             red << i;
     return red;
+}
+
+int redPixels(QWidget &widget)
+{
+    const QImage image = widget.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
+        }
+    return count;
 }

@@ -29,3 +29,6 @@ struct WindowFixture
 // Offsets of the characters of a pane that show red (an LF shares the mark
 // of the CR before it and is left out).
 QList<int> redOffsets(const RichTextBox &pane);
+
+// How many pixels of the widget as drawn are the difference red.
+int redPixels(QWidget &widget);

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "WindowFixture.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
 
@@ -29,18 +30,6 @@ private slots:
 };
 
 namespace {
-
-int redPixels(QWidget &w)
-{
-    const QImage image = w.grab().toImage();
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
-        }
-    return count;
-}
 
 // A line of `size` bytes of words, with a break only at its end.
 QByteArray longLine(qsizetype size)

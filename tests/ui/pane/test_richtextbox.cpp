@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "WindowFixture.h"
 #include "pane/PaneDocument.h"
 #include "pane/PaneNote.h"
 #include "pane/RichTextBox.h"
@@ -56,22 +57,6 @@ private slots:
     void redRunsFollowTheColours_data();
     void redRunsFollowTheColours();
 };
-
-namespace {
-
-int redPixels(QWidget &w)
-{
-    const QImage image = w.grab().toImage();
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            count += c.red() > 150 && c.green() < 80 && c.blue() < 80;
-        }
-    return count;
-}
-
-} // namespace
 
 void TestRichTextBox::roundTrip_data()
 {

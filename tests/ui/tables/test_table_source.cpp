@@ -5,20 +5,12 @@
 #include <QTest>
 
 #include "base/AppError.h"
+#include "core/workbook/WorkbookFixtures.h"
 #include "tables/SheetChooser.h"
 #include "tables/SourceOpener.h"
 #include "tables/TableSource.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString fixture(const QString &name)
-{
-    return QStringLiteral(CORVANTIS_SOURCE_DIR "/tests/core/workbook/fixtures/") + name;
-}
-
-} // namespace
 
 class TestTableSource : public QObject
 {
@@ -53,7 +45,7 @@ void TestTableSource::workbookSheet()
     QFETCH(int, sheet);
     QFETCH(QByteArray, start);
     QFETCH(QString, line);
-    const TableSource source = TableSource::fromFile(fixture(book), sheet);
+    const TableSource source = TableSource::fromFile(workbookFixture(book), sheet);
     QVERIFY2(source.bytes.startsWith(start), source.bytes.constData());
     QCOMPARE(source.sheets, QStringList({u"Values"_s, u"Second sheet"_s}));
     QCOMPARE(source.sheet, sheet);
@@ -88,7 +80,7 @@ void TestTableSource::chooser()
     TableSource text;
     chooser.showSheets(text);
     QVERIFY(chooser.isHidden());
-    TableSource book = TableSource::fromFile(fixture(u"libreoffice-values.xlsx"_s), 1);
+    TableSource book = TableSource::fromFile(workbookFixture(u"libreoffice-values.xlsx"_s), 1);
     chooser.showSheets(book);
     QVERIFY(!chooser.isHidden());
     QCOMPARE(chooser.count(), 2);

@@ -24,6 +24,7 @@
 
 #include "FakeDialogs.h"
 #include "WindowFixture.h"
+#include "core/workbook/WorkbookFixtures.h"
 #include "runner/BackgroundRun.h"
 #include "settings/SettingsBackend.h"
 #include "tables/ColumnPairing.h"
@@ -84,11 +85,6 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString workbookFixture(const QString &name)
-{
-    return QStringLiteral(CORVANTIS_SOURCE_DIR "/tests/core/workbook/fixtures/") + name;
 }
 
 // Keyed rows "id,a,b,c", every `changeEvery`th one changed in the second file.

@@ -180,8 +180,14 @@ void TableWindow::buildShortcuts()
         if (!m_filterBar->clearFindInFocus())
             close();
     });
-    shortcut(QKeySequence::Close, this, [this] { close(); });
-    shortcut(Qt::CTRL | Qt::Key_W, this, [this] { close(); });
+    // One shortcut for every closing key: where the platform's Close is Ctrl+W
+    // already, two shortcuts on it would be ambiguous and neither would fire.
+    QList<QKeySequence> closing = QKeySequence::keyBindings(QKeySequence::Close);
+    if (!closing.contains(QKeySequence(Qt::CTRL | Qt::Key_W)))
+        closing.append(QKeySequence(Qt::CTRL | Qt::Key_W));
+    auto *closer = new QShortcut(this);
+    closer->setKeys(closing);
+    connect(closer, &QShortcut::activated, this, &QWidget::close);
     shortcut(
         QKeySequence::Copy, &m_rows->view(), [this] { copySelection(); }, Qt::WidgetShortcut);
 }

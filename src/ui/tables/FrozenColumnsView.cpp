@@ -1,5 +1,7 @@
 #include "tables/FrozenColumnsView.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QScrollBar>
 
@@ -41,8 +43,34 @@ FrozenColumnsView::FrozenColumnsView(QWidget *parent)
         if (value != 0)
             across->setValue(0);
     });
+    connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this,
+            &FrozenColumnsView::alignBesideFrozen);
     offerHeader(*this);
     offerHeader(*m_frozenView);
+}
+
+// A column half under the frozen ones would show the end of its cells under
+// a header that reads whole: sideways scrolling stops only where a column
+// starts at the frozen columns' edge, moving on in the direction it went
+// (while the bar is dragged, always back: forth and back would flicker).
+// Past the last such place, it goes to the very end, so that the last column
+// can always be reached.
+void FrozenColumnsView::alignBesideFrozen(int value)
+{
+    QScrollBar *across = horizontalScrollBar();
+    const bool forward = value >= m_lastAcross && !across->isSliderDown();
+    m_lastAcross = value;
+    if (!m_frozenView->isVisible())
+        return;
+    const int edge = frozenWidth();
+    const int column = columnAt(edge);
+    if (column < 0)
+        return;
+    const int left = columnViewportPosition(column);
+    if (left == edge)
+        return;
+    const int aligned = forward ? value + left + columnWidth(column) - edge : value + left - edge;
+    across->setValue(std::clamp(aligned, across->minimum(), across->maximum()));
 }
 
 void FrozenColumnsView::offerHeader(QTableView &part)

@@ -45,7 +45,9 @@ private:
     void offerHeader(QTableView &part);
     void copyWidths();
     void placeFrozenView();
+    void alignBesideFrozen(int value);
 
     QTableView *m_frozenView;
     int m_frozen = 0;
+    int m_lastAcross = 0;
 };

@@ -102,8 +102,9 @@ void FrozenColumnsTest::neverHalfUnderTheFrozenColumns()
             break;
         }
         const Stop stop = stopOf(view);
-        const QByteArray where = QByteArray::number(step) + ": move " + QByteArray::number(int(move))
-                                 + ", value " + QByteArray::number(stop.value);
+        const QByteArray where = QByteArray::number(step) + ": move "
+                                 + QByteArray::number(int(move)) + ", value "
+                                 + QByteArray::number(stop.value);
         // Aligned, or at the very end, which must stay reachable.
         QVERIFY2(stop.leftEdge == stop.edge || stop.value == stop.maximum, where);
         // It never jumps past what was asked by more than the column there.
@@ -114,8 +115,7 @@ void FrozenColumnsTest::neverHalfUnderTheFrozenColumns()
         if (cell >= 0 && !view.isColumnHidden(cell)) {
             const int left = view.columnViewportPosition(cell);
             QVERIFY2(left >= stop.edge, where);
-            QVERIFY2(left + view.columnWidth(cell) <= view.viewport()->width()
-                         || left == stop.edge,
+            QVERIFY2(left + view.columnWidth(cell) <= view.viewport()->width() || left == stop.edge,
                      where);
         }
     }

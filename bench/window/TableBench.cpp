@@ -2,25 +2,30 @@
 // rows2.csv): opening both files and comparing them by id, the first rows
 // painted, a jump to the last row, the unchanged rows shown and hidden
 // again, a sort by a text column, a find, a find typed a key at a time, F7,
-// and a compare after file 2 changed on disk (on a copy of it). For each, the
-// time and the longest stall of the window's thread; at the end the peak
-// memory against the files' bytes. The comparisons also print the processor
-// time they took (all threads), and the machine's load average is printed at
-// both ends: wall times on a busy machine say little alone.
+// a compare after file 2 changed on disk (on a copy of it), and a Cancel half
+// a second into a Compare. For each, the time and the longest stall of the
+// window's thread; at the end the peak memory against the files' bytes. The comparisons also print
+// the processor time they took (all threads), and the machine's load average is printed at both
+// ends: wall times on a busy machine say little alone.
 //
 // Usage: bench_tables [DATA_FOLDER]
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "BenchSupport.h"
 #include "WindowWatch.h"
+#include "runner/BackgroundRun.h"
 #include "settings/SettingsBackend.h"
 #include "tables/OpenTables.h"
 #include "tables/RowTableModel.h"
@@ -166,6 +171,22 @@ int main(int argc, char **argv)
     const auto fresh = timedCompare(watch, [&] { window->compare(); });
     report("compare after a change", fresh, window->summaryText());
     printCpu();
+
+    // Cancel half a second into a Compare: how long until the window is free
+    // again (the longest stall is the whole run's).
+    window->setProperty(kProgressDelayProperty, 0);
+    QElapsedTimer sinceCancel;
+    QTimer::singleShot(500, window, [&] {
+        if (auto *progress = window->findChild<QProgressDialog *>()) {
+            sinceCancel.start();
+            for (QPushButton *button : progress->findChildren<QPushButton *>())
+                button->click();
+        }
+    });
+    const auto cancel = watch.measure([&] { window->compare(); });
+    report("Cancel 0.5 s into Compare: free after",
+           {sinceCancel.isValid() ? double(sinceCancel.elapsed()) : -1.0, cancel.second},
+           window->summaryText());
     std::printf("peak memory %.0f MiB = %.2f x the files' %.0f MiB\n", Bench::peakRssMiB(),
                 Bench::peakRssMiB() / filesMiB, filesMiB);
     printLoad();

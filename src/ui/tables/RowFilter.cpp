@@ -87,6 +87,8 @@ bool before(const SortKey &a, const SortKey &b)
         return a.number < b.number;
     if (a.prefix != b.prefix)
         return a.prefix < b.prefix;
+    if (a.size <= 8 && b.size <= 8) // the prefixes hold them whole
+        return a.size < b.size;
     return std::string_view(a.text, size_t(a.size)) < std::string_view(b.text, size_t(b.size));
 }
 

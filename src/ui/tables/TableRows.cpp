@@ -153,12 +153,13 @@ std::vector<bool> columnsWithChanges(const TableData &data)
 QByteArrayView TableData::cell(const DisplayRow &row, qsizetype column, Csv::Row &row1,
                                Csv::Row &row2) const
 {
+    // Only as far as the cell: the rest of the record is not read.
     const Csv::Column &mapped = comparison.mapping.columns[size_t(column)];
     if (row.status == Status::Removed || (row.record2 < 0 && row.record1 >= 0)) {
-        comparison.table1->split(row.record1, row1);
+        comparison.table1->split(row.record1, row1, std::max<qsizetype>(mapped.index1 + 1, 1));
         return row1[mapped.index1];
     }
-    comparison.table2->split(row.record2, row2);
+    comparison.table2->split(row.record2, row2, std::max<qsizetype>(mapped.index2 + 1, 1));
     return row2[mapped.index2];
 }
 

@@ -64,7 +64,8 @@ struct TableData
 
     static std::shared_ptr<TableData> from(Csv::RowComparison comparison);
     // The cell a display row shows in mapping column `column`: file 1's for a
-    // removed row, file 2's otherwise; `row1`/`row2` are scratch rows.
+    // removed row, file 2's otherwise; `row1`/`row2` are scratch rows, split
+    // only as far as that cell.
     QByteArrayView cell(const DisplayRow &row, qsizetype column, Csv::Row &row1,
                         Csv::Row &row2) const;
     // For a changed row's column: whether it changed, and its old value.

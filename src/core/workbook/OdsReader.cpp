@@ -204,6 +204,7 @@ public:
             m_tableDepth = 0;
     }
     void text(QByteArrayView) override {}
+    void restart() override { *this = TableLister(); }
 
     QStringList names;
 

@@ -255,17 +255,17 @@ public:
     {
         if (m_depth > 0) {
             ++m_depth;
-            if (m_depth == 2 && name == "v")
+            if (m_depth == 2 && sameName(name, "v"))
                 m_in = In::Value;
-            else if (m_depth == 2 && name == "is")
+            else if (m_depth == 2 && sameName(name, "is"))
                 m_in = In::Inline;
             else if (m_in == In::Inline)
                 startRich(name);
-        } else if (name == "row") {
+        } else if (sameName(name, "row")) {
             const qint64 r = parseCount(attributes.qualified("r"));
             m_row = r > 0 ? r - 1 : m_row + 1;
             m_column = -1;
-        } else if (name == "c") {
+        } else if (sameName(name, "c")) {
             startCell(attributes);
         }
     }
@@ -280,9 +280,16 @@ public:
         } else if (m_depth == 1) {
             m_in = In::Other;
         } else if (m_in == In::Inline) {
-            m_inText -= name == "t";
-            m_inPhonetic -= name == "rPh";
+            m_inText -= sameName(name, "t");
+            m_inPhonetic -= sameName(name, "rPh");
         }
+    }
+
+    void restart() override
+    {
+        m_csv.restart();
+        m_row = m_column = -1;
+        m_depth = 0;
     }
 
     void text(QByteArrayView text) override
@@ -297,8 +304,8 @@ private:
     // Rich text runs are joined; phonetic hints are left out.
     void startRich(QByteArrayView name)
     {
-        m_inText += name == "t";
-        m_inPhonetic += name == "rPh";
+        m_inText += sameName(name, "t");
+        m_inPhonetic += sameName(name, "rPh");
     }
 
     void startCell(const XmlPart::Attributes &attributes)
@@ -333,15 +340,15 @@ private:
 
     static Type typeOf(QByteArrayView t)
     {
-        if (t == "s")
+        if (sameName(t, "s"))
             return Type::Shared;
-        if (t == "inlineStr")
+        if (sameName(t, "inlineStr"))
             return Type::Inline;
-        if (t == "b")
+        if (sameName(t, "b"))
             return Type::Boolean;
-        if (t == "str" || t == "e")
+        if (sameName(t, "str") || sameName(t, "e"))
             return Type::Text;
-        if (t == "d")
+        if (sameName(t, "d"))
             return Type::Date;
         return Type::Number;
     }

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <expat.h>
 
+#include "workbook/XmlScanner.h"
+
 namespace Workbook {
 
 namespace {
@@ -20,8 +22,8 @@ QByteArrayView afterPrefix(QByteArrayView qualified)
 
 } // namespace
 
-XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress)
-    : m_entry(zip.open(index)), m_progress(progress)
+XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress, Reading reading)
+    : m_zip(zip), m_index(index), m_entry(zip.open(index)), m_progress(progress), m_reading(reading)
 {
     if (!m_entry.error().isEmpty()) {
         m_error = m_entry.error();
@@ -68,17 +70,9 @@ void XmlPart::queueElement(Token token, const char *name)
 
 QByteArrayView XmlPart::Attributes::value(QByteArrayView local) const
 {
-    for (const char **a = m_list; *a; a += 2)
-        if (afterPrefix(QByteArrayView(a[0], qsizetype(std::strlen(a[0])))) == local)
-            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
-    return {};
-}
-
-QByteArrayView XmlPart::Attributes::qualified(QByteArrayView qualified) const
-{
-    for (const char **a = m_list; *a; a += 2)
-        if (QByteArrayView(a[0], qsizetype(std::strlen(a[0]))) == qualified)
-            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
+    for (qsizetype i = 0; i + 1 < m_size; i += 2)
+        if (sameName(afterPrefix(m_list[i]), local))
+            return m_list[i + 1];
     return {};
 }
 
@@ -99,9 +93,14 @@ void XmlPart::onStart(void *self, const char *name, const char **attributes)
         return;
     if (part->m_handler) {
         // The parser may still call after a stop; the handler has done.
-        if (part->m_pending.isEmpty())
-            part->m_handler->start(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))),
-                                   Attributes(attributes));
+        if (!part->m_pending.isEmpty())
+            return;
+        std::vector<QByteArrayView> &list = part->m_startAttributes;
+        list.clear();
+        for (const char **a = attributes; *a; ++a)
+            list.emplace_back(*a, qsizetype(std::strlen(*a)));
+        part->m_handler->start(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))),
+                               Attributes(list.data(), qsizetype(list.size())));
         return;
     }
     part->queueElement(StartElement, name);
@@ -207,7 +206,31 @@ bool XmlPart::parse(Handler &handler)
     if (!m_error.isEmpty() || m_cancelled || !m_parser)
         return false;
     m_handler = &handler;
-    while (refill()) {
+    if (m_reading == Reading::Scanner) {
+        switch (scan(handler)) {
+        case Scan::Done:
+            m_scanned = true;
+            m_handler = nullptr;
+            return true;
+        case Scan::Stopped:
+            break;
+        case Scan::Unsure:
+            // Read again from the start, by expat alone.
+            m_entry = m_zip.open(m_index);
+            if (!m_entry.error().isEmpty()) {
+                m_pending = m_entry.error();
+                break;
+            }
+            if (m_progress)
+                m_progress->total += m_entry.size();
+            handler.restart();
+            while (refill()) {
+            }
+            break;
+        }
+    } else {
+        while (refill()) {
+        }
     }
     m_handler = nullptr;
     if (m_cancelled)
@@ -217,6 +240,35 @@ bool XmlPart::parse(Handler &handler)
         return false;
     }
     return true;
+}
+
+// Reads the part with the scanner. A fault of the zip is left to the
+// expat reading too, so that whatever is wrong is told as expat tells it.
+XmlPart::Scan XmlPart::scan(Handler &handler)
+{
+    XmlScanner scanner(handler, m_pending, kMaxDepth);
+    for (;;) {
+        if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
+            m_cancelled = true;
+            return Scan::Stopped;
+        }
+        char *room = scanner.room(kSlice);
+        const qint64 got = m_entry.read(room, kSlice);
+        if (got < 0)
+            return Scan::Unsure;
+        if (m_progress)
+            m_progress->add(got);
+        switch (scanner.feed(got, got == 0)) {
+        case XmlScanner::State::Reading:
+            break;
+        case XmlScanner::State::Done:
+            return Scan::Done;
+        case XmlScanner::State::Stopped:
+            return Scan::Stopped;
+        case XmlScanner::State::Unsure:
+            return Scan::Unsure;
+        }
+    }
 }
 
 XmlPart::Token XmlPart::next()

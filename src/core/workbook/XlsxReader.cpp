@@ -423,15 +423,22 @@ SheetList sheetNames(const ZipArchive &zip)
     return list;
 }
 
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress)
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
+                    Listing listing)
 {
     SheetText text;
     const Book book = readBook(zip);
     text.error = book.error;
     if (!text.ok())
         return text;
+    if (listing == Listing::WithNames) {
+        for (const Sheet &sheet : book.sheets)
+            text.sheets << sheet.name;
+    }
     if (index < 0 || index >= int(book.sheets.size())) {
-        text.error = QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+        text.error = listing == Listing::WithNames && book.sheets.empty()
+                         ? QStringLiteral("the workbook has no sheet")
+                         : QStringLiteral("the workbook has no sheet %1").arg(index + 1);
         return text;
     }
     const Sheet &sheet = book.sheets[size_t(index)];

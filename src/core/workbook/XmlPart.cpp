@@ -93,7 +93,7 @@ void XmlPart::onStart(void *self, const char *name, const char **attributes)
         return;
     if (part->m_handler) {
         // The parser may still call after a stop; the handler has done.
-        if (!part->m_pending.isEmpty())
+        if (part->m_stopped)
             return;
         std::vector<QByteArrayView> &list = part->m_startAttributes;
         list.clear();
@@ -120,7 +120,7 @@ void XmlPart::onEnd(void *self, const char *name)
     --part->m_depth;
     if (!part->m_handler)
         part->queueElement(EndElement, name);
-    else if (part->m_pending.isEmpty())
+    else if (!part->m_stopped)
         part->m_handler->end(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))));
 }
 
@@ -129,7 +129,7 @@ void XmlPart::onText(void *self, const char *text, int size)
 {
     auto *part = static_cast<XmlPart *>(self);
     if (part->m_handler) {
-        if (part->m_pending.isEmpty())
+        if (!part->m_stopped)
             part->m_handler->text(QByteArrayView(text, size));
         return;
     }
@@ -143,8 +143,15 @@ void XmlPart::onText(void *self, const char *text, int size)
 
 void XmlPart::refuse(const QString &error)
 {
-    if (m_pending.isEmpty())
+    if (m_pending.isEmpty() && !m_stopped)
         m_pending = error;
+    m_stopped = true;
+    XML_StopParser(m_parser, XML_FALSE);
+}
+
+void XmlPart::finish()
+{
+    m_stopped = true;
     XML_StopParser(m_parser, XML_FALSE);
 }
 
@@ -175,7 +182,7 @@ bool XmlPart::refill()
     m_attributes.clear();
     m_arena.clear();
     m_next = 0;
-    if (m_atEnd || !m_pending.isEmpty())
+    if (m_atEnd || m_stopped || !m_pending.isEmpty())
         return false;
     if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
         m_cancelled = true;
@@ -194,7 +201,7 @@ bool XmlPart::refill()
     if (m_progress)
         m_progress->add(got);
     m_atEnd = got == 0;
-    if (XML_ParseBuffer(m_parser, int(got), m_atEnd) != XML_STATUS_OK && m_pending.isEmpty())
+    if (XML_ParseBuffer(m_parser, int(got), m_atEnd) != XML_STATUS_OK && !m_stopped)
         m_pending = QStringLiteral("the workbook is damaged: %1 (line %2)")
                         .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser))))
                         .arg(XML_GetCurrentLineNumber(m_parser));
@@ -213,6 +220,7 @@ bool XmlPart::parse(Handler &handler)
             m_handler = nullptr;
             return true;
         case Scan::Stopped:
+            m_scanned = !m_cancelled;
             break;
         case Scan::Unsure:
             // Read again from the start, by expat alone.
@@ -246,7 +254,7 @@ bool XmlPart::parse(Handler &handler)
 // expat reading too, so that whatever is wrong is told as expat tells it.
 XmlPart::Scan XmlPart::scan(Handler &handler)
 {
-    XmlScanner scanner(handler, m_pending, kMaxDepth);
+    XmlScanner scanner(handler, m_stopped, kMaxDepth);
     for (;;) {
         if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
             m_cancelled = true;

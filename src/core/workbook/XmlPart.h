@@ -120,6 +120,9 @@ public:
     bool scanned() const { return m_scanned; }
     // Ends parse() early, with `error` as the part's error; from a handler.
     void stop(const QString &error) { refuse(error); }
+    // Ends parse() early as if the part ended there; from a handler that
+    // has read all it wants.
+    void finish();
 
     // Why the part could not be read; empty after a cancel.
     const QString &error() const { return m_error; }
@@ -201,9 +204,10 @@ private:
     std::string m_arena;
     std::vector<Event> m_events;
     std::vector<Attribute> m_attributes;
-    size_t m_next = 0; // the event after the current one
-    int m_depth = 0;   // of the element the parser is in
-    QString m_pending; // an error found past the queued tokens
+    size_t m_next = 0;      // the event after the current one
+    int m_depth = 0;        // of the element the parser is in
+    QString m_pending;      // an error found past the queued tokens
+    bool m_stopped = false; // by refuse() or finish(): no more tokens to the handler
     QString m_error;
     bool m_atEnd = false;
     bool m_cancelled = false;

@@ -156,7 +156,7 @@ int reference(const char *at, const char *to, char *into, const char *&end)
 
 } // namespace
 
-XmlScanner::XmlScanner(XmlPart::Handler &handler, const QString &stop, int maxDepth)
+XmlScanner::XmlScanner(XmlPart::Handler &handler, const bool &stop, int maxDepth)
     : m_handler(handler), m_stop(stop), m_maxDepth(maxDepth)
 {
 }
@@ -244,7 +244,7 @@ XmlScanner::State XmlScanner::text(const char *from, const char *to)
                 return State::Unsure;
             give(at);
             m_handler.text(QByteArrayView(bytes, length));
-            if (!m_stop.isEmpty())
+            if (m_stop)
                 return State::Stopped;
             at = piece = end;
         } else if (c >= 0x80) {
@@ -410,7 +410,7 @@ XmlScanner::State XmlScanner::startTag(const char *&at, const char *to)
     const QByteArrayView local = afterPrefix(name);
     m_handler.start(local,
                     XmlPart::Attributes(m_attributes.data(), qsizetype(m_attributes.size())));
-    if (!m_stop.isEmpty())
+    if (m_stop)
         return State::Stopped;
     if (empty) {
         m_handler.end(local);

@@ -28,9 +28,9 @@ public:
         Unsure,  // beyond the subset: read the part with expat
     };
 
-    // `stop` is looked at after every event; once it is not empty, the
-    // scanner stops. Elements deeper than `maxDepth` make it unsure.
-    XmlScanner(XmlPart::Handler &handler, const QString &stop, int maxDepth);
+    // `stop` is looked at after every event; once it is set, the scanner
+    // stops. Elements deeper than `maxDepth` make it unsure.
+    XmlScanner(XmlPart::Handler &handler, const bool &stop, int maxDepth);
 
     // Room for `size` more bytes, to be written and then given to feed().
     char *room(qsizetype size);
@@ -45,10 +45,10 @@ private:
     State endTag(const char *&at, const char *to);
     bool declaration(const char *&at, const char *to) const;
     bool value(const char *from, const char *to, QByteArrayView &value);
-    State stopped() const { return m_stop.isEmpty() ? State::Reading : State::Stopped; }
+    State stopped() const { return m_stop ? State::Stopped : State::Reading; }
 
     XmlPart::Handler &m_handler;
-    const QString &m_stop;
+    const bool &m_stop;
     const int m_maxDepth;
     std::string m_buffer;
     qsizetype m_size = 0;         // bytes in m_buffer not read yet

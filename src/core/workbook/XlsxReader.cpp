@@ -382,6 +382,8 @@ private:
             style >= 0 && style < qint64(m_styles.size()) ? m_styles[size_t(style)] : general;
         if (format.kind == NumberFormat::Kind::General && generalShowsAsWritten(m_raw))
             return m_raw;
+        if (format.kind == NumberFormat::Kind::Date && formatWholeDay(m_raw, m_dates, m_formatted))
+            return m_formatted;
         m_formatted = formatNumber(QString::fromUtf8(m_raw), format, m_dates).toUtf8();
         return m_formatted;
     }

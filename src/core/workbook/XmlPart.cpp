@@ -14,10 +14,13 @@ constexpr int kSlice = 256 * 1024;
 // recursion, so a deeper part is refused rather than followed.
 constexpr int kMaxDepth = 256;
 
+// Names are short: a loop costs less than a search.
 QByteArrayView afterPrefix(QByteArrayView qualified)
 {
-    const qsizetype colon = qualified.indexOf(':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+    for (qsizetype i = 0; i < qualified.size(); ++i)
+        if (qualified[i] == ':')
+            return qualified.sliced(i + 1);
+    return qualified;
 }
 
 } // namespace

@@ -46,10 +46,13 @@ const char *skipSpace(const char *at, const char *to)
     return at;
 }
 
+// Names are short: a loop costs less than a search.
 QByteArrayView afterPrefix(QByteArrayView qualified)
 {
-    const qsizetype colon = qualified.indexOf(':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+    for (qsizetype i = 0; i < qualified.size(); ++i)
+        if (qualified[i] == ':')
+            return qualified.sliced(i + 1);
+    return qualified;
 }
 
 // The length of the UTF-8 character at `at` that XML allows (not U+FFFE or

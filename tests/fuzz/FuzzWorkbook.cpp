@@ -1,5 +1,7 @@
 // Any workbook: the zip and XML readers never crash, hang or grow without
 // bound, and a sheet that reads is a rectangle of valid UTF-8 CSV records.
+// Every part reads the same with the scanner as with expat alone, and a
+// sheet read with its workbook's list is the same sheet.
 // The input: a raw workbook (it starts with "PK" or is a compound file), or a
 // kind byte (0 a sheet, 1 shared strings, 2 styles, 3 OpenDocument content)
 // and that part's XML, stored in the smallest workbook around it, so that the
@@ -11,8 +13,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include "../core/workbook/XmlEvents.h"
 #include "FuzzCheck.h"
 #include "workbook/Workbook.h"
+#include "workbook/XmlPart.h"
+#include "workbook/ZipArchive.h"
 
 namespace {
 
@@ -114,6 +119,31 @@ std::vector<int> fieldCounts(const QByteArray &csv)
     return counts;
 }
 
+// The parts a workbook's sheet is read from, read by the scanner (expat
+// taking over where it is unsure) and by expat alone: the same events, the
+// same error.
+void compareReadings(const QByteArray &book)
+{
+    const Workbook::ZipArchive zip(book);
+    if (!zip.error().isEmpty())
+        return;
+    for (const char *name : {"content.xml", "xl/s.xml", "xl/worksheets/sheet1.xml",
+                             "xl/sharedStrings.xml", "xl/styles.xml", "xl/workbook.xml"}) {
+        const qint64 index = zip.find(QString::fromLatin1(name));
+        if (index < 0)
+            continue;
+        using Workbook::XmlPart;
+        XmlPart scanned(zip, index, nullptr, XmlPart::Reading::Scanner);
+        XmlPart expat(zip, index, nullptr, XmlPart::Reading::ExpatOnly);
+        XmlEvents byScanner(scanned);
+        XmlEvents byExpat(expat);
+        const bool ok = scanned.parse(byScanner);
+        fuzzCheck(ok == expat.parse(byExpat) && scanned.error() == expat.error()
+                      && byScanner.finish() == byExpat.finish(),
+                  "the scanner reads a part otherwise than expat");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -128,6 +158,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzzCheck(!text.ok() || (names.error.isEmpty() && names.names.value(0) == text.sheet),
               "a sheet read that the list does not name");
     fuzzCheck(text.ok() || !text.error.isEmpty(), "a failure without a reason");
+    const Workbook::SheetText listed =
+        Workbook::readSheet(book, 0, nullptr, Workbook::Listing::WithNames);
+    fuzzCheck(listed.ok() == text.ok() && listed.csv == text.csv,
+              "listing the sheets changes the sheet read");
+    fuzzCheck(!listed.ok() || listed.sheets == names.names, "a list unlike the workbook's");
+    fuzzCheck(listed.ok() || !names.names.isEmpty() || listed.error == names.error,
+              "a workbook with no sheet told otherwise than by its list");
+    compareReadings(book);
     if (!text.ok())
         return 0;
     fuzzCheck(QByteArrayView(text.csv).isValidUtf8(), "text that is not UTF-8");

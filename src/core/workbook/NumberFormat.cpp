@@ -101,6 +101,25 @@ QString fixed(double value, int decimals)
     return text;
 }
 
+// The day after 9999-12-31, the last day shown as a date, in each system.
+qint64 pastLastDay(DateSystem dates)
+{
+    return dates == DateSystem::From1904 ? 2957004 : 2958466;
+}
+
+// The 29th of February 1900, which the 1900 system counts but never was.
+constexpr char kPhantomDay[] = "1900-02-29";
+
+// The day of a serial day number; invalid for the phantom day.
+QDate serialDay(qint64 days, DateSystem dates)
+{
+    if (dates == DateSystem::From1904)
+        return QDate(1904, 1, 1).addDays(days);
+    if (days == 60)
+        return QDate();
+    return QDate(1899, 12, 30).addDays(days < 60 ? days + 1 : days);
+}
+
 // A serial date and time: whole days from the system's day 0, the fraction
 // the time of day.
 QString dateTime(double serial, const NumberFormat &format, DateSystem dates)
@@ -121,14 +140,9 @@ QString dateTime(double serial, const NumberFormat &format, DateSystem dates)
     }
     if (format.kind == NumberFormat::Kind::Time)
         return time;
-    QString date;
-    if (dates == DateSystem::From1904) {
-        date = QDate(1904, 1, 1).addDays(days).toString(Qt::ISODate);
-    } else if (days == 60) {
-        date = QStringLiteral("1900-02-29"); // the day the 1900 system counts but never was
-    } else {
-        date = QDate(1899, 12, 30).addDays(days < 60 ? days + 1 : days).toString(Qt::ISODate);
-    }
+    const QDate day = serialDay(days, dates);
+    const QString date =
+        day.isValid() ? day.toString(Qt::ISODate) : QString::fromLatin1(kPhantomDay);
     return format.kind == NumberFormat::Kind::Date ? date : date + u' ' + time;
 }
 
@@ -239,7 +253,7 @@ QString formatNumber(QStringView value, const NumberFormat &format, DateSystem d
     case NumberFormat::Kind::Date:
     case NumberFormat::Kind::Time:
     case NumberFormat::Kind::DateTime:
-        if (number >= 0 && number < 2958466) // up to 9999-12-31
+        if (number >= 0 && number < double(pastLastDay(dates)))
             return dateTime(number, format, dates);
         return general(number);
     case NumberFormat::Kind::Percent:
@@ -256,6 +270,38 @@ QString formatNumber(QStringView value, const NumberFormat &format, DateSystem d
     default:
         return general(number);
     }
+}
+
+bool formatWholeDay(QByteArrayView value, DateSystem dates, QByteArray &into)
+{
+    if (value.isEmpty() || value.size() > 7)
+        return false;
+    qint64 days = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9')
+            return false;
+        days = days * 10 + (c - '0');
+    }
+    if (days >= pastLastDay(dates))
+        return false;
+    const QDate day = serialDay(days, dates);
+    if (!day.isValid()) {
+        into = kPhantomDay;
+        return true;
+    }
+    into.resize(10);
+    char *out = into.data();
+    const auto put = [&](int n, int digits) {
+        for (int i = digits - 1; i >= 0; --i, n /= 10)
+            out[i] = char('0' + n % 10);
+        out += digits;
+    };
+    put(day.year(), 4);
+    *out++ = '-';
+    put(day.month(), 2);
+    *out++ = '-';
+    put(day.day(), 2);
+    return true;
 }
 
 bool generalShowsAsWritten(QByteArrayView value)

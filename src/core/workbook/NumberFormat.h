@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -30,6 +31,11 @@ enum class DateSystem { From1900, From1904 };
 // `value`, a number as a sheet stores it, as `format` shows it; the text as
 // it is when it is no number.
 QString formatNumber(QStringView value, const NumberFormat &format, DateSystem dates);
+
+// formatNumber() of a whole day number (digits only) in a date format, into
+// `into` as UTF-8 with no QString between: a date column's every cell. False
+// when `value` is no such number.
+bool formatWholeDay(QByteArrayView value, DateSystem dates, QByteArray &into);
 
 // Whether the general format shows `value` (ASCII) exactly as it is written,
 // so that a reader may take it as it is: an integer of up to 15 digits, or a

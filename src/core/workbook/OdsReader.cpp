@@ -51,165 +51,221 @@ QString isoTime(QByteArrayView duration)
     return two(hours) + u':' + two(minutes) + u':' + two(seconds);
 }
 
-class TableReader
+// Reads content.xml as the parser meets it: lists its tables (tables inside
+// a table are part of it) and reads the one wanted into the sheet's text.
+// In that table, rows are its children and those of its header rows and row
+// groups; cells are the rows' children; a cell shows the text of its
+// paragraphs, one line each, notes left out. Anything else is passed over
+// with all it holds.
+class ContentReader : public XmlPart::Handler
 {
 public:
-    TableReader(XmlPart &part, SheetCsv &csv) : m_part(part), m_csv(csv) {}
-
-    // Reads the table just started, to its end; the rows of header rows
-    // and row groups are rows of the table.
-    bool read()
+    // `wanted`: the table to read, from 0, or -1 to list them only.
+    // `listAll`: go on past the wanted table to list every table.
+    ContentReader(XmlPart &part, SheetCsv &csv, int wanted, bool listAll)
+        : m_part(part), m_csv(csv), m_wanted(wanted), m_listAll(listAll)
     {
-        return m_part.forEachChild([this](QByteArrayView name) {
-            if (name == "table-row")
-                return readRow();
-            if (name == "table-header-rows" || name == "table-row-group" || name == "table-rows")
-                return read();
-            return m_part.skipElement();
-        });
     }
 
-    QString m_error;
+    void start(QByteArrayView name, const XmlPart::Attributes &attributes) override
+    {
+        ++m_depth;
+        if (m_tableDepth == 0) {
+            if (sameName(name, "table")) {
+                m_tableDepth = m_depth;
+                names << QString::fromUtf8(attributes.qualified("table:name"));
+                m_reading = names.size() - 1 == m_wanted;
+            }
+            return;
+        }
+        if (m_reading)
+            startInTable(name, attributes);
+    }
+
+    void end(QByteArrayView) override
+    {
+        if (m_reading && m_depth > m_tableDepth)
+            endInTable();
+        if (m_depth-- != m_tableDepth)
+            return;
+        m_tableDepth = 0;
+        if (m_reading) {
+            m_reading = false;
+            read = true;
+            if (!m_listAll)
+                m_part.finish();
+        }
+    }
+
+    void text(QByteArrayView text) override
+    {
+        if (m_reading && !m_stack.empty() && m_stack.back().kind == Kind::Cell
+            && m_stack.back().inParagraph)
+            m_shown.append(text);
+    }
+
+    void restart() override
+    {
+        m_csv.restart();
+        names.clear();
+        read = false;
+        m_depth = m_tableDepth = 0;
+        m_reading = false;
+        m_stack.clear();
+        m_row = 0;
+    }
+
+    QStringList names; // the tables met, in order
+    bool read = false; // the wanted table was read to its end
 
 private:
-    bool readRow()
+    // What an element inside the table is: rows and groups of rows, cells
+    // (a cell and whatever its paragraphs hold), or passed over.
+    enum class Kind { Rows, Row, Cell, Skipped };
+    struct Context
     {
-        const qint64 repeated = repeatCount(m_part.attributeBytes("number-rows-repeated"));
-        qint64 column = 0;
-        bool held = false;
-        const bool read = m_part.forEachChild([&](QByteArrayView name) {
-            const bool covered = name == "covered-table-cell";
-            if (!covered && name != "table-cell")
-                return m_part.skipElement();
-            const qint64 times = repeatCount(m_part.attributeBytes("number-columns-repeated"));
-            if (!readCell())
-                return false;
-            // A covered cell lies under a merge: its value is the top-left one's.
-            if (!covered && !m_value.isEmpty()) {
-                if (column + times > SheetCsv::kMaxColumns)
-                    return fail(QStringLiteral("the sheet is refused: it claims more than %1 "
-                                               "columns")
-                                    .arg(SheetCsv::kMaxColumns));
-                for (qint64 i = 0; i < times; ++i)
-                    if (!m_csv.put(m_row, column + i, m_value))
-                        return false;
-                held = true;
+        Kind kind;
+        bool inParagraph = false;
+    };
+
+    void startInTable(QByteArrayView name, const XmlPart::Attributes &attributes)
+    {
+        const Context in = m_stack.empty() ? Context{Kind::Rows} : m_stack.back();
+        switch (in.kind) {
+        case Kind::Rows:
+            if (sameName(name, "table-row")) {
+                startRow(attributes);
+                m_stack.push_back({Kind::Row});
+            } else if (sameName(name, "table-header-rows") || sameName(name, "table-row-group")
+                       || sameName(name, "table-rows")) {
+                m_stack.push_back({Kind::Rows});
+            } else {
+                m_stack.push_back({Kind::Skipped});
             }
-            column = std::min<qint64>(column + times, qint64(1) << 40);
-            return true;
-        });
-        if (!read || (held && !m_csv.repeatRow(m_row, repeated - 1)))
-            return false;
-        m_row = std::min<qint64>(m_row + repeated, qint64(1) << 40);
-        return true;
+            return;
+        case Kind::Row: {
+            const bool covered = sameName(name, "covered-table-cell");
+            if (covered || sameName(name, "table-cell")) {
+                startCell(attributes, covered);
+                m_stack.push_back({Kind::Cell});
+            } else {
+                m_stack.push_back({Kind::Skipped});
+            }
+            return;
+        }
+        case Kind::Cell:
+            m_stack.push_back(startInCell(name, attributes, in.inParagraph));
+            return;
+        case Kind::Skipped:
+            m_stack.push_back({Kind::Skipped});
+            return;
+        }
     }
 
-    // The value of the cell just started into m_value (UTF-8), read to its
-    // end. The value its attributes give is taken before its paragraphs
-    // are read.
-    bool readCell()
+    void endInTable()
     {
+        const Kind kind = m_stack.back().kind;
+        m_stack.pop_back();
+        const bool atRow = !m_stack.empty() && m_stack.back().kind == Kind::Row;
+        if (kind == Kind::Row)
+            endRow();
+        else if (kind == Kind::Cell && atRow)
+            endCell();
+    }
+
+    void startRow(const XmlPart::Attributes &attributes)
+    {
+        m_repeated = repeatCount(attributes.value("number-rows-repeated"));
+        m_column = 0;
+        m_held = false;
+    }
+
+    void endRow()
+    {
+        if (m_held && !m_csv.repeatRow(m_row, m_repeated - 1))
+            return m_part.stop(m_csv.error());
+        m_row = std::min<qint64>(m_row + m_repeated, qint64(1) << 40);
+    }
+
+    // The value its attributes give is taken before its paragraphs are read.
+    void startCell(const XmlPart::Attributes &attributes, bool covered)
+    {
+        m_covered = covered;
+        m_times = repeatCount(attributes.value("number-columns-repeated"));
         m_value.resize(0);
-        const QByteArrayView type = m_part.attributeBytes("value-type");
-        if (type == "date")
-            m_value.append(m_part.attributeBytes("date-value")).replace('T', ' ');
-        else if (type == "time")
-            m_value = isoTime(m_part.attributeBytes("time-value")).toUtf8();
-        else if (type == "boolean")
-            m_value.append(m_part.attributeBytes("boolean-value") == "true" ? "TRUE" : "FALSE");
+        const QByteArrayView type = attributes.value("value-type");
+        if (sameName(type, "date"))
+            m_value.append(attributes.value("date-value")).replace('T', ' ');
+        else if (sameName(type, "time"))
+            m_value = isoTime(attributes.value("time-value")).toUtf8();
+        else if (sameName(type, "boolean"))
+            m_value.append(sameName(attributes.value("boolean-value"), "true") ? "TRUE" : "FALSE");
         else if (!type.isEmpty())
-            m_value.append(m_part.attributeBytes(type == "string" ? "string-value" : "value"));
-        const bool fromAttributes = type == "date" || type == "time" || type == "boolean";
+            m_value.append(attributes.value(sameName(type, "string") ? "string-value" : "value"));
+        m_fromAttributes =
+            sameName(type, "date") || sameName(type, "time") || sameName(type, "boolean");
         m_shown.resize(0);
         m_paragraphs = 0;
-        if (!readParagraphs(m_shown, false))
-            return false;
-        if (!fromAttributes && !m_shown.isEmpty())
+    }
+
+    // An element inside a cell: paragraphs one line each, and the spaces,
+    // tabs and line breaks they mark.
+    Context startInCell(QByteArrayView name, const XmlPart::Attributes &attributes,
+                        bool inParagraph)
+    {
+        if (sameName(name, "annotation") || sameName(name, "note"))
+            return {Kind::Skipped};
+        const bool paragraph = sameName(name, "p") || sameName(name, "h");
+        if (paragraph && m_paragraphs++ > 0)
+            m_shown += '\n';
+        if (sameName(name, "s"))
+            m_shown.append(std::min<qint64>(repeatCount(attributes.value("c")), qint64(1) << 16),
+                           ' ');
+        else if (sameName(name, "tab"))
+            m_shown += '\t';
+        else if (sameName(name, "line-break"))
+            m_shown += '\n';
+        return {Kind::Cell, inParagraph || paragraph};
+    }
+
+    // A covered cell lies under a merge: its value is the top-left one's.
+    void endCell()
+    {
+        if (!m_fromAttributes && !m_shown.isEmpty())
             std::swap(m_value, m_shown);
-        return true;
-    }
-
-    // The paragraphs inside the element just started, one line each, into
-    // `text`; notes left out.
-    bool readParagraphs(QByteArray &text, bool inParagraph)
-    {
-        return m_part.forEachChild(
-            [&](QByteArrayView name) {
-                if (name == "annotation" || name == "note")
-                    return m_part.skipElement();
-                const bool paragraph = name == "p" || name == "h";
-                if (paragraph && m_paragraphs++ > 0)
-                    text += '\n';
-                if (name == "s")
-                    text.append(
-                        std::min<qint64>(repeatCount(m_part.attributeBytes("c")), qint64(1) << 16),
-                        ' ');
-                else if (name == "tab")
-                    text += '\t';
-                else if (name == "line-break")
-                    text += '\n';
-                return readParagraphs(text, inParagraph || paragraph);
-            },
-            [&](QByteArrayView bytes) {
-                if (inParagraph)
-                    text.append(bytes);
-            });
-    }
-
-    bool fail(const QString &error)
-    {
-        m_error = error;
-        return false;
+        if (!m_covered && !m_value.isEmpty()) {
+            if (m_column + m_times > SheetCsv::kMaxColumns)
+                return m_part.stop(
+                    QStringLiteral("the sheet is refused: it claims more than %1 columns")
+                        .arg(SheetCsv::kMaxColumns));
+            for (qint64 i = 0; i < m_times; ++i)
+                if (!m_csv.put(m_row, m_column + i, m_value))
+                    return m_part.stop(m_csv.error());
+            m_held = true;
+        }
+        m_column = std::min<qint64>(m_column + m_times, qint64(1) << 40);
     }
 
     XmlPart &m_part;
     SheetCsv &m_csv;
+    const int m_wanted;
+    const bool m_listAll;
+    int m_depth = 0;
+    int m_tableDepth = 0; // of the table the parser is in, or 0
+    bool m_reading = false;
+    std::vector<Context> m_stack; // the elements open inside the table read
     qint64 m_row = 0;
-    // The cell being read; kept to keep their room from cell to cell.
+    // The row being read.
+    qint64 m_repeated = 1;
+    qint64 m_column = 0;
+    bool m_held = false;
+    // The cell being read; its text kept to keep its room from cell to cell.
+    bool m_covered = false;
+    bool m_fromAttributes = false;
+    qint64 m_times = 1;
     int m_paragraphs = 0;
     QByteArray m_value;
     QByteArray m_shown;
-};
-
-// Calls `table(name)` for each table of content.xml as its start is read;
-// `table` reads it and ends the walk (true) or leaves it to be skipped (false).
-template <typename F>
-QString forEachTable(XmlPart &part, F &&table)
-{
-    return part.forEachElement([&](QByteArrayView name) {
-        if (name != "table")
-            return true;
-        return !table(QString::fromUtf8(part.qualifiedAttribute("table:name")))
-               && part.skipElement();
-    });
-}
-
-// Lists the tables as forEachTable meets them: by the same parser, under the
-// same rules, so that the list's places are always the reader's; tables
-// inside a table are part of it.
-class TableLister : public XmlPart::Handler
-{
-public:
-    void start(QByteArrayView name, const XmlPart::Attributes &attributes) override
-    {
-        ++m_depth;
-        if (m_tableDepth == 0 && name == "table") {
-            m_tableDepth = m_depth;
-            names << QString::fromUtf8(attributes.qualified("table:name"));
-        }
-    }
-    void end(QByteArrayView) override
-    {
-        if (m_depth-- == m_tableDepth)
-            m_tableDepth = 0;
-    }
-    void text(QByteArrayView) override {}
-
-    QStringList names;
-
-private:
-    int m_depth = 0;
-    int m_tableDepth = 0; // of the table the parser is in, or 0
 };
 
 } // namespace
@@ -222,7 +278,8 @@ SheetList sheetNames(const ZipArchive &zip)
 {
     SheetList list;
     XmlPart part(zip, zip.find(kContent));
-    TableLister lister;
+    SheetCsv none(0);
+    ContentReader lister(part, none, -1, true);
     const bool read = part.parse(lister);
     list.names = lister.names;
     if (list.names.isEmpty())
@@ -230,40 +287,32 @@ SheetList sheetNames(const ZipArchive &zip)
     return list;
 }
 
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress)
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
+                    Listing listing)
 {
     SheetText text;
     const qint64 content = zip.find(kContent);
     if (content < 0) {
-        text.error = QStringLiteral("the workbook is damaged: it has no content part");
+        // With the names, the error is the list's, as where they are listed alone.
+        text.error = listing == Listing::WithNames
+                         ? sheetNames(zip).error
+                         : QStringLiteral("the workbook is damaged: it has no content part");
         return text;
     }
     XmlPart part(zip, content, progress);
     SheetCsv csv(byteLimit);
-    int seen = 0;
-    bool found = false;
-    QString tableError;
-    QString error = forEachTable(part, [&](const QString &name) {
-        if (seen++ != index)
-            return false;
-        found = true;
-        text.sheet = name;
-        TableReader reader(part, csv);
-        if (!reader.read())
-            tableError = reader.m_error;
-        return true;
-    });
+    ContentReader reader(part, csv, index, listing == Listing::WithNames);
+    const bool parsed = part.parse(reader);
     text.cancelled = part.cancelled();
-    if (!part.error().isEmpty() || text.cancelled)
-        text.error = part.error();
-    else if (!csv.error().isEmpty())
-        text.error = csv.error();
-    else if (!tableError.isEmpty())
-        text.error = tableError;
-    else if (!error.isEmpty())
-        text.error = error;
-    else if (!found)
-        text.error = QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+    // A fault past the table read ends the list, not the sheet.
+    if (!reader.read && !text.cancelled)
+        text.error = !parsed ? part.error()
+                     : reader.names.isEmpty()
+                         ? QStringLiteral("the workbook has no sheet")
+                         : QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+    if (listing == Listing::WithNames)
+        text.sheets = reader.names;
+    text.sheet = reader.names.value(index);
     if (text.ok())
         text.csv = csv.finish();
     return text;

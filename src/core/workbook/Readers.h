@@ -8,14 +8,14 @@ namespace Workbook {
 
 namespace Xlsx {
 SheetList sheetNames(const ZipArchive &zip);
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit,
-                    Compare::Progress *progress);
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
+                    Listing listing);
 } // namespace Xlsx
 
 namespace Ods {
 SheetList sheetNames(const ZipArchive &zip);
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit,
-                    Compare::Progress *progress);
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
+                    Listing listing);
 } // namespace Ods
 
 } // namespace Workbook

@@ -39,6 +39,8 @@ public:
 
     // The records, padded to the widest; the builder is empty after.
     QByteArray finish();
+    // Forgets every cell put, to be read again.
+    void restart() { *this = SheetCsv(m_byteLimit); }
     const QString &error() const { return m_error; }
 
 private:

@@ -92,7 +92,7 @@ SheetList sheetNames(QByteArrayView bytes)
     return format == Format::Xlsx ? Xlsx::sheetNames(zip) : Ods::sheetNames(zip);
 }
 
-SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress)
+SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress, Listing listing)
 {
     const Format format = recognise(bytes);
     SheetText text;
@@ -105,8 +105,9 @@ SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress
     if (!text.error.isEmpty())
         return text;
     try {
-        return format == Format::Xlsx ? Xlsx::readSheet(zip, index, textLimit(bytes), progress)
-                                      : Ods::readSheet(zip, index, textLimit(bytes), progress);
+        return format == Format::Xlsx
+                   ? Xlsx::readSheet(zip, index, textLimit(bytes), progress, listing)
+                   : Ods::readSheet(zip, index, textLimit(bytes), progress, listing);
     } catch (const std::bad_alloc &) {
         text.error = QStringLiteral("the sheet is too large to read: out of memory");
         return text;

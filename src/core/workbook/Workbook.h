@@ -37,16 +37,23 @@ SheetList sheetNames(QByteArrayView bytes);
 struct SheetText
 {
     QByteArray csv;
-    QString sheet; // the sheet's name
+    QString sheet;      // the sheet's name
+    QStringList sheets; // every sheet's name, when asked for (as sheetNames() gives them)
     QString error;
     bool cancelled = false;
 
     bool ok() const { return error.isEmpty() && !cancelled; }
 };
 
+// Whether readSheet() also lists every sheet, as sheetNames() would: in the
+// same pass, where a workbook keeps its sheets in one part (OpenDocument).
+enum class Listing { SheetOnly, WithNames };
+
 // Reads sheet number `index` (from 0) in one pass. The progress, when given,
-// counts the sheet's inflated bytes and is looked at to stop.
-SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress = nullptr);
+// counts the sheet's inflated bytes and is looked at to stop. With the
+// names, a workbook with no sheet has sheetNames()'s error.
+SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress = nullptr,
+                    Listing listing = Listing::SheetOnly);
 
 // The sheet a user named: a sheet of that name, else a number N for the N-th
 // sheet (from 1). -1 and `error` set when there is none.

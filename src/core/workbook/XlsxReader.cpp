@@ -255,17 +255,17 @@ public:
     {
         if (m_depth > 0) {
             ++m_depth;
-            if (m_depth == 2 && name == "v")
+            if (m_depth == 2 && sameName(name, "v"))
                 m_in = In::Value;
-            else if (m_depth == 2 && name == "is")
+            else if (m_depth == 2 && sameName(name, "is"))
                 m_in = In::Inline;
             else if (m_in == In::Inline)
                 startRich(name);
-        } else if (name == "row") {
+        } else if (sameName(name, "row")) {
             const qint64 r = parseCount(attributes.qualified("r"));
             m_row = r > 0 ? r - 1 : m_row + 1;
             m_column = -1;
-        } else if (name == "c") {
+        } else if (sameName(name, "c")) {
             startCell(attributes);
         }
     }
@@ -280,9 +280,16 @@ public:
         } else if (m_depth == 1) {
             m_in = In::Other;
         } else if (m_in == In::Inline) {
-            m_inText -= name == "t";
-            m_inPhonetic -= name == "rPh";
+            m_inText -= sameName(name, "t");
+            m_inPhonetic -= sameName(name, "rPh");
         }
+    }
+
+    void restart() override
+    {
+        m_csv.restart();
+        m_row = m_column = -1;
+        m_depth = 0;
     }
 
     void text(QByteArrayView text) override
@@ -297,8 +304,8 @@ private:
     // Rich text runs are joined; phonetic hints are left out.
     void startRich(QByteArrayView name)
     {
-        m_inText += name == "t";
-        m_inPhonetic += name == "rPh";
+        m_inText += sameName(name, "t");
+        m_inPhonetic += sameName(name, "rPh");
     }
 
     void startCell(const XmlPart::Attributes &attributes)
@@ -333,15 +340,15 @@ private:
 
     static Type typeOf(QByteArrayView t)
     {
-        if (t == "s")
+        if (sameName(t, "s"))
             return Type::Shared;
-        if (t == "inlineStr")
+        if (sameName(t, "inlineStr"))
             return Type::Inline;
-        if (t == "b")
+        if (sameName(t, "b"))
             return Type::Boolean;
-        if (t == "str" || t == "e")
+        if (sameName(t, "str") || sameName(t, "e"))
             return Type::Text;
-        if (t == "d")
+        if (sameName(t, "d"))
             return Type::Date;
         return Type::Number;
     }
@@ -375,6 +382,8 @@ private:
             style >= 0 && style < qint64(m_styles.size()) ? m_styles[size_t(style)] : general;
         if (format.kind == NumberFormat::Kind::General && generalShowsAsWritten(m_raw))
             return m_raw;
+        if (format.kind == NumberFormat::Kind::Date && formatWholeDay(m_raw, m_dates, m_formatted))
+            return m_formatted;
         m_formatted = formatNumber(QString::fromUtf8(m_raw), format, m_dates).toUtf8();
         return m_formatted;
     }
@@ -416,15 +425,22 @@ SheetList sheetNames(const ZipArchive &zip)
     return list;
 }
 
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress)
+SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
+                    Listing listing)
 {
     SheetText text;
     const Book book = readBook(zip);
     text.error = book.error;
     if (!text.ok())
         return text;
+    if (listing == Listing::WithNames) {
+        for (const Sheet &sheet : book.sheets)
+            text.sheets << sheet.name;
+    }
     if (index < 0 || index >= int(book.sheets.size())) {
-        text.error = QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+        text.error = listing == Listing::WithNames && book.sheets.empty()
+                         ? QStringLiteral("the workbook has no sheet")
+                         : QStringLiteral("the workbook has no sheet %1").arg(index + 1);
         return text;
     }
     const Sheet &sheet = book.sheets[size_t(index)];

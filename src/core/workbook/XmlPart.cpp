@@ -3,6 +3,8 @@
 #include <cstring>
 #include <expat.h>
 
+#include "workbook/XmlScanner.h"
+
 namespace Workbook {
 
 namespace {
@@ -12,16 +14,19 @@ constexpr int kSlice = 256 * 1024;
 // recursion, so a deeper part is refused rather than followed.
 constexpr int kMaxDepth = 256;
 
+// Names are short: a loop costs less than a search.
 QByteArrayView afterPrefix(QByteArrayView qualified)
 {
-    const qsizetype colon = qualified.indexOf(':');
-    return colon < 0 ? qualified : qualified.sliced(colon + 1);
+    for (qsizetype i = 0; i < qualified.size(); ++i)
+        if (qualified[i] == ':')
+            return qualified.sliced(i + 1);
+    return qualified;
 }
 
 } // namespace
 
-XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress)
-    : m_entry(zip.open(index)), m_progress(progress)
+XmlPart::XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress, Reading reading)
+    : m_zip(zip), m_index(index), m_entry(zip.open(index)), m_progress(progress), m_reading(reading)
 {
     if (!m_entry.error().isEmpty()) {
         m_error = m_entry.error();
@@ -68,17 +73,9 @@ void XmlPart::queueElement(Token token, const char *name)
 
 QByteArrayView XmlPart::Attributes::value(QByteArrayView local) const
 {
-    for (const char **a = m_list; *a; a += 2)
-        if (afterPrefix(QByteArrayView(a[0], qsizetype(std::strlen(a[0])))) == local)
-            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
-    return {};
-}
-
-QByteArrayView XmlPart::Attributes::qualified(QByteArrayView qualified) const
-{
-    for (const char **a = m_list; *a; a += 2)
-        if (QByteArrayView(a[0], qsizetype(std::strlen(a[0]))) == qualified)
-            return QByteArrayView(a[1], qsizetype(std::strlen(a[1])));
+    for (qsizetype i = 0; i + 1 < m_size; i += 2)
+        if (sameName(afterPrefix(m_list[i]), local))
+            return m_list[i + 1];
     return {};
 }
 
@@ -99,9 +96,14 @@ void XmlPart::onStart(void *self, const char *name, const char **attributes)
         return;
     if (part->m_handler) {
         // The parser may still call after a stop; the handler has done.
-        if (part->m_pending.isEmpty())
-            part->m_handler->start(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))),
-                                   Attributes(attributes));
+        if (part->m_stopped)
+            return;
+        std::vector<QByteArrayView> &list = part->m_startAttributes;
+        list.clear();
+        for (const char **a = attributes; *a; ++a)
+            list.emplace_back(*a, qsizetype(std::strlen(*a)));
+        part->m_handler->start(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))),
+                               Attributes(list.data(), qsizetype(list.size())));
         return;
     }
     part->queueElement(StartElement, name);
@@ -121,7 +123,7 @@ void XmlPart::onEnd(void *self, const char *name)
     --part->m_depth;
     if (!part->m_handler)
         part->queueElement(EndElement, name);
-    else if (part->m_pending.isEmpty())
+    else if (!part->m_stopped)
         part->m_handler->end(afterPrefix(QByteArrayView(name, qsizetype(std::strlen(name)))));
 }
 
@@ -130,7 +132,7 @@ void XmlPart::onText(void *self, const char *text, int size)
 {
     auto *part = static_cast<XmlPart *>(self);
     if (part->m_handler) {
-        if (part->m_pending.isEmpty())
+        if (!part->m_stopped)
             part->m_handler->text(QByteArrayView(text, size));
         return;
     }
@@ -144,8 +146,15 @@ void XmlPart::onText(void *self, const char *text, int size)
 
 void XmlPart::refuse(const QString &error)
 {
-    if (m_pending.isEmpty())
+    if (m_pending.isEmpty() && !m_stopped)
         m_pending = error;
+    m_stopped = true;
+    XML_StopParser(m_parser, XML_FALSE);
+}
+
+void XmlPart::finish()
+{
+    m_stopped = true;
     XML_StopParser(m_parser, XML_FALSE);
 }
 
@@ -176,7 +185,7 @@ bool XmlPart::refill()
     m_attributes.clear();
     m_arena.clear();
     m_next = 0;
-    if (m_atEnd || !m_pending.isEmpty())
+    if (m_atEnd || m_stopped || !m_pending.isEmpty())
         return false;
     if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
         m_cancelled = true;
@@ -195,7 +204,7 @@ bool XmlPart::refill()
     if (m_progress)
         m_progress->add(got);
     m_atEnd = got == 0;
-    if (XML_ParseBuffer(m_parser, int(got), m_atEnd) != XML_STATUS_OK && m_pending.isEmpty())
+    if (XML_ParseBuffer(m_parser, int(got), m_atEnd) != XML_STATUS_OK && !m_stopped)
         m_pending = QStringLiteral("the workbook is damaged: %1 (line %2)")
                         .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(m_parser))))
                         .arg(XML_GetCurrentLineNumber(m_parser));
@@ -207,7 +216,32 @@ bool XmlPart::parse(Handler &handler)
     if (!m_error.isEmpty() || m_cancelled || !m_parser)
         return false;
     m_handler = &handler;
-    while (refill()) {
+    if (m_reading == Reading::Scanner) {
+        switch (scan(handler)) {
+        case Scan::Done:
+            m_scanned = true;
+            m_handler = nullptr;
+            return true;
+        case Scan::Stopped:
+            m_scanned = !m_cancelled;
+            break;
+        case Scan::Unsure:
+            // Read again from the start, by expat alone.
+            m_entry = m_zip.open(m_index);
+            if (!m_entry.error().isEmpty()) {
+                m_pending = m_entry.error();
+                break;
+            }
+            if (m_progress)
+                m_progress->total += m_entry.size();
+            handler.restart();
+            while (refill()) {
+            }
+            break;
+        }
+    } else {
+        while (refill()) {
+        }
     }
     m_handler = nullptr;
     if (m_cancelled)
@@ -217,6 +251,35 @@ bool XmlPart::parse(Handler &handler)
         return false;
     }
     return true;
+}
+
+// Reads the part with the scanner. A fault of the zip is left to the
+// expat reading too, so that whatever is wrong is told as expat tells it.
+XmlPart::Scan XmlPart::scan(Handler &handler)
+{
+    XmlScanner scanner(handler, m_stopped, kMaxDepth);
+    for (;;) {
+        if (m_progress && m_progress->cancelled.load(std::memory_order_relaxed)) {
+            m_cancelled = true;
+            return Scan::Stopped;
+        }
+        char *room = scanner.room(kSlice);
+        const qint64 got = m_entry.read(room, kSlice);
+        if (got < 0)
+            return Scan::Unsure;
+        if (m_progress)
+            m_progress->add(got);
+        switch (scanner.feed(got, got == 0)) {
+        case XmlScanner::State::Reading:
+            break;
+        case XmlScanner::State::Done:
+            return Scan::Done;
+        case XmlScanner::State::Stopped:
+            return Scan::Stopped;
+        case XmlScanner::State::Unsure:
+            return Scan::Unsure;
+        }
+    }
 }
 
 XmlPart::Token XmlPart::next()

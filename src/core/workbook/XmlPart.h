@@ -15,6 +15,18 @@ struct XML_ParserStruct;
 
 namespace Workbook {
 
+// Whether two names are the same, with no call: names are a few bytes, and a
+// sheet compares some for every cell.
+inline bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
 // One XML part of a workbook, parsed as it is inflated, a slice at a time,
 // so that a part of any size costs a slice of memory. A document type
 // declaration is refused (entities could expand without bound, or reach
@@ -33,14 +45,26 @@ public:
     class Attributes
     {
     public:
-        explicit Attributes(const char **list) : m_list(list) {}
+        // `list` holds `size` views: name, value, name, value...
+        Attributes(const QByteArrayView *list, qsizetype size) : m_list(list), m_size(size) {}
         // The value of the attribute named `local` after its prefix, or empty.
         QByteArrayView value(QByteArrayView local) const;
+        // The attributes in the order the tag gives them.
+        qsizetype count() const { return m_size / 2; }
+        QByteArrayView name(qsizetype i) const { return m_list[2 * i]; }
+        QByteArrayView value(qsizetype i) const { return m_list[2 * i + 1]; }
         // The attribute whose whole name is `qualified`.
-        QByteArrayView qualified(QByteArrayView qualified) const;
+        QByteArrayView qualified(QByteArrayView qualified) const
+        {
+            for (qsizetype i = 0; i + 1 < m_size; i += 2)
+                if (sameName(m_list[i], qualified))
+                    return m_list[i + 1];
+            return {};
+        }
 
     private:
-        const char **m_list; // name, value, name, value, ..., null
+        const QByteArrayView *m_list;
+        qsizetype m_size;
     };
 
     // Takes the tokens of a part as they are parsed, with nothing queued or
@@ -53,11 +77,19 @@ public:
         virtual void start(QByteArrayView name, const Attributes &attributes) = 0;
         virtual void end(QByteArrayView name) = 0;
         virtual void text(QByteArrayView text) = 0;
+        // Forgets every token taken: the part is read again from its start.
+        virtual void restart() = 0;
     };
+
+    // How parse() reads: first with the scanner that reads plain parts
+    // several times faster, handing the part to expat when it holds more
+    // (see XmlScanner), or with expat alone.
+    enum class Reading { Scanner, ExpatOnly };
 
     // `progress`, when given, counts the part's inflated bytes and stops the
     // read once cancelled.
-    XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress = nullptr);
+    XmlPart(const ZipArchive &zip, qint64 index, Compare::Progress *progress = nullptr,
+            Reading reading = Reading::Scanner);
     ~XmlPart();
     XmlPart(const XmlPart &) = delete;
     XmlPart &operator=(const XmlPart &) = delete;
@@ -81,10 +113,16 @@ public:
     QByteArrayView text() const;
 
     // Parses the whole part into `handler`, on a part nothing was read from
-    // yet; false on an error (see error()) or a cancel.
+    // yet; false on an error (see error()) or a cancel. The handler is told
+    // to restart when the scanner hands the part to expat.
     bool parse(Handler &handler);
+    // Whether parse() read the part with the scanner alone.
+    bool scanned() const { return m_scanned; }
     // Ends parse() early, with `error` as the part's error; from a handler.
     void stop(const QString &error) { refuse(error); }
+    // Ends parse() early as if the part ended there; from a handler that
+    // has read all it wants.
+    void finish();
 
     // Why the part could not be read; empty after a cancel.
     const QString &error() const { return m_error; }
@@ -141,6 +179,9 @@ private:
                          const char *, const char *, const char *);
 
     bool enter();
+    enum class Scan { Done, Stopped, Unsure };
+    Scan scan(Handler &handler);
+    bool parseWithExpat();
     qsizetype store(const char *bytes, qsizetype size);
     void queueElement(Token token, const char *name);
     void refuse(const QString &error);
@@ -151,16 +192,22 @@ private:
         return QByteArrayView(m_arena.data() + at, size);
     }
 
+    const ZipArchive &m_zip;
+    qint64 m_index;
     ZipArchive::Entry m_entry;
     Compare::Progress *m_progress;
-    Handler *m_handler = nullptr; // while parse() runs
+    Reading m_reading;
+    bool m_scanned = false;
+    std::vector<QByteArrayView> m_startAttributes; // of the tag expat is at
+    Handler *m_handler = nullptr;                  // while parse() runs
     XML_ParserStruct *m_parser = nullptr;
     std::string m_arena;
     std::vector<Event> m_events;
     std::vector<Attribute> m_attributes;
-    size_t m_next = 0; // the event after the current one
-    int m_depth = 0;   // of the element the parser is in
-    QString m_pending; // an error found past the queued tokens
+    size_t m_next = 0;      // the event after the current one
+    int m_depth = 0;        // of the element the parser is in
+    QString m_pending;      // an error found past the queued tokens
+    bool m_stopped = false; // by refuse() or finish(): no more tokens to the handler
     QString m_error;
     bool m_atEnd = false;
     bool m_cancelled = false;

@@ -110,6 +110,19 @@ ZipArchive::Entry::Entry(Entry &&other) noexcept
 {
 }
 
+ZipArchive::Entry &ZipArchive::Entry::operator=(Entry &&other) noexcept
+{
+    if (this != &other) {
+        if (m_file)
+            zip_fclose(m_file);
+        m_file = std::exchange(other.m_file, nullptr);
+        m_size = other.m_size;
+        m_read = other.m_read;
+        m_error = std::move(other.m_error);
+    }
+    return *this;
+}
+
 ZipArchive::Entry::~Entry()
 {
     if (m_file)

@@ -50,6 +50,7 @@ public:
         qint64 size() const { return m_size; }
 
         Entry(Entry &&other) noexcept;
+        Entry &operator=(Entry &&other) noexcept;
         ~Entry();
 
     private:

@@ -27,17 +27,15 @@ TableSource TableSource::fromFile(const QString &path, int sheet)
     if (!read.ok())
         throw AppError(QStringLiteral("Cannot open ") + read.error);
     TableSource source;
-    // A workbook, known by its bytes: its sheet's text is UTF-8 CSV.
+    // A workbook, known by its bytes: its sheet's text is UTF-8 CSV. The
+    // sheets are listed in the same pass (an .ods keeps them all in one part).
     if (Workbook::recognise(read.bytes) != Workbook::Format::None) {
-        const Workbook::SheetList list = Workbook::sheetNames(read.bytes);
-        Workbook::SheetText text;
-        if (list.error.isEmpty())
-            text = Workbook::readSheet(read.bytes, sheet);
-        const QString error = list.error.isEmpty() ? text.error : list.error;
-        if (!error.isEmpty())
-            throw AppError(QStringLiteral("Cannot open ") + Workbook::fileError(path, error));
+        Workbook::SheetText text =
+            Workbook::readSheet(read.bytes, sheet, nullptr, Workbook::Listing::WithNames);
+        if (!text.error.isEmpty())
+            throw AppError(QStringLiteral("Cannot open ") + Workbook::fileError(path, text.error));
         read.bytes = std::move(text.csv);
-        source.sheets = list.names;
+        source.sheets = std::move(text.sheets);
         source.sheet = sheet;
     }
     Csv::DecodedCsv decoded = Csv::decodeCsvBytes(std::move(read.bytes));

@@ -57,6 +57,7 @@ private slots:
     void numberFormats_data();
     void numberFormats();
     void generalAsWritten();
+    void wholeDays();
     void paddedGrid();
     void findSheet_data();
     void findSheet();
@@ -345,6 +346,41 @@ void TestWorkbook::findSheet()
 
 // A number the reader takes as written is one the general format shows so:
 // random decimals of every length, zeros where they matter most.
+// A date column's whole days, written without a QString, read as
+// formatNumber() shows them: every week of the first centuries, random days
+// up to 9999-12-31, the phantom 1900-02-29 and its neighbours, in both
+// systems; what is no whole day, or lies past 9999, is left to formatNumber().
+void TestWorkbook::wholeDays()
+{
+    std::mt19937 random(12);
+    QList<QByteArray> values{"0", "59", "60", "61", "0044412", "2957003"};
+    for (int day = 0; day < 80000; day += 7)
+        values << QByteArray::number(day);
+    for (int i = 0; i < 20000; ++i)
+        values << QByteArray::number(random() % 2958466);
+    const Workbook::NumberFormat date{Workbook::NumberFormat::Kind::Date};
+    for (const auto dates : {Workbook::DateSystem::From1900, Workbook::DateSystem::From1904}) {
+        QByteArray shown;
+        for (const QByteArray &value : values) {
+            const bool whole = Workbook::formatWholeDay(value, dates, shown);
+            QVERIFY2(whole || (dates == Workbook::DateSystem::From1904 && value.toInt() > 2957003),
+                     value.constData());
+            if (whole)
+                QCOMPARE(shown,
+                         Workbook::formatNumber(QString::fromLatin1(value), date, dates).toUtf8());
+        }
+        for (const char *other : {"2958466", "12345678", "1.5", "-1", " 1", "1e3", ""})
+            QVERIFY2(!Workbook::formatWholeDay(other, dates, shown), other);
+    }
+    // Past 9999-12-31 a day number shows as the number, in both systems.
+    QByteArray shown;
+    QVERIFY(!Workbook::formatWholeDay("2957004", Workbook::DateSystem::From1904, shown));
+    QCOMPARE(Workbook::formatNumber(u"2957004", date, Workbook::DateSystem::From1904),
+             QStringLiteral("2957004"));
+    QCOMPARE(Workbook::formatNumber(u"2958466", date, Workbook::DateSystem::From1900),
+             QStringLiteral("2958466"));
+}
+
 void TestWorkbook::generalAsWritten()
 {
     std::mt19937 random(30);

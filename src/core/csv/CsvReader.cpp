@@ -129,15 +129,22 @@ struct TableBuilder
             tick(start - counted);
             counted = start;
             CellCounter counter;
-            const char *stray = nullptr;
             const char *recordStart = p;
-            p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
-            if (!p && stray)
-                return strayQuote(recordStart, stray, recordLine);
-            if (!p) {
-                return {recordLine, QStringLiteral("the record that starts on line %1 has a "
-                                                   "quoted field that never closes")
-                                        .arg(recordLine)};
+            qint64 delimiters = 0;
+            if (const char *next = plainRecordEnd(p, end, t.m_delimiter, delimiters)) {
+                counter.cells = delimiters + 1;
+                line += next[-1] == '\n' || next[-1] == '\r' ? 1 : 0;
+                p = next;
+            } else {
+                const char *stray = nullptr;
+                p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
+                if (!p && stray)
+                    return strayQuote(recordStart, stray, recordLine);
+                if (!p) {
+                    return {recordLine, QStringLiteral("the record that starts on line %1 has a "
+                                                       "quoted field that never closes")
+                                            .arg(recordLine)};
+                }
             }
             const qint64 record = qint64(t.m_offsets.size());
             if (record == 0)

@@ -1,7 +1,9 @@
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QTest>
 
 #include "csv/CsvReader.h"
+#include "csv/RecordParser.h"
 
 // A table as text: each record as "line:cell|cell|...".
 static QStringList described(const Csv::Table &table)
@@ -26,6 +28,8 @@ private slots:
     void records();
     void malformed_data();
     void malformed();
+    void agreesWithTheRecordParser_data();
+    void agreesWithTheRecordParser();
     void detectsDelimiter_data();
     void detectsDelimiter();
     void cellPastTheEndIsEmpty();
@@ -112,6 +116,63 @@ void CsvReaderTest::malformed()
     QVERIFY2(read.error.message.contains(QStringLiteral("line %1").arg(line)),
              qPrintable(read.error.message));
     QCOMPARE(read.table.size(), 0);
+}
+
+void CsvReaderTest::agreesWithTheRecordParser_data()
+{
+    QTest::addColumn<QByteArray>("alphabet"); // each byte as likely as the others
+    QTest::addColumn<char>("delimiter");
+    QTest::newRow("LF, comma") << QByteArray("abcdefgh,,\n") << ',';
+    QTest::newRow("CR LF and CR, semicolon") << QByteArray("abcdefg;;,\r\n\r\n\r") << ';';
+    QTest::newRow("tabs, a few quotes") << QByteArray("abcdefghijklmnop\t\t\n\n\"") << '\t';
+    QTest::newRow("quotes and breaks, often") << QByteArray("ab,\"\r\n") << ',';
+    QTest::newRow("long records, rare breaks") << QByteArray(60, 'x') + ",,,,\n" << ',';
+}
+
+// Records are read sixteen bytes a step where no quote stands: on random
+// texts, every record starts, counts its cells and lines, and every error is
+// found, as record by record parsing finds them.
+void CsvReaderTest::agreesWithTheRecordParser()
+{
+    QFETCH(QByteArray, alphabet);
+    QFETCH(char, delimiter);
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text(qsizetype(random.bounded(200)), Qt::Uninitialized);
+        for (char &c : text)
+            c = alphabet[random.bounded(int(alphabet.size()))];
+        std::vector<qint64> starts;
+        std::vector<qint64> cells;
+        std::vector<qint64> lines;
+        bool valid = true;
+        const char *begin = text.constData();
+        const char *end = begin + text.size();
+        qint64 line = 1;
+        for (const char *p = begin; p < end && valid;) {
+            if (*p == '\r' || *p == '\n') {
+                p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
+                ++line;
+                continue;
+            }
+            starts.push_back(p - begin);
+            lines.push_back(line);
+            Csv::CellCounter counter;
+            p = Csv::parseRecord<true>(p, end, delimiter, line, counter);
+            valid = p != nullptr;
+            cells.push_back(counter.cells);
+        }
+        const Csv::ReadResult read = Csv::readCsv(text, delimiter);
+        QVERIFY2(read.ok() == valid, text.toPercentEncoding().constData());
+        if (!valid)
+            continue;
+        const Csv::Table &table = read.table;
+        QCOMPARE(size_t(table.size()), starts.size());
+        for (qsizetype r = 0; r < table.size(); ++r) {
+            QCOMPARE(table.rawRecord(r).data() - table.bytes().data(), starts[size_t(r)]);
+            QCOMPARE(qint64(table.cellCount(r)), cells[size_t(r)]);
+            QCOMPARE(qint64(table.line(r)), lines[size_t(r)]);
+        }
+    }
 }
 
 void CsvReaderTest::detectsDelimiter_data()

@@ -196,7 +196,11 @@ bool sameBytesDecide(const RowView &a, const RowView &b)
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of
 // file 2, or -1; the lookups run on two threads, with the memory they need
 // fetched ahead. hash2(r2, scratch) gives a row's hash (`scratch` is the
-// thread's own); found(r2, group1, part) runs right after each lookup.
+// thread's own); found(r2, group1, part, bytes) runs right after each
+// lookup, `bytes` telling whether the group's first row has r2's bytes
+// (Same, Differ) when the lookup had to compare them, else Unknown.
+enum class Bytes { Unknown, Same, Differ };
+
 template <typename Hash2, typename Found>
 void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2, Hash2 &&hash2,
                  qint32 first, const CellRules &rules, WorkControl *control, Found &&found)
@@ -239,16 +243,22 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
                     view1.table.prefetchText(head);
             }
             bool split2 = false;
+            Bytes bytes = Bytes::Unknown; // of the last row compared, the group's if found
             const qint32 group1 = index1.find(at(r2), [&](qint32 r1) {
-                if (bytesDecide && view1.table.rawRecord(r1) == view2.table.rawRecord(r2))
-                    return true;
+                bytes = Bytes::Unknown;
+                if (bytesDecide) {
+                    const bool same = view1.table.rawRecord(r1) == view2.table.rawRecord(r2);
+                    bytes = same ? Bytes::Same : Bytes::Differ;
+                    if (same)
+                        return true;
+                }
                 if (!split2)
                     view2.table.split(r2, row2, view2.needed);
                 split2 = true;
                 view1.table.split(r1, row1, view1.needed);
                 return sameCells(row1, view1, row2, view2, rules);
             });
-            found(r2, group1, part);
+            found(r2, group1, part, group1 >= 0 ? bytes : Bytes::Unknown);
         }
     });
 }
@@ -290,7 +300,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const bool sameLayout = sameBytesDecide(cells1, cells2);
     Row rows1[2];
     Row rows2[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
+    const auto pairRow = [&](qint32 r2, qint32 group1, int part, Bytes bytes) {
         const quint8 role2 = index2.role(r2);
         const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
         if (head1 >= 0)
@@ -306,7 +316,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         if (keepPairs)
             result.pairs[size_t(r2)] = head1;
-        if (sameLayout && t1.rawRecord(head1) == t2.rawRecord(r2))
+        if (sameLayout && bytes != Bytes::Differ
+            && (bytes == Bytes::Same || t1.rawRecord(head1) == t2.rawRecord(r2)))
             return;
         Row &row1 = rows1[part];
         Row &row2 = rows2[part];
@@ -412,7 +423,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     findInFile1(
         index1, row1, row2, [&hashes2](qint32 r2, Row &) { return hashes2[size_t(r2)]; }, first,
         rules, control,
-        [&groups](qint32 r2, qint32 group1, int) { groups[size_t(r2)] = RowHash(group1); });
+        [&groups](qint32 r2, qint32 group1, int, Bytes) { groups[size_t(r2)] = RowHash(group1); });
 
     // The last row of each group of file 1 that has found its copy in file 2,
     // in the group's order: -2 none yet, -1 every one has.

@@ -355,13 +355,20 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     result.added = listed(index2, first, qint32(t2.size()), control);
     // In file 2's order: the first part's rows come before the second's.
+    // File 2's rows of each key first, and its index let go, before file 1's
+    // rows are listed: the two indexes and both lists are never held at once.
+    index2.dropRoles();
     for (const auto &heads : duplicateHeads) {
         for (const auto &[r2, group1] : heads)
-            result.duplicateKeys.push_back(
-                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr),
-                 chain(index2, r2, nullptr)});
+            result.duplicateKeys.push_back({{}, chain(index2, r2, nullptr)});
     }
     index2.clear();
+    size_t duplicate = 0;
+    for (const auto &heads : duplicateHeads) {
+        for (const auto &[r2, group1] : heads)
+            result.duplicateKeys[duplicate++].records1 =
+                chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr);
+    }
     Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();

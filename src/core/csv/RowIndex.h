@@ -156,6 +156,9 @@ public:
     // Frees the groups, keeping each record's role and link: for an index
     // that is walked from its records on, never searched again.
     void dropGroups() { m_groups = std::vector<Group>(); }
+    // Frees the roles, keeping the links: for an index whose groups are
+    // only walked from here on.
+    void dropRoles() { m_roles = std::vector<quint8>(); }
 
 private:
     static size_t capacityFor(size_t groups)

@@ -380,6 +380,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         else
             result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
     }
+    index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))

@@ -159,6 +159,13 @@ public:
     // Frees the roles, keeping the links: for an index whose groups are
     // only walked from here on.
     void dropRoles() { m_roles = std::vector<quint8>(); }
+    // Frees all but the roles: for an index whose marks alone are read from
+    // here on.
+    void dropLinks()
+    {
+        m_groups = std::vector<Group>();
+        m_next = std::vector<qint32>();
+    }
 
 private:
     static size_t capacityFor(size_t groups)

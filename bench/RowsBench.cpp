@@ -1,10 +1,9 @@
 // Times the row comparison on bench/data/rows1.csv and rows2.csv (made by
-// bench_make_rows_data): each step of the engine in this process (the text,
-// html and xlsx reports among them), then the whole of "corvantis-cli rows
-// --key id" (on both cores and on one) against DuckDB's full outer join of the
-// same files (bench/peer-duckdb.sh, which installs its npm package into a
-// scratch folder; set NO_PEER to skip) and, when installed, miller's join, as
-// child processes (wall time and peak memory).
+// bench_make_rows_data): first the whole of "corvantis-cli rows --key id" (on
+// both cores and on one) against DuckDB's full outer join of the same files (bench/peer-duckdb.sh,
+// which installs its npm package into a scratch folder; set NO_PEER to skip) and, when installed,
+// miller's join, as child processes (wall time and peak memory), then each step of the engine in
+// this process (the text, html and xlsx reports among them).
 //
 // Usage: bench_rows [DATA_FOLDER]
 
@@ -91,17 +90,66 @@ struct Timing
 {
     double wallMs = 0;
     double cpuMs = 0;
+    double load = 0; // the machine's one-minute load average as the step began
 };
 
 Timing timed(const std::function<void()> &work)
 {
     Timing timing;
+    timing.load = loadAverage();
     timing.wallMs = Bench::medianMs([&] {
         const double before = Bench::processCpuMs();
         work();
         timing.cpuMs = Bench::processCpuMs() - before;
     });
     return timing;
+}
+
+// The whole commands, each a child process. Run before this process loads
+// anything: a child's peak memory counts what it inherits until its exec.
+void runCommands(const QString &path1, const QString &path2)
+{
+    const double inputMiB = double(QFileInfo(path1).size() + QFileInfo(path2).size()) / 1048576.0;
+    const std::string file1 = path1.toStdString();
+    const std::string file2 = path2.toStdString();
+    std::printf("Whole commands (best of 3, output to /dev/null; cpu: user and system; load: "
+                "the machine's one-minute load average as the run began):\n");
+    const auto childLine = [](const char *what, const ChildRun &run, const QString &note) {
+        std::printf("  %-34s %7.0f ms wall %7.0f ms cpu %6.0f MiB  load %4.1f  exit %d  %s\n", what,
+                    run.wallMs, run.cpuMs, run.peakMiB, run.load, run.status, qPrintable(note));
+    };
+    const ChildRun cli = runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id"});
+    childLine("corvantis-cli rows --key id", cli,
+              QStringLiteral("(%1 x the input's %2 MiB)")
+                  .arg(cli.peakMiB / inputMiB, 0, 'f', 2)
+                  .arg(inputMiB, 0, 'f', 0));
+    const ChildRun csv =
+        runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id", "--format", "csv"});
+    childLine("the same, --format csv (2 threads)", csv, QString());
+    const ChildRun oneCore = runChild({"taskset", "-c", "0", CORVANTIS_CLI, "rows", file1, file2,
+                                       "--key", "id", "--format", "csv"});
+    childLine(
+        "the same on one core (taskset)", oneCore,
+        QStringLiteral("(2 threads %1 x faster)").arg(oneCore.wallMs / csv.wallMs, 0, 'f', 2));
+    if (!qEnvironmentVariableIsSet("NO_PEER")) {
+        const std::string out = QDir::tempPath().toStdString() + "/peer-duckdb-out.csv";
+        const ChildRun duck =
+            runChild({"bash", CORVANTIS_BENCH_DIR "/peer-duckdb.sh", file1, file2, "id", out, "2"});
+        childLine("DuckDB full outer join, 2 threads", duck,
+                  QStringLiteral("(%1 x corvantis-cli --format csv's time)")
+                      .arg(duck.wallMs / csv.wallMs, 0, 'f', 2));
+        QFile::remove(QString::fromStdString(out));
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("mlr")).isEmpty()) {
+        std::printf("  mlr: not installed\n");
+        return;
+    }
+    // The rows of each file that the other lacks, by id: the nearest job miller has.
+    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur", "-j",
+                                    "id", "-f", file1, file2});
+    childLine(
+        "mlr join --np --ul --ur -j id", join,
+        QStringLiteral("(%1 x corvantis-cli's time)").arg(join.wallMs / cli.wallMs, 0, 'f', 1));
 }
 
 } // namespace
@@ -118,6 +166,8 @@ int main(int argc, char **argv)
         }
     }
 
+    runCommands(path1, path2);
+
     QByteArray bytes1;
     QByteArray bytes2;
     const auto readAll = [](const QString &path) {
@@ -129,7 +179,6 @@ int main(int argc, char **argv)
         bytes1 = readAll(path1);
         bytes2 = second.get();
     });
-    const double inputMiB = double(bytes1.size() + bytes2.size()) / 1048576.0;
     std::shared_ptr<const Csv::Table> table1;
     std::shared_ptr<const Csv::Table> table2;
     const Timing read = timed([&] {
@@ -171,8 +220,8 @@ int main(int argc, char **argv)
                 qPrintable(Csv::withThousands(result.rows1)),
                 qPrintable(Csv::withThousands(result.rows2)));
     const auto line = [](const char *step, const Timing &t, const QString &note) {
-        std::printf("  %-32s %6.0f ms wall %6.0f ms cpu   %s\n", step, t.wallMs, t.cpuMs,
-                    qPrintable(note));
+        std::printf("  %-32s %6.0f ms wall %6.0f ms cpu  load %4.1f  %s\n", step, t.wallMs, t.cpuMs,
+                    t.load, qPrintable(note));
     };
     line("load both files (two threads)", load, QString());
     line("read both as CSV (two threads)", read, QString());
@@ -197,45 +246,5 @@ int main(int argc, char **argv)
                 stopped ? "" : " (it had finished)");
     std::printf("  peak memory of this process      %7.0f MiB\n", Bench::peakRssMiB());
 
-    const std::string file1 = path1.toStdString();
-    const std::string file2 = path2.toStdString();
-    std::printf("Whole commands (best of 3, output to /dev/null; cpu: user and system; load: "
-                "the machine's one-minute load average as the run began):\n");
-    const auto childLine = [](const char *what, const ChildRun &run, const QString &note) {
-        std::printf("  %-34s %7.0f ms wall %7.0f ms cpu %6.0f MiB  load %4.1f  exit %d  %s\n", what,
-                    run.wallMs, run.cpuMs, run.peakMiB, run.load, run.status, qPrintable(note));
-    };
-    const ChildRun cli = runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id"});
-    childLine("corvantis-cli rows --key id", cli,
-              QStringLiteral("(%1 x the input's %2 MiB)")
-                  .arg(cli.peakMiB / inputMiB, 0, 'f', 2)
-                  .arg(inputMiB, 0, 'f', 0));
-    const ChildRun csv =
-        runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id", "--format", "csv"});
-    childLine("the same, --format csv (2 threads)", csv, QString());
-    const ChildRun oneCore = runChild({"taskset", "-c", "0", CORVANTIS_CLI, "rows", file1, file2,
-                                       "--key", "id", "--format", "csv"});
-    childLine(
-        "the same on one core (taskset)", oneCore,
-        QStringLiteral("(2 threads %1 x faster)").arg(oneCore.wallMs / csv.wallMs, 0, 'f', 2));
-    if (!qEnvironmentVariableIsSet("NO_PEER")) {
-        const std::string out = QDir::tempPath().toStdString() + "/peer-duckdb-out.csv";
-        const ChildRun duck =
-            runChild({"bash", CORVANTIS_BENCH_DIR "/peer-duckdb.sh", file1, file2, "id", out, "2"});
-        childLine("DuckDB full outer join, 2 threads", duck,
-                  QStringLiteral("(%1 x corvantis-cli --format csv's time)")
-                      .arg(duck.wallMs / csv.wallMs, 0, 'f', 2));
-        QFile::remove(QString::fromStdString(out));
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("mlr")).isEmpty()) {
-        std::printf("  mlr: not installed\n");
-        return 0;
-    }
-    // The rows of each file that the other lacks, by id: the nearest job miller has.
-    const ChildRun join = runChild({"mlr", "--icsv", "--ocsv", "join", "--np", "--ul", "--ur", "-j",
-                                    "id", "-f", file1, file2});
-    childLine(
-        "mlr join --np --ul --ur -j id", join,
-        QStringLiteral("(%1 x corvantis-cli's time)").arg(join.wallMs / cli.wallMs, 0, 'f', 1));
     return 0;
 }

@@ -310,8 +310,13 @@ int run(const RowsOptions &options)
                                      && options.output.isEmpty() && colourWanted(options.colour),
                                  options.gitDriver};
         names.rules = options.compare.rules;
+        // The line follows the writing too, unless the report itself goes to
+        // the terminal, where the two would mix.
+        if (!options.output.isEmpty() || !::isatty(STDOUT_FILENO))
+            names.control = progress.control();
         if (!options.output.isEmpty()) {
             if (const QString error = writeReportFile(result, names, options); !error.isEmpty()) {
+                progress.clear();
                 printError(error);
                 return Failure;
             }
@@ -321,6 +326,7 @@ int run(const RowsOptions &options)
                 return !std::ferror(stdout);
             });
         }
+        progress.clear();
     }
     if (!flushStandardOutput())
         return Failure;

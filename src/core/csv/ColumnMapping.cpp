@@ -26,13 +26,12 @@ bool sameName(QByteArrayView a, QByteArrayView b, const CellRules &rules)
 // the same name. Linear: file 2's names are grouped by a hash index.
 void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2, const CellRules &rules)
 {
-    std::vector<RowHash> hashes(static_cast<size_t>(named2));
-    for (qsizetype j = 0; j < named2; ++j)
-        hashes[size_t(j)] = narrowHash(cellHash(mapping.header2[j], rules));
     RowIndex index2;
-    index2.build(hashes, 0, [&](qint32 a, qint32 b) {
-        return sameName(mapping.header2[a], mapping.header2[b], rules);
-    });
+    index2.build(
+        size_t(named2), 0,
+        [&](qint32 j) { return narrowHash(cellHash(mapping.header2[j], rules)); },
+        [&](qint32 a, qint32 b) { return sameName(mapping.header2[a], mapping.header2[b], rules); },
+        [] {});
     std::vector<qint32> nextFree(index2.slotCount(), -2); // -2: the group's head
     std::vector<char> paired2(size_t(named2), 0);
     qint64 lastIndex2 = -1;

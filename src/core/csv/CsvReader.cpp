@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 #include <iterator>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "csv/LargeArrays.h"
 #include "csv/RecordParser.h"
@@ -87,12 +92,43 @@ std::vector<qint64> firstCellCounts(QByteArrayView text, char delimiter, int rec
 
 } // namespace
 
-// Fills a Table in one pass over its text.
+// Fills a Table in one pass over its text, or over a range of it.
 struct TableBuilder
 {
+    // Why a range could not be read, and where: `line` counted as the range's
+    // lines are.
+    struct Fault
+    {
+        enum Kind { None, Unclosed, QuoteInPlainField, TextAfterQuote };
+        Kind kind = None;
+        qint64 line = 0;
+    };
+
+    static ReadError errorFor(const Fault &fault)
+    {
+        const qint64 line = fault.line;
+        switch (fault.kind) {
+        case Fault::None:
+            break;
+        case Fault::Unclosed:
+            return {line, QStringLiteral("the record that starts on line %1 has a quoted field "
+                                         "that never closes")
+                              .arg(line)};
+        case Fault::QuoteInPlainField:
+            return {
+                line,
+                QStringLiteral("line %1 has a quote inside a field that is not quoted").arg(line)};
+        case Fault::TextAfterQuote:
+            return {
+                line,
+                QStringLiteral("line %1 has text after the closing quote of a field").arg(line)};
+        }
+        return {};
+    }
+
     // A quote inside an unquoted field, or text after a closing quote, at
     // `stray` in the record that starts at `record` on `recordLine`.
-    static ReadError strayQuote(const char *record, const char *stray, qint64 recordLine)
+    static Fault strayQuote(const char *record, const char *stray, qint64 recordLine)
     {
         qint64 line = recordLine;
         for (const char *b = record; b < stray; ++b) {
@@ -101,20 +137,22 @@ struct TableBuilder
         }
         // Text after a closing quote never starts with a quote (that would
         // be a doubled one); the other fault always is one.
-        const QString what = *stray == '"'
-                                 ? QStringLiteral("has a quote inside a field that is not quoted")
-                                 : QStringLiteral("has text after the closing quote of a field");
-        return {line, QStringLiteral("line %1 %2").arg(line).arg(what)};
+        return {*stray == '"' ? Fault::QuoteInPlainField : Fault::TextAfterQuote, line};
     }
 
-    static ReadError build(Table &t, WorkControl *control)
+    // Reads the records of bytes [from, to) into `t`, the first on `line`,
+    // which ends as the line after the range. `width`: the cell count that
+    // is not ragged (-1: the range's first record's).
+    static Fault build(Table &t, qint64 from, qint64 to, qint64 &line, qint64 width,
+                       WorkControl *control)
     {
         Checkpoint tick(control, qint64(1) << 20); // a megabyte: about a millisecond
         const char *begin = t.m_text.constData();
-        const char *end = begin + t.m_text.size();
-        const char *p = begin;
-        qint64 line = 1;
-        qint64 counted = 0; // the bytes told to the checkpoint
+        const char *end = begin + to;
+        const char *p = begin + from;
+        qint64 counted = from; // the bytes told to the checkpoint
+        if (width >= 0)
+            t.m_firstCount = width;
         bool reserved = false;
         while (p < end) {
             if (isLineBreak(*p)) { // a line with nothing on it
@@ -129,30 +167,131 @@ struct TableBuilder
             tick(start - counted);
             counted = start;
             CellCounter counter;
-            const char *stray = nullptr;
             const char *recordStart = p;
-            p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
-            if (!p && stray)
-                return strayQuote(recordStart, stray, recordLine);
-            if (!p) {
-                return {recordLine, QStringLiteral("the record that starts on line %1 has a "
-                                                   "quoted field that never closes")
-                                        .arg(recordLine)};
+            qint64 delimiters = 0;
+            if (const char *next = plainRecordEnd(p, end, t.m_delimiter, delimiters)) {
+                counter.cells = delimiters + 1;
+                line += next[-1] == '\n' || next[-1] == '\r' ? 1 : 0;
+                p = next;
+            } else {
+                const char *stray = nullptr;
+                p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
+                if (!p && stray)
+                    return strayQuote(recordStart, stray, recordLine);
+                if (!p)
+                    return {Fault::Unclosed, recordLine};
             }
             const qint64 record = qint64(t.m_offsets.size());
-            if (record == 0)
+            if (record == 0 && width < 0)
                 t.m_firstCount = counter.cells;
             else if (counter.cells != t.m_firstCount)
                 t.m_otherWidths.push_back({record, counter.cells});
             t.addRecord(record, start, recordLine);
             t.m_maxCellCount = std::max(t.m_maxCellCount, qsizetype(counter.cells));
             if (!reserved && record + 1 == 4096) {
-                // Room for the whole text at the density of its first records.
-                const double scale = double(end - begin) / double(p - begin) * 1.05;
+                // Room for the whole range at the density of its first records.
+                const double scale = double(to - from) / double(p - (begin + from)) * 1.05;
                 t.m_offsets.reserve(size_t(double(t.m_offsets.size()) * scale));
                 reserved = true;
             }
         }
+        return {};
+    }
+
+    // Adds the records of `more`, read from a later range of the same text
+    // whose first line is `lineOffset` lines after line 1.
+    static void append(Table &t, const Table &more, qint64 lineOffset)
+    {
+        const qint64 base = qint64(t.m_offsets.size());
+        t.m_offsets.reserve(size_t(base + more.size()));
+        size_t jump = 0;
+        qint64 extra = 0;
+        for (qint64 r = 0; r < more.size(); ++r) {
+            for (; jump < more.m_lineJumps.size() && more.m_lineJumps[jump].record <= r; ++jump)
+                extra = more.m_lineJumps[jump].extra;
+            t.addRecord(base + r, more.recordStart(r), r + 1 + extra + lineOffset);
+        }
+        for (const Table::OtherWidth &other : more.m_otherWidths)
+            t.m_otherWidths.push_back({base + other.record, other.cells});
+        t.m_maxCellCount = std::max(t.m_maxCellCount, more.m_maxCellCount);
+    }
+
+    // Where a record starts near the middle of `text`, found by the quotes'
+    // parity: in valid CSV a line break ends a record where the quotes before
+    // it are even. The text's size when none does after the middle.
+    static qint64 recordNearMiddle(QByteArrayView text)
+    {
+        const qint64 size = text.size();
+        const char *data = text.data();
+        const qint64 middle = size / 2;
+        bool inside = oddQuotes(data, middle);
+        for (qint64 p = middle; p < size; ++p) {
+            const char c = data[p];
+            if (c == '"')
+                inside = !inside;
+            else if (!inside && isLineBreak(c))
+                return c == '\r' && p + 1 < size && data[p + 1] == '\n' ? p + 2 : p + 1;
+        }
+        return size;
+    }
+
+    // Whether [data, data + n) holds an odd number of quotes.
+    static bool oddQuotes(const char *data, qint64 n)
+    {
+        qint64 i = 0;
+        unsigned folded = 0; // each bit the parity of the quotes at its place in 16 bytes
+#if defined(__SSE2__)
+        const __m128i quote = _mm_set1_epi8('"');
+        for (; i + 16 <= n; i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+            folded ^= unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, quote)));
+        }
+#endif
+        for (; i < n; ++i)
+            folded ^= data[i] == '"' ? 1u : 0u;
+        for (int shift = 8; shift > 0; shift /= 2)
+            folded ^= folded >> shift;
+        return folded & 1;
+    }
+
+    // The cell count of the text's first record, or -1 when it is not valid.
+    static qint64 firstWidth(QByteArrayView text, char delimiter)
+    {
+        const char *p = text.data();
+        const char *end = p + text.size();
+        while (p < end && isLineBreak(*p))
+            ++p;
+        qint64 lines = 0;
+        CellCounter counter;
+        return parseRecord<false>(p, end, delimiter, lines, counter) ? counter.cells : -1;
+    }
+
+    // Reads the whole text: a large one in two ranges at once, one a core.
+    static ReadError read(Table &t, WorkControl *control)
+    {
+        const qint64 size = t.m_text.size();
+        const qint64 split = size >= kReadInPartsFrom ? recordNearMiddle(t.m_text) : size;
+        const qint64 width = split < size ? firstWidth(t.m_text, t.m_delimiter) : -1;
+        qint64 line = 1;
+        if (split >= size || width < 0)
+            return errorFor(build(t, 0, size, line, -1, control));
+        Table later;
+        later.m_text = t.m_text;
+        later.m_delimiter = t.m_delimiter;
+        qint64 laterLine = 1;
+        auto reading = std::async(std::launch::async, [&] {
+            return build(later, split, size, laterLine, width, control);
+        });
+        Fault fault = build(t, 0, split, line, -1, control);
+        Fault laterFault = reading.get();
+        if (fault.kind != Fault::None)
+            return errorFor(fault);
+        if (laterFault.kind != Fault::None) {
+            laterFault.line += line - 1;
+            return errorFor(laterFault);
+        }
+        t.m_firstCount = width;
+        append(t, later, line - 1);
         return {};
     }
 };
@@ -275,7 +414,7 @@ ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control)
     Table &table = result.table;
     table.m_text = std::move(text);
     table.m_delimiter = delimiter == 0 ? detectDelimiter(table.m_text) : delimiter;
-    result.error = TableBuilder::build(table, control);
+    result.error = TableBuilder::read(table, control);
     if (!result.ok())
         result.table = Table();
     return result;

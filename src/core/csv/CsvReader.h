@@ -195,7 +195,9 @@ char detectDelimiter(QByteArrayView text);
 // table shares `text`.
 // With `control`, the bytes read are counted into its phase (which the
 // caller starts) and a cancel ends the read with WorkCancelled thrown.
+// A text of kReadInPartsFrom bytes or more is read in two ranges at once.
 ReadResult readCsv(QByteArray text, char delimiter = 0, WorkControl *control = nullptr);
+inline constexpr qsizetype kReadInPartsFrom = qsizetype(4) << 20;
 
 // A file's bytes as UTF-8 without changing a line break: UTF-8 (a BOM
 // dropped), UTF-16 with a BOM, rich text as its plain text, UTF-8 with a few

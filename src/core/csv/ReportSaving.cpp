@@ -32,8 +32,10 @@ QString saveReport(const QString &path, const RowComparison &comparison, ReportF
     if (format == ReportFormat::Xlsx)
         error = writeXlsxReport(comparison, names, put);
     else if (!writeReport(comparison, format, names, put))
-        error = writeError != 0 ? QString::fromLocal8Bit(std::strerror(writeError))
-                                : file.errorString();
+        error = names.control && names.control->cancelled()
+                    ? QStringLiteral("the report was cancelled") // the file is left as it was
+                : writeError != 0 ? QString::fromLocal8Bit(std::strerror(writeError))
+                                  : file.errorString();
     if (!error.isEmpty()) {
         file.cancelWriting();
         return error;

@@ -59,16 +59,20 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
     return true;
 }
 
-// Hashes the rows of `view` and groups the equal ones.
-void indexRows(const RowView &view, qint32 first, const CellRules &rules,
-               std::vector<RowHash> &hashes, RowIndex &index, WorkControl *control)
+// Groups the equal rows of `view`.
+void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowIndex &index,
+               WorkControl *control)
 {
-    hashes = rowHashes(view, first, rules, control);
+    Row row;
     Row a;
     Row b;
     Checkpoint tick(control);
     index.build(
-        hashes, first,
+        size_t(view.table.size()), first,
+        [&](qint32 r) {
+            view.table.split(r, row, view.needed);
+            return rowHash(row, view, rules);
+        },
         [&](qint32 ra, qint32 rb) {
             view.table.split(ra, a, view.needed);
             view.table.split(rb, b, view.needed);
@@ -191,49 +195,70 @@ bool sameBytesDecide(const RowView &a, const RowView &b)
 
 // The group of file 1 whose rows equal (under `view1`/`view2`) each row of
 // file 2, or -1; the lookups run on two threads, with the memory they need
-// fetched ahead. found(r2, group1, part) runs right after each lookup.
-template <typename Found>
-void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2,
-                 const std::vector<RowHash> &hashes2, qint32 first, const CellRules &rules,
-                 WorkControl *control, Found &&found)
+// fetched ahead. hash2(r2, scratch) gives a row's hash (`scratch` is the
+// thread's own); found(r2, group1, part, bytes) runs right after each
+// lookup, `bytes` telling whether the group's first row has r2's bytes
+// (Same, Differ) when the lookup had to compare them, else Unknown.
+enum class Bytes { Unknown, Same, Differ };
+
+template <typename Hash2, typename Found>
+void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &view2, Hash2 &&hash2,
+                 qint32 first, const CellRules &rules, WorkControl *control, Found &&found)
 {
     const qint32 size2 = qint32(view2.table.size());
     inTwoParts(first, size2, [&](qint32 begin, qint32 end, int part) {
         // What row r2 + k will need is fetched k rows ahead, in steps that
         // each read what the step before brought in: its group, where its
-        // match starts, then the match's text.
+        // match starts, then the match's text. The hashes of the rows ahead
+        // wait in a ring.
         constexpr qint32 kGroupAhead = 24;
         constexpr qint32 kRecordAhead = 16;
         constexpr qint32 kTextAhead = 8;
+        constexpr qint32 kRing = 32;
+        static_assert(kGroupAhead < kRing && (kRing & (kRing - 1)) == 0);
+        RowHash ahead[kRing];
+        const auto at = [&ahead](qint32 r) -> RowHash & { return ahead[r & (kRing - 1)]; };
+        Row scratch;
+        for (qint32 r = begin; r < std::min(end, begin + kGroupAhead); ++r)
+            at(r) = hash2(r, scratch);
         Row row1;
         Row row2;
         const bool bytesDecide = sameBytesDecide(view1, view2);
         Checkpoint tick(control);
         for (qint32 r2 = begin; r2 < end; ++r2) {
             tick();
-            if (r2 + kGroupAhead < end)
-                index1.prefetch(hashes2[size_t(r2 + kGroupAhead)]);
+            if (r2 + kGroupAhead < end) {
+                const RowHash hash = hash2(r2 + kGroupAhead, scratch);
+                at(r2 + kGroupAhead) = hash;
+                index1.prefetch(hash);
+            }
             if (r2 + kRecordAhead < end) {
-                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kRecordAhead)]);
+                const qint32 head = index1.likelyHead(at(r2 + kRecordAhead));
                 if (head >= 0)
                     view1.table.prefetchRecord(head);
             }
             if (r2 + kTextAhead < end) {
-                const qint32 head = index1.likelyHead(hashes2[size_t(r2 + kTextAhead)]);
+                const qint32 head = index1.likelyHead(at(r2 + kTextAhead));
                 if (head >= 0)
                     view1.table.prefetchText(head);
             }
             bool split2 = false;
-            const qint32 group1 = index1.find(hashes2[size_t(r2)], [&](qint32 r1) {
-                if (bytesDecide && view1.table.rawRecord(r1) == view2.table.rawRecord(r2))
-                    return true;
+            Bytes bytes = Bytes::Unknown; // of the last row compared, the group's if found
+            const qint32 group1 = index1.find(at(r2), [&](qint32 r1) {
+                bytes = Bytes::Unknown;
+                if (bytesDecide) {
+                    const bool same = view1.table.rawRecord(r1) == view2.table.rawRecord(r2);
+                    bytes = same ? Bytes::Same : Bytes::Differ;
+                    if (same)
+                        return true;
+                }
                 if (!split2)
                     view2.table.split(r2, row2, view2.needed);
                 split2 = true;
                 view1.table.split(r1, row1, view1.needed);
                 return sameCells(row1, view1, row2, view2, rules);
             });
-            found(r2, group1, part);
+            found(r2, group1, part, group1 >= 0 ? bytes : Bytes::Unknown);
         }
     });
 }
@@ -255,17 +280,14 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const RowView cells1 = viewOf(result, result.comparedColumns, true);
     const RowView cells2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<RowHash> hashes1;
-    std::vector<RowHash> hashes2;
     RowIndex index1;
     RowIndex index2;
     startPhase(control, WorkPhase::Indexing, 2 * (t1.size() + t2.size() - 2 * first));
-    auto second = std::async(std::launch::async,
-                             [&] { indexRows(key2, first, keyRules, hashes2, index2, control); });
-    indexRows(key1, first, keyRules, hashes1, index1, control);
+    auto second =
+        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, index2, control); });
+    indexRows(key1, first, keyRules, index1, control);
     second.get();
     index2.dropGroups(); // file 2's rows are read in order: only their roles and links are needed
-    hashes1 = {};
 
     // The groups of file 1 whose key file 2 has are marked Matched on their
     // head, once a group, so that a key repeated in both files costs no more
@@ -278,7 +300,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const bool sameLayout = sameBytesDecide(cells1, cells2);
     Row rows1[2];
     Row rows2[2];
-    const auto pairRow = [&](qint32 r2, qint32 group1, int part) {
+    const auto pairRow = [&](qint32 r2, qint32 group1, int part, Bytes bytes) {
         const quint8 role2 = index2.role(r2);
         const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
         if (head1 >= 0)
@@ -294,7 +316,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
         if (keepPairs)
             result.pairs[size_t(r2)] = head1;
-        if (sameLayout && t1.rawRecord(head1) == t2.rawRecord(r2))
+        if (sameLayout && bytes != Bytes::Differ
+            && (bytes == Bytes::Same || t1.rawRecord(head1) == t2.rawRecord(r2)))
             return;
         Row &row1 = rows1[part];
         Row &row2 = rows2[part];
@@ -312,8 +335,13 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
             out.rows.push_back({head1, r2, before, qint32(count)});
     };
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
-    findInFile1(index1, key1, key2, hashes2, first, keyRules, control, pairRow);
-    hashes2 = {};
+    // File 2's keys are hashed again as they are looked up, rather than kept
+    // four bytes a row from the indexing on.
+    const auto keyHash2 = [&](qint32 r2, Row &row) {
+        t2.split(r2, row, key2.needed);
+        return rowHash(row, key2, keyRules);
+    };
+    findInFile1(index1, key1, key2, keyHash2, first, keyRules, control, pairRow);
     startPhase(control, WorkPhase::Listing, t1.size() + t2.size() - 2 * first);
     result.changed = std::move(parts[0].rows);
     result.changedColumnList = std::move(parts[0].columns);
@@ -327,13 +355,20 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     result.added = listed(index2, first, qint32(t2.size()), control);
     // In file 2's order: the first part's rows come before the second's.
+    // File 2's rows of each key first, and its index let go, before file 1's
+    // rows are listed: the two indexes and both lists are never held at once.
+    index2.dropRoles();
     for (const auto &heads : duplicateHeads) {
         for (const auto &[r2, group1] : heads)
-            result.duplicateKeys.push_back(
-                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr),
-                 chain(index2, r2, nullptr)});
+            result.duplicateKeys.push_back({{}, chain(index2, r2, nullptr)});
     }
     index2.clear();
+    size_t duplicate = 0;
+    for (const auto &heads : duplicateHeads) {
+        for (const auto &[r2, group1] : heads)
+            result.duplicateKeys[duplicate++].records1 =
+                chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr);
+    }
     Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
@@ -345,6 +380,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         else
             result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
     }
+    index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
         return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
@@ -380,13 +416,11 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     const RowView row1 = viewOf(result, result.comparedColumns, true);
     const RowView row2 = viewOf(result, result.comparedColumns, false);
 
-    std::vector<RowHash> hashes1;
     RowIndex index1;
     startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
     auto hashing2 =
         std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
-    indexRows(row1, first, rules, hashes1, index1, control);
-    hashes1 = {};
+    indexRows(row1, first, rules, index1, control);
     std::vector<RowHash> hashes2 = hashing2.get();
     // Each row's group of file 1, kept in file 2's order so that the first
     // copies of a row are the ones matched, takes the place of its hash once
@@ -394,8 +428,10 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     static_assert(sizeof(RowHash) == sizeof(qint32));
     std::vector<RowHash> &groups = hashes2;
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
-    findInFile1(index1, row1, row2, hashes2, first, rules, control,
-                [&groups](qint32 r2, qint32 group1, int) { groups[size_t(r2)] = RowHash(group1); });
+    findInFile1(
+        index1, row1, row2, [&hashes2](qint32 r2, Row &) { return hashes2[size_t(r2)]; }, first,
+        rules, control,
+        [&groups](qint32 r2, qint32 group1, int, Bytes) { groups[size_t(r2)] = RowHash(group1); });
 
     // The last row of each group of file 1 that has found its copy in file 2,
     // in the group's order: -2 none yet, -1 every one has.

@@ -43,38 +43,46 @@ public:
         Listed = 8,  // (any) the comparison lists it as added or removed
     };
 
-    // `hashes[r]` for each record r in [first, hashes.size()); same(a, b)
-    // tells whether two records with equal hashes belong together.
-    template <typename Same>
-    void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same)
+    // Groups records [first, records): hashOf(r) is record r's hash, and
+    // same(a, b) tells whether two records with equal hashes belong together;
+    // tick() is called twice a record. Each hash waits in the place of its
+    // record's link until the record is linked, so that the index costs five
+    // bytes a record at its peak too. A record's hash is asked for once, but
+    // for the few that head their group when the index grows.
+    template <typename HashOf, typename Same, typename Tick>
+    void build(size_t records, qint32 first, HashOf &&hashOf, Same &&same, Tick &&tick)
     {
-        build(hashes, first, same, [] {});
-    }
-    // The same, calling tick() once a record.
-    template <typename Same, typename Tick>
-    void build(const std::vector<RowHash> &hashes, qint32 first, Same &&same, Tick &&tick)
-    {
-        const size_t records = hashes.size();
+        const size_t from = size_t(std::max(first, 0));
+        m_next = largeArray(records, qint32(-1));
+        DistinctCount distinct;
+        for (size_t r = from; r < records; ++r) {
+            tick();
+            const RowHash hash = hashOf(qint32(r));
+            m_next[r] = qint32(hash);
+            distinct.add(hash);
+        }
         // Room for the groups there will likely be, three quarters full at
         // most: short probes, and a file of one key repeated costs no slot
         // a row. Grown should the guess fall short.
-        m_groups = largeArray(capacityFor(likelyGroups(hashes, first)), Group{});
-        m_next = largeArray(records, qint32(-1));
+        m_groups =
+            largeArray(capacityFor(distinct.estimate(records - std::min(records, from))), Group{});
         size_t used = 0;
-        // Backwards, so that each chain ends up in file order.
+        // Backwards, so that each chain ends up in file order; the records
+        // before r still hold their hashes.
         constexpr qint32 kAhead = 8; // slots fetched ahead of their use
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
             if (r - kAhead >= first)
-                __builtin_prefetch(&m_groups[home(hashes[size_t(r - kAhead)])]);
+                __builtin_prefetch(&m_groups[home(RowHash(m_next[size_t(r - kAhead)]))]);
             tick();
-            const RowHash hash = hashes[size_t(r)];
+            const RowHash hash = RowHash(m_next[size_t(r)]);
+            m_next[size_t(r)] = -1;
             const RowHash tag = tagOf(hash);
             for (size_t slot = home(hash);; slot = nextSlot(slot)) {
                 Group &group = m_groups[slot];
                 if (group.head < 0) {
                     group = {tag, r};
                     if (++used * 4 > m_groups.size() * 3)
-                        grow(hashes);
+                        grow(hashOf);
                     break;
                 }
                 if (group.tag == tag && same(group.head, r)) {
@@ -89,7 +97,7 @@ public:
             if (group.head >= 0)
                 m_roles[size_t(group.head)] = Head;
         }
-        for (size_t r = size_t(std::max(first, 0)); r < records; ++r) {
+        for (size_t r = from; r < records; ++r) {
             if (m_next[r] >= 0) {
                 m_roles[r] |= Many;
                 m_roles[size_t(m_next[r])] |= Many;
@@ -148,6 +156,16 @@ public:
     // Frees the groups, keeping each record's role and link: for an index
     // that is walked from its records on, never searched again.
     void dropGroups() { m_groups = std::vector<Group>(); }
+    // Frees the roles, keeping the links: for an index whose groups are
+    // only walked from here on.
+    void dropRoles() { m_roles = std::vector<quint8>(); }
+    // Frees all but the roles: for an index whose marks alone are read from
+    // here on.
+    void dropLinks()
+    {
+        m_groups = std::vector<Group>();
+        m_next = std::vector<qint32>();
+    }
 
 private:
     static size_t capacityFor(size_t groups)
@@ -155,43 +173,50 @@ private:
         return std::max<size_t>(16, groups + groups / 3 + 1);
     }
 
-    // How many distinct hashes there are from `first` on, within a few per
-    // cent (a HyperLogLog count: 4 KiB, one pass), a little over rather than under.
-    static size_t likelyGroups(const std::vector<RowHash> &hashes, qint32 first)
+    // How many distinct hashes there are, within a few per cent (a
+    // HyperLogLog count: 4 KiB, one pass), a little over rather than under.
+    class DistinctCount
     {
-        constexpr int kBits = 12;
-        constexpr size_t kRegisters = size_t(1) << kBits;
-        std::vector<quint8> registers(kRegisters, 0);
-        for (size_t r = size_t(std::max(first, 0)); r < hashes.size(); ++r) {
-            const quint32 hash = hashes[r];
+    public:
+        void add(RowHash hash)
+        {
             const quint32 rest = hash << kBits;
             const quint8 rank = quint8(rest == 0 ? 32 - kBits + 1 : __builtin_clz(rest) + 1);
-            quint8 &reg = registers[size_t(hash >> (32 - kBits))];
+            quint8 &reg = m_registers[size_t(hash >> (32 - kBits))];
             reg = std::max(reg, rank);
         }
-        double sum = 0;
-        size_t zeros = 0;
-        for (const quint8 reg : registers) {
-            sum += 1.0 / double(quint64(1) << reg);
-            zeros += reg == 0 ? 1 : 0;
+        // Of `added` hashes.
+        size_t estimate(size_t added) const
+        {
+            double sum = 0;
+            size_t zeros = 0;
+            for (const quint8 reg : m_registers) {
+                sum += 1.0 / double(quint64(1) << reg);
+                zeros += reg == 0 ? 1 : 0;
+            }
+            const double m = double(kRegisters);
+            double estimate = 0.7213 / (1 + 1.079 / m) * m * m / sum;
+            if (estimate <= 2.5 * m && zeros > 0)
+                estimate = m * std::log(m / double(zeros)); // few values: count the empty registers
+            return std::min(added, size_t(estimate * 1.05) + 16);
         }
-        const double m = double(kRegisters);
-        double estimate = 0.7213 / (1 + 1.079 / m) * m * m / sum;
-        if (estimate <= 2.5 * m && zeros > 0)
-            estimate = m * std::log(m / double(zeros)); // few values: count the empty registers
-        const size_t records = hashes.size() - std::min(hashes.size(), size_t(std::max(first, 0)));
-        return std::min(records, size_t(estimate * 1.05) + 16);
-    }
+
+    private:
+        static constexpr int kBits = 12;
+        static constexpr size_t kRegisters = size_t(1) << kBits;
+        std::vector<quint8> m_registers = std::vector<quint8>(kRegisters, 0);
+    };
 
     // Twice the slots, each group moved to its place there.
-    void grow(const std::vector<RowHash> &hashes)
+    template <typename HashOf>
+    void grow(HashOf &&hashOf)
     {
         std::vector<Group> old = std::move(m_groups);
         m_groups = largeArray(old.size() * 2, Group{});
         for (const Group &group : old) {
             if (group.head < 0)
                 continue;
-            size_t slot = home(hashes[size_t(group.head)]);
+            size_t slot = home(hashOf(group.head));
             while (m_groups[slot].head >= 0)
                 slot = nextSlot(slot);
             m_groups[slot] = group;

@@ -236,15 +236,16 @@ struct Context
     }
 };
 
-QByteArray linesText(const Table &table, const std::vector<qint32> &records)
+// "lines 2, 5, 9", written as it goes: a key of ten million rows is not
+// gathered into one string first.
+void writeLines(Out &out, const Table &table, const std::vector<qint32> &records)
 {
-    QByteArray out = records.size() == 1 ? "line " : "lines ";
+    out << (records.size() == 1 ? "line " : "lines ");
     for (size_t i = 0; i < records.size(); ++i) {
         if (i > 0)
-            out += ", ";
-        out += QByteArray::number(table.line(records[i]));
+            out << ", ";
+        out.number(table.line(records[i]));
     }
-    return out;
 }
 
 // "id=7, region=north" from a split row of the file it belongs to.
@@ -318,12 +319,16 @@ void textDuplicates(Out &out, const Context &x)
         const bool in1 = !d.records1.empty();
         (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1[0] : d.records2[0], row);
         out << "Duplicate key " << keyText(c, row, in1) << ": ";
-        if (in1)
-            out << linesText(*c.table1, d.records1) << " of " << x.name1;
+        if (in1) {
+            writeLines(out, *c.table1, d.records1);
+            out << " of " << x.name1;
+        }
         if (in1 && !d.records2.empty())
             out << "; ";
-        if (!d.records2.empty())
-            out << linesText(*c.table2, d.records2) << " of " << x.name2;
+        if (!d.records2.empty()) {
+            writeLines(out, *c.table2, d.records2);
+            out << " of " << x.name2;
+        }
         out << '\n';
     }
 }

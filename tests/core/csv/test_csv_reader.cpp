@@ -1,7 +1,9 @@
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QTest>
 
 #include "csv/CsvReader.h"
+#include "csv/RecordParser.h"
 
 // A table as text: each record as "line:cell|cell|...".
 static QStringList described(const Csv::Table &table)
@@ -26,6 +28,10 @@ private slots:
     void records();
     void malformed_data();
     void malformed();
+    void agreesWithTheRecordParser_data();
+    void agreesWithTheRecordParser();
+    void readsLargeTextsInParts_data();
+    void readsLargeTextsInParts();
     void detectsDelimiter_data();
     void detectsDelimiter();
     void cellPastTheEndIsEmpty();
@@ -112,6 +118,163 @@ void CsvReaderTest::malformed()
     QVERIFY2(read.error.message.contains(QStringLiteral("line %1").arg(line)),
              qPrintable(read.error.message));
     QCOMPARE(read.table.size(), 0);
+}
+
+void CsvReaderTest::agreesWithTheRecordParser_data()
+{
+    QTest::addColumn<QByteArray>("alphabet"); // each byte as likely as the others
+    QTest::addColumn<char>("delimiter");
+    QTest::newRow("LF, comma") << QByteArray("abcdefgh,,\n") << ',';
+    QTest::newRow("CR LF and CR, semicolon") << QByteArray("abcdefg;;,\r\n\r\n\r") << ';';
+    QTest::newRow("tabs, a few quotes") << QByteArray("abcdefghijklmnop\t\t\n\n\"") << '\t';
+    QTest::newRow("quotes and breaks, often") << QByteArray("ab,\"\r\n") << ',';
+    QTest::newRow("long records, rare breaks") << QByteArray(60, 'x') + ",,,,\n" << ',';
+}
+
+namespace {
+
+// What reading `text` record by record with the parser finds.
+struct Reference
+{
+    std::vector<qint64> starts;
+    std::vector<qint64> cells;
+    std::vector<qint64> lines;
+    qint64 errorLine = 0; // 0: valid
+};
+
+Reference referenceRead(const QByteArray &text, char delimiter)
+{
+    Reference found;
+    const char *begin = text.constData();
+    const char *end = begin + text.size();
+    qint64 line = 1;
+    for (const char *p = begin; p < end;) {
+        if (*p == '\r' || *p == '\n') {
+            p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
+            ++line;
+            continue;
+        }
+        const qint64 recordLine = line;
+        const char *record = p;
+        const char *stray = nullptr;
+        Csv::CellCounter counter;
+        p = Csv::parseRecord<true>(p, end, delimiter, line, counter, &stray);
+        if (!p) {
+            found.errorLine = recordLine;
+            for (const char *b = record; stray && b < stray; ++b)
+                found.errorLine += *b == '\n' || (*b == '\r' && b[1] != '\n') ? 1 : 0;
+            return found;
+        }
+        found.starts.push_back(record - begin);
+        found.cells.push_back(counter.cells);
+        found.lines.push_back(recordLine);
+    }
+    return found;
+}
+
+// Whether `read` found what the reference did; the first difference if not.
+QByteArray agrees(const Csv::ReadResult &read, const Reference &expected)
+{
+    if (expected.errorLine > 0) {
+        if (read.ok() || read.error.line != expected.errorLine
+            || !read.error.message.contains(QStringLiteral("line %1").arg(expected.errorLine)))
+            return "error " + read.error.message.toUtf8() + ", expected on line "
+                   + QByteArray::number(expected.errorLine);
+        return {};
+    }
+    if (!read.ok())
+        return "unexpected error " + read.error.message.toUtf8();
+    const Csv::Table &table = read.table;
+    if (size_t(table.size()) != expected.starts.size())
+        return "records " + QByteArray::number(table.size());
+    for (qsizetype r = 0; r < table.size(); ++r) {
+        const size_t i = size_t(r);
+        if (table.rawRecord(r).data() - table.bytes().data() != expected.starts[i]
+            || table.cellCount(r) != expected.cells[i] || table.line(r) != expected.lines[i])
+            return "record " + QByteArray::number(r);
+    }
+    return {};
+}
+
+// A random record: plain, empty and quoted cells (with delimiters, line
+// breaks and doubled quotes inside), some rows wider or narrower.
+QByteArray randomRecord(QRandomGenerator &random)
+{
+    static const QByteArray kCells[] = {"abc",      "",           "12345",    "\"a,b\"",
+                                        "\"x\ny\"", "\"p\r\nq\"", "\"\"\"\"", "\"s\"\"t\"",
+                                        "\"\r\"",   "word word"};
+    const int width = random.bounded(30) == 0 ? 1 + random.bounded(6) : 4;
+    QByteArray record;
+    for (int c = 0; c < width; ++c) {
+        if (c > 0)
+            record += ',';
+        record += kCells[random.bounded(int(std::size(kCells)))];
+    }
+    static const QByteArray kBreaks[] = {"\n", "\n", "\n", "\r\n", "\r", "\n\n", "\r\n\r\n"};
+    return record + kBreaks[random.bounded(int(std::size(kBreaks)))];
+}
+
+} // namespace
+
+// Records are read sixteen bytes a step where no quote stands: on random
+// texts, every record starts, counts its cells and lines, and every error is
+// found, as record by record parsing finds them.
+void CsvReaderTest::agreesWithTheRecordParser()
+{
+    QFETCH(QByteArray, alphabet);
+    QFETCH(char, delimiter);
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text(qsizetype(random.bounded(200)), Qt::Uninitialized);
+        for (char &c : text)
+            c = alphabet[random.bounded(int(alphabet.size()))];
+        const QByteArray difference =
+            agrees(Csv::readCsv(text, delimiter), referenceRead(text, delimiter));
+        QVERIFY2(difference.isEmpty(),
+                 (difference + " in " + text.toPercentEncoding()).constData());
+    }
+}
+
+void CsvReaderTest::readsLargeTextsInParts_data()
+{
+    QTest::addColumn<QByteArray>("fault"); // put in one record ("" none)
+    QTest::addColumn<int>("where");        // per cent of the text
+    QTest::newRow("valid") << QByteArray() << 0;
+    QTest::newRow("text after a quote, first half") << QByteArray("\"x\"y") << 20;
+    QTest::newRow("text after a quote, second half") << QByteArray("\"x\"y") << 80;
+    QTest::newRow("stray quote, first half") << QByteArray("a\"b") << 30;
+    QTest::newRow("stray quote, second half") << QByteArray("a\"b") << 70;
+    QTest::newRow("stray quote just past the middle") << QByteArray("a\"b") << 51;
+    QTest::newRow("quote never closed, second half") << QByteArray("\"open") << 90;
+    QTest::newRow("quote never closed, first half") << QByteArray("\"open") << 10;
+}
+
+// A large text is read in two ranges at once, split where a record starts
+// near its middle: on random valid and faulty texts of several megabytes,
+// the records, cell counts, lines and errors are those of reading it
+// record by record.
+void CsvReaderTest::readsLargeTextsInParts()
+{
+    QFETCH(QByteArray, fault);
+    QFETCH(int, where);
+    QRandomGenerator random(quint32(where) * 7919 + quint32(fault.size()));
+    for (int round = 0; round < 2; ++round) {
+        const qsizetype size = Csv::kReadInPartsFrom + random.bounded(1 << 19);
+        QByteArray text;
+        text.reserve(size + 100);
+        text += "id,a,b,c\n";
+        const qsizetype faultAt = size * where / 100;
+        bool placed = fault.isEmpty();
+        while (text.size() < size) {
+            if (!placed && text.size() >= faultAt) {
+                text += "1," + fault + ",2\n";
+                placed = true;
+            }
+            text += randomRecord(random);
+        }
+        const QByteArray difference = agrees(Csv::readCsv(text, ','), referenceRead(text, ','));
+        QVERIFY2(difference.isEmpty(), difference.constData());
+    }
 }
 
 void CsvReaderTest::detectsDelimiter_data()

@@ -2,8 +2,12 @@
 // reported, in order, and a cancel in any of them ends the comparison with
 // nothing but the cancel said.
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
 
@@ -49,6 +53,8 @@ private slots:
     void cancelsInEachPhase();
     void writingStopsAtCancel_data();
     void writingStopsAtCancel();
+    void savingStopsAtCancel_data();
+    void savingStopsAtCancel();
 };
 
 void RowCancelTest::phasesInOrder_data()
@@ -211,6 +217,52 @@ void RowCancelTest::writingStopsAtCancel()
         return true;
     }));
     QCOMPARE(written, whole);
+}
+void RowCancelTest::savingStopsAtCancel_data()
+{
+    QTest::addColumn<Csv::ReportFormat>("format");
+    QTest::newRow("text") << Csv::ReportFormat::Text;
+    QTest::newRow("csv") << Csv::ReportFormat::Csv;
+    QTest::newRow("json") << Csv::ReportFormat::Json;
+}
+
+// A report file whose writing is cancelled halfway is not written: the file
+// already there keeps its bytes, and the reason given is the cancel.
+void RowCancelTest::savingStopsAtCancel()
+{
+    QFETCH(Csv::ReportFormat, format);
+    const auto [a, b] = pair(60000);
+    const Csv::RowComparison result = Csv::compareTexts(a, b, optionsFor(true));
+    QVERIFY(result.ok());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("report"));
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::WriteOnly) && before.write("kept") == 4);
+    before.close();
+
+    // Cancelled by its own progress report, halfway through the writing.
+    Csv::WorkControl control(
+        [&control](WorkPhase phase, double done) {
+            if (phase == WorkPhase::Writing && done >= 0.5)
+                control.cancel();
+        },
+        std::chrono::milliseconds(0));
+    Csv::ReportOptions options{QStringLiteral("a.csv"), QStringLiteral("b.csv")};
+    options.control = &control;
+    QCOMPARE(Csv::saveReport(path, result, format, options),
+             QStringLiteral("the report was cancelled"));
+    QFile after(path);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), QByteArray("kept"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("report")});
+
+    // Not cancelled, the same call replaces the file with the whole report.
+    Csv::WorkControl quiet;
+    options.control = &quiet;
+    QCOMPARE(Csv::saveReport(path, result, format, options), QString());
+    after.close();
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), Csv::formatReport(result, format, options.name1, options.name2));
 }
 
 QTEST_APPLESS_MAIN(RowCancelTest)

@@ -1,6 +1,7 @@
 // The window's commands on two large files, from the user's action to all
 // four panes filled and coloured: loading, "Find Differences (Lines)", F7
-// with its count of the marks, Select All, "Save Results #1", "Find Differences (Words)",
+// with its count of the marks, Select All, Copy, End and scrolling to the
+// right end of the first line, "Save Results #1", "Find Differences (Words)",
 // Words cancelled, and a start from the command line cancelled. For each,
 // the longest stall of the window's thread: the largest gap between the
 // ticks of a 10 ms timer on it.
@@ -12,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -54,6 +57,37 @@ int main(int argc, char **argv)
     report("F7 with its count", next);
     const auto all = watch.measure([&] { form.RichTextBox1->selectAll(); });
     report("Select All in pane #1", all);
+    const auto copy = watch.measure([&] {
+        form.RichTextBox1->selectAll();
+        form.RichTextBox1->copy();
+    });
+    report("Select All then Copy", copy);
+    RichTextBox *pane = form.RichTextBox1;
+    const auto end = watch.measure([&] {
+        pane->setFocus();
+        pane->setSelection(0, 0);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+        QApplication::sendEvent(pane, &press);
+    });
+    report(
+        "End on line 1 of pane #1", end,
+        QStringLiteral("caret at byte %1, x %2").arg(pane->caretPosition()).arg(pane->xOffset()));
+    QScrollBar *across = pane->horizontalScrollBar();
+    const auto scroll = watch.measure([&] {
+        across->setValue(0);
+        for (int step = 1; step <= 20; ++step) {
+            across->setValue(int(qint64(across->maximum()) * step / 20));
+            QApplication::processEvents();
+        }
+    });
+    report("scroll pane #1 to its right end", scroll,
+           QStringLiteral("in 20 steps to x %1").arg(across->value()));
+    QElapsedTimer measuring;
+    measuring.start();
+    for (RichTextBox *shown : {form.RichTextBox1, form.RichTextBox2})
+        shown->waitForWidths();
+    std::printf("long lines of panes #1, #2 measured %lld ms later (in the background)\n",
+                measuring.elapsed());
 
     // Saved beside the data, then removed.
     const QTemporaryDir saveFolder(data.filePath(QStringLiteral("save-XXXXXX")));

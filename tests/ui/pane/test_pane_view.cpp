@@ -8,8 +8,10 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextLayout>
 
 #include "WindowFixture.h"
+#include "pane/PaneViewWidths.h"
 #include "pane/RichTextBox.h"
 #include "text/PaneBytes.h"
 
@@ -22,6 +24,8 @@ class TestPaneView : public QObject
 private slots:
     void longLinePaintsInBoundedWork_data();
     void longLinePaintsInBoundedWork();
+    void longLinePositionsAreExact_data();
+    void longLinePositionsAreExact();
     void utf16OffsetsFollowEdits();
     void copyKeepsTheTextAsItWas();
     void inputMethodCommitsText();
@@ -96,6 +100,63 @@ void TestPaneView::longLinePaintsInBoundedWork()
     QCOMPARE(pane.selectionEnd() - pane.selectionStart(), qint64(size));
     pane.repaint();
     QVERIFY(pane.charactersLaidOut() - before < 2 * kBound);
+}
+
+void TestPaneView::longLinePositionsAreExact_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("leftToRight");
+    QTest::newRow("latin") << QStringLiteral("Wolf,AVA,fi;") << true;
+    QTest::newRow("accents and CJK") << QStringLiteral("Z\u00FCrich,\u5317\u4EAC\u5E02") << true;
+    // Right-to-left words between left-to-right ones (a right-to-left run is
+    // ordered within the chunk that holds it).
+    QTest::newRow("arabic") << QStringLiteral("id,\u0645\u062D\u0645\u062F,Cairo;") << false;
+}
+
+// Once a long line is measured, every character is where the whole line laid
+// out at once puts it, a click on it finds it, and End puts the caret at the
+// line's true end.
+void TestPaneView::longLinePositionsAreExact()
+{
+    QFETCH(QString, word);
+    QFETCH(bool, leftToRight);
+    QString line;
+    for (int i = 0; line.size() < 40000; ++i)
+        line += word + QString::number(i % 97) + u' ';
+    const QByteArray bytes = PaneBytes::fromText(line);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(400, 200);
+    pane.setBytes(bytes + "\r\nshort");
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.waitForWidths();
+
+    QTextLayout whole(line);
+    const qreal tabStop = 8 * QFontMetricsF(pane.font()).horizontalAdvance(QLatin1Char(' '));
+    PaneViewWidths::layOut(whole, pane.font(), tabStop);
+    const QTextLine reference = whole.lineAt(0);
+    const int origin = pane.characterRect(0).x();
+    QRandomGenerator random(11);
+    for (int i = 0; i < 300; ++i) {
+        const qsizetype utf16 = random.bounded(int(line.size()));
+        const qint64 at = qint64(PaneBytes::byteOffsets(bytes, {utf16})[0]);
+        const QRect box = pane.characterRect(at);
+        const qreal expected = reference.cursorToX(int(utf16));
+        QVERIFY2(
+            std::abs(box.x() - origin - expected) <= 1,
+            qPrintable(
+                QStringLiteral("at %1: %2, not %3").arg(at).arg(box.x() - origin).arg(expected)));
+        if (leftToRight && box.x() >= 0 && box.width() > 2 && box.x() < pane.viewport()->width())
+            QCOMPARE(pane.positionAt(QPoint(box.x() + box.width() / 2, box.center().y())), at);
+    }
+    pane.setFocus();
+    pane.setSelection(0, 0);
+    QTest::keyClick(&pane, Qt::Key_End);
+    QCOMPARE(pane.caretPosition(), qint64(bytes.size()));
+    const QRect caret = pane.characterRect(pane.caretPosition());
+    QVERIFY(pane.viewport()->rect().contains(caret.topLeft()));
+    QVERIFY(std::abs(caret.x() + pane.xOffset() - origin - reference.cursorToX(int(line.size())))
+            <= 1);
 }
 
 // The UTF-16 offsets the accessibility interface uses agree with a plain

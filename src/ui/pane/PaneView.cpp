@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -214,6 +215,7 @@ PaneView::PaneView(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAutoFillBackground(false);
+    viewport()->setAcceptDrops(true);
     m_widths.setFont(font(), tabStop());
     connect(&m_widths, &PaneViewWidths::aboutToMeasure, this, &PaneView::widthsWillGrow);
     connect(&m_widths, &PaneViewWidths::measured, this, &PaneView::widthsGrew);
@@ -837,6 +839,10 @@ void PaneView::paintEvent(QPaintEvent *)
             widestLine = start;
         }
     }
+    if (m_dropAt >= 0) {
+        const QRect where = characterRect(m_dropAt);
+        painter.fillRect(QRect(where.x(), where.y(), 1, where.height()), Qt::black);
+    }
     if (margin > 0) {
         painter.setClipping(false);
         painter.fillRect(QRect(0, 0, margin, area.height()), toQColor(kNumberPaper));
@@ -1162,12 +1168,29 @@ void PaneView::mousePressEvent(QMouseEvent *event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    const QPoint point = event->position().toPoint();
+    const Position at = positionAt(point);
+    // A press on the selection may start a drag of it; a click there puts
+    // the caret down when the button comes up.
+    if (!(event->modifiers() & Qt::ShiftModifier) && at >= selectionStart()
+        && at < selectionEnd()) {
+        m_dragPending = true;
+        m_dragFrom = point;
+        return;
+    }
     m_selecting = true;
-    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+    moveCaret(at, event->modifiers() & Qt::ShiftModifier);
 }
 
 void PaneView::mouseMoveEvent(QMouseEvent *event)
 {
+    if (m_dragPending && (event->buttons() & Qt::LeftButton)
+        && (event->position().toPoint() - m_dragFrom).manhattanLength()
+               >= QApplication::startDragDistance()) {
+        m_dragPending = false;
+        dragSelection();
+        return;
+    }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
     const Position at = positionAt(event->position().toPoint());
@@ -1182,10 +1205,131 @@ void PaneView::mouseMoveEvent(QMouseEvent *event)
 
 void PaneView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_dragPending) {
+        m_dragPending = false;
+        moveCaret(positionAt(event->position().toPoint()), false);
+    }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
         offerSelection();
     }
+}
+
+void PaneView::dragSelection()
+{
+    const Position from = selectionStart();
+    const Position length = selectionEnd() - from;
+    auto *drag = new QDrag(this);
+    drag->setMimeData(new SelectionData(m_buffer.parts(from, length), this));
+    m_movedHere = false;
+    const Qt::DropActions actions = m_readOnly ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction;
+    const Qt::DropAction done = drag->exec(actions, Qt::MoveAction);
+    // Moved to another place: the text leaves this pane (unless it moved
+    // within it, which the drop did).
+    if (done == Qt::MoveAction && !m_movedHere && !m_readOnly)
+        edit(from, length, {});
+}
+
+void PaneView::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void PaneView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (m_readOnly || !event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    m_dropAt = positionAt(event->position().toPoint());
+    viewport()->update();
+    if (isOwnSelection(event->mimeData()))
+        event->setDropAction(event->modifiers() & Qt::ControlModifier ? Qt::CopyAction
+                                                                      : Qt::MoveAction);
+    else
+        event->setDropAction(event->proposedAction());
+    event->accept();
+}
+
+void PaneView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropAt = -1;
+    viewport()->update();
+}
+
+void PaneView::dropEvent(QDropEvent *event)
+{
+    m_dropAt = -1;
+    viewport()->update();
+    if (m_readOnly || !event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const Position at = positionAt(event->position().toPoint());
+    const bool own = isOwnSelection(event->mimeData());
+    const bool copy = !own || (event->modifiers() & Qt::ControlModifier);
+    if (own && at >= selectionStart() && at <= selectionEnd()) {
+        event->ignore(); // onto itself: nothing to do
+        return;
+    }
+    if (!copy) {
+        moveSelectionTo(at);
+        m_movedHere = true;
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
+    const QByteArray bytes =
+        own ? m_buffer.bytes(selectionStart(), selectionEnd() - selectionStart())
+            : withCrLf(PaneBytes::fromText(event->mimeData()->text()));
+    edit(at, 0, bytes);
+    setSelection(at, at + bytes.size(), true, true);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+bool PaneView::isOwnSelection(const QMimeData *data) const
+{
+    const auto *selection = qobject_cast<const SelectionData *>(data);
+    return selection && selection->origin() == this && hasSelectedText();
+}
+
+void PaneView::moveSelectionTo(Position at)
+{
+    // One step of undo: the stretch from the selection to `at` is replaced
+    // by the same bytes in their new order; red stays on the bytes it was on.
+    const Position a = selectionStart();
+    const Position b = selectionEnd();
+    const Position from = std::min(a, at);
+    const Position to = std::max(b, at);
+    const Position newStart = at < a ? at : at - (b - a);
+    const auto moved = [&](Position p) {
+        if (p >= a && p < b)
+            return p - a + newStart;
+        return at < a ? p + (b - a) : p - (b - a);
+    };
+    Compare::ColourRanges red;
+    const Compare::RunSet &runs = m_buffer.red();
+    for (qsizetype i = std::max<qsizetype>(runs.indexAtOrBefore(from), 0);
+         i < runs.count() && runs.at(i).start < to; ++i) {
+        const Compare::ColourRange r = runs.at(i);
+        // Each run cut at the selection's ends, so that each piece moves whole.
+        for (const auto &[lo, hi] : {std::pair{from, a}, std::pair{a, b}, std::pair{b, to}}) {
+            const Position start = std::max(r.start, lo);
+            const Position end = std::min(r.start + r.length, hi);
+            if (start < end)
+                red.push_back({moved(start), end - start});
+        }
+    }
+    const QByteArray selected = m_buffer.bytes(a, b - a);
+    const QByteArray between = at < a ? m_buffer.bytes(at, a - at) : m_buffer.bytes(b, at - b);
+    edit(from, to - from, at < a ? selected + between : between + selected);
+    std::sort(red.begin(), red.end(),
+              [](const Compare::ColourRange &x, const Compare::ColourRange &y) {
+                  return x.start < y.start;
+              });
+    m_buffer.colour(red);
+    setSelection(newStart, newStart + (b - a), true, true);
 }
 
 void PaneView::mouseDoubleClickEvent(QMouseEvent *event)

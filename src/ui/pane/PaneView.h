@@ -16,6 +16,7 @@
 #include "text/TextBuffer.h"
 
 class QMenu;
+class QMimeData;
 class QPainter;
 class QTextLayout;
 
@@ -155,6 +156,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void focusInEvent(QFocusEvent *event) override;
@@ -192,6 +197,11 @@ private:
     // Typing: a run of typed characters is one step of undo.
     void type(QByteArrayView bytes);
     void moveCaret(Position to, bool extend);
+    // Drags the selection, as a move (Ctrl: a copy) when it is dropped.
+    void dragSelection();
+    void moveSelectionTo(Position at);
+    // True for the data of this pane's selection being dragged.
+    bool isOwnSelection(const QMimeData *data) const;
     void offerSelection();
     void ensureCaretVisible();
     // Brings the caret into view, and a selection from its start.
@@ -225,8 +235,12 @@ private:
     qreal m_column = -1; // the x the caret keeps on Up and Down
     bool m_readOnly = false;
     bool m_numbers = false;
-    bool m_selecting = false; // the mouse is selecting
-    bool m_typing = false;    // the last change was typed, at the caret
+    bool m_selecting = false;   // the mouse is selecting
+    bool m_typing = false;      // the last change was typed, at the caret
+    bool m_dragPending = false; // pressed on the selection: a drag may start
+    QPoint m_dragFrom;
+    bool m_movedHere = false; // the selection dragged was dropped within the pane
+    Position m_dropAt = -1;   // where a drag over the pane would drop
     QString m_preedit;
     int m_scrollWidth = 1; // the widest line seen, in pixels
     mutable qint64 m_laidOut = 0;

@@ -13,6 +13,7 @@
 #include "WindowFixture.h"
 #include "pane/PaneViewWidths.h"
 #include "pane/RichTextBox.h"
+#include "pane/SelectionData.h"
 #include "text/PaneBytes.h"
 
 using Compare::ColourRange;
@@ -31,6 +32,9 @@ private slots:
     void inputMethodCommitsText();
     void doubleClickSelectsAWord();
     void upAndDownKeepTheColumn();
+    void dropMovesOrCopiesText_data();
+    void dropMovesOrCopiesText();
+    void clickOnTheSelectionPutsTheCaretThere();
 };
 
 namespace {
@@ -276,6 +280,102 @@ void TestPaneView::upAndDownKeepTheColumn()
     QCOMPARE(pane.caretPosition(), qint64(16 + 8));
     QTest::keyClick(&pane, Qt::Key_Up, Qt::ShiftModifier);
     QCOMPARE(pane.selectedText(), QStringLiteral("\r\n01234567"));
+}
+
+void TestPaneView::dropMovesOrCopiesText_data()
+{
+    QTest::addColumn<qint64>("from"); // the selection in "alpha beta gamma\r\nnext"
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<qint64>("dropAt");
+    QTest::addColumn<bool>("control");
+    QTest::addColumn<QString>("foreign"); // text dragged from elsewhere, if any
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("moved right") << qint64(0) << qint64(6) << qint64(11) << false << QString()
+                                 << "beta alpha gamma\r\nnext"
+                                 << "alpha ";
+    QTest::newRow("moved left, to another line") << qint64(11) << qint64(16) << qint64(18) << false
+                                                 << QString() << "alpha beta \r\ngammanext"
+                                                 << "gamma";
+    QTest::newRow("moved left") << qint64(6) << qint64(11) << qint64(0) << false << QString()
+                                << "beta alpha gamma\r\nnext"
+                                << "beta ";
+    QTest::newRow("copied with Ctrl") << qint64(0) << qint64(5) << qint64(18) << true << QString()
+                                      << "alpha beta gamma\r\nalphanext"
+                                      << "alpha";
+    QTest::newRow("onto itself") << qint64(0) << qint64(5) << qint64(3) << false << QString()
+                                 << "alpha beta gamma\r\nnext"
+                                 << "alpha";
+    QTest::newRow("from another program")
+        << qint64(0) << qint64(0) << qint64(6) << false << QStringLiteral("x\ny")
+        << "alpha x\r\nybeta gamma\r\nnext"
+        << "x\r\ny";
+}
+
+// A selection dropped elsewhere in its pane moves there (Ctrl: is copied),
+// as one step of undo, and red stays on the words it was on; text dropped
+// from another program is inserted with the pane's line breaks.
+void TestPaneView::dropMovesOrCopiesText()
+{
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(qint64, dropAt);
+    QFETCH(bool, control);
+    QFETCH(QString, foreign);
+    QFETCH(QString, expected);
+    QFETCH(QString, selected);
+    const QString original = QStringLiteral("alpha beta gamma\r\nnext");
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(300, 100);
+    pane.setText(original);
+    pane.colourByteRanges(std::vector<ColourRange>{{6, 4}}, kRed); // "beta"
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setSelection(from, to);
+    std::unique_ptr<QMimeData> data;
+    if (foreign.isEmpty()) {
+        data = std::make_unique<SelectionData>(pane.buffer().parts(from, to - from), &pane);
+    } else {
+        data = std::make_unique<QMimeData>();
+        data->setText(foreign);
+    }
+    const QRect box = pane.characterRect(dropAt);
+    const QPointF point(box.x(), box.center().y());
+    const Qt::KeyboardModifiers keys = control ? Qt::ControlModifier : Qt::NoModifier;
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(point.toPoint(), actions, data.get(), Qt::LeftButton, keys);
+    QApplication::sendEvent(pane.viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(point, actions, data.get(), Qt::LeftButton, keys);
+    QApplication::sendEvent(pane.viewport(), &drop);
+
+    QCOMPARE(pane.text(), expected);
+    QCOMPARE(pane.selectedText(), selected);
+    const qint64 beta = PaneBytes::fromText(expected).indexOf("beta");
+    QCOMPARE(pane.colourOfByte(beta), kRed);
+    QCOMPARE(pane.colourOfByte(beta + 3), kRed);
+    if (expected != original) {
+        pane.undo();
+        QCOMPARE(pane.text(), original);
+        QCOMPARE(pane.colourOfByte(6), kRed);
+    }
+}
+
+// A click on the selection that does not drag it puts the caret there.
+void TestPaneView::clickOnTheSelectionPutsTheCaretThere()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(300, 100);
+    pane.setText(QStringLiteral("alpha beta gamma"));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setSelection(0, 10);
+    const QRect b = pane.characterRect(7);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, QPoint(b.x() + 1, b.center().y()));
+    QCOMPARE(pane.selectedText(), QStringLiteral("alpha beta")); // still: a drag may start
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, QPoint(b.x() + 1, b.center().y()));
+    QVERIFY(!pane.hasSelectedText());
+    QCOMPARE(pane.caretPosition(), qint64(7));
 }
 
 QTEST_MAIN(TestPaneView)

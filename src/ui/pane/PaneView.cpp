@@ -1288,9 +1288,9 @@ void PaneView::dropEvent(QDropEvent *event)
     event->accept();
 }
 
-bool PaneView::isOwnSelection(const QMimeData *data) const
+bool PaneView::isOwnSelection(const QMimeData *mime) const
 {
-    const auto *selection = qobject_cast<const SelectionData *>(data);
+    const auto *selection = qobject_cast<const SelectionData *>(mime);
     return selection && selection->origin() == this && hasSelectedText();
 }
 

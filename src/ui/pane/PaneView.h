@@ -201,7 +201,7 @@ private:
     void dragSelection();
     void moveSelectionTo(Position at);
     // True for the data of this pane's selection being dragged.
-    bool isOwnSelection(const QMimeData *data) const;
+    bool isOwnSelection(const QMimeData *mime) const;
     void offerSelection();
     void ensureCaretVisible();
     // Brings the caret into view, and a selection from its start.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <QApplication>
@@ -58,21 +59,23 @@ bool isContinuation(char c)
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Line breaks as a typed one is: every lone CR or LF becomes CR LF.
+// Line breaks as a typed one is: every lone CR or LF becomes CR LF. The
+// stretches between breaks are copied whole.
 QByteArray withCrLf(QByteArrayView bytes)
 {
     QByteArray out;
     out.reserve(bytes.size());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            out += "\r\n";
-            ++i;
-        } else if (c == '\r' || c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    const char *const end = bytes.data() + bytes.size();
+    for (const char *p = bytes.data(); p < end;) {
+        const char *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *cr =
+            static_cast<const char *>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
+        const char *next = cr ? cr : lf ? lf : end;
+        out.append(p, next - p);
+        if (next == end)
+            break;
+        out.append("\r\n", 2);
+        p = next + (next[0] == '\r' && next + 1 < end && next[1] == '\n' ? 2 : 1);
     }
     return out;
 }

@@ -310,6 +310,10 @@ void TestPaneView::dropMovesOrCopiesText_data()
         << qint64(0) << qint64(0) << qint64(6) << false << QStringLiteral("x\ny")
         << "alpha x\r\nybeta gamma\r\nnext"
         << "x\r\ny";
+    QTest::newRow("every kind of break from another program")
+        << qint64(0) << qint64(0) << qint64(0) << false << QStringLiteral("\r\rb\r\n\nc\r")
+        << "\r\n\r\nb\r\n\r\nc\r\nalpha beta gamma\r\nnext"
+        << "\r\n\r\nb\r\n\r\nc\r\n";
 }
 
 // A selection dropped elsewhere in its pane moves there (Ctrl: is copied),

@@ -362,7 +362,7 @@ void PaneView::undo()
     textWillChange();
     const TextBuffer::Step step = *m_buffer.undoStep();
     const Position end = m_buffer.undo();
-    m_utf16Before.assign(1, 0); // where the change was is not told
+    forgetUtf16From(step.at);
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);
@@ -379,7 +379,7 @@ void PaneView::redo()
     textWillChange();
     const TextBuffer::Step step = *m_buffer.redoStep();
     const Position end = m_buffer.redo();
-    m_utf16Before.assign(1, 0);
+    forgetUtf16From(step.at);
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);

@@ -199,13 +199,18 @@ void TestPaneView::utf16OffsetsFollowEdits()
             QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
             QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
         }
-        // An edit somewhere: typing, or a selection replaced.
-        const int text16 = int(PaneBytes::utf16Length(bytes));
-        const int start = random.bounded(text16 + 1);
-        pane.select(start, random.bounded(std::min(50, text16 - start) + 1));
-        pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
-        if (round % 5 == 4)
+        // An edit somewhere (typing, or a selection replaced), undone or redone
+        // now and then, while the counts asked for above are kept.
+        if (round % 5 == 4) {
             pane.undo();
+        } else if (round % 10 == 5) {
+            pane.redo();
+        } else {
+            const int text16 = int(PaneBytes::utf16Length(bytes));
+            const int start = random.bounded(text16 + 1);
+            pane.select(start, random.bounded(std::min(50, text16 - start) + 1));
+            pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
+        }
     }
 }
 

@@ -1,5 +1,5 @@
 // Pictures of the text panes for a review of their look: a 50 MB line
-// scrolled to its middle with red words, and Chinese, Japanese and Arabic
+// scrolled to its middle (once measured) with red words, and Chinese, Japanese and Arabic
 // text. Each pane is shown in the window's layout size and saved as a PNG.
 //
 // Usage: bench_pane_shots OUTPUT_FOLDER
@@ -58,6 +58,10 @@ int main(int argc, char **argv)
     longPane.resize(480, 240);
     longPane.setBytes(line);
     longPane.colourByteRanges(red, kRed);
+    longPane.show();
+    if (!QTest::qWaitForWindowExposed(&longPane))
+        std::fprintf(stderr, "the pane did not show\n");
+    longPane.waitForWidths();
     longPane.setXOffset(longPane.horizontalScrollBar()->maximum() / 2);
     longPane.setSelection(kSize / 2, kSize / 2 + 40);
     longPane.setFocus();

@@ -1,17 +1,22 @@
 // The window's commands on two large files, from the user's action to all
 // four panes filled and coloured: loading, "Find Differences (Lines)", F7
-// with its count of the marks, Select All, "Save Results #1", "Find Differences (Words)",
+// with its count of the marks, Select All, Copy, End and scrolling to the
+// right end of the first line, "Save Results #1", "Find Differences (Words)",
 // Words cancelled, and a start from the command line cancelled. For each,
 // the longest stall of the window's thread: the largest gap between the
 // ticks of a 10 ms timer on it.
 #include <algorithm>
 #include <cstdio>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,6 +27,68 @@
 #include "settings/SettingsBackend.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
+
+namespace {
+
+void press(QWidget *pane, int key, Qt::KeyboardModifiers modifiers, const QString &text = {})
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(pane, &event);
+}
+
+// Editing pane #1 as its file shows: a key typed (and undone), the selection
+// grown to the end and back a character, a paste of 100 MB undone, and the
+// first questions of a screen reader. The text is as it was afterwards.
+void editPane(StallWatch &watch, RichTextBox *pane)
+{
+    pane->setFocus();
+    pane->setSelection(0, 0);
+    report("a key typed into pane #1", watch.measure([&] { press(pane, Qt::Key_X, {}, "x"); }));
+    report("Ctrl+Z of the key",
+           watch.measure([&] { press(pane, Qt::Key_Z, Qt::ControlModifier); }));
+    const auto grow =
+        watch.measure([&] { press(pane, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier); });
+    report("Shift+Ctrl+End", grow,
+           QStringLiteral("%1 MB selected")
+               .arg((pane->selectionEnd() - pane->selectionStart()) / 1000000));
+    report("then Shift+Left", watch.measure([&] { press(pane, Qt::Key_Left, Qt::ShiftModifier); }));
+
+    QString pasted(100'000'000 / 50, QChar(u' '));
+    pasted.fill(u'p');
+    for (qsizetype i = 48; i < pasted.size(); i += 50)
+        pasted[i] = u'\n';
+    pasted = pasted.repeated(50);
+    QGuiApplication::clipboard()->setText(pasted);
+    pasted.clear();
+    pane->setSelection(0, 0);
+    const auto paste = watch.measure([&] { pane->paste(); });
+    report("paste 100 MB into pane #1", paste,
+           QStringLiteral("now %1 lines").arg(pane->lineCount()));
+    const auto undo = watch.measure([&] { pane->undo(); });
+    report("undo of the paste", undo, QStringLiteral("now %1 lines").arg(pane->lineCount()));
+    QGuiApplication::clipboard()->clear();
+
+    // What a screen reader asks first: the caret, its line, the length.
+    QAccessibleInterface *access = QAccessible::queryAccessibleInterface(pane);
+    QAccessibleTextInterface *text = access ? access->textInterface() : nullptr;
+    if (!text)
+        return;
+    const auto ask = [&] {
+        int start = 0;
+        int end = 0;
+        const int caret = text->cursorPosition();
+        text->textAtOffset(caret, QAccessible::LineBoundary, &start, &end);
+        return text->characterCount();
+    };
+    int count = 0;
+    const auto first = watch.measure([&] { count = ask(); });
+    report("first accessibility query", first, QStringLiteral("%1 characters").arg(count));
+    pane->setSelection(pane->buffer().size(), pane->buffer().size());
+    report("a later one, at the end", watch.measure([&] { count = ask(); }));
+    pane->setSelection(0, 0);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -54,6 +121,38 @@ int main(int argc, char **argv)
     report("F7 with its count", next);
     const auto all = watch.measure([&] { form.RichTextBox1->selectAll(); });
     report("Select All in pane #1", all);
+    const auto copy = watch.measure([&] {
+        form.RichTextBox1->selectAll();
+        form.RichTextBox1->copy();
+    });
+    report("Select All then Copy", copy);
+    RichTextBox *pane = form.RichTextBox1;
+    const auto end = watch.measure([&] {
+        pane->setFocus();
+        pane->setSelection(0, 0);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+        QApplication::sendEvent(pane, &press);
+    });
+    report(
+        "End on line 1 of pane #1", end,
+        QStringLiteral("caret at byte %1, x %2").arg(pane->caretPosition()).arg(pane->xOffset()));
+    QScrollBar *across = pane->horizontalScrollBar();
+    const auto scroll = watch.measure([&] {
+        across->setValue(0);
+        for (int step = 1; step <= 20; ++step) {
+            across->setValue(int(qint64(across->maximum()) * step / 20));
+            QApplication::processEvents();
+        }
+    });
+    report("scroll pane #1 to its right end", scroll,
+           QStringLiteral("in 20 steps to x %1").arg(across->value()));
+    QElapsedTimer measuring;
+    measuring.start();
+    for (RichTextBox *shown : {form.RichTextBox1, form.RichTextBox2})
+        shown->waitForWidths();
+    std::printf("long lines of panes #1, #2 measured %lld ms later (in the background)\n",
+                measuring.elapsed());
+    editPane(watch, pane);
 
     // Saved beside the data, then removed.
     const QTemporaryDir saveFolder(data.filePath(QStringLiteral("save-XXXXXX")));

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -57,21 +59,23 @@ bool isContinuation(char c)
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Line breaks as a typed one is: every lone CR or LF becomes CR LF.
+// Line breaks as a typed one is: every lone CR or LF becomes CR LF. The
+// stretches between breaks are copied whole.
 QByteArray withCrLf(QByteArrayView bytes)
 {
     QByteArray out;
     out.reserve(bytes.size());
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            out += "\r\n";
-            ++i;
-        } else if (c == '\r' || c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    const char *const end = bytes.data() + bytes.size();
+    for (const char *p = bytes.data(); p < end;) {
+        const char *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *cr =
+            static_cast<const char *>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
+        const char *next = cr ? cr : lf ? lf : end;
+        out.append(p, next - p);
+        if (next == end)
+            break;
+        out.append("\r\n", 2);
+        p = next + (next[0] == '\r' && next + 1 < end && next[1] == '\n' ? 2 : 1);
     }
     return out;
 }
@@ -192,12 +196,9 @@ struct PaneView::Slice
     Position to = 0;
     QByteArray bytes;
     QString text;
-    qreal x = 0;      // where `from` lies along the line (once laid out)
-    Position pin = 0; // a position whose place along the line is `pinX`
-    qreal pinX = 0;
+    qreal x = 0; // where `from` lies along the line
     std::shared_ptr<QTextLayout> layout;
 
-    bool holds(Position p) const { return p >= from && p <= to; }
     int utf16At(Position p) const
     {
         const qsizetype within = std::clamp<Position>(p - from, 0, to - from);
@@ -217,6 +218,10 @@ PaneView::PaneView(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAutoFillBackground(false);
+    viewport()->setAcceptDrops(true);
+    m_widths.setFont(font(), tabStop());
+    connect(&m_widths, &PaneViewWidths::aboutToMeasure, this, &PaneView::widthsWillGrow);
+    connect(&m_widths, &PaneViewWidths::measured, this, &PaneView::widthsGrew);
     updateScrollBars();
 }
 
@@ -234,6 +239,8 @@ TextBuffer PaneView::resetText(TextBuffer buffer, std::vector<qint64> utf16Befor
     m_typing = false;
     m_column = -1;
     m_scrollWidth = 1;
+    m_widestLine = m_keptLeft = -1;
+    m_widths.clear();
     m_utf16Before = utf16Before.empty() ? std::vector<qint64>{0} : std::move(utf16Before);
     updateScrollBars();
     verticalScrollBar()->setValue(0);
@@ -249,6 +256,7 @@ void PaneView::appendBytes(QByteArrayView more)
         return;
     textWillChange();
     m_editedBefore = isModified();
+    m_widths.edited(m_buffer.size(), 0, more.size());
     m_buffer.append(more);
     m_flatValid = false;
     m_flat = QByteArray();
@@ -354,9 +362,10 @@ void PaneView::undo()
     textWillChange();
     const TextBuffer::Step step = *m_buffer.undoStep();
     const Position end = m_buffer.undo();
-    m_utf16Before.assign(1, 0); // where the change was is not told
+    forgetUtf16From(step.at);
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
+    m_widths.edited(step.at, step.removed, step.inserted);
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(step.at, step.removed, step.inserted);
     m_caret = m_anchor = end;
@@ -370,9 +379,10 @@ void PaneView::redo()
     textWillChange();
     const TextBuffer::Step step = *m_buffer.redoStep();
     const Position end = m_buffer.redo();
-    m_utf16Before.assign(1, 0);
+    forgetUtf16From(step.at);
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
+    m_widths.edited(step.at, step.removed, step.inserted);
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(step.at, step.removed, step.inserted);
     m_caret = m_anchor = end;
@@ -398,6 +408,7 @@ void PaneView::type(QByteArrayView bytes)
     textWillChange();
     m_buffer.insertJoined(m_caret, bytes);
     forgetUtf16From(m_caret);
+    m_widths.edited(m_caret, 0, bytes.size());
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(m_caret, 0, bytes.size());
     m_caret = m_anchor = m_caret + bytes.size();
@@ -412,6 +423,7 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
     textWillChange();
     m_buffer.replace(from, length, inserted);
     forgetUtf16From(from);
+    m_widths.edited(from, length, inserted.size());
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(from, length, inserted.size());
     m_caret = m_anchor = from + inserted.size();
@@ -607,55 +619,107 @@ qreal PaneView::averageWidth() const
     return std::max<qreal>(1, QFontMetricsF(font()).averageCharWidth());
 }
 
-PaneView::Slice PaneView::sliceOf(Position line, Position near) const
+qreal PaneView::tabStop() const
+{
+    return 8 * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' '));
+}
+
+const PaneViewWidths::Line &PaneView::widthsOf(Position line) const
+{
+    const Position start = m_buffer.lineStart(line);
+    return m_widths.request(start, m_buffer.lineEnd(line) - start, m_buffer);
+}
+
+qreal PaneView::estimatedX(const PaneViewWidths::Line &widths, Position within) const
+{
+    const PaneViewWidths::Chunk &frontier = widths.chunks.back();
+    const qreal perByte = frontier.start > 0 ? frontier.x / qreal(frontier.start) : averageWidth();
+    return frontier.x + qreal(within - frontier.start) * perByte;
+}
+
+qreal PaneView::lineWidth(Position line) const
+{
+    const PaneViewWidths::Line &widths = widthsOf(line);
+    return widths.complete ? widths.chunks.back().x : estimatedX(widths, widths.length);
+}
+
+PaneView::Slice PaneView::sliceAt(Position line, Position position) const
 {
     Slice s;
     s.line = line;
     s.lineStart = m_buffer.lineStart(line);
     s.lineEnd = m_buffer.lineEnd(line);
-    s.from = s.pin = s.lineStart;
+    s.from = s.lineStart;
     s.to = s.lineEnd;
     const Position length = s.lineEnd - s.lineStart;
     if (length > kLongLine) {
-        const qreal average = averageWidth();
-        const auto shownFrom = Position(std::max<qreal>(0, xOffset() / average));
-        const auto shownTo = shownFrom + Position(viewport()->width() / average) + 1;
-        Position a = shownFrom - kSliceMargin;
-        Position b = shownTo + kSliceMargin;
-        const Position nearAt = near - s.lineStart;
-        const bool aroundNear = near >= 0 && (nearAt < a + kSliceStep || nearAt > b - kSliceStep);
-        if (aroundNear) {
-            a = nearAt - kSliceMargin;
-            b = nearAt + kSliceMargin;
+        const PaneViewWidths::Line &widths = widthsOf(line);
+        const std::vector<PaneViewWidths::Chunk> &chunks = widths.chunks;
+        const Position within = std::clamp<Position>(position - s.lineStart, 0, length);
+        if (within < chunks.back().start || (widths.complete && chunks.size() > 1)) {
+            // Measured: the chunk that holds it (the line's end: the last one).
+            const auto after = std::upper_bound(
+                chunks.begin(), chunks.end(), within,
+                [](Position p, const PaneViewWidths::Chunk &c) { return p < c.start; });
+            const size_t i =
+                std::min<size_t>(size_t(after - chunks.begin()) - 1, chunks.size() - 2);
+            s.from = s.lineStart + chunks[i].start;
+            s.to = s.lineStart + chunks[i + 1].start;
+            s.x = chunks[i].x;
+        } else {
+            // Not yet: the chunk as it will be measured, where the estimate
+            // puts it.
+            const Position frontier = chunks.back().start;
+            const auto startOf = [&](Position nominal) {
+                if (nominal <= frontier)
+                    return frontier;
+                if (nominal >= length)
+                    return length;
+                const QByteArray reach =
+                    m_buffer.bytes(s.lineStart + nominal, PaneViewWidths::kSpaceReach + 4);
+                return std::min(length, PaneViewWidths::boundary(reach, nominal, nominal));
+            };
+            Position nominal = within / PaneViewWidths::kChunk * PaneViewWidths::kChunk;
+            if (startOf(nominal) > within)
+                nominal -= PaneViewWidths::kChunk;
+            const Position start = startOf(nominal);
+            const Position end = std::max(startOf(nominal + PaneViewWidths::kChunk), start);
+            s.from = s.lineStart + start;
+            s.to = s.lineStart + (end == start ? length : end);
+            s.x = estimatedX(widths, start);
         }
-        a = std::clamp<Position>(a / kSliceStep * kSliceStep, 0, length);
-        b = std::clamp<Position>((b + kSliceStep - 1) / kSliceStep * kSliceStep, a, length);
-        s.from = s.lineStart + a;
-        s.to = s.lineStart + b;
-        while (s.from > s.lineStart && isContinuation(m_buffer.at(s.from)))
-            --s.from;
-        while (s.to < s.lineEnd && isContinuation(m_buffer.at(s.to)))
-            ++s.to;
-        // The character at the view's left edge (or the one asked for) is
-        // where the estimate puts it; the slice around it is laid out exactly.
-        s.pin = std::clamp<Position>(aroundNear ? near : s.lineStart + shownFrom, s.from, s.to);
-        while (s.pin > s.from && isContinuation(m_buffer.at(s.pin)))
-            --s.pin;
-        s.pinX = qreal(s.pin - s.lineStart) * average;
     }
     s.bytes = m_buffer.bytes(s.from, s.to - s.from);
     s.text = PaneBytes::toText(s.bytes);
     return s;
 }
 
+PaneView::Slice PaneView::sliceAtX(Position line, qreal x) const
+{
+    const Position start = m_buffer.lineStart(line);
+    const Position length = m_buffer.lineEnd(line) - start;
+    if (length <= kLongLine)
+        return sliceAt(line, start);
+    const PaneViewWidths::Line &widths = widthsOf(line);
+    const std::vector<PaneViewWidths::Chunk> &chunks = widths.chunks;
+    const PaneViewWidths::Chunk &frontier = chunks.back();
+    if (chunks.size() > 1 && (x < frontier.x || widths.complete)) {
+        const auto after =
+            std::upper_bound(chunks.begin(), chunks.end(), x,
+                             [](qreal v, const PaneViewWidths::Chunk &c) { return v < c.x; });
+        const size_t i = std::min<size_t>(
+            size_t(std::max<qsizetype>(after - chunks.begin() - 1, 0)), chunks.size() - 2);
+        return sliceAt(line, start + chunks[i].start);
+    }
+    const qreal perByte = frontier.start > 0 ? frontier.x / qreal(frontier.start) : averageWidth();
+    const Position within =
+        frontier.start + Position(std::max<qreal>(0, (x - frontier.x) / perByte));
+    return sliceAt(line, start + std::min(within, length));
+}
+
 void PaneView::layOut(Slice &s, bool coloured) const
 {
     s.layout = std::make_shared<QTextLayout>(s.text, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(Qt::LeftToRight);
-    option.setTabStopDistance(8 * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')));
-    s.layout->setTextOption(option);
     if (coloured) {
         QList<QTextLayout::FormatRange> formats;
         const auto addRuns = [&](const Compare::RunSet &runs, Colour colour) {
@@ -683,37 +747,59 @@ void PaneView::layOut(Slice &s, bool coloured) const
             addRuns(runs, colour);
         s.layout->setFormats(formats);
     }
-    s.layout->beginLayout();
-    QTextLine textLine = s.layout->createLine();
-    if (textLine.isValid())
-        textLine.setLineWidth(kLineWidth);
-    s.layout->endLayout();
+    PaneViewWidths::layOut(*s.layout, font(), tabStop());
     m_laidOut += s.text.size();
-    s.x = s.pin > s.from ? s.pinX - s.layout->lineAt(0).cursorToX(s.utf16At(s.pin)) : s.pinX;
 }
 
 qreal PaneView::xOf(Position position) const
 {
-    const Position line = m_buffer.lineOf(position);
-    Slice s = sliceOf(line, position);
-    if (!s.holds(position)) // not laid out: estimated
-        return qreal(position - s.lineStart) * averageWidth();
+    Slice s = sliceAt(m_buffer.lineOf(position), position);
     layOut(s, false);
     return s.x + s.layout->lineAt(0).cursorToX(s.utf16At(position));
 }
 
 Position PaneView::positionInLine(Position line, qreal x) const
 {
-    const Position lineStart = m_buffer.lineStart(line);
-    const Position lineEnd = m_buffer.lineEnd(line);
-    Position near = -1;
-    if (lineEnd - lineStart > kLongLine)
-        near = std::clamp<Position>(lineStart + Position(std::max<qreal>(x, 0) / averageWidth()),
-                                    lineStart, lineEnd);
-    Slice s = sliceOf(line, near);
+    Slice s = sliceAtX(line, x);
     layOut(s, false);
     const int u = s.layout->lineAt(0).xToCursor(x - s.x);
     return s.positionAt(u);
+}
+
+void PaneView::waitForWidths()
+{
+    m_widths.waitForDone();
+}
+
+void PaneView::widthsWillGrow(Position lineStart)
+{
+    // The caret's line if it shows, else the first line: its character at
+    // the left edge stays where it is.
+    const Position first = firstVisibleLine();
+    const Position caretLine = m_buffer.lineOf(m_caret);
+    const bool caretShows = caretLine >= first && caretLine < first + linesOnScreen();
+    const Position line = caretShows ? caretLine : first;
+    m_keptLeft = -1;
+    if (m_buffer.lineStart(line) != lineStart || xOffset() == 0)
+        return;
+    m_keptLeft = positionInLine(line, xOffset());
+    m_keptLeftX = xOf(m_keptLeft) - xOffset();
+}
+
+void PaneView::widthsGrew(Position lineStart)
+{
+    if (lineStart == m_widestLine) {
+        const Position line = m_buffer.lineOf(lineStart);
+        m_scrollWidth = int(std::min<qreal>(lineWidth(line) + 2 * kLeftPad, qreal(1 << 30)));
+        updateScrollBars();
+    }
+    if (m_keptLeft >= 0) {
+        const Position kept = std::exchange(m_keptLeft, -1);
+        setXOffset(int(std::round(xOf(kept) - m_keptLeftX)));
+    }
+    const Position line = m_buffer.lineOf(lineStart);
+    if (line >= firstVisibleLine() && line <= firstVisibleLine() + linesOnScreen())
+        viewport()->update();
 }
 
 QRect PaneView::characterRect(Position position) const
@@ -745,49 +831,20 @@ void PaneView::paintEvent(QPaintEvent *)
     const int margin = numberMarginWidth();
     const Position first = firstVisibleLine();
     const Position last = std::min(m_buffer.lineCount(), first + area.height() / height + 1);
-    const bool focused = hasFocus();
-    const Position selFrom = selectionStart();
-    const Position selTo = selectionEnd();
-    const int left = textLeft();
     qreal widest = 0;
+    Position widestLine = -1;
     painter.setClipRect(QRect(margin, 0, area.width() - margin, area.height()));
     for (Position line = first; line < last; ++line) {
-        const int y = int(line - first) * height;
-        Slice s = sliceOf(line);
-        layOut(s, true);
-        QList<QTextLayout::FormatRange> selections;
-        if (focused && selFrom < selTo && selFrom <= s.to && selTo >= s.from) {
-            QTextCharFormat format;
-            format.setBackground(palette().brush(QPalette::Active, QPalette::Highlight));
-            format.setForeground(palette().brush(QPalette::Active, QPalette::HighlightedText));
-            const int a = s.utf16At(selFrom);
-            const int b = s.utf16At(selTo);
-            if (b > a)
-                selections.append({a, b - a, format});
+        const Position start = m_buffer.lineStart(line);
+        const qreal width = paintLine(painter, line, int(line - first) * height);
+        if (width > widest) {
+            widest = width;
+            widestLine = start;
         }
-        const QTextLine textLine = s.layout->lineAt(0);
-        s.layout->draw(&painter, QPointF(left + s.x, y), selections);
-        const qreal width = s.lineEnd - s.lineStart > kLongLine
-                                ? qreal(s.lineEnd - s.lineStart) * averageWidth()
-                                : textLine.naturalTextWidth();
-        widest = std::max(widest, width);
-        if (focused && m_buffer.lineOf(m_caret) == line && s.holds(m_caret)) {
-            const qreal x = left + s.x + textLine.cursorToX(s.utf16At(m_caret));
-            if (!m_preedit.isEmpty()) {
-                QTextLayout preedit(m_preedit, font());
-                preedit.beginLayout();
-                QTextLine pl = preedit.createLine();
-                pl.setLineWidth(kLineWidth);
-                preedit.endLayout();
-                const QRectF box(x, y, pl.naturalTextWidth(), height);
-                painter.fillRect(box, Qt::white);
-                preedit.draw(&painter, QPointF(x, y));
-                painter.fillRect(QRectF(x, y + height - 1, box.width(), 1), Qt::black);
-                m_laidOut += m_preedit.size();
-            } else {
-                painter.fillRect(QRectF(x, y, 1, height), Qt::black);
-            }
-        }
+    }
+    if (m_dropAt >= 0) {
+        const QRect where = characterRect(m_dropAt);
+        painter.fillRect(QRect(where.x(), where.y(), 1, where.height()), Qt::black);
     }
     if (margin > 0) {
         painter.setClipping(false);
@@ -801,8 +858,65 @@ void PaneView::paintEvent(QPaintEvent *)
     const int needed = int(std::min<qreal>(widest + 2 * kLeftPad, qreal(1 << 30)));
     if (needed > m_scrollWidth) {
         m_scrollWidth = needed;
+        m_widestLine =
+            widestLine >= 0
+                    && m_buffer.lineEnd(m_buffer.lineOf(widestLine)) - widestLine > kLongLine
+                ? widestLine
+                : -1;
         updateScrollBars();
     }
+}
+
+qreal PaneView::paintLine(QPainter &painter, Position line, int y) const
+{
+    const bool focused = hasFocus();
+    const Position selFrom = selectionStart();
+    const Position selTo = selectionEnd();
+    const int left = textLeft();
+    const qreal right = xOffset() + viewport()->width();
+    // Of a long line, the chunks that show, each laid out on its own.
+    for (Slice s = sliceAtX(line, xOffset());; s = sliceAt(line, s.to)) {
+        layOut(s, true);
+        QList<QTextLayout::FormatRange> selections;
+        if (focused && selFrom < selTo && selFrom <= s.to && selTo >= s.from) {
+            QTextCharFormat format;
+            format.setBackground(palette().brush(QPalette::Active, QPalette::Highlight));
+            format.setForeground(palette().brush(QPalette::Active, QPalette::HighlightedText));
+            const int a = s.utf16At(selFrom);
+            const int b = s.utf16At(selTo);
+            if (b > a)
+                selections.append({a, b - a, format});
+        }
+        const QTextLine textLine = s.layout->lineAt(0);
+        s.layout->draw(&painter, QPointF(left + s.x, y), selections);
+        const bool caretHere = m_caret >= s.from && (m_caret < s.to || s.to == s.lineEnd);
+        if (focused && caretHere && m_buffer.lineOf(m_caret) == line)
+            paintCaret(painter, QPointF(left + s.x + textLine.cursorToX(s.utf16At(m_caret)), y));
+        const bool more = s.to < s.lineEnd && s.x + textLine.horizontalAdvance() < right;
+        if (s.to - s.from == s.lineEnd - s.lineStart)
+            return textLine.naturalTextWidth();
+        if (!more)
+            return lineWidth(line);
+    }
+}
+
+void PaneView::paintCaret(QPainter &painter, QPointF at) const
+{
+    const int height = lineHeight();
+    if (m_preedit.isEmpty()) {
+        painter.fillRect(QRectF(at.x(), at.y(), 1, height), Qt::black);
+        return;
+    }
+    QTextLayout preedit(m_preedit, font());
+    preedit.beginLayout();
+    QTextLine pl = preedit.createLine();
+    pl.setLineWidth(kLineWidth);
+    preedit.endLayout();
+    const QRectF box(at.x(), at.y(), pl.naturalTextWidth(), height);
+    painter.fillRect(box, Qt::white);
+    preedit.draw(&painter, at);
+    painter.fillRect(QRectF(at.x(), at.y() + height - 1, box.width(), 1), Qt::black);
+    m_laidOut += m_preedit.size();
 }
 
 void PaneView::updateScrollBars()
@@ -835,6 +949,7 @@ void PaneView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
+        m_widths.setFont(font(), tabStop());
         updateScrollBars();
         viewport()->update();
     }
@@ -1056,12 +1171,29 @@ void PaneView::mousePressEvent(QMouseEvent *event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    const QPoint point = event->position().toPoint();
+    const Position at = positionAt(point);
+    // A press on the selection may start a drag of it; a click there puts
+    // the caret down when the button comes up.
+    if (!(event->modifiers() & Qt::ShiftModifier) && at >= selectionStart()
+        && at < selectionEnd()) {
+        m_dragPending = true;
+        m_dragFrom = point;
+        return;
+    }
     m_selecting = true;
-    moveCaret(positionAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+    moveCaret(at, event->modifiers() & Qt::ShiftModifier);
 }
 
 void PaneView::mouseMoveEvent(QMouseEvent *event)
 {
+    if (m_dragPending && (event->buttons() & Qt::LeftButton)
+        && (event->position().toPoint() - m_dragFrom).manhattanLength()
+               >= QApplication::startDragDistance()) {
+        m_dragPending = false;
+        dragSelection();
+        return;
+    }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
     const Position at = positionAt(event->position().toPoint());
@@ -1076,10 +1208,131 @@ void PaneView::mouseMoveEvent(QMouseEvent *event)
 
 void PaneView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_dragPending) {
+        m_dragPending = false;
+        moveCaret(positionAt(event->position().toPoint()), false);
+    }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
         offerSelection();
     }
+}
+
+void PaneView::dragSelection()
+{
+    const Position from = selectionStart();
+    const Position length = selectionEnd() - from;
+    auto *drag = new QDrag(this);
+    drag->setMimeData(new SelectionData(m_buffer.parts(from, length), this));
+    m_movedHere = false;
+    const Qt::DropActions actions = m_readOnly ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction;
+    const Qt::DropAction done = drag->exec(actions, Qt::MoveAction);
+    // Moved to another place: the text leaves this pane (unless it moved
+    // within it, which the drop did).
+    if (done == Qt::MoveAction && !m_movedHere && !m_readOnly)
+        edit(from, length, {});
+}
+
+void PaneView::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void PaneView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (m_readOnly || !event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    m_dropAt = positionAt(event->position().toPoint());
+    viewport()->update();
+    if (isOwnSelection(event->mimeData()))
+        event->setDropAction(event->modifiers() & Qt::ControlModifier ? Qt::CopyAction
+                                                                      : Qt::MoveAction);
+    else
+        event->setDropAction(event->proposedAction());
+    event->accept();
+}
+
+void PaneView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropAt = -1;
+    viewport()->update();
+}
+
+void PaneView::dropEvent(QDropEvent *event)
+{
+    m_dropAt = -1;
+    viewport()->update();
+    if (m_readOnly || !event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const Position at = positionAt(event->position().toPoint());
+    const bool own = isOwnSelection(event->mimeData());
+    const bool copy = !own || (event->modifiers() & Qt::ControlModifier);
+    if (own && at >= selectionStart() && at <= selectionEnd()) {
+        event->ignore(); // onto itself: nothing to do
+        return;
+    }
+    if (!copy) {
+        moveSelectionTo(at);
+        m_movedHere = true;
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
+    const QByteArray bytes =
+        own ? m_buffer.bytes(selectionStart(), selectionEnd() - selectionStart())
+            : withCrLf(PaneBytes::fromText(event->mimeData()->text()));
+    edit(at, 0, bytes);
+    setSelection(at, at + bytes.size(), true, true);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+bool PaneView::isOwnSelection(const QMimeData *mime) const
+{
+    const auto *selection = qobject_cast<const SelectionData *>(mime);
+    return selection && selection->origin() == this && hasSelectedText();
+}
+
+void PaneView::moveSelectionTo(Position at)
+{
+    // One step of undo: the stretch from the selection to `at` is replaced
+    // by the same bytes in their new order; red stays on the bytes it was on.
+    const Position a = selectionStart();
+    const Position b = selectionEnd();
+    const Position from = std::min(a, at);
+    const Position to = std::max(b, at);
+    const Position newStart = at < a ? at : at - (b - a);
+    const auto moved = [&](Position p) {
+        if (p >= a && p < b)
+            return p - a + newStart;
+        return at < a ? p + (b - a) : p - (b - a);
+    };
+    Compare::ColourRanges red;
+    const Compare::RunSet &runs = m_buffer.red();
+    for (qsizetype i = std::max<qsizetype>(runs.indexAtOrBefore(from), 0);
+         i < runs.count() && runs.at(i).start < to; ++i) {
+        const Compare::ColourRange r = runs.at(i);
+        // Each run cut at the selection's ends, so that each piece moves whole.
+        for (const auto &[lo, hi] : {std::pair{from, a}, std::pair{a, b}, std::pair{b, to}}) {
+            const Position start = std::max(r.start, lo);
+            const Position end = std::min(r.start + r.length, hi);
+            if (start < end)
+                red.push_back({moved(start), end - start});
+        }
+    }
+    const QByteArray selected = m_buffer.bytes(a, b - a);
+    const QByteArray between = at < a ? m_buffer.bytes(at, a - at) : m_buffer.bytes(b, at - b);
+    edit(from, to - from, at < a ? selected + between : between + selected);
+    std::sort(red.begin(), red.end(),
+              [](const Compare::ColourRange &x, const Compare::ColourRange &y) {
+                  return x.start < y.start;
+              });
+    m_buffer.colour(red);
+    setSelection(newStart, newStart + (b - a), true, true);
 }
 
 void PaneView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -12,9 +12,12 @@
 #include "engine/ColourRange.h"
 #include "engine/RunSet.h"
 #include "pane/Colour.h"
+#include "pane/PaneViewWidths.h"
 #include "text/TextBuffer.h"
 
 class QMenu;
+class QMimeData;
+class QPainter;
 class QTextLayout;
 
 // A text view over a TextBuffer, edited as a rich text box is edited:
@@ -22,10 +25,11 @@ class QTextLayout;
 // Home, End and the page keys, Ctrl+A, the clipboard, undo and redo, the
 // mouse, and input methods. A line break typed or pasted is CR LF.
 //
-// It draws only the lines that show, and of a long line only a slice around
-// the horizontal position: x-positions along a long line are estimated from
-// the font's average character width, and the slice is laid out exactly, so
-// that a line of any length paints in the time of a few thousand characters.
+// It draws only the lines that show, and of a long line only the chunks of a
+// few thousand characters that show: where each chunk starts along the line
+// is measured off the window's thread (PaneViewWidths) and estimated until
+// then, so that a line of any length paints in the time of a few thousand
+// characters, and once measured every position on it is exact.
 // Colour is kept as runs: red ones in the buffer, others beside it.
 // Positions are byte offsets into the text; each character is whole UTF-8.
 class PaneView : public QAbstractScrollArea
@@ -128,6 +132,8 @@ public:
     // The characters given to text layout since the view was made: the work
     // its painting and measuring did.
     qint64 charactersLaidOut() const { return m_laidOut; }
+    // Waits until the long lines asked for so far are measured.
+    void waitForWidths();
 
 signals:
     // The caret or the selection moved.
@@ -150,6 +156,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void focusInEvent(QFocusEvent *event) override;
@@ -161,10 +171,22 @@ protected:
 private:
     struct Slice;
     // The part of a line laid out for drawing or measuring: the whole line,
-    // or of a long line the slice around the horizontal position (or
-    // around `near`, a position in the line, when that lies outside it).
-    Slice sliceOf(Position line, Position near = -1) const;
+    // or of a long line the chunk that holds a position (its end: the
+    // chunk after), or that is drawn at an x along the line.
+    Slice sliceAt(Position line, Position position) const;
+    Slice sliceAtX(Position line, qreal x) const;
     void layOut(Slice &slice, bool coloured) const;
+    // The measures of a long line, which start to be made when first asked
+    // for; estimates where they are not made yet.
+    const PaneViewWidths::Line &widthsOf(Position line) const;
+    qreal estimatedX(const PaneViewWidths::Line &widths, Position within) const;
+    qreal lineWidth(Position line) const; // of a long line
+    qreal tabStop() const;
+    // Draws what shows of a line at y; gives the line's width.
+    qreal paintLine(QPainter &painter, Position line, int y) const;
+    void paintCaret(QPainter &painter, QPointF at) const;
+    void widthsWillGrow(Position lineStart);
+    void widthsGrew(Position lineStart);
     qreal xOf(Position position) const; // in the line, from its start
     Position positionInLine(Position line, qreal x) const;
 
@@ -175,6 +197,11 @@ private:
     // Typing: a run of typed characters is one step of undo.
     void type(QByteArrayView bytes);
     void moveCaret(Position to, bool extend);
+    // Drags the selection, as a move (Ctrl: a copy) when it is dropped.
+    void dragSelection();
+    void moveSelectionTo(Position at);
+    // True for the data of this pane's selection being dragged.
+    bool isOwnSelection(const QMimeData *mime) const;
     void offerSelection();
     void ensureCaretVisible();
     // Brings the caret into view, and a selection from its start.
@@ -208,11 +235,20 @@ private:
     qreal m_column = -1; // the x the caret keeps on Up and Down
     bool m_readOnly = false;
     bool m_numbers = false;
-    bool m_selecting = false; // the mouse is selecting
-    bool m_typing = false;    // the last change was typed, at the caret
+    bool m_selecting = false;   // the mouse is selecting
+    bool m_typing = false;      // the last change was typed, at the caret
+    bool m_dragPending = false; // pressed on the selection: a drag may start
+    QPoint m_dragFrom;
+    bool m_movedHere = false; // the selection dragged was dropped within the pane
+    Position m_dropAt = -1;   // where a drag over the pane would drop
     QString m_preedit;
     int m_scrollWidth = 1; // the widest line seen, in pixels
     mutable qint64 m_laidOut = 0;
+    mutable PaneViewWidths m_widths;
+    // The character at the left edge, kept there while measures arrive.
+    Position m_keptLeft = -1;
+    qreal m_keptLeftX = 0;
+    Position m_widestLine = -1; // the start of the long line m_scrollWidth is from
     // UTF-16 units before the start of each block, for the blocks counted.
     mutable std::vector<qint64> m_utf16Before{0};
 };

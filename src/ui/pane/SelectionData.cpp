@@ -9,7 +9,10 @@ const QString kPlainUtf8 = QStringLiteral("text/plain;charset=utf-8");
 
 } // namespace
 
-SelectionData::SelectionData(std::vector<TextBuffer::Part> parts) : m_parts(std::move(parts)) {}
+SelectionData::SelectionData(std::vector<TextBuffer::Part> parts, const QObject *origin)
+    : m_parts(std::move(parts)), m_origin(origin)
+{
+}
 
 QStringList SelectionData::formats() const
 {

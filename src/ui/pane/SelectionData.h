@@ -15,7 +15,10 @@ class SelectionData final : public QMimeData
     Q_OBJECT
 
 public:
-    explicit SelectionData(std::vector<TextBuffer::Part> parts);
+    // `origin`: the pane whose selection it is, when it is dragged (a drop
+    // on that pane moves the selection rather than copying it).
+    explicit SelectionData(std::vector<TextBuffer::Part> parts, const QObject *origin = nullptr);
+    const QObject *origin() const { return m_origin; }
 
     QStringList formats() const override;
     bool hasFormat(const QString &mimeType) const override;
@@ -27,4 +30,5 @@ private:
     QByteArray joined() const;
 
     std::vector<TextBuffer::Part> m_parts;
+    const QObject *m_origin;
 };

@@ -8,9 +8,12 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextLayout>
 
 #include "WindowFixture.h"
+#include "pane/PaneViewWidths.h"
 #include "pane/RichTextBox.h"
+#include "pane/SelectionData.h"
 #include "text/PaneBytes.h"
 
 using Compare::ColourRange;
@@ -22,11 +25,16 @@ class TestPaneView : public QObject
 private slots:
     void longLinePaintsInBoundedWork_data();
     void longLinePaintsInBoundedWork();
+    void longLinePositionsAreExact_data();
+    void longLinePositionsAreExact();
     void utf16OffsetsFollowEdits();
     void copyKeepsTheTextAsItWas();
     void inputMethodCommitsText();
     void doubleClickSelectsAWord();
     void upAndDownKeepTheColumn();
+    void dropMovesOrCopiesText_data();
+    void dropMovesOrCopiesText();
+    void clickOnTheSelectionPutsTheCaretThere();
 };
 
 namespace {
@@ -98,6 +106,63 @@ void TestPaneView::longLinePaintsInBoundedWork()
     QVERIFY(pane.charactersLaidOut() - before < 2 * kBound);
 }
 
+void TestPaneView::longLinePositionsAreExact_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("leftToRight");
+    QTest::newRow("latin") << QStringLiteral("Wolf,AVA,fi;") << true;
+    QTest::newRow("accents and CJK") << QStringLiteral("Z\u00FCrich,\u5317\u4EAC\u5E02") << true;
+    // Right-to-left words between left-to-right ones (a right-to-left run is
+    // ordered within the chunk that holds it).
+    QTest::newRow("arabic") << QStringLiteral("id,\u0645\u062D\u0645\u062F,Cairo;") << false;
+}
+
+// Once a long line is measured, every character is where the whole line laid
+// out at once puts it, a click on it finds it, and End puts the caret at the
+// line's true end.
+void TestPaneView::longLinePositionsAreExact()
+{
+    QFETCH(QString, word);
+    QFETCH(bool, leftToRight);
+    QString line;
+    for (int i = 0; line.size() < 40000; ++i)
+        line += word + QString::number(i % 97) + u' ';
+    const QByteArray bytes = PaneBytes::fromText(line);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(400, 200);
+    pane.setBytes(bytes + "\r\nshort");
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.waitForWidths();
+
+    QTextLayout whole(line);
+    const qreal tabStop = 8 * QFontMetricsF(pane.font()).horizontalAdvance(QLatin1Char(' '));
+    PaneViewWidths::layOut(whole, pane.font(), tabStop);
+    const QTextLine reference = whole.lineAt(0);
+    const int origin = pane.characterRect(0).x();
+    QRandomGenerator random(11);
+    for (int i = 0; i < 300; ++i) {
+        const qsizetype utf16 = random.bounded(int(line.size()));
+        const qint64 at = qint64(PaneBytes::byteOffsets(bytes, {utf16})[0]);
+        const QRect box = pane.characterRect(at);
+        const qreal expected = reference.cursorToX(int(utf16));
+        QVERIFY2(
+            std::abs(box.x() - origin - expected) <= 1,
+            qPrintable(
+                QStringLiteral("at %1: %2, not %3").arg(at).arg(box.x() - origin).arg(expected)));
+        if (leftToRight && box.x() >= 0 && box.width() > 2 && box.x() < pane.viewport()->width())
+            QCOMPARE(pane.positionAt(QPoint(box.x() + box.width() / 2, box.center().y())), at);
+    }
+    pane.setFocus();
+    pane.setSelection(0, 0);
+    QTest::keyClick(&pane, Qt::Key_End);
+    QCOMPARE(pane.caretPosition(), qint64(bytes.size()));
+    const QRect caret = pane.characterRect(pane.caretPosition());
+    QVERIFY(pane.viewport()->rect().contains(caret.topLeft()));
+    QVERIFY(std::abs(caret.x() + pane.xOffset() - origin - reference.cursorToX(int(line.size())))
+            <= 1);
+}
+
 // The UTF-16 offsets the accessibility interface uses agree with a plain
 // count of the text, after edits anywhere in a text of many counting blocks.
 void TestPaneView::utf16OffsetsFollowEdits()
@@ -134,13 +199,18 @@ void TestPaneView::utf16OffsetsFollowEdits()
             QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
             QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
         }
-        // An edit somewhere: typing, or a selection replaced.
-        const int text16 = int(PaneBytes::utf16Length(bytes));
-        const int start = random.bounded(text16 + 1);
-        pane.select(start, random.bounded(std::min(50, text16 - start) + 1));
-        pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
-        if (round % 5 == 4)
+        // An edit somewhere (typing, or a selection replaced), undone or redone
+        // now and then, while the counts asked for above are kept.
+        if (round % 5 == 4) {
             pane.undo();
+        } else if (round % 10 == 5) {
+            pane.redo();
+        } else {
+            const int text16 = int(PaneBytes::utf16Length(bytes));
+            const int start = random.bounded(text16 + 1);
+            pane.select(start, random.bounded(std::min(50, text16 - start) + 1));
+            pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
+        }
     }
 }
 
@@ -215,6 +285,106 @@ void TestPaneView::upAndDownKeepTheColumn()
     QCOMPARE(pane.caretPosition(), qint64(16 + 8));
     QTest::keyClick(&pane, Qt::Key_Up, Qt::ShiftModifier);
     QCOMPARE(pane.selectedText(), QStringLiteral("\r\n01234567"));
+}
+
+void TestPaneView::dropMovesOrCopiesText_data()
+{
+    QTest::addColumn<qint64>("from"); // the selection in "alpha beta gamma\r\nnext"
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<qint64>("dropAt");
+    QTest::addColumn<bool>("control");
+    QTest::addColumn<QString>("foreign"); // text dragged from elsewhere, if any
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("moved right") << qint64(0) << qint64(6) << qint64(11) << false << QString()
+                                 << "beta alpha gamma\r\nnext"
+                                 << "alpha ";
+    QTest::newRow("moved left, to another line") << qint64(11) << qint64(16) << qint64(18) << false
+                                                 << QString() << "alpha beta \r\ngammanext"
+                                                 << "gamma";
+    QTest::newRow("moved left") << qint64(6) << qint64(11) << qint64(0) << false << QString()
+                                << "beta alpha gamma\r\nnext"
+                                << "beta ";
+    QTest::newRow("copied with Ctrl") << qint64(0) << qint64(5) << qint64(18) << true << QString()
+                                      << "alpha beta gamma\r\nalphanext"
+                                      << "alpha";
+    QTest::newRow("onto itself") << qint64(0) << qint64(5) << qint64(3) << false << QString()
+                                 << "alpha beta gamma\r\nnext"
+                                 << "alpha";
+    QTest::newRow("from another program")
+        << qint64(0) << qint64(0) << qint64(6) << false << QStringLiteral("x\ny")
+        << "alpha x\r\nybeta gamma\r\nnext"
+        << "x\r\ny";
+    QTest::newRow("every kind of break from another program")
+        << qint64(0) << qint64(0) << qint64(0) << false << QStringLiteral("\r\rb\r\n\nc\r")
+        << "\r\n\r\nb\r\n\r\nc\r\nalpha beta gamma\r\nnext"
+        << "\r\n\r\nb\r\n\r\nc\r\n";
+}
+
+// A selection dropped elsewhere in its pane moves there (Ctrl: is copied),
+// as one step of undo, and red stays on the words it was on; text dropped
+// from another program is inserted with the pane's line breaks.
+void TestPaneView::dropMovesOrCopiesText()
+{
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(qint64, dropAt);
+    QFETCH(bool, control);
+    QFETCH(QString, foreign);
+    QFETCH(QString, expected);
+    QFETCH(QString, selected);
+    const QString original = QStringLiteral("alpha beta gamma\r\nnext");
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(300, 100);
+    pane.setText(original);
+    pane.colourByteRanges(std::vector<ColourRange>{{6, 4}}, kRed); // "beta"
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setSelection(from, to);
+    std::unique_ptr<QMimeData> data;
+    if (foreign.isEmpty()) {
+        data = std::make_unique<SelectionData>(pane.buffer().parts(from, to - from), &pane);
+    } else {
+        data = std::make_unique<QMimeData>();
+        data->setText(foreign);
+    }
+    const QRect box = pane.characterRect(dropAt);
+    const QPointF point(box.x(), box.center().y());
+    const Qt::KeyboardModifiers keys = control ? Qt::ControlModifier : Qt::NoModifier;
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(point.toPoint(), actions, data.get(), Qt::LeftButton, keys);
+    QApplication::sendEvent(pane.viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(point, actions, data.get(), Qt::LeftButton, keys);
+    QApplication::sendEvent(pane.viewport(), &drop);
+
+    QCOMPARE(pane.text(), expected);
+    QCOMPARE(pane.selectedText(), selected);
+    const qint64 beta = PaneBytes::fromText(expected).indexOf("beta");
+    QCOMPARE(pane.colourOfByte(beta), kRed);
+    QCOMPARE(pane.colourOfByte(beta + 3), kRed);
+    if (expected != original) {
+        pane.undo();
+        QCOMPARE(pane.text(), original);
+        QCOMPARE(pane.colourOfByte(6), kRed);
+    }
+}
+
+// A click on the selection that does not drag it puts the caret there.
+void TestPaneView::clickOnTheSelectionPutsTheCaretThere()
+{
+    RichTextBox pane(QStringLiteral("p"));
+    pane.resize(300, 100);
+    pane.setText(QStringLiteral("alpha beta gamma"));
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    pane.setSelection(0, 10);
+    const QRect b = pane.characterRect(7);
+    QTest::mousePress(pane.viewport(), Qt::LeftButton, {}, QPoint(b.x() + 1, b.center().y()));
+    QCOMPARE(pane.selectedText(), QStringLiteral("alpha beta")); // still: a drag may start
+    QTest::mouseRelease(pane.viewport(), Qt::LeftButton, {}, QPoint(b.x() + 1, b.center().y()));
+    QVERIFY(!pane.hasSelectedText());
+    QCOMPARE(pane.caretPosition(), qint64(7));
 }
 
 QTEST_MAIN(TestPaneView)

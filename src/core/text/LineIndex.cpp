@@ -139,6 +139,13 @@ Starts build(QByteArrayView bytes, Compare::Progress *progress)
     return starts;
 }
 
+qint64 count(QByteArrayView bytes)
+{
+    qint64 found = 0;
+    scan(bytes, 0, bytes.size(), [&found](qint64) { ++found; });
+    return found;
+}
+
 void extend(Starts &starts, QByteArrayView bytes, qint64 from)
 {
     // The break just before `from` was undecided while nothing followed it.

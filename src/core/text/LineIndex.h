@@ -22,6 +22,9 @@ using Starts = std::vector<qint64>;
 // `progress` as it goes; returns nothing once the progress is cancelled.
 Starts build(QByteArrayView bytes, Compare::Progress *progress = nullptr);
 
+// How many starts build() gives, counted without keeping them.
+qint64 count(QByteArrayView bytes);
+
 // Adds the starts of bytes[from, bytes.size()) to `starts`, which holds the
 // starts of bytes[0, from) as build() gives them: for a text that grows at
 // its end.

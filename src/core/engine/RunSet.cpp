@@ -181,6 +181,9 @@ std::vector<ColourRange> RunSet::runs() const
     return decode(m_head, m_blocks.size());
 }
 
+// m_before holds, from m_head on, the runs before each block plus any one
+// number (that of m_head's): runs removed from the front change no later
+// block's entry.
 void RunSet::recount()
 {
     // Once most blocks are dead, the live ones move to the front.
@@ -204,8 +207,9 @@ void RunSet::append(ColourRange range)
         m_blocks.back().bytes.reserve(size_t(m_blockRuns) * 3); // a word's gap and length
         // The count before it is known at once while the others are right.
         if (m_changed + 1 == m_blocks.size()) {
+            const qsizetype base = m_head + 1 < m_blocks.size() ? m_before[m_head] : 0;
             m_before.resize(m_blocks.size());
-            m_before.back() = m_count;
+            m_before.back() = base + m_count;
             m_changed = m_blocks.size();
         }
     }
@@ -235,19 +239,28 @@ void RunSet::replace(size_t first, size_t last, const Runs &runs)
     for (size_t b = first; b < last; ++b)
         removed += m_blocks[b].count;
     m_count += qsizetype(runs.size()) - removed;
-    m_changed = std::min(m_changed, first);
     const size_t old = last - first;
     const size_t kept = std::min(blocks.size(), old);
     if (blocks.size() <= old && first == m_head) {
         // At the front: the new blocks end where the old ones did, and those
-        // before them die.
+        // before them die. The counts are differences from the first live
+        // block's, so those of the later blocks stay right.
         std::move(blocks.begin(), blocks.end(), m_blocks.begin() + qsizetype(last - kept));
         for (size_t b = first; b < last - kept; ++b)
             m_blocks[b] = Block();
         m_head = last - kept;
-        m_changed = std::min(m_changed, m_head);
+        if (m_changed < m_blocks.size()) {
+            m_changed = std::min(m_changed, m_head);
+            return;
+        }
+        qsizetype before = last < m_blocks.size() ? m_before[last] : 0;
+        for (size_t b = last; b-- > m_head;) {
+            before -= m_blocks[b].count;
+            m_before[b] = before;
+        }
         return;
     }
+    m_changed = std::min(m_changed, first);
     std::move(blocks.begin(), blocks.begin() + qsizetype(kept),
               m_blocks.begin() + qsizetype(first));
     if (kept < old)
@@ -299,7 +312,12 @@ void RunSet::removeOne(ColourRange range)
     const size_t last = startingUpTo(endOf(range) - 1);
     if (first >= last)
         return;
-    Runs runs = decode(first, last);
+    // The blocks between the first and the last lie wholly in the range.
+    Runs runs = decode(first, first + 1);
+    if (last - first > 1) {
+        const Runs lastRuns = decode(last - 1, last);
+        runs.insert(runs.end(), lastRuns.begin(), lastRuns.end());
+    }
     removeFrom(runs, range);
     replace(first, last, runs);
 }
@@ -331,6 +349,8 @@ void RunSet::followEdit(qsizetype at, qsizetype removed, qsizetype inserted)
 ColourRange RunSet::at(qsizetype index) const
 {
     const auto live = m_before.begin() + qsizetype(m_head);
+    const qsizetype base = *live;
+    index += base;
     const size_t b = size_t(std::upper_bound(live, m_before.end(), index) - m_before.begin()) - 1;
     BlockReader reader(m_blocks[b].start, m_blocks[b].bytes);
     ColourRange run = reader.next();
@@ -346,7 +366,7 @@ qsizetype RunSet::indexAtOrBefore(qsizetype offset) const
         return -1;
     const Block &block = m_blocks[blocks - 1];
     BlockReader reader(block.start, block.bytes);
-    qsizetype index = m_before[blocks - 1];
+    qsizetype index = m_before[blocks - 1] - m_before[m_head];
     reader.next(); // the block's first run starts at or before the offset
     for (int i = 1; i < block.count && reader.next().start <= offset; ++i)
         ++index;

@@ -10,6 +10,7 @@
 
 #include <QHashFunctions>
 
+#include "csv/LargeArrays.h"
 #include "engine/LineHash.h"
 #include "engine/TextUnits.h"
 
@@ -149,7 +150,8 @@ public:
     LineSet(View text, qsizetype expectedLines)
         : m_text(text.data()), m_size(text.size()),
           m_seed(LineHash::prepareSeed(QHashSeed::globalSeed())),
-          m_slots(std::bit_ceil(size_t(std::max<qsizetype>(expectedLines, 8)) * 2)),
+          m_slots(Csv::largeArray(
+              std::bit_ceil(size_t(std::max<qsizetype>(expectedLines, 8) * 4 / 3 + 1)), Slot{})),
           m_mask(m_slots.size() - 1)
     {
     }
@@ -179,7 +181,7 @@ public:
         if (slot.offset != kFree)
             return;
         slot = {tagOf(hash), Offset(line.data() - m_text)};
-        if (++m_used * 2 > qsizetype(m_slots.size()))
+        if (++m_used * 4 > qsizetype(m_slots.size()) * 3)
             grow();
     }
 
@@ -210,7 +212,7 @@ private:
     }
 
     // The slot that holds `line`, or the free slot where it belongs. The set
-    // is never more than half full, so a free slot always comes.
+    // is never more than three quarters full, so a free slot always comes.
     size_t slotFor(View line, std::uint64_t hash) const
     {
         const std::uint32_t tag = tagOf(hash);
@@ -224,7 +226,7 @@ private:
     // Slots keep only part of a hash, so each line is hashed again.
     void grow()
     {
-        std::vector<Slot> old(m_slots.size() * 2);
+        std::vector<Slot> old = Csv::largeArray(m_slots.size() * 2, Slot{});
         old.swap(m_slots);
         m_mask = m_slots.size() - 1;
         const View text(m_text, m_size);

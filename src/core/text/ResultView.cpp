@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/LineIndex.h"
+
 namespace {
 
 using Position = ResultView::Position;
@@ -113,7 +115,12 @@ void ResultView::finish()
     Position starts = 0;
     Position sinceChunk = kChunk;
     char previous = 0;
-    std::vector<char> bytes;
+    // Counts the line start before `c`, if any, as it follows `previous`.
+    const auto step = [&](char c) {
+        if (previous == '\n' || (previous == '\r' && c != '\n'))
+            ++starts;
+        previous = c;
+    };
     for (size_t i = 0; i < m_entries.size(); ++i) {
         const Entry &e = m_entries[i];
         if (sinceChunk >= kChunk) {
@@ -121,12 +128,26 @@ void ResultView::finish()
             sinceChunk = 0;
         }
         const Position n = lengthOf(e);
-        bytes.resize(size_t(n));
-        produce(e, 0, n, bytes.data());
-        for (const char c : bytes) {
-            if (previous == '\n' || (previous == '\r' && c != '\n'))
-                ++starts;
-            previous = c;
+        const char *p = m_source + e.offset;
+        if (e.offset < 0) {
+            step('\r');
+        } else if (e.spaces == kRaw) {
+            // The examined text's own bytes: the starts inside them are
+            // counted as its index counts them.
+            step(p[0]);
+            starts += LineIndex::count(QByteArrayView(p, n));
+            previous = p[n - 1];
+        } else {
+            step('\r');
+            step('\n');
+            for (quint32 k = 0; k < e.length; ++k) {
+                if (p[k] == ' ') {
+                    step('\r');
+                    step('\n');
+                } else {
+                    step(p[k]);
+                }
+            }
         }
         m_size += n;
         sinceChunk += n;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <deque>
 #include <vector>
 
 #include <QByteArray>
@@ -81,7 +82,9 @@ private:
 
     QByteArray m_owner;
     const char *m_source;
-    std::vector<Entry> m_entries;
+    // In blocks: tens of millions of entries are never moved to a larger
+    // array, nor kept with up to as much again unused.
+    std::deque<Entry> m_entries;
     std::vector<Chunk> m_chunks;
     Position m_size = 0;
 };

@@ -1,5 +1,7 @@
 #include "pane/PaneDocument.h"
 
+#include <algorithm>
+#include <future>
 #include <new>
 #include <utility>
 
@@ -13,6 +15,43 @@ PaneDocument::PaneDocument(Colours colours, qsizetype room, qsizetype reach)
     Q_UNUSED(reach);
     if (room > 0)
         m_bytes.reserve(room);
+}
+
+namespace {
+
+// The UTF-16 units before each whole block of `bytes` and after the last.
+std::vector<qint64> utf16Counts(QByteArrayView bytes)
+{
+    constexpr qsizetype block = PaneView::kUtf16Block;
+    std::vector<qint64> before{0};
+    before.reserve(size_t(bytes.size() / block + 1));
+    for (qsizetype at = 0; at + block <= bytes.size(); at += block)
+        before.push_back(before.back() + PaneBytes::utf16Length(bytes.sliced(at, block)));
+    return before;
+}
+
+} // namespace
+
+bool PaneDocument::take(QByteArray bytes, qsizetype room, Compare::Progress *progress)
+{
+    if (!m_bytes.isEmpty() || !bytes.isDetached() || bytes.capacity() < room) {
+        // Copied into room of its own, a slice at a time so that Cancel is heard.
+        constexpr qsizetype slice = qsizetype(8) << 20;
+        m_bytes.reserve(m_bytes.size() + std::max(room, bytes.size()));
+        for (qsizetype at = 0; at < bytes.size(); at += slice)
+            if (!append(QByteArrayView(bytes).sliced(at, std::min(slice, bytes.size() - at)),
+                        progress))
+                return false;
+        return true;
+    }
+    if (progress && progress->cancelled.load(std::memory_order_relaxed))
+        return false;
+    const QByteArrayView view(bytes);
+    auto counted = std::async(std::launch::async, [view] { return utf16Counts(view); });
+    m_starts = LineIndex::build(view, progress);
+    m_utf16Before = counted.get();
+    m_bytes = std::move(bytes);
+    return true;
 }
 
 bool PaneDocument::append(QByteArrayView bytes, Compare::Progress *progress)

@@ -37,6 +37,10 @@ public:
     // returning false, when the progress is cancelled. Throws std::bad_alloc
     // when the text does not fit in memory.
     bool append(QByteArrayView bytes, Compare::Progress *progress = nullptr);
+    // Takes `bytes` (pane bytes) as the whole text of a document that holds
+    // none yet, without a copy when their array already has `room` bytes of
+    // room; their lines are indexed on both cores. Otherwise as append().
+    bool take(QByteArray bytes, qsizetype room, Compare::Progress *progress = nullptr);
 
 private:
     friend class RichTextBox;

@@ -34,11 +34,31 @@ ColourRanges runsOf(const std::vector<bool> &flags)
     return runs;
 }
 
-// Checks the set against the flags after each step; the index of every
-// offset too.
-void checkSteps(const std::vector<Step> &steps)
+// Runs are packed in blocks of this many: from one a block (every step
+// crosses blocks) to the size a pane uses.
+constexpr int kBlockSizes[] = {1, 2, 3, RunSet::kBlockRuns};
+
+// The set against the runs of `flags`: its runs, their count, each run by
+// its index, and the index of every offset.
+void compareWith(const RunSet &set, const std::vector<bool> &flags)
 {
-    RunSet set;
+    const ColourRanges expected = runsOf(flags);
+    QCOMPARE(set.runs(), expected);
+    QCOMPARE(set.count(), qsizetype(expected.size()));
+    for (qsizetype at = 0; at < qsizetype(flags.size()); ++at) {
+        qsizetype index = -1;
+        while (index + 1 < qsizetype(expected.size()) && expected[size_t(index + 1)].start <= at)
+            ++index;
+        QCOMPARE(set.indexAtOrBefore(at), index);
+    }
+    for (qsizetype i = 0; i < set.count(); ++i)
+        QCOMPARE(set.at(i), expected[size_t(i)]);
+}
+
+// Checks the set against the flags after each step.
+void checkSteps(const std::vector<Step> &steps, int blockRuns)
+{
+    RunSet set(blockRuns);
     std::vector<bool> flags(kLength, false);
     for (size_t s = 0; s < steps.size(); ++s) {
         const Step &step = steps[s];
@@ -46,18 +66,9 @@ void checkSteps(const std::vector<Step> &steps)
             for (qsizetype i = r.start; i < r.start + r.length; ++i)
                 flags[size_t(i)] = step.add;
         step.add ? set.add(step.ranges) : set.remove(step.ranges);
-        const ColourRanges expected = runsOf(flags);
-        QCOMPARE(set.runs(), expected);
-        QCOMPARE(set.count(), qsizetype(expected.size()));
-        for (qsizetype at = 0; at < kLength; ++at) {
-            qsizetype index = -1;
-            while (index + 1 < qsizetype(expected.size())
-                   && expected[size_t(index + 1)].start <= at)
-                ++index;
-            QCOMPARE(set.indexAtOrBefore(at), index);
-        }
-        for (qsizetype i = 0; i < set.count(); ++i)
-            QCOMPARE(set.at(i), expected[size_t(i)]);
+        compareWith(set, flags);
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
@@ -73,6 +84,7 @@ private slots:
     void stepsKeepTheRuns_data();
     void stepsKeepTheRuns();
     void randomSteps();
+    void randomEdits();
 };
 
 void TestRunSet::stepsKeepTheRuns_data()
@@ -105,7 +117,8 @@ void TestRunSet::stepsKeepTheRuns_data()
 void TestRunSet::stepsKeepTheRuns()
 {
     QFETCH(std::vector<Step>, steps);
-    checkSteps(steps);
+    for (const int blockRuns : kBlockSizes)
+        checkSteps(steps, blockRuns);
 }
 
 // Many short sequences of random steps, each with sorted, apart ranges.
@@ -123,9 +136,41 @@ void TestRunSet::randomSteps()
             }
             steps.push_back(step);
         }
-        checkSteps(steps);
+        for (const int blockRuns : kBlockSizes)
+            checkSteps(steps, blockRuns);
         if (QTest::currentTestFailed())
             return;
+    }
+}
+
+// Edits of the text the runs colour, against the flags edited alike: the
+// removed units go, the inserted ones come uncoloured.
+void TestRunSet::randomEdits()
+{
+    QRandomGenerator random(23);
+    for (int round = 0; round < 300; ++round) {
+        for (const int blockRuns : kBlockSizes) {
+            RunSet set(blockRuns);
+            std::vector<bool> flags(kLength, false);
+            for (qsizetype at = random.bounded(4); at < kLength; at += random.bounded(2, 6)) {
+                const qsizetype length = std::min<qsizetype>(random.bounded(1, 5), kLength - at);
+                set.add(ColourRanges{{at, length}});
+                std::fill_n(flags.begin() + at, length, true);
+                at += length;
+            }
+            for (int edit = random.bounded(1, 10); edit > 0; --edit) {
+                const auto size = qsizetype(flags.size());
+                const qsizetype at = random.bounded(size + 1);
+                const qsizetype removed = random.bounded(std::min<qsizetype>(size - at, 6) + 1);
+                const qsizetype inserted = random.bounded(4);
+                set.followEdit(at, removed, inserted);
+                flags.erase(flags.begin() + at, flags.begin() + at + removed);
+                flags.insert(flags.begin() + at, size_t(inserted), false);
+                compareWith(set, flags);
+                if (QTest::currentTestFailed())
+                    return;
+            }
+        }
     }
 }
 

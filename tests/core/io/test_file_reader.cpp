@@ -65,6 +65,12 @@ void FileReaderTest::reads_data()
     const QString regular = write("a.csv", "id\r\n1\r\n");
     const QString empty = write("empty.csv", "");
     const QString big = write("big.csv", large);
+    // Large enough to be read in two halves at once; no byte repeats its
+    // neighbour's place, so a half read to the wrong offset shows.
+    QByteArray huge(64 * 1024 * 1024 + 13, Qt::Uninitialized);
+    for (qsizetype i = 0; i < huge.size(); ++i)
+        huge[i] = char((i * 7) % 251);
+    const QString halves = write("halves.csv", huge);
     const QString missing = m_dir.filePath("missing.csv");
     const QString throughFile = regular + "/x.csv";
     // A name that is not UTF-8, opened by its bytes.
@@ -81,6 +87,7 @@ void FileReaderTest::reads_data()
             << regular << refuse << QByteArray("id\r\n1\r\n") << QString();
         QTest::addRow("empty file, %s", how) << empty << refuse << QByteArray() << QString();
         QTest::addRow("larger than a chunk, %s", how) << big << refuse << large << QString();
+        QTest::addRow("read in halves, %s", how) << halves << refuse << huge << QString();
         QTest::addRow("missing, %s", how) << missing << refuse << QByteArray() << "File not found";
         QTest::addRow("folder, %s", how)
             << m_dir.path() << refuse << QByteArray() << "It is a folder, not a file";
@@ -112,7 +119,7 @@ void FileReaderTest::reads()
 
 void FileReaderTest::progressCountsTheFile()
 {
-    const QByteArray bytes(20 * 1024 * 1024 + 5, 'x');
+    const QByteArray bytes(64 * 1024 * 1024 + 5, 'x'); // read in two halves
     const QString path = write("progress.csv", bytes);
     Compare::Progress progress;
     const Files::FileBytes read = Files::readFileBytes(path, Files::Streams::Read, &progress);

@@ -211,6 +211,17 @@ void TextBufferTest::lineIndexAgreesWithPlainScan_data()
     QTest::newRow("CR LF across slices") << QByteArray(slice - 1, 'x') + "\r\nz";
     QTest::newRow("CR at a slice's end, no LF") << QByteArray(slice - 1, 'x') + "\rz";
     QTest::newRow("LF first in a slice") << QByteArray(slice, 'x') + "\nz";
+    // A large text is indexed in two halves, cut at its middle.
+    const qsizetype halves = qsizetype(16) << 20;
+    QTest::newRow("CR LF across the halves")
+        << QByteArray(halves / 2 - 1, 'x') + "\r\n" + QByteArray(halves / 2 - 1, 'y');
+    QByteArray dense(halves + 77, 'a');
+    quint32 state = 20261210;
+    for (char &c : dense) {
+        state = state * 1664525u + 1013904223u;
+        c = "ab\r\n"[state >> 30];
+    }
+    QTest::newRow("random breaks in halves") << dense;
 }
 
 // The index in slices and grown at its end, against a byte-by-byte scan.

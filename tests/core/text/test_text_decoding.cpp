@@ -67,6 +67,7 @@ private slots:
 
     void binaryFileLoadsAsText();
     void randomBytesNeverCrash();
+    void breaksAgreeWithPlainModel();
 
     void loadFile_data();
     void loadFile();
@@ -286,6 +287,28 @@ void TextDecodingTest::randomBytesNeverCrash()
         bytes.prepend(kStarts[round % 5]);
         const QString text = Files::decodeToPaneText(bytes);
         QVERIFY(allBreaksAreCrLf(text));
+    }
+}
+
+// Texts of every short length, dense with CRs and LFs, against a byte-by-byte
+// rewrite of each break as CR LF.
+void TextDecodingTest::breaksAgreeWithPlainModel()
+{
+    QRandomGenerator random(20261210);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes(qsizetype(random.bounded(0, 70)), 'a');
+        for (char &c : bytes)
+            c = "ab\r\n"[random.bounded(4)];
+        QByteArray expected;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            if (bytes[i] == '\r' || bytes[i] == '\n')
+                expected += "\r\n";
+            else
+                expected += bytes[i];
+        }
+        QCOMPARE(Files::decodeToPaneBytes(bytes), expected);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include <QDir>
 #include <QFileInfo>
@@ -157,8 +158,6 @@ std::optional<PaneFile> readFileForPane(Form1 &form, const QString &path)
 
 namespace {
 
-// How much text is added to a document between two looks at Cancel.
-constexpr qsizetype kShowSlice = qsizetype(8) << 20;
 // The room a loaded text is given beyond its own size.
 constexpr qsizetype kSpareRoom = 4096;
 
@@ -173,23 +172,16 @@ PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
     if (!runInBackground(
             &form, QStringLiteral("Showing the text..."), progress,
             [&] {
-                // All the room at once, then the text a slice at a time, so
-                // that the bar moves and Cancel is heard. A document
+                // The bytes are taken as they are when their array has
+                // room for the line break the load adds and some typing;
+                // otherwise they are copied into such room. A document
                 // cancelled meanwhile is let go here, not on the window's
                 // thread.
-                // The component moves the whole text to a larger room (on the
-                // window's thread, later) once its room is full or has less
-                // than two bytes spare when the pane reads it: some room is
-                // kept for the line break the load adds, and some typing.
-                document.emplace(PaneDocument::Colours::Kept, taken.size() + kSpareRoom);
-                for (qsizetype at = 0; at < taken.size(); at += kShowSlice) {
-                    const qsizetype length = std::min(kShowSlice, taken.size() - at);
-                    if (!document->append(QByteArrayView(taken).sliced(at, length), &progress))
-                        break;
-                }
+                const qsizetype room = taken.size() + kSpareRoom;
+                document.emplace(PaneDocument::Colours::Kept);
+                document->take(std::exchange(taken, QByteArray()), room, &progress);
                 if (progress.cancelled)
                     document.reset();
-                taken = QByteArray();
             },
             Cancel::Offered))
         throw ReadCancelled();

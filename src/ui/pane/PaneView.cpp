@@ -546,7 +546,7 @@ void PaneView::colourBytes(std::span<const Compare::ColourRange> ranges, Colour 
             auto it = std::find_if(m_otherColours.begin(), m_otherColours.end(),
                                    [colour](const auto &other) { return other.first == colour; });
             if (it == m_otherColours.end())
-                it = m_otherColours.insert(m_otherColours.end(), {colour, {}});
+                it = m_otherColours.insert(m_otherColours.end(), {colour, Compare::RunSet()});
             it->second.add(inText);
         }
     }

@@ -355,14 +355,32 @@ ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other, 
     return findDifferences(source, other, progress, ranges, sink);
 }
 
+namespace {
+
+// Where the last CR of text[from, to) is, or from - 1. A red run can be one
+// line of many megabytes: glibc's memrchr reads it many bytes at a time.
+qsizetype lastCr(QByteArrayView text, qsizetype from, qsizetype to)
+{
+#ifdef __GLIBC__
+    const void *cr = memrchr(text.data() + from, '\r', size_t(std::max<qsizetype>(to - from, 0)));
+    return cr ? static_cast<const char *>(cr) - text.data() : from - 1;
+#else
+    qsizetype at = to - 1;
+    while (at >= from && text[at] != '\r')
+        --at;
+    return at;
+#endif
+}
+
+} // namespace
+
 ColourRange lastPieceOf(QByteArrayView source, ColourRange run)
 {
     const qsizetype end = run.start + run.length;
-    qsizetype at = end - 1;
-    if (at >= run.start && source[at] == '\r')
-        --at; // the piece's own CR
-    while (at >= run.start && source[at] != '\r')
-        --at;
+    qsizetype to = end;
+    if (to > run.start && source[to - 1] == '\r')
+        --to; // the piece's own CR
+    const qsizetype at = lastCr(source, run.start, to);
     return {at + 1, end - (at + 1)};
 }
 

@@ -28,6 +28,8 @@ private slots:
     void findsLinesAddedAfterTheFirstThousands_data();
     void findsLinesAddedAfterTheFirstThousands();
     void cancelledStopsEarly();
+    void lastPieceOfARun_data();
+    void lastPieceOfARun();
 };
 
 namespace {
@@ -381,6 +383,33 @@ void LineComparisonTest::cancelledStopsEarly()
     const Compare::ByteSideResult found = Compare::findLineDifferences(source, other, &progress);
     QVERIFY2(found.differences < 10000, qPrintable(QString::number(found.differences)));
     QVERIFY(progress.done < progress.total / 10);
+}
+
+void LineComparisonTest::lastPieceOfARun_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QByteArray>("piece");
+    QTest::newRow("pieces with their CRs")
+        << QByteArray("x\ra\rb\rc\ry") << 2 << 6 << QByteArray("c\r");
+    QTest::newRow("last piece without its CR") << QByteArray("a\rbc") << 0 << 4 << QByteArray("bc");
+    QTest::newRow("one piece") << QByteArray("\rabc\r") << 1 << 4 << QByteArray("abc\r");
+    QTest::newRow("a CR before the run is not its own")
+        << QByteArray("ab\rcd") << 3 << 2 << QByteArray("cd");
+    QTest::newRow("an empty piece") << QByteArray("a\r\r") << 0 << 3 << QByteArray("\r");
+    QTest::newRow("a long line") << QByteArray("a\r") + QByteArray(1 << 20, 'x') + '\r' << 0
+                                 << (1 << 20) + 3 << QByteArray(1 << 20, 'x') + '\r';
+}
+
+void LineComparisonTest::lastPieceOfARun()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, start);
+    QFETCH(int, length);
+    QFETCH(QByteArray, piece);
+    const Compare::ColourRange last = Compare::lastPieceOf(text, {start, length});
+    QCOMPARE(text.mid(last.start, last.length), piece);
 }
 
 QTEST_APPLESS_MAIN(LineComparisonTest)

@@ -28,12 +28,15 @@ bool ReportSaver::save(const QString &path, Csv::ReportFormat format)
     const std::shared_ptr<const Tables::TableData> content = m_session.data();
     if (!content)
         return false;
-    const Csv::ReportOptions options = m_session.reportOptions();
+    Csv::ReportOptions options = m_session.reportOptions();
     QString error;
-    const bool done = m_work.run(tr("Saving the report…"), [&] {
-        error = Tables::writeReportFile(path, content->comparison, format, options);
-    });
-    if (!error.isEmpty())
+    const bool done =
+        m_work.runCancellable(tr("Saving the report…"), [&](Csv::WorkControl &control) {
+            options.control = &control;
+            error = Tables::writeReportFile(path, content->comparison, format, options);
+        });
+    // Cancelled: the file is as it was, and a cancel is not a fault.
+    if (!error.isEmpty() && !m_work.cancelled())
         m_showError(tr("Cannot save %1: %2").arg(path, error));
     return done && error.isEmpty();
 }

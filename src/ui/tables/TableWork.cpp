@@ -41,11 +41,13 @@ bool TableWork::runCancellable(const QString &label,
                                const std::function<void(Csv::WorkControl &)> &work)
 {
     // Read by the progress box on the window's thread, written by the work's
-    // threads: the phases in turn, each a quarter of the bar.
+    // threads: the phases in turn, each a quarter of the bar; a report's
+    // writing is a run of its own and fills the whole bar.
     Compare::Progress progress;
     progress.total = 4000;
     Csv::WorkControl control([&progress](Csv::WorkPhase phase, double done) {
-        progress.done = qint64((int(phase) + done) * 1000);
+        progress.done = phase == Csv::WorkPhase::Writing ? qint64(done * 4000)
+                                                         : qint64((int(phase) + done) * 1000);
     });
     // The progress box's Cancel marks the progress; the work stops when its
     // control hears of it.

@@ -63,7 +63,10 @@ void RowIndexTest::groupsEqualRecords()
     for (size_t slot = 0; slot < index.slotCount(); ++slot)
         groups += index.group(qint32(slot)).head >= 0 ? 1 : 0;
     QCOMPARE(groups, expected.size());
-    for (const auto &[k, members] : expected) {
+    for (const auto &entry : expected) {
+        // Named, not bound: clang 14 cannot capture a structured binding.
+        const quint32 k = entry.first;
+        const std::vector<qint32> &members = entry.second;
         const qint32 slot =
             index.find(hashOf(members.front()), [&](qint32 r) { return key[size_t(r)] == k; });
         QVERIFY(slot >= 0);

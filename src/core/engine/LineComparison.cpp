@@ -10,6 +10,7 @@
 
 #include <QHashFunctions>
 
+#include "base/LastByte.h"
 #include "csv/LargeArrays.h"
 #include "engine/LineHash.h"
 #include "engine/TextUnits.h"
@@ -357,19 +358,11 @@ ByteSideResult findLineDifferences(QByteArrayView source, QByteArrayView other, 
 
 namespace {
 
-// Where the last CR of text[from, to) is, or from - 1. A red run can be one
-// line of many megabytes: glibc's memrchr reads it many bytes at a time.
+// Where the last CR of text[from, to) is, or from - 1.
 qsizetype lastCr(QByteArrayView text, qsizetype from, qsizetype to)
 {
-#ifdef __GLIBC__
-    const void *cr = memrchr(text.data() + from, '\r', size_t(std::max<qsizetype>(to - from, 0)));
-    return cr ? static_cast<const char *>(cr) - text.data() : from - 1;
-#else
-    qsizetype at = to - 1;
-    while (at >= from && text[at] != '\r')
-        --at;
-    return at;
-#endif
+    const char *cr = lastByte(text.data() + from, size_t(std::max<qsizetype>(to - from, 0)), '\r');
+    return cr ? cr - text.data() : from - 1;
 }
 
 } // namespace

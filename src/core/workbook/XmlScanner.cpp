@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/LastByte.h"
+
 namespace Workbook {
 
 namespace {
@@ -180,8 +182,8 @@ XmlScanner::State XmlScanner::feed(qsizetype size, bool last)
     // well-formed), and so has the text before it.
     const char *to = end;
     if (!last) {
-        const void *lastOpen = memrchr(begin, '<', size_t(m_size));
-        to = lastOpen ? static_cast<const char *>(lastOpen) : begin;
+        const char *lastOpen = lastByte(begin, size_t(m_size), '<');
+        to = lastOpen ? lastOpen : begin;
     }
     const State state = scan(begin, to);
     if (state != State::Reading)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListView>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -125,14 +126,16 @@ void TestDialogs::openDialogReturnsTypedNames()
     QFile existing(folder.filePath(QStringLiteral("a.csv")));
     QVERIFY(existing.open(QIODevice::WriteOnly));
 
-    bool typedIn = false;
+    bool typing = false;  // the name is being typed: the dialog stays
+    bool typedIn = false; // typed (or failed): whatever is open now is left over
     QTimer type;
     type.setInterval(20);
     connect(&type, &QTimer::timeout, this, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || typedIn)
+        if (!dialog || typing)
             return;
-        typedIn = true;
+        typing = true;
+        const auto done = qScopeGuard([&] { typedIn = true; });
         dialog->setDirectory(folder.path());
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);

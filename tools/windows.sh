@@ -203,7 +203,11 @@ make_msi() {
   # wixl and msibuild stamp the package with the time they ran: theirs is the commit's.
   local fixed=(env TZ=UTC faketime -f "$at") # -f: the clock stands still
   cp "$root/packaging/windows/corvantis.ico" "$work/"
-  (cd "$work" && find "$name" -type f | LC_ALL=C sort |
+  # The top folder's files first, then each folder's together: wixl-heat
+  # opens a folder again for every run of its files, and two runs of one
+  # folder would make two folders of one name.
+  (cd "$work" && { find "$name" -maxdepth 1 -type f | LC_ALL=C sort
+    find "$name" -mindepth 2 -type f | LC_ALL=C sort; } |
     wixl-heat --prefix "$name/" --directory-ref INSTALLDIR --component-group ProgramFiles \
       --var var.Stage --win64 |
     # wixl-heat names folders at random: named after their paths instead.

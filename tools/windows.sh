@@ -288,7 +288,9 @@ export QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/liberation)
 status=0
 rm -rf "$build/test-logs"/*.txt
 # One wineserver for the whole run: one that quits between two suites can
-# drop the next one's connection ("recvmsg: Connection reset by peer").
+# drop the next one's connection ("recvmsg: Connection reset by peer"). The
+# one winepath started above is let go first: -p fails while it runs.
+wineserver -w
 wineserver -p
 ctest --test-dir "$build" --output-on-failure -j 1 >"$build/ctest.log" 2>&1 || status=1
 wineserver -k 2>/dev/null || true

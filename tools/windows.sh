@@ -283,8 +283,9 @@ wine_prefix() { # makes $WINEPREFIX as a fresh one is, plus the font the window 
 # platform (the window's suites) draws with FreeType from the fonts folder.
 winepath=$(for dir in "${dll_dirs[@]}" "$build/bin"; do winepath -w "$dir"; done | paste -sd ';')
 export WINEPATH=$winepath
-export QT_PLUGIN_PATH=$(winepath -w "$prefix/plugins")
-export QT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/liberation)
+# Wine passes no QT_ variable on; WINEQT_X reaches the program as QT_X.
+export WINEQT_PLUGIN_PATH=$(winepath -w "$prefix/plugins")
+export WINEQT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/liberation)
 status=0
 rm -rf "$build/test-logs"/*.txt
 # One wineserver for the whole run: one that quits between two suites can
@@ -303,7 +304,7 @@ grep -l -e '^FAIL!' -e '^QFATAL' "$build"/test-logs/*.txt 2>/dev/null | xargs -r
   -e '^FAIL!' -e '^QFATAL' || true
 echo "Skipped under Wine:"
 grep -H '^SKIP' "$build"/test-logs/*.txt | sed 's#.*/test-logs/##; s/\.txt:SKIP *: */: /' || true
-unset WINEPATH QT_PLUGIN_PATH QT_QPA_FONTDIR
+unset WINEPATH WINEQT_PLUGIN_PATH WINEQT_QPA_FONTDIR
 
 step "corvantis-cli.exe lines on the samples, against the Linux build's"
 (cd "$stage/Samples" && wine ../corvantis-cli.exe lines sample1.csv sample2.csv \

@@ -91,12 +91,18 @@ void TestDialogs::joinSelection_data()
     QTest::addColumn<QStringList>("paths");
     QTest::addColumn<QString>("expected");
     const QChar nul(0);
+    // "/" on Linux, the current drive ("C:/") on Windows; the folder is
+    // given in the system's own separators.
+    const QString root = QDir::rootPath();
+    const QString data = root + "data";
     QTest::newRow("nothing (cancelled)") << QStringList{} << QString();
-    QTest::newRow("one file") << QStringList{"/data/a.csv"} << "/data/a.csv";
-    QTest::newRow("several files") << QStringList{"/data/a.csv", "/data/b.csv"}
-                                   << QString("/data") + nul + "a.csv" + nul + "b.csv";
+    QTest::newRow("one file") << QStringList{data + "/a.csv"} << data + "/a.csv";
+    QTest::newRow("several files")
+        << QStringList{data + "/a.csv", data + "/b.csv"}
+        << QDir::toNativeSeparators(data) + nul + "a.csv" + nul + "b.csv";
     QTest::newRow("in the root folder")
-        << QStringList{"/a.csv", "/b.csv"} << QString("/") + nul + "a.csv" + nul + "b.csv";
+        << QStringList{root + "a.csv", root + "b.csv"}
+        << QDir::toNativeSeparators(root) + nul + "a.csv" + nul + "b.csv";
 }
 
 void TestDialogs::joinSelection()

@@ -1,6 +1,7 @@
 #include "text/FileWriter.h"
 
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,15 @@ QString failure(const QString &path, const QString &reason)
 {
     return QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
+
+#ifdef Q_OS_WIN
+// The C library's text for an errno value. (Qt's error string reads a number
+// as Windows' own error code there: EISDIR would say "Not ready".)
+QString errnoText(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+#endif
 
 #ifndef Q_OS_WIN
 std::optional<QString> kindOf(mode_t mode)
@@ -88,7 +98,7 @@ std::optional<QString> writeInPlace(const QString &path, const Pieces &pieces,
         return error;
 #ifdef Q_OS_WIN
     if (::_commit(file.handle()) != 0)
-        return failure(path, qt_error_string(errno));
+        return failure(path, errnoText(errno));
 #else
     if (::fsync(file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return failure(path, qt_error_string(errno));
@@ -153,9 +163,9 @@ std::optional<QString> writeFile(const QString &path, const Pieces &pieces,
     const QFileInfo info(path);
     const bool exists = info.exists();
     if (exists && info.isDir())
-        return failure(path, qt_error_string(EISDIR));
+        return failure(path, errnoText(EISDIR));
     if (exists && !info.isWritable())
-        return failure(path, qt_error_string(EACCES));
+        return failure(path, errnoText(EACCES));
     QString error;
     const Outcome outcome = writeAtomically(path, pieces, std::nullopt, progress, error);
     if (outcome == Outcome::Written)

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -47,7 +48,9 @@ void TestCommandLine::answersWithoutADisplay_data()
     QTest::newRow("help, no platform named") << QStringList{"--help"} << 0 << "--tables"
                                              << "";
     QTest::newRow("help names the program by its file name")
-        << QStringList{"--help"} << 0 << "Usage: corvantis [options]" << none;
+        << QStringList{"--help"} << 0
+        << "Usage: " + QFileInfo(QStringLiteral(CORVANTIS_PROGRAM)).fileName() + " [options]"
+        << none;
     QTest::newRow("version") << QStringList{"--version"} << 0 << "Corvantis 1.0.0" << none;
     QTest::newRow("an unknown option") << QStringList{"--fast"} << 2 << "fast" << none;
     QTest::newRow("--key without --tables")
@@ -63,6 +66,10 @@ void TestCommandLine::answersWithoutADisplay()
     QFETCH(int, exitCode);
     QFETCH(QString, printed);
     QFETCH(QString, platform);
+#ifdef Q_OS_WIN
+    if (printed.contains(QStringLiteral("no display")))
+        QSKIP("Windows always has a display to show the window on");
+#endif
 
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -188,7 +195,8 @@ void TestCommandLine::open()
     for (qsizetype i = 0; i < said.size(); ++i) {
         const QString expected =
             QString(messages[i])
-                .replace(QStringLiteral("DIR"), QDir::toNativeSeparators(f.programFolder.path()));
+                .replace(QStringLiteral("DIR/"),
+                         QDir::toNativeSeparators(f.programFolder.path() + u'/'));
         QVERIFY2(said[i].startsWith(expected), qPrintable(said[i]));
     }
     // As after a load: the full panes show.
@@ -266,8 +274,8 @@ void TestCommandLine::cancelledStart()
         cancelledLabels = cancel.labels;
     }
 
-    const QString dir = QDir::toNativeSeparators(f.programFolder.path());
-    QCOMPARE(cancelledLabels, QStringList{QString(cancelled).replace("DIR", dir)});
+    const QString dir = QDir::toNativeSeparators(f.programFolder.path() + u'/');
+    QCOMPARE(cancelledLabels, QStringList{QString(cancelled).replace("DIR/", dir)});
     QStringList shown;
     for (RichTextBox *pane : f.form->panes()) {
         shown << pane->text();

@@ -251,6 +251,9 @@ void TestPaneMenu::panesScrollTogether()
 
 void TestPaneMenu::unstorableChoiceWarnsOnceAndStillSwitches()
 {
+#ifdef Q_OS_WIN
+    QSKIP("the registry has no settings file to block");
+#endif
     QVERIFY(qEnvironmentVariableIsSet("XDG_CONFIG_HOME"));
     const UnwritableSettingsFile blocked(qEnvironmentVariable("XDG_CONFIG_HOME")
                                          + "/Quillfen/Quillfen.conf");

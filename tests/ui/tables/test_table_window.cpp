@@ -1,3 +1,5 @@
+#include <zip.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -21,7 +23,6 @@
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
-#include <zip.h>
 #endif
 
 #include "FakeDialogs.h"

@@ -306,20 +306,31 @@ echo "Skipped under Wine:"
 grep -H '^SKIP' "$build"/test-logs/*.txt | sed 's#.*/test-logs/##; s/\.txt:SKIP *: */: /' || true
 unset WINEPATH WINEQT_PLUGIN_PATH WINEQT_QPA_FONTDIR
 
-step "corvantis-cli.exe lines on the samples, against the Linux build's"
-(cd "$stage/Samples" && wine ../corvantis-cli.exe lines sample1.csv sample2.csv \
-  >"$build/lines-windows.txt" 2>"$build/lines-windows.err") || true
-sha256sum "$build/lines-windows.txt"
-if [ -x "$root/build/bin/corvantis-cli" ]; then
-  (cd "$stage/Samples" && "$root/build/bin/corvantis-cli" lines sample1.csv sample2.csv \
-    >"$build/lines-linux.txt") || true
-  if cmp "$build/lines-linux.txt" "$build/lines-windows.txt"; then
-    echo "the same bytes as the Linux build's (build/bin/corvantis-cli)"
+step "corvantis-cli.exe on the samples and on workbooks, against the Linux build's"
+# Each: a folder, then the arguments. The workbooks are one made by LibreOffice
+# and one by libxlsxwriter, and an .ods against an .xlsx of the same values.
+fixtures=$root/tests/core/workbook/fixtures
+same_output() { # same_output NAME FOLDER ARGUMENTS...
+  local name=$1 folder=$2
+  shift 2
+  (cd "$folder" && wine "$stage/corvantis-cli.exe" "$@" >"$build/$name-windows.txt" \
+    2>"$build/$name-windows.err") || true
+  echo "$name: $(sha256sum <"$build/$name-windows.txt" | cut -c1-16)… ($*)"
+  [ -x "$root/build/bin/corvantis-cli" ] || return 0
+  (cd "$folder" && "$root/build/bin/corvantis-cli" "$@" >"$build/$name-linux.txt" 2>/dev/null) ||
+    true
+  if [ -s "$build/$name-linux.txt" ] && cmp -s "$build/$name-linux.txt" "$build/$name-windows.txt"; then
+    echo "  the same bytes as the Linux build's (build/bin/corvantis-cli)"
   else
-    echo "differs from the Linux build's output" >&2
+    echo "  differs from the Linux build's output, or is empty" >&2
     status=1
   fi
-fi
+}
+same_output lines "$stage/Samples" lines sample1.csv sample2.csv
+same_output workbook-rows "$fixtures" rows libreoffice-values.xlsx xlsxwriter-values.xlsx
+same_output workbook-ods "$fixtures" lines libreoffice-values.ods libreoffice-values.xlsx
+same_output workbook-sheet "$fixtures" lines --sheet 2 libreoffice-dates1904.ods \
+  libreoffice-dates1904.xlsx
 wineserver -k 2>/dev/null || true
 
 step "The installer in a fresh Wine prefix"

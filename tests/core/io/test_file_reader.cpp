@@ -93,9 +93,14 @@ void FileReaderTest::reads_data()
         QTest::addRow("missing, %s", how) << missing << refuse << QByteArray() << "File not found";
         QTest::addRow("folder, %s", how)
             << m_dir.path() << refuse << QByteArray() << "It is a folder, not a file";
+#ifdef Q_OS_WIN // Windows tells this apart from a missing folder by no code
+        QTest::addRow("path through a file, %s", how)
+            << throughFile << refuse << QByteArray() << "File not found";
+#else
         QTest::addRow("path through a file, %s", how)
             << throughFile << refuse << QByteArray()
             << "A part of its path is a file, not a folder";
+#endif
 #ifndef Q_OS_WIN
         QTest::addRow("name not UTF-8, %s", how)
             << latin1 << refuse << QByteArray("caf\xe9\r\n") << QString();

@@ -139,6 +139,8 @@ step "The zip"
 version=$(sed -n 's/^project(Corvantis VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 # Every file and every archive entry carries the commit's time.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+# strip stamps each program and DLL it rewrites with this time, or with now.
+export SOURCE_DATE_EPOCH=$epoch
 name=corvantis-$version-windows-x86_64
 stage=$build/package/$name
 rm -rf "$build/package" "$build/$name.zip"

@@ -16,22 +16,64 @@ char lowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
 }
 
-// `needle` already in lower case.
-bool containsIgnoringCase(QByteArrayView haystack, const QByteArray &needle)
+// A text to find in cells, ignoring ASCII case. Horspool's search: the byte
+// under the window's end says how far the window may move, so a long needle
+// reads a fraction of each row's bytes.
+class FoldedNeedle
 {
-    if (needle.isEmpty())
-        return true;
-    const qsizetype last = haystack.size() - needle.size();
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (lowerAscii(haystack[i]) != needle[0])
-            continue;
-        qsizetype k = 1;
-        while (k < needle.size() && lowerAscii(haystack[i + k]) == needle[k])
-            ++k;
-        if (k == needle.size())
-            return true;
+public:
+    explicit FoldedNeedle(QByteArray lower) : m_needle(std::move(lower))
+    {
+        const qsizetype m = m_needle.size();
+        std::array<qsizetype, 256> skipOfFolded;
+        skipOfFolded.fill(std::max<qsizetype>(m, 1));
+        for (qsizetype i = 0; i + 1 < m; ++i)
+            skipOfFolded[uchar(m_needle[i])] = m - 1 - i;
+        for (int c = 0; c < 256; ++c) {
+            m_fold[size_t(c)] = uchar(lowerAscii(char(c)));
+            m_skip[size_t(c)] = skipOfFolded[m_fold[size_t(c)]];
+        }
     }
-    return false;
+
+    bool isEmpty() const { return m_needle.isEmpty(); }
+    const QByteArray &text() const { return m_needle; }
+
+    bool in(QByteArrayView haystack) const
+    {
+        const qsizetype m = m_needle.size();
+        if (m == 0)
+            return true;
+        const auto *hay = reinterpret_cast<const uchar *>(haystack.data());
+        const auto *needle = reinterpret_cast<const uchar *>(m_needle.constData());
+        const qsizetype last = m - 1;
+        for (qsizetype at = 0; at + m <= haystack.size(); at += m_skip[hay[at + last]]) {
+            if (m_fold[hay[at + last]] != needle[last])
+                continue;
+            qsizetype k = 0;
+            while (k < last && m_fold[hay[at + k]] == needle[k])
+                ++k;
+            if (k == last)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QByteArray m_needle; // in lower case
+    std::array<uchar, 256> m_fold{};
+    std::array<qsizetype, 256> m_skip{};
+};
+
+// Whether a needle found in a record's bytes as the file holds them is one
+// found in a cell: so when it holds no quote, delimiter or line break, for
+// then it can neither span two cells nor meet a doubled quote.
+bool findableInRawRecords(const QByteArray &needle, char delimiter)
+{
+    for (const char c : needle) {
+        if (c == '"' || c == delimiter || c == '\r' || c == '\n')
+            return false;
+    }
+    return true;
 }
 
 // A sort key: a number when the cell reads as one, else its bytes (a view of
@@ -124,10 +166,13 @@ public:
     RowTest(const TableData &data, const RowFilter &filter)
         : m_data(data), m_filter(filter), m_needle(filter.find.toUtf8().toLower()),
           m_value(filter.valueEquals ? filter.value.toUtf8() : filter.value.toUtf8().toLower()),
+          m_valueNeedle(m_value),
           m_byValue(filter.valueColumn >= 0
                     && filter.valueColumn < qsizetype(data.comparison.mapping.columns.size())),
           m_byChange(filter.changedIn >= 0
-                     && filter.changedIn < qsizetype(data.comparison.mapping.columns.size()))
+                     && filter.changedIn < qsizetype(data.comparison.mapping.columns.size())),
+          m_raw{findableInRawRecords(m_needle.text(), data.comparison.table1->delimiter()),
+                findableInRawRecords(m_needle.text(), data.comparison.table2->delimiter())}
     {
     }
 
@@ -140,7 +185,7 @@ public:
             return false;
         if (m_byValue) {
             const QByteArrayView cell = m_data.cell(row, m_filter.valueColumn, m_row1, m_row2);
-            if (m_filter.valueEquals ? cell != m_value : !containsIgnoringCase(cell, m_value))
+            if (m_filter.valueEquals ? cell != m_value : !m_valueNeedle.in(cell))
                 return false;
         }
         if (m_needle.isEmpty())
@@ -148,9 +193,12 @@ public:
         // The cells the row shows: file 2's, or file 1's for a row only there.
         const bool fromFile2 = row.record2 >= 0;
         const Csv::Table &table = fromFile2 ? *m_data.comparison.table2 : *m_data.comparison.table1;
-        table.split(fromFile2 ? row.record2 : row.record1, m_row2);
+        const qint32 record = fromFile2 ? row.record2 : row.record1;
+        if (m_raw[fromFile2])
+            return m_needle.in(table.rawRecord(record));
+        table.split(record, m_row2);
         for (qsizetype k = 0; k < m_row2.size(); ++k) {
-            if (containsIgnoringCase(m_row2[k], m_needle))
+            if (m_needle.in(m_row2[k]))
                 return true;
         }
         return false;
@@ -159,10 +207,12 @@ public:
 private:
     const TableData &m_data;
     const RowFilter &m_filter;
-    const QByteArray m_needle;
+    const FoldedNeedle m_needle;
     const QByteArray m_value;
+    const FoldedNeedle m_valueNeedle; // m_value, when a part of the cell is enough
     const bool m_byValue;
     const bool m_byChange;
+    const std::array<bool, 2> m_raw; // the needle is found in file 1's, 2's raw records
     Csv::Row m_row1;
     Csv::Row m_row2;
 };

@@ -85,6 +85,8 @@ private slots:
     void sorting();
     void largeTablesInHalves_data();
     void largeTablesInHalves();
+    void findMatchesCellsNotBytes_data();
+    void findMatchesCellsNotBytes();
     void changedCellsInOrder();
     void differences_data();
     void differences();
@@ -421,6 +423,78 @@ void TableRowsTest::largeTablesInHalves()
     }
     QCOMPARE(visible.size(), expected.size());
     QVERIFY(visible == expected);
+}
+
+void TableRowsTest::findMatchesCellsNotBytes_data()
+{
+    QTest::addColumn<char>("delimiter");
+    QTest::addColumn<QByteArray>("needle");
+    // Needles a record's raw bytes can answer, and ones they would answer
+    // wrongly (across two cells, through a doubled quote, a line break).
+    for (const char delimiter : {',', ';'}) {
+        for (const QByteArray &needle :
+             {QByteArray("a"), QByteArray("aB"), QByteArray("bba"), QByteArray(","),
+              QByteArray(";"), QByteArray("a,b"), QByteArray("a;b"), QByteArray("\""),
+              QByteArray("a\"b"), QByteArray("b\nA"), QByteArray("\r\n"),
+              QByteArray("\xc3\xa9"
+                         "a"),
+              QByteArray("zzz")})
+            QTest::addRow("%c, %s", delimiter, needle.toPercentEncoding().constData())
+                << delimiter << needle;
+    }
+}
+
+// A find matches a cell as it reads, never the file's bytes between cells:
+// on random records of quoted cells holding quotes, delimiters and line
+// breaks, the rows found are those with a cell holding the needle.
+void TableRowsTest::findMatchesCellsNotBytes()
+{
+    QFETCH(char, delimiter);
+    QFETCH(QByteArray, needle);
+    std::mt19937 random(11);
+    const QByteArray pieces[] = {"a", "A", "b", "B", ",", ";", "\"", "\n", "\r\n", "\xc3\xa9", " "};
+    const auto cell = [&] {
+        QByteArray text;
+        for (auto n = random() % 5; n > 0; --n)
+            text += pieces[random() % std::size(pieces)];
+        const bool plain = !text.contains(delimiter) && !text.contains('"') && !text.contains('\n')
+                           && !text.contains('\r');
+        return plain && random() % 2 ? text : '"' + text.replace("\"", "\"\"") + '"';
+    };
+    const auto file = [&](int keys) {
+        QByteArray text = QByteArray("id") + delimiter + "v" + delimiter + "w\n";
+        for (int i = 0; i < keys; ++i)
+            text += QByteArray::number(i) + delimiter + cell() + delimiter + cell() + '\n';
+        return text;
+    };
+    Csv::RowOptions options;
+    options.key = QStringLiteral("id");
+    options.keepPairs = true;
+    const auto data =
+        Tables::TableData::from(Csv::compareTexts(file(3000), file(3500), options, delimiter));
+    QVERIFY2(data->comparison.ok(), qPrintable(data->comparison.error.message));
+
+    Tables::RowFilter filter;
+    filter.shown.fill(true);
+    filter.find = QString::fromUtf8(needle);
+    const std::vector<qint32> found = Tables::visibleRows(*data, filter);
+
+    std::vector<qint32> expected;
+    for (qint32 i = 0; i < qint32(data->rows.size()); ++i) {
+        const Tables::DisplayRow &row = data->rows[size_t(i)];
+        const bool fromFile2 = row.record2 >= 0;
+        const Csv::Row cells = (fromFile2 ? data->comparison.table2 : data->comparison.table1)
+                                   ->row(fromFile2 ? row.record2 : row.record1);
+        for (qsizetype k = 0; k < cells.size(); ++k) {
+            if (cells[k].toByteArray().toLower().contains(needle.toLower())) {
+                expected.push_back(i);
+                break;
+            }
+        }
+    }
+    QVERIFY(needle == "zzz" || !expected.empty());
+    QCOMPARE(found.size(), expected.size());
+    QVERIFY(found == expected);
 }
 
 void TableRowsTest::changedCellsInOrder()

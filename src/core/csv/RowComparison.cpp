@@ -97,20 +97,30 @@ void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
 }
 
 // The records of the group whose first record is `head` (none for -1).
-// Counted first: a list of ten million records is not copied as it grows.
-std::vector<qint32> chain(const RowIndex &index, qint32 head, WorkControl *control)
+// Measured first: a list of ten million records is not copied as it grows.
+RecordList chain(const RowIndex &index, qint32 head)
 {
-    size_t count = 0;
+    size_t bytes = 0;
+    qint32 last = -1;
+    for (qint32 r = head; r >= 0; last = r, r = index.next(r))
+        bytes += RecordList::codeSize(last, r);
+    RecordList records;
+    records.reserveBytes(bytes);
     for (qint32 r = head; r >= 0; r = index.next(r))
-        ++count;
-    std::vector<qint32> records;
-    records.reserve(count);
-    Checkpoint tick(control);
-    for (qint32 r = head; r >= 0; r = index.next(r)) {
-        tick();
         records.push_back(r);
-    }
     return records;
+}
+
+// The records of each group of more than one record, by their first record.
+std::vector<RecordList> repeatedGroups(const RowIndex &index, qint32 first, qint32 size)
+{
+    std::vector<RecordList> groups;
+    for (qint32 r = first; r < size; ++r) {
+        const quint8 role = index.role(r);
+        if ((role & RowIndex::Head) && (role & RowIndex::Many))
+            groups.push_back(chain(index, r));
+    }
+    return groups;
 }
 
 // The records of [first, size) that the comparison marked Listed, in order.
@@ -282,12 +292,27 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     RowIndex index1;
     RowIndex index2;
-    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() + t2.size() - 2 * first));
-    auto second =
-        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, index2, control); });
-    indexRows(key1, first, keyRules, index1, control);
-    second.get();
-    index2.dropGroups(); // file 2's rows are read in order: only their roles and links are needed
+    const qint64 records = t1.size() + t2.size() - 2 * first;
+    startPhase(control, WorkPhase::Indexing, 2 * records);
+    // Both files are indexed at once when their indexes are small beside the
+    // files' bytes. Shorter rows are indexed one file after the other, with
+    // file 2's index shrunk to its roles in between, so that a file of
+    // one-byte rows costs a small multiple of its size.
+    constexpr qint64 kIndexBytes = 16; // an index's most a record, its groups included
+    const bool atOnce = kIndexBytes * records <= t1.bytes().size() + t2.bytes().size();
+    std::future<void> indexing1;
+    if (atOnce)
+        indexing1 = std::async(std::launch::async,
+                               [&] { indexRows(key1, first, keyRules, index1, control); });
+    indexRows(key2, first, keyRules, index2, control);
+    // File 2's rows are read in order from here on: its repeated keys are
+    // listed now, and of its index only the roles are kept.
+    std::vector<RecordList> repeated2 = repeatedGroups(index2, first, qint32(t2.size()));
+    index2.dropLinks();
+    if (atOnce)
+        indexing1.get();
+    else
+        indexRows(key1, first, keyRules, index1, control);
 
     // The groups of file 1 whose key file 2 has are marked Matched on their
     // head, once a group, so that a key repeated in both files costs no more
@@ -354,21 +379,19 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
                                     parts[1].columns.end());
 
     result.added = listed(index2, first, qint32(t2.size()), control);
-    // In file 2's order: the first part's rows come before the second's.
-    // File 2's rows of each key first, and its index let go, before file 1's
-    // rows are listed: the two indexes and both lists are never held at once.
-    index2.dropRoles();
-    for (const auto &heads : duplicateHeads) {
-        for (const auto &[r2, group1] : heads)
-            result.duplicateKeys.push_back({{}, chain(index2, r2, nullptr)});
-    }
     index2.clear();
-    size_t duplicate = 0;
+    // In file 2's order: the first part's rows come before the second's, so
+    // that the repeated keys of file 2 come up in the order they were listed.
+    auto nextRepeated = repeated2.begin();
     for (const auto &heads : duplicateHeads) {
-        for (const auto &[r2, group1] : heads)
-            result.duplicateKeys[duplicate++].records1 =
-                chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr);
+        for (const auto &[r2, group1] : heads) {
+            const bool repeated = nextRepeated != repeated2.end() && nextRepeated->front() == r2;
+            result.duplicateKeys.push_back(
+                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head),
+                 repeated ? std::move(*nextRepeated++) : RecordList{r2}});
+        }
     }
+    repeated2 = {};
     Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
@@ -378,13 +401,13 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         if (!(role1 & RowIndex::Many))
             index1.mark(r1, RowIndex::Listed);
         else
-            result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
+            result.duplicateKeys.push_back({chain(index1, r1), {}});
     }
     index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
-        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
-                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
+        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
+                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
     };
     std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
               [&](const DuplicateKey &a, const DuplicateKey &b) {

@@ -197,7 +197,8 @@ private:
         Row keyRow;
         for (const DuplicateKey &d : m_c.duplicateKeys) {
             const bool in1 = !d.records1.empty();
-            (in1 ? *m_c.table1 : *m_c.table2).split(in1 ? d.records1[0] : d.records2[0], keyRow);
+            (in1 ? *m_c.table1 : *m_c.table2)
+                .split(in1 ? d.records1.front() : d.records2.front(), keyRow);
             const QByteArray note = "Duplicate key " + keyText(keyRow, in1);
             for (const qint32 r : d.records1)
                 row(Duplicate, r, -1, {}, note);

@@ -59,9 +59,9 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
     return true;
 }
 
-// Groups the equal rows of `view`.
+// Groups the equal rows of `view` (see RowIndex::build for `roles`).
 void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowIndex &index,
-               WorkControl *control)
+               WorkControl *control, bool roles = true)
 {
     Row row;
     Row a;
@@ -78,7 +78,7 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowInd
             view.table.split(rb, b, view.needed);
             return sameCells(a, view, b, view, rules);
         },
-        [&tick] { tick(); });
+        [&tick] { tick(); }, roles);
 }
 
 RowComparison cancelledComparison()
@@ -391,7 +391,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
                  repeated ? std::move(*nextRepeated++) : RecordList{r2}});
         }
     }
-    repeated2 = {};
+    repeated2 = std::vector<RecordList>();
     Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
@@ -443,7 +443,9 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
     auto hashing2 =
         std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
-    indexRows(row1, first, rules, index1, control);
+    // Roles are not needed until the rows to list are marked: not held
+    // beside file 2's hashes.
+    indexRows(row1, first, rules, index1, control, false);
     std::vector<RowHash> hashes2 = hashing2.get();
     // Each row's group of file 1, kept in file 2's order so that the first
     // copies of a row are the ones matched, takes the place of its hash once
@@ -465,7 +467,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     };
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
-    startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
+    startPhase(control, WorkPhase::Listing, 3 * (t2.size() - first) + t1.size() - first);
     Checkpoint tick(control);
     size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
@@ -483,20 +485,31 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
         if (keepPairs)
             result.pairs[size_t(r2)] = next;
     }
-    result.added.reserve(addedCount);
+    // The added rows a bit each, so that the groups are let go before file
+    // 1's rows are listed: the lists, the groups and the index are never
+    // held at once.
+    std::vector<bool> isAdded(size_t(t2.size()), false);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
-        if (qint32(groups[size_t(r2)]) < 0)
-            result.added.push_back(r2);
+        isAdded[size_t(r2)] = qint32(groups[size_t(r2)]) < 0;
     }
-    hashes2 = {};
+    hashes2 = std::vector<RowHash>();
     // The first copies of a row are the matched ones: the rest are listed.
+    index1.clearRoles(size_t(t1.size()));
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
         tick();
         for (qint32 r1 = after(qint32(slot)); r1 >= 0; r1 = index1.next(r1))
             index1.mark(r1, RowIndex::Listed);
     }
+    index1.dropLinks();
     result.removed = listed(index1, first, qint32(t1.size()), control);
+    index1.clear();
+    result.added.reserve(addedCount);
+    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        tick();
+        if (isAdded[size_t(r2)])
+            result.added.push_back(r2);
+    }
 }
 
 // Looks up a column list; false (and the error set) when it names a column

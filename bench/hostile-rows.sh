@@ -47,18 +47,20 @@ run() { # NAME FILE1 FILE2 ARGS...
   local bytes limit
   bytes=$(( $(stat -c %s "$a") + $(stat -c %s "$b") ))
   limit=$(( 2 * bytes / 1024 + 100 * 1024 ))
-  local figures seconds kib
+  local figures seconds user system cpu kib
   figures=$(mktemp)
-  /usr/bin/time -o "$figures" -f "%e %M" "$cli" rows "$a" "$b" "$@" --output "$dir/report" \
+  /usr/bin/time -o "$figures" -f "%e %U %S %M" "$cli" rows "$a" "$b" "$@" --output "$dir/report" \
     2> /dev/null || true
   rm -f "$dir/report"
-  read -r seconds kib < <(tail -1 "$figures")
+  read -r seconds user system kib < <(tail -1 "$figures")
   rm -f "$figures"
-  printf '%-44s %8.2f s %8d MiB  limit %6d MiB  %s\n' "$name" "$seconds" $(( kib / 1024 )) \
-    $(( limit / 1024 )) "$([ "$kib" -le "$limit" ] && echo within || echo OVER)"
+  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')
+  printf '%-44s %7.2f s (cpu %6.2f s) %6d MiB  limit %6d MiB  %s\n' "$name" "$seconds" "$cpu" \
+    $(( kib / 1024 )) $(( limit / 1024 )) "$([ "$kib" -le "$limit" ] && echo within || echo OVER)"
 }
 
-echo "corvantis-cli rows on hostile inputs (wall time, peak memory):"
+echo "corvantis-cli rows on hostile inputs (wall time, CPU time, peak memory);" \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg):"
 for format in ${CORVANTIS_FORMATS:-text csv json html xlsx}; do
   run "1M columns, one row, --format $format" "$dir/wide1.csv" "$dir/wide2.csv" --format "$format"
   run "1M columns named in a header, $format" "$dir/names.csv" "$dir/names.csv" --format "$format"
@@ -68,6 +70,8 @@ for format in ${CORVANTIS_FORMATS:-text csv json html xlsx}; do
   run "a 100 MB cell of quotes and breaks, $format" "$dir/quotes1.csv" "$dir/quotes2.csv" --key id --format "$format"
 done
 run "10M one-byte rows, --key a -q" "$dir/short1.csv" "$dir/short2.csv" --key a -q
+# Without a key every row is removed or added: the lists of them count too.
+run "10M one-byte rows, no key -q" "$dir/short1.csv" "$dir/short2.csv" -q
 if [ $# -ge 4 ]; then
   for format in ${CORVANTIS_FORMATS:-text csv json html xlsx}; do
     run "pair --key id, $format" "$3" "$4" --key id --format "$format"

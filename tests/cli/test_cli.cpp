@@ -27,6 +27,8 @@ private slots:
     void jsonMatchesTheEngine();
     void wordsJson_data();
     void wordsJson();
+    void strayBytesAreSaid_data();
+    void strayBytesAreSaid();
 
 private:
     using Run = CliRun::Result;
@@ -313,6 +315,36 @@ void CliTest::wordsJson()
     QCOMPARE(json["result2"].toString(), result2);
     QCOMPARE(json["file2"]["red"].toArray(), red2);
     QCOMPARE(json["file1"]["red"].toArray().size(), qsizetype(result1.count(u'\n')));
+}
+
+void CliTest::strayBytesAreSaid_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("listed");
+    QTest::newRow("lines") << QStringList{"lines"} << QStringLiteral("2,x\u00e9");
+    QTest::newRow("words") << QStringList{"words"} << QStringLiteral("2,x\u00e9");
+    QTest::newRow("rows") << QStringList{"rows", "--key", "id"}
+                          << QStringLiteral("id=2: v [2] \"x\u00e9\" \u2192 \"xy\"");
+}
+
+// A file that is UTF-8 but for one byte keeps its UTF-8 as it is: the row
+// both files hold alike is not listed, the one that differs is, and every
+// mode says which file was not UTF-8 and on which line.
+void CliTest::strayBytesAreSaid()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, listed);
+    const QString stray = write("stray.csv", "id,v\n1,caf\xc3\xa9\n2,x\xe9\n");
+    const QString plain = write("plain.csv", "id,v\n1,caf\xc3\xa9\n2,xy\n");
+    const Run result = run(QStringList{options.front(), stray, plain} + options.mid(1));
+    QCOMPARE(result.exitCode, 1);
+    const QString out = QString::fromUtf8(result.out);
+    QVERIFY2(out.contains(listed), result.out.constData());
+    QVERIFY2(!out.contains(QStringLiteral("caf")), result.out.constData());
+    QCOMPARE(QString::fromUtf8(result.err).trimmed(),
+             QStringLiteral("corvantis-cli: %1: not valid UTF-8 (line 3); read as UTF-8 (invalid "
+                            "bytes as Windows-1252)")
+                 .arg(stray));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -50,7 +50,7 @@ class HtmlReport
 {
 public:
     HtmlReport(const RowComparison &c, const ReportOptions &options, const ReportSink &sink)
-        : m_c(c), m_options(options), m_facts(c), m_out(sink)
+        : m_c(c), m_options(options), m_facts(c), m_out(sink, options.control)
     {
         measureColumns();
     }
@@ -271,23 +271,30 @@ private:
         }
         m_out << "</thead></table>\n";
         for (const DuplicateKey &d : m_c.duplicateKeys) {
-            for (const qint32 r : d.records1)
-                row("d", "duplicate", r, -1);
-            for (const qint32 r : d.records2)
-                row("d", "duplicate", -1, r);
+            for (const qint32 r : d.records1) {
+                if (!row("d", "duplicate", r, -1))
+                    return;
+            }
+            for (const qint32 r : d.records2) {
+                if (!row("d", "duplicate", -1, r))
+                    return;
+            }
         }
-        for (const qint32 r : m_c.removed)
-            row("r", "removed", r, -1);
-        for (const qint32 r : m_c.added)
-            row("a", "added", -1, r);
+        for (const qint32 r : m_c.removed) {
+            if (!row("r", "removed", r, -1))
+                return;
+        }
+        for (const qint32 r : m_c.added) {
+            if (!row("a", "added", -1, r))
+                return;
+        }
         std::vector<qint32> scratch;
         std::vector<char> changed(m_c.mapping.columns.size(), 0);
         for (const ChangedRow &c : m_c.changed) {
-            if (!m_out.ok())
-                return;
             for (const qint32 k : m_facts.changes(c, scratch))
                 changed[size_t(k)] = 1;
-            row("c", "changed", c.record1, c.record2, &changed);
+            if (!row("c", "changed", c.record1, c.record2, &changed))
+                return;
             for (const qint32 k : scratch)
                 changed[size_t(k)] = 0;
         }
@@ -298,10 +305,12 @@ private:
 
     // One row: file 2's cells where it has the row (a column only file 1
     // has shows file 1's), file 1's otherwise; `changed` marks the columns
-    // that differ, shown as old → new.
-    void row(const char *cls, const char *status, qint32 record1, qint32 record2,
+    // that differ, shown as old → new. False once the writing stops.
+    bool row(const char *cls, const char *status, qint32 record1, qint32 record2,
              const std::vector<char> *changed = nullptr)
     {
+        if (!m_out.finding())
+            return false;
         if (m_written % kBlock == 0) {
             m_out << "<div class=k><table>";
             columnWidths();
@@ -332,6 +341,7 @@ private:
         m_out << '\n';
         if (++m_written % kBlock == 0)
             m_out << "</tbody></table></div>\n";
+        return true;
     }
 
     void changedCell(QByteArrayView old, QByteArrayView now)
@@ -368,6 +378,13 @@ private:
 bool writeHtmlReport(const RowComparison &comparison, const ReportOptions &options,
                      const ReportSink &sink)
 {
+    if (WorkControl *control = options.control) {
+        try {
+            control->start(WorkPhase::Writing, reportRows(comparison));
+        } catch (const WorkCancelled &) {
+            return false;
+        }
+    }
     return HtmlReport(comparison, options, sink).write();
 }
 

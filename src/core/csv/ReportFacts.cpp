@@ -82,4 +82,13 @@ QString columnPlace(const Column &column)
     return column.index1 >= 0 ? QStringLiteral("file 1 only") : QStringLiteral("file 2 only");
 }
 
+qint64 reportRows(const RowComparison &comparison)
+{
+    qint64 rows =
+        qint64(comparison.removed.size() + comparison.added.size() + comparison.changed.size());
+    for (const DuplicateKey &d : comparison.duplicateKeys)
+        rows += qint64(d.records1.size() + d.records2.size());
+    return rows;
+}
+
 } // namespace Csv

@@ -36,6 +36,10 @@ private:
 std::vector<std::pair<QString, QString>> optionLines(const RowComparison &comparison,
                                                      const ReportOptions &options);
 
+// The rows the html and xlsx reports list: each row of a duplicate key, and
+// each removed, added and changed row; what their writing counts.
+qint64 reportRows(const RowComparison &comparison);
+
 // Where a column stands: "both files", "file 1 only", "file 2 only".
 QString columnPlace(const Column &column);
 

@@ -59,9 +59,9 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
     return true;
 }
 
-// Groups the equal rows of `view`.
+// Groups the equal rows of `view` (see RowIndex::build for `roles`).
 void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowIndex &index,
-               WorkControl *control)
+               WorkControl *control, bool roles = true)
 {
     Row row;
     Row a;
@@ -78,7 +78,7 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowInd
             view.table.split(rb, b, view.needed);
             return sameCells(a, view, b, view, rules);
         },
-        [&tick] { tick(); });
+        [&tick] { tick(); }, roles);
 }
 
 RowComparison cancelledComparison()
@@ -97,20 +97,30 @@ void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
 }
 
 // The records of the group whose first record is `head` (none for -1).
-// Counted first: a list of ten million records is not copied as it grows.
-std::vector<qint32> chain(const RowIndex &index, qint32 head, WorkControl *control)
+// Measured first: a list of ten million records is not copied as it grows.
+RecordList chain(const RowIndex &index, qint32 head)
 {
-    size_t count = 0;
+    size_t bytes = 0;
+    qint32 last = -1;
+    for (qint32 r = head; r >= 0; last = r, r = index.next(r))
+        bytes += RecordList::codeSize(last, r);
+    RecordList records;
+    records.reserveBytes(bytes);
     for (qint32 r = head; r >= 0; r = index.next(r))
-        ++count;
-    std::vector<qint32> records;
-    records.reserve(count);
-    Checkpoint tick(control);
-    for (qint32 r = head; r >= 0; r = index.next(r)) {
-        tick();
         records.push_back(r);
-    }
     return records;
+}
+
+// The records of each group of more than one record, by their first record.
+std::vector<RecordList> repeatedGroups(const RowIndex &index, qint32 first, qint32 size)
+{
+    std::vector<RecordList> groups;
+    for (qint32 r = first; r < size; ++r) {
+        const quint8 role = index.role(r);
+        if ((role & RowIndex::Head) && (role & RowIndex::Many))
+            groups.push_back(chain(index, r));
+    }
+    return groups;
 }
 
 // The records of [first, size) that the comparison marked Listed, in order.
@@ -282,12 +292,27 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     RowIndex index1;
     RowIndex index2;
-    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() + t2.size() - 2 * first));
-    auto second =
-        std::async(std::launch::async, [&] { indexRows(key2, first, keyRules, index2, control); });
-    indexRows(key1, first, keyRules, index1, control);
-    second.get();
-    index2.dropGroups(); // file 2's rows are read in order: only their roles and links are needed
+    const qint64 records = t1.size() + t2.size() - 2 * first;
+    startPhase(control, WorkPhase::Indexing, 2 * records);
+    // Both files are indexed at once when their indexes are small beside the
+    // files' bytes. Shorter rows are indexed one file after the other, with
+    // file 2's index shrunk to its roles in between, so that a file of
+    // one-byte rows costs a small multiple of its size.
+    constexpr qint64 kIndexBytes = 16; // an index's most a record, its groups included
+    const bool atOnce = kIndexBytes * records <= t1.bytes().size() + t2.bytes().size();
+    std::future<void> indexing1;
+    if (atOnce)
+        indexing1 = std::async(std::launch::async,
+                               [&] { indexRows(key1, first, keyRules, index1, control); });
+    indexRows(key2, first, keyRules, index2, control);
+    // File 2's rows are read in order from here on: its repeated keys are
+    // listed now, and of its index only the roles are kept.
+    std::vector<RecordList> repeated2 = repeatedGroups(index2, first, qint32(t2.size()));
+    index2.dropLinks();
+    if (atOnce)
+        indexing1.get();
+    else
+        indexRows(key1, first, keyRules, index1, control);
 
     // The groups of file 1 whose key file 2 has are marked Matched on their
     // head, once a group, so that a key repeated in both files costs no more
@@ -354,21 +379,19 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
                                     parts[1].columns.end());
 
     result.added = listed(index2, first, qint32(t2.size()), control);
-    // In file 2's order: the first part's rows come before the second's.
-    // File 2's rows of each key first, and its index let go, before file 1's
-    // rows are listed: the two indexes and both lists are never held at once.
-    index2.dropRoles();
-    for (const auto &heads : duplicateHeads) {
-        for (const auto &[r2, group1] : heads)
-            result.duplicateKeys.push_back({{}, chain(index2, r2, nullptr)});
-    }
     index2.clear();
-    size_t duplicate = 0;
+    // In file 2's order: the first part's rows come before the second's, so
+    // that the repeated keys of file 2 come up in the order they were listed.
+    auto nextRepeated = repeated2.begin();
     for (const auto &heads : duplicateHeads) {
-        for (const auto &[r2, group1] : heads)
-            result.duplicateKeys[duplicate++].records1 =
-                chain(index1, group1 < 0 ? -1 : index1.group(group1).head, nullptr);
+        for (const auto &[r2, group1] : heads) {
+            const bool repeated = nextRepeated != repeated2.end() && nextRepeated->front() == r2;
+            result.duplicateKeys.push_back(
+                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head),
+                 repeated ? std::move(*nextRepeated++) : RecordList{r2}});
+        }
     }
+    repeated2 = std::vector<RecordList>();
     Checkpoint tick(control);
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
@@ -378,13 +401,13 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         if (!(role1 & RowIndex::Many))
             index1.mark(r1, RowIndex::Listed);
         else
-            result.duplicateKeys.push_back({chain(index1, r1, nullptr), {}});
+            result.duplicateKeys.push_back({chain(index1, r1), {}});
     }
     index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     const auto firstLine = [&](const DuplicateKey &d) {
-        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2[0]))
-                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1[0]));
+        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
+                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
     };
     std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
               [&](const DuplicateKey &a, const DuplicateKey &b) {
@@ -420,7 +443,9 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
     auto hashing2 =
         std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
-    indexRows(row1, first, rules, index1, control);
+    // Roles are not needed until the rows to list are marked: not held
+    // beside file 2's hashes.
+    indexRows(row1, first, rules, index1, control, false);
     std::vector<RowHash> hashes2 = hashing2.get();
     // Each row's group of file 1, kept in file 2's order so that the first
     // copies of a row are the ones matched, takes the place of its hash once
@@ -442,7 +467,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
     };
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
-    startPhase(control, WorkPhase::Listing, 2 * (t2.size() - first) + t1.size() - first);
+    startPhase(control, WorkPhase::Listing, 3 * (t2.size() - first) + t1.size() - first);
     Checkpoint tick(control);
     size_t addedCount = 0;
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
@@ -460,20 +485,31 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
         if (keepPairs)
             result.pairs[size_t(r2)] = next;
     }
-    result.added.reserve(addedCount);
+    // The added rows a bit each, so that the groups are let go before file
+    // 1's rows are listed: the lists, the groups and the index are never
+    // held at once.
+    std::vector<bool> isAdded(size_t(t2.size()), false);
     for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
         tick();
-        if (qint32(groups[size_t(r2)]) < 0)
-            result.added.push_back(r2);
+        isAdded[size_t(r2)] = qint32(groups[size_t(r2)]) < 0;
     }
-    hashes2 = {};
+    hashes2 = std::vector<RowHash>();
     // The first copies of a row are the matched ones: the rest are listed.
+    index1.clearRoles(size_t(t1.size()));
     for (size_t slot = 0; slot < index1.slotCount(); ++slot) {
         tick();
         for (qint32 r1 = after(qint32(slot)); r1 >= 0; r1 = index1.next(r1))
             index1.mark(r1, RowIndex::Listed);
     }
+    index1.dropLinks();
     result.removed = listed(index1, first, qint32(t1.size()), control);
+    index1.clear();
+    result.added.reserve(addedCount);
+    for (qint32 r2 = first; r2 < qint32(t2.size()); ++r2) {
+        tick();
+        if (isAdded[size_t(r2)])
+            result.added.push_back(r2);
+    }
 }
 
 // Looks up a column list; false (and the error set) when it names a column

@@ -9,6 +9,7 @@
 #include "csv/CellRules.h"
 #include "csv/ColumnMapping.h"
 #include "csv/CsvReader.h"
+#include "csv/RecordList.h"
 #include "csv/WorkControl.h"
 
 namespace Csv {
@@ -43,8 +44,8 @@ struct ChangedRow
 // A key that occurs more than once in a file: its rows are set aside, not matched.
 struct DuplicateKey
 {
-    std::vector<qint32> records1;
-    std::vector<qint32> records2;
+    RecordList records1;
+    RecordList records2;
 };
 
 // Why no comparison could be made. file: 1 or 2 when one file is at fault.

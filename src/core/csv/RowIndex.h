@@ -48,9 +48,11 @@ public:
     // tick() is called twice a record. Each hash waits in the place of its
     // record's link until the record is linked, so that the index costs five
     // bytes a record at its peak too. A record's hash is asked for once, but
-    // for the few that head their group when the index grows.
+    // for the few that head their group when the index grows. Without
+    // `roles`, none are kept (see clearRoles).
     template <typename HashOf, typename Same, typename Tick>
-    void build(size_t records, qint32 first, HashOf &&hashOf, Same &&same, Tick &&tick)
+    void build(size_t records, qint32 first, HashOf &&hashOf, Same &&same, Tick &&tick,
+               bool roles = true)
     {
         const size_t from = size_t(std::max(first, 0));
         m_next = largeArray(records, qint32(-1));
@@ -92,6 +94,8 @@ public:
                 }
             }
         }
+        if (!roles)
+            return;
         m_roles = largeArray(records, quint8(0));
         for (const Group &group : m_groups) {
             if (group.head >= 0)
@@ -151,6 +155,9 @@ public:
         if (!(role.load(std::memory_order_relaxed) & mark))
             role.fetch_or(mark, std::memory_order_relaxed);
     }
+    // Every record's role cleared: for an index built without roles whose
+    // records are to be marked from here on.
+    void clearRoles(size_t records) { m_roles = largeArray(records, quint8(0)); }
     // Frees what the index holds.
     void clear() { *this = RowIndex(); }
     // Frees the groups, keeping each record's role and link: for an index

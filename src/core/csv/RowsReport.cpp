@@ -238,13 +238,14 @@ struct Context
 
 // "lines 2, 5, 9", written as it goes: a key of ten million rows is not
 // gathered into one string first.
-void writeLines(Out &out, const Table &table, const std::vector<qint32> &records)
+void writeLines(Out &out, const Table &table, const RecordList &records)
 {
     out << (records.size() == 1 ? "line " : "lines ");
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (i > 0)
-            out << ", ";
-        out.number(table.line(records[i]));
+    const char *separator = "";
+    for (const qint32 r : records) {
+        out << separator;
+        out.number(table.line(r));
+        separator = ", ";
     }
 }
 
@@ -317,7 +318,7 @@ void textDuplicates(Out &out, const Context &x)
         if (!out.finding())
             return;
         const bool in1 = !d.records1.empty();
-        (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1[0] : d.records2[0], row);
+        (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1.front() : d.records2.front(), row);
         out << "Duplicate key " << keyText(c, row, in1) << ": ";
         if (in1) {
             writeLines(out, *c.table1, d.records1);
@@ -495,7 +496,8 @@ private:
         Row keyRow;
         for (const DuplicateKey &d : m_c.duplicateKeys) {
             const bool in1 = !d.records1.empty();
-            (in1 ? *m_c.table1 : *m_c.table2).split(in1 ? d.records1[0] : d.records2[0], keyRow);
+            (in1 ? *m_c.table1 : *m_c.table2)
+                .split(in1 ? d.records1.front() : d.records2.front(), keyRow);
             const QByteArray text = "Duplicate key " + keyText(m_c, keyRow, in1);
             for (const qint32 r : d.records1)
                 line('!', r, -1, true, text);
@@ -591,13 +593,14 @@ void jsonString(Out &out, const QString &value)
     jsonString(out, QByteArrayView(value.toUtf8()));
 }
 
-void jsonLines(Out &out, const Table &table, const std::vector<qint32> &records)
+void jsonLines(Out &out, const Table &table, const RecordList &records)
 {
     out << '[';
-    for (size_t i = 0; i < records.size(); ++i) {
-        if (i > 0)
-            out << ',';
-        out.number(table.line(records[i]));
+    const char *separator = "";
+    for (const qint32 r : records) {
+        out << separator;
+        out.number(table.line(r));
+        separator = ",";
     }
     out << ']';
 }
@@ -736,7 +739,7 @@ void jsonTail(Out &out, const RowComparison &c)
     for (size_t i = 0; i < c.duplicateKeys.size() && out.finding(); ++i) {
         const DuplicateKey &d = c.duplicateKeys[i];
         const bool in1 = !d.records1.empty();
-        (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1[0] : d.records2[0], row);
+        (in1 ? *c.table1 : *c.table2).split(in1 ? d.records1.front() : d.records2.front(), row);
         out << (i > 0 ? ",{\"key\":" : "{\"key\":");
         jsonKey(out, c, row, in1);
         out << ",\"lines1\":";

@@ -27,6 +27,8 @@ constexpr std::array<lxw_color_t, FillCount> kFillColours{0,        0xFBE0E0, 0x
 constexpr qsizetype kCellLimit = 32767;
 constexpr lxw_row_t kRowLimit = LXW_ROW_MAX;
 
+const QString kCancelled = QStringLiteral("the report was cancelled");
+
 // The number of decimals of a cell that a spreadsheet can hold as a number
 // and show as written: an optional minus, digits without a leading zero (or
 // a single 0), optionally a point and digits; at most 15 significant digits,
@@ -85,7 +87,8 @@ class XlsxReport
 {
 public:
     XlsxReport(const RowComparison &c, const ReportOptions &options)
-        : m_c(c), m_options(options), m_facts(c), m_oldColumn(c.mapping.columns.size(), 0)
+        : m_c(c), m_options(options), m_facts(c), m_oldColumn(c.mapping.columns.size(), 0),
+          m_control(options.control)
     {
         for (const qint32 k : c.changedColumnList)
             m_oldColumn[size_t(k)] = 1;
@@ -111,9 +114,9 @@ public:
         differences();
         summary();
         const lxw_error error = workbook_close(m_book);
-        if (error != LXW_NO_ERROR)
-            return QString::fromUtf8(lxw_strerror(error));
-        return m_error;
+        if (!m_error.isEmpty()) // a cancel, or the first error of many
+            return m_error;
+        return error != LXW_NO_ERROR ? QString::fromUtf8(lxw_strerror(error)) : QString();
     }
 
 private:
@@ -197,17 +200,24 @@ private:
         Row keyRow;
         for (const DuplicateKey &d : m_c.duplicateKeys) {
             const bool in1 = !d.records1.empty();
-            (in1 ? *m_c.table1 : *m_c.table2).split(in1 ? d.records1[0] : d.records2[0], keyRow);
+            (in1 ? *m_c.table1 : *m_c.table2)
+                .split(in1 ? d.records1.front() : d.records2.front(), keyRow);
             const QByteArray note = "Duplicate key " + keyText(keyRow, in1);
             for (const qint32 r : d.records1)
                 row(Duplicate, r, -1, {}, note);
             for (const qint32 r : d.records2)
                 row(Duplicate, -1, r, {}, note);
+            if (!m_error.isEmpty())
+                return;
         }
-        for (const qint32 r : m_c.removed)
-            row(Removed, r, -1);
-        for (const qint32 r : m_c.added)
-            row(Added, -1, r);
+        for (const qint32 r : m_c.removed) {
+            if (!row(Removed, r, -1))
+                return;
+        }
+        for (const qint32 r : m_c.added) {
+            if (!row(Added, -1, r))
+                return;
+        }
         std::vector<qint32> scratch;
         std::vector<char> changed(m_c.mapping.columns.size(), 0);
         for (const ChangedRow &c : m_c.changed) {
@@ -239,13 +249,22 @@ private:
 
     // One finding: file 2's cells where it has the row (a column only file 1
     // has shows file 1's), file 1's otherwise; a changed cell's old value in
-    // the column beside it.
-    void row(Fill status, qint32 record1, qint32 record2, const std::vector<char> &changed = {},
+    // the column beside it. False once the writing stops (an error, Cancel).
+    bool row(Fill status, qint32 record1, qint32 record2, const std::vector<char> &changed = {},
              const QByteArray &note = {})
     {
+        if (!m_error.isEmpty())
+            return false;
+        if (m_control && ++m_counted == kRowsPerCheck) {
+            m_counted = 0;
+            if (!m_control->proceed(kRowsPerCheck)) {
+                m_error = kCancelled;
+                return false;
+            }
+        }
         if (m_next >= kRowLimit) {
             m_cut = true;
-            return;
+            return true;
         }
         const lxw_row_t at = m_next++;
         if (record1 >= 0)
@@ -281,6 +300,7 @@ private:
             string(m_rows, at, column, QByteArrayView(note), nullptr);
         if (status == Duplicate)
             string(m_rows, at, column + 1, QByteArrayView(note), nullptr);
+        return true;
     }
 
     void summary()
@@ -353,6 +373,9 @@ private:
     lxw_col_t m_lastColumn = 0;
     bool m_cut = false;
     QString m_error;
+    WorkControl *m_control;
+    qint64 m_counted = 0; // rows since Cancel was last checked
+    static constexpr qint64 kRowsPerCheck = 256;
     Row m_row1;
     Row m_row2;
 };
@@ -362,6 +385,14 @@ private:
 QString writeXlsxReport(const RowComparison &comparison, const ReportOptions &options,
                         const ReportSink &sink)
 {
+    WorkControl *control = options.control;
+    if (control) {
+        try {
+            control->start(WorkPhase::Writing, reportRows(comparison));
+        } catch (const WorkCancelled &) {
+            return kCancelled;
+        }
+    }
     const QTemporaryDir folder;
     if (!folder.isValid())
         return folder.errorString();
@@ -373,6 +404,8 @@ QString writeXlsxReport(const RowComparison &comparison, const ReportOptions &op
         return file.errorString();
     QByteArray piece;
     while (!(piece = file.read(1 << 16)).isEmpty()) {
+        if (control && control->cancelled())
+            return kCancelled;
         if (!sink(piece))
             return QStringLiteral("the report could not be written whole");
     }

@@ -1,12 +1,17 @@
 #include "tables/TableSession.h"
 
 #include <algorithm>
+#include <exception>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
 #include "csv/KeyGuess.h"
+#include "runner/BackgroundRun.h"
 #include "tables/TableNotes.h"
 
 namespace Tables {
@@ -76,30 +81,56 @@ CompareOutcome TableSession::compared(const CompareRequest &request,
 bool TableSession::readTables(const CompareRequest &request, CompareOutcome &outcome,
                               Csv::WorkControl *control) const
 {
+    // A side is read again when its file changed on disk (the sheet chosen
+    // for it stays the one read) or it is to be read another way.
+    std::array<bool, 2> changed{};
+    std::array<bool, 2> toRead{};
+    qint64 bytes = 0;
     for (size_t side = 0; side < 2; ++side) {
-        const TableSource *source = &m_sources[side];
-        if (source->changedOnDisk()) {
-            // The sheet chosen for it stays the one read.
-            outcome.reread[side] = TableSource::fromFile(source->path, source->sheet);
-            source = &*outcome.reread[side];
-        }
-        const bool same = !outcome.reread[side] && m_tables[side]
-                          && m_readWith[side] == request.delimiter
-                          && m_readHeader[side] == request.header;
-        if (same) {
+        const TableSource &source = m_sources[side];
+        changed[side] = source.changedOnDisk();
+        toRead[side] = changed[side] || !m_tables[side] || m_readWith[side] != request.delimiter
+                       || m_readHeader[side] != request.header;
+        if (!toRead[side])
             outcome.tables[side] = m_tables[side];
-            continue;
-        }
-        if (control)
-            control->start(Csv::WorkPhase::Reading, source->bytes.size());
-        Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter, control);
-        if (!read.ok()) {
-            outcome.error = QStringLiteral("%1: %2").arg(source->name, read.error.message);
-            return false;
-        }
-        outcome.tables[side] = std::make_shared<const Csv::Table>(std::move(read.table));
+        else
+            bytes += changed[side] ? QFileInfo(source.path).size() : source.bytes.size();
     }
-    return true;
+    if (control && (toRead[0] || toRead[1]))
+        control->start(Csv::WorkPhase::Reading, bytes); // both sides count into it
+    std::array<QString, 2> errors;
+    std::array<std::exception_ptr, 2> failures;
+    const auto readSide = [&](size_t side) {
+        try {
+            const TableSource *source = &m_sources[side];
+            if (changed[side]) {
+                outcome.reread[side] = TableSource::fromFile(source->path, source->sheet);
+                source = &*outcome.reread[side];
+            }
+            Csv::ReadResult read = Csv::readCsv(source->bytes, request.delimiter, control);
+            if (read.ok())
+                outcome.tables[side] = std::make_shared<const Csv::Table>(std::move(read.table));
+            else
+                errors[side] = QStringLiteral("%1: %2").arg(source->name, read.error.message);
+        } catch (...) {
+            failures[side] = std::current_exception();
+        }
+    };
+    if (toRead[0] && toRead[1]) {
+        QFuture<void> second = QtConcurrent::run(&workerPool(), readSide, size_t(1));
+        readSide(0);
+        second.waitForFinished();
+    } else {
+        readSide(toRead[0] ? 0 : 1);
+    }
+    for (const std::exception_ptr &failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+    // Both files' faults, when both have one.
+    errors[0] += errors[0].isEmpty() || errors[1].isEmpty() ? QString() : QStringLiteral("\n");
+    outcome.error = errors[0] + errors[1];
+    return outcome.error.isEmpty();
 }
 
 // The request's options with what this session adds: the key asked for or

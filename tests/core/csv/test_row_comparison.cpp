@@ -10,7 +10,8 @@
 
 namespace {
 
-QStringList lineList(const Csv::Table &table, const std::vector<qint32> &records)
+template <typename Records>
+QStringList lineList(const Csv::Table &table, const Records &records)
 {
     QStringList lines;
     for (const qint32 r : records)

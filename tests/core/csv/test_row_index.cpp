@@ -2,12 +2,14 @@
 // chosen to be hard on it (all alike, or fooling its count of groups so that
 // it must grow many times), each group is exactly the records with one key,
 // in file order, and the roles say which record heads a group of several.
+// The compact list a group's records are handed on in gives back every record.
 
 #include <map>
 
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "csv/RecordList.h"
 #include "csv/RowIndex.h"
 
 class RowIndexTest : public QObject
@@ -17,6 +19,8 @@ class RowIndexTest : public QObject
 private slots:
     void groupsEqualRecords_data();
     void groupsEqualRecords();
+    void recordListsKeepEveryRecord_data();
+    void recordListsKeepEveryRecord();
 };
 
 void RowIndexTest::groupsEqualRecords_data()
@@ -82,6 +86,49 @@ void RowIndexTest::groupsEqualRecords()
     }
     // A key no record has is not found.
     QCOMPARE(index.find(hashOf(0), [](qint32) { return false; }), -1);
+}
+
+void RowIndexTest::recordListsKeepEveryRecord_data()
+{
+    QTest::addColumn<std::vector<qint32>>("records");
+    QTest::addColumn<size_t>("bytes"); // what the list's codes take
+    QTest::newRow("empty") << std::vector<qint32>{} << size_t(0);
+    QTest::newRow("record 0 alone") << std::vector<qint32>{0} << size_t(1);
+    QTest::newRow("neighbours: a byte each") << std::vector<qint32>{5, 6, 7, 8} << size_t(4);
+    // Gaps on each side of a byte's seven bits, up to the largest record.
+    QTest::newRow("gaps at the code's steps")
+        << std::vector<qint32>{127, 256, 16640, 33025, 2130178, INT32_MAX - 1}
+        << size_t(1 + 2 + 2 + 3 + 4 + 5);
+    std::vector<qint32> random;
+    qint32 record = -1;
+    for (int i = 0; i < 10000; ++i) {
+        record += 1 + qint32(QRandomGenerator::global()->bounded(1 << (i % 28)));
+        random.push_back(record);
+    }
+    QTest::newRow("random gaps") << random << size_t(0);
+}
+
+void RowIndexTest::recordListsKeepEveryRecord()
+{
+    QFETCH(std::vector<qint32>, records);
+    QFETCH(size_t, bytes);
+    Csv::RecordList list;
+    size_t measured = 0;
+    qint32 last = -1;
+    for (const qint32 r : records) {
+        measured += Csv::RecordList::codeSize(last, r);
+        last = r;
+        list.push_back(r);
+    }
+    if (bytes > 0)
+        QCOMPARE(measured, bytes);
+    QCOMPARE(list.size(), records.size());
+    QCOMPARE(list.empty(), records.empty());
+    QCOMPARE(std::vector<qint32>(list.begin(), list.end()), records);
+    if (!records.empty()) {
+        QCOMPARE(list.front(), records.front());
+        QCOMPARE(list.back(), records.back());
+    }
 }
 
 QTEST_APPLESS_MAIN(RowIndexTest)

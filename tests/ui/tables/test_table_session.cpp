@@ -90,7 +90,80 @@ private slots:
     void renamedColumnsAndDecimalMarks();
     void rememberedChoicesThatNoLongerFit();
     void filtersThroughTheSession();
+    void readsBothSidesAtOnce_data();
+    void readsBothSidesAtOnce();
+    void readingFollowedAndCancelled();
 };
+
+void TableSessionTest::readsBothSidesAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("jan");
+    QTest::addColumn<QByteArray>("feb");
+    const QByteArray unclosed = "id,v\n1,\"x\n2,y\n";
+    const QByteArray stray = "id,v\n1,x\"y\n";
+    QTest::newRow("both read") << kJan << kFeb;
+    QTest::newRow("file 1 malformed") << unclosed << kFeb;
+    QTest::newRow("file 2 malformed") << kJan << stray;
+    QTest::newRow("both malformed") << unclosed << stray;
+}
+
+// The two files are read at once; each one's fault is told, file 1's first.
+void TableSessionTest::readsBothSidesAtOnce()
+{
+    QFETCH(QByteArray, jan);
+    QFETCH(QByteArray, feb);
+    QStringList faults;
+    const QString error1 = Csv::readCsv(jan).error.message;
+    const QString error2 = Csv::readCsv(feb).error.message;
+    if (!error1.isEmpty())
+        faults << QStringLiteral("jan.csv: ") + error1;
+    if (!error2.isEmpty())
+        faults << QStringLiteral("feb.csv: ") + error2;
+    Tables::TableSession session;
+    open(session, jan, feb);
+    Tables::CompareOutcome outcome = session.run({});
+    QCOMPARE(outcome.error, faults.join(u'\n'));
+    QCOMPARE(session.accept(outcome), faults.isEmpty());
+    if (faults.isEmpty()) {
+        QCOMPARE(session.dataRows(0), qsizetype(4));
+        QCOMPARE(session.dataRows(1), qsizetype(4));
+    }
+}
+
+// Both sides count into one reading phase, whose share only grows; a cancel
+// while they read stops the run.
+void TableSessionTest::readingFollowedAndCancelled()
+{
+    QByteArray big = "id,v\n";
+    for (int i = 0; big.size() < 3 << 20; ++i)
+        big += QByteArray::number(i) + ",value " + QByteArray::number(i % 97) + '\n';
+    Tables::TableSession session;
+    open(session, big, big + "x,y\n");
+    std::vector<double> shares;
+    Csv::WorkControl follow(
+        [&shares](Csv::WorkPhase phase, double done) {
+            if (phase == Csv::WorkPhase::Reading)
+                shares.push_back(done);
+        },
+        std::chrono::milliseconds(0));
+    const Tables::CompareOutcome outcome = session.run({}, &follow);
+    QCOMPARE(outcome.error, QString());
+    QVERIFY(!outcome.cancelled);
+    QVERIFY(outcome.tables[0] && outcome.tables[1]);
+    QVERIFY(shares.size() >= 3);
+    QVERIFY(std::is_sorted(shares.begin(), shares.end()));
+    QVERIFY(shares.back() > 0.5);
+
+    Csv::WorkControl stop(
+        [&stop](Csv::WorkPhase phase, double done) {
+            if (phase == Csv::WorkPhase::Reading && done > 0)
+                stop.cancel();
+        },
+        std::chrono::milliseconds(0));
+    const Tables::CompareOutcome stopped = session.run({}, &stop);
+    QVERIFY(stopped.cancelled);
+    QVERIFY(!stopped.tables[0] && !stopped.data);
+}
 
 // A value filter by a display column, a sort that turns over on the same
 // column, and a filter over a column the next result lacks, dropped.

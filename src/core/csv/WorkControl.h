@@ -31,6 +31,8 @@ public:
 
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    // For work that checks a flag of its own rather than counting items.
+    const std::atomic<bool> *cancelFlag() const { return &m_cancelled; }
 
     // The work: a phase of `total` items begins (from the thread that runs
     // it, before its parts start).

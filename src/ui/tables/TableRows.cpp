@@ -56,7 +56,7 @@ std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison)
     return columns;
 }
 
-std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
+std::vector<DisplayRow> displayRows(const Csv::RowComparison &c, const std::atomic_bool *stop)
 {
     std::vector<DisplayRow> rows;
     rows.reserve(c.removed.size() + size_t(c.rows2));
@@ -68,7 +68,10 @@ std::vector<DisplayRow> displayRows(const Csv::RowComparison &c)
     std::vector<char> added(c.pairs.size(), 0);
     for (const qint32 r2 : c.added)
         added[size_t(r2)] = 1;
+    constexpr size_t kRowsBetweenChecks = size_t(1) << 16;
     for (size_t r2 = 0; r2 < c.pairs.size(); ++r2) {
+        if (stop && r2 % kRowsBetweenChecks == 0 && stop->load(std::memory_order_relaxed))
+            return {};
         if (added[r2])
             rows.push_back({-1, qint32(r2), -1, Status::Added});
         else if (changedOf[r2] >= 0)
@@ -93,11 +96,12 @@ Counts countsOf(const std::vector<DisplayRow> &rows)
     return counts;
 }
 
-std::shared_ptr<TableData> TableData::from(Csv::RowComparison comparison)
+std::shared_ptr<TableData> TableData::from(Csv::RowComparison comparison,
+                                           const std::atomic_bool *stop)
 {
     auto data = std::make_shared<TableData>();
     data->comparison = std::move(comparison);
-    data->rows = displayRows(data->comparison);
+    data->rows = displayRows(data->comparison, stop);
     data->columns = cellColumns(data->comparison);
     data->counts = countsOf(data->rows);
     const Csv::RowComparison &c = data->comparison;

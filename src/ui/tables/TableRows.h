@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -43,7 +44,9 @@ std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison);
 // rows in its order, then the rows of each duplicated key (file 1's, then
 // file 2's). Needs the pairs kept. When no column was compared and no key
 // given, nothing can match: file 1's rows show as removed, file 2's as added.
-std::vector<DisplayRow> displayRows(const Csv::RowComparison &comparison);
+// When `stop` turns true the work ends early and its answer means nothing.
+std::vector<DisplayRow> displayRows(const Csv::RowComparison &comparison,
+                                    const std::atomic_bool *stop = nullptr);
 
 struct Counts
 {
@@ -62,7 +65,9 @@ struct TableData
     // For each mapping column, the changed rows that differ in it.
     std::vector<qsizetype> changesPerColumn;
 
-    static std::shared_ptr<TableData> from(Csv::RowComparison comparison);
+    // When `stop` turns true the work ends early and its answer means nothing.
+    static std::shared_ptr<TableData> from(Csv::RowComparison comparison,
+                                           const std::atomic_bool *stop = nullptr);
     // The cell a display row shows in mapping column `column`: file 1's for a
     // removed row, file 2's otherwise; `row1`/`row2` are scratch rows, split
     // only as far as that cell.

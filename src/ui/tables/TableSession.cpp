@@ -73,8 +73,15 @@ CompareOutcome TableSession::compared(const CompareRequest &request,
     }
     options.control = nullptr; // kept with the result, which outlives the control
     outcome.used = options;
-    outcome.data = TableData::from(std::move(result));
-    outcome.visible = visibleRows(*outcome.data, request.filter);
+    // Rows and filter on ten million rows take a noticeable while: Cancel
+    // stops them too.
+    const std::atomic_bool *stop = control ? control->cancelFlag() : nullptr;
+    outcome.data = TableData::from(std::move(result), stop);
+    if (stop && stop->load())
+        throw Csv::WorkCancelled();
+    outcome.visible = visibleRows(*outcome.data, request.filter, stop);
+    if (stop && stop->load())
+        throw Csv::WorkCancelled();
     return outcome;
 }
 

@@ -275,9 +275,11 @@ void TableRowsTest::filters()
         found << row.section(u' ', 1, 2);
     QCOMPARE(found, lines);
 
-    // A stopped run gives up.
+    // A stopped run gives up, in making the rows as in filtering them.
     const std::atomic_bool stop{true};
     QVERIFY(Tables::visibleRows(*data, filter, &stop).empty());
+    QVERIFY(!data->rows.empty());
+    QVERIFY(Tables::TableData::from(data->comparison, &stop)->rows.empty());
 }
 
 void TableRowsTest::sorting_data()

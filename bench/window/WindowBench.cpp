@@ -1,10 +1,11 @@
 // The window's commands on two large files, from the user's action to all
 // four panes filled and coloured: loading, "Find Differences (Lines)", F7
-// with its count of the marks, Select All, Copy, End and scrolling to the
-// right end of the first line, "Save Results #1", "Find Differences (Words)",
+// with its count of the marks, Select All, Copy, Ctrl+End, End and
+// scrolling to the right end of the first line, "Save Results #1", "Find Differences (Words)",
 // Words cancelled, and a start from the command line cancelled. For each,
 // the longest stall of the window's thread: the largest gap between the
-// ticks of a 10 ms timer on it. The peak memory of the steps before the
+// ticks of a 10 ms timer on it. With --up-to-marks (after the folder) it
+// stops once the last mark is reached, for files too large for the rest. The peak memory of the steps before the
 // editing (a 100 MB paste among it) is given against the files' size.
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
 #include "settings/SettingsBackend.h"
+#include "text/TextBuffer.h"
 #include "window/CommandLine.h"
 #include "window/Form1.h"
 
@@ -131,7 +133,12 @@ int main(int argc, char **argv)
                .arg(form.RichTextBox3->lineCount() - 1)
                .arg(form.RichTextBox4->lineCount() - 1));
     const auto next = watch.measure([&] { form.moveToRedMark(true, form.RichTextBox1); });
-    report("F7 with its count", next);
+    const qint64 mark = form.RichTextBox1->selectionStart();
+    report("F7 with its count", next,
+           QStringLiteral("on line %1, %2")
+               .arg(form.RichTextBox1->buffer().lineOf(mark) + 1)
+               .arg(form.RichTextBox1->colourOfByte(mark) == kRed ? QStringLiteral("red")
+                                                                  : QStringLiteral("NOT red")));
     const auto all = watch.measure([&] { form.RichTextBox1->selectAll(); });
     report("Select All in pane #1", all);
     const auto copy = watch.measure([&] {
@@ -149,6 +156,30 @@ int main(int argc, char **argv)
     report(
         "End on line 1 of pane #1", end,
         QStringLiteral("caret at byte %1, x %2").arg(pane->caretPosition()).arg(pane->xOffset()));
+    // The file's end, painted as the pane shows it.
+    const auto last = watch.measure([&] {
+        press(pane, Qt::Key_End, Qt::ControlModifier);
+        pane->grab();
+    });
+    const TextBuffer &text = pane->buffer();
+    const auto firstShown = pane->firstVisibleLine();
+    report("Ctrl+End: the last line shown", last,
+           QStringLiteral("caret on line %1 of %2; lines %3 to %4 in view")
+               .arg(text.lineOf(pane->caretPosition()) + 1)
+               .arg(text.lineCount())
+               .arg(firstShown + 1)
+               .arg(firstShown + pane->linesOnScreen()));
+    const auto back = watch.measure([&] { form.moveToRedMark(false, pane); });
+    const qint64 lastMark = pane->selectionStart();
+    report("Shift+F7 back from the end", back,
+           QStringLiteral("on line %1 (byte %2), %3")
+               .arg(text.lineOf(lastMark) + 1)
+               .arg(lastMark)
+               .arg(pane->colourOfByte(lastMark) == kRed ? QStringLiteral("red")
+                                                         : QStringLiteral("NOT red")));
+    if (QCoreApplication::arguments().contains(QStringLiteral("--up-to-marks")))
+        return 0; // a file too large for the rest
+    press(pane, Qt::Key_Home, Qt::ControlModifier);
     QScrollBar *across = pane->horizontalScrollBar();
     const auto scroll = watch.measure([&] {
         across->setValue(0);

@@ -14,11 +14,13 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
 
 #include "pane/SelectionData.h"
+#include "runner/BackgroundRun.h"
 #include "text/PaneBytes.h"
 
 namespace {
@@ -33,6 +35,8 @@ constexpr Position kSliceMargin = 3072;
 constexpr Position kSliceStep = 1024;
 // The most a double-click looks either way for the ends of a word.
 constexpr Position kWordReach = Position(1) << 20;
+// A pasted text of this many characters or more is converted on a worker.
+constexpr qsizetype kPastedOnThisThread = qsizetype(1) << 20;
 constexpr qreal kLineWidth = qreal(1 << 24); // no wrapping within a slice
 constexpr int kLeftPad = 1;
 // How far inside the view the caret is kept when the view follows it.
@@ -352,7 +356,30 @@ void PaneView::paste()
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
     if (!mime || !mime->hasText())
         return;
-    replaceSelection(withCrLf(PaneBytes::fromText(mime->text())));
+    const QString text = mime->text();
+    if (text.size() < kPastedOnThisThread) {
+        replaceSelection(withCrLf(PaneBytes::fromText(text)));
+        return;
+    }
+    // Converting a large text takes seconds: it is done on a worker while
+    // the window stays live. The pane takes no edit meanwhile, and the text
+    // goes where the selection is once it is ready.
+    QByteArray bytes;
+    const QPointer<PaneView> alive(this);
+    m_readOnly = true;
+    try {
+        Compare::Progress progress;
+        runInBackground(window(), tr("Pasting the text..."), progress,
+                        [&] { bytes = withCrLf(PaneBytes::fromText(text)); });
+    } catch (...) {
+        if (alive)
+            m_readOnly = false;
+        throw;
+    }
+    if (!alive)
+        return;
+    m_readOnly = false;
+    replaceSelection(bytes);
 }
 
 void PaneView::undo()

@@ -1,12 +1,14 @@
 // The window's commands on two large files, from the user's action to all
 // four panes filled and coloured: loading, "Find Differences (Lines)", F7
-// with its count of the marks, Select All, Copy, Ctrl+End, End and
-// scrolling to the right end of the first line, "Save Results #1", "Find Differences (Words)",
-// Words cancelled, and a start from the command line cancelled. For each,
-// the longest stall of the window's thread: the largest gap between the
-// ticks of a 10 ms timer on it. With --up-to-marks (after the folder) it
-// stops once the last mark is reached, for files too large for the rest. The peak memory of the steps before the
-// editing (a 100 MB paste among it) is given against the files' size.
+// with its count of the marks, Select All, Copy, End and scrolling to the
+// right end of the first line, Ctrl+End and Shift+F7 back to the last mark,
+// "Save Results #1", "Find Differences (Words)", Words cancelled, a start
+// from the command line cancelled, and editing pane #1 (a 100 MB paste
+// among it). For each, the longest stall of the window's thread: the
+// largest gap between the ticks of a 10 ms timer on it. The peak memory of
+// the steps before the editing is given against the files' size. With
+// --up-to-marks (after the folder) it stops once the last mark is reached,
+// for files too large for the rest.
 #include <algorithm>
 #include <cstdio>
 

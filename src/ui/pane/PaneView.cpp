@@ -14,8 +14,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextLayout>
 

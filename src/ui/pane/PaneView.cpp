@@ -364,13 +364,16 @@ void PaneView::paste()
     // Converting a large text takes seconds: it is done on a worker while
     // the window stays live. The pane takes no edit meanwhile, and the text
     // goes where the selection is once it is ready.
-    QByteArray bytes;
+    // Its bytes are copied into the text's added bytes and indexed there
+    // too, and the pane then takes them in a step that costs no more than a
+    // key typed.
+    TextBuffer::Addition addition = m_buffer.beginAddition();
     const QPointer<PaneView> alive(this);
     m_readOnly = true;
     try {
         Compare::Progress progress;
         runInBackground(window(), tr("Pasting the text..."), progress,
-                        [&] { bytes = withCrLf(PaneBytes::fromText(text)); });
+                        [&] { addition.add(withCrLf(PaneBytes::fromText(text))); });
     } catch (...) {
         if (alive)
             m_readOnly = false;
@@ -379,7 +382,12 @@ void PaneView::paste()
     if (!alive)
         return;
     m_readOnly = false;
-    replaceSelection(bytes);
+    const Position from = selectionStart();
+    const Position length = selectionEnd() - from;
+    textWillChange();
+    const Position inserted = addition.size();
+    m_buffer.replace(from, length, std::move(addition));
+    followEdit(from, length, inserted);
 }
 
 void PaneView::undo()
@@ -449,11 +457,16 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
         return;
     textWillChange();
     m_buffer.replace(from, length, inserted);
+    followEdit(from, length, inserted.size());
+}
+
+void PaneView::followEdit(Position from, Position length, Position inserted)
+{
     forgetUtf16From(from);
-    m_widths.edited(from, length, inserted.size());
+    m_widths.edited(from, length, inserted);
     for (auto &[colour, runs] : m_otherColours)
-        runs.followEdit(from, length, inserted.size());
-    m_caret = m_anchor = from + inserted.size();
+        runs.followEdit(from, length, inserted);
+    m_caret = m_anchor = from + inserted;
     afterTextChange();
 }
 

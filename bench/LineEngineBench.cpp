@@ -1,9 +1,15 @@
 // Times the line comparison on the two generated files in both directions and
 // the classic awk one-liner doing the same job on the same files.
 //
-// Usage: bench_line_engine [DATA_FOLDER]
+// Then the window's way: both directions on the panes' bytes at once, as two
+// separate runs on two threads and as one run that shares its set of lines,
+// with the processor time of each beside its wall time.
+//
+// Usage: bench_line_engine [DATA_FOLDER [--bytes-only]]
 
 #include <cstdio>
+#include <ctime>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,6 +18,7 @@
 
 #include "BenchSupport.h"
 #include "engine/LineComparison.h"
+#include "engine/LinePairComparison.h"
 
 namespace {
 
@@ -34,6 +41,75 @@ double timeAwk(const QString &source, const QString &other, const QString &outpu
     return ms;
 }
 
+double processorMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+void onTwoThreads(const std::function<void()> &first, const std::function<void()> &second)
+{
+    std::thread other(second);
+    first();
+    other.join();
+}
+
+// The file's bytes as a pane holds them (the test data is ASCII) with the CR
+// loading appends.
+QByteArray paneBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QByteArray pane;
+    pane.reserve(bytes.size() + bytes.count('\n') + 1);
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype lf = bytes.indexOf('\n', at);
+        lf = lf < 0 ? bytes.size() : lf;
+        const qsizetype end = lf > at && bytes[lf - 1] == '\r' ? lf - 1 : lf;
+        pane.append(bytes.constData() + at, end - at);
+        if (lf < bytes.size())
+            pane.append("\r\n");
+        at = lf + 1;
+    }
+    return pane + '\r';
+}
+
+// Both directions on the panes' bytes, the median of three of each way.
+void timeBothDirections(const QString &path1, const QString &path2)
+{
+    const QByteArray text1 = paneBytes(path1);
+    const QByteArray text2 = paneBytes(path2);
+    Compare::ByteSideResult in1;
+    Compare::ByteSideResult in2;
+    Compare::LinePairResult pair;
+    double cpuSeparate = 0;
+    double cpuShared = 0;
+    const double separate = Bench::medianMs([&] {
+        const double from = processorMs();
+        onTwoThreads([&] { in1 = Compare::findLineDifferences(text1, text2); },
+                     [&] { in2 = Compare::findLineDifferences(text2, text1); });
+        cpuSeparate = processorMs() - from;
+    });
+    const double shared = Bench::medianMs([&] {
+        const double from = processorMs();
+        pair = Compare::findLineDifferencesOfBoth(text1, text2, onTwoThreads);
+        cpuShared = processorMs() - from;
+    });
+    std::printf("\nPanes' bytes, both directions at once (median of 3; processor time of the "
+                "last run)\n");
+    std::printf("%-28s %9.0f ms wall %9.0f ms processor\n", "two separate runs", separate,
+                cpuSeparate);
+    std::printf("%-28s %9.0f ms wall %9.0f ms processor\n", "one run, one shared set", shared,
+                cpuShared);
+    const bool same = pair.in1.resultText == in1.resultText && pair.in2.resultText == in2.resultText
+                      && pair.in1.red == in1.red && pair.in2.red == in2.red;
+    std::printf("Results %s (%lld and %lld lines)\n", same ? "identical" : "DIFFER",
+                qint64(in1.differences), qint64(in2.differences));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -43,6 +119,10 @@ int main(int argc, char **argv)
     const QString path1 = folder + QStringLiteral("/file1.csv");
     const QString path2 = folder + QStringLiteral("/file2.csv");
 
+    if (app.arguments().contains(QStringLiteral("--bytes-only"))) {
+        timeBothDirections(path1, path2);
+        return 0;
+    }
     QString text1;
     QString text2;
     const double loadMs = Bench::medianMs(
@@ -82,5 +162,8 @@ int main(int argc, char **argv)
                                    ? "agree with awk"
                                    : "DIFFER from awk");
     std::printf("Peak resident memory of the engine process: %.0f MiB\n", engineRss);
+    text1.clear();
+    text2.clear();
+    timeBothDirections(path1, path2);
     return 0;
 }

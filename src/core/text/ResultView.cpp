@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "text/LineIndex.h"
 
@@ -11,7 +12,7 @@ using Position = ResultView::Position;
 
 // The longest stretch one entry holds: a line start is found by reading at
 // most a chunk, and a chunk ends after the entry that passes kChunk bytes.
-constexpr qint64 kMaxEntry = 8192;
+constexpr qint64 kMaxEntry = 4096;
 constexpr Position kChunk = 4096;
 
 } // namespace
@@ -19,15 +20,19 @@ constexpr Position kChunk = 4096;
 ResultView::ResultView(QByteArray owner, QByteArrayView source)
     : m_owner(std::move(owner)), m_source(source.data())
 {
+    // Beyond what an entry can point at, and far beyond the memory a text
+    // of that size would need besides.
+    if (source.size() > Entry::kMaxSource)
+        throw std::bad_alloc();
 }
 
 Position ResultView::lengthOf(const Entry &e) const
 {
-    if (e.offset < 0)
+    if (e.offset() < 0)
         return 1;
-    if (e.spaces == kRaw)
-        return e.length;
-    return 2 + Position(e.length) + e.spaces;
+    if (e.spaces() == kRaw)
+        return e.length();
+    return 2 + Position(e.length()) + e.spaces();
 }
 
 void ResultView::push(Entry e)
@@ -43,17 +48,17 @@ void ResultView::line(qsizetype start, qsizetype length, bool crFollows)
     Position at = start;
     if (!m_entries.empty()) {
         Entry &last = m_entries.back();
-        if (last.spaces == kRaw && last.offset >= 0 && last.offset + last.length == at) {
-            const Position joined = std::min<Position>(rest, kMaxEntry - last.length);
-            last.length += quint32(std::max<Position>(joined, 0));
+        if (last.spaces() == kRaw && last.offset() >= 0 && last.offset() + last.length() == at) {
+            const Position joined = std::min<Position>(rest, kMaxEntry - last.length());
+            last.setLength(last.length() + quint32(std::max<Position>(joined, 0)));
             at += std::max<Position>(joined, 0);
             rest -= std::max<Position>(joined, 0);
         }
     }
     for (; rest > 0; at += std::min(rest, kMaxEntry), rest -= kMaxEntry)
-        push({at, quint32(std::min(rest, kMaxEntry)), kRaw});
+        push(Entry(at, quint32(std::min(rest, kMaxEntry)), kRaw));
     if (!crFollows)
-        push({-1, 1, kRaw});
+        push(Entry(-1, 1, kRaw));
 }
 
 void ResultView::word(qsizetype start, qsizetype length)
@@ -61,31 +66,31 @@ void ResultView::word(qsizetype start, qsizetype length)
     if (!m_entries.empty()) {
         Entry &last = m_entries.back();
         // The next word of the same line, one space after the last.
-        if (last.spaces != kRaw && last.offset + last.length + 1 == start
-            && m_source[start - 1] == ' ' && last.length + 1 + length <= kMaxEntry) {
-            last.length += quint32(1 + length);
-            ++last.spaces;
+        if (last.spaces() != kRaw && last.offset() + last.length() + 1 == start
+            && m_source[start - 1] == ' ' && last.length() + 1 + length <= kMaxEntry) {
+            last.setLength(last.length() + quint32(1 + length));
+            last.setSpaces(last.spaces() + 1);
             return;
         }
     }
     const Position first = std::min<Position>(length, kMaxEntry);
-    push({start, quint32(first), 0});
+    push(Entry(start, quint32(first), 0));
     // A word longer than an entry goes on as it stands.
     for (Position at = start + first, rest = length - first; rest > 0;
          at += kMaxEntry, rest -= kMaxEntry)
-        push({at, quint32(std::min(rest, kMaxEntry)), kRaw});
+        push(Entry(at, quint32(std::min(rest, kMaxEntry)), kRaw));
 }
 
 void ResultView::produce(const Entry &e, Position from, Position to, char *out) const
 {
     if (from >= to)
         return;
-    if (e.offset < 0) {
+    if (e.offset() < 0) {
         *out = '\r';
         return;
     }
-    if (e.spaces == kRaw) {
-        std::memcpy(out, m_source + e.offset + from, size_t(to - from));
+    if (e.spaces() == kRaw) {
+        std::memcpy(out, m_source + e.offset() + from, size_t(to - from));
         return;
     }
     // Words: CR LF, then the stretch with every space a CR LF.
@@ -97,8 +102,8 @@ void ResultView::produce(const Entry &e, Position from, Position to, char *out) 
     };
     put('\r');
     put('\n');
-    const char *p = m_source + e.offset;
-    for (quint32 i = 0; i < e.length && at < to; ++i) {
+    const char *p = m_source + e.offset();
+    for (quint32 i = 0; i < e.length() && at < to; ++i) {
         if (p[i] == ' ') {
             put('\r');
             put('\n');
@@ -128,10 +133,10 @@ void ResultView::finish()
             sinceChunk = 0;
         }
         const Position n = lengthOf(e);
-        const char *p = m_source + e.offset;
-        if (e.offset < 0) {
+        const char *p = m_source + e.offset();
+        if (e.offset() < 0) {
             step('\r');
-        } else if (e.spaces == kRaw) {
+        } else if (e.spaces() == kRaw) {
             // The examined text's own bytes: the starts inside them are
             // counted as its index counts them.
             step(p[0]);
@@ -140,7 +145,7 @@ void ResultView::finish()
         } else {
             step('\r');
             step('\n');
-            for (quint32 k = 0; k < e.length; ++k) {
+            for (quint32 k = 0; k < e.length(); ++k) {
                 if (p[k] == ' ') {
                     step('\r');
                     step('\n');

@@ -55,13 +55,32 @@ private:
     // A stretch of the examined text, shown as it is (kRaw), or as words
     // (`spaces` of them are in it, each shown as a CR LF, and a CR LF comes
     // first). An entry at offset -1 is a lone CR that follows no stretch.
-    struct Entry
+    // Packed in 8 bytes, as tens of millions of them may be kept: the offset
+    // (plus one) in 38 bits, the length and the spaces in 13 bits each.
+    static constexpr quint32 kRaw = 0x1FFF;
+    class Entry
     {
-        qint64 offset;
-        quint32 length;
-        quint32 spaces;
+    public:
+        Entry(qint64 offset, quint32 length, quint32 spaces)
+            : m_bits(quint64(offset + 1) | quint64(length) << kLengthShift
+                     | quint64(spaces) << kSpacesShift)
+        {
+        }
+        qint64 offset() const { return qint64(m_bits & kOffsetMask) - 1; }
+        quint32 length() const { return quint32(m_bits >> kLengthShift) & kRaw; }
+        quint32 spaces() const { return quint32(m_bits >> kSpacesShift) & kRaw; }
+        void setLength(quint32 length) { *this = Entry(offset(), length, spaces()); }
+        void setSpaces(quint32 spaces) { *this = Entry(offset(), length(), spaces); }
+
+        // The largest examined text an entry can point into: 256 GiB.
+        static constexpr qint64 kMaxSource = (qint64(1) << 38) - 2;
+
+    private:
+        static constexpr int kLengthShift = 38;
+        static constexpr int kSpacesShift = 51;
+        static constexpr quint64 kOffsetMask = (quint64(1) << 38) - 1;
+        quint64 m_bits;
     };
-    static constexpr quint32 kRaw = 0xFFFFFFFFu;
 
     // Every few KiB of the text: its first entry, where that entry starts in
     // the text, and how many lines start before there.
@@ -107,8 +126,8 @@ void ResultView::forEachSlice(Position from, Position length, Take take) const
         at += n;
         if (a >= b)
             continue;
-        if (e.spaces == kRaw && e.offset >= 0) {
-            take(QByteArrayView(m_source + e.offset + a, b - a));
+        if (e.spaces() == kRaw && e.offset() >= 0) {
+            take(QByteArrayView(m_source + e.offset() + a, b - a));
             continue;
         }
         for (Position p = a; p < b; p += kSlice) {

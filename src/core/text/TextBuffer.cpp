@@ -1,6 +1,7 @@
 #include "text/TextBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -312,12 +313,66 @@ void TextBuffer::replace(Position from, Position length, QByteArrayView inserted
     if (!inserted.isEmpty()) {
         const Position start = m_added.size();
         m_added.append(inserted.data(), inserted.size());
+        m_addedStamp = nextStamp();
         LineIndex::extend(m_addedStarts, m_added, start);
         change.inserted.push_back(makePiece(Source::Added, start, inserted.size()));
     }
+    finishReplace(std::move(change), length, inserted.size());
+}
+
+std::uint64_t TextBuffer::nextStamp()
+{
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+TextBuffer::Addition TextBuffer::beginAddition() const
+{
+    Addition addition;
+    addition.m_added = m_added;
+    addition.m_starts = m_addedStarts;
+    addition.m_stamp = m_addedStamp;
+    addition.m_from = m_added.size();
+    return addition;
+}
+
+void TextBuffer::Addition::add(QByteArrayView inserted)
+{
+    QByteArray grown;
+    grown.reserve(m_added.size() + inserted.size());
+    grown.append(QByteArrayView(m_added));
+    grown.append(inserted);
+    LineIndex::extend(m_starts, grown, m_added.size());
+    m_length += inserted.size();
+    m_added = std::move(grown);
+}
+
+void TextBuffer::replace(Position from, Position length, Addition addition)
+{
+    if (addition.m_stamp != m_addedStamp) {
+        replace(from, length, QByteArrayView(addition.m_added).sliced(addition.m_from));
+        return;
+    }
+    from = std::clamp<Position>(from, 0, m_size);
+    length = std::clamp<Position>(length, 0, m_size - from);
+    if (length == 0 && addition.m_length == 0)
+        return;
+    Change change{from, {}, {}, {}};
+    if (addition.m_length > 0) {
+        m_added = std::move(addition.m_added);
+        m_addedStarts = std::move(addition.m_starts);
+        m_addedStamp = nextStamp();
+        change.inserted.push_back(makePiece(Source::Added, addition.m_from, addition.m_length));
+    }
+    finishReplace(std::move(change), length, addition.m_length);
+}
+
+void TextBuffer::finishReplace(Change change, Position length, Position inserted)
+{
+    const Position from = change.at;
     change.removedRed = redWithin(from, length);
     change.removed = swap(from, length, change.inserted);
-    m_red.followEdit(from, length, inserted.size());
+    m_red.followEdit(from, length, inserted);
     m_history.resize(size_t(m_done));
     m_history.push_back(std::move(change));
     ++m_done;
@@ -339,6 +394,7 @@ void TextBuffer::insertJoined(Position at, QByteArrayView inserted)
     }
     const Position start = m_added.size();
     m_added.append(inserted.data(), inserted.size());
+    m_addedStamp = nextStamp();
     LineIndex::extend(m_addedStarts, m_added, start);
     swap(at, 0, {makePiece(Source::Added, start, inserted.size())});
     m_red.followEdit(at, 0, inserted.size());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -89,7 +90,30 @@ public:
     // to the text. One step for undo.
     void replace(Position from, Position length, QByteArrayView inserted);
     void insert(Position at, QByteArrayView inserted) { replace(at, 0, inserted); }
-    void remove(Position from, Position length) { replace(from, length, {}); }
+
+    // Bytes to insert made ready on another thread: copying them into the
+    // buffer and indexing their lines cost their size, which a paste of
+    // 100 MB must not spend on the window's thread. Begun on the buffer's
+    // thread (cheap: the added bytes are shared, not copied), added to on
+    // any thread, then given to replace(). Made for a buffer that has changed
+    // since, its bytes are inserted as replace() inserts them.
+    class Addition
+    {
+    public:
+        void add(QByteArrayView inserted);
+        Position size() const { return m_length; }
+
+    private:
+        friend class TextBuffer;
+        QByteArray m_added; // the buffer's added bytes, and then the new ones
+        LineIndex::Starts m_starts;
+        std::uint64_t m_stamp = 0;
+        Position m_from = 0; // where the new bytes start in m_added
+        Position m_length = 0;
+    };
+    Addition beginAddition() const;
+    void replace(Position from, Position length, Addition addition);
+    void remove(Position from, Position length) { replace(from, length, QByteArrayView()); }
     // Inserts as insert() does, but as part of the last step when that step
     // only inserted text, ending at `at`, and nothing was undone since: a word
     // typed a key at a time is undone at once.
@@ -157,6 +181,8 @@ private:
     std::vector<Piece> swap(Position from, Position length, const std::vector<Piece> &inserted);
     // The red runs over [from, from + length), counted from `from`.
     std::vector<Compare::ColourRange> redWithin(Position from, Position length) const;
+    // The rest of a replace() once its inserted piece (if any) is made.
+    void finishReplace(Change change, Position length, Position inserted);
     void mergeAround(qsizetype first, qsizetype last);
     void recount();
     // The piece that holds `position` (the last piece for the text's end).
@@ -166,6 +192,9 @@ private:
     LineIndex::Starts m_loadedStarts;
     QByteArray m_added;
     LineIndex::Starts m_addedStarts;
+    // Changes whenever m_added does, and differs between buffers.
+    std::uint64_t m_addedStamp = nextStamp();
+    static std::uint64_t nextStamp();
     std::shared_ptr<const ResultView> m_view;
 
     std::vector<Piece> m_pieces;

@@ -18,13 +18,16 @@ class TextBuffer;
 class PaneDocument final
 {
 public:
+    // Whether the text is to be coloured. A pane keeps its colours as runs
+    // beside the text (see RunSet), never as a byte of style per byte, so a
+    // document readies nothing for them: both give the same document.
     enum class Colours { Kept, None };
 
     // `room` bytes are claimed at once, so that a text added in pieces up to
     // that size is never moved; a large room is best claimed off the
     // window's thread. `colours` and `reach` (the most bytes the text may
-    // come to hold) are hints: every text may be coloured and counts in 64
-    // bits.
+    // come to hold) change nothing: any text can be coloured, and its
+    // positions and line starts count in 64 bits whatever its size.
     explicit PaneDocument(Colours colours = Colours::Kept, qsizetype room = 0, qsizetype reach = 0);
     PaneDocument(PaneDocument &&other) noexcept = default;
     PaneDocument &operator=(PaneDocument &&other) noexcept = default;

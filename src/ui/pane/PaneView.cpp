@@ -15,10 +15,12 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextLayout>
 
 #include "pane/SelectionData.h"
+#include "runner/BackgroundRun.h"
 #include "text/PaneBytes.h"
 
 namespace {
@@ -33,6 +35,8 @@ constexpr Position kSliceMargin = 3072;
 constexpr Position kSliceStep = 1024;
 // The most a double-click looks either way for the ends of a word.
 constexpr Position kWordReach = Position(1) << 20;
+// A pasted text of this many characters or more is converted on a worker.
+constexpr qsizetype kPastedOnThisThread = qsizetype(1) << 20;
 constexpr qreal kLineWidth = qreal(1 << 24); // no wrapping within a slice
 constexpr int kLeftPad = 1;
 // How far inside the view the caret is kept when the view follows it.
@@ -352,7 +356,38 @@ void PaneView::paste()
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
     if (!mime || !mime->hasText())
         return;
-    replaceSelection(withCrLf(PaneBytes::fromText(mime->text())));
+    const QString text = mime->text();
+    if (text.size() < kPastedOnThisThread) {
+        replaceSelection(withCrLf(PaneBytes::fromText(text)));
+        return;
+    }
+    // Converting a large text takes seconds: it is done on a worker while
+    // the window stays live. The pane takes no edit meanwhile, and the text
+    // goes where the selection is once it is ready.
+    // Its bytes are copied into the text's added bytes and indexed there
+    // too, and the pane then takes them in a step that costs no more than a
+    // key typed.
+    TextBuffer::Addition addition = m_buffer.beginAddition();
+    const QPointer<PaneView> alive(this);
+    m_readOnly = true;
+    try {
+        Compare::Progress progress;
+        runInBackground(window(), tr("Pasting the text..."), progress,
+                        [&] { addition.add(withCrLf(PaneBytes::fromText(text))); });
+    } catch (...) {
+        if (alive)
+            m_readOnly = false;
+        throw;
+    }
+    if (!alive)
+        return;
+    m_readOnly = false;
+    const Position from = selectionStart();
+    const Position length = selectionEnd() - from;
+    textWillChange();
+    const Position inserted = addition.size();
+    m_buffer.replace(from, length, std::move(addition));
+    followEdit(from, length, inserted);
 }
 
 void PaneView::undo()
@@ -422,11 +457,16 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
         return;
     textWillChange();
     m_buffer.replace(from, length, inserted);
+    followEdit(from, length, inserted.size());
+}
+
+void PaneView::followEdit(Position from, Position length, Position inserted)
+{
     forgetUtf16From(from);
-    m_widths.edited(from, length, inserted.size());
+    m_widths.edited(from, length, inserted);
     for (auto &[colour, runs] : m_otherColours)
-        runs.followEdit(from, length, inserted.size());
-    m_caret = m_anchor = from + inserted.size();
+        runs.followEdit(from, length, inserted);
+    m_caret = m_anchor = from + inserted;
     afterTextChange();
 }
 

@@ -190,9 +190,13 @@ private:
     qreal xOf(Position position) const; // in the line, from its start
     Position positionInLine(Position line, qreal x) const;
 
-    // Every change of the text comes here: [from, from + length) becomes
+    // Every change of the text but a large paste (made ready on a worker)
+    // comes here: [from, from + length) becomes
     // `inserted`, the caret after it.
     void edit(Position from, Position length, QByteArrayView inserted);
+    // What follows a change of the text at `from`: the counts, widths and
+    // colours after it, the caret at the end of the `inserted` bytes.
+    void followEdit(Position from, Position length, Position inserted);
     void afterTextChange();
     // Typing: a run of typed characters is one step of undo.
     void type(QByteArrayView bytes);

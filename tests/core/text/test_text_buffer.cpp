@@ -1,6 +1,8 @@
-// The pane's text buffer against a plain byte array: random edits, undo and
-// redo, colour, and the lines as a reader counts them.
+// The pane's text buffer against a plain byte array: random edits (some of
+// them made ready elsewhere, as a large paste is), undo and redo, colour,
+// and the lines as a reader counts them.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QRandomGenerator>
@@ -283,7 +285,10 @@ void TextBufferTest::agreesWithPlainModel()
     QVERIFY2(sameAsModel(buffer, model, why), why.constData());
     // Every step checks every position: fewer steps for a long text.
     const int steps = model.text.size() > 1000 ? 12 : 1500;
+    std::optional<TextBuffer::Addition> pending;
     for (int step = 0; step < steps; ++step) {
+        if (!pending && random.bounded(8) == 0)
+            pending = buffer.beginAddition();
         const int choice = random.bounded(10);
         const Position size = model.text.size();
         const QByteArray typed = randomBytes(random, std::min(longest, 3));
@@ -339,10 +344,25 @@ void TextBufferTest::agreesWithPlainModel()
             const QByteArray inserted = randomBytes(random, longest);
             if (length == 0 && inserted.isEmpty())
                 continue; // no edit, and no step to undo
-            buffer.replace(at, length, inserted);
+            if (random.bounded(3) == 0) {
+                // Made ready elsewhere, as a large paste is: begun now, or
+                // before the steps since (the buffer may have changed).
+                TextBuffer::Addition addition =
+                    pending ? std::move(*pending) : buffer.beginAddition();
+                pending.reset();
+                const qsizetype half = inserted.size() / 2;
+                addition.add(QByteArrayView(inserted).first(half));
+                addition.add(QByteArrayView(inserted).sliced(half));
+                QCOMPARE(addition.size(), Position(inserted.size()));
+                buffer.replace(at, length, std::move(addition));
+                what = "paste ";
+            } else {
+                buffer.replace(at, length, inserted);
+                what = "replace ";
+            }
             model.replace(at, length, inserted);
-            what = "replace " + QByteArray::number(at) + "+" + QByteArray::number(length) + " by "
-                   + shown(inserted);
+            what += QByteArray::number(at) + "+" + QByteArray::number(length) + " by "
+                    + shown(inserted);
         }
         QCOMPARE(buffer.canUndo(), model.done > 0);
         QCOMPARE(buffer.canRedo(), model.done < model.history.size());

@@ -29,6 +29,8 @@ private slots:
     void longLinePositionsAreExact();
     void utf16OffsetsFollowEdits();
     void copyKeepsTheTextAsItWas();
+    void pasteReplacesTheSelection_data();
+    void pasteReplacesTheSelection();
     void inputMethodCommitsText();
     void doubleClickSelectsAWord();
     void upAndDownKeepTheColumn();
@@ -230,6 +232,38 @@ void TestPaneView::copyKeepsTheTextAsItWas()
     pane.select(0, 0);
     pane.paste();
     QCOMPARE(pane.text(), QStringLiteral("a\r\nb\r\ncone Xree"));
+}
+
+void TestPaneView::pasteReplacesTheSelection_data()
+{
+    QTest::addColumn<int>("repeats");
+    QTest::newRow("a short text, converted at once") << 1;
+    QTest::newRow("2 MB, converted on a worker") << 100000;
+}
+
+// A paste of any size puts the text, with CR LF breaks, in place of the
+// selection, as one step of undo.
+void TestPaneView::pasteReplacesTheSelection()
+{
+    QFETCH(int, repeats);
+    const QString piece = QStringLiteral("r\u00E9sum\u00E9 \U0001F600\nline\r\nx\ry\t");
+    const QString pasted = piece.repeated(repeats);
+    QString expected = pasted;
+    expected.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    expected.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(QStringLiteral("before|selected|after"));
+    pane.select(7, 8);
+    QGuiApplication::clipboard()->setText(pasted);
+    pane.paste();
+    QCOMPARE(pane.text().size(), qsizetype(7 + expected.size() + 6));
+    QVERIFY(pane.text() == QStringLiteral("before|") + expected + QStringLiteral("|after"));
+    QVERIFY(!pane.isReadOnly());
+    pane.undo();
+    QCOMPARE(pane.text(), QStringLiteral("before|selected|after"));
+    pane.redo();
+    QVERIFY(pane.text() == QStringLiteral("before|") + expected + QStringLiteral("|after"));
 }
 
 void TestPaneView::inputMethodCommitsText()

@@ -1,6 +1,8 @@
 // "Find Differences (Lines)".
 #include "window/commands/FindLineDifferences.h"
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -8,6 +10,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "engine/LineComparison.h"
+#include "engine/LinePairComparison.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
 #include "text/ResultView.h"
@@ -54,7 +57,30 @@ void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
         pass.result->finish();
 }
 
-// The two directions of the command, found together, one on each core.
+// Runs first() here and second() on a worker at once; what either throws
+// reaches the caller once both have ended.
+void runOnBothCores(const std::function<void()> &first, const std::function<void()> &second)
+{
+    std::exception_ptr failure;
+    QFuture<void> other = QtConcurrent::run(&workerPool(), [&] {
+        try {
+            second();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        first();
+    } catch (...) {
+        other.waitForFinished();
+        throw;
+    }
+    other.waitForFinished();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// The two directions of the command, found together on both cores.
 struct BothPasses
 {
     std::array<LinePass, 2> pass;
@@ -101,15 +127,14 @@ void findDifferences(Form1 &form, int file, BothPasses *both)
         both->cancelled = !runInBackground(
             &form, label, progress,
             [&] {
-                QFuture<void> second = QtConcurrent::run(
-                    &workerPool(), [&] { runPass(otherSource, sourceBytes, theirs, progress); });
-                try {
-                    runPass(sourceBytes, otherBytes, mine, progress);
-                } catch (...) {
-                    second.waitForFinished();
-                    throw;
-                }
-                second.waitForFinished();
+                Compare::LinePairResult found = Compare::findLineDifferencesOfBoth(
+                    sourceBytes, otherBytes, runOnBothCores, &progress, Compare::Ranges::Joined,
+                    mine.result.get(), theirs.result.get());
+                mine.found = std::move(found.in1);
+                theirs.found = std::move(found.in2);
+                if (!progress.cancelled)
+                    runOnBothCores([&] { mine.result->finish(); },
+                                   [&] { theirs.result->finish(); });
                 dropIfCancelled(progress, both->pass);
             },
             Cancel::Offered);

@@ -161,8 +161,10 @@ namespace {
 // The room a loaded text is given beyond its own size.
 constexpr qsizetype kSpareRoom = 4096;
 
-// The pane's next text, laid out off the window's thread; taking it is
-// quick. The bytes are let go there too: freeing a large file takes a while.
+// The pane's next text, made ready off the window's thread: its lines are
+// indexed there, and its UTF-16 length counted block by block (what a screen
+// reader asks for), so that the pane takes it in one quick step. A document
+// cancelled meanwhile is let go there too: freeing a large file takes a while.
 PaneDocument documentFor(Form1 &form, QByteArray &&bytes)
 {
     std::optional<PaneDocument> document;

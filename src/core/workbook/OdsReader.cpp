@@ -327,6 +327,7 @@ SheetText readSheet(const ZipArchive &zip, const Wanted &wanted, qint64 byteLimi
     }
     XmlPart part(zip, content, progress);
     SheetCsv csv(byteLimit);
+    csv.reserveFor(part.size());
     ContentReader reader(part, csv, wanted, listing == Listing::WithNames);
     const bool parsed = part.parse(reader);
     text.cancelled = part.cancelled();

@@ -476,6 +476,7 @@ SheetText readSheet(const ZipArchive &zip, const Wanted &wanted, qint64 byteLimi
         return text;
     XmlPart part(zip, sheetIndex, progress);
     SheetCsv csv(byteLimit);
+    csv.reserveFor(part.size());
     SheetReader reader(part, csv, strings, styles, book.dates);
     if (part.parse(reader)) {
         text.csv = csv.finish();

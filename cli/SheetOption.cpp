@@ -31,18 +31,7 @@ bool readWorkbookSheet(InputFile &input, const QString &name, const QString &she
                                                                    "is not a workbook"));
         return false;
     }
-    int index = 0;
-    if (!sheet.isEmpty()) {
-        const Workbook::SheetList list = Workbook::sheetNames(input.bytes);
-        QString error = list.error;
-        if (error.isEmpty())
-            index = Workbook::findSheet(list.names, sheet, error);
-        if (!error.isEmpty()) {
-            input.error = Workbook::fileError(name, error);
-            return true;
-        }
-    }
-    Workbook::SheetText text = Workbook::readSheet(input.bytes, index);
+    Workbook::SheetText text = Workbook::readSheet(input.bytes, sheet);
     input.bytes = QByteArray();
     if (!text.ok())
         input.error = Workbook::fileError(name, text.error);

@@ -165,6 +165,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzzCheck(!listed.ok() || listed.sheets == names.names, "a list unlike the workbook's");
     fuzzCheck(listed.ok() || !names.names.isEmpty() || listed.error == names.error,
               "a workbook with no sheet told otherwise than by its list");
+    if (names.error.isEmpty() && !names.names.isEmpty()) {
+        // The last sheet by its name, matched as the workbook is read, is
+        // the sheet the list finds by that name.
+        const QString wanted = names.names.last();
+        QString error;
+        const int index = Workbook::findSheet(names.names, wanted, error);
+        const Workbook::SheetText byName = Workbook::readSheet(book, wanted);
+        const Workbook::SheetText byIndex = Workbook::readSheet(book, index);
+        fuzzCheck(byName.ok() == byIndex.ok() && byName.csv == byIndex.csv
+                      && byName.sheet == byIndex.sheet,
+                  "a sheet read by its name unlike the same sheet found in the list");
+    }
     compareReadings(book);
     if (!text.ok())
         return 0;

@@ -53,6 +53,8 @@ QString isoTime(QByteArrayView duration)
 
 // Reads content.xml as the parser meets it: lists its tables (tables inside
 // a table are part of it) and reads the one wanted into the sheet's text.
+// A table wanted by name is matched as it comes; where the name is also a
+// number, the table of that number is read until one of that name follows.
 // In that table, rows are its children and those of its header rows and row
 // groups; cells are the rows' children; a cell shows the text of its
 // paragraphs, one line each, notes left out. Anything else is passed over
@@ -60,10 +62,11 @@ QString isoTime(QByteArrayView duration)
 class ContentReader : public XmlPart::Handler
 {
 public:
-    // `wanted`: the table to read, from 0, or -1 to list them only.
-    // `listAll`: go on past the wanted table to list every table.
-    ContentReader(XmlPart &part, SheetCsv &csv, int wanted, bool listAll)
-        : m_part(part), m_csv(csv), m_wanted(wanted), m_listAll(listAll)
+    // `wanted`: the table to read (an index of -1 and no name to list them
+    // only). `listAll`: go on past the wanted table to list every table.
+    ContentReader(XmlPart &part, SheetCsv &csv, const Wanted &wanted, bool listAll)
+        : m_part(part), m_csv(csv), m_index(wanted.index), m_named(wanted.named()),
+          m_name(wanted.name.toUtf8()), m_listAll(listAll)
     {
     }
 
@@ -73,8 +76,7 @@ public:
         if (m_tableDepth == 0) {
             if (sameName(name, "table")) {
                 m_tableDepth = m_depth;
-                names << QString::fromUtf8(attributes.qualified("table:name"));
-                m_reading = names.size() - 1 == m_wanted;
+                startTable(attributes.qualified("table:name"));
             }
             return;
         }
@@ -92,7 +94,7 @@ public:
         if (m_reading) {
             m_reading = false;
             read = true;
-            if (!m_listAll)
+            if (!m_listAll && (!m_named || m_byName))
                 m_part.finish();
         }
     }
@@ -111,12 +113,15 @@ public:
         read = false;
         m_depth = m_tableDepth = 0;
         m_reading = false;
+        m_byName = false;
+        readIndex = -1;
         m_stack.clear();
         m_row = 0;
     }
 
-    QStringList names; // the tables met, in order
-    bool read = false; // the wanted table was read to its end
+    QStringList names;  // the tables met, in order
+    bool read = false;  // the wanted table was read to its end
+    int readIndex = -1; // which table of `names` is (being) read
 
 private:
     // What an element inside the table is: rows and groups of rows, cells
@@ -246,10 +251,31 @@ private:
         m_column = std::min<qint64>(m_column + m_times, qint64(1) << 40);
     }
 
+    // A table begins: read when it is the one wanted. A table of the wanted
+    // name takes the place of one read by its number.
+    void startTable(QByteArrayView name)
+    {
+        names << QString::fromUtf8(name);
+        const int at = int(names.size()) - 1;
+        const bool byName = m_named && !m_byName && name == m_name;
+        if (!byName && (m_byName || read || at != m_index))
+            return;
+        if (read)
+            m_csv.restart();
+        read = false;
+        m_byName = byName;
+        m_reading = true;
+        readIndex = at;
+        m_row = 0;
+    }
+
     XmlPart &m_part;
     SheetCsv &m_csv;
-    const int m_wanted;
+    const int m_index;
+    const bool m_named;
+    const QByteArray m_name;
     const bool m_listAll;
+    bool m_byName = false; // the table read has the wanted name
     int m_depth = 0;
     int m_tableDepth = 0; // of the table the parser is in, or 0
     bool m_reading = false;
@@ -279,7 +305,7 @@ SheetList sheetNames(const ZipArchive &zip)
     SheetList list;
     XmlPart part(zip, zip.find(kContent));
     SheetCsv none(0);
-    ContentReader lister(part, none, -1, true);
+    ContentReader lister(part, none, Wanted{-1, QString()}, true);
     const bool read = part.parse(lister);
     list.names = lister.names;
     if (list.names.isEmpty())
@@ -287,8 +313,8 @@ SheetList sheetNames(const ZipArchive &zip)
     return list;
 }
 
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
-                    Listing listing)
+SheetText readSheet(const ZipArchive &zip, const Wanted &wanted, qint64 byteLimit,
+                    Compare::Progress *progress, Listing listing)
 {
     SheetText text;
     const qint64 content = zip.find(kContent);
@@ -301,18 +327,21 @@ SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare:
     }
     XmlPart part(zip, content, progress);
     SheetCsv csv(byteLimit);
-    ContentReader reader(part, csv, index, listing == Listing::WithNames);
+    csv.reserveFor(part.size());
+    ContentReader reader(part, csv, wanted, listing == Listing::WithNames);
     const bool parsed = part.parse(reader);
     text.cancelled = part.cancelled();
     // A fault past the table read ends the list, not the sheet.
     if (!reader.read && !text.cancelled)
-        text.error = !parsed ? part.error()
-                     : reader.names.isEmpty()
-                         ? QStringLiteral("the workbook has no sheet")
-                         : QStringLiteral("the workbook has no sheet %1").arg(index + 1);
+        text.error = !parsed                  ? part.error()
+                     : reader.names.isEmpty() ? QStringLiteral("the workbook has no sheet")
+                     : wanted.named()
+                         ? QStringLiteral("the workbook has no sheet \"%1\" (its sheets: %2)")
+                               .arg(wanted.name, reader.names.join(QStringLiteral(", ")))
+                         : QStringLiteral("the workbook has no sheet %1").arg(wanted.index + 1);
     if (listing == Listing::WithNames)
         text.sheets = reader.names;
-    text.sheet = reader.names.value(index);
+    text.sheet = reader.names.value(reader.readIndex);
     if (text.ok())
         text.csv = csv.finish();
     return text;

@@ -43,6 +43,13 @@ void SheetCsv::endRow()
     m_out += "\r\n";
 }
 
+void SheetCsv::reserveFor(qint64 partSize)
+{
+    // A cell's markup is several times its text; a quarter is room enough
+    // for the text of a sheet made by an office suite.
+    m_out.reserve(qsizetype(std::min(partSize / 4, m_byteLimit)));
+}
+
 bool SheetCsv::startRow(qint64 row)
 {
     if (row >= kMaxRows)

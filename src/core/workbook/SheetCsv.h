@@ -39,6 +39,10 @@ public:
 
     // The records, padded to the widest; the builder is empty after.
     QByteArray finish();
+    // Room for the text of a sheet read from `partSize` bytes of markup,
+    // taken at once: growing the text step by step copies it or faults its
+    // pages in again and again, while room never written costs no memory.
+    void reserveFor(qint64 partSize);
     // Forgets every cell put, to be read again.
     void restart() { *this = SheetCsv(m_byteLimit); }
     const QString &error() const { return m_error; }

@@ -92,7 +92,10 @@ SheetList sheetNames(QByteArrayView bytes)
     return format == Format::Xlsx ? Xlsx::sheetNames(zip) : Ods::sheetNames(zip);
 }
 
-SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress, Listing listing)
+namespace {
+
+SheetText readWanted(QByteArrayView bytes, const Wanted &wanted, Compare::Progress *progress,
+                     Listing listing)
 {
     const Format format = recognise(bytes);
     SheetText text;
@@ -106,12 +109,29 @@ SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress
         return text;
     try {
         return format == Format::Xlsx
-                   ? Xlsx::readSheet(zip, index, textLimit(bytes), progress, listing)
-                   : Ods::readSheet(zip, index, textLimit(bytes), progress, listing);
+                   ? Xlsx::readSheet(zip, wanted, textLimit(bytes), progress, listing)
+                   : Ods::readSheet(zip, wanted, textLimit(bytes), progress, listing);
     } catch (const std::bad_alloc &) {
         text.error = QStringLiteral("the sheet is too large to read: out of memory");
         return text;
     }
+}
+
+} // namespace
+
+SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress, Listing listing)
+{
+    return readWanted(bytes, Wanted{index, QString()}, progress, listing);
+}
+
+SheetText readSheet(QByteArrayView bytes, const QString &wanted, Compare::Progress *progress,
+                    Listing listing)
+{
+    if (wanted.isEmpty())
+        return readSheet(bytes, 0, progress, listing);
+    bool number = false;
+    const int n = wanted.toInt(&number);
+    return readWanted(bytes, Wanted{number && n >= 1 ? n - 1 : -1, wanted}, progress, listing);
 }
 
 int findSheet(const QStringList &names, const QString &wanted, QString &error)

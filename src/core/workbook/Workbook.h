@@ -55,6 +55,12 @@ enum class Listing { SheetOnly, WithNames };
 SheetText readSheet(QByteArrayView bytes, int index, Compare::Progress *progress = nullptr,
                     Listing listing = Listing::SheetOnly);
 
+// The sheet a user named (see findSheet()), read in one pass: where the
+// sheets and their names share a part (OpenDocument), the names are matched
+// as the part is read, never listed first.
+SheetText readSheet(QByteArrayView bytes, const QString &wanted,
+                    Compare::Progress *progress = nullptr, Listing listing = Listing::SheetOnly);
+
 // The sheet a user named: a sheet of that name, else a number N for the N-th
 // sheet (from 1). -1 and `error` set when there is none.
 int findSheet(const QStringList &names, const QString &wanted, QString &error);

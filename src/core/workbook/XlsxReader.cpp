@@ -425,8 +425,8 @@ SheetList sheetNames(const ZipArchive &zip)
     return list;
 }
 
-SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare::Progress *progress,
-                    Listing listing)
+SheetText readSheet(const ZipArchive &zip, const Wanted &wanted, qint64 byteLimit,
+                    Compare::Progress *progress, Listing listing)
 {
     SheetText text;
     const Book book = readBook(zip);
@@ -436,6 +436,17 @@ SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare:
     if (listing == Listing::WithNames) {
         for (const Sheet &sheet : book.sheets)
             text.sheets << sheet.name;
+    }
+    // The names are in the workbook's own part: a name is found before
+    // any sheet is read.
+    int index = wanted.index;
+    if (wanted.named() && !book.sheets.empty()) {
+        QStringList names;
+        for (const Sheet &sheet : book.sheets)
+            names << sheet.name;
+        index = findSheet(names, wanted.name, text.error);
+        if (!text.ok())
+            return text;
     }
     if (index < 0 || index >= int(book.sheets.size())) {
         text.error = listing == Listing::WithNames && book.sheets.empty()
@@ -465,6 +476,7 @@ SheetText readSheet(const ZipArchive &zip, int index, qint64 byteLimit, Compare:
         return text;
     XmlPart part(zip, sheetIndex, progress);
     SheetCsv csv(byteLimit);
+    csv.reserveFor(part.size());
     SheetReader reader(part, csv, strings, styles, book.dates);
     if (part.parse(reader)) {
         text.csv = csv.finish();

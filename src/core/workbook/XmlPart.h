@@ -127,6 +127,8 @@ public:
     // Why the part could not be read; empty after a cancel.
     const QString &error() const { return m_error; }
     bool cancelled() const { return m_cancelled; }
+    // The part's inflated size, as its zip states it.
+    qint64 size() const { return m_entry.size(); }
 
     // Calls `element(name)` for each element of the part as it starts, in
     // document order: it may read the element to its end or leave its

@@ -327,21 +327,76 @@ void TestWorkbook::findSheet_data()
 {
     QTest::addColumn<QString>("wanted");
     QTest::addColumn<int>("index");
-    QTest::newRow("by name") << "Two" << 1;
+    QTest::newRow("by name") << "One" << 0;
     QTest::newRow("by number") << "2" << 1;
-    QTest::newRow("a name that is a number wins") << "3" << 0;
+    QTest::newRow("a name that is a number wins, before its number") << "3" << 1;
+    QTest::newRow("a name that is a number wins, after its number") << "1" << 2;
     QTest::newRow("no such name") << "Four" << -1;
     QTest::newRow("number past the end") << "4" << -1;
     QTest::newRow("zero") << "0" << -1;
 }
 
+// Three sheets named "One", "3" and "1", each holding its own name.
+static QByteArray threeSheets(bool ods)
+{
+    const QList<QByteArray> names{"One", "3", "1"};
+    if (ods) {
+        QByteArray tables;
+        for (const QByteArray &name : names)
+            tables += "<table:table table:name=\"" + name
+                      + "\"><table:table-row><table:table-cell>"
+                        "<text:p>"
+                      + name
+                      + "</text:p></table:table-cell></table:table-row>"
+                        "</table:table>";
+        Parts parts{
+            {"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"content.xml", "<?xml version=\"1.0\"?><office:document-content xmlns:office=\"o\" "
+                            "xmlns:table=\"t\" xmlns:text=\"x\"><office:body><office:spreadsheet>"
+                                + tables
+                                + "</office:spreadsheet></office:body></office:document-content>"}};
+        return zipOf(parts);
+    }
+    QByteArray sheets;
+    QByteArray rels;
+    Parts parts;
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        sheets += "<sheet name=\"" + names[i] + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+        rels += "<Relationship Id=\"rId" + n
+                + "\" Type=\"http://x/worksheet\" "
+                  "Target=\"worksheets/sheet"
+                + n + ".xml\"/>";
+        parts.push_back({"xl/worksheets/sheet" + n + ".xml",
+                         "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>"
+                             + names[i] + "</t></is></c></row></sheetData></worksheet>"});
+    }
+    parts.push_back({"xl/workbook.xml",
+                     "<workbook xmlns:r=\"urn:r\"><sheets>" + sheets + "</sheets></workbook>"});
+    parts.push_back({"xl/_rels/workbook.xml.rels", "<Relationships>" + rels + "</Relationships>"});
+    return zipOf(parts);
+}
+
+// A sheet named by a user is found by findSheet() in a list, and read in one
+// pass by readSheet(): the same sheet, or the same error, in either format.
 void TestWorkbook::findSheet()
 {
     QFETCH(QString, wanted);
     QFETCH(int, index);
+    const QStringList names{"One", "3", "1"};
     QString error;
-    QCOMPARE(Workbook::findSheet({"3", "Two", "x"}, wanted, error), index);
+    QCOMPARE(Workbook::findSheet(names, wanted, error), index);
     QCOMPARE(error.isEmpty(), index >= 0);
+    for (const bool ods : {false, true}) {
+        const QByteArray book = threeSheets(ods);
+        for (const auto listing : {Workbook::Listing::SheetOnly, Workbook::Listing::WithNames}) {
+            const Workbook::SheetText text = Workbook::readSheet(book, wanted, nullptr, listing);
+            QCOMPARE(text.error, error);
+            QCOMPARE(text.csv, index < 0 ? QByteArray() : names[index].toUtf8() + "\r\n");
+            QCOMPARE(text.sheet, names.value(index));
+            QCOMPARE(text.sheets, listing == Workbook::Listing::WithNames ? names : QStringList());
+        }
+    }
 }
 
 // A number the reader takes as written is one the general format shows so:

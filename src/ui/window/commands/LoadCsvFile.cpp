@@ -72,22 +72,28 @@ std::optional<int> chooseSheet(Form1 &form, const QString &path, const QStringLi
     return chosen;
 }
 
-// A workbook's sheet as CSV text, read off the window's thread.
+// A workbook's sheet as CSV text: the first sheet, read with the list of
+// sheets in one pass; when there are several and another one is chosen,
+// that one is read then, off the window's thread.
 PaneFile readWorkbookSheet(Form1 &form, const QString &path, const QByteArray &bytes,
-                           const QStringList &sheets)
+                           Workbook::SheetText text)
 {
-    const std::optional<int> sheet = chooseSheet(form, path, sheets);
-    if (!sheet)
-        throw ReadCancelled();
-    Workbook::SheetText text;
-    Compare::Progress progress;
-    if (!runInBackground(
-            &form, QStringLiteral("Reading sheet %1...").arg(sheets.value(*sheet)), progress,
-            [&] { text = Workbook::readSheet(bytes, *sheet, &progress); }, Cancel::Offered)
-        || text.cancelled)
-        throw ReadCancelled();
     if (!text.ok())
         workbookFailure(path, text.error);
+    const std::optional<int> sheet = chooseSheet(form, path, text.sheets);
+    if (!sheet)
+        throw ReadCancelled();
+    if (*sheet != 0) {
+        Compare::Progress progress;
+        if (!runInBackground(
+                &form, QStringLiteral("Reading sheet %1...").arg(text.sheets.value(*sheet)),
+                progress, [&] { text = Workbook::readSheet(bytes, *sheet, &progress); },
+                Cancel::Offered)
+            || text.cancelled)
+            throw ReadCancelled();
+        if (!text.ok())
+            workbookFailure(path, text.error);
+    }
     PaneFile file;
     Files::DecodeNote note;
     file.bytes = paneBytes(std::move(text.csv), path, note);
@@ -100,14 +106,14 @@ PaneFile readInBackground(Form1 &form, const QString &path)
 {
     PaneFile file;
     QByteArray bytes;
-    std::optional<Workbook::SheetList> sheets;
+    std::optional<Workbook::SheetText> sheet;
     Compare::Progress progress;
     const auto read = [&] {
         bytes = Files::readFileToLoad(path, &progress);
         if (progress.cancelled)
             return;
         if (Workbook::recognise(bytes) != Workbook::Format::None) {
-            sheets = Workbook::sheetNames(bytes);
+            sheet = Workbook::readSheet(bytes, 0, &progress, Workbook::Listing::WithNames);
             return;
         }
         Files::DecodeNote note;
@@ -115,13 +121,12 @@ PaneFile readInBackground(Form1 &form, const QString &path)
         file.note = decodeNoteText(path, note);
     };
     if (!runInBackground(&form, QStringLiteral("Reading %1...").arg(path), progress, read,
-                         Cancel::Offered))
+                         Cancel::Offered)
+        || (sheet && sheet->cancelled))
         throw ReadCancelled();
-    if (!sheets)
+    if (!sheet)
         return file;
-    if (!sheets->error.isEmpty())
-        workbookFailure(path, sheets->error);
-    return readWorkbookSheet(form, path, bytes, sheets->names);
+    return readWorkbookSheet(form, path, bytes, std::move(*sheet));
 }
 
 } // namespace

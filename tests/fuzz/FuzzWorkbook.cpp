@@ -168,9 +168,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (names.error.isEmpty() && !names.names.isEmpty()) {
         // The last sheet by its name, matched as the workbook is read, is
         // the sheet the list finds by that name.
+        // No name at all asks for the first sheet, as --sheet always has,
+        // even where a sheet is named "".
         const QString wanted = names.names.last();
         QString error;
-        const int index = Workbook::findSheet(names.names, wanted, error);
+        const int index = wanted.isEmpty() ? 0 : Workbook::findSheet(names.names, wanted, error);
         const Workbook::SheetText byName = Workbook::readSheet(book, wanted);
         const Workbook::SheetText byIndex = Workbook::readSheet(book, index);
         fuzzCheck(byName.ok() == byIndex.ok() && byName.csv == byIndex.csv

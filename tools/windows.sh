@@ -396,8 +396,16 @@ xvfb=$!
 window=
 trap 'kill $window $xvfb 2>/dev/null || true' EXIT
 sleep 2
-shoot() { # shoot NAME: the screen after the window had time to show, as NAME.png
-  sleep "${CORVANTIS_WINDOWS_WAIT:-25}"
+shoot() { # shoot NAME: the screen once the window shows (and had time to paint), as NAME.png
+  # Wine starts slowly on a busy machine: the window is waited for, up to
+  # CORVANTIS_WINDOWS_WAIT seconds.
+  local waited=0
+  until DISPLAY=":$display" xwininfo -root -tree 2>/dev/null | grep -q '"Corvantis' ||
+    [ "$waited" -ge "${CORVANTIS_WINDOWS_WAIT:-120}" ]; do
+    sleep 2
+    waited=$((waited + 2))
+  done
+  sleep 8
   DISPLAY=":$display" import -window root "$out/$1.png"
   echo "screenshot: $out/$1.png"
   DISPLAY=":$display" xwininfo -root -tree >"$out/$1.windows" 2>&1 || true

@@ -4,14 +4,16 @@
 #include "TextMode.h"
 
 #include <cstdio>
-#include <exception>
-#include <thread>
+#include <functional>
 #include <utility>
+
+#include <QThreadPool>
 
 #include "InputFile.h"
 #include "Messages.h"
 #include "PaneJson.h"
 #include "SheetOption.h"
+#include "base/BothAtOnce.h"
 #include "csv/RowsReport.h"
 #include "engine/ColourRange.h"
 #include "text/PaneBytes.h"
@@ -36,26 +38,9 @@ struct Comparison
 
 // Runs first() and second() at once, one on each core; a failure of either
 // reaches the caller.
-template <typename First, typename Second>
-void both(First first, Second second)
+void both(const std::function<void()> &first, const std::function<void()> &second)
 {
-    std::exception_ptr failure;
-    std::thread other([&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    runBothAtOnce(first, second, *QThreadPool::globalInstance());
 }
 
 void toStandardOutput(QByteArrayView bytes)

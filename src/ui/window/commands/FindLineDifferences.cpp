@@ -1,14 +1,13 @@
 // "Find Differences (Lines)".
 #include "window/commands/FindLineDifferences.h"
 
-#include <exception>
 #include <functional>
 #include <memory>
 #include <span>
 
 #include <QCoreApplication>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include "base/BothAtOnce.h"
 #include "engine/LineComparison.h"
 #include "engine/LinePairComparison.h"
 #include "pane/RichTextBox.h"
@@ -57,27 +56,10 @@ void runPass(QByteArrayView source, QByteArrayView other, LinePass &pass,
         pass.result->finish();
 }
 
-// Runs first() here and second() on a worker at once; what either throws
-// reaches the caller once both have ended.
+// Runs first() here and second() on a worker at once.
 void runOnBothCores(const std::function<void()> &first, const std::function<void()> &second)
 {
-    std::exception_ptr failure;
-    QFuture<void> other = QtConcurrent::run(&workerPool(), [&] {
-        try {
-            second();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    try {
-        first();
-    } catch (...) {
-        other.waitForFinished();
-        throw;
-    }
-    other.waitForFinished();
-    if (failure)
-        std::rethrow_exception(failure);
+    runBothAtOnce(first, second, workerPool());
 }
 
 // The two directions of the command, found together on both cores.

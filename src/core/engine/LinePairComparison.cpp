@@ -36,35 +36,6 @@ std::array<qsizetype, 3> halves(View text)
     return {0, middle, text.size() + 1};
 }
 
-// Calls visit(piece, start, crFollows) for every piece of `text` that starts
-// in [from, to), in order; forEachPiece for a part of the text. Adds the
-// bytes from `from` to the end of the part to `progress`.
-template <typename Visit>
-bool forEachPieceIn(View text, qsizetype from, qsizetype to, Progress *progress, Visit visit)
-{
-    const qsizetype last = std::min(to, text.size());
-    qsizetype start = from;
-    qsizetype reported = std::min(from, last);
-    qsizetype pieces = 0;
-    while (start < to) {
-        const qsizetype cr = text.indexOf('\r', start);
-        const qsizetype end = cr < 0 ? text.size() : cr;
-        visit(text.sliced(start, end - start), start, cr >= 0);
-        if (cr < 0)
-            break;
-        start = cr + 1;
-        if (progress && ++pieces % piecesPerReport == 0) {
-            progress->add(std::min(start, last) - reported);
-            reported = std::min(start, last);
-            if (progress->cancelled.load(std::memory_order_relaxed))
-                return false;
-        }
-    }
-    if (progress)
-        progress->add(last - reported);
-    return true;
-}
-
 // One bit for every slot of a set: whether a line of the first text was
 // found there. Both threads mark, so a word is changed as a whole.
 class SlotMarks

@@ -24,19 +24,18 @@ namespace Compare::LinePieces {
 // smooth bar, rare enough to cost nothing.
 constexpr qsizetype piecesPerReport = 4096;
 
-// Calls visit(piece, start, crFollows) for every piece of `text` cut at CR, in
-// order. An empty text has no pieces; a text that ends with a CR has an empty
-// last piece. Adds text.size() steps to `progress` in all. False when the
-// progress was cancelled before the last piece.
+// Calls visit(piece, start, crFollows) for every piece of `text` (cut at CR)
+// that starts in [from, to), in order: a part of the text, as a thread takes
+// it. Adds the bytes from `from` to the end of the part to `progress`. False
+// when the progress was cancelled before the part's last piece.
 template <typename View, typename Visit>
-bool forEachPiece(View text, Progress *progress, Visit visit)
+bool forEachPieceIn(View text, qsizetype from, qsizetype to, Progress *progress, Visit visit)
 {
-    if (text.isEmpty())
-        return true;
-    qsizetype start = 0;
-    qsizetype reported = 0;
+    const qsizetype last = std::min(to, text.size());
+    qsizetype start = from;
+    qsizetype reported = std::min(from, last);
     qsizetype pieces = 0;
-    for (;;) {
+    while (start < to) {
         const qsizetype cr = text.indexOf(TextUnits<View>::cr, start);
         const qsizetype end = cr < 0 ? text.size() : cr;
         visit(text.sliced(start, end - start), start, cr >= 0);
@@ -44,15 +43,23 @@ bool forEachPiece(View text, Progress *progress, Visit visit)
             break;
         start = cr + 1;
         if (progress && ++pieces % piecesPerReport == 0) {
-            progress->add(start - reported);
-            reported = start;
+            progress->add(std::min(start, last) - reported);
+            reported = std::min(start, last);
             if (progress->cancelled.load(std::memory_order_relaxed))
                 return false;
         }
     }
     if (progress)
-        progress->add(text.size() - reported);
+        progress->add(last - reported);
     return true;
+}
+
+// The same over the whole text. An empty text has no pieces; a text that
+// ends with a CR has an empty last piece. Adds text.size() steps in all.
+template <typename View, typename Visit>
+bool forEachPiece(View text, Progress *progress, Visit visit)
+{
+    return text.isEmpty() || forEachPieceIn(text, 0, text.size() + 1, progress, visit);
 }
 
 template <typename View>

@@ -188,7 +188,7 @@ int main(int argc, char **argv)
         table2 = std::make_shared<const Csv::Table>(second.get().table);
     });
     Csv::RowOptions options;
-    options.key = QStringLiteral("id");
+    options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     Csv::RowComparison result;
     const Timing compare = timed([&] { result = Csv::compareTables(table1, table2, options); });
     QByteArray report;
@@ -233,7 +233,7 @@ int main(int argc, char **argv)
     line("compare as a multiset", compareRows, Csv::summaryLine(multiset));
     // Cancel halfway through a comparison by key: how long until it stops.
     Csv::WorkControl control;
-    options.key = QStringLiteral("id");
+    options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     options.control = &control;
     auto running =
         std::async(std::launch::async, [&] { return Csv::compareTables(table1, table2, options); });

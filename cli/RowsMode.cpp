@@ -90,21 +90,23 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
 {
     if (SheetChoice::options().contains(name))
         return options.sheets.take(name, value);
+    Csv::ColumnListParse columns;
     if (name == QLatin1String("--key") || name == QLatin1String("--ignore-columns")) {
-        if (const QString error = Csv::columnListError(value); !error.isEmpty())
-            return name + QStringLiteral(": ") + error;
+        columns = Csv::parseColumnList(value);
+        if (!columns.error.isEmpty())
+            return name + QStringLiteral(": ") + columns.error;
     }
     if (name == QLatin1String("--key")) {
         // "auto" guesses; a column named auto is --key '"auto"'.
         options.compare.guessKey = value == QLatin1String("auto");
-        options.compare.key = options.compare.guessKey ? QString() : value;
+        options.compare.key = options.compare.guessKey ? Csv::ColumnSelection() : columns.columns;
     } else if (name == QLatin1String("--map")) {
         const Csv::RenameParse parse = Csv::parseRename(value);
         if (!parse.error.isEmpty())
             return QStringLiteral("--map takes OLD=NEW: %1").arg(parse.error);
         options.compare.renames.push_back(parse.rename);
     } else if (name == QLatin1String("--ignore-columns")) {
-        options.compare.ignoreColumns = value;
+        options.compare.ignoreColumns = std::move(columns.columns);
     } else if (name == QLatin1String("--delimiter")) {
         options.delimiter = delimiterValue(value);
         if (options.delimiter == 0)

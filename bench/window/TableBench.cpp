@@ -84,7 +84,8 @@ int main(int argc, char **argv)
     StallWatch watch;
     TableWindow *window = nullptr;
     const auto open = timedCompare(watch, [&] {
-        window = Tables::openTablesWindow(dialogs, settings, file1, file2, QStringLiteral("id"));
+        window = Tables::openTablesWindow(dialogs, settings, file1, file2,
+                                          Csv::parseColumnList("id").columns);
         QSignalSpy compared(window, &TableWindow::compared);
         compared.wait(600000);
     });

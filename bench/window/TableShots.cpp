@@ -74,7 +74,8 @@ bool shoot(const QString &file1, const QString &file2, const QString &output)
 {
     SilentDialogs dialogs;
     Platform::MemorySettingsBackend settings;
-    TableWindow *window = Tables::openTablesWindow(dialogs, settings, file1, file2, "id");
+    TableWindow *window = Tables::openTablesWindow(dialogs, settings, file1, file2,
+                                                   Csv::parseColumnList("id").columns);
     QSignalSpy compared(window, &TableWindow::compared);
     if (!compared.wait(20000))
         return false;

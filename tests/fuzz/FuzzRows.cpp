@@ -16,15 +16,16 @@ Csv::RowOptions optionsOf(std::uint8_t bits, std::uint8_t marks)
     Csv::RowOptions options;
     options.decimalMark1 = (marks & 1) ? Csv::DecimalMark::Comma : Csv::DecimalMark::Auto;
     options.decimalMark2 = (marks & 2) ? Csv::DecimalMark::Point : Csv::DecimalMark::Auto;
-    options.key = (bits & 1) ? QStringLiteral("1") : QString();
+    options.key = Csv::parseColumnList((bits & 1) ? QStringLiteral("1") : QString()).columns;
     if ((bits & 0x40) && (bits & 1))
-        options.key = QStringLiteral("1,\"b\"");
+        options.key = Csv::parseColumnList(QStringLiteral("1,\"b\"")).columns;
     options.rules.ignoreCase = bits & 2;
     options.rules.ignoreSpace = bits & 4;
     options.rules.numbers = bits & 8;
     options.rules.tolerance = (bits & 16) ? 0.5 : 0;
     options.header = !(bits & 32);
-    options.ignoreColumns = (bits & 128) ? QStringLiteral("2") : QString();
+    options.ignoreColumns =
+        Csv::parseColumnList((bits & 128) ? QStringLiteral("2") : QString()).columns;
     return options;
 }
 

@@ -208,56 +208,49 @@ private:
     std::vector<std::pair<qsizetype, QByteArray>> m_otherNames; // few: paired by hand
 };
 
-// Line breaks in a list that are not inside a quoted item.
-bool unquotedLineBreak(const QString &list, const std::vector<ListItem> &items)
+// The column a choice names, or -1.
+qsizetype findColumn(const ColumnMapping &mapping, const ColumnFinder &finder,
+                     const ColumnChoice &choice)
 {
-    const auto breaks = [](const QString &text) { return text.count(u'\n') + text.count(u'\r'); };
-    qsizetype inItems = 0;
-    for (const ListItem &item : items)
-        inItems += breaks(item.text);
-    return breaks(list) > inItems;
+    switch (choice.by) {
+    case ColumnChoice::By::Position:
+        return choice.position >= 1 ? finder.byPosition(choice.position - 1) : -1;
+    case ColumnChoice::By::Place:
+        for (size_t c = 0; c < mapping.columns.size(); ++c) {
+            const Column &column = mapping.columns[c];
+            if (column.index1 == choice.index1 && column.index2 == choice.index2)
+                return qsizetype(c);
+        }
+        break;
+    case ColumnChoice::By::Name:
+        break;
+    }
+    if (!mapping.byName)
+        return -1;
+    const qsizetype found = finder.byName(choice.text);
+    return found >= 0 ? found : finder.byName(choice.text.trimmed());
 }
 
 } // namespace
 
-QString columnListError(const QString &list)
-{
-    if (unquotedLineBreak(list, splitList(list)))
-        return QStringLiteral("a column list holds a line break (quote a name that has one)");
-    return QString();
-}
-
-ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
-                       bool empty2, const CellRules &rules)
+ColumnPick pickColumns(const ColumnMapping &mapping, const ColumnSelection &selection, bool inBoth,
+                       bool empty1, bool empty2, const CellRules &rules)
 {
     ColumnPick pick;
     const ColumnFinder finder(mapping, !empty1, nameRules(rules));
     std::vector<char> picked(mapping.columns.size(), 0);
-    if (pick.error = columnListError(list); !pick.error.isEmpty())
-        return pick;
-    const std::vector<ListItem> items = splitList(list);
-    for (const ListItem &item : items) {
-        bool isNumber = false;
-        const qint64 number = item.quoted ? 0 : item.text.trimmed().toLongLong(&isNumber);
-        qsizetype found = -1;
-        if (isNumber) {
-            found = number >= 1 ? finder.byPosition(number - 1) : -1;
-            if (found < 0) {
-                pick.error = QStringLiteral("no column %1").arg(item.text.trimmed());
-                return pick;
-            }
-        } else {
-            found = mapping.byName ? finder.byName(item.text) : -1;
-            if (found < 0)
-                found = mapping.byName ? finder.byName(item.text.trimmed()) : -1;
-            if (found < 0) {
-                pick.error = mapping.byName
-                                 ? QStringLiteral("no column \"%1\"").arg(item.text)
-                                 : QStringLiteral("\"%1\" is not a column number (the files are "
-                                                  "read without a header)")
-                                       .arg(item.text);
-                return pick;
-            }
+    for (const ColumnChoice &choice : selection) {
+        const qsizetype found = findColumn(mapping, finder, choice);
+        if (found < 0) {
+            if (choice.by == ColumnChoice::By::Position)
+                pick.error = QStringLiteral("no column %1").arg(choice.text);
+            else if (mapping.byName || choice.by == ColumnChoice::By::Place)
+                pick.error = QStringLiteral("no column \"%1\"").arg(choice.text);
+            else
+                pick.error = QStringLiteral("\"%1\" is not a column number (the files are "
+                                            "read without a header)")
+                                 .arg(choice.text);
+            return pick;
         }
         const Column &column = mapping.columns[size_t(found)];
         if (inBoth && !column.inBoth()) {
@@ -319,20 +312,19 @@ RenameParse parseRename(const QString &text)
             QStringLiteral("\"%1\" is not OLD=NEW (quote a name that holds \"=\")").arg(text);
         return parse;
     }
-    parse.rename = {sides[0], sides[1]};
+    parse.rename = {columnChoice(sides[0]), columnChoice(sides[1])};
     return parse;
 }
 
 namespace {
 
 // The position (0-based) of a column in one file's header or row, or -1.
-qint64 positionIn(const ColumnMapping &mapping, int file, const ListItem &item,
+qint64 positionIn(const ColumnMapping &mapping, int file, const ColumnChoice &choice,
                   const CellRules &rules)
 {
     const qsizetype width = file == 1 ? mapping.width1 : mapping.width2;
-    bool isNumber = false;
-    const qint64 number = item.quoted ? 0 : item.text.trimmed().toLongLong(&isNumber);
-    if (isNumber) {
+    if (choice.by == ColumnChoice::By::Position) {
+        const qint64 number = choice.position;
         qint64 last = -1;
         for (const Column &column : mapping.columns)
             last = std::max(last, file == 1 ? column.index1 : column.index2);
@@ -341,7 +333,7 @@ qint64 positionIn(const ColumnMapping &mapping, int file, const ListItem &item,
     if (!mapping.byName)
         return -1;
     const Row &header = file == 1 ? mapping.header1 : mapping.header2;
-    const QByteArray bytes = item.text.toUtf8();
+    const QByteArray bytes = choice.text.toUtf8();
     qint64 alike = -1;
     for (qsizetype i = 0; i < width; ++i) {
         if (header[i] == QByteArrayView(bytes))

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "csv/CellRules.h"
+#include "csv/ColumnSelection.h"
 #include "csv/CsvReader.h"
 
 namespace Csv {
@@ -58,8 +59,8 @@ ColumnMapping mapColumns(const Table &table1, const Table &table2, bool header,
 // A column renamed between the files, paired by hand: OLD=NEW as written.
 struct ColumnRename
 {
-    ListItem column1; // in file 1
-    ListItem column2; // in file 2
+    ColumnChoice column1; // in file 1, by name or position
+    ColumnChoice column2; // in file 2
 };
 
 // Reads "OLD=NEW": each side a column as in a column list below (a number is
@@ -71,11 +72,11 @@ struct RenameParse
 };
 RenameParse parseRename(const QString &text);
 
-// The columns a list such as `id,2,"last, first"` picks (CSV: a name with a
-// comma is quoted): a number is the column at that position (of file 1, or of
-// file 2 when file 1 has no columns), anything else or anything quoted a
-// header name. error names what is not found; errorFile is 1 or 2 when it
-// lies in a file. A line break outside quotes is an error, not the list's end.
+// The columns a selection picks: a position is the column there in file 1
+// (in file 2 when file 1 has no columns), a name the first column of that
+// header name, a place the column standing there in both files (else the
+// one its label names). error names what is not found; errorFile is 1 or 2
+// when it lies in a file.
 struct ColumnPick
 {
     std::vector<qsizetype> columns; // indices into ColumnMapping::columns
@@ -84,12 +85,8 @@ struct ColumnPick
 };
 
 // `inBoth`: every column must be in both files, unless one of them is empty.
-ColumnPick pickColumns(const ColumnMapping &mapping, const QString &list, bool inBoth, bool empty1,
-                       bool empty2, const CellRules &rules);
-
-// What is wrong with a column list before any column is looked up (a line
-// break outside quotes); empty when nothing.
-QString columnListError(const QString &list);
+ColumnPick pickColumns(const ColumnMapping &mapping, const ColumnSelection &selection, bool inBoth,
+                       bool empty1, bool empty2, const CellRules &rules);
 
 // Pairs each OLD column of file 1 with the NEW column of file 2, whatever
 // their names; a column either had paired with before stands alone. The

@@ -514,7 +514,7 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
 
 // Looks up a column list; false (and the error set) when it names a column
 // that is not there.
-bool pick(RowComparison &result, const QString &list, bool inBoth, bool empty1, bool empty2,
+bool pick(RowComparison &result, const ColumnSelection &list, bool inBoth, bool empty1, bool empty2,
           const CellRules &rules, std::vector<qsizetype> &columns)
 {
     ColumnPick picked = pickColumns(result.mapping, list, inBoth, empty1, empty2, rules);
@@ -596,13 +596,13 @@ RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
     // Two empty files have no columns to name: nothing to look up.
     const bool lookUp = !(empty1 && empty2);
     std::vector<qsizetype> ignored;
-    if (lookUp && !options.ignoreColumns.isEmpty()
+    if (lookUp && !options.ignoreColumns.empty()
         && !pick(result, options.ignoreColumns, false, empty1, empty2, options.rules, ignored))
         return result;
-    if (lookUp && !options.key.isEmpty()
+    if (lookUp && !options.key.empty()
         && !pick(result, options.key, true, empty1, empty2, options.rules, result.keyColumns))
         return result;
-    if (options.key.isEmpty() && options.guessKey) {
+    if (options.key.empty() && options.guessKey) {
         result.keyColumns = guessKey(t1, t2, result.mapping, options.header, options.rules);
         result.keyGuessed = !result.keyColumns.empty();
     }
@@ -631,7 +631,7 @@ RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
     }
     // File 1's rows are looked up at random, file 2's read in order.
     t1.preferLargePages();
-    if (!options.key.isEmpty() || !result.keyColumns.empty())
+    if (!options.key.empty() || !result.keyColumns.empty())
         compareByKey(result, first, options.rules, options.keepPairs, options.control);
     else if (result.comparedColumns.empty())
         matchNoRow(result, first, options.keepPairs);

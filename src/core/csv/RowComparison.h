@@ -16,10 +16,10 @@ namespace Csv {
 
 struct RowOptions
 {
-    QString key;           // columns (see pickColumns); empty: none
+    ColumnSelection key;   // empty: none
     bool guessKey = false; // no key given: guess one (see guessKey); none found, whole rows
     std::vector<ColumnRename> renames; // columns paired by hand across a rename
-    QString ignoreColumns;             // columns left out of the comparison (they still print)
+    ColumnSelection ignoreColumns;     // left out of the comparison (they still print)
     CellRules rules;                   // a tolerance applies to the cells of rows matched by key
     bool header = true;                // the first record of each file names the columns
     bool keepPairs = false;            // fill RowComparison::pairs

@@ -36,7 +36,7 @@ QString quoted(const QString &name)
 } // namespace
 
 ColumnPairing ColumnPairing::of(const Csv::Table &table1, const Csv::Table &table2, bool header,
-                                const Csv::CellRules &rules, const QString &key,
+                                const Csv::CellRules &rules, const Csv::ColumnSelection &key,
                                 const std::vector<Csv::ColumnRename> &used)
 {
     ColumnPairing pairing;
@@ -82,15 +82,13 @@ ColumnPairing ColumnPairing::of(const Csv::Table &table1, const Csv::Table &tabl
     return pairing;
 }
 
-qsizetype ColumnPairing::find(int file, const Csv::ListItem &item) const
+qsizetype ColumnPairing::find(int file, const Csv::ColumnChoice &choice) const
 {
     const QStringList &names = columns(file);
-    bool number = false;
-    const qsizetype position = item.quoted ? 0 : item.text.toLongLong(&number);
-    if (number)
-        return position >= 1 && position <= names.size() ? position - 1 : -1;
+    if (choice.by == Csv::ColumnChoice::By::Position)
+        return choice.position >= 1 && choice.position <= names.size() ? choice.position - 1 : -1;
     for (qsizetype c = 0; c < names.size(); ++c) {
-        if (m_hasName[size_t(file - 1)][size_t(c)] && names[c] == item.text)
+        if (m_hasName[size_t(file - 1)][size_t(c)] && names[c] == choice.text)
             return c;
     }
     return -1;
@@ -155,8 +153,8 @@ std::vector<Csv::ColumnRename> ColumnPairing::renames() const
     const auto item = [this](int file, qsizetype column) {
         const QStringList &names = columns(file);
         if (m_hasName[size_t(file - 1)][size_t(column)] && names.count(names[column]) == 1)
-            return Csv::ListItem{names[column], true};
-        return Csv::ListItem{QString::number(column + 1), false};
+            return Csv::ColumnChoice::named(names[column]);
+        return Csv::ColumnChoice::at(column + 1);
     };
     std::vector<Csv::ColumnRename> renames;
     for (const ColumnPair &pair : m_pairs) {
@@ -168,8 +166,9 @@ std::vector<Csv::ColumnRename> ColumnPairing::renames() const
 
 QString renameText(const Csv::ColumnRename &rename)
 {
-    const auto side = [](const Csv::ListItem &item) {
-        return item.quoted ? quoted(item.text) : item.text;
+    const auto side = [](const Csv::ColumnChoice &choice) {
+        return choice.by == Csv::ColumnChoice::By::Position ? QString::number(choice.position)
+                                                            : quoted(choice.text);
     };
     return side(rename.column1) + u'=' + side(rename.column2);
 }

@@ -29,10 +29,10 @@ class ColumnPairing
 public:
     // `used`: the pairs compared now (a pair naming a column neither file
     // has is dropped). Suggestions come from the names and from the values
-    // on a sample of rows matched by `key` (COLS; empty or not found: a key
-    // of their own).
+    // on a sample of rows matched by `key` (empty or not found: a key of
+    // their own).
     static ColumnPairing of(const Csv::Table &table1, const Csv::Table &table2, bool header,
-                            const Csv::CellRules &rules, const QString &key,
+                            const Csv::CellRules &rules, const Csv::ColumnSelection &key,
                             const std::vector<Csv::ColumnRename> &used);
 
     // A file's columns in its order: names, or "#3" without a header row.
@@ -53,7 +53,7 @@ public:
 private:
     // The pair in use holding this column of this file, other than `except`.
     qsizetype usedPairWith(int file, qsizetype column, qsizetype except) const;
-    qsizetype find(int file, const Csv::ListItem &item) const;
+    qsizetype find(int file, const Csv::ColumnChoice &choice) const;
 
     std::array<QStringList, 2> m_columns;
     std::array<std::vector<char>, 2> m_hasName; // per column: a header row names it

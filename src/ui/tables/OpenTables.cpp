@@ -72,11 +72,12 @@ void installTableEntries(Form1 &form)
 }
 
 TableWindow *openTablesWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
-                              const QString &file1, const QString &file2, const QString &key)
+                              const QString &file1, const QString &file2,
+                              const Csv::ColumnSelection &key)
 {
     auto *window = new TableWindow(dialogs, settings);
     window->show();
-    if (!key.isEmpty())
+    if (!key.empty())
         window->setKeyColumns(key);
     QTimer::singleShot(0, window, [window, file1, file2] {
         // Each side that can be read is opened, whatever the other gives.

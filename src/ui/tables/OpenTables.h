@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "csv/ColumnSelection.h"
+
 class Form1;
 class TableWindow;
 
@@ -19,6 +21,7 @@ TableWindow *openTablesFromMain(Form1 &form);
 
 // corvantis --tables [FILE1 FILE2] [--key COLS]: a table window on its own.
 TableWindow *openTablesWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
-                              const QString &file1, const QString &file2, const QString &key);
+                              const QString &file1, const QString &file2,
+                              const Csv::ColumnSelection &key);
 
 } // namespace Tables

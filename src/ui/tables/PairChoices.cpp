@@ -29,9 +29,15 @@ std::optional<Csv::DecimalMark> markFrom(const QJsonValue &value)
     return std::nullopt;
 }
 
-bool sameItem(const Csv::ListItem &a, const Csv::ListItem &b)
+// A column list as the settings hold it: nothing for a list that is not one.
+std::optional<Csv::ColumnSelection> columnsFrom(const QJsonValue &value)
 {
-    return a.text == b.text && a.quoted == b.quoted;
+    if (!value.isString())
+        return std::nullopt;
+    Csv::ColumnListParse parse = Csv::parseColumnList(value.toString());
+    if (!parse.error.isEmpty())
+        return std::nullopt;
+    return std::move(parse.columns);
 }
 
 } // namespace
@@ -42,13 +48,13 @@ bool PairChoices::operator==(const PairChoices &other) const
         if (renames.size() != other.renames.size())
             return false;
         for (size_t r = 0; r < renames.size(); ++r) {
-            if (!sameItem(renames[r].column1, other.renames[r].column1)
-                || !sameItem(renames[r].column2, other.renames[r].column2))
+            if (renameText(renames[r]) != renameText(other.renames[r]))
                 return false;
         }
         return true;
     };
-    return key == other.key && noKey == other.noKey && ignoreColumns == other.ignoreColumns
+    return Csv::columnListText(key) == Csv::columnListText(other.key) && noKey == other.noKey
+           && Csv::columnListText(ignoreColumns) == Csv::columnListText(other.ignoreColumns)
            && decimalMark1 == other.decimalMark1 && decimalMark2 == other.decimalMark2
            && sameRenames();
 }
@@ -58,9 +64,9 @@ QString PairChoices::toText() const
     QJsonArray map;
     for (const Csv::ColumnRename &rename : renames)
         map.append(renameText(rename));
-    const QJsonObject object{{QStringLiteral("key"), key},
+    const QJsonObject object{{QStringLiteral("key"), Csv::columnListText(key)},
                              {QStringLiteral("noKey"), noKey},
-                             {QStringLiteral("ignore"), ignoreColumns},
+                             {QStringLiteral("ignore"), Csv::columnListText(ignoreColumns)},
                              {QStringLiteral("map"), map},
                              {QStringLiteral("decimal1"), markName(decimalMark1)},
                              {QStringLiteral("decimal2"), markName(decimalMark2)}};
@@ -73,18 +79,20 @@ std::optional<PairChoices> PairChoices::fromText(const QString &text)
     if (!document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
-    const QJsonValue key = object.value(QStringLiteral("key"));
+    const std::optional<Csv::ColumnSelection> key =
+        columnsFrom(object.value(QStringLiteral("key")));
     const QJsonValue noKey = object.value(QStringLiteral("noKey"));
-    const QJsonValue ignore = object.value(QStringLiteral("ignore"));
+    const std::optional<Csv::ColumnSelection> ignore =
+        columnsFrom(object.value(QStringLiteral("ignore")));
     const QJsonValue map = object.value(QStringLiteral("map"));
     const std::optional<Csv::DecimalMark> mark1 =
         markFrom(object.value(QStringLiteral("decimal1")));
     const std::optional<Csv::DecimalMark> mark2 =
         markFrom(object.value(QStringLiteral("decimal2")));
-    if (!key.isString() || !noKey.isBool() || !ignore.isString() || !mark1 || !mark2
+    if (!key || !noKey.isBool() || !ignore || !mark1 || !mark2
         || !(map.isUndefined() || map.isArray()))
         return std::nullopt;
-    PairChoices choices{key.toString(), noKey.toBool(), ignore.toString(), {}, *mark1, *mark2};
+    PairChoices choices{*key, noKey.toBool(), *ignore, {}, *mark1, *mark2};
     for (const QJsonValue &entry : map.toArray()) {
         const Csv::RenameParse parse = Csv::parseRename(entry.toString());
         if (!entry.isString() || !parse.error.isEmpty())

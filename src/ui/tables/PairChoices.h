@@ -14,13 +14,14 @@ namespace Tables {
 // files of the same names are compared (weekly exports keep their names).
 struct PairChoices
 {
-    QString key;                            // COLS; empty with noKey: whole rows
-    bool noKey = false;                     // "No key" was chosen
-    QString ignoreColumns;                  // COLS
+    Csv::ColumnSelection key; // empty with noKey: whole rows
+    bool noKey = false;       // "No key" was chosen
+    Csv::ColumnSelection ignoreColumns;
     std::vector<Csv::ColumnRename> renames; // columns paired across a rename
     Csv::DecimalMark decimalMark1 = Csv::DecimalMark::Auto;
     Csv::DecimalMark decimalMark2 = Csv::DecimalMark::Auto;
 
+    // Columns are the same when they are stored the same.
     bool operator==(const PairChoices &other) const;
     QString toText() const;
     // Nothing for a text that is not one of ours. Choices stored before

@@ -9,8 +9,6 @@
 #include <QMenu>
 #include <QToolButton>
 
-#include "tables/TableRows.h"
-
 namespace {
 
 const char *const kMarkNames[] = {QT_TRANSLATE_NOOP("TableOptionsBar", "Detected"),
@@ -147,8 +145,8 @@ void TableOptionsBar::fillMenu(QMenu *menu, bool withNoKey)
         });
         menu->addSeparator();
     }
-    for (qsizetype c = 0; c < m_labels.size(); ++c) {
-        QAction *action = menu->addAction(m_labels[c]);
+    for (qsizetype c = 0; c < qsizetype(m_columns.size()); ++c) {
+        QAction *action = menu->addAction(m_columns[size_t(c)].text);
         action->setCheckable(true);
         action->setData(qlonglong(c));
         connect(action, &QAction::triggered, this, [this, withNoKey] {
@@ -160,25 +158,33 @@ void TableOptionsBar::fillMenu(QMenu *menu, bool withNoKey)
     }
 }
 
-void TableOptionsBar::setColumns(const QStringList &labels)
+namespace {
+
+void checkByLabel(QMenu *menu, const Csv::ColumnSelection &columns)
 {
-    if (labels == m_labels)
+    QStringList labels;
+    for (const Csv::ColumnChoice &choice : columns)
+        labels << choice.text;
+    for (QAction *action : menu->actions()) {
+        if (action->data().toLongLong() >= 0 && !action->isSeparator())
+            action->setChecked(labels.contains(action->text()));
+    }
+}
+
+} // namespace
+
+void TableOptionsBar::setColumns(const Csv::ColumnSelection &columns)
+{
+    if (columns == m_columns)
         return;
-    const QString key = columnList(m_key->menu());
-    const QString ignored = columnList(m_ignored->menu());
-    m_labels = labels;
+    const Csv::ColumnSelection key = checked(m_key->menu());
+    const Csv::ColumnSelection ignored = checked(m_ignored->menu());
+    m_columns = columns;
     fillMenu(m_key->menu(), true);
     fillMenu(m_ignored->menu(), false);
-    // Keep what was checked under the same names.
-    for (QMenu *menu : {m_key->menu(), m_ignored->menu()}) {
-        QStringList names;
-        for (const Csv::ListItem &item : Csv::splitList(menu == m_key->menu() ? key : ignored))
-            names << item.text;
-        for (QAction *action : menu->actions()) {
-            if (action->data().toLongLong() >= 0 && !action->isSeparator())
-                action->setChecked(names.contains(action->text()));
-        }
-    }
+    // Keep what was checked under the same labels.
+    checkByLabel(m_key->menu(), key);
+    checkByLabel(m_ignored->menu(), ignored);
     updateButtons();
 }
 
@@ -194,45 +200,44 @@ void TableOptionsBar::setKey(const std::vector<qsizetype> &columns)
     updateButtons();
 }
 
-void TableOptionsBar::setIgnored(const QString &columns)
+void TableOptionsBar::setIgnored(const Csv::ColumnSelection &columns)
 {
-    QStringList names;
-    for (const Csv::ListItem &item : Csv::splitList(columns))
-        names << item.text;
-    for (QAction *action : m_ignored->menu()->actions()) {
-        if (action->data().toLongLong() >= 0 && !action->isSeparator())
-            action->setChecked(names.contains(action->text()));
-    }
+    checkByLabel(m_ignored->menu(), columns);
     updateButtons();
 }
 
-QString TableOptionsBar::columnList(const QMenu *menu) const
+Csv::ColumnSelection TableOptionsBar::checked(const QMenu *menu) const
 {
-    QStringList names;
+    Csv::ColumnSelection columns;
     for (const QAction *action : menu->actions()) {
-        if (action->isCheckable() && action->isChecked() && action->data().toLongLong() >= 0)
-            names << Tables::columnListItem(action->text());
+        const qlonglong c = action->data().toLongLong();
+        if (action->isCheckable() && action->isChecked() && c >= 0)
+            columns.push_back(m_columns[size_t(c)]);
     }
-    return names.join(u',');
+    return columns;
 }
 
 void TableOptionsBar::updateButtons()
 {
-    const QString key = columnList(m_key->menu());
+    const Csv::ColumnSelection key = checked(m_key->menu());
     for (QAction *action : m_key->menu()->actions()) {
         if (action->data().toLongLong() < 0 && !action->isSeparator())
-            action->setChecked(key.isEmpty());
+            action->setChecked(key.empty());
     }
-    setElided(m_key, key.isEmpty() ? tr("&Key: none") : tr("&Key: %1"), key);
-    const QString ignored = columnList(m_ignored->menu());
-    setElided(m_ignored, ignored.isEmpty() ? tr("I&gnore Columns") : tr("I&gnore: %1"), ignored);
+    setElided(m_key, key.empty() ? tr("&Key: none") : tr("&Key: %1"), key);
+    const Csv::ColumnSelection ignored = checked(m_ignored->menu());
+    setElided(m_ignored, ignored.empty() ? tr("I&gnore Columns") : tr("I&gnore: %1"), ignored);
 }
 
 // A button's text cut to a width that never widens the window; the whole
 // list in its tooltip. A name's "&" is no shortcut.
-void TableOptionsBar::setElided(QToolButton *button, const QString &pattern, const QString &columns)
+void TableOptionsBar::setElided(QToolButton *button, const QString &pattern,
+                                const Csv::ColumnSelection &columns)
 {
-    const QString names = QString(columns).remove(u'"');
+    QStringList labels;
+    for (const Csv::ColumnChoice &choice : columns)
+        labels << choice.text;
+    const QString names = labels.join(u',');
     const QString text = pattern.contains(QLatin1String("%1"))
                              ? pattern.arg(QString(names).replace(u'&', QLatin1String("&&")))
                              : pattern;
@@ -245,8 +250,8 @@ void TableOptionsBar::setElided(QToolButton *button, const QString &pattern, con
 Csv::RowOptions TableOptionsBar::options() const
 {
     Csv::RowOptions options;
-    options.key = columnList(m_key->menu());
-    options.ignoreColumns = columnList(m_ignored->menu());
+    options.key = checked(m_key->menu());
+    options.ignoreColumns = checked(m_ignored->menu());
     options.rules.ignoreCase = m_ignoreCase->isChecked();
     options.rules.ignoreSpace = m_ignoreBlanks->isChecked();
     options.rules.numbers = m_numbers->isChecked();
@@ -296,8 +301,8 @@ void TableOptionsBar::restore(const QString &saved)
     m_header->setChecked(parts[5] != QLatin1String("0"));
 }
 
-void TableOptionsBar::showCompared(const QStringList &columns, const std::vector<qsizetype> &key,
-                                   const Csv::RowOptions &used)
+void TableOptionsBar::showCompared(const Csv::ColumnSelection &columns,
+                                   const std::vector<qsizetype> &key, const Csv::RowOptions &used)
 {
     const QSignalBlocker blocker(this);
     setColumns(columns);

@@ -22,20 +22,20 @@ class TableOptionsBar : public QWidget
 public:
     explicit TableOptionsBar(QWidget *parent = nullptr);
 
-    // The columns to offer (the mapping's labels, in its order).
-    void setColumns(const QStringList &labels);
+    // The columns to offer (the mapping's, in its order, with their labels).
+    void setColumns(const Csv::ColumnSelection &columns);
     // Checks these columns (mapping indices) as the key; none: no key.
     void setKey(const std::vector<qsizetype> &columns);
     bool hasKeyChoice() const { return m_keyChosen; }
-    // Checks these columns (COLS, by name) as the ones to ignore.
-    void setIgnored(const QString &columns);
+    // Checks these columns (by their labels) as the ones to ignore.
+    void setIgnored(const Csv::ColumnSelection &columns);
     // How each file writes its decimal mark (Auto: found per column).
     void setDecimalMarks(Csv::DecimalMark file1, Csv::DecimalMark file2);
 
     Csv::RowOptions options() const;
     // What a comparison was made with (its columns' labels, its key, the
     // options it used), shown without asking for another one.
-    void showCompared(const QStringList &columns, const std::vector<qsizetype> &key,
+    void showCompared(const Csv::ColumnSelection &columns, const std::vector<qsizetype> &key,
                       const Csv::RowOptions &used);
     char delimiter() const; // 0: detected
     bool header() const;
@@ -50,12 +50,13 @@ signals:
     void readingChanged();
 
 private:
-    QString columnList(const QMenu *menu) const;
+    Csv::ColumnSelection checked(const QMenu *menu) const;
     void fillMenu(QMenu *menu, bool withNoKey);
     void updateButtons();
     void fillDecimalMenu(QMenu *menu);
     Csv::DecimalMark decimalMark(int file) const;
-    static void setElided(QToolButton *button, const QString &pattern, const QString &columns);
+    static void setElided(QToolButton *button, const QString &pattern,
+                          const Csv::ColumnSelection &columns);
 
     QToolButton *m_key;
     QToolButton *m_ignored;
@@ -66,6 +67,6 @@ private:
     QToolButton *m_decimals;
     QComboBox *m_delimiter;
     QCheckBox *m_header;
-    QStringList m_labels;
+    Csv::ColumnSelection m_columns;
     bool m_keyChosen = false;
 };

@@ -338,9 +338,4 @@ Difference differenceOf(const QString &oldValue, const QString &newValue)
     return {start, oldValue.size() - start - end, newValue.size() - start - end};
 }
 
-QString columnListItem(const QString &label)
-{
-    return u'"' + QString(label).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 } // namespace Tables

@@ -129,8 +129,4 @@ struct Difference
 };
 Difference differenceOf(const QString &oldValue, const QString &newValue);
 
-// A column of a COLS list (see Csv::pickColumns) by its label, always quoted,
-// so that a name that is a number or holds a comma stays a name.
-QString columnListItem(const QString &label);
-
 } // namespace Tables

@@ -16,6 +16,17 @@
 
 namespace Tables {
 
+namespace {
+
+// A column of the mapping as the window passes it on: by where it stands.
+Csv::ColumnChoice placeOf(const Csv::ColumnMapping &mapping, qsizetype c)
+{
+    const Csv::Column &column = mapping.columns[size_t(c)];
+    return Csv::ColumnChoice::placed(column.index1, column.index2, mapping.label(c));
+}
+
+} // namespace
+
 void TableSession::setSource(int side, TableSource source)
 {
     m_sources[size_t(side)] = std::move(source);
@@ -152,12 +163,12 @@ Csv::RowOptions TableSession::optionsFor(const CompareRequest &request,
     options.keepPairs = true;
     options.renames = m_renames;
     bool keyGiven = request.keyChosen;
-    if (!m_requestedKey.isEmpty()) {
+    if (!m_requestedKey.empty()) {
         options.key = m_requestedKey;
         keyGiven = true;
     } else if (offered) {
-        options.key = offered->noKey ? QString() : offered->key;
-        keyGiven = offered->noKey || !offered->key.isEmpty();
+        options.key = offered->noKey ? Csv::ColumnSelection() : offered->key;
+        keyGiven = offered->noKey || !offered->key.empty();
     }
     if (offered) {
         options.ignoreColumns = offered->ignoreColumns;
@@ -177,18 +188,18 @@ Csv::RowOptions TableSession::optionsFor(const CompareRequest &request,
     return options;
 }
 
-QString TableSession::guessedKey(const Csv::Table &table1, const Csv::Table &table2,
-                                 const Csv::RowOptions &options)
+Csv::ColumnSelection TableSession::guessedKey(const Csv::Table &table1, const Csv::Table &table2,
+                                              const Csv::RowOptions &options)
 {
     Csv::ColumnMapping mapping = Csv::mapColumns(table1, table2, options.header, options.rules);
     if (!options.renames.empty()
         && !Csv::renameColumns(mapping, options.renames, options.rules).error.isEmpty())
         return {};
-    QStringList key;
+    Csv::ColumnSelection key;
     for (const qsizetype column :
          Csv::guessKey(table1, table2, mapping, options.header, options.rules))
-        key << columnListItem(mapping.label(column));
-    return key.join(u',');
+        key.push_back(placeOf(mapping, column));
+    return key;
 }
 
 std::vector<std::shared_ptr<const void>> TableSession::dropStale()
@@ -309,11 +320,10 @@ PairChoices TableSession::choices() const
     if (!m_data)
         return choices;
     const Csv::RowComparison &result = m_data->comparison;
-    QStringList key;
+    // By label: the next files of these names may hold their columns elsewhere.
     for (const qsizetype column : result.keyColumns)
-        key << columnListItem(result.mapping.label(column));
-    choices.key = key.join(u',');
-    choices.noKey = key.isEmpty();
+        choices.key.push_back(Csv::ColumnChoice::named(result.mapping.label(column)));
+    choices.noKey = choices.key.empty();
     choices.ignoreColumns = m_used.ignoreColumns;
     choices.renames = m_used.renames;
     choices.decimalMark1 = m_used.decimalMark1;
@@ -327,25 +337,25 @@ ColumnPairing TableSession::columnPairing() const
         return {};
     const Csv::RowComparison &result = m_data->comparison;
     // The key by file 2's names: the pairs in use are set aside for the suggestions.
-    QStringList key;
+    Csv::ColumnSelection key;
     for (const qsizetype column : result.keyColumns) {
         const QByteArrayView name = result.mapping.nameBytesIn(column, 2);
-        key << (name.isNull() ? QString::number(result.mapping.number(column))
-                              : columnListItem(QString::fromUtf8(name)));
+        key.push_back(name.isNull() ? Csv::ColumnChoice::at(result.mapping.number(column))
+                                    : Csv::ColumnChoice::named(QString::fromUtf8(name)));
     }
-    return ColumnPairing::of(*result.table1, *result.table2, m_used.header, m_used.rules,
-                             key.join(u','), m_renames);
+    return ColumnPairing::of(*result.table1, *result.table2, m_used.header, m_used.rules, key,
+                             m_renames);
 }
 
-QStringList TableSession::columnLabels(qsizetype limit) const
+Csv::ColumnSelection TableSession::columnChoices(qsizetype limit) const
 {
-    QStringList labels;
+    Csv::ColumnSelection choices;
     if (!m_data)
-        return labels;
+        return choices;
     const Csv::ColumnMapping &mapping = m_data->comparison.mapping;
     for (qsizetype c = 0; c < qsizetype(mapping.columns.size()) && c < limit; ++c)
-        labels << mapping.label(c);
-    return labels;
+        choices.push_back(placeOf(mapping, c));
+    return choices;
 }
 
 Csv::ReportOptions TableSession::reportOptions() const

@@ -56,8 +56,8 @@ public:
     // comparison finds the files a key of their own.
     void setSource(int side, TableSource source);
     bool ready() const { return !m_sources[0].isEmpty() && !m_sources[1].isEmpty(); }
-    // The key the next comparison uses, as the command line gives it (COLS).
-    void requestKey(const QString &columns) { m_requestedKey = columns; }
+    // The key the next comparison uses, as the command line gives it.
+    void requestKey(const Csv::ColumnSelection &columns) { m_requestedKey = columns; }
     // New files: no comparison made of them yet, no key found for them.
     bool newPair() const { return !m_keyPreset; }
     // Choices remembered for these files, used by the next comparison unless
@@ -103,8 +103,9 @@ public:
     qsizetype dataRows(int side) const;
     // "File #1: old.csv · 1,000 rows · delimiter , · UTF-8"
     QString describe(int side) const;
-    // The result's columns as the options bar lists them, the first `limit`.
-    QStringList columnLabels(qsizetype limit) const;
+    // The result's columns as the options bar lists them, the first `limit`:
+    // each by where it stands in the files, with its label.
+    Csv::ColumnSelection columnChoices(qsizetype limit) const;
     // What a report is written with: the names it gives the files (their
     // paths, or the panes' names) and the rules the cells were compared by.
     Csv::ReportOptions reportOptions() const;
@@ -135,15 +136,15 @@ private:
                                const TablePair &tables) const;
     // Replaces a table with the same records over other bytes.
     void moveTable(int side, std::shared_ptr<const Csv::Table> table);
-    static QString guessedKey(const Csv::Table &table1, const Csv::Table &table2,
-                              const Csv::RowOptions &options);
+    static Csv::ColumnSelection guessedKey(const Csv::Table &table1, const Csv::Table &table2,
+                                           const Csv::RowOptions &options);
 
     std::array<TableSource, 2> m_sources;
     std::array<std::shared_ptr<const Csv::Table>, 2> m_tables;
     std::array<char, 2> m_readWith{{0, 0}}; // the delimiter each was read with
     std::array<bool, 2> m_readHeader{{true, true}};
     std::shared_ptr<TableData> m_data;
-    QString m_requestedKey; // until a comparison uses it
+    Csv::ColumnSelection m_requestedKey; // until a comparison uses it
     std::optional<PairChoices> m_offered;
     std::vector<Csv::ColumnRename> m_renames;
     Csv::RowOptions m_used;

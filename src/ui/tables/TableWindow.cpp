@@ -192,7 +192,7 @@ void TableWindow::buildShortcuts()
         QKeySequence::Copy, &m_rows->view(), [this] { copySelection(); }, Qt::WidgetShortcut);
 }
 
-void TableWindow::setKeyColumns(const QString &columns)
+void TableWindow::setKeyColumns(const Csv::ColumnSelection &columns)
 {
     m_session.requestKey(columns);
 }
@@ -220,7 +220,7 @@ void TableWindow::showComparison(const Tables::CompareRequest &request,
                                  Tables::CompareOutcome &outcome, bool first)
 {
     const std::shared_ptr<Tables::TableData> &result = m_session.data();
-    m_options->showCompared(m_session.columnLabels(kColumnsInMenus), result->comparison.keyColumns,
+    m_options->showCompared(m_session.columnChoices(kColumnsInMenus), result->comparison.keyColumns,
                             outcome.used);
     m_comparing.remember();
     m_filtering->showVisible(std::move(outcome.visible));

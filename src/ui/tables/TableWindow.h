@@ -57,7 +57,7 @@ public:
         m_opener.openPane(side, pane, name, path);
     }
     // The key as the command line gives it (COLS), used by the next comparison.
-    void setKeyColumns(const QString &columns);
+    void setKeyColumns(const Csv::ColumnSelection &columns);
     // What Enter or a double click on a row does: the rows' records in each
     // file (-1 where the row is not in that file). Unset: nothing.
     std::function<void(const Csv::Table *table1, qint32 record1, const Csv::Table *table2,

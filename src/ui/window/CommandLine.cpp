@@ -102,7 +102,10 @@ WindowArguments parseWindowArguments(const QStringList &arguments)
     if (parser.isSet(lines) && parser.isSet(words))
         return fail(QStringLiteral("--lines and --words cannot be used together."));
     result.tables = parser.isSet(tables);
-    result.key = parser.value(key);
+    const Csv::ColumnListParse keyColumns = Csv::parseColumnList(parser.value(key));
+    if (!keyColumns.error.isEmpty())
+        return fail(QStringLiteral("--key: ") + keyColumns.error);
+    result.key = keyColumns.columns;
     if (result.tables && (parser.isSet(lines) || parser.isSet(words)))
         return fail(QStringLiteral("--tables cannot be used with --lines or --words."));
     if (parser.isSet(key) && !result.tables)

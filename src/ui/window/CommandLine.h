@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "csv/ColumnSelection.h"
+
 class Form1;
 
 // What the window program is asked for on its command line:
@@ -16,8 +18,8 @@ struct WindowArguments
     // File #2"; more (a file manager's "Open With" on several) are only counted.
     QStringList files;
     Compare compare = Compare::None;
-    bool tables = false; // the table window alone
-    QString key;         // its key columns
+    bool tables = false;      // the table window alone
+    Csv::ColumnSelection key; // its key columns
 
     // Set when the program must not open its window: the text to print
     // (help, version or what is wrong) and the exit status.

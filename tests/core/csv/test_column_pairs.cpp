@@ -91,7 +91,9 @@ void ColumnPairsTest::suggest()
     const Csv::ColumnMapping mapping = Csv::mapColumns(*table1, *table2, true, {});
     std::vector<qsizetype> keyColumns;
     if (!key.isEmpty())
-        keyColumns = Csv::pickColumns(mapping, key, true, false, false, {}).columns;
+        keyColumns =
+            Csv::pickColumns(mapping, Csv::parseColumnList(key).columns, true, false, false, {})
+                .columns;
     QStringList found;
     for (const Csv::SuggestedPair &pair :
          Csv::suggestColumnPairs(*table1, *table2, mapping, keyColumns)) {

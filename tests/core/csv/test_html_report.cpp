@@ -22,7 +22,7 @@ QByteArray html(const Csv::RowComparison &c, const QString &name1, const QString
 Csv::RowComparison byKey(const QByteArray &one, const QByteArray &two)
 {
     Csv::RowOptions options;
-    options.key = QStringLiteral("id");
+    options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     return Csv::compareTexts(one, two, options, ',');
 }
 

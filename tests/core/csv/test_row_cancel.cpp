@@ -33,7 +33,7 @@ Csv::RowOptions optionsFor(bool keyed)
 {
     Csv::RowOptions options;
     if (keyed)
-        options.key = QStringLiteral("id");
+        options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     return options;
 }
 

@@ -138,10 +138,10 @@ Csv::RowOptions randomOptions(QRandomGenerator &random)
         options.guessKey = true;
         break;
     case 2:
-        options.key = QStringLiteral("id,c1");
+        options.key = Csv::parseColumnList(QStringLiteral("id,c1")).columns;
         break;
     default:
-        options.key = QStringLiteral("id");
+        options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     }
     options.rules.ignoreCase = random.bounded(3) == 0;
     options.rules.ignoreSpace = random.bounded(3) == 0;
@@ -149,7 +149,7 @@ Csv::RowOptions randomOptions(QRandomGenerator &random)
     if (options.rules.numbers && random.bounded(2) == 0)
         options.rules.tolerance = 0.5;
     if (random.bounded(4) == 0)
-        options.ignoreColumns = QStringLiteral("c2");
+        options.ignoreColumns = Csv::parseColumnList(QStringLiteral("c2")).columns;
     options.header = random.bounded(8) != 0;
     return options;
 }
@@ -182,7 +182,7 @@ QList<Case> cases()
         short2 += QByteArray::number((i * 7919) % 16, 16) + '\n';
     }
     Csv::RowOptions byA;
-    byA.key = QStringLiteral("a");
+    byA.key = Csv::parseColumnList(QStringLiteral("a")).columns;
     all << Case{"one-byte rows by key", short1, short2, byA};
     all << Case{"one-byte rows as a multiset", short1, short2, {}};
     QByteArray repeated1 = "id,v\n";
@@ -192,7 +192,7 @@ QList<Case> cases()
         repeated2 += "7," + QByteArray::number(i + 1) + '\n';
     }
     Csv::RowOptions byId;
-    byId.key = QStringLiteral("id");
+    byId.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     byId.keepPairs = true;
     all << Case{"one key repeated", repeated1, repeated2, byId};
     all << Case{"one key repeated as a multiset", repeated1, repeated2, {}};

@@ -135,7 +135,8 @@ void RowsReportTest::reportsCarryEveryCellExactly()
     for (quint32 seed = 1; seed <= 150; ++seed) {
         QRandomGenerator random(seed);
         Csv::RowOptions options;
-        options.key = random.bounded(2) ? QStringLiteral("id") : QString();
+        options.key =
+            Csv::parseColumnList(random.bounded(2) ? QStringLiteral("id") : QString()).columns;
         const Csv::RowComparison c =
             Csv::compareTexts(randomTable(random, random.bounded(10)),
                               randomTable(random, random.bounded(10)), options, ',');
@@ -275,7 +276,7 @@ void RowsReportTest::csvLayout()
     QFETCH(QString, map);
     QFETCH(QByteArray, expected);
     Csv::RowOptions options;
-    options.key = key;
+    options.key = Csv::parseColumnList(key).columns;
     if (!map.isEmpty())
         options.renames.push_back(Csv::parseRename(map).rename);
     const Csv::RowComparison c = Csv::compareTexts(text1, text2, options, ',');
@@ -315,7 +316,7 @@ void RowsReportTest::textTellsApart()
     QVERIFY2(lines[1].mid(2) != lines[2].mid(2), lines[1].constData());
 
     Csv::RowOptions byKey;
-    byKey.key = QStringLiteral("id");
+    byKey.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     const Csv::RowComparison keyed =
         Csv::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
     const QByteArray changed = report(keyed, Csv::ReportFormat::Text).split('\n')[1];
@@ -334,7 +335,7 @@ void RowsReportTest::aHugeCellPrintsWhole()
     const QByteArray cell1 = '"' + QByteArray(body).replace("\"", "\"\"") + "\xc3\xa9\"";
     const QByteArray cell2 = '"' + QByteArray(body).replace("\"", "\"\"") + "e\"";
     Csv::RowOptions byKey;
-    byKey.key = QStringLiteral("id");
+    byKey.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     const Csv::RowComparison c =
         Csv::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
     QVERIFY2(c.ok(), qPrintable(c.error.message));

@@ -27,7 +27,7 @@ std::shared_ptr<const Tables::TableData> compared(int rows)
         source.bytes = keyedRows(rows, side == 0 ? 0 : 3);
         session.setSource(side, std::move(source));
     }
-    session.requestKey(QStringLiteral("id"));
+    session.requestKey(Csv::parseColumnList(QStringLiteral("id")).columns);
     Tables::CompareOutcome outcome = session.run({});
     return session.accept(outcome) ? session.data() : nullptr;
 }

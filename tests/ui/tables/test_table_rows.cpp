@@ -22,7 +22,7 @@ std::shared_ptr<Tables::TableData> compared(const QByteArray &a, const QByteArra
                                             const QString &key)
 {
     Csv::RowOptions options;
-    options.key = key;
+    options.key = Csv::parseColumnList(key).columns;
     options.keepPairs = true;
     return Tables::TableData::from(Csv::compareTexts(a, b, options));
 }
@@ -470,7 +470,7 @@ void TableRowsTest::findMatchesCellsNotBytes()
         return text;
     };
     Csv::RowOptions options;
-    options.key = QStringLiteral("id");
+    options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     options.keepPairs = true;
     const auto data =
         Tables::TableData::from(Csv::compareTexts(file(3000), file(3500), options, delimiter));

@@ -44,7 +44,8 @@ QStringList shown(const Tables::ColumnPairing &pairing)
 Tables::ColumnPairing pairingOf(const QByteArray &a, const QByteArray &b, const QString &key,
                                 const QStringList &used, bool header = true)
 {
-    return Tables::ColumnPairing::of(*tableOf(a), *tableOf(b), header, {}, key, renamesOf(used));
+    return Tables::ColumnPairing::of(*tableOf(a), *tableOf(b), header, {},
+                                     Csv::parseColumnList(key).columns, renamesOf(used));
 }
 
 // A session over two texts, as the window holds it.
@@ -187,7 +188,7 @@ void TableSessionTest::filtersThroughTheSession()
 
     session.setRenames(renamesOf({"email=email_address"}));
     Tables::CompareRequest request;
-    request.options.key = QStringLiteral("id");
+    request.options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     QCOMPARE(compareOnce(session, request),
              QStringLiteral("0 removed, 0 added, 2 changed (of 4 / 4 rows)"));
     QCOMPARE(session.filter.valueColumn, qsizetype(-1)); // email_address stands alone no more
@@ -312,10 +313,10 @@ void TableSessionTest::renamesTravelAsColumnsNotText()
     const Csv::RenameParse parse = Csv::parseRename(expected);
     QCOMPARE(parse.error, QString());
     QCOMPARE(parse.rename.column1.text, renames[0].column1.text);
-    QCOMPARE(parse.rename.column2.quoted, renames[0].column2.quoted);
+    QCOMPARE(parse.rename.column2.by, renames[0].column2.by);
 
     Csv::RowOptions options;
-    options.key = QStringLiteral("id");
+    options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     options.renames = renames;
     const Csv::RowComparison result = Csv::compareTables(tableOf(a), tableOf(b), options);
     QCOMPARE(result.error.message, QString());
@@ -347,6 +348,9 @@ void TableSessionTest::choicesAsText_data()
         << 0;
     QTest::newRow("a pair that is not text")
         << R"({"key":"","noKey":true,"ignore":"","map":[3]})" << false << "" << QStringList() << 0;
+    QTest::newRow("a key list broken across lines")
+        << "{\"key\":\"id\\nname\",\"noKey\":false,\"ignore\":\"\"}" << false << "" << QStringList()
+        << 0;
     QTest::newRow("not ours") << "[1,2]" << false << "" << QStringList() << 0;
 }
 
@@ -362,7 +366,7 @@ void TableSessionTest::choicesAsText()
     QCOMPARE(choices.has_value(), valid);
     if (!valid)
         return;
-    QCOMPARE(choices->key, key);
+    QCOMPARE(Csv::columnListText(choices->key), key);
     QCOMPARE(renameTexts(choices->renames).size(), renames.size());
     QCOMPARE(int(choices->decimalMark2), mark2);
     const std::optional<Tables::PairChoices> again =
@@ -389,7 +393,7 @@ void TableSessionTest::renamedColumnsAndDecimalMarks()
     Tables::ColumnPairing chosen = pairing;
     QCOMPARE(chosen.setUsed(0, true), QString());
     session.setRenames(chosen.renames());
-    request.options.key = QStringLiteral("id");
+    request.options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     request.options.decimalMark1 = Csv::DecimalMark::Comma;
     QCOMPARE(compareOnce(session, request),
              QStringLiteral("0 removed, 0 added, 1 changed (of 4 / 4 rows)"));
@@ -401,7 +405,7 @@ void TableSessionTest::renamedColumnsAndDecimalMarks()
 
     // Remembered, and offered to files of the same names.
     const Tables::PairChoices choices = session.choices();
-    QCOMPARE(choices.key, QStringLiteral("\"id\""));
+    QCOMPARE(Csv::columnListText(choices.key), QStringLiteral("\"id\""));
     QCOMPARE(renameTexts(choices.renames), QStringList{"\"email\"=\"email_address\""});
     QCOMPARE(int(choices.decimalMark1), int(Csv::DecimalMark::Comma));
     Tables::TableSession next;
@@ -427,7 +431,7 @@ void TableSessionTest::rememberedChoicesThatNoLongerFit()
     Tables::TableSession session;
     open(session, kJan, kFeb);
     Tables::PairChoices choices;
-    choices.key = QStringLiteral("\"customer\"");
+    choices.key = Csv::parseColumnList(QStringLiteral("\"customer\"")).columns;
     choices.renames = renamesOf({"fax=email_address"});
     session.offer(choices);
     QCOMPARE(compareOnce(session), QStringLiteral("0 removed, 0 added, 2 changed (of 4 / 4 rows)"));

@@ -66,8 +66,8 @@ void TableSettingsTest::choicesPerPair()
     Platform::MemorySettingsBackend backend;
     Tables::TableSettings settings(backend);
     Tables::PairChoices jan;
-    jan.key = QStringLiteral("order_id,line_no");
-    jan.ignoreColumns = QStringLiteral("note");
+    jan.key = Csv::parseColumnList(QStringLiteral("order_id,line_no")).columns;
+    jan.ignoreColumns = Csv::parseColumnList(QStringLiteral("note")).columns;
     jan.decimalMark1 = Csv::DecimalMark::Comma;
     const QString pair = Tables::pairEntry(QStringLiteral("jan.csv"), QStringLiteral("feb.csv"));
     QVERIFY(!settings.choicesFor(pair));

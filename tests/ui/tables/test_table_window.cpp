@@ -42,6 +42,15 @@
 
 namespace {
 
+// Columns as the options bar gets them, each at its own place in both files.
+Csv::ColumnSelection labelled(const QStringList &labels)
+{
+    Csv::ColumnSelection columns;
+    for (qsizetype c = 0; c < labels.size(); ++c)
+        columns.push_back(Csv::ColumnChoice::placed(c, c, labels[c]));
+    return columns;
+}
+
 const QByteArray kOld =
     "sku,name,qty\r\nA1,Pen,10\r\nA2,Pad,5\r\nA3,Ink,4\r\nA4,\"Tape, clear\",9\r\n";
 const QByteArray kNew = "sku;qty;name\nA4;9;Tape, clear\nA2;7;Pad\nA1;10;Pen\nA5;2;Clip\n";
@@ -124,7 +133,8 @@ QLineEdit *findBox(TableWindow &window)
 TableWindow *comparedWindow(WindowFixture &fixture, Platform::SettingsBackend &settings,
                             const QString &old, const QString &now, const QString &key = "sku")
 {
-    TableWindow *window = Tables::openTablesWindow(fixture.dialogs, settings, old, now, key);
+    TableWindow *window = Tables::openTablesWindow(fixture.dialogs, settings, old, now,
+                                                   Csv::parseColumnList(key).columns);
     return waitForCompare(*window) ? window : nullptr;
 }
 
@@ -177,8 +187,8 @@ void TableWindowTest::columnsDialogEditsItsCopy()
 {
     const Csv::ReadResult a = Csv::readCsv("id,mail,fax\n1,x,2\n", 0);
     const Csv::ReadResult b = Csv::readCsv("id,email,phone\n1,x,3\n", 0);
-    const Tables::ColumnPairing pairing =
-        Tables::ColumnPairing::of(a.table, b.table, true, {}, QStringLiteral("id"), {});
+    const Tables::ColumnPairing pairing = Tables::ColumnPairing::of(
+        a.table, b.table, true, {}, Csv::parseColumnList("id").columns, {});
     ColumnsDialog dialog(pairing);
     auto *list = dialog.findChild<QListWidget *>();
     QCOMPARE(list->count(), 1);
@@ -244,7 +254,7 @@ void TableWindowTest::sheetChosenInTheFileLine()
     QVERIFY((choosers[0] == chooser ? choosers[1] : choosers[0])->isHidden()); // a CSV file
 
     QSignalSpy compared(window, &TableWindow::compared);
-    window->setKeyColumns("id");
+    window->setKeyColumns(Csv::parseColumnList("id").columns);
     chooser->setCurrentIndex(1);
     emit chooser->activated(1);
     QVERIFY(compared.count() > 0 || compared.wait(20000));
@@ -281,7 +291,7 @@ void TableWindowTest::cancelDuringCompare()
     window->show();
     QVERIFY(window->openFile(0, old));
     QVERIFY(window->openFile(1, now));
-    window->setKeyColumns("id");
+    window->setKeyColumns(Csv::parseColumnList("id").columns);
     const QString before = window->summaryText();
 
     // Cancel once the comparison has shown how far it got.
@@ -481,22 +491,24 @@ void TableWindowTest::choicesRememberedPerPair()
             action->trigger();
     }
     QVERIFY(compared.count() > 0 || compared.wait(20000));
-    QCOMPARE(first->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    QCOMPARE(Csv::columnListText(first->optionsBar().options().ignoreColumns),
+             QStringLiteral("\"qty\""));
     first->close();
 
     TableWindow *again = comparedWindow(fixture, settings, old, now, "");
     QVERIFY(again);
-    QCOMPARE(again->optionsBar().options().key, QStringLiteral("\"name\""));
-    QCOMPARE(again->optionsBar().options().ignoreColumns, QStringLiteral("\"qty\""));
+    QCOMPARE(Csv::columnListText(again->optionsBar().options().key), QStringLiteral("\"name\""));
+    QCOMPARE(Csv::columnListText(again->optionsBar().options().ignoreColumns),
+             QStringLiteral("\"qty\""));
     QCOMPARE(again->summaryText(), QStringLiteral("1 removed, 1 added, 0 changed (of 4 / 4 rows)"));
     again->close();
 
     // Other names, a guess of their own.
     TableWindow *other = comparedWindow(fixture, settings, fixture.writeFile("x.csv", kOld),
-                                        fixture.writeFile("y.csv", kNew), "");
+                                        fixture.writeFile("y.csv", kNew), {});
     QVERIFY(other);
-    QCOMPARE(other->optionsBar().options().key, QStringLiteral("\"sku\""));
-    QCOMPARE(other->optionsBar().options().ignoreColumns, QString());
+    QCOMPARE(Csv::columnListText(other->optionsBar().options().key), QStringLiteral("\"sku\""));
+    QCOMPARE(Csv::columnListText(other->optionsBar().options().ignoreColumns), QString());
     other->close();
 
     // No column is unique alone: the smallest set of columns that is.
@@ -505,7 +517,8 @@ void TableWindowTest::choicesRememberedPerPair()
         fixture.writeFile("lines1.csv", "order_id,line_no,qty\n1,1,5\n1,2,5\n2,1,5\n"),
         fixture.writeFile("lines2.csv", "order_id,line_no,qty\n1,1,5\n1,2,6\n3,1,6\n"), "");
     QVERIFY(lines);
-    QCOMPARE(lines->optionsBar().options().key, QStringLiteral("\"order_id\",\"line_no\""));
+    QCOMPARE(Csv::columnListText(lines->optionsBar().options().key),
+             QStringLiteral("\"order_id\",\"line_no\""));
     QCOMPARE(lines->summaryText(), QStringLiteral("1 removed, 1 added, 1 changed (of 3 / 3 rows)"));
     lines->close();
 }
@@ -790,7 +803,7 @@ void TableWindowTest::namesAreText()
     // A folder and a missing file: both are said.
     fixture.dialogs.messages.clear();
     TableWindow *failed = Tables::openTablesWindow(fixture.dialogs, settings, QDir::tempPath(),
-                                                   fixture.writeFile("x", "") + "-missing", "");
+                                                   fixture.writeFile("x", "") + "-missing", {});
     QTRY_COMPARE(fixture.dialogs.messages.size(), size_t(2));
     QVERIFY(fixture.dialogs.messages[0].text.contains("folder"));
     QVERIFY(fixture.dialogs.messages[1].text.contains("-missing"));
@@ -802,7 +815,7 @@ void TableWindowTest::namesAreText()
     const QString fifo = fixture.writeFile("fifo", "") + "-pipe";
     QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
     TableWindow *piped = Tables::openTablesWindow(fixture.dialogs, settings, fifo,
-                                                  fixture.writeFile("y.csv", kNew), "");
+                                                  fixture.writeFile("y.csv", kNew), {});
     QTRY_COMPARE(fixture.dialogs.messages.size(), size_t(1));
     QVERIFY(fixture.dialogs.messages[0].text.contains("pipe or a device"));
     piped->close();
@@ -814,16 +827,18 @@ void TableWindowTest::namesAreText()
 void TableWindowTest::choicesKeepTheirColumnsByName()
 {
     TableOptionsBar bar;
-    bar.setColumns({"id", "last, first", "2"});
+    bar.setColumns(labelled({"id", "last, first", "2"}));
     const QList<QToolButton *> buttons = bar.findChildren<QToolButton *>();
     QCOMPARE(buttons.size(), 3); // the key, the columns to ignore, the decimal marks
     for (QAction *action : buttons[1]->menu()->actions()) {
         if (action->text() != QLatin1String("id"))
             action->trigger();
     }
-    QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"last, first\",\"2\""));
-    bar.setColumns({"2", "id", "last, first", "new"});
-    QCOMPARE(bar.options().ignoreColumns, QStringLiteral("\"2\",\"last, first\""));
+    QCOMPARE(Csv::columnListText(bar.options().ignoreColumns),
+             QStringLiteral("\"last, first\",\"2\""));
+    bar.setColumns(labelled({"2", "id", "last, first", "new"}));
+    QCOMPARE(Csv::columnListText(bar.options().ignoreColumns),
+             QStringLiteral("\"2\",\"last, first\""));
 
     // Seven long key columns: the button stays narrow, the tooltip names them all.
     QStringList names;
@@ -832,7 +847,7 @@ void TableWindowTest::choicesKeepTheirColumnsByName()
         names << QStringLiteral("customer_reference_column_%1").arg(c);
         key.push_back(c);
     }
-    bar.setColumns(names);
+    bar.setColumns(labelled(names));
     const int before = buttons[0]->sizeHint().width();
     bar.setKey(key);
     QVERIFY(buttons[0]->sizeHint().width() <= before + 300);
@@ -848,7 +863,8 @@ void TableWindowTest::fromTheCommandLine()
     const QString old = fixture.writeFile("old.csv", kOld);
     const QString now = fixture.writeFile("new.csv", kNew);
     Platform::MemorySettingsBackend settings;
-    TableWindow *window = Tables::openTablesWindow(fixture.dialogs, settings, old, now, "sku");
+    TableWindow *window = Tables::openTablesWindow(fixture.dialogs, settings, old, now,
+                                                   Csv::parseColumnList("sku").columns);
     QVERIFY(waitForCompare(*window));
     QCOMPARE(window->summaryText(),
              QStringLiteral("1 removed, 1 added, 1 changed (of 4 / 4 rows)"));
@@ -905,7 +921,7 @@ void TableWindowTest::fromTheCommandLine()
     QVERIFY(window->openFile(0, fixture.writeFile("a.csv", "note,code\nx,1\ny,1\nz,2\n")));
     QVERIFY(window->openFile(1, fixture.writeFile("b.csv", "code,note\n1,x\n2,w\n")));
     window->compare();
-    QCOMPARE(window->optionsBar().options().key, QStringLiteral("\"note\""));
+    QCOMPARE(Csv::columnListText(window->optionsBar().options().key), QStringLiteral("\"note\""));
     QVERIFY(fixture.dialogs.messages.empty());
     window->close();
     // Remembered in a group of its own: size, splitter, choices, column widths.

@@ -1,8 +1,10 @@
 #include "tables/TableRows.h"
 
 #include <algorithm>
+#include <future>
 #include <string>
 
+#include "csv/LargeArrays.h"
 #include "csv/RowsReport.h"
 
 namespace Tables {
@@ -56,34 +58,92 @@ std::vector<qsizetype> cellColumns(const Csv::RowComparison &comparison)
     return columns;
 }
 
+namespace {
+
+// The rows of file 2's records [begin, end) (added, changed or unchanged;
+// a duplicate key's rows come last), written from `out` on. `changed` and
+// `added` are where the lists reach `begin`: both are in file 2's order.
+bool fileTwoRows(const Csv::RowComparison &c, qint32 begin, qint32 end, size_t changed,
+                 size_t added, DisplayRow *out, const std::atomic_bool *stop)
+{
+    constexpr qint32 kRowsBetweenChecks = qint32(1) << 16;
+    for (qint32 r2 = begin; r2 < end; ++r2) {
+        if (stop && (r2 - begin) % kRowsBetweenChecks == 0 && stop->load(std::memory_order_relaxed))
+            return false;
+        if (added < c.added.size() && c.added[added] == r2) {
+            *out++ = {-1, r2, -1, Status::Added};
+            ++added;
+        } else if (changed < c.changed.size() && c.changed[changed].record2 == r2) {
+            *out++ = {c.pairs[size_t(r2)], r2, qint32(changed), Status::Changed};
+            ++changed;
+        } else if (c.pairs[size_t(r2)] >= 0) {
+            *out++ = {c.pairs[size_t(r2)], r2, -1, Status::Unchanged};
+        }
+    }
+    return true;
+}
+
+// How many rows file 2's records [begin, end) make, and where the changed
+// and added lists reach `begin`.
+struct Stretch
+{
+    qint32 begin = 0;
+    qint32 end = 0;
+    size_t changed = 0;
+    size_t added = 0;
+    size_t rows = 0;
+};
+
+Stretch stretchOf(const Csv::RowComparison &c, qint32 begin, qint32 end)
+{
+    Stretch s{begin, end};
+    s.changed = size_t(
+        std::lower_bound(c.changed.begin(), c.changed.end(), begin,
+                         [](const Csv::ChangedRow &row, qint32 r2) { return row.record2 < r2; })
+        - c.changed.begin());
+    s.added = size_t(std::lower_bound(c.added.begin(), c.added.end(), begin) - c.added.begin());
+    const size_t addedEnd =
+        size_t(std::lower_bound(c.added.begin(), c.added.end(), end) - c.added.begin());
+    s.rows = addedEnd - s.added
+             + size_t(std::count_if(c.pairs.begin() + begin, c.pairs.begin() + end,
+                                    [](qint32 r1) { return r1 >= 0; }));
+    return s;
+}
+
+} // namespace
+
 std::vector<DisplayRow> displayRows(const Csv::RowComparison &c, const std::atomic_bool *stop)
 {
+    // File 2's records in two halves at once, each writing its own stretch.
+    const qint32 size2 = qint32(c.pairs.size());
+    constexpr qint32 kWorthTwoThreads = qint32(1) << 16;
+    const qint32 middle = size2 >= kWorthTwoThreads ? size2 / 2 : size2;
+    const Stretch halves[2] = {stretchOf(c, 0, middle), stretchOf(c, middle, size2)};
+    size_t duplicates = 0;
+    for (const Csv::DuplicateKey &d : c.duplicateKeys)
+        duplicates += d.records1.size() + d.records2.size();
+    const size_t total = c.removed.size() + halves[0].rows + halves[1].rows + duplicates;
     std::vector<DisplayRow> rows;
-    rows.reserve(c.removed.size() + size_t(c.rows2));
+    Csv::reserveLarge(rows, total);
+    rows.resize(total);
+    DisplayRow *out = rows.data();
     for (const qint32 r1 : c.removed)
-        rows.push_back({r1, -1, -1, Status::Removed});
-    std::vector<qint32> changedOf(c.pairs.size(), -1);
-    for (size_t i = 0; i < c.changed.size(); ++i)
-        changedOf[size_t(c.changed[i].record2)] = qint32(i);
-    std::vector<char> added(c.pairs.size(), 0);
-    for (const qint32 r2 : c.added)
-        added[size_t(r2)] = 1;
-    constexpr size_t kRowsBetweenChecks = size_t(1) << 16;
-    for (size_t r2 = 0; r2 < c.pairs.size(); ++r2) {
-        if (stop && r2 % kRowsBetweenChecks == 0 && stop->load(std::memory_order_relaxed))
-            return {};
-        if (added[r2])
-            rows.push_back({-1, qint32(r2), -1, Status::Added});
-        else if (changedOf[r2] >= 0)
-            rows.push_back({c.pairs[r2], qint32(r2), changedOf[r2], Status::Changed});
-        else if (c.pairs[r2] >= 0)
-            rows.push_back({c.pairs[r2], qint32(r2), -1, Status::Unchanged});
-    }
+        *out++ = {r1, -1, -1, Status::Removed};
+    const auto fill = [&](const Stretch &s, DisplayRow *at) {
+        return fileTwoRows(c, s.begin, s.end, s.changed, s.added, at, stop);
+    };
+    auto second =
+        std::async(halves[1].begin < halves[1].end ? std::launch::async : std::launch::deferred,
+                   [&] { return fill(halves[1], out + halves[0].rows); });
+    const bool done = fill(halves[0], out) && second.get();
+    if (!done)
+        return {};
+    out += halves[0].rows + halves[1].rows;
     for (const Csv::DuplicateKey &d : c.duplicateKeys) {
         for (const qint32 r1 : d.records1)
-            rows.push_back({r1, -1, -1, Status::Duplicate});
+            *out++ = {r1, -1, -1, Status::Duplicate};
         for (const qint32 r2 : d.records2)
-            rows.push_back({-1, r2, -1, Status::Duplicate});
+            *out++ = {-1, r2, -1, Status::Duplicate};
     }
     return rows;
 }

@@ -377,6 +377,22 @@ void TableRowsTest::largeTablesInHalves()
             b += line + '\n';
     }
     const auto data = compared(a, b, "id");
+    // The rows, made in two halves at once: file 2's records in order, each
+    // with the status the comparison's lists give it.
+    const Csv::RowComparison &c = data->comparison;
+    QCOMPARE(data->rows.size(), c.removed.size() + size_t(c.rows2));
+    std::vector<qint32> changedOf(c.pairs.size(), -1);
+    for (size_t i = 0; i < c.changed.size(); ++i)
+        changedOf[size_t(c.changed[i].record2)] = qint32(i);
+    size_t at = c.removed.size();
+    for (qint32 r2 = 1; r2 < qint32(c.pairs.size()); ++r2, ++at) {
+        const Tables::DisplayRow &row = data->rows[at];
+        const Tables::Status status = c.pairs[size_t(r2)] < 0      ? Tables::Status::Added
+                                      : changedOf[size_t(r2)] >= 0 ? Tables::Status::Changed
+                                                                   : Tables::Status::Unchanged;
+        QVERIFY(row.record2 == r2 && row.record1 == c.pairs[size_t(r2)]
+                && row.changed == changedOf[size_t(r2)] && row.status == status);
+    }
     Tables::RowFilter filter;
     filter.shown.fill(true);
     filter.find = find;

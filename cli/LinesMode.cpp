@@ -1,16 +1,18 @@
 // corvantis-cli lines: the lines of each file that occur nowhere in the other.
 
 #include "TextMode.h"
-#include "engine/LineComparison.h"
+#include "engine/LinePairComparison.h"
 
 namespace Cli {
 
 namespace {
 
-Compare::ByteSideResult compareLines(const QByteArray &text, const QByteArray &other)
+// Both directions as one job on both cores, as the window's Lines runs them.
+Compare::LinePairResult compareLines(const QByteArray &text1, const QByteArray &text2,
+                                     const Compare::RunBoth &both)
 {
     // Ranges are joined as they come: every output joins them anyway.
-    return Compare::findLineDifferences(text, other, nullptr, Compare::Ranges::Joined);
+    return Compare::findLineDifferencesOfBoth(text1, text2, both, nullptr, Compare::Ranges::Joined);
 }
 
 // The result pane lists each line followed by a CR; every line but the first

@@ -270,9 +270,9 @@ int TextMode::run()
         });
     printEncodingNote(m_file1, note1.invalidLine, note1.encoding);
     printEncodingNote(m_file2, note2.invalidLine, note2.encoding);
-    const auto compare = m_comparison->compare;
-    both([&] { c.file1 = compare(c.text1, c.text2); },
-         [&] { c.file2 = compare(c.text2, c.text1); });
+    Compare::LinePairResult results = m_comparison->compare(c.text1, c.text2, both);
+    c.file1 = std::move(results.in1);
+    c.file2 = std::move(results.in2);
 
     switch (m_output) {
     case Output::Result:

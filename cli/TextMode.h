@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "Mode.h"
+#include "engine/LinePairComparison.h"
 #include "engine/SideResult.h"
 
 namespace Cli {
@@ -22,8 +23,10 @@ struct TextComparison
     // the other.
     const char *heading;
 
-    // The differences of `text` against `other`, as the result pane holds them.
-    Compare::ByteSideResult (*compare)(const QByteArray &text, const QByteArray &other);
+    // The differences of each text against the other, as the result panes
+    // hold them; `both` runs two pieces of work at once.
+    Compare::LinePairResult (*compare)(const QByteArray &text1, const QByteArray &text2,
+                                       const Compare::RunBoth &both);
 
     // Hands each entry of a result pane's text to `entry`, without its line
     // break, in the order the pane lists them.

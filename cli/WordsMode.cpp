@@ -8,9 +8,13 @@ namespace Cli {
 
 namespace {
 
-Compare::ByteSideResult compareWords(const QByteArray &text, const QByteArray &other)
+Compare::LinePairResult compareWords(const QByteArray &text1, const QByteArray &text2,
+                                     const Compare::RunBoth &both)
 {
-    return Compare::findWordDifferencesOf(text, other);
+    Compare::LinePairResult results;
+    both([&] { results.in1 = Compare::findWordDifferencesOf(text1, text2); },
+         [&] { results.in2 = Compare::findWordDifferencesOf(text2, text1); });
+    return results;
 }
 
 // The result pane puts CR LF before each word.

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "csv/LargeArrays.h"
+
 namespace Tables {
 
 namespace {
@@ -280,7 +282,7 @@ void sortRows(const TableData &data, std::vector<qint32> &visible, int displayCo
         Csv::Row row1;
         Csv::Row row2;
         std::vector<SortKey> keys;
-        keys.reserve(end - begin);
+        Csv::reserveLarge(keys, end - begin); // in large pages: ten million keys fault less
         for (size_t k = begin; k < end; ++k)
             keys.push_back(keyOf(data, visible[k], displayColumn, row1, row2, kept[begin > 0]));
         std::stable_sort(keys.begin(), keys.end(), order);

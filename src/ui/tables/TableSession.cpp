@@ -8,8 +8,8 @@
 #endif
 
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include "base/BothAtOnce.h"
 #include "csv/KeyGuess.h"
 #include "runner/BackgroundRun.h"
 #include "tables/TableNotes.h"
@@ -135,9 +135,7 @@ bool TableSession::readTables(const CompareRequest &request, CompareOutcome &out
         }
     };
     if (toRead[0] && toRead[1]) {
-        QFuture<void> second = QtConcurrent::run(&workerPool(), readSide, size_t(1));
-        readSide(0);
-        second.waitForFinished();
+        runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, workerPool());
     } else {
         readSide(toRead[0] ? 0 : 1);
     }

@@ -652,30 +652,4 @@ RowComparison compareTables(std::shared_ptr<const Table> table1,
     }
 }
 
-RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
-                           char delimiter)
-{
-    ReadResult read1;
-    ReadResult read2;
-    try {
-        startPhase(options.control, WorkPhase::Reading, text1.size() + text2.size());
-        auto reading2 = std::async(std::launch::async, [&] {
-            return readCsv(std::move(text2), delimiter, options.control);
-        });
-        read1 = readCsv(std::move(text1), delimiter, options.control);
-        read2 = reading2.get();
-    } catch (const WorkCancelled &) {
-        return cancelledComparison();
-    }
-    for (const auto &[file, read] : {std::pair{1, &read1}, std::pair{2, &read2}}) {
-        if (!read->ok()) {
-            RowComparison failed;
-            failed.error = {file, read->error.line, read->error.message};
-            return failed;
-        }
-    }
-    return compareTables(std::make_shared<const Table>(std::move(read1.table)),
-                         std::make_shared<const Table>(std::move(read2.table)), options);
-}
-
 } // namespace Csv

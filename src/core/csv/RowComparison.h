@@ -106,15 +106,9 @@ std::vector<qsizetype> displayOrder(const RowComparison &comparison);
 // - Without: rows are compared whole, as a multiset: a row twice in file 1
 //   and once in file 2 is removed once (the later copy).
 // Cells are compared under options.rules; ignored columns are not compared.
-RowComparison compareTables(std::shared_ptr<const Table> table1,
-                            std::shared_ptr<const Table> table2, const RowOptions &options);
-
 // With options.control, checks for Cancel every few thousand records and
 // reports the phases Indexing, Comparing and Listing.
-//
-// Reads both UTF-8 texts (at once, on two threads) and compares them.
-// `delimiter` 0: detected in each.
-RowComparison compareTexts(QByteArray text1, QByteArray text2, const RowOptions &options,
-                           char delimiter = 0);
+RowComparison compareTables(std::shared_ptr<const Table> table1,
+                            std::shared_ptr<const Table> table2, const RowOptions &options);
 
 } // namespace Csv

@@ -4,6 +4,7 @@
 #include "csv/CellDifference.h"
 #include "csv/HtmlReport.h"
 #include "csv/RowComparison.h"
+#include "support/RowTexts.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ Csv::RowComparison byKey(const QByteArray &one, const QByteArray &two)
 {
     Csv::RowOptions options;
     options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
-    return Csv::compareTexts(one, two, options, ',');
+    return TestRows::compareTexts(one, two, options, ',');
 }
 
 // Every "<" of the page opens one of the report's own elements: no cell,

@@ -10,6 +10,7 @@
 #include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "support/RowTexts.h"
 
 namespace {
 
@@ -76,8 +77,8 @@ void RowCancelTest::phasesInOrder()
         std::chrono::milliseconds(0));
     Csv::RowOptions options = optionsFor(keyed);
     options.control = &control;
-    const Csv::RowComparison followed = Csv::compareTexts(a, b, options);
-    const Csv::RowComparison plain = Csv::compareTexts(a, b, optionsFor(keyed));
+    const Csv::RowComparison followed = TestRows::compareTexts(a, b, options);
+    const Csv::RowComparison plain = TestRows::compareTexts(a, b, optionsFor(keyed));
     QVERIFY(followed.ok());
     QVERIFY(!followed.cancelled);
     // Followed or not, the same findings.
@@ -138,7 +139,7 @@ void RowCancelTest::cancelsInEachPhase()
     self = &control;
     Csv::RowOptions options = optionsFor(keyed);
     options.control = &control;
-    const Csv::RowComparison result = Csv::compareTexts(a, b, options);
+    const Csv::RowComparison result = TestRows::compareTexts(a, b, options);
     QVERIFY(result.cancelled);
     QVERIFY(!result.ok());
     QCOMPARE(result.error.message, QStringLiteral("the comparison was cancelled"));
@@ -175,7 +176,7 @@ void RowCancelTest::writingStopsAtCancel()
         a += QByteArray(longCell, '\n') + "\"\n";
         b += QByteArray(longCell, '\r') + "\"\n";
     }
-    const Csv::RowComparison result = Csv::compareTexts(a, b, optionsFor(keyed));
+    const Csv::RowComparison result = TestRows::compareTexts(a, b, optionsFor(keyed));
     QVERIFY(result.ok());
     const QByteArray whole = Csv::formatReport(result, format, "a.csv", "b.csv");
     QVERIFY(whole.size() > 1 << 20);
@@ -235,7 +236,7 @@ void RowCancelTest::savingStopsAtCancel()
 {
     QFETCH(Csv::ReportFormat, format);
     const auto [a, b] = pair(60000);
-    const Csv::RowComparison result = Csv::compareTexts(a, b, optionsFor(true));
+    const Csv::RowComparison result = TestRows::compareTexts(a, b, optionsFor(true));
     QVERIFY(result.ok());
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("report"));

@@ -7,6 +7,7 @@
 
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "support/RowTexts.h"
 
 namespace {
 
@@ -435,7 +436,7 @@ void RowComparisonTest::findings()
     QFETCH(bool, differ);
 
     const Csv::RowComparison result =
-        Csv::compareTexts(text1.toUtf8(), text2.toUtf8(), optionsFrom(key, ignored, flags));
+        TestRows::compareTexts(text1.toUtf8(), text2.toUtf8(), optionsFrom(key, ignored, flags));
     QVERIFY2(result.ok(), qPrintable(result.error.message));
     QCOMPARE(described(result), expected);
     QCOMPARE(result.hasDifferences(), differ);
@@ -444,7 +445,8 @@ void RowComparisonTest::findings()
     // was neither added nor set aside under a duplicate key.
     Csv::RowOptions withPairs = optionsFrom(key, ignored, flags);
     withPairs.keepPairs = true;
-    const Csv::RowComparison paired = Csv::compareTexts(text1.toUtf8(), text2.toUtf8(), withPairs);
+    const Csv::RowComparison paired =
+        TestRows::compareTexts(text1.toUtf8(), text2.toUtf8(), withPairs);
     for (const Csv::ChangedRow &row : paired.changed)
         QCOMPARE(paired.pairs[size_t(row.record2)], row.record1);
     qsizetype unpaired2 = qsizetype(paired.added.size());
@@ -528,7 +530,7 @@ void RowComparisonTest::errors()
     QFETCH(QString, messageHas);
 
     const Csv::RowComparison result =
-        Csv::compareTexts(text1.toUtf8(), text2.toUtf8(), optionsFrom(key, ignored, flags));
+        TestRows::compareTexts(text1.toUtf8(), text2.toUtf8(), optionsFrom(key, ignored, flags));
     QVERIFY(!result.ok());
     QCOMPARE(result.error.file, file);
     QCOMPARE(result.error.line, line);
@@ -725,7 +727,7 @@ void RowComparisonTest::agreesWithPlainDefinition()
             options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
 
         const Csv::RowComparison result =
-            Csv::compareTexts(a.text.toUtf8(), b.text.toUtf8(), options);
+            TestRows::compareTexts(a.text.toUtf8(), b.text.toUtf8(), options);
         QVERIFY2(result.ok(), qPrintable(result.error.message));
         QStringList found = described(result);
         found.removeAll(QStringLiteral("reordered"));

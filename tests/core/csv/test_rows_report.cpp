@@ -6,6 +6,7 @@
 
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "support/RowTexts.h"
 
 namespace {
 
@@ -138,8 +139,8 @@ void RowsReportTest::reportsCarryEveryCellExactly()
         options.key =
             Csv::parseColumnList(random.bounded(2) ? QStringLiteral("id") : QString()).columns;
         const Csv::RowComparison c =
-            Csv::compareTexts(randomTable(random, random.bounded(10)),
-                              randomTable(random, random.bounded(10)), options, ',');
+            TestRows::compareTexts(randomTable(random, random.bounded(10)),
+                                   randomTable(random, random.bounded(10)), options, ',');
         QVERIFY2(c.ok(), qPrintable(c.error.message));
 
         const QByteArray text = report(c, Csv::ReportFormat::Text);
@@ -279,7 +280,7 @@ void RowsReportTest::csvLayout()
     options.key = Csv::parseColumnList(key).columns;
     if (!map.isEmpty())
         options.renames.push_back(Csv::parseRename(map).rename);
-    const Csv::RowComparison c = Csv::compareTexts(text1, text2, options, ',');
+    const Csv::RowComparison c = TestRows::compareTexts(text1, text2, options, ',');
     QVERIFY2(c.ok(), qPrintable(c.error.message));
     QCOMPARE(report(c, Csv::ReportFormat::Csv), expected);
 }
@@ -309,7 +310,7 @@ void RowsReportTest::textTellsApart()
     QFETCH(QByteArray, cell2);
     // Without a key the two rows are one removed and one added; with one, a change.
     const Csv::RowComparison whole =
-        Csv::compareTexts("v\n" + cell1 + '\n', "v\n" + cell2 + '\n', {}, ',');
+        TestRows::compareTexts("v\n" + cell1 + '\n', "v\n" + cell2 + '\n', {}, ',');
     const QList<QByteArray> lines = report(whole, Csv::ReportFormat::Text).split('\n');
     QCOMPARE(lines.size(), 4); // summary, -, +, and the end
     QVERIFY(lines[1].startsWith("- line 2: ") && lines[2].startsWith("+ line 2: "));
@@ -318,7 +319,7 @@ void RowsReportTest::textTellsApart()
     Csv::RowOptions byKey;
     byKey.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     const Csv::RowComparison keyed =
-        Csv::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
+        TestRows::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
     const QByteArray changed = report(keyed, Csv::ReportFormat::Text).split('\n')[1];
     const qsizetype arrow = changed.lastIndexOf("\xe2\x86\x92");
     const qsizetype from = changed.indexOf("v [2] ");
@@ -337,7 +338,7 @@ void RowsReportTest::aHugeCellPrintsWhole()
     Csv::RowOptions byKey;
     byKey.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     const Csv::RowComparison c =
-        Csv::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
+        TestRows::compareTexts("id,v\n1," + cell1 + '\n', "id,v\n1," + cell2 + '\n', byKey, ',');
     QVERIFY2(c.ok(), qPrintable(c.error.message));
     const QByteArray text = report(c, Csv::ReportFormat::Text);
     const QByteArray escaped = QByteArray("\\\"\\n").repeated(1 << 20);
@@ -350,7 +351,7 @@ void RowsReportTest::aSinkThatGivesUpStopsTheReport()
     QByteArray many = "id,v\n";
     for (int i = 0; i < 50000; ++i)
         many += QByteArray::number(i) + ",value\n";
-    const Csv::RowComparison c = Csv::compareTexts(many, "id,v\n", Csv::RowOptions{});
+    const Csv::RowComparison c = TestRows::compareTexts(many, "id,v\n", Csv::RowOptions{});
     for (const auto format :
          {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json,
           Csv::ReportFormat::Html, Csv::ReportFormat::Xlsx}) {
@@ -372,7 +373,7 @@ void RowsReportTest::jsonEscapesAsQJsonDocument()
     for (char c = 1; c < 0x20; ++c)
         cell += c;
     const QByteArray quoted = '"' + QByteArray(cell).replace('"', "\"\"") + '"';
-    const Csv::RowComparison c = Csv::compareTexts("v\n" + quoted + "\n", "v\n", {}, ',');
+    const Csv::RowComparison c = TestRows::compareTexts("v\n" + quoted + "\n", "v\n", {}, ',');
     QVERIFY2(c.ok(), qPrintable(c.error.message));
     const QByteArray expected =
         QJsonDocument(QJsonArray{QString::fromUtf8(cell)}).toJson(QJsonDocument::Compact);

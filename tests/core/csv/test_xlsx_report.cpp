@@ -6,6 +6,7 @@
 
 #include "csv/RowComparison.h"
 #include "csv/XlsxReport.h"
+#include "support/RowTexts.h"
 #include "workbook/ZipArchive.h"
 
 namespace {
@@ -124,9 +125,9 @@ void XlsxReportTest::readBack()
 {
     Csv::RowOptions options;
     options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
-    const Csv::RowComparison c =
-        Csv::compareTexts("id,name,qty,price\n1,Pen,10,1.50\n2,Pad,5,2\n3,Ink,4,7\n",
-                          "id,name,qty\n1,Pen,12\n3,<script>,4\n4,Clip\x1b,007\n", options, ',');
+    const Csv::RowComparison c = TestRows::compareTexts(
+        "id,name,qty,price\n1,Pen,10,1.50\n2,Pad,5,2\n3,Ink,4,7\n",
+        "id,name,qty\n1,Pen,12\n3,<script>,4\n4,Clip\x1b,007\n", options, ',');
     QVERIFY2(c.ok(), qPrintable(c.error.message));
     QTemporaryDir folder;
     const QString path = folder.filePath("report.xlsx");
@@ -204,7 +205,7 @@ void XlsxReportTest::readBack()
 
 void XlsxReportTest::aSinkThatGivesUpIsAnError()
 {
-    const Csv::RowComparison c = Csv::compareTexts("a\n1\n", "a\n2\n", Csv::RowOptions{}, ',');
+    const Csv::RowComparison c = TestRows::compareTexts("a\n1\n", "a\n2\n", Csv::RowOptions{}, ',');
     int calls = 0;
     const QString error = Csv::writeXlsxReport(c, {}, [&calls](QByteArrayView) {
         ++calls;
@@ -222,7 +223,7 @@ void XlsxReportTest::beyondWhatASheetHolds()
     options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     const QByteArray huge(40000, 'x');
     const Csv::RowComparison c =
-        Csv::compareTexts("id,v\n", "id,v\n1," + huge + '\n', options, ',');
+        TestRows::compareTexts("id,v\n", "id,v\n1," + huge + '\n', options, ',');
     QTemporaryDir folder;
     const QString path = folder.filePath("long.xlsx");
     QFile file(path);
@@ -241,7 +242,7 @@ void XlsxReportTest::beyondWhatASheetHolds()
     for (int k = 1; k < 20000; ++k)
         wide += ",c" + QByteArray::number(k);
     const Csv::RowComparison w =
-        Csv::compareTexts(wide + "\n" + QByteArray(19999, ',') + "\n", wide + "\n", {}, ',');
+        TestRows::compareTexts(wide + "\n" + QByteArray(19999, ',') + "\n", wide + "\n", {}, ',');
     QVERIFY2(w.ok(), qPrintable(w.error.message));
     const QString error = Csv::writeXlsxReport(w, {}, [](QByteArrayView) { return true; });
     QVERIFY2(error.contains("16,384 columns"), qPrintable(error));

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "csv/RowComparison.h"
+#include "support/RowTexts.h"
 #include "tables/RowFilter.h"
 #include "tables/StatusColours.h"
 #include "tables/TableRows.h"
@@ -24,7 +25,7 @@ std::shared_ptr<Tables::TableData> compared(const QByteArray &a, const QByteArra
     Csv::RowOptions options;
     options.key = Csv::parseColumnList(key).columns;
     options.keepPairs = true;
-    return Tables::TableData::from(Csv::compareTexts(a, b, options));
+    return Tables::TableData::from(TestRows::compareTexts(a, b, options));
 }
 
 // Each visible row as "status line1 line2 cell|cell|...".
@@ -489,7 +490,7 @@ void TableRowsTest::findMatchesCellsNotBytes()
     options.key = Csv::parseColumnList(QStringLiteral("id")).columns;
     options.keepPairs = true;
     const auto data =
-        Tables::TableData::from(Csv::compareTexts(file(3000), file(3500), options, delimiter));
+        Tables::TableData::from(TestRows::compareTexts(file(3000), file(3500), options, delimiter));
     QVERIFY2(data->comparison.ok(), qPrintable(data->comparison.error.message));
 
     Tables::RowFilter filter;

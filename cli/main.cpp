@@ -27,6 +27,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -95,6 +98,13 @@ int main(int argc, char **argv)
     SetConsoleOutputCP(CP_UTF8);
 #else
     holdClosedStandardDescriptors();
+#endif
+#if defined(__GLIBC__)
+    // Large arrays come and go through a comparison. glibc raises its limit
+    // for mapping a block of its own to the largest block freed so far, after
+    // which arrays of tens of megabytes come from the heap, and stay with the
+    // process once freed: a fixed limit gives each back as it goes.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
     Base::useUtf8Locale();
     QCoreApplication app(argc, argv);

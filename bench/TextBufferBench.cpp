@@ -70,7 +70,7 @@ int main(int argc, char **argv)
     const double indexCpuMs = double(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC / 3;
     std::printf("%-44s %8.1f ms (%.1f ms of processor time), %.1f bytes a line\n",
                 "line index built", indexMs, indexCpuMs,
-                double(starts.capacity() * sizeof(qint64)) / double(lines + 1));
+                double(starts.bytes()) / double(lines + 1));
 
     TextBuffer buffer(text, std::move(starts));
     QRandomGenerator random(7);

@@ -104,6 +104,66 @@ void fillStarts(QByteArrayView bytes, qint64 from, qint64 to, qint64 *out,
 
 } // namespace
 
+Starts::Starts(const std::vector<qint64> &ascending)
+{
+    // Room for the few starts a text that grows at its end (the break a load
+    // adds) gives without a move of the whole index.
+    Csv::reserveLarge(m_low, ascending.size() + kRoom);
+    m_blocks.reserve((ascending.size() >> kBlockBits) + 1);
+    for (const qint64 start : ascending)
+        push_back(start);
+}
+
+qint64 Starts::upperBound(qint64 position, qint64 from) const
+{
+    qint64 low = from;
+    qint64 high = m_size;
+    while (low < high) {
+        const qint64 middle = low + (high - low) / 2;
+        if ((*this)[middle] <= position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+void Starts::push_back(qint64 start)
+{
+    const qint64 i = m_size;
+    if ((i & kBlockMask) == 0)
+        m_blocks.push_back({start, -1});
+    Block &block = m_blocks.back();
+    const qint64 offset = start - block.base;
+    if (block.wide < 0 && offset > qint64(UINT32_MAX)) {
+        // The block outgrows 4-byte offsets: it keeps its starts whole.
+        block.wide = qint64(m_wide.size());
+        m_wide.resize(m_wide.size() + size_t(kBlockMask + 1));
+        for (qint64 k = i & ~kBlockMask; k < i; ++k)
+            m_wide[size_t(block.wide + (k & kBlockMask))] = block.base + m_low[size_t(k)];
+    }
+    if (block.wide >= 0)
+        m_wide[size_t(block.wide + (i & kBlockMask))] = start;
+    m_low.push_back(block.wide >= 0 ? 0 : quint32(offset));
+    ++m_size;
+}
+
+void Starts::clear()
+{
+    *this = Starts();
+}
+
+bool Starts::operator==(const Starts &other) const
+{
+    if (m_size != other.m_size)
+        return false;
+    for (qint64 i = 0; i < m_size; ++i) {
+        if ((*this)[i] != other[i])
+            return false;
+    }
+    return true;
+}
+
 Starts build(QByteArrayView bytes, Compare::Progress *progress)
 {
     const qint64 size = bytes.size();
@@ -124,19 +184,19 @@ Starts build(QByteArrayView bytes, Compare::Progress *progress)
     inHalves([&](qint64 from, qint64 to, int half) {
         counts[size_t(half)] = countStarts(bytes, from, to, progress);
     });
-    Starts starts;
     if (progress && progress->cancelled.load(std::memory_order_relaxed))
-        return starts;
-    // Room for the few starts a text that grows at its end (the break a load
-    // adds) gives without a move of the whole index.
-    Csv::reserveLarge(starts, size_t(counts[0] + counts[1]) + kRoom);
-    starts.resize(size_t(counts[0] + counts[1]));
+        return {};
+    // Written whole by both halves at once, then packed: the whole offsets
+    // live only while a load runs.
+    std::vector<qint64> all;
+    Csv::reserveLarge(all, size_t(counts[0] + counts[1]));
+    all.resize(size_t(counts[0] + counts[1]));
     inHalves([&](qint64 from, qint64 to, int half) {
-        fillStarts(bytes, from, to, starts.data() + (half == 0 ? 0 : counts[0]), progress);
+        fillStarts(bytes, from, to, all.data() + (half == 0 ? 0 : counts[0]), progress);
     });
     if (progress && progress->cancelled.load(std::memory_order_relaxed))
-        starts.clear(); // partly written
-    return starts;
+        return {}; // partly written
+    return Starts(all);
 }
 
 qint64 count(QByteArrayView bytes)

@@ -69,9 +69,8 @@ Position TextBuffer::startsWithin(Source source, Position from, Position to) con
     if (source == Source::View)
         return m_view->startsUpTo(to) - m_view->startsUpTo(from);
     const LineIndex::Starts &starts = startsOf(source);
-    const auto first = std::upper_bound(starts.begin(), starts.end(), from);
-    const auto last = std::upper_bound(first, starts.end(), to);
-    return Position(last - first);
+    const qint64 first = starts.upperBound(from);
+    return Position(starts.upperBound(to, first) - first);
 }
 
 const QByteArray &TextBuffer::bytesOf(Source source) const
@@ -218,8 +217,8 @@ Position TextBuffer::lineStart(Position line) const
     if (p.source == Source::View)
         return m_pieceStart[i] + (m_view->startAfter(p.start, k) - p.start);
     const LineIndex::Starts &starts = startsOf(p.source);
-    const auto first = std::upper_bound(starts.begin(), starts.end(), p.start);
-    return m_pieceStart[i] + (*(first + (k - 1)) - p.start);
+    const qint64 first = starts.upperBound(p.start);
+    return m_pieceStart[i] + (starts[first + (k - 1)] - p.start);
 }
 
 Position TextBuffer::lineEnd(Position line) const

@@ -1,3 +1,4 @@
+#include <random>
 // The pane's text buffer against a plain byte array: random edits (some of
 // them made ready elsewhere, as a large paste is), undo and redo, colour,
 // and the lines as a reader counts them.
@@ -23,6 +24,7 @@ class TextBufferTest : public QObject
 private slots:
     void lineIndexAgreesWithPlainScan_data();
     void lineIndexAgreesWithPlainScan();
+    void lineIndexKeepsHugeGaps();
     void agreesWithPlainModel_data();
     void agreesWithPlainModel();
     void newEditDropsRedo();
@@ -234,14 +236,36 @@ void TextBufferTest::lineIndexAgreesWithPlainScan()
     expected.erase(expected.begin()); // 0 is no break
     if (!expected.empty() && expected.back() == text.size())
         expected.pop_back(); // undecided at the end
-    QCOMPARE(LineIndex::build(text), LineIndex::Starts(expected.begin(), expected.end()));
+    QCOMPARE(LineIndex::build(text), LineIndex::Starts(expected));
 
     for (const qsizetype cut : {qsizetype(0), text.size() / 2, text.size() - 1, text.size()}) {
         if (cut < 0)
             continue;
         LineIndex::Starts grown = LineIndex::build(text.left(cut));
         LineIndex::extend(grown, text, cut);
-        QCOMPARE(grown, LineIndex::Starts(expected.begin(), expected.end()));
+        QCOMPARE(grown, LineIndex::Starts(expected));
+    }
+}
+
+// Offsets past 4 GiB, and blocks whose lines span more than 4-byte offsets
+// reach, read back as they went in; a search finds each start.
+void TextBufferTest::lineIndexKeepsHugeGaps()
+{
+    std::vector<qint64> starts;
+    qint64 at = 0;
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 20000; ++i) {
+        // Mostly short lines; now and then a line of several GiB, mid-block.
+        at += (i % 5000 == 2500) ? (qint64(5) << 30) + qint64(random() % 1000)
+                                 : 1 + qint64(random() % 80);
+        starts.push_back(at);
+    }
+    const LineIndex::Starts index(starts);
+    QCOMPARE(index.size(), qint64(starts.size()));
+    for (size_t i = 0; i < starts.size(); ++i) {
+        QCOMPARE(index[qint64(i)], starts[i]);
+        QCOMPARE(index.upperBound(starts[i]), qint64(i + 1));
+        QCOMPARE(index.upperBound(starts[i] - 1), qint64(i));
     }
 }
 

@@ -1,17 +1,18 @@
 #include "RowsMode.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <memory>
 #include <optional>
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include "CliOptions.h"
 #include "InputFile.h"
@@ -19,6 +20,7 @@
 #include "ProgressLine.h"
 #include "SheetOption.h"
 #include "base/AppError.h"
+#include "base/BothAtOnce.h"
 #include "csv/CsvReader.h"
 #include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
@@ -252,29 +254,22 @@ int run(const RowsOptions &options)
         control->start(Csv::WorkPhase::Reading,
                        QFileInfo(options.file1).size() + QFileInfo(options.file2).size());
     // Both files are loaded and read at once, one on each core.
-    auto reading2 = std::async(std::launch::async, readFile, options.file2, options.delimiter,
-                               std::cref(options.sheets), 2, progress.control());
-    std::shared_ptr<const Csv::Table> table1;
-    bool workbook1 = false;
-    bool workbook2 = false;
-    QString failure;
-    try {
-        ReadTable read =
-            readFile(options.file1, options.delimiter, options.sheets, 1, progress.control());
-        workbook1 = read.workbook;
-        table1 = std::make_shared<const Csv::Table>(std::move(read.table));
-    } catch (const AppError &error) {
-        failure = error.description();
-    }
-    std::shared_ptr<const Csv::Table> table2;
-    try {
-        ReadTable read = reading2.get();
-        workbook2 = read.workbook;
-        table2 = std::make_shared<const Csv::Table>(std::move(read.table));
-    } catch (const AppError &error) {
-        if (failure.isEmpty())
-            failure = error.description();
-    }
+    std::array<ReadTable, 2> read;
+    std::array<QString, 2> errors;
+    const auto readSide = [&](size_t side) {
+        try {
+            read[side] = readFile(side == 0 ? options.file1 : options.file2, options.delimiter,
+                                  options.sheets, int(side) + 1, progress.control());
+        } catch (const AppError &error) {
+            errors[side] = error.description();
+        }
+    };
+    runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, *QThreadPool::globalInstance());
+    const bool workbook1 = read[0].workbook;
+    const bool workbook2 = read[1].workbook;
+    const auto table1 = std::make_shared<const Csv::Table>(std::move(read[0].table));
+    const auto table2 = std::make_shared<const Csv::Table>(std::move(read[1].table));
+    QString failure = errors[0].isEmpty() ? errors[1] : errors[0];
     if (failure.isEmpty())
         failure = sheetWithoutWorkbook(options.sheets, workbook1, workbook2);
     if (!failure.isEmpty()) {

@@ -17,7 +17,8 @@ void ProgressLine::show(Csv::WorkPhase phase, double done)
 {
     if (std::chrono::steady_clock::now() - m_start < m_quietFor)
         return;
-    static const char *const names[] = {"reading", "indexing", "comparing", "listing", "writing"};
+    static const char *const names[] = {"reading", "indexing", "comparing",
+                                        "listing", "writing",  "partitioning"};
     // Erased and written whole each time: a shorter line leaves nothing behind.
     char line[80];
     const int length = std::snprintf(line, sizeof line, "\r\033[Kcorvantis-cli: %s %d%%",

@@ -11,11 +11,14 @@
 #include <optional>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QThreadPool>
 
 #include "CliOptions.h"
 #include "InputFile.h"
+#include "MappedInputs.h"
+#include "MemoryOption.h"
 #include "Messages.h"
 #include "ProgressLine.h"
 #include "SheetOption.h"
@@ -25,7 +28,9 @@
 #include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "csv/SpilledComparison.h"
 #include "csv/XlsxReport.h"
+#include "io/MappedFile.h"
 #include "text/TextDecoding.h"
 
 namespace Cli {
@@ -48,12 +53,13 @@ struct RowsOptions
     bool gitDriver = false; // called by git as an external diff
     bool quiet = false;     // print nothing on standard output; the exit status tells
     SheetChoice sheets;
+    qint64 memory = defaultMemory(); // --memory
 };
 
 // The options that take a value; --color takes one only as --color=WHEN.
 const QStringList withValue =
     QStringList{"--key", "--ignore-columns", "--delimiter", "--format", "--tolerance",
-                "--map", "--decimal-comma",  "--output"}
+                "--map", "--decimal-comma",  "--output",    "--memory"}
     + SheetChoice::options();
 
 // One ASCII character that is not a quote or a line break, or "tab".
@@ -137,6 +143,12 @@ QString takeValue(const QString &name, const QString &value, RowsOptions &option
         options.colour = Colour(whens.indexOf(value));
     } else if (name == QLatin1String("--output")) {
         options.output = value;
+    } else if (name == QLatin1String("--memory")) {
+        options.memory = parseMemorySize(value);
+        if (options.memory <= 0)
+            return QStringLiteral("--memory takes a size such as 4G, 512M or 100000 (bytes), "
+                                  "not \"%1\"")
+                .arg(value);
     } else if (value == QLatin1String("text")) {
         options.format = Csv::ReportFormat::Text;
     } else if (value == QLatin1String("csv")) {
@@ -201,9 +213,13 @@ struct ReadTable
 // a message that names it. A file that is not UTF-8 is said so.
 // A workbook is read as the CSV text of its sheet.
 ReadTable readFile(const QString &path, char delimiter, const SheetChoice &sheets, int file,
-                   Csv::WorkControl *control)
+                   Csv::WorkControl *control, const Files::MappedFile *mapped)
 {
-    InputFile input = readInputFile(path);
+    InputFile input;
+    if (mapped)
+        input.bytes = mapped->bytes();
+    else
+        input = readInputFile(path);
     if (!input.ok())
         throw AppError(input.error);
     const bool workbook = readWorkbookSheet(input, path, sheets.forFile(file),
@@ -247,8 +263,26 @@ QString writeReportFile(const Csv::RowComparison &result, const Csv::ReportOptio
     return error.isEmpty() ? QString() : options.output + QStringLiteral(": ") + error;
 }
 
+// Compares in memory, or within --memory when the tables need more; a
+// temporary file that cannot be written (a full disk) is an error.
+Csv::RowComparison compare(std::shared_ptr<const Csv::Table> table1,
+                           std::shared_ptr<const Csv::Table> table2, const Csv::RowOptions &compare,
+                           qint64 memory)
+{
+    if (!comparisonNeedsBound(table1->bytes().size(), table2->bytes().size(), memory))
+        return Csv::compareTables(std::move(table1), std::move(table2), compare);
+    const Csv::MemoryBudget budget{comparisonBudget(memory), QDir::tempPath()};
+    return Csv::compareTablesWithin(std::move(table1), std::move(table2), compare, budget);
+}
+
 int run(const RowsOptions &options)
 {
+    // Files larger than --memory allows are mapped, not read into memory.
+    const MappedInputs mapped(options.file1, options.file2, options.memory);
+    if (!mapped.error().isEmpty()) {
+        printError(mapped.error());
+        return Failure;
+    }
     ProgressLine progress(options.quiet);
     if (Csv::WorkControl *control = progress.control())
         control->start(Csv::WorkPhase::Reading,
@@ -259,12 +293,14 @@ int run(const RowsOptions &options)
     const auto readSide = [&](size_t side) {
         try {
             read[side] = readFile(side == 0 ? options.file1 : options.file2, options.delimiter,
-                                  options.sheets, int(side) + 1, progress.control());
+                                  options.sheets, int(side) + 1, progress.control(),
+                                  mapped.file(int(side) + 1));
         } catch (const AppError &error) {
             errors[side] = error.description();
         }
     };
     runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, *QThreadPool::globalInstance());
+    mapped.readingDone();
     const bool workbook1 = read[0].workbook;
     const bool workbook2 = read[1].workbook;
     const auto table1 = std::make_shared<const Csv::Table>(std::move(read[0].table));
@@ -284,7 +320,14 @@ int run(const RowsOptions &options)
 
     Csv::RowOptions compare = options.compare;
     compare.control = progress.control();
-    const Csv::RowComparison result = Csv::compareTables(table1, table2, compare);
+    Csv::RowComparison result;
+    try {
+        result = Cli::compare(table1, table2, compare, options.memory);
+    } catch (const AppError &error) {
+        progress.clear();
+        printError(error.description());
+        return Failure;
+    }
     progress.clear();
     if (result.ok() && options.compare.guessKey) {
         printError(result.keyGuessed ? QStringLiteral("key: %1").arg(keyList(result))
@@ -380,73 +423,84 @@ std::unique_ptr<Mode> makeRowsMode()
 QString rowsUsageText()
 {
     return QStringLiteral(
-        "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS|auto] [--map OLD=NEW]\n"
-        "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
-        "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
-        "           [--format text|csv|json|html|xlsx] [--output FILE] [--color[=WHEN]]\n"
-        "           [--sheet NAME|N] [--sheet1 NAME|N] [--sheet2 NAME|N]\n"
-        "\n"
-        "Compares two CSV files as tables. With --key, rows are matched by their key\n"
-        "and reported as removed (-), added (+) or changed (~, cell by cell, old and\n"
-        "new value); a key found twice in a file is reported once with its lines and\n"
-        "not matched. Without --key, whole rows are compared as a multiset. Cells\n"
-        "compare by their bytes, line breaks inside quotes included.\n"
-        "\n"
-        "COLS: comma-separated, in CSV quoting (--key '\"last, first\",id'). A number\n"
-        "is the column at that position; a name (or a quoted number) a header name;\n"
-        "'\"\"' is a column with an empty name. When both files have a header,\n"
-        "columns are matched by name.\n"
-        "\n"
-        "  --key COLS             the columns that identify a row\n"
-        "  --key auto             guess the key: the fewest columns (up to three,\n"
-        "                         leftmost first) non-empty and unique in both files;\n"
-        "                         the key chosen is printed on standard error\n"
-        "  --map OLD=NEW          compare file 1's column OLD with file 2's NEW, a\n"
-        "                         column renamed (repeatable; each side as in COLS,\n"
-        "                         '\"a=b\"=c' for a name holding =)\n"
-        "  --ignore-case          compare cells with full Unicode case folding\n"
-        "  --ignore-space         ignore blanks around each cell; CR LF, CR and LF\n"
-        "                         inside a cell count as the same line break\n"
-        "  --numbers              cells that both read as numbers compare by value\n"
-        "                         exactly (1.0 = 1 = 1e0); decimal commas and\n"
-        "                         thousands separators are found in each column\n"
-        "                         (24,77 = 24.77; 1,234 alone stays text)\n"
-        "  --tolerance EPS        numbers within EPS of each other are equal (implies\n"
-        "                         --numbers; for the cells of rows matched by --key)\n"
-        "  --decimal-comma F      file 1, 2 or both write numbers with a decimal\n"
-        "                         comma (1.234,5) (implies --numbers)\n"
-        "  --ignore-columns COLS  leave these columns out of the comparison\n"
-        "  --delimiter C          one ASCII character, or tab (default: detected in\n"
-        "                         each file)\n"
-        "  --no-header            the first row is data; columns are numbered\n"
-        "  --sheet NAME|N         the sheet of each workbook (.xlsx, .xlsm, .ods) to\n"
-        "                         compare: by name, else the N-th (default: the first)\n"
-        "  --sheet1, --sheet2     the sheet of file 1 or file 2 only\n"
-        "  --format F             text (default), csv, json, html or xlsx; the csv\n"
-        "                         report has one line a finding: [status] (- + ~,\n"
-        "                         ! a row of a duplicate key, # a note), [line1],\n"
-        "                         [line2], the cells, [old] NAME before each column\n"
-        "                         that changed, [changed], [note]; html is one page\n"
-        "                         for a browser, rows coloured by status, changed\n"
-        "                         characters marked; xlsx a workbook, written only\n"
-        "                         to a file (see --output): the differences,\n"
-        "                         coloured and filtered, and a summary\n"
-        "  --output FILE          write the report to FILE (whole or not at all)\n"
-        "                         instead of standard output\n"
-        "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
-        "                         default), always or never\n"
-        "  -q, --quiet            print nothing on standard output; only the exit\n"
-        "                         status tells whether the files differ (a report\n"
-        "                         to --output is still written)\n"
-        "  -h, --help             print this text\n"
-        "  --version              print the version and the license\n"
-        "\n"
-        "Called by git as an external diff (seven arguments), it compares the two\n"
-        "versions, opens the report with the file's path and exits with 0.\n"
-        "\n"
-        "Exit status: 0 no differences, 1 differences in data (rows, columns only\n"
-        "one file has, ragged rows, duplicate keys; columns that only moved are not),\n"
-        "2 error (missing file, malformed CSV, unknown column).\n");
+               "Usage: corvantis-cli rows FILE1 FILE2 [--key COLS|auto] [--map OLD=NEW]\n"
+               "           [--ignore-case] [--ignore-space] [--numbers] [--tolerance EPS]\n"
+               "           [--ignore-columns COLS] [--delimiter C] [--no-header]\n"
+               "           [--format text|csv|json|html|xlsx] [--output FILE] [--color[=WHEN]]\n"
+               "           [--sheet NAME|N] [--sheet1 NAME|N] [--sheet2 NAME|N] [--memory SIZE]\n"
+               "\n"
+               "Compares two CSV files as tables. With --key, rows are matched by their key\n"
+               "and reported as removed (-), added (+) or changed (~, cell by cell, old and\n"
+               "new value); a key found twice in a file is reported once with its lines and\n"
+               "not matched. Without --key, whole rows are compared as a multiset. Cells\n"
+               "compare by their bytes, line breaks inside quotes included.\n"
+               "\n"
+               "COLS: comma-separated, in CSV quoting (--key '\"last, first\",id'). A number\n"
+               "is the column at that position; a name (or a quoted number) a header name;\n"
+               "'\"\"' is a column with an empty name. When both files have a header,\n"
+               "columns are matched by name.\n"
+               "\n"
+               "  --key COLS             the columns that identify a row\n"
+               "  --key auto             guess the key: the fewest columns (up to three,\n"
+               "                         leftmost first) non-empty and unique in both files;\n"
+               "                         the key chosen is printed on standard error\n"
+               "  --map OLD=NEW          compare file 1's column OLD with file 2's NEW, a\n"
+               "                         column renamed (repeatable; each side as in COLS,\n"
+               "                         '\"a=b\"=c' for a name holding =)\n"
+               "  --ignore-case          compare cells with full Unicode case folding\n"
+               "  --ignore-space         ignore blanks around each cell; CR LF, CR and LF\n"
+               "                         inside a cell count as the same line break\n"
+               "  --numbers              cells that both read as numbers compare by value\n"
+               "                         exactly (1.0 = 1 = 1e0); decimal commas and\n"
+               "                         thousands separators are found in each column\n"
+               "                         (24,77 = 24.77; 1,234 alone stays text)\n"
+               "  --tolerance EPS        numbers within EPS of each other are equal (implies\n"
+               "                         --numbers; for the cells of rows matched by --key)\n"
+               "  --decimal-comma F      file 1, 2 or both write numbers with a decimal\n"
+               "                         comma (1.234,5) (implies --numbers)\n"
+               "  --ignore-columns COLS  leave these columns out of the comparison\n"
+               "  --delimiter C          one ASCII character, or tab (default: detected in\n"
+               "                         each file)\n"
+               "  --no-header            the first row is data; columns are numbered\n"
+               "  --sheet NAME|N         the sheet of each workbook (.xlsx, .xlsm, .ods) to\n"
+               "                         compare: by name, else the N-th (default: the first)\n"
+               "  --sheet1, --sheet2     the sheet of file 1 or file 2 only\n"
+               "  --format F             text (default), csv, json, html or xlsx; the csv\n"
+               "                         report has one line a finding: [status] (- + ~,\n"
+               "                         ! a row of a duplicate key, # a note), [line1],\n"
+               "                         [line2], the cells, [old] NAME before each column\n"
+               "                         that changed, [changed], [note]; html is one page\n"
+               "                         for a browser, rows coloured by status, changed\n"
+               "                         characters marked; xlsx a workbook, written only\n"
+               "                         to a file (see --output): the differences,\n"
+               "                         coloured and filtered, and a summary\n"
+               "  --output FILE          write the report to FILE (whole or not at all)\n"
+               "                         instead of standard output\n"
+               "  --color[=WHEN]         colour the text report: auto (on a terminal, the\n"
+               "                         default), always or never\n"
+               "  --memory SIZE          the most memory the comparison may use, in bytes\n"
+               "                         or with K, M, G or T (default: half this\n"
+               "                         machine's memory, %1 here); files larger than\n"
+               "                         it allows are compared in parts, written to\n"
+               "                         temporary files in $TMPDIR (else /tmp) that are\n"
+               "                         removed however the program ends\n"
+               "  -q, --quiet            print nothing on standard output; only the exit\n"
+               "                         status tells whether the files differ (a report\n"
+               "                         to --output is still written)\n"
+               "  -h, --help             print this text\n"
+               "  --version              print the version and the license\n"
+               "\n"
+               "Called by git as an external diff (seven arguments), it compares the two\n"
+               "versions, opens the report with the file's path and exits with 0.\n"
+               "\n"
+               "Exit status: 0 no differences, 1 differences in data (rows, columns only\n"
+               "one file has, ragged rows, duplicate keys; columns that only moved are not),\n"
+               "2 error (missing file, malformed CSV, unknown column, no room left for\n"
+               "the temporary files).\n"
+               "\n"
+               "Work that takes over a second shows how far it has come on standard error\n"
+               "when that is a terminal, unless --quiet is given.\n")
+        .arg(memorySizeText(defaultMemory()));
 }
 
 } // namespace Cli

@@ -1,16 +1,19 @@
 #pragma once
 
 // Two CSV texts compared as the program compares two files: each read as a
-// table (at once, as the CLI reads them), then the tables compared.
+// table (at once, as the CLI reads them), then the tables compared, within
+// `budget` when one is given.
 
 #include <future>
 
 #include "csv/RowComparison.h"
+#include "csv/SpilledComparison.h"
 
 namespace TestRows {
 
 inline Csv::RowComparison compareTexts(QByteArray text1, QByteArray text2,
-                                       const Csv::RowOptions &options, char delimiter = 0)
+                                       const Csv::RowOptions &options, char delimiter = 0,
+                                       const Csv::MemoryBudget *budget = nullptr)
 {
     Csv::ReadResult read1;
     Csv::ReadResult read2;
@@ -35,8 +38,11 @@ inline Csv::RowComparison compareTexts(QByteArray text1, QByteArray text2,
             return failed;
         }
     }
-    return Csv::compareTables(std::make_shared<const Csv::Table>(std::move(read1.table)),
-                              std::make_shared<const Csv::Table>(std::move(read2.table)), options);
+    auto table1 = std::make_shared<const Csv::Table>(std::move(read1.table));
+    auto table2 = std::make_shared<const Csv::Table>(std::move(read2.table));
+    if (budget)
+        return Csv::compareTablesWithin(std::move(table1), std::move(table2), options, *budget);
+    return Csv::compareTables(std::move(table1), std::move(table2), options);
 }
 
 } // namespace TestRows

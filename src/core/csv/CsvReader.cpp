@@ -308,7 +308,10 @@ qsizetype Table::cellCount(qsizetype record) const
 
 void Table::preferLargePages() const
 {
-    collapseToLargePages(m_text.constData(), size_t(m_text.size()));
+    // Bytes the table does not own (a mapped file) stay as they are: moving
+    // them would read the whole file into memory.
+    if (const_cast<QByteArray &>(m_text).data_ptr().isMutable())
+        collapseToLargePages(m_text.constData(), size_t(m_text.size()));
     collapseToLargePages(m_offsets.data(), m_offsets.size() * sizeof(quint16));
 }
 

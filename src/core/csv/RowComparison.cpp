@@ -6,6 +6,7 @@
 
 #include "csv/KeyGuess.h"
 #include "csv/LargeArrays.h"
+#include "csv/RowComparisonSteps.h"
 #include "csv/RowIndex.h"
 
 namespace Csv {
@@ -27,12 +28,20 @@ CellRules rulesFor(const CellRules &rules, const RowView &a, const RowView &b, s
     return rules.numbers ? rules.styled(a.styles[k], b.styles[k]) : rules;
 }
 
-RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
+RowHash rowHash(const Row &row, const std::vector<qint64> &columns,
+                const std::vector<NumberStyle> &styles, const CellRules &rules)
 {
     size_t hash = 0;
-    for (size_t k = 0; k < view.columns.size(); ++k)
-        hash = combineHash(hash, cellHash(row[view.columns[k]], rulesFor(rules, view, view, k)));
+    for (size_t k = 0; k < columns.size(); ++k) {
+        const CellRules cellRules = rules.numbers ? rules.styled(styles[k], styles[k]) : rules;
+        hash = combineHash(hash, cellHash(row[columns[k]], cellRules));
+    }
     return narrowHash(hash);
+}
+
+RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
+{
+    return rowHash(row, view.columns, view.styles, rules);
 }
 
 std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
@@ -79,14 +88,6 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowInd
             return sameCells(a, view, b, view, rules);
         },
         [&tick] { tick(); }, roles);
-}
-
-RowComparison cancelledComparison()
-{
-    RowComparison stopped;
-    stopped.cancelled = true;
-    stopped.error = {0, 0, QStringLiteral("the comparison was cancelled")};
-    return stopped;
 }
 
 // A phase of `total` steps begins, when someone follows the work.
@@ -564,9 +565,7 @@ bool RowComparison::hasDifferences() const
                        [](const Column &column) { return !column.inBoth(); });
 }
 
-namespace {
-
-RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
+RowComparison prepareComparison(std::shared_ptr<const Table> table1,
                                 std::shared_ptr<const Table> table2, const RowOptions &options)
 {
     RowComparison result;
@@ -629,24 +628,60 @@ RowComparison compareTablesOnce(std::shared_ptr<const Table> table1,
             numberStyles(result, true, read, first, options.decimalMark1, options.control);
         result.numberStyles2 = styles2.get();
     }
+    return result;
+}
+
+RowComparison cancelledComparison()
+{
+    RowComparison stopped;
+    stopped.cancelled = true;
+    stopped.error = {0, 0, QStringLiteral("the comparison was cancelled")};
+    return stopped;
+}
+
+bool matchesByKey(const RowComparison &prepared, const RowOptions &options)
+{
+    return !options.key.empty() || !prepared.keyColumns.empty();
+}
+
+void compareRecords(RowComparison &result, qint32 first, const RowOptions &options)
+{
     // File 1's rows are looked up at random, file 2's read in order.
-    t1.preferLargePages();
-    if (!options.key.empty() || !result.keyColumns.empty())
+    result.table1->preferLargePages();
+    if (matchesByKey(result, options))
         compareByKey(result, first, options.rules, options.keepPairs, options.control);
     else if (result.comparedColumns.empty())
         matchNoRow(result, first, options.keepPairs);
     else
         compareAsMultiset(result, first, options.rules.exact(), options.keepPairs, options.control);
-    return result;
 }
 
-} // namespace
+MatchHash::MatchHash(const RowComparison &prepared, const RowOptions &options, int file)
+    : m_table(file == 1 ? *prepared.table1 : *prepared.table2)
+{
+    const bool byKey = matchesByKey(prepared, options);
+    const RowView view =
+        viewOf(prepared, byKey ? prepared.keyColumns : prepared.comparedColumns, file == 1);
+    m_columns = view.columns;
+    m_styles = view.styles;
+    m_needed = view.needed;
+    m_rules = options.rules.exact();
+}
+
+RowHash MatchHash::operator()(qint32 record, Row &scratch) const
+{
+    m_table.split(record, scratch, m_needed);
+    return rowHash(scratch, m_columns, m_styles, m_rules);
+}
 
 RowComparison compareTables(std::shared_ptr<const Table> table1,
                             std::shared_ptr<const Table> table2, const RowOptions &options)
 {
     try {
-        return compareTablesOnce(std::move(table1), std::move(table2), options);
+        RowComparison result = prepareComparison(std::move(table1), std::move(table2), options);
+        if (result.ok())
+            compareRecords(result, options.header ? 1 : 0, options);
+        return result;
     } catch (const WorkCancelled &) {
         return cancelledComparison();
     }

@@ -10,8 +10,9 @@
 namespace Csv {
 
 // The steps of a row comparison, in the order they run, and the writing of
-// its report.
-enum class WorkPhase { Reading, Indexing, Comparing, Listing, Writing };
+// its report; last, the step of a comparison bounded in memory that splits
+// the rows into parts before it compares them part by part.
+enum class WorkPhase { Reading, Indexing, Comparing, Listing, Writing, Partitioning };
 
 // Thrown at a checkpoint once the work is cancelled.
 struct WorkCancelled

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <QString>
+
+#include "io/MappedFile.h"
+
+namespace Cli {
+
+// The files of a comparison that must stay within --memory, mapped rather
+// than read into memory, the pages passed over handed back as it goes. Only
+// regular files are mapped; standard input and pipes are read as always.
+class MappedInputs
+{
+public:
+    // Maps the files when a comparison of their sizes needs bounding under
+    // `memory`; else holds none.
+    MappedInputs(const QString &file1, const QString &file2, qint64 memory);
+    ~MappedInputs();
+    MappedInputs(const MappedInputs &) = delete;
+    MappedInputs &operator=(const MappedInputs &) = delete;
+
+    // File 1 or 2, or null when it is read as always.
+    const Files::MappedFile *file(int which) const;
+    // The files are read: their rows are read at random from here on.
+    void readingDone() const;
+    // Why a file could not be mapped (then none is), or empty.
+    QString error() const { return m_error; }
+
+private:
+    std::array<std::unique_ptr<Files::MappedFile>, 2> m_files;
+    std::unique_ptr<Files::PageReleaser> m_releaser;
+    QString m_error;
+};
+
+} // namespace Cli

@@ -1,0 +1,280 @@
+#include "csv/SpilledComparison.h"
+
+#include <algorithm>
+#include <future>
+
+#include "base/AppError.h"
+#include "csv/RowComparisonSteps.h"
+#include "io/SpillFile.h"
+
+namespace Csv {
+
+namespace {
+
+// The most parts: each has two files a table open at once.
+constexpr int kMostParts = 64;
+
+// What matching rows in memory takes beyond their bytes, a record: the
+// index's groups and links, the part's record starts and what it lists.
+constexpr qint64 kMatchBytesPerRecord = 32;
+
+// What the whole comparison keeps a record however it is split: each part's
+// record numbers while it is matched, and the lists of the result.
+constexpr qint64 kKeptBytesPerRecord = 8;
+
+// What one file's records of one part are written to: their bytes, each
+// ending in a line break, and their record numbers in the whole table.
+struct PartFiles
+{
+    explicit PartFiles(const QString &folder) : text(folder), records(folder) {}
+    Files::SpillFile text;
+    Files::SpillFile records;
+};
+
+// The records of one file split into parts, in file order within each.
+class PartWriter
+{
+public:
+    PartWriter(int parts, const QString &folder, qint64 bufferBytes)
+        : m_bufferBytes(bufferBytes), m_text(size_t(parts)), m_records(size_t(parts))
+    {
+        m_files.reserve(size_t(parts));
+        for (int p = 0; p < parts; ++p)
+            m_files.push_back(std::make_unique<PartFiles>(folder));
+    }
+
+    void add(int part, qint32 record, QByteArrayView raw)
+    {
+        QByteArray &text = m_text[size_t(part)];
+        text.append(raw);
+        // The file's last record may end without a line break.
+        if (!raw.endsWith('\n') && !raw.endsWith('\r'))
+            text.append('\n');
+        m_records[size_t(part)].push_back(record);
+        if (text.size() >= m_bufferBytes)
+            flush(part);
+    }
+
+    void flushAll()
+    {
+        for (size_t p = 0; p < m_files.size(); ++p)
+            flush(int(p));
+        m_text = std::vector<QByteArray>();
+        m_records = std::vector<std::vector<qint32>>();
+    }
+
+    // The bytes and record numbers written to one part.
+    QByteArray text(int part)
+    {
+        Files::SpillFile &file = m_files[size_t(part)]->text;
+        QByteArray bytes(file.size(), Qt::Uninitialized);
+        file.read(0, bytes.data(), bytes.size());
+        return bytes;
+    }
+    std::vector<qint32> records(int part)
+    {
+        Files::SpillFile &file = m_files[size_t(part)]->records;
+        std::vector<qint32> records(size_t(file.size()) / sizeof(qint32));
+        file.read(0, reinterpret_cast<char *>(records.data()), file.size());
+        return records;
+    }
+
+private:
+    void flush(int part)
+    {
+        PartFiles &files = *m_files[size_t(part)];
+        QByteArray &text = m_text[size_t(part)];
+        std::vector<qint32> &records = m_records[size_t(part)];
+        files.text.append(text);
+        files.records.append(QByteArrayView(reinterpret_cast<const char *>(records.data()),
+                                            qsizetype(records.size() * sizeof(qint32))));
+        text.clear();
+        records.clear();
+    }
+
+    qint64 m_bufferBytes;
+    std::vector<std::unique_ptr<PartFiles>> m_files;
+    std::vector<QByteArray> m_text;
+    std::vector<std::vector<qint32>> m_records;
+};
+
+// Writes each record of one file from `first` on to its part.
+void split(const RowComparison &prepared, const RowOptions &options, int file, qint32 first,
+           int parts, PartWriter &writer, WorkControl *control)
+{
+    const Table &table = file == 1 ? *prepared.table1 : *prepared.table2;
+    const MatchHash hash(prepared, options, file);
+    Row scratch;
+    Checkpoint tick(control);
+    for (qint32 r = first; r < qint32(table.size()); ++r) {
+        tick();
+        // The low bits: the index of a part spreads its records by the high ones.
+        const int part = int(hash(r, scratch) & quint32(parts - 1));
+        writer.add(part, r, table.rawRecord(r));
+    }
+    writer.flushAll();
+}
+
+// One part of both files read back, as tables over the same columns.
+struct Part
+{
+    RowComparison comparison;
+    std::vector<qint32> records1; // each record's number in the whole table
+    std::vector<qint32> records2;
+};
+
+std::shared_ptr<const Table> readPart(QByteArray text, char delimiter, size_t records)
+{
+    ReadResult read = readCsv(std::move(text), delimiter);
+    if (!read.ok() || size_t(read.table.size()) != records)
+        throw AppError(QStringLiteral("A temporary file did not read back as it was written"));
+    return std::make_shared<const Table>(std::move(read.table));
+}
+
+Part matchPart(const RowComparison &prepared, const RowOptions &options, int part,
+               PartWriter &writer1, PartWriter &writer2)
+{
+    Part result;
+    result.records1 = writer1.records(part);
+    result.records2 = writer2.records(part);
+    RowComparison &comparison = result.comparison;
+    comparison.table1 =
+        readPart(writer1.text(part), prepared.table1->delimiter(), result.records1.size());
+    comparison.table2 =
+        readPart(writer2.text(part), prepared.table2->delimiter(), result.records2.size());
+    comparison.mapping = prepared.mapping;
+    comparison.keyColumns = prepared.keyColumns;
+    comparison.comparedColumns = prepared.comparedColumns;
+    comparison.numberStyles1 = prepared.numberStyles1;
+    comparison.numberStyles2 = prepared.numberStyles2;
+    RowOptions quiet = options;
+    quiet.control = nullptr; // the parts are counted one by one
+    compareRecords(comparison, 0, quiet);
+    return result;
+}
+
+RecordList renumbered(const RecordList &records, const std::vector<qint32> &numbers)
+{
+    RecordList whole;
+    for (const qint32 r : records)
+        whole.push_back(numbers[size_t(r)]);
+    return whole;
+}
+
+// Adds what one part found to the whole, in the whole tables' records.
+void gather(RowComparison &whole, const Part &part)
+{
+    const RowComparison &found = part.comparison;
+    for (const qint32 r : found.removed)
+        whole.removed.push_back(part.records1[size_t(r)]);
+    for (const qint32 r : found.added)
+        whole.added.push_back(part.records2[size_t(r)]);
+    const qint64 shift = qint64(whole.changedColumnList.size());
+    for (ChangedRow row : found.changed) {
+        row.record1 = part.records1[size_t(row.record1)];
+        row.record2 = part.records2[size_t(row.record2)];
+        row.firstColumn += shift;
+        whole.changed.push_back(row);
+    }
+    whole.changedColumnList.insert(whole.changedColumnList.end(), found.changedColumnList.begin(),
+                                   found.changedColumnList.end());
+    for (const DuplicateKey &key : found.duplicateKeys)
+        whole.duplicateKeys.push_back(
+            {renumbered(key.records1, part.records1), renumbered(key.records2, part.records2)});
+    for (size_t r = 0; r < found.pairs.size(); ++r) {
+        if (found.pairs[r] >= 0)
+            whole.pairs[size_t(part.records2[r])] = part.records1[size_t(found.pairs[r])];
+    }
+}
+
+// Puts the gathered lists in the order compareTables gives them.
+void order(RowComparison &whole)
+{
+    std::sort(whole.removed.begin(), whole.removed.end());
+    std::sort(whole.added.begin(), whole.added.end());
+    std::sort(whole.changed.begin(), whole.changed.end(),
+              [](const ChangedRow &a, const ChangedRow &b) { return a.record2 < b.record2; });
+    const Table &t1 = *whole.table1;
+    const Table &t2 = *whole.table2;
+    const auto firstLine = [&](const DuplicateKey &d) {
+        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
+                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
+    };
+    std::sort(
+        whole.duplicateKeys.begin(), whole.duplicateKeys.end(),
+        [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
+}
+
+void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
+{
+    if (control)
+        control->start(phase, total);
+}
+
+RowComparison compareInParts(RowComparison whole, const RowOptions &options,
+                             const MemoryBudget &budget, int parts)
+{
+    const qint32 first = options.header ? 1 : 0;
+    // Two files a part are filled at once: their buffers share a tenth of
+    // the budget.
+    const qint64 bufferBytes =
+        std::clamp<qint64>(budget.bytes / 10 / (2 * qint64(parts)), 4096, qint64(1) << 20);
+    PartWriter writer1(parts, budget.folder, bufferBytes);
+    PartWriter writer2(parts, budget.folder, bufferBytes);
+    startPhase(options.control, WorkPhase::Partitioning,
+               whole.table1->size() + whole.table2->size() - 2 * first);
+    auto splitting1 = std::async(std::launch::async, [&] {
+        split(whole, options, 1, first, parts, writer1, options.control);
+    });
+    split(whole, options, 2, first, parts, writer2, options.control);
+    splitting1.get();
+
+    if (options.keepPairs)
+        whole.pairs.assign(size_t(whole.table2->size()), -1);
+    startPhase(options.control, WorkPhase::Comparing, parts);
+    for (int p = 0; p < parts; ++p) {
+        gather(whole, matchPart(whole, options, p, writer1, writer2));
+        if (options.control)
+            options.control->advance(1);
+    }
+    order(whole);
+    return whole;
+}
+
+} // namespace
+
+int partitionsFor(const Table &table1, const Table &table2, qint64 budget)
+{
+    const qint64 records = table1.size() + table2.size();
+    const qint64 kept = kKeptBytesPerRecord * records;
+    const qint64 matching =
+        table1.bytes().size() + table2.bytes().size() + kMatchBytesPerRecord * records;
+    // Whatever the budget, a part is given some room to work in.
+    const qint64 room = std::max<qint64>(budget - kept, qint64(4) << 10);
+    int parts = 1;
+    while (parts < kMostParts && qint64(parts) * room < matching)
+        parts *= 2;
+    return parts;
+}
+
+RowComparison compareTablesWithin(std::shared_ptr<const Table> table1,
+                                  std::shared_ptr<const Table> table2, const RowOptions &options,
+                                  const MemoryBudget &budget)
+{
+    try {
+        const int parts = partitionsFor(*table1, *table2, budget.bytes);
+        RowComparison prepared = prepareComparison(std::move(table1), std::move(table2), options);
+        if (!prepared.ok())
+            return prepared;
+        // Without a key or a column to compare no row is looked up.
+        if (parts == 1 || (!matchesByKey(prepared, options) && prepared.comparedColumns.empty())) {
+            compareRecords(prepared, options.header ? 1 : 0, options);
+            return prepared;
+        }
+        return compareInParts(std::move(prepared), options, budget, parts);
+    } catch (const WorkCancelled &) {
+        return cancelledComparison();
+    }
+}
+
+} // namespace Csv

@@ -5,7 +5,12 @@
 // miller's join, as child processes (wall time and peak memory), then each step of the engine in
 // this process (the text, html and xlsx reports among them).
 //
-// Usage: bench_rows [DATA_FOLDER]
+// With --memory SIZE (4G), files beyond memory: only the whole commands, once
+// each, "corvantis-cli rows --key id --format csv --memory SIZE" against DuckDB
+// with that memory limit; with CHECK_UNBOUNDED set, the report is also made
+// without the bound and the two compared byte for byte.
+//
+// Usage: bench_rows [DATA_FOLDER] [--memory SIZE]
 
 #include <chrono>
 #include <cstdio>
@@ -153,6 +158,65 @@ void runCommands(const QString &path1, const QString &path2)
         QStringLiteral("(%1 x corvantis-cli's time)").arg(join.wallMs / cli.wallMs, 0, 'f', 1));
 }
 
+// Whether two files hold the same bytes, read a few megabytes at a time.
+bool sameBytes(const QString &path1, const QString &path2)
+{
+    QFile a(path1);
+    QFile b(path2);
+    if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size())
+        return false;
+    while (!a.atEnd()) {
+        if (a.read(8 << 20) != b.read(8 << 20))
+            return false;
+    }
+    return true;
+}
+
+// The commands within `memory` (as --memory takes it: 4G), once each.
+void runBounded(const QString &path1, const QString &path2, const std::string &memory)
+{
+    const double inputMiB = double(QFileInfo(path1).size() + QFileInfo(path2).size()) / 1048576.0;
+    const std::string file1 = path1.toStdString();
+    const std::string file2 = path2.toStdString();
+    const std::string tmp = QDir::tempPath().toStdString();
+    std::printf("Within %s of memory, %.0f MiB of input (one run each; load: the machine's "
+                "one-minute load average as the run began):\n",
+                memory.c_str(), inputMiB);
+    const auto childLine = [](const std::string &what, const ChildRun &run) {
+        std::printf("  %-46s %8.0f ms wall %8.0f ms cpu %6.0f MiB  load %4.1f  exit %d\n",
+                    what.c_str(), run.wallMs, run.cpuMs, run.peakMiB, run.load, run.status);
+    };
+    const std::string bounded = tmp + "/bench-rows-bounded.csv";
+    const ChildRun cli = runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id", "--format",
+                                   "csv", "--memory", memory, "--output", bounded},
+                                  1);
+    childLine("corvantis-cli rows --key id --memory " + memory, cli);
+    if (!qEnvironmentVariableIsSet("NO_PEER")) {
+        // DuckDB spells a size with a unit of its own: 4G is 4GiB.
+        const std::string limit = memory + "iB";
+        const std::string out = tmp + "/peer-duckdb-out.csv";
+        const ChildRun duck = runChild(
+            {"bash", CORVANTIS_BENCH_DIR "/peer-duckdb.sh", file1, file2, "id", out, "2", limit},
+            1);
+        childLine("DuckDB full outer join, memory_limit " + limit, duck);
+        std::printf("  DuckDB's time is %.2f x ours\n", duck.wallMs / cli.wallMs);
+        QFile::remove(QString::fromStdString(out));
+    }
+    if (qEnvironmentVariableIsSet("CHECK_UNBOUNDED")) {
+        const std::string whole = tmp + "/bench-rows-whole.csv";
+        const ChildRun unbounded = runChild({CORVANTIS_CLI, "rows", file1, file2, "--key", "id",
+                                             "--format", "csv", "--output", whole},
+                                            1);
+        childLine("the same in memory", unbounded);
+        std::printf("  the two reports are %s\n",
+                    sameBytes(QString::fromStdString(bounded), QString::fromStdString(whole))
+                        ? "byte-identical"
+                        : "DIFFERENT");
+        QFile::remove(QString::fromStdString(whole));
+    }
+    QFile::remove(QString::fromStdString(bounded));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -167,6 +231,10 @@ int main(int argc, char **argv)
         }
     }
 
+    if (argc > 3 && std::string(argv[2]) == "--memory") {
+        runBounded(path1, path2, argv[3]);
+        return 0;
+    }
     runCommands(path1, path2);
 
     QByteArray bytes1;

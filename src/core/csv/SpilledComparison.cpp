@@ -88,7 +88,7 @@ private:
         files.text.append(text);
         files.records.append(QByteArrayView(reinterpret_cast<const char *>(records.data()),
                                             qsizetype(records.size() * sizeof(qint32))));
-        text.clear();
+        text.resize(0); // the buffer is kept (clear() would free it)
         records.clear();
     }
 

@@ -55,3 +55,8 @@ void runBothAtOnce(const std::function<void()> &first, const std::function<void(
     if (other.failure())
         std::rethrow_exception(other.failure());
 }
+
+void runBothAtOnce(const std::function<void()> &first, const std::function<void()> &second)
+{
+    runBothAtOnce(first, second, *QThreadPool::globalInstance());
+}

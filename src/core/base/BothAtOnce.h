@@ -11,3 +11,7 @@ class QThreadPool;
 // threads all wait on work like this one still finishes.
 void runBothAtOnce(const std::function<void()> &first, const std::function<void()> &second,
                    QThreadPool &pool);
+
+// The same on the program's shared pool (QThreadPool::globalInstance()): for
+// the core's engines, which split their work in two wherever they run.
+void runBothAtOnce(const std::function<void()> &first, const std::function<void()> &second);

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <future>
 #include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "base/BothAtOnce.h"
 #include "csv/LargeArrays.h"
 #include "csv/RecordParser.h"
 #include "text/TextDecoding.h"
@@ -279,11 +279,10 @@ struct TableBuilder
         later.m_text = t.m_text;
         later.m_delimiter = t.m_delimiter;
         qint64 laterLine = 1;
-        auto reading = std::async(std::launch::async, [&] {
-            return build(later, split, size, laterLine, width, control);
-        });
-        Fault fault = build(t, 0, split, line, -1, control);
-        Fault laterFault = reading.get();
+        Fault fault;
+        Fault laterFault;
+        runBothAtOnce([&] { fault = build(t, 0, split, line, -1, control); },
+                      [&] { laterFault = build(later, split, size, laterLine, width, control); });
         if (fault.kind != Fault::None)
             return errorFor(fault);
         if (laterFault.kind != Fault::None) {

@@ -1,7 +1,8 @@
 #include "csv/KeyGuess.h"
 
 #include <algorithm>
-#include <future>
+
+#include "base/BothAtOnce.h"
 
 namespace Csv {
 
@@ -159,10 +160,10 @@ std::vector<qsizetype> guessKey(const Table &table1, const Table &table2,
         positions1.push_back(column.index1);
         positions2.push_back(column.index2);
     }
-    auto sampling2 =
-        std::async(std::launch::async, [&] { return sampleOf(table2, first, positions2, exact); });
-    const Sample sample1 = sampleOf(table1, first, positions1, exact);
-    const Sample sample2 = sampling2.get();
+    Sample sample1;
+    Sample sample2;
+    runBothAtOnce([&] { sample1 = sampleOf(table1, first, positions1, exact); },
+                  [&] { sample2 = sampleOf(table2, first, positions2, exact); });
 
     // Columns empty somewhere in the sample can never be part of the key.
     std::vector<size_t> usable;
@@ -184,10 +185,11 @@ std::vector<qsizetype> guessKey(const Table &table1, const Table &table2,
             p1.push_back(positions1[k]);
             p2.push_back(positions2[k]);
         }
-        auto checking2 = std::async(std::launch::async,
-                                    [&] { return uniqueInEveryRow(table2, first, p2, exact); });
-        const bool in1 = uniqueInEveryRow(table1, first, p1, exact);
-        return checking2.get() && in1;
+        bool in1 = false;
+        bool in2 = false;
+        runBothAtOnce([&] { in1 = uniqueInEveryRow(table1, first, p1, exact); },
+                      [&] { in2 = uniqueInEveryRow(table2, first, p2, exact); });
+        return in1 && in2;
     };
     const auto answer = [&](const std::vector<size_t> &set) {
         std::vector<qsizetype> key;

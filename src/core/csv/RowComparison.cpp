@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <future>
 
+#include "base/BothAtOnce.h"
 #include "csv/KeyGuess.h"
 #include "csv/LargeArrays.h"
 #include "csv/RowComparisonSteps.h"
@@ -191,9 +191,7 @@ template <typename Work>
 void inTwoParts(qint32 begin, qint32 end, Work &&work)
 {
     const qint32 middle = begin + (end - begin) / 2;
-    auto second = std::async(std::launch::async, [&] { work(middle, end, 1); });
-    work(begin, middle, 0);
-    second.get();
+    runBothAtOnce([&] { work(begin, middle, 0); }, [&] { work(middle, end, 1); });
 }
 
 // Whether two rows whose bytes are the same are equal under the views: when
@@ -301,19 +299,21 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     // one-byte rows costs a small multiple of its size.
     constexpr qint64 kIndexBytes = 16; // an index's most a record, its groups included
     const bool atOnce = kIndexBytes * records <= t1.bytes().size() + t2.bytes().size();
-    std::future<void> indexing1;
-    if (atOnce)
-        indexing1 = std::async(std::launch::async,
-                               [&] { indexRows(key1, first, keyRules, index1, control); });
-    indexRows(key2, first, keyRules, index2, control);
+    std::vector<RecordList> repeated2;
     // File 2's rows are read in order from here on: its repeated keys are
     // listed now, and of its index only the roles are kept.
-    std::vector<RecordList> repeated2 = repeatedGroups(index2, first, qint32(t2.size()));
-    index2.dropLinks();
-    if (atOnce)
-        indexing1.get();
-    else
-        indexRows(key1, first, keyRules, index1, control);
+    const auto indexFile2 = [&] {
+        indexRows(key2, first, keyRules, index2, control);
+        repeated2 = repeatedGroups(index2, first, qint32(t2.size()));
+        index2.dropLinks();
+    };
+    const auto indexFile1 = [&] { indexRows(key1, first, keyRules, index1, control); };
+    if (atOnce) {
+        runBothAtOnce(indexFile2, indexFile1);
+    } else {
+        indexFile2();
+        indexFile1();
+    }
 
     // The groups of file 1 whose key file 2 has are marked Matched on their
     // head, once a group, so that a key repeated in both files costs no more
@@ -442,12 +442,11 @@ void compareAsMultiset(RowComparison &result, qint32 first, const CellRules &rul
 
     RowIndex index1;
     startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first) + t2.size() - first);
-    auto hashing2 =
-        std::async(std::launch::async, [&] { return rowHashes(row2, first, rules, control); });
+    std::vector<RowHash> hashes2;
     // Roles are not needed until the rows to list are marked: not held
     // beside file 2's hashes.
-    indexRows(row1, first, rules, index1, control, false);
-    std::vector<RowHash> hashes2 = hashing2.get();
+    runBothAtOnce([&] { indexRows(row1, first, rules, index1, control, false); },
+                  [&] { hashes2 = rowHashes(row2, first, rules, control); });
     // Each row's group of file 1, kept in file 2's order so that the first
     // copies of a row are the ones matched, takes the place of its hash once
     // looked up: the lookups read hashes only ahead of the row they are at.
@@ -621,12 +620,15 @@ RowComparison prepareComparison(std::shared_ptr<const Table> table1,
     if (options.rules.numbers) {
         std::vector<qsizetype> read = result.keyColumns;
         read.insert(read.end(), result.comparedColumns.begin(), result.comparedColumns.end());
-        auto styles2 = std::async(std::launch::async, [&] {
-            return numberStyles(result, false, read, first, options.decimalMark2, options.control);
-        });
-        result.numberStyles1 =
-            numberStyles(result, true, read, first, options.decimalMark1, options.control);
-        result.numberStyles2 = styles2.get();
+        runBothAtOnce(
+            [&] {
+                result.numberStyles1 =
+                    numberStyles(result, true, read, first, options.decimalMark1, options.control);
+            },
+            [&] {
+                result.numberStyles2 =
+                    numberStyles(result, false, read, first, options.decimalMark2, options.control);
+            });
     }
     return result;
 }

@@ -1,9 +1,9 @@
 #include "csv/SpilledComparison.h"
 
 #include <algorithm>
-#include <future>
 
 #include "base/AppError.h"
+#include "base/BothAtOnce.h"
 #include "csv/RowComparisonSteps.h"
 #include "io/SpillFile.h"
 
@@ -223,11 +223,8 @@ RowComparison compareInParts(RowComparison whole, const RowOptions &options,
     PartWriter writer2(parts, budget.folder, bufferBytes);
     startPhase(options.control, WorkPhase::Partitioning,
                whole.table1->size() + whole.table2->size() - 2 * first);
-    auto splitting1 = std::async(std::launch::async, [&] {
-        split(whole, options, 1, first, parts, writer1, options.control);
-    });
-    split(whole, options, 2, first, parts, writer2, options.control);
-    splitting1.get();
+    runBothAtOnce([&] { split(whole, options, 1, first, parts, writer1, options.control); },
+                  [&] { split(whole, options, 2, first, parts, writer2, options.control); });
 
     if (options.keepPairs)
         whole.pairs.assign(size_t(whole.table2->size()), -1);

@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <future>
 #include <limits>
 #include <new>
 #include <sys/stat.h>
 
 #include "base/ArgumentText.h"
+#include "base/BothAtOnce.h"
 #include "csv/LargeArrays.h"
 
 #ifdef Q_OS_WIN
@@ -195,14 +195,14 @@ FileBytes readRegular(int fd, const QString &name, qsizetype size, bool opened,
     if (size >= (qsizetype(64) << 20))
         Csv::adviseLargePages(into, size_t(size));
     const qsizetype middle = opened && size >= halvesFrom ? size / 2 : size;
-    std::future<int> second;
+    int first = 0;
+    int second = 0;
     if (middle < size)
-        second = std::async(std::launch::async,
-                            [&] { return readPart(fd, into, middle, size, true, progress); });
-    const int first = readPart(fd, into, 0, middle, middle < size, progress);
-    const int ended = first != 0 ? first : second.valid() ? second.get() : 0;
-    if (second.valid())
-        second.wait();
+        runBothAtOnce([&] { first = readPart(fd, into, 0, middle, true, progress); },
+                      [&] { second = readPart(fd, into, middle, size, true, progress); });
+    else
+        first = readPart(fd, into, 0, middle, false, progress);
+    const int ended = first != 0 ? first : second;
     if (ended == kCancelled)
         return cancelledRead();
     if (ended == kShrank)

@@ -5,8 +5,8 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <future>
 
+#include "base/BothAtOnce.h"
 #include "csv/LargeArrays.h"
 
 #if defined(__SSE2__)
@@ -173,12 +173,10 @@ Starts build(QByteArrayView bytes, Compare::Progress *progress)
     // would move it again and again and claim up to twice its memory.
     const qint64 middle = size < kHalvesFrom ? size : size / 2;
     const auto inHalves = [&](auto work) {
-        std::future<void> second;
         if (middle < size)
-            second = std::async(std::launch::async, [&] { work(middle, size, 1); });
-        work(0, middle, 0);
-        if (second.valid())
-            second.get();
+            runBothAtOnce([&] { work(0, middle, 0); }, [&] { work(middle, size, 1); });
+        else
+            work(0, middle, 0);
     };
     std::array<qint64, 2> counts{0, 0};
     inHalves([&](qint64 from, qint64 to, int half) {

@@ -1,10 +1,10 @@
 #include "pane/PaneDocument.h"
 
 #include <algorithm>
-#include <future>
 #include <new>
 #include <utility>
 
+#include "base/BothAtOnce.h"
 #include "pane/PaneView.h"
 #include "text/PaneBytes.h"
 #include "text/TextBuffer.h"
@@ -47,9 +47,8 @@ bool PaneDocument::take(QByteArray bytes, qsizetype room, Compare::Progress *pro
     if (progress && progress->cancelled.load(std::memory_order_relaxed))
         return false;
     const QByteArrayView view(bytes);
-    auto counted = std::async(std::launch::async, [view] { return utf16Counts(view); });
-    m_starts = LineIndex::build(view, progress);
-    m_utf16Before = counted.get();
+    runBothAtOnce([&] { m_starts = LineIndex::build(view, progress); },
+                  [&] { m_utf16Before = utf16Counts(view); });
     m_bytes = std::move(bytes);
     return true;
 }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <deque>
-#include <future>
 #include <string>
 #include <string_view>
 
+#include "base/BothAtOnce.h"
 #include "csv/LargeArrays.h"
 
 namespace Tables {
@@ -155,9 +155,8 @@ auto inTwoHalves(size_t count, Work work)
         return halves;
     }
     const size_t middle = count / 2;
-    auto second = std::async(std::launch::async, [&] { return work(middle, count); });
-    halves[0] = work(size_t(0), middle);
-    halves[1] = second.get();
+    runBothAtOnce([&] { halves[0] = work(size_t(0), middle); },
+                  [&] { halves[1] = work(middle, count); });
     return halves;
 }
 

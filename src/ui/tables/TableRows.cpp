@@ -1,9 +1,9 @@
 #include "tables/TableRows.h"
 
 #include <algorithm>
-#include <future>
 #include <string>
 
+#include "base/BothAtOnce.h"
 #include "csv/LargeArrays.h"
 #include "csv/RowsReport.h"
 
@@ -132,11 +132,14 @@ std::vector<DisplayRow> displayRows(const Csv::RowComparison &c, const std::atom
     const auto fill = [&](const Stretch &s, DisplayRow *at) {
         return fileTwoRows(c, s.begin, s.end, s.changed, s.added, at, stop);
     };
-    auto second =
-        std::async(halves[1].begin < halves[1].end ? std::launch::async : std::launch::deferred,
-                   [&] { return fill(halves[1], out + halves[0].rows); });
-    const bool done = fill(halves[0], out) && second.get();
-    if (!done)
+    bool done[2] = {true, true};
+    const auto fillFirst = [&] { done[0] = fill(halves[0], out); };
+    const auto fillSecond = [&] { done[1] = fill(halves[1], out + halves[0].rows); };
+    if (halves[1].begin < halves[1].end)
+        runBothAtOnce(fillFirst, fillSecond);
+    else
+        fillFirst();
+    if (!done[0] || !done[1])
         return {};
     out += halves[0].rows + halves[1].rows;
     for (const Csv::DuplicateKey &d : c.duplicateKeys) {

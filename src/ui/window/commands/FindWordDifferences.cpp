@@ -3,8 +3,8 @@
 #include <utility>
 
 #include <QCoreApplication>
-#include <QtConcurrent/QtConcurrentRun>
 
+#include "base/BothAtOnce.h"
 #include "engine/WordComparison.h"
 #include "pane/RichTextBox.h"
 #include "runner/BackgroundRun.h"
@@ -54,15 +54,8 @@ bool compareWords(QWidget *window, QByteArrayView text1, QByteArrayView text2, W
     return runInBackground(
         window, QStringLiteral("Finding the words that differ..."), progress,
         [&] {
-            QFuture<void> second =
-                QtConcurrent::run(&workerPool(), [&] { runPass(text2, text1, pass2, progress); });
-            try {
-                runPass(text1, text2, pass1, progress);
-            } catch (...) {
-                second.waitForFinished();
-                throw;
-            }
-            second.waitForFinished();
+            runBothAtOnce([&] { runPass(text1, text2, pass1, progress); },
+                          [&] { runPass(text2, text1, pass2, progress); }, workerPool());
             if (progress.cancelled) {
                 pass1.red = pass2.red = Compare::RunSet();
                 pass1.result.reset();

@@ -68,14 +68,6 @@ MappedInputs::MappedInputs(const QString &file1, const QString &file2, qint64 me
 
 MappedInputs::~MappedInputs() = default;
 
-void MappedInputs::readingDone() const
-{
-    for (const auto &file : m_files) {
-        if (file)
-            file->expectRandomReads();
-    }
-}
-
 const Files::MappedFile *MappedInputs::file(int which) const
 {
     return m_files[size_t(which - 1)].get();

@@ -24,8 +24,6 @@ public:
 
     // File 1 or 2, or null when it is read as always.
     const Files::MappedFile *file(int which) const;
-    // The files are read: their rows are read at random from here on.
-    void readingDone() const;
     // Why a file could not be mapped (then none is), or empty.
     QString error() const { return m_error; }
 

@@ -300,7 +300,6 @@ int run(const RowsOptions &options)
         }
     };
     runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, *QThreadPool::globalInstance());
-    mapped.readingDone();
     const bool workbook1 = read[0].workbook;
     const bool workbook2 = read[1].workbook;
     const auto table1 = std::make_shared<const Csv::Table>(std::move(read[0].table));

@@ -361,6 +361,30 @@ Table Table::over(QByteArray sameBytes) const
     return copy;
 }
 
+Table Table::subset(const std::vector<qint32> &records) const
+{
+    Table part;
+    part.m_delimiter = m_delimiter;
+    part.m_encoding = m_encoding;
+    part.m_invalidLine = m_invalidLine;
+    part.m_maxCellCount = m_maxCellCount;
+    part.m_firstCount = m_firstCount;
+    qint64 bytes = 0;
+    for (const qint32 r : records)
+        bytes += rawRecord(r).size();
+    part.m_text.reserve(bytes);
+    part.m_offsets.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const qint32 r = records[i];
+        Q_ASSERT(i == 0 || r > records[i - 1]);
+        part.addRecord(qint64(i), part.m_text.size(), line(r));
+        part.m_text.append(rawRecord(r));
+        if (const qsizetype cells = cellCount(r); cells != m_firstCount)
+            part.m_otherWidths.push_back({qint64(i), cells});
+    }
+    return part;
+}
+
 std::vector<qint32> Table::otherWidths() const
 {
     std::vector<qint32> records;

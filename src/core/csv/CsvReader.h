@@ -102,6 +102,12 @@ public:
     // The same table over `sameBytes`, another copy of its bytes: for a table
     // read from bytes that someone else owns and is about to change.
     Table over(QByteArray sameBytes) const;
+    // Only the records `records` (ascending), in a table of their own bytes,
+    // read in one pass in file order: record i there is records[i] here, on
+    // the same line with the same cells; the table's encoding, delimiter and
+    // widest record stay this one's. For a few rows to read at random from a
+    // table whose bytes would be read from disk.
+    Table subset(const std::vector<qint32> &records) const;
     // The largest cell count of any record (0 for an empty table).
     qsizetype maxCellCount() const { return m_maxCellCount; }
     char delimiter() const { return m_delimiter; }

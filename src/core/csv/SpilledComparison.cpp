@@ -15,8 +15,9 @@ namespace {
 constexpr int kMostParts = 64;
 
 // What matching rows in memory takes beyond their bytes, a record: the
-// index's groups and links, the part's record starts and what it lists.
-constexpr qint64 kMatchBytesPerRecord = 32;
+// index's groups and links, the part's record starts and what it lists; and
+// the next part's bytes and record starts, read back meanwhile.
+constexpr qint64 kMatchBytesPerRecord = 40;
 
 // What the whole comparison keeps a record however it is split: each part's
 // record numbers while it is matched, and the lists of the result.
@@ -131,26 +132,38 @@ std::shared_ptr<const Table> readPart(QByteArray text, char delimiter, size_t re
     return std::make_shared<const Table>(std::move(read.table));
 }
 
-Part matchPart(const RowComparison &prepared, const RowOptions &options, int part,
-               PartWriter &writer1, PartWriter &writer2)
+// One part of both files read back, as tables over the prepared columns.
+Part loadPart(const RowComparison &prepared, int part, PartWriter &writer1, PartWriter &writer2)
 {
     Part result;
-    result.records1 = writer1.records(part);
-    result.records2 = writer2.records(part);
     RowComparison &comparison = result.comparison;
-    comparison.table1 =
-        readPart(writer1.text(part), prepared.table1->delimiter(), result.records1.size());
-    comparison.table2 =
-        readPart(writer2.text(part), prepared.table2->delimiter(), result.records2.size());
+    runBothAtOnce(
+        [&] {
+            result.records1 = writer1.records(part);
+            comparison.table1 =
+                readPart(writer1.text(part), prepared.table1->delimiter(), result.records1.size());
+        },
+        [&] {
+            result.records2 = writer2.records(part);
+            comparison.table2 =
+                readPart(writer2.text(part), prepared.table2->delimiter(), result.records2.size());
+        });
     comparison.mapping = prepared.mapping;
     comparison.keyColumns = prepared.keyColumns;
     comparison.comparedColumns = prepared.comparedColumns;
     comparison.numberStyles1 = prepared.numberStyles1;
     comparison.numberStyles2 = prepared.numberStyles2;
+    return result;
+}
+
+void matchPart(Part &part, const RowOptions &options)
+{
     RowOptions quiet = options;
     quiet.control = nullptr; // the parts are counted one by one
-    compareRecords(comparison, 0, quiet);
-    return result;
+    compareRecords(part.comparison, 0, quiet);
+    // Only what gather() reads is kept.
+    part.comparison.table1.reset();
+    part.comparison.table2.reset();
 }
 
 RecordList renumbered(const RecordList &records, const std::vector<qint32> &numbers)
@@ -205,6 +218,42 @@ void order(RowComparison &whole)
         [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
 }
 
+// The rows of file 1 a report reads (the removed, the old side of the
+// changed, those of repeated keys, the ragged, and the last, whose line a
+// report may print) copied out of its table in one pass in file order, and
+// the result made to refer to the copy: a report then reads file 1's rows in
+// file 2's order from memory rather than at random from a file larger than
+// memory. File 2's rows are read in its own order.
+void keepReportedRows(RowComparison &c)
+{
+    std::vector<qint32> kept(c.removed.begin(), c.removed.end());
+    for (const ChangedRow &row : c.changed)
+        kept.push_back(row.record1);
+    for (const DuplicateKey &key : c.duplicateKeys)
+        kept.insert(kept.end(), key.records1.begin(), key.records1.end());
+    kept.insert(kept.end(), c.ragged1.begin(), c.ragged1.end());
+    if (c.table1->size() > 0)
+        kept.push_back(qint32(c.table1->size() - 1));
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    const auto at = [&kept](qint32 record) {
+        return qint32(std::lower_bound(kept.begin(), kept.end(), record) - kept.begin());
+    };
+    for (qint32 &r : c.removed)
+        r = at(r);
+    for (ChangedRow &row : c.changed)
+        row.record1 = at(row.record1);
+    for (DuplicateKey &key : c.duplicateKeys) {
+        RecordList records;
+        for (const qint32 r : key.records1)
+            records.push_back(at(r));
+        key.records1 = std::move(records);
+    }
+    for (qint32 &r : c.ragged1)
+        r = at(r);
+    c.table1 = std::make_shared<const Table>(c.table1->subset(kept));
+}
+
 void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
 {
     if (control)
@@ -229,12 +278,24 @@ RowComparison compareInParts(RowComparison whole, const RowOptions &options,
     if (options.keepPairs)
         whole.pairs.assign(size_t(whole.table2->size()), -1);
     startPhase(options.control, WorkPhase::Comparing, parts);
+    // Each part is read back while the one before it is matched.
+    Part current = loadPart(whole, 0, writer1, writer2);
     for (int p = 0; p < parts; ++p) {
-        gather(whole, matchPart(whole, options, p, writer1, writer2));
+        Part next;
+        if (p + 1 < parts)
+            runBothAtOnce([&] { next = loadPart(whole, p + 1, writer1, writer2); },
+                          [&] { matchPart(current, options); });
+        else
+            matchPart(current, options);
+        gather(whole, current);
+        current = std::move(next);
         if (options.control)
             options.control->advance(1);
     }
     order(whole);
+    // The window reads pairs of rows by their numbers in the whole tables.
+    if (!options.keepPairs)
+        keepReportedRows(whole);
     return whole;
 }
 
@@ -245,7 +306,7 @@ int partitionsFor(const Table &table1, const Table &table2, qint64 budget)
     const qint64 records = table1.size() + table2.size();
     const qint64 kept = kKeptBytesPerRecord * records;
     const qint64 matching =
-        table1.bytes().size() + table2.bytes().size() + kMatchBytesPerRecord * records;
+        2 * (table1.bytes().size() + table2.bytes().size()) + kMatchBytesPerRecord * records;
     // Whatever the budget, a part is given some room to work in.
     const qint64 room = std::max<qint64>(budget - kept, qint64(4) << 10);
     int parts = 1;

@@ -24,7 +24,10 @@ int partitionsFor(const Table &table1, const Table &table2, qint64 budget);
 // are (a mapped file, say; they are read in order, twice, and for the rows
 // reported). Rows are split by the hash of what matches them (the key, or
 // the whole row) into parts, each written to temporary files and then
-// matched on its own; the result is the one compareTables gives.
+// matched on its own. Its reports are the ones compareTables's give, byte for
+// byte; unless options.keepPairs, the rows of file 1 that a report reads are
+// then copied out of table 1 (see Table::subset), and the result's records
+// of file 1 are numbers in that copy.
 // Throws AppError when a temporary file cannot be written (a full disk).
 // With options.control, reports the phases Partitioning and Comparing.
 RowComparison compareTablesWithin(std::shared_ptr<const Table> table1,

@@ -45,14 +45,6 @@ void MappedFile::releasePages() const
 #endif
 }
 
-void MappedFile::expectRandomReads() const
-{
-#if defined(MADV_RANDOM)
-    if (m_map)
-        madvise(m_map, size_t(m_size), MADV_RANDOM);
-#endif
-}
-
 PageReleaser::PageReleaser(std::vector<const MappedFile *> files,
                            std::chrono::milliseconds interval)
     : m_files(std::move(files)), m_interval(interval)

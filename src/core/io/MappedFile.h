@@ -38,10 +38,6 @@ public:
     // cache): they are read again, from the cache or the disk, when next
     // needed. Safe while other threads read the bytes.
     void releasePages() const;
-    // Tells the system that the bytes are read at random from here on: a
-    // page read brings in no neighbours, which a pass over scattered rows
-    // would hold by the hundred megabytes.
-    void expectRandomReads() const;
 
 private:
     QFile m_file;

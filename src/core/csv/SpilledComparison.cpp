@@ -223,8 +223,10 @@ void order(RowComparison &whole)
 // report may print) copied out of its table in one pass in file order, and
 // the result made to refer to the copy: a report then reads file 1's rows in
 // file 2's order from memory rather than at random from a file larger than
-// memory. File 2's rows are read in its own order.
-void keepReportedRows(RowComparison &c)
+// memory. File 2's rows are read in its own order. Rows that would take
+// more than half the budget (files that differ in most rows) stay where
+// they are.
+void keepReportedRows(RowComparison &c, qint64 budget)
 {
     std::vector<qint32> kept(c.removed.begin(), c.removed.end());
     for (const ChangedRow &row : c.changed)
@@ -236,6 +238,11 @@ void keepReportedRows(RowComparison &c)
         kept.push_back(qint32(c.table1->size() - 1));
     std::sort(kept.begin(), kept.end());
     kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    qint64 bytes = 0;
+    for (const qint32 r : kept)
+        bytes += c.table1->rawRecord(r).size();
+    if (bytes > budget / 2)
+        return;
     const auto at = [&kept](qint32 record) {
         return qint32(std::lower_bound(kept.begin(), kept.end(), record) - kept.begin());
     };
@@ -295,7 +302,7 @@ RowComparison compareInParts(RowComparison whole, const RowOptions &options,
     order(whole);
     // The window reads pairs of rows by their numbers in the whole tables.
     if (!options.keepPairs)
-        keepReportedRows(whole);
+        keepReportedRows(whole, budget.bytes);
     return whole;
 }
 

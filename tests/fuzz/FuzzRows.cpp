@@ -1,13 +1,16 @@
 // Any two files as tables: the reader, the comparison under any options and
-// the three reports never crash, and the reports agree with the findings.
+// the three reports never crash, and the reports agree with the findings and
+// with those of the same comparison split into parts on disk.
 // The input: an options byte, a byte that says where file 1 ends (its two
 // low bits also choose the decimal marks), the files.
 #include <QByteArray>
+#include <QDir>
 #include <QJsonDocument>
 
 #include "FuzzCheck.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
+#include "csv/SpilledComparison.h"
 
 namespace {
 
@@ -70,11 +73,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Csv::ReadResult read2 = Csv::readCsvFile(rest.sliced(split));
     if (!read1.ok() || !read2.ok())
         return 0;
-    const Csv::RowComparison c = Csv::compareTables(
-        std::make_shared<const Csv::Table>(std::move(read1.table)),
-        std::make_shared<const Csv::Table>(std::move(read2.table)), optionsOf(data[0], data[1]));
+    const Csv::RowOptions options = optionsOf(data[0], data[1]);
+    const Csv::RowComparison c =
+        Csv::compareTables(std::make_shared<const Csv::Table>(std::move(read1.table)),
+                           std::make_shared<const Csv::Table>(std::move(read2.table)), options);
     if (!c.ok())
         return 0;
+    if (Csv::partitionsFor(*c.table1, *c.table2, 0) > 1) {
+        const Csv::RowComparison parts =
+            Csv::compareTablesWithin(c.table1, c.table2, options, {0, QDir::tempPath()});
+        for (const auto format :
+             {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json})
+            fuzzCheck(Csv::formatReport(parts, format, "a", "b")
+                          == Csv::formatReport(c, format, "a", "b"),
+                      "a report of the comparison in parts that differs");
+    }
     for (const qint32 r : c.removed)
         fuzzCheck(r >= 0 && r < c.table1->size(), "a removed row outside file 1");
     for (const qint32 r : c.added)

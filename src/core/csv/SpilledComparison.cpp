@@ -315,7 +315,7 @@ int partitionsFor(const Table &table1, const Table &table2, qint64 budget)
     const qint64 matching =
         2 * (table1.bytes().size() + table2.bytes().size()) + kMatchBytesPerRecord * records;
     // Whatever the budget, a part is given some room to work in.
-    const qint64 room = std::max<qint64>(budget - kept, qint64(4) << 10);
+    const qint64 room = std::max<qint64>(budget - kept, qint64(1) << 10);
     int parts = 1;
     while (parts < kMostParts && qint64(parts) * room < matching)
         parts *= 2;

@@ -266,13 +266,13 @@ QString writeReportFile(const Csv::RowComparison &result, const Csv::ReportOptio
 // Compares in memory, or within --memory when the tables need more; a
 // temporary file that cannot be written (a full disk) is an error.
 Csv::RowComparison compare(std::shared_ptr<const Csv::Table> table1,
-                           std::shared_ptr<const Csv::Table> table2, const Csv::RowOptions &compare,
+                           std::shared_ptr<const Csv::Table> table2, const Csv::RowOptions &options,
                            qint64 memory)
 {
     if (!comparisonNeedsBound(table1->bytes().size(), table2->bytes().size(), memory))
-        return Csv::compareTables(std::move(table1), std::move(table2), compare);
+        return Csv::compareTables(std::move(table1), std::move(table2), options);
     const Csv::MemoryBudget budget{comparisonBudget(memory), QDir::tempPath()};
-    return Csv::compareTablesWithin(std::move(table1), std::move(table2), compare, budget);
+    return Csv::compareTablesWithin(std::move(table1), std::move(table2), options, budget);
 }
 
 int run(const RowsOptions &options)

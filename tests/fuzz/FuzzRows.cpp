@@ -79,15 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                            std::make_shared<const Csv::Table>(std::move(read2.table)), options);
     if (!c.ok())
         return 0;
-    if (Csv::partitionsFor(*c.table1, *c.table2, 0) > 1) {
-        const Csv::RowComparison parts =
-            Csv::compareTablesWithin(c.table1, c.table2, options, {0, QDir::tempPath()});
-        for (const auto format :
-             {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json})
-            fuzzCheck(Csv::formatReport(parts, format, "a", "b")
-                          == Csv::formatReport(c, format, "a", "b"),
-                      "a report of the comparison in parts that differs");
-    }
+    // Four parts on disk, file 1's reported rows copied out: the same reports.
+    const Csv::RowComparison parts = Csv::compareTablesWithin(
+        c.table1, c.table2, options, {qint64(1) << 30, QDir::tempPath(), 4});
+    for (const auto format :
+         {Csv::ReportFormat::Text, Csv::ReportFormat::Csv, Csv::ReportFormat::Json})
+        fuzzCheck(Csv::formatReport(parts, format, "a", "b")
+                      == Csv::formatReport(c, format, "a", "b"),
+                  "a report of the comparison in parts that differs");
     for (const qint32 r : c.removed)
         fuzzCheck(r >= 0 && r < c.table1->size(), "a removed row outside file 1");
     for (const qint32 r : c.added)

@@ -315,7 +315,7 @@ int partitionsFor(const Table &table1, const Table &table2, qint64 budget)
     const qint64 matching =
         2 * (table1.bytes().size() + table2.bytes().size()) + kMatchBytesPerRecord * records;
     // Whatever the budget, a part is given some room to work in.
-    const qint64 room = std::max<qint64>(budget - kept, qint64(1) << 10);
+    const qint64 room = std::max<qint64>(budget - kept, qint64(4) << 10);
     int parts = 1;
     while (parts < kMostParts && qint64(parts) * room < matching)
         parts *= 2;
@@ -327,7 +327,8 @@ RowComparison compareTablesWithin(std::shared_ptr<const Table> table1,
                                   const MemoryBudget &budget)
 {
     try {
-        const int parts = partitionsFor(*table1, *table2, budget.bytes);
+        const int parts =
+            budget.parts > 0 ? budget.parts : partitionsFor(*table1, *table2, budget.bytes);
         RowComparison prepared = prepareComparison(std::move(table1), std::move(table2), options);
         if (!prepared.ok())
             return prepared;

@@ -13,6 +13,7 @@ struct MemoryBudget
 {
     qint64 bytes = 0; // the most the comparison is to hold beyond the tables
     QString folder;   // for temporary files
+    int parts = 0;    // a power of two: split into so many parts whatever the size (tests)
 };
 
 // How many parts the rows of two tables are split into so that the matching

@@ -132,7 +132,7 @@ std::shared_ptr<const Table> readPart(QByteArray text, char delimiter, size_t re
     return std::make_shared<const Table>(std::move(read.table));
 }
 
-// One part of both files read back, as tables over the prepared columns.
+// One part of both files read back, as tables (the columns are lent when it is matched).
 Part loadPart(const RowComparison &prepared, int part, PartWriter &writer1, PartWriter &writer2)
 {
     Part result;
@@ -148,19 +148,43 @@ Part loadPart(const RowComparison &prepared, int part, PartWriter &writer1, Part
             comparison.table2 =
                 readPart(writer2.text(part), prepared.table2->delimiter(), result.records2.size());
         });
-    comparison.mapping = prepared.mapping;
-    comparison.keyColumns = prepared.keyColumns;
-    comparison.comparedColumns = prepared.comparedColumns;
-    comparison.numberStyles1 = prepared.numberStyles1;
-    comparison.numberStyles2 = prepared.numberStyles2;
     return result;
 }
 
-void matchPart(Part &part, const RowOptions &options)
+// The columns of a comparison lent to a part while it is matched, and given
+// back however the matching ends: a table of a million columns is not
+// copied once a part.
+class LentColumns
+{
+public:
+    LentColumns(RowComparison &from, RowComparison &to) : m_from(from), m_to(to) { swap(); }
+    ~LentColumns() { swap(); }
+    LentColumns(const LentColumns &) = delete;
+    LentColumns &operator=(const LentColumns &) = delete;
+
+private:
+    void swap()
+    {
+        std::swap(m_from.mapping, m_to.mapping);
+        std::swap(m_from.keyColumns, m_to.keyColumns);
+        std::swap(m_from.comparedColumns, m_to.comparedColumns);
+        std::swap(m_from.numberStyles1, m_to.numberStyles1);
+        std::swap(m_from.numberStyles2, m_to.numberStyles2);
+    }
+    RowComparison &m_from;
+    RowComparison &m_to;
+};
+
+// Matches a part by the whole comparison's columns (the loading of the next
+// part meanwhile reads none of them).
+void matchPart(Part &part, RowComparison &whole, const RowOptions &options)
 {
     RowOptions quiet = options;
     quiet.control = nullptr; // the parts are counted one by one
-    compareRecords(part.comparison, 0, quiet);
+    {
+        const LentColumns lent(whole, part.comparison);
+        compareRecords(part.comparison, 0, quiet);
+    }
     // Only what gather() reads is kept.
     part.comparison.table1.reset();
     part.comparison.table2.reset();
@@ -291,9 +315,9 @@ RowComparison compareInParts(RowComparison whole, const RowOptions &options,
         Part next;
         if (p + 1 < parts)
             runBothAtOnce([&] { next = loadPart(whole, p + 1, writer1, writer2); },
-                          [&] { matchPart(current, options); });
+                          [&] { matchPart(current, whole, options); });
         else
-            matchPart(current, options);
+            matchPart(current, whole, options);
         gather(whole, current);
         current = std::move(next);
         if (options.control)

@@ -90,13 +90,6 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowInd
         [&tick] { tick(); }, roles);
 }
 
-// A phase of `total` steps begins, when someone follows the work.
-void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
-{
-    if (control)
-        control->start(phase, total);
-}
-
 // The records of the group whose first record is `head` (none for -1).
 // Measured first: a list of ten million records is not copied as it grows.
 RecordList chain(const RowIndex &index, qint32 head)
@@ -406,15 +399,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     }
     index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
-    const auto firstLine = [&](const DuplicateKey &d) {
-        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
-                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
-    };
-    std::sort(result.duplicateKeys.begin(), result.duplicateKeys.end(),
-              [&](const DuplicateKey &a, const DuplicateKey &b) {
-                  tick();
-                  return firstLine(a) < firstLine(b);
-              });
+    sortDuplicateKeys(result, tick);
 }
 
 // Without a key and with no cell compared, every row would "equal" every
@@ -631,6 +616,27 @@ RowComparison prepareComparison(std::shared_ptr<const Table> table1,
             });
     }
     return result;
+}
+
+void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
+{
+    if (control)
+        control->start(phase, total);
+}
+
+void sortDuplicateKeys(RowComparison &c, Checkpoint &tick)
+{
+    const Table &t1 = *c.table1;
+    const Table &t2 = *c.table2;
+    const auto firstLine = [&](const DuplicateKey &d) {
+        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
+                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
+    };
+    std::sort(c.duplicateKeys.begin(), c.duplicateKeys.end(),
+              [&](const DuplicateKey &a, const DuplicateKey &b) {
+                  tick();
+                  return firstLine(a) < firstLine(b);
+              });
 }
 
 RowComparison cancelledComparison()

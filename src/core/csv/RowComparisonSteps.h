@@ -16,6 +16,13 @@ namespace Csv {
 RowComparison prepareComparison(std::shared_ptr<const Table> table1,
                                 std::shared_ptr<const Table> table2, const RowOptions &options);
 
+// A phase of `total` steps begins, when someone follows the work.
+void startPhase(WorkControl *control, WorkPhase phase, qint64 total);
+
+// Puts the repeated keys in the order the reports list them: by the line
+// their first row is on, file 1's before file 2's. `tick` counts each step.
+void sortDuplicateKeys(RowComparison &c, Checkpoint &tick);
+
 // What a comparison that was cancelled gives.
 RowComparison cancelledComparison();
 

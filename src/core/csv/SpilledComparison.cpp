@@ -231,15 +231,8 @@ void order(RowComparison &whole)
     std::sort(whole.added.begin(), whole.added.end());
     std::sort(whole.changed.begin(), whole.changed.end(),
               [](const ChangedRow &a, const ChangedRow &b) { return a.record2 < b.record2; });
-    const Table &t1 = *whole.table1;
-    const Table &t2 = *whole.table2;
-    const auto firstLine = [&](const DuplicateKey &d) {
-        return d.records1.empty() ? std::pair<qsizetype, qsizetype>(1, t2.line(d.records2.front()))
-                                  : std::pair<qsizetype, qsizetype>(0, t1.line(d.records1.front()));
-    };
-    std::sort(
-        whole.duplicateKeys.begin(), whole.duplicateKeys.end(),
-        [&](const DuplicateKey &a, const DuplicateKey &b) { return firstLine(a) < firstLine(b); });
+    Checkpoint uncounted(nullptr);
+    sortDuplicateKeys(whole, uncounted);
 }
 
 // The rows of file 1 a report reads (the removed, the old side of the
@@ -283,12 +276,6 @@ void keepReportedRows(RowComparison &c, qint64 budget)
     for (qint32 &r : c.ragged1)
         r = at(r);
     c.table1 = std::make_shared<const Table>(c.table1->subset(kept));
-}
-
-void startPhase(WorkControl *control, WorkPhase phase, qint64 total)
-{
-    if (control)
-        control->start(phase, total);
 }
 
 RowComparison compareInParts(RowComparison whole, const RowOptions &options,

@@ -39,21 +39,25 @@ MappedInputs::MappedInputs(const QString &file1, const QString &file2, qint64 me
 {
     const qint64 size1 = regularFileSize(file1);
     const qint64 size2 = regularFileSize(file2);
-    if (!comparisonNeedsBound(size1, size2, memory))
-        return;
+    const bool bound = comparisonNeedsBound(size1, size2, memory);
     std::vector<const Files::MappedFile *> mapped;
     const std::array<std::pair<QString, qint64>, 2> files{{{file1, size1}, {file2, size2}}};
     for (size_t i = 0; i < files.size(); ++i) {
         if (files[i].second == 0)
             continue;
-        m_files[i] = std::make_unique<Files::MappedFile>(files[i].first);
-        if (!m_files[i]->ok()) {
-            m_error = m_files[i]->error();
+        auto file = std::make_unique<Files::MappedFile>(files[i].first);
+        if (file->ok()) {
+            mapped.push_back(file.get());
+            m_files[i] = std::move(file);
+        } else if (bound) {
+            m_error = file->error();
             m_files = {};
             return;
         }
-        mapped.push_back(m_files[i].get());
+        // Within memory, a file that cannot be mapped is read as always.
     }
+    if (mapped.empty())
+        return;
 #if !defined(Q_OS_WIN)
     struct sigaction action
     {};
@@ -62,8 +66,9 @@ MappedInputs::MappedInputs(const QString &file1, const QString &file2, qint64 me
 #endif
     // Often enough that even a pass at memory speed (a check of the bytes
     // as UTF-8) holds no more than some tens of megabytes of a file.
-    m_releaser =
-        std::make_unique<Files::PageReleaser>(std::move(mapped), std::chrono::milliseconds(10));
+    if (bound)
+        m_releaser =
+            std::make_unique<Files::PageReleaser>(std::move(mapped), std::chrono::milliseconds(10));
 }
 
 MappedInputs::~MappedInputs() = default;

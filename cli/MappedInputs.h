@@ -9,14 +9,18 @@
 
 namespace Cli {
 
-// The files of a comparison that must stay within --memory, mapped rather
-// than read into memory, the pages passed over handed back as it goes. Only
-// regular files are mapped; standard input and pipes are read as always.
+// The files of a comparison, mapped rather than read into memory: a large
+// file's bytes are then the system's cached pages, not a copy of them in
+// fresh memory that the system must first clear (seconds of the system's
+// time for two files of 700 MB). When the comparison
+// must stay within --memory, the pages passed over are handed back as it
+// goes. Only regular files are mapped; standard input and pipes are read as
+// always.
 class MappedInputs
 {
 public:
-    // Maps the files when a comparison of their sizes needs bounding under
-    // `memory`; else holds none.
+    // Maps the files. When a comparison of their sizes needs bounding under
+    // `memory`, a file that cannot be mapped is an error(); else it is read.
     MappedInputs(const QString &file1, const QString &file2, qint64 memory);
     ~MappedInputs();
     MappedInputs(const MappedInputs &) = delete;

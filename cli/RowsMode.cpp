@@ -277,7 +277,7 @@ Csv::RowComparison compare(std::shared_ptr<const Csv::Table> table1,
 
 int run(const RowsOptions &options)
 {
-    // Files larger than --memory allows are mapped, not read into memory.
+    // Regular files are mapped, not read into memory.
     const MappedInputs mapped(options.file1, options.file2, options.memory);
     if (!mapped.error().isEmpty()) {
         printError(mapped.error());

@@ -289,7 +289,7 @@ QByteArray decodeBytes(QByteArray &&file)
 
 } // namespace
 
-QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding)
+QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding, qsizetype *invalidLine)
 {
     const QByteArrayView bytes(file);
     encoding = QStringLiteral("UTF-8");
@@ -308,6 +308,8 @@ QByteArray decodeKeepingBreaks(QByteArray file, QString &encoding)
         file.remove(0, 3); // in place
     if (QByteArrayView(file).isValidUtf8())
         return file;
+    if (invalidLine)
+        *invalidLine = firstInvalidLine(file);
     encoding = bom || mostlyUtf8(file) ? QStringLiteral("UTF-8 (invalid bytes as Windows-1252)")
                                        : QStringLiteral("Windows-1252");
     return notUtf8PaneBytes(file, bom);

@@ -41,8 +41,11 @@ bool mostlyUtf8(QByteArrayView bytes);
 qsizetype firstInvalidLine(QByteArrayView bytes);
 
 // Decodes as above but leaves every line break as the file has it (a table's
-// cells keep their bytes); `encoding` names how the bytes were read.
-QByteArray decodeKeepingBreaks(QByteArray bytes, QString &encoding);
+// cells keep their bytes); `encoding` names how the bytes were read and, when
+// given, `invalidLine` is decodeNote's. UTF-8 is checked once, not once a
+// question: a file of gigabytes is read through at memory speed each time.
+QByteArray decodeKeepingBreaks(QByteArray bytes, QString &encoding,
+                               qsizetype *invalidLine = nullptr);
 
 // Reads the whole file at `path` through the core's reader (a pipe or device
 // refused), undecoded. Throws AppError "Cannot load PATH: reason" when the file

@@ -449,13 +449,12 @@ ReadResult readCsv(QByteArray text, char delimiter, WorkControl *control)
 DecodedCsv decodeCsvBytes(QByteArray fileBytes)
 {
     DecodedCsv decoded;
-    decoded.bytes = Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding,
-                                               &decoded.invalidLine);
+    decoded.bytes =
+        Files::decodeKeepingBreaks(std::move(fileBytes), decoded.encoding, &decoded.invalidLine);
     // The panes keep a lone surrogate of UTF-16 or rich text as it was; a
     // table's cells, which reports print, hold valid UTF-8 only. Bytes kept
     // as UTF-8 were found valid already.
-    if (decoded.encoding != QLatin1String("UTF-8")
-        && !QByteArrayView(decoded.bytes).isValidUtf8())
+    if (decoded.encoding != QLatin1String("UTF-8") && !QByteArrayView(decoded.bytes).isValidUtf8())
         decoded.bytes = QString::fromUtf8(decoded.bytes).toUtf8();
     return decoded;
 }

@@ -280,17 +280,21 @@ private:
                     return;
             }
         }
-        for (const qint32 r : m_c.removed) {
-            if (!row("r", "removed", r, -1))
+        for (size_t i = 0; i < m_c.removed.size(); ++i) {
+            fetchAhead(*m_c.table1, m_c.removed, i);
+            if (!row("r", "removed", m_c.removed[i], -1))
                 return;
         }
-        for (const qint32 r : m_c.added) {
-            if (!row("a", "added", -1, r))
+        for (size_t i = 0; i < m_c.added.size(); ++i) {
+            fetchAhead(*m_c.table2, m_c.added, i);
+            if (!row("a", "added", -1, m_c.added[i]))
                 return;
         }
         std::vector<qint32> scratch;
         std::vector<char> changed(m_c.mapping.columns.size(), 0);
-        for (const ChangedRow &c : m_c.changed) {
+        for (size_t i = 0; i < m_c.changed.size(); ++i) {
+            const ChangedRow &c = m_c.changed[i];
+            fetchAhead(m_c, i);
             for (const qint32 k : m_facts.changes(c, scratch))
                 changed[size_t(k)] = 1;
             if (!row("c", "changed", c.record1, c.record2, &changed))

@@ -40,6 +40,32 @@ std::vector<std::pair<QString, QString>> optionLines(const RowComparison &compar
 // each removed, added and changed row; what their writing counts.
 qint64 reportRows(const RowComparison &comparison);
 
+// The rows a report lists lie anywhere in files of gigabytes, and a report
+// that split them one after the other would wait on memory at each: before
+// row i of a list is split, the rows some places further on are fetched,
+// their places in the table first.
+inline constexpr size_t kRecordsAhead = 16;
+inline constexpr size_t kTextAhead = 8;
+inline void fetchAhead(const Table &table, const std::vector<qint32> &records, size_t i)
+{
+    if (i + kTextAhead < records.size())
+        table.prefetchText(records[i + kTextAhead]);
+    if (i + kRecordsAhead < records.size())
+        table.prefetchRecord(records[i + kRecordsAhead]);
+}
+// The same for changed row i, from both files.
+inline void fetchAhead(const RowComparison &c, size_t i)
+{
+    if (i + kTextAhead < c.changed.size()) {
+        c.table1->prefetchText(c.changed[i + kTextAhead].record1);
+        c.table2->prefetchText(c.changed[i + kTextAhead].record2);
+    }
+    if (i + kRecordsAhead < c.changed.size()) {
+        c.table1->prefetchRecord(c.changed[i + kRecordsAhead].record1);
+        c.table2->prefetchRecord(c.changed[i + kRecordsAhead].record2);
+    }
+}
+
 // Where a column stands: "both files", "file 1 only", "file 2 only".
 QString columnPlace(const Column &column);
 

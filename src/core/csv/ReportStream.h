@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <string>
 
 #include <QByteArray>
@@ -45,7 +46,9 @@ public:
     ReportStream &text(const QString &text) { return *this << QByteArrayView(text.toUtf8()); }
     ReportStream &number(qint64 value)
     {
-        return *this << QByteArrayView(QByteArray::number(value));
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        return *this << QByteArrayView(digits, end - digits);
     }
     bool flush()
     {

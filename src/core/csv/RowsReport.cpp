@@ -6,6 +6,7 @@
 #include <string>
 
 #include "csv/HtmlReport.h"
+#include "csv/ReportFacts.h"
 #include "csv/ReportStream.h"
 #include "csv/RowComparison.h"
 #include "csv/XlsxReport.h"
@@ -190,12 +191,18 @@ void escaped(Out &out, QByteArrayView value, bool everyNonAscii, Quote quote)
     escapeEach(value, everyNonAscii, quote, [&out](QByteArrayView piece) { out << piece; });
 }
 
+// Whether a cell holds a comma, quote or line break: one pass, where four
+// searches cost more than the short cells of most rows.
+bool needsQuotes(QByteArrayView cell)
+{
+    return std::any_of(cell.begin(), cell.end(),
+                       [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+}
+
 // A cell as a CSV field: quoted when it holds a comma, quote or line break.
 void csvField(Out &out, QByteArrayView cell)
 {
-    const bool quote =
-        cell.contains(',') || cell.contains('"') || cell.contains('\r') || cell.contains('\n');
-    if (!quote) {
+    if (!needsQuotes(cell)) {
         out << cell;
         return;
     }
@@ -270,8 +277,7 @@ void rowLine(Out &out, const Row &row)
         if (i > 0)
             out << ',';
         const QByteArrayView cell = row[i];
-        const bool quote =
-            cell.contains(',') || cell.contains('"') || cell.contains('\r') || cell.contains('\n');
+        const bool quote = needsQuotes(cell);
         if (!quote && printsAsIs(cell)) {
             out << cell;
             continue;
@@ -394,9 +400,11 @@ void textReport(Out &out, const Context &x)
     Row row2;
     const auto rows = [&](const Table &table, const std::vector<qint32> &records, char sign,
                           const char *colour) {
-        for (const qint32 r : records) {
+        for (size_t i = 0; i < records.size(); ++i) {
             if (!out.finding())
                 return;
+            fetchAhead(table, records, i);
+            const qint32 r = records[i];
             table.split(r, row1);
             if (x.options.colour)
                 out << colour;
@@ -411,10 +419,11 @@ void textReport(Out &out, const Context &x)
     rows(*c.table1, c.removed, '-', "\x1b[31m");
     rows(*c.table2, c.added, '+', "\x1b[32m");
     std::vector<qint32> scratch;
-    for (const ChangedRow &changed : c.changed) {
+    for (size_t i = 0; i < c.changed.size(); ++i) {
         if (!out.finding())
             return;
-        textChanged(out, x, changed, row1, row2, scratch);
+        fetchAhead(c, i);
+        textChanged(out, x, c.changed[i], row1, row2, scratch);
     }
 }
 
@@ -434,6 +443,8 @@ public:
         for (const qint32 k : m_c.changedColumnList)
             m_oldColumn[size_t(k)] = 1;
         m_oldValue.assign(m_c.mapping.columns.size(), -1);
+        for (size_t k = 0; k < m_c.mapping.columns.size(); ++k)
+            m_labels.push_back(m_c.mapping.label(qsizetype(k)).toUtf8());
     }
 
     void write()
@@ -452,18 +463,25 @@ public:
         duplicates();
         ragged(*m_c.table1, m_c.ragged1, m_c.mapping.width1, true);
         ragged(*m_c.table2, m_c.ragged2, m_c.mapping.width2, false);
-        for (const qint32 r : m_c.removed)
-            row('-', r, -1);
-        for (const qint32 r : m_c.added)
-            row('+', -1, r);
+        for (size_t i = 0; i < m_c.removed.size(); ++i) {
+            fetchAhead(*m_c.table1, m_c.removed, i);
+            row('-', m_c.removed[i], -1);
+        }
+        for (size_t i = 0; i < m_c.added.size(); ++i) {
+            fetchAhead(*m_c.table2, m_c.added, i);
+            row('+', -1, m_c.added[i]);
+        }
         std::vector<qint32> scratch;
-        for (const ChangedRow &changed : m_c.changed) {
+        for (size_t i = 0; i < m_c.changed.size(); ++i) {
+            const ChangedRow &changed = m_c.changed[i];
+            fetchAhead(m_c, i);
             if (!m_out.finding())
                 return;
             m_changedNames.clear();
             for (const qint32 k : m_x.changes(changed, scratch)) {
-                m_changedNames +=
-                    (m_changedNames.isEmpty() ? "" : "; ") + m_c.mapping.label(k).toUtf8();
+                if (!m_changedNames.isEmpty())
+                    m_changedNames += "; ";
+                m_changedNames += m_labels[size_t(k)];
                 m_oldValue[size_t(k)] = changed.record1;
             }
             row('~', changed.record1, changed.record2);
@@ -564,8 +582,9 @@ private:
     Out &m_out;
     const Context &m_x;
     const RowComparison &m_c;
-    std::vector<char> m_oldColumn;  // per mapping column: has an [old] column
-    std::vector<qint32> m_oldValue; // per mapping column: changed in the row being written
+    std::vector<char> m_oldColumn;    // per mapping column: has an [old] column
+    std::vector<qint32> m_oldValue;   // per mapping column: changed in the row being written
+    std::vector<QByteArray> m_labels; // per mapping column, as UTF-8
     QByteArray m_changedNames;
     Row m_row1;
     Row m_row2;
@@ -685,6 +704,7 @@ void jsonRows(Out &out, const char *name, const Table &table, const std::vector<
     out << ",\"" << name << "\":[";
     Row row;
     for (size_t i = 0; i < records.size() && out.finding(); ++i) {
+        fetchAhead(table, records, i);
         table.split(records[i], row);
         out << (i > 0 ? ",{\"line\":" : "{\"line\":");
         out.number(table.line(records[i])) << ",\"row\":[";
@@ -707,6 +727,7 @@ void jsonChanged(Out &out, const Context &x)
     Row row2;
     for (size_t i = 0; i < c.changed.size() && out.finding(); ++i) {
         const ChangedRow &changed = c.changed[i];
+        fetchAhead(c, i);
         c.table1->split(changed.record1, row1);
         c.table2->split(changed.record2, row2);
         out << (i > 0 ? ",{\"line1\":" : "{\"line1\":");

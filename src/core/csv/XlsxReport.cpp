@@ -210,19 +210,23 @@ private:
             if (!m_error.isEmpty())
                 return;
         }
-        for (const qint32 r : m_c.removed) {
-            if (!row(Removed, r, -1))
+        for (size_t i = 0; i < m_c.removed.size(); ++i) {
+            fetchAhead(*m_c.table1, m_c.removed, i);
+            if (!row(Removed, m_c.removed[i], -1))
                 return;
         }
-        for (const qint32 r : m_c.added) {
-            if (!row(Added, -1, r))
+        for (size_t i = 0; i < m_c.added.size(); ++i) {
+            fetchAhead(*m_c.table2, m_c.added, i);
+            if (!row(Added, -1, m_c.added[i]))
                 return;
         }
         std::vector<qint32> scratch;
         std::vector<char> changed(m_c.mapping.columns.size(), 0);
-        for (const ChangedRow &c : m_c.changed) {
+        for (size_t i = 0; i < m_c.changed.size(); ++i) {
+            const ChangedRow &c = m_c.changed[i];
             if (!m_error.isEmpty())
                 break;
+            fetchAhead(m_c, i);
             QByteArray names;
             for (const qint32 k : m_facts.changes(c, scratch)) {
                 changed[size_t(k)] = 1;

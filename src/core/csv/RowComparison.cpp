@@ -241,8 +241,10 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
             }
             if (r2 + kTextAhead < end) {
                 const qint32 head = index1.likelyHead(at(r2 + kTextAhead));
-                if (head >= 0)
+                if (head >= 0) {
                     view1.table.prefetchText(head);
+                    index1.prefetchRole(head); // found() marks it
+                }
             }
             bool split2 = false;
             Bytes bytes = Bytes::Unknown; // of the last row compared, the group's if found

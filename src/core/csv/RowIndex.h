@@ -131,6 +131,12 @@ public:
         if (!m_groups.empty())
             __builtin_prefetch(&m_groups[home(hash)]);
     }
+    // Hints that the role of `record` will soon be read or marked.
+    void prefetchRole(qint32 record) const
+    {
+        if (!m_roles.empty())
+            __builtin_prefetch(&m_roles[size_t(record)]);
+    }
     // The first record of the group find(hash) most likely returns, or -1.
     qint32 likelyHead(RowHash hash) const
     {

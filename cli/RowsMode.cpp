@@ -13,7 +13,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QThreadPool>
 
 #include "CliOptions.h"
 #include "InputFile.h"
@@ -299,7 +298,7 @@ int run(const RowsOptions &options)
             errors[side] = error.description();
         }
     };
-    runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, *QThreadPool::globalInstance());
+    runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); });
     const bool workbook1 = read[0].workbook;
     const bool workbook2 = read[1].workbook;
     const auto table1 = std::make_shared<const Csv::Table>(std::move(read[0].table));

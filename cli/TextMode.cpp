@@ -7,8 +7,6 @@
 #include <functional>
 #include <utility>
 
-#include <QThreadPool>
-
 #include "InputFile.h"
 #include "Messages.h"
 #include "PaneJson.h"
@@ -40,7 +38,7 @@ struct Comparison
 // reaches the caller.
 void both(const std::function<void()> &first, const std::function<void()> &second)
 {
-    runBothAtOnce(first, second, *QThreadPool::globalInstance());
+    runBothAtOnce(first, second);
 }
 
 void toStandardOutput(QByteArrayView bytes)

@@ -4,6 +4,7 @@
 #include <future>
 
 #include <QRunnable>
+#include <QThread>
 #include <QThreadPool>
 
 namespace {
@@ -58,5 +59,16 @@ void runBothAtOnce(const std::function<void()> &first, const std::function<void(
 
 void runBothAtOnce(const std::function<void()> &first, const std::function<void()> &second)
 {
-    runBothAtOnce(first, second, *QThreadPool::globalInstance());
+    runBothAtOnce(first, second, enginePool());
+}
+
+QThreadPool &enginePool()
+{
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(QThread::idealThreadCount());
+        return true;
+    }();
+    Q_UNUSED(sized);
+    return pool;
 }

@@ -105,18 +105,6 @@ RecordList chain(const RowIndex &index, qint32 head)
     return records;
 }
 
-// The records of each group of more than one record, by their first record.
-std::vector<RecordList> repeatedGroups(const RowIndex &index, qint32 first, qint32 size)
-{
-    std::vector<RecordList> groups;
-    for (qint32 r = first; r < size; ++r) {
-        const quint8 role = index.role(r);
-        if ((role & RowIndex::Head) && (role & RowIndex::Many))
-            groups.push_back(chain(index, r));
-    }
-    return groups;
-}
-
 // The records of [first, size) that the comparison marked Listed, in order.
 std::vector<qint32> listed(const RowIndex &index, qint32 first, qint32 size, WorkControl *control)
 {
@@ -267,11 +255,119 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
     });
 }
 
-struct ChangedPart
+// What the lookups of one half of file 2 leave for the listing.
+struct LookupPart
 {
-    std::vector<ChangedRow> rows;
-    std::vector<qint32> columns;
+    std::vector<ChangedRow> changed;
+    std::vector<qint32> columns;   // of the changed rows
+    std::vector<qint32> unmatched; // rows whose key file 1 lacks, in order
+    std::vector<qint32> repeated;  // file 1's groups whose key either file repeats
 };
+
+// Whether two rows have the same key cells; `a` and `b` are the caller's.
+bool sameKey(qint32 r1, const RowView &key1, qint32 r2, const RowView &key2, const CellRules &rules,
+             Row &a, Row &b)
+{
+    key1.table.split(r1, a, key1.needed);
+    key2.table.split(r2, b, key2.needed);
+    return sameCells(a, key1, b, key2, rules);
+}
+
+// The changed rows of both halves in file 2's order, without those whose
+// key file 2 turned out to repeat (their group of file 1 marked Twice).
+void gatherChanged(RowComparison &result, LookupPart (&parts)[2], const RowIndex &index1)
+{
+    for (LookupPart &part : parts) {
+        for (ChangedRow row : part.changed) {
+            if (index1.role(row.record1) & RowIndex::Twice)
+                continue;
+            const auto from = part.columns.begin() + row.firstColumn;
+            row.firstColumn = qint64(result.changedColumnList.size());
+            result.changedColumnList.insert(result.changedColumnList.end(), from,
+                                            from + row.columnCount);
+            result.changed.push_back(row);
+        }
+        part.changed = {};
+        part.columns = {};
+    }
+}
+
+// The rows of file 2 whose key file 2 repeats or file 1 repeats, each with
+// its group of file 1 (`repeated`, slots of index1), read again in file
+// 2's order: one repeated key is listed once, with all its rows.
+void listRepeatedKeys(RowComparison &result, const std::vector<qint32> &repeated,
+                      const RowIndex &index1, const RowView &key1, const RowView &key2,
+                      qint32 first, const CellRules &keyRules, Checkpoint &tick)
+{
+    if (repeated.empty())
+        return;
+    std::vector<std::pair<RowHash, qint32>> sought; // by hash: only those rows are looked up
+    sought.reserve(repeated.size());
+    for (const qint32 slot : repeated)
+        sought.push_back({index1.group(slot).tag, slot});
+    std::sort(sought.begin(), sought.end());
+    std::vector<RecordList> rows2(sought.size()); // by place in `sought`
+    Row row;
+    Row a;
+    Row b;
+    for (qint32 r2 = first; r2 < qint32(key2.table.size()); ++r2) {
+        tick();
+        key2.table.split(r2, row, key2.needed);
+        const RowHash hash = rowHash(row, key2, keyRules);
+        auto at =
+            std::lower_bound(sought.begin(), sought.end(), std::pair<RowHash, qint32>(hash, -1));
+        if (at == sought.end() || at->first != hash)
+            continue;
+        const qint32 slot = index1.find(
+            hash, [&](qint32 r1) { return sameKey(r1, key1, r2, key2, keyRules, a, b); });
+        for (; at != sought.end() && at->first == hash; ++at) {
+            if (at->second == slot) {
+                rows2[size_t(at - sought.begin())].push_back(r2);
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < sought.size(); ++i) {
+        result.duplicateKeys.push_back(
+            {chain(index1, index1.group(sought[i].second).head), std::move(rows2[i])});
+    }
+}
+
+// The rows of file 2 whose key file 1 lacks: added, or, when file 2 repeats
+// their key, listed as a repeated key.
+void listUnmatched(RowComparison &result, const std::vector<qint32> &unmatched, const RowView &key2,
+                   const CellRules &keyRules, WorkControl *control)
+{
+    RowIndex index;
+    Row row;
+    Row a;
+    Row b;
+    Checkpoint tick(control);
+    index.build(
+        unmatched.size(), 0,
+        [&](qint32 i) {
+            key2.table.split(unmatched[size_t(i)], row, key2.needed);
+            return rowHash(row, key2, keyRules);
+        },
+        [&](qint32 i, qint32 j) {
+            key2.table.split(unmatched[size_t(i)], a, key2.needed);
+            key2.table.split(unmatched[size_t(j)], b, key2.needed);
+            return sameCells(a, key2, b, key2, keyRules);
+        },
+        [&tick] { tick(); });
+    result.added.reserve(unmatched.size());
+    for (size_t i = 0; i < unmatched.size(); ++i) {
+        const quint8 role = index.role(qint32(i));
+        if (!(role & RowIndex::Many)) {
+            result.added.push_back(unmatched[i]);
+        } else if (role & RowIndex::Head) {
+            RecordList rows;
+            for (qint32 j = qint32(i); j >= 0; j = index.next(j))
+                rows.push_back(unmatched[size_t(j)]);
+            result.duplicateKeys.push_back({{}, std::move(rows)});
+        }
+    }
+}
 
 void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
                   WorkControl *control)
@@ -284,55 +380,39 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const RowView cells1 = viewOf(result, result.comparedColumns, true);
     const RowView cells2 = viewOf(result, result.comparedColumns, false);
 
+    // Only file 1 is indexed. Its groups count the rows of file 2 that find
+    // them, so that a key file 2 repeats shows as a group found twice: no
+    // index of file 2 is built but for its rows whose key file 1 lacks.
     RowIndex index1;
-    RowIndex index2;
-    const qint64 records = t1.size() + t2.size() - 2 * first;
-    startPhase(control, WorkPhase::Indexing, 2 * records);
-    // Both files are indexed at once when their indexes are small beside the
-    // files' bytes. Shorter rows are indexed one file after the other, with
-    // file 2's index shrunk to its roles in between, so that a file of
-    // one-byte rows costs a small multiple of its size.
-    constexpr qint64 kIndexBytes = 16; // an index's most a record, its groups included
-    const bool atOnce = kIndexBytes * records <= t1.bytes().size() + t2.bytes().size();
-    std::vector<RecordList> repeated2;
-    // File 2's rows are read in order from here on: its repeated keys are
-    // listed now, and of its index only the roles are kept.
-    const auto indexFile2 = [&] {
-        indexRows(key2, first, keyRules, index2, control);
-        repeated2 = repeatedGroups(index2, first, qint32(t2.size()));
-        index2.dropLinks();
-    };
-    const auto indexFile1 = [&] { indexRows(key1, first, keyRules, index1, control); };
-    if (atOnce) {
-        runBothAtOnce(indexFile2, indexFile1);
-    } else {
-        indexFile2();
-        indexFile1();
-    }
+    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first));
+    indexRows(key1, first, keyRules, index1, control);
 
-    // The groups of file 1 whose key file 2 has are marked Matched on their
-    // head, once a group, so that a key repeated in both files costs no more
-    // than one that is not; the rows of file 2 to list as added, Listed.
-    ChangedPart parts[2];
+    LookupPart parts[2];
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
-    // The first row of file 2 of each duplicate key, with file 1's group of it.
-    std::vector<std::pair<qint32, qint32>> duplicateHeads[2];
     const bool sameLayout = sameBytesDecide(cells1, cells2);
     Row rows1[2];
     Row rows2[2];
+    // A row whose group file 1 repeats, or that a row before it found, is
+    // set aside for listRepeatedKeys. A group that more rows find in the
+    // other half than in this one may already have been paired with its
+    // first: gatherChanged and the pairs take it back.
     const auto pairRow = [&](qint32 r2, qint32 group1, int part, Bytes bytes) {
-        const quint8 role2 = index2.role(r2);
-        const qint32 head1 = group1 >= 0 ? index1.group(group1).head : -1;
-        if (head1 >= 0)
-            index1.mark(head1, RowIndex::Matched);
-        if ((role2 & RowIndex::Many) || (head1 >= 0 && !index1.single(head1))) {
-            if (role2 & RowIndex::Head)
-                duplicateHeads[part].push_back({r2, group1});
+        LookupPart &out = parts[part];
+        if (group1 < 0) {
+            out.unmatched.push_back(r2);
             return;
         }
-        if (group1 < 0) {
-            index2.mark(r2, RowIndex::Listed);
+        const qint32 head1 = index1.group(group1).head;
+        const quint8 before = index1.markOnce(head1, RowIndex::Matched);
+        if (before & RowIndex::Many) {
+            if (!(before & RowIndex::Matched))
+                out.repeated.push_back(group1);
+            return;
+        }
+        if (before & RowIndex::Matched) {
+            if (!(index1.markOnce(head1, RowIndex::Twice) & RowIndex::Twice))
+                out.repeated.push_back(group1);
             return;
         }
         if (keepPairs)
@@ -344,51 +424,44 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         Row &row2 = rows2[part];
         t1.split(head1, row1, cells1.needed);
         t2.split(r2, row2, cells2.needed);
-        ChangedPart &out = parts[part];
-        const qint64 before = qint64(out.columns.size());
+        const qint64 before2 = qint64(out.columns.size());
         for (size_t k = 0; k < result.comparedColumns.size(); ++k) {
             if (!cellsEqual(row1[cells1.columns[k]], row2[cells2.columns[k]],
                             rulesFor(rules, cells1, cells2, k)))
                 out.columns.push_back(qint32(result.comparedColumns[k]));
         }
-        const qint64 count = qint64(out.columns.size()) - before;
+        const qint64 count = qint64(out.columns.size()) - before2;
         if (count > 0)
-            out.rows.push_back({head1, r2, before, qint32(count)});
+            out.changed.push_back({head1, r2, before2, qint32(count)});
     };
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
-    // File 2's keys are hashed again as they are looked up, rather than kept
-    // four bytes a row from the indexing on.
     const auto keyHash2 = [&](qint32 r2, Row &row) {
         t2.split(r2, row, key2.needed);
         return rowHash(row, key2, keyRules);
     };
     findInFile1(index1, key1, key2, keyHash2, first, keyRules, control, pairRow);
-    startPhase(control, WorkPhase::Listing, t1.size() + t2.size() - 2 * first);
-    result.changed = std::move(parts[0].rows);
-    result.changedColumnList = std::move(parts[0].columns);
-    const qint64 shift = qint64(result.changedColumnList.size());
-    for (ChangedRow row : parts[1].rows) {
-        row.firstColumn += shift;
-        result.changed.push_back(row);
-    }
-    result.changedColumnList.insert(result.changedColumnList.end(), parts[1].columns.begin(),
-                                    parts[1].columns.end());
 
-    result.added = listed(index2, first, qint32(t2.size()), control);
-    index2.clear();
-    // In file 2's order: the first part's rows come before the second's, so
-    // that the repeated keys of file 2 come up in the order they were listed.
-    auto nextRepeated = repeated2.begin();
-    for (const auto &heads : duplicateHeads) {
-        for (const auto &[r2, group1] : heads) {
-            const bool repeated = nextRepeated != repeated2.end() && nextRepeated->front() == r2;
-            result.duplicateKeys.push_back(
-                {chain(index1, group1 < 0 ? -1 : index1.group(group1).head),
-                 repeated ? std::move(*nextRepeated++) : RecordList{r2}});
+    std::vector<qint32> repeated = std::move(parts[0].repeated);
+    repeated.insert(repeated.end(), parts[1].repeated.begin(), parts[1].repeated.end());
+    std::vector<qint32> unmatched = std::move(parts[0].unmatched);
+    unmatched.insert(unmatched.end(), parts[1].unmatched.begin(), parts[1].unmatched.end());
+    parts[1].repeated = {};
+    parts[1].unmatched = {};
+    const qint64 listing = t1.size() - first + (repeated.empty() ? 0 : t2.size() - first)
+                           + 2 * qint64(unmatched.size());
+    startPhase(control, WorkPhase::Listing, listing);
+    gatherChanged(result, parts, index1);
+    if (keepPairs && !repeated.empty()) {
+        for (qint32 &head1 : result.pairs) {
+            if (head1 >= 0 && (index1.role(head1) & RowIndex::Twice))
+                head1 = -1;
         }
     }
-    repeated2 = std::vector<RecordList>();
     Checkpoint tick(control);
+    listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, tick);
+    repeated = {};
+    listUnmatched(result, unmatched, key2, keyRules, control);
+    unmatched = {};
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
         const quint8 role1 = index1.role(r1);

@@ -41,6 +41,7 @@ public:
         Many = 2,    // its group has more than one record
         Matched = 4, // (a head) the other file has the group's rows
         Listed = 8,  // (any) the comparison lists it as added or removed
+        Twice = 16,  // (a head) more than one row of the other file has the group's rows
     };
 
     // Groups records [first, records): hashOf(r) is record r's hash, and
@@ -160,6 +161,13 @@ public:
         std::atomic_ref<quint8> role(m_roles[size_t(record)]);
         if (!(role.load(std::memory_order_relaxed) & mark))
             role.fetch_or(mark, std::memory_order_relaxed);
+    }
+    // Leaves a mark on a record and gives its role before: of several
+    // threads marking one record at once, exactly one sees it unmarked.
+    quint8 markOnce(qint32 record, Role mark) const
+    {
+        return std::atomic_ref<quint8>(m_roles[size_t(record)])
+            .fetch_or(mark, std::memory_order_relaxed);
     }
     // Every record's role cleared: for an index built without roles whose
     // records are to be marked from here on.

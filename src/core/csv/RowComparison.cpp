@@ -384,8 +384,21 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     // them, so that a key file 2 repeats shows as a group found twice: no
     // index of file 2 is built but for its rows whose key file 1 lacks.
     RowIndex index1;
-    startPhase(control, WorkPhase::Indexing, 2 * (t1.size() - first));
-    indexRows(key1, first, keyRules, index1, control);
+    // Meanwhile the other core hashes file 2's keys for the lookups, where
+    // four bytes a row are small beside the rows; shorter rows are hashed
+    // again as they are looked up, so that a file of one-byte rows costs a
+    // small multiple of its size.
+    constexpr qint64 kRowBytesForHashes = 16;
+    const bool hashAhead = kRowBytesForHashes * (t2.size() - first) <= t2.bytes().size();
+    std::vector<RowHash> hashes2;
+    startPhase(control, WorkPhase::Indexing,
+               2 * (t1.size() - first) + (hashAhead ? t2.size() - first : 0));
+    if (hashAhead) {
+        runBothAtOnce([&] { indexRows(key1, first, keyRules, index1, control); },
+                      [&] { hashes2 = rowHashes(key2, first, keyRules, control); });
+    } else {
+        indexRows(key1, first, keyRules, index1, control);
+    }
 
     LookupPart parts[2];
     if (keepPairs)
@@ -436,10 +449,13 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     };
     startPhase(control, WorkPhase::Comparing, t2.size() - first);
     const auto keyHash2 = [&](qint32 r2, Row &row) {
+        if (hashAhead)
+            return hashes2[size_t(r2)];
         t2.split(r2, row, key2.needed);
         return rowHash(row, key2, keyRules);
     };
     findInFile1(index1, key1, key2, keyHash2, first, keyRules, control, pairRow);
+    hashes2 = std::vector<RowHash>();
 
     std::vector<qint32> repeated = std::move(parts[0].repeated);
     repeated.insert(repeated.end(), parts[1].repeated.begin(), parts[1].repeated.end());

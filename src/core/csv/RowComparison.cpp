@@ -259,9 +259,9 @@ void findInFile1(const RowIndex &index1, const RowView &view1, const RowView &vi
 struct LookupPart
 {
     std::vector<ChangedRow> changed;
-    std::vector<qint32> columns;   // of the changed rows
-    std::vector<qint32> unmatched; // rows whose key file 1 lacks, in order
-    std::vector<qint32> repeated;  // file 1's groups whose key either file repeats
+    std::vector<qint32> columns;  // of the changed rows
+    qint64 unmatched = 0;         // rows whose key file 1 lacks
+    std::vector<qint32> repeated; // file 1's groups whose key either file repeats
 };
 
 // Whether two rows have the same key cells; `a` and `b` are the caller's.
@@ -333,37 +333,75 @@ void listRepeatedKeys(RowComparison &result, const std::vector<qint32> &repeated
     }
 }
 
-// The rows of file 2 whose key file 1 lacks: added, or, when file 2 repeats
-// their key, listed as a repeated key.
-void listUnmatched(RowComparison &result, const std::vector<qint32> &unmatched, const RowView &key2,
-                   const CellRules &keyRules, WorkControl *control)
+// Records marked from two threads at once, a bit each.
+class RecordBits
 {
+public:
+    explicit RecordBits(qsizetype records) : m_words(size_t(records + 63) / 64, 0) {}
+    void set(qint32 r)
+    {
+        std::atomic_ref<quint64>(m_words[size_t(r) / 64])
+            .fetch_or(quint64(1) << (r % 64), std::memory_order_relaxed);
+    }
+    bool has(qint32 r) const { return m_words[size_t(r) / 64] >> (r % 64) & 1; }
+
+private:
+    std::vector<quint64> m_words;
+};
+
+// The rows of file 2 whose key file 1 lacks (`unmatched`, `count` of them):
+// added, or, when file 2 repeats their key, listed as a repeated key. A few
+// are indexed from a list of them; many in file 2's own places, which costs
+// no list four bytes a row: a file of one-byte rows stays a small multiple
+// of its size.
+void listUnmatched(RowComparison &result, const RecordBits &unmatched, qint64 count,
+                   const RowView &key2, qint32 first, const CellRules &keyRules,
+                   WorkControl *control)
+{
+    if (count == 0)
+        return;
+    const qint32 size2 = qint32(key2.table.size());
+    std::vector<qint32> listed;
+    const bool few = count * 8 < size2 - first;
+    if (few) {
+        listed.reserve(size_t(count));
+        for (qint32 r2 = first; r2 < size2; ++r2) {
+            if (unmatched.has(r2))
+                listed.push_back(r2);
+        }
+    }
+    // Positions in the index: places in `listed`, or file 2's records.
+    const auto record = [&](qint32 i) { return few ? listed[size_t(i)] : i; };
+    const auto kept = [&](qint32 i) { return few || unmatched.has(i); };
     RowIndex index;
     Row row;
     Row a;
     Row b;
     Checkpoint tick(control);
-    index.build(
-        unmatched.size(), 0,
+    index.buildOf(
+        kept, few ? listed.size() : size_t(size2), few ? 0 : first,
         [&](qint32 i) {
-            key2.table.split(unmatched[size_t(i)], row, key2.needed);
+            key2.table.split(record(i), row, key2.needed);
             return rowHash(row, key2, keyRules);
         },
         [&](qint32 i, qint32 j) {
-            key2.table.split(unmatched[size_t(i)], a, key2.needed);
-            key2.table.split(unmatched[size_t(j)], b, key2.needed);
+            key2.table.split(record(i), a, key2.needed);
+            key2.table.split(record(j), b, key2.needed);
             return sameCells(a, key2, b, key2, keyRules);
         },
         [&tick] { tick(); });
-    result.added.reserve(unmatched.size());
-    for (size_t i = 0; i < unmatched.size(); ++i) {
-        const quint8 role = index.role(qint32(i));
+    result.added.reserve(size_t(count));
+    const qint32 end = few ? qint32(listed.size()) : size2;
+    for (qint32 i = few ? 0 : first; i < end; ++i) {
+        if (!kept(i))
+            continue;
+        const quint8 role = index.role(i);
         if (!(role & RowIndex::Many)) {
-            result.added.push_back(unmatched[i]);
+            result.added.push_back(record(i));
         } else if (role & RowIndex::Head) {
             RecordList rows;
-            for (qint32 j = qint32(i); j >= 0; j = index.next(j))
-                rows.push_back(unmatched[size_t(j)]);
+            for (qint32 j = i; j >= 0; j = index.next(j))
+                rows.push_back(record(j));
             result.duplicateKeys.push_back({{}, std::move(rows)});
         }
     }
@@ -401,6 +439,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     }
 
     LookupPart parts[2];
+    RecordBits unmatched(t2.size());
     if (keepPairs)
         result.pairs.assign(size_t(t2.size()), -1);
     const bool sameLayout = sameBytesDecide(cells1, cells2);
@@ -413,7 +452,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const auto pairRow = [&](qint32 r2, qint32 group1, int part, Bytes bytes) {
         LookupPart &out = parts[part];
         if (group1 < 0) {
-            out.unmatched.push_back(r2);
+            unmatched.set(r2);
+            ++out.unmatched;
             return;
         }
         const qint32 head1 = index1.group(group1).head;
@@ -459,12 +499,11 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     std::vector<qint32> repeated = std::move(parts[0].repeated);
     repeated.insert(repeated.end(), parts[1].repeated.begin(), parts[1].repeated.end());
-    std::vector<qint32> unmatched = std::move(parts[0].unmatched);
-    unmatched.insert(unmatched.end(), parts[1].unmatched.begin(), parts[1].unmatched.end());
+    const qint64 unmatchedCount = parts[0].unmatched + parts[1].unmatched;
     parts[1].repeated = {};
-    parts[1].unmatched = {};
-    const qint64 listing = t1.size() - first + (repeated.empty() ? 0 : t2.size() - first)
-                           + 2 * qint64(unmatched.size());
+    const qint64 listing =
+        t1.size() - first + (repeated.empty() ? 0 : t2.size() - first)
+        + 2 * (unmatchedCount * 8 < t2.size() - first ? unmatchedCount : t2.size() - first);
     startPhase(control, WorkPhase::Listing, listing);
     gatherChanged(result, parts, index1);
     if (keepPairs && !repeated.empty()) {
@@ -476,8 +515,6 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     Checkpoint tick(control);
     listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, tick);
     repeated = {};
-    listUnmatched(result, unmatched, key2, keyRules, control);
-    unmatched = {};
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
         const quint8 role1 = index1.role(r1);
@@ -489,6 +526,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
             result.duplicateKeys.push_back({chain(index1, r1), {}});
     }
     index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
+    listUnmatched(result, unmatched, unmatchedCount, key2, first, keyRules, control);
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     sortDuplicateKeys(result, tick);
 }

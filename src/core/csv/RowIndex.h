@@ -55,11 +55,22 @@ public:
     void build(size_t records, qint32 first, HashOf &&hashOf, Same &&same, Tick &&tick,
                bool roles = true)
     {
+        buildOf([](qint32) { return true; }, records, first, hashOf, same, tick, roles);
+    }
+
+    // The same for the records of [first, records) that keep(r): the
+    // others belong to no group, and their role is 0.
+    template <typename Keep, typename HashOf, typename Same, typename Tick>
+    void buildOf(Keep &&keep, size_t records, qint32 first, HashOf &&hashOf, Same &&same,
+                 Tick &&tick, bool roles = true)
+    {
         const size_t from = size_t(std::max(first, 0));
         m_next = largeArray(records, qint32(-1));
         DistinctCount distinct;
         for (size_t r = from; r < records; ++r) {
             tick();
+            if (!keep(qint32(r)))
+                continue;
             const RowHash hash = hashOf(qint32(r));
             m_next[r] = qint32(hash);
             distinct.add(hash);
@@ -77,6 +88,8 @@ public:
             if (r - kAhead >= first)
                 __builtin_prefetch(&m_groups[home(RowHash(m_next[size_t(r - kAhead)]))]);
             tick();
+            if (!keep(r))
+                continue;
             const RowHash hash = RowHash(m_next[size_t(r)]);
             m_next[size_t(r)] = -1;
             const RowHash tag = tagOf(hash);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <unordered_map>
 
 #include "csv/HtmlReport.h"
 #include "csv/ReportFacts.h"
@@ -440,11 +441,12 @@ public:
     CsvReport(Out &out, const Context &x) : m_out(out), m_x(x), m_c(x.c)
     {
         m_oldColumn.assign(m_c.mapping.columns.size(), 0);
-        for (const qint32 k : m_c.changedColumnList)
+        for (const qint32 k : m_c.changedColumnList) {
+            if (!m_oldColumn[size_t(k)])
+                m_labels.emplace(k, m_c.mapping.label(k).toUtf8());
             m_oldColumn[size_t(k)] = 1;
+        }
         m_oldValue.assign(m_c.mapping.columns.size(), -1);
-        for (size_t k = 0; k < m_c.mapping.columns.size(); ++k)
-            m_labels.push_back(m_c.mapping.label(qsizetype(k)).toUtf8());
     }
 
     void write()
@@ -481,7 +483,7 @@ public:
             for (const qint32 k : m_x.changes(changed, scratch)) {
                 if (!m_changedNames.isEmpty())
                     m_changedNames += "; ";
-                m_changedNames += m_labels[size_t(k)];
+                m_changedNames += m_labels.at(k);
                 m_oldValue[size_t(k)] = changed.record1;
             }
             row('~', changed.record1, changed.record2);
@@ -582,9 +584,9 @@ private:
     Out &m_out;
     const Context &m_x;
     const RowComparison &m_c;
-    std::vector<char> m_oldColumn;    // per mapping column: has an [old] column
-    std::vector<qint32> m_oldValue;   // per mapping column: changed in the row being written
-    std::vector<QByteArray> m_labels; // per mapping column, as UTF-8
+    std::vector<char> m_oldColumn;  // per mapping column: has an [old] column
+    std::vector<qint32> m_oldValue; // per mapping column: changed in the row being written
+    std::unordered_map<qint32, QByteArray> m_labels; // of the columns that changed, as UTF-8
     QByteArray m_changedNames;
     Row m_row1;
     Row m_row2;

@@ -31,7 +31,7 @@ void pairByName(ColumnMapping &mapping, qsizetype named1, qsizetype named2, cons
         size_t(named2), 0,
         [&](qint32 j) { return narrowHash(cellHash(mapping.header2[j], rules)); },
         [&](qint32 a, qint32 b) { return sameName(mapping.header2[a], mapping.header2[b], rules); },
-        [] {});
+        [](qint64) {});
     std::vector<qint32> nextFree(index2.slotCount(), -2); // -2: the group's head
     std::vector<char> paired2(size_t(named2), 0);
     qint64 lastIndex2 = -1;

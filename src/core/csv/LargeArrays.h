@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -65,6 +66,22 @@ std::vector<T> largeArray(size_t count, const T &value)
     std::vector<T> array;
     reserveLarge(array, count);
     array.assign(count, value);
+    return array;
+}
+
+// The same, with tick() called after each megabyte is filled: the system
+// clears new memory as it is first written, and a hundred megabytes can
+// take a third of a second, time in which a Cancel should be seen.
+template <typename T, typename Tick>
+std::vector<T> largeArray(size_t count, const T &value, Tick &&tick)
+{
+    std::vector<T> array;
+    reserveLarge(array, count);
+    constexpr size_t kChunk = std::max<size_t>(1, (size_t(1) << 20) / sizeof(T));
+    while (array.size() < count) {
+        array.insert(array.end(), std::min(kChunk, count - array.size()), value);
+        tick();
+    }
     return array;
 }
 

@@ -47,9 +47,10 @@ RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
 std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
                                WorkControl *control)
 {
-    std::vector<RowHash> hashes = largeArray(size_t(view.table.size()), RowHash(0));
-    Row row;
     Checkpoint tick(control);
+    std::vector<RowHash> hashes =
+        largeArray(size_t(view.table.size()), RowHash(0), [&tick] { tick(0); });
+    Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
         tick();
         view.table.split(r, row, view.needed);
@@ -87,7 +88,7 @@ void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowInd
             view.table.split(rb, b, view.needed);
             return sameCells(a, view, b, view, rules);
         },
-        [&tick] { tick(); }, roles);
+        [&tick](qint64 items) { tick(items); }, roles);
 }
 
 // The records of the group whose first record is `head` (none for -1).
@@ -389,7 +390,7 @@ void listUnmatched(RowComparison &result, const RecordBits &unmatched, qint64 co
             key2.table.split(record(j), b, key2.needed);
             return sameCells(a, key2, b, key2, keyRules);
         },
-        [&tick] { tick(); });
+        [&tick](qint64 items) { tick(items); });
     result.added.reserve(size_t(count));
     const qint32 end = few ? qint32(listed.size()) : size2;
     for (qint32 i = few ? 0 : first; i < end; ++i) {

@@ -46,7 +46,8 @@ public:
 
     // Groups records [first, records): hashOf(r) is record r's hash, and
     // same(a, b) tells whether two records with equal hashes belong together;
-    // tick() is called twice a record. Each hash waits in the place of its
+    // tick(1) is called twice a record, and tick(0) (a look for Cancel, no
+    // step counted) while memory is filled and roles are set. Each hash waits in the place of its
     // record's link until the record is linked, so that the index costs five
     // bytes a record at its peak too. A record's hash is asked for once, but
     // for the few that head their group when the index grows. Without
@@ -65,10 +66,11 @@ public:
                  Tick &&tick, bool roles = true)
     {
         const size_t from = size_t(std::max(first, 0));
-        m_next = largeArray(records, qint32(-1));
+        const auto look = [&tick] { tick(0); };
+        m_next = largeArray(records, qint32(-1), look);
         DistinctCount distinct;
         for (size_t r = from; r < records; ++r) {
-            tick();
+            tick(1);
             if (!keep(qint32(r)))
                 continue;
             const RowHash hash = hashOf(qint32(r));
@@ -78,8 +80,8 @@ public:
         // Room for the groups there will likely be, three quarters full at
         // most: short probes, and a file of one key repeated costs no slot
         // a row. Grown should the guess fall short.
-        m_groups =
-            largeArray(capacityFor(distinct.estimate(records - std::min(records, from))), Group{});
+        m_groups = largeArray(capacityFor(distinct.estimate(records - std::min(records, from))),
+                              Group{}, look);
         size_t used = 0;
         // Backwards, so that each chain ends up in file order; the records
         // before r still hold their hashes.
@@ -87,7 +89,7 @@ public:
         for (qint32 r = qint32(records) - 1; r >= first; --r) {
             if (r - kAhead >= first)
                 __builtin_prefetch(&m_groups[home(RowHash(m_next[size_t(r - kAhead)]))]);
-            tick();
+            tick(1);
             if (!keep(r))
                 continue;
             const RowHash hash = RowHash(m_next[size_t(r)]);
@@ -110,12 +112,18 @@ public:
         }
         if (!roles)
             return;
-        m_roles = largeArray(records, quint8(0));
-        for (const Group &group : m_groups) {
-            if (group.head >= 0)
-                m_roles[size_t(group.head)] = Head;
+        // A look every so many steps: a Cancel is seen within these passes too.
+        constexpr size_t kStepsPerTick = size_t(1) << 16;
+        m_roles = largeArray(records, quint8(0), look);
+        for (size_t slot = 0; slot < m_groups.size(); ++slot) {
+            if (slot % kStepsPerTick == 0)
+                look();
+            if (m_groups[slot].head >= 0)
+                m_roles[size_t(m_groups[slot].head)] = Head;
         }
         for (size_t r = from; r < records; ++r) {
+            if (r % kStepsPerTick == 0)
+                look();
             if (m_next[r] >= 0) {
                 m_roles[r] |= Many;
                 m_roles[size_t(m_next[r])] |= Many;

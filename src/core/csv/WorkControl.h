@@ -75,8 +75,13 @@ public:
     }
     Checkpoint(const Checkpoint &) = delete;
     Checkpoint &operator=(const Checkpoint &) = delete;
+    // Counts `items`; none (0) only looks for a Cancel, at once.
     void operator()(qint64 items = 1)
     {
+        if (items == 0 && m_control) {
+            m_control->advance(0);
+            return;
+        }
         m_count += items;
         if (m_count >= m_every && m_control) {
             m_control->advance(m_count);

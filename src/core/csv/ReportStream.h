@@ -62,9 +62,12 @@ public:
     bool ok() const { return m_ok; }
     // Counts one finding (a row, a key, a note) about to be written, and
     // checks for Cancel every few hundred; false once the writing stops.
-    bool finding()
+    bool finding() { return findings(1); }
+    // The same for `count` findings written elsewhere (see csvReport).
+    bool findings(qint64 count)
     {
-        if (m_ok && m_control && ++m_findings == kFindingsPerCheck) {
+        m_findings += count;
+        if (m_ok && m_control && m_findings >= kFindingsPerCheck) {
             m_ok = m_control->proceed(m_findings);
             m_findings = 0;
         }

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "base/BothAtOnce.h"
 #include "csv/HtmlReport.h"
 #include "csv/ReportFacts.h"
 #include "csv/ReportStream.h"
@@ -449,7 +450,8 @@ public:
         m_oldValue.assign(m_c.mapping.columns.size(), -1);
     }
 
-    void write()
+    // Everything before the rows.
+    void writeHead()
     {
         header();
         if (m_x.options.heading)
@@ -465,34 +467,59 @@ public:
         duplicates();
         ragged(*m_c.table1, m_c.ragged1, m_c.mapping.width1, true);
         ragged(*m_c.table2, m_c.ragged2, m_c.mapping.width2, false);
-        for (size_t i = 0; i < m_c.removed.size(); ++i) {
+    }
+
+    // The rows: the removed, then the added, then the changed.
+    size_t rowCount() const { return m_c.removed.size() + m_c.added.size() + m_c.changed.size(); }
+    // Rows [begin, end) of those.
+    void writeRows(size_t begin, size_t end)
+    {
+        const size_t removed = m_c.removed.size();
+        const size_t added = removed + m_c.added.size();
+        for (size_t i = begin; i < std::min(end, removed); ++i) {
             fetchAhead(*m_c.table1, m_c.removed, i);
             row('-', m_c.removed[i], -1);
         }
-        for (size_t i = 0; i < m_c.added.size(); ++i) {
-            fetchAhead(*m_c.table2, m_c.added, i);
-            row('+', -1, m_c.added[i]);
+        for (size_t i = std::max(begin, removed); i < std::min(end, added); ++i) {
+            fetchAhead(*m_c.table2, m_c.added, i - removed);
+            row('+', -1, m_c.added[i - removed]);
         }
-        std::vector<qint32> scratch;
-        for (size_t i = 0; i < m_c.changed.size(); ++i) {
-            const ChangedRow &changed = m_c.changed[i];
-            fetchAhead(m_c, i);
-            if (!m_out.finding())
-                return;
-            m_changedNames.clear();
-            for (const qint32 k : m_x.changes(changed, scratch)) {
-                if (!m_changedNames.isEmpty())
-                    m_changedNames += "; ";
-                m_changedNames += m_labels.at(k);
-                m_oldValue[size_t(k)] = changed.record1;
-            }
-            row('~', changed.record1, changed.record2);
-            for (const qint32 k : scratch)
-                m_oldValue[size_t(k)] = -1;
-        }
+        for (size_t i = std::max(begin, added); i < end; ++i)
+            changedRow(i - added);
+    }
+    // How many bytes of the files rows [begin, end) show, about.
+    qint64 rowBytes(size_t i) const
+    {
+        const size_t removed = m_c.removed.size();
+        const size_t added = removed + m_c.added.size();
+        if (i < removed)
+            return m_c.table1->rawRecord(m_c.removed[i]).size();
+        if (i < added)
+            return m_c.table2->rawRecord(m_c.added[i - removed]).size();
+        const ChangedRow &changed = m_c.changed[i - added];
+        return m_c.table1->rawRecord(changed.record1).size()
+               + m_c.table2->rawRecord(changed.record2).size();
     }
 
 private:
+    void changedRow(size_t i)
+    {
+        const ChangedRow &changed = m_c.changed[i];
+        fetchAhead(m_c, i);
+        if (!m_out.finding())
+            return;
+        m_changedNames.clear();
+        for (const qint32 k : m_x.changes(changed, m_scratch)) {
+            if (!m_changedNames.isEmpty())
+                m_changedNames += "; ";
+            m_changedNames += m_labels.at(k);
+            m_oldValue[size_t(k)] = changed.record1;
+        }
+        row('~', changed.record1, changed.record2);
+        for (const qint32 k : m_scratch)
+            m_oldValue[size_t(k)] = -1;
+    }
+
     void header()
     {
         m_out << "[status],[line1],[line2]";
@@ -588,13 +615,69 @@ private:
     std::vector<qint32> m_oldValue; // per mapping column: changed in the row being written
     std::unordered_map<qint32, QByteArray> m_labels; // of the columns that changed, as UTF-8
     QByteArray m_changedNames;
+    std::vector<qint32> m_scratch;
     Row m_row1;
     Row m_row2;
 };
 
+// The rows of a long report are split and escaped on both cores: two
+// writers each fill a buffer with a block of rows at once, and the blocks
+// go out in order. A block ends after 4,096 rows or a megabyte of the
+// files' bytes, so that rows of large cells are not gathered by the
+// thousand.
 void csvReport(Out &out, const Context &x)
 {
-    CsvReport(out, x).write();
+    CsvReport report(out, x);
+    report.writeHead();
+    const size_t count = report.rowCount();
+    constexpr size_t kRowsInBlock = 4096;
+    constexpr qint64 kBytesInBlock = qint64(1) << 20;
+    if (count < 2 * kRowsInBlock) {
+        report.writeRows(0, count);
+        return;
+    }
+    std::string blocks[2];
+    const ReportSink sinks[2] = {[&blocks](QByteArrayView piece) {
+                                     blocks[0].append(piece.data(), size_t(piece.size()));
+                                     return true;
+                                 },
+                                 [&blocks](QByteArrayView piece) {
+                                     blocks[1].append(piece.data(), size_t(piece.size()));
+                                     return true;
+                                 }};
+    Out outs[2] = {Out(sinks[0]), Out(sinks[1])};
+    CsvReport writers[2] = {CsvReport(outs[0], x), CsvReport(outs[1], x)};
+    const auto blockEnd = [&](size_t begin) {
+        size_t end = begin;
+        qint64 bytes = 0;
+        while (end < count && end - begin < kRowsInBlock && bytes < kBytesInBlock)
+            bytes += report.rowBytes(end++);
+        return end;
+    };
+    for (size_t begin = 0; begin < count;) {
+        const size_t middle = blockEnd(begin);
+        const size_t end = blockEnd(middle);
+        runBothAtOnce(
+            [&] {
+                writers[0].writeRows(begin, middle);
+                outs[0].flush();
+            },
+            [&] {
+                writers[1].writeRows(middle, end);
+                outs[1].flush();
+            });
+        // In pieces of the stream's size, so that a Cancel stops it as soon.
+        constexpr size_t kSlice = size_t(1) << 16;
+        for (std::string &block : blocks) {
+            for (size_t at = 0; at < block.size() && out.ok(); at += kSlice)
+                out << QByteArrayView(block.data() + at,
+                                      qsizetype(std::min(kSlice, block.size() - at)));
+            block.clear();
+        }
+        if (!out.findings(qint64(end - begin)))
+            return;
+        begin = end;
+    }
 }
 
 void jsonString(Out &out, QByteArrayView value)

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "base/BackgroundThreads.h"
+
 namespace {
 
 class Second final : public QRunnable
@@ -16,6 +18,7 @@ public:
 
     void run() override
     {
+        asBackgroundThread();
         try {
             m_work();
         } catch (...) {

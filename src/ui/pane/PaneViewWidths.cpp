@@ -8,6 +8,7 @@
 #include <QTextOption>
 #include <QThread>
 
+#include "base/BackgroundThreads.h"
 #include "text/PaneBytes.h"
 
 namespace {
@@ -188,7 +189,10 @@ void PaneViewWidths::start(Position lineStart, Line &line, const TextBuffer &buf
     job->parts = buffer.parts(lineStart + job->from, line.length - job->from);
     job->font = m_font;
     job->tabStop = m_tabStop;
-    m_pool.start([job] { job->run(); });
+    m_pool.start([job] {
+        asBackgroundThread();
+        job->run();
+    });
 }
 
 void PaneViewWidths::apply(Position lineStart, quint64 generation, std::vector<Chunk> chunks,

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "base/BackgroundThreads.h"
 #include "pane/RichTextBox.h"
 
 namespace {
@@ -87,6 +88,7 @@ bool runInBackground(QWidget *window, const QString &label, Compare::Progress &p
     QEventLoop loop;
     QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
     watcher.setFuture(QtConcurrent::run(&workerPool(), [&work, &failure] {
+        asBackgroundThread();
         try {
             work();
         } catch (...) {

@@ -3,6 +3,7 @@
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "base/BackgroundThreads.h"
 #include "runner/BackgroundRun.h"
 
 namespace Tables {
@@ -49,6 +50,7 @@ void RowFinder::find(std::shared_ptr<const TableData> data, const RowFilter &fil
             emit found(watcher->result());
     });
     m_task = QtConcurrent::run(&workerPool(), [this, data, filter, stopped] {
+        asBackgroundThread();
         std::shared_lock lock(m_bytes);
         return visibleRows(*data, filter, stopped.get());
     });

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/BackgroundThreads.h"
 #include "base/Main.h"
 #include "dialogs/Dialogs.h"
 #include "tables/ComparedRowsView.h"
@@ -43,6 +44,7 @@ TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &
       m_comparing(m_session, m_work, m_finder, m_settings, dialogs),
       m_reports(m_session, m_work, dialogs, [this](const QString &message) { showError(message); })
 {
+    lowerBackgroundThreads(); // the window answers first, however busy the work
     setWindowTitle(tr("Compare as Tables"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);

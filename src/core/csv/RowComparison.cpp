@@ -446,10 +446,10 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const bool sameLayout = sameBytesDecide(cells1, cells2);
     Row rows1[2];
     Row rows2[2];
-    // A row whose group file 1 repeats, or that a row before it found, is
-    // set aside for listRepeatedKeys. A group that more rows find in the
-    // other half than in this one may already have been paired with its
-    // first: gatherChanged and the pairs take it back.
+    // A row whose group file 1 repeats, or that another row found before
+    // it, is set aside for listRepeatedKeys. The first row to find a single
+    // group is paired with it at once; when another finds it too (a key file
+    // 2 repeats, in either half), gatherChanged and the pairs take that back.
     const auto pairRow = [&](qint32 r2, qint32 group1, int part, Bytes bytes) {
         LookupPart &out = parts[part];
         if (group1 < 0) {

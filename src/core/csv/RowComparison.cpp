@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 
 #include "base/BothAtOnce.h"
 #include "csv/KeyGuess.h"
@@ -293,44 +294,101 @@ void gatherChanged(RowComparison &result, LookupPart (&parts)[2], const RowIndex
     }
 }
 
+// The places of some of an index's groups (its slots), each numbered by
+// its place in a list: open addressing, a lookup a constant time.
+class SlotNumbers
+{
+public:
+    explicit SlotNumbers(const std::vector<qint32> &places)
+        : m_entries(std::max<size_t>(16, std::bit_ceil(places.size() * 2)), {-1, 0})
+    {
+        for (size_t i = 0; i < places.size(); ++i) {
+            size_t at = home(places[i]);
+            while (m_entries[at].first >= 0)
+                at = (at + 1) & (m_entries.size() - 1);
+            m_entries[at] = {places[i], qint32(i)};
+        }
+    }
+    // The number of `slot`, or -1.
+    qint32 find(qint32 slot) const
+    {
+        for (size_t at = home(slot);; at = (at + 1) & (m_entries.size() - 1)) {
+            if (m_entries[at].first == slot)
+                return m_entries[at].second;
+            if (m_entries[at].first < 0)
+                return -1;
+        }
+    }
+
+private:
+    size_t home(qint32 slot) const
+    {
+        return size_t(quint64(quint32(slot)) * 0x9E3779B97F4A7C15ull >> 32)
+               & (m_entries.size() - 1);
+    }
+    std::vector<std::pair<qint32, qint32>> m_entries;
+};
+
 // The rows of file 2 whose key file 2 repeats or file 1 repeats, each with
 // its group of file 1 (`repeated`, slots of index1), read again in file
-// 2's order: one repeated key is listed once, with all its rows.
+// 2's order: one repeated key is listed once, with all its rows. Linear: a
+// row is looked up only when a filter of the repeated keys' hashes (a bit
+// for each of 2^24 ranges) lets it through, and the rows of each key are
+// counted before their list is made.
 void listRepeatedKeys(RowComparison &result, const std::vector<qint32> &repeated,
                       const RowIndex &index1, const RowView &key1, const RowView &key2,
-                      qint32 first, const CellRules &keyRules, Checkpoint &tick)
+                      qint32 first, const CellRules &keyRules, const std::vector<RowHash> &hashes2,
+                      Checkpoint &tick)
 {
     if (repeated.empty())
         return;
-    std::vector<std::pair<RowHash, qint32>> sought; // by hash: only those rows are looked up
-    sought.reserve(repeated.size());
-    for (const qint32 slot : repeated)
-        sought.push_back({index1.group(slot).tag, slot});
-    std::sort(sought.begin(), sought.end());
-    std::vector<RecordList> rows2(sought.size()); // by place in `sought`
+    constexpr int kFilterBits = 24;
+    std::vector<quint64> filter(size_t(1) << (kFilterBits - 6), 0);
+    const auto range = [](RowHash hash) { return size_t(hash >> (32 - kFilterBits)); };
+    for (const qint32 slot : repeated) {
+        const size_t at = range(index1.group(slot).tag);
+        filter[at / 64] |= quint64(1) << (at % 64);
+    }
+    const SlotNumbers numbers(repeated);
+    std::vector<std::pair<qint32, qint32>> found; // (number of the key, row of file 2)
     Row row;
     Row a;
     Row b;
     for (qint32 r2 = first; r2 < qint32(key2.table.size()); ++r2) {
         tick();
-        key2.table.split(r2, row, key2.needed);
-        const RowHash hash = rowHash(row, key2, keyRules);
-        auto at =
-            std::lower_bound(sought.begin(), sought.end(), std::pair<RowHash, qint32>(hash, -1));
-        if (at == sought.end() || at->first != hash)
+        RowHash hash = 0;
+        if (hashes2.empty()) {
+            key2.table.split(r2, row, key2.needed);
+            hash = rowHash(row, key2, keyRules);
+        } else {
+            hash = hashes2[size_t(r2)];
+        }
+        const size_t at = range(hash);
+        if (!(filter[at / 64] >> (at % 64) & 1))
             continue;
         const qint32 slot = index1.find(
             hash, [&](qint32 r1) { return sameKey(r1, key1, r2, key2, keyRules, a, b); });
-        for (; at != sought.end() && at->first == hash; ++at) {
-            if (at->second == slot) {
-                rows2[size_t(at - sought.begin())].push_back(r2);
-                break;
-            }
-        }
+        const qint32 number = slot < 0 ? -1 : numbers.find(slot);
+        if (number >= 0)
+            found.push_back({number, r2});
     }
-    for (size_t i = 0; i < sought.size(); ++i) {
+    // Each key's rows in a list made at its size: the bytes each takes
+    // are counted first.
+    std::vector<size_t> bytes(repeated.size(), 0);
+    std::vector<qint32> last(repeated.size(), -1);
+    for (const auto &[number, r2] : found) {
+        bytes[size_t(number)] += RecordList::codeSize(last[size_t(number)], r2);
+        last[size_t(number)] = r2;
+    }
+    std::vector<RecordList> rows2(repeated.size());
+    for (size_t i = 0; i < repeated.size(); ++i)
+        rows2[i].reserveBytes(bytes[i]);
+    for (const auto &[number, r2] : found)
+        rows2[size_t(number)].push_back(r2);
+    found = {};
+    for (size_t i = 0; i < repeated.size(); ++i) {
         result.duplicateKeys.push_back(
-            {chain(index1, index1.group(sought[i].second).head), std::move(rows2[i])});
+            {chain(index1, index1.group(repeated[i]).head), std::move(rows2[i])});
     }
 }
 
@@ -496,7 +554,6 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         return rowHash(row, key2, keyRules);
     };
     findInFile1(index1, key1, key2, keyHash2, first, keyRules, control, pairRow);
-    hashes2 = std::vector<RowHash>();
 
     std::vector<qint32> repeated = std::move(parts[0].repeated);
     repeated.insert(repeated.end(), parts[1].repeated.begin(), parts[1].repeated.end());
@@ -514,8 +571,9 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
     }
     Checkpoint tick(control);
-    listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, tick);
+    listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, hashes2, tick);
     repeated = {};
+    hashes2 = std::vector<RowHash>();
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {
         tick();
         const quint8 role1 = index1.role(r1);

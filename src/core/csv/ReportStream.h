@@ -27,11 +27,18 @@ public:
     ReportStream(const ReportStream &) = delete;
     ReportStream &operator=(const ReportStream &) = delete;
 
+    // Bytes of any length go on in pieces of kPiece, so that the sink never
+    // holds more than a piece at once and a Cancel stops them within one.
     ReportStream &operator<<(QByteArrayView bytes)
     {
-        m_buffer.append(bytes.data(), size_t(bytes.size()));
-        if (m_buffer.size() >= kPiece)
+        while (m_ok && m_buffer.size() + size_t(bytes.size()) >= kPiece) {
+            const qsizetype room = qsizetype(kPiece - m_buffer.size());
+            m_buffer.append(bytes.data(), size_t(room));
+            bytes = bytes.sliced(room);
             flush();
+        }
+        if (m_ok)
+            m_buffer.append(bytes.data(), size_t(bytes.size()));
         return *this;
     }
     ReportStream &operator<<(const QByteArray &bytes) { return *this << QByteArrayView(bytes); }

@@ -275,13 +275,15 @@ bool sameKey(qint32 r1, const RowView &key1, qint32 r2, const RowView &key2, con
     return sameCells(a, key1, b, key2, rules);
 }
 
-// The changed rows of both halves in file 2's order, without those whose
-// key file 2 turned out to repeat (their group of file 1 marked Twice).
-void gatherChanged(RowComparison &result, LookupPart (&parts)[2], const RowIndex &index1)
+// The changed rows of both halves in file 2's order; with `takeBack`,
+// without those whose key file 2 turned out to repeat (their group of file 1
+// marked Twice), the role of each read at random only then.
+void gatherChanged(RowComparison &result, LookupPart (&parts)[2], const RowIndex &index1,
+                   bool takeBack)
 {
     for (LookupPart &part : parts) {
         for (ChangedRow row : part.changed) {
-            if (index1.role(row.record1) & RowIndex::Twice)
+            if (takeBack && (index1.role(row.record1) & RowIndex::Twice))
                 continue;
             const auto from = part.columns.begin() + row.firstColumn;
             row.firstColumn = qint64(result.changedColumnList.size());
@@ -563,7 +565,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         t1.size() - first + (repeated.empty() ? 0 : t2.size() - first)
         + 2 * (unmatchedCount * 8 < t2.size() - first ? unmatchedCount : t2.size() - first);
     startPhase(control, WorkPhase::Listing, listing);
-    gatherChanged(result, parts, index1);
+    gatherChanged(result, parts, index1, !repeated.empty());
     if (keepPairs && !repeated.empty()) {
         for (qint32 &head1 : result.pairs) {
             if (head1 >= 0 && (index1.role(head1) & RowIndex::Twice))

@@ -637,14 +637,13 @@ void csvReport(Out &out, const Context &x)
         return;
     }
     std::string blocks[2];
-    const ReportSink sinks[2] = {[&blocks](QByteArrayView piece) {
-                                     blocks[0].append(piece.data(), size_t(piece.size()));
-                                     return true;
-                                 },
-                                 [&blocks](QByteArrayView piece) {
-                                     blocks[1].append(piece.data(), size_t(piece.size()));
-                                     return true;
-                                 }};
+    const auto into = [](std::string &block) -> ReportSink {
+        return [&block](QByteArrayView piece) {
+            block.append(piece.data(), size_t(piece.size()));
+            return true;
+        };
+    };
+    const ReportSink sinks[2] = {into(blocks[0]), into(blocks[1])};
     Out outs[2] = {Out(sinks[0]), Out(sinks[1])};
     CsvReport writers[2] = {CsvReport(outs[0], x), CsvReport(outs[1], x)};
     const auto blockEnd = [&](size_t begin) {
@@ -666,12 +665,8 @@ void csvReport(Out &out, const Context &x)
                 writers[1].writeRows(middle, end);
                 outs[1].flush();
             });
-        // In pieces of the stream's size, so that a Cancel stops it as soon.
-        constexpr size_t kSlice = size_t(1) << 16;
         for (std::string &block : blocks) {
-            for (size_t at = 0; at < block.size() && out.ok(); at += kSlice)
-                out << QByteArrayView(block.data() + at,
-                                      qsizetype(std::min(kSlice, block.size() - at)));
+            out << QByteArrayView(block.data(), qsizetype(block.size()));
             block.clear();
         }
         if (!out.findings(qint64(end - begin)))

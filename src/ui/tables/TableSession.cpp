@@ -134,11 +134,10 @@ bool TableSession::readTables(const CompareRequest &request, CompareOutcome &out
             failures[side] = std::current_exception();
         }
     };
-    if (toRead[0] && toRead[1]) {
+    if (toRead[0] && toRead[1])
         runBothAtOnce([&] { readSide(0); }, [&] { readSide(1); }, workerPool());
-    } else {
+    else if (toRead[0] || toRead[1])
         readSide(toRead[0] ? 0 : 1);
-    }
     for (const std::exception_ptr &failure : failures) {
         if (failure)
             std::rethrow_exception(failure);

@@ -35,9 +35,4 @@ std::vector<qint32> visibleRows(const TableData &data, const RowFilter &filter,
 // a find counts its matches against.
 qsizetype rowsOfShownStatuses(const TableData &data, const RowFilter &filter);
 
-// `visible` sorted by a display column: numbers by value before text, text
-// by its bytes; ties keep their order.
-void sortRows(const TableData &data, std::vector<qint32> &visible, int displayColumn,
-              bool descending);
-
 } // namespace Tables

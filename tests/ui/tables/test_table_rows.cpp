@@ -322,7 +322,8 @@ void TableRowsTest::largeTablesInHalves_data()
     QTest::addColumn<bool>("descending");
     QTest::addColumn<QString>("find");
     // Column 3 is the key; 4 mixes numbers, text sharing long beginnings,
-    // text past ASCII, quoted cells and empty ones; 5 repeats a few values (ties).
+    // text past ASCII, quoted cells, values alike but in their last bits and
+    // empty ones; 5 repeats a few values (ties).
     QTest::newRow("mixed, ascending") << 4 << false << QString();
     QTest::newRow("mixed, descending") << 4 << true << QString();
     QTest::newRow("ties keep their order") << 5 << false << QString();
@@ -345,7 +346,7 @@ void TableRowsTest::largeTablesInHalves()
     QByteArray b = "id,v,w\n";
     for (int i = 0; i < 100000; ++i) {
         QByteArray v;
-        switch (random() % 6) {
+        switch (random() % 7) {
         case 0:
             v = QByteArray::number(int(random() % 2000) - 1000);
             break;
@@ -362,6 +363,13 @@ void TableRowsTest::largeTablesInHalves()
             v = QByteArray(random() % 2 ? "\xc3\xa9t\xc3\xa9 " : "\xe2\x82\xac ")
                 + QByteArray::number(int(random() % 50));
             break;
+        case 5: { // alike but in their last bits, past what one number a cell can hold
+            static const char *const alike[] = {
+                "1",        "1.0000000000000002", "-1",        "-1.0000000000000002",
+                "abcdefgh", "abcdefgi",           "abcdefgh ", "abcdefg"};
+            v = alike[random() % std::size(alike)];
+            break;
+        }
         default:
             break; // empty
         }

@@ -13,8 +13,10 @@ namespace {
 
 // A view's header keeps an entry per row, in memory it touches for the first
 // time when the rows grow: a million more at once (twice, for the frozen
-// columns' view) stalls the window's thread. More than this many rows
-// beyond the most the views have held come in steps of this many.
+// columns' view) stalls the window's thread. Rows beyond the most the views
+// have held come in steps, the first of this many. Each step also costs the
+// header a pass over the rows it has, so each step doubles the rows:
+// ten million rows in 65,536 at a time took 150 steps and four seconds.
 constexpr int kRowsAddedAtOnce = 65536;
 
 } // namespace
@@ -24,7 +26,7 @@ RowTableModel::RowTableModel(QObject *parent) : QAbstractTableModel(parent)
     m_moreRows.setSingleShot(true);
     m_moreRows.setInterval(0);
     connect(&m_moreRows, &QTimer::timeout, this,
-            [this] { addRows(qsizetype(m_rows) + kRowsAddedAtOnce); });
+            [this] { addRows(qsizetype(m_rows) + std::max(m_rows, kRowsAddedAtOnce)); });
 }
 
 void RowTableModel::show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible)

@@ -14,6 +14,12 @@ namespace {
 // How far either side of an offset its colour run is looked for.
 constexpr qsizetype kAttributeReach = 4096;
 
+// A line longer than this many bytes is told in pieces of kLinePiece, as a
+// view that wraps it would show it: a screen reader asks for the caret's
+// line at every move, and a 50 MB line made 100 MB of text each time.
+constexpr qsizetype kLongLine = qsizetype(1) << 18;
+constexpr qsizetype kLinePiece = qsizetype(1) << 16;
+
 // The piece of `text` around `at` that boundaries of the kind enclose.
 std::pair<int, int> pieceAround(const QString &text, QTextBoundaryFinder::BoundaryType type, int at)
 {
@@ -104,6 +110,31 @@ std::pair<qsizetype, qsizetype> PaneAccessible::lineBytes(qsizetype line) const
     return {qsizetype(text.lineStart(line)), next};
 }
 
+std::pair<qsizetype, qsizetype> PaneAccessible::lineAround(qsizetype start, qsizetype next,
+                                                           qsizetype at) const
+{
+    if (next - start <= kLongLine)
+        return {start, next};
+    const TextBuffer &text = pane().buffer();
+    // Piece k begins at the character that holds byte start + k * kLinePiece;
+    // the last piece keeps the line break whole.
+    const auto pieceStart = [&](qsizetype k) {
+        qsizetype p = start + k * kLinePiece;
+        if (p >= next - 2)
+            return next;
+        while (p > start && (uchar(text.at(p)) & 0xC0) == 0x80)
+            --p;
+        return p;
+    };
+    at = std::min(at, next - 1); // the text's end: its last piece
+    qsizetype k = (at - start) / kLinePiece;
+    if (pieceStart(k) > at) // within the break, which the piece before holds
+        --k;
+    else if (pieceStart(k + 1) <= at)
+        ++k;
+    return {pieceStart(k), pieceStart(k + 1)};
+}
+
 int PaneAccessible::offsetOf(qsizetype position) const
 {
     return int(std::min<qint64>(pane().utf16Offset(position), INT_MAX));
@@ -185,31 +216,32 @@ QString PaneAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType b
     if (offset < 0 || offset > count || (offset == count && !lines))
         return {};
     // Every boundary but a character's lies within the offset's line.
-    const qsizetype line = pane().buffer().lineOf(positionOf(offset));
-    const auto [start, next] = lineBytes(line);
-    const int lineStart = offsetOf(start);
+    const qsizetype at = positionOf(offset);
+    const auto [lineStart, lineNext] = lineBytes(pane().buffer().lineOf(at));
+    const auto [start, next] = lineAround(lineStart, lineNext, at);
+    const int pieceStart = offsetOf(start);
     const QString lineText = PaneBytes::toText(bytesIn(start, next));
     if (lines) {
-        *startOffset = lineStart;
-        *endOffset = lineStart + int(lineText.size());
+        *startOffset = pieceStart;
+        *endOffset = pieceStart + int(lineText.size());
         return lineText;
     }
     // Qt's own boundaries within the line; a line break is a character and
     // a word of its own. (Qt's ready-made reading of words loops for ever at
     // a CR LF.)
-    const int at = offset - lineStart;
+    const int within = offset - pieceStart;
     const int content = int(lineText.size()) - breakLength(lineText);
     std::pair<int, int> piece{content, int(lineText.size())};
     if (boundaryType == QAccessible::CharBoundary)
-        piece = pieceAround(lineText, QTextBoundaryFinder::Grapheme, at);
-    else if (at < content)
+        piece = pieceAround(lineText, QTextBoundaryFinder::Grapheme, within);
+    else if (within < content)
         piece =
             pieceAround(lineText.left(content),
                         boundaryType == QAccessible::WordBoundary ? QTextBoundaryFinder::Word
                                                                   : QTextBoundaryFinder::Sentence,
-                        at);
-    *startOffset = lineStart + piece.first;
-    *endOffset = lineStart + piece.second;
+                        within);
+    *startOffset = pieceStart + piece.first;
+    *endOffset = pieceStart + piece.second;
     return lineText.mid(piece.first, piece.second - piece.first);
 }
 

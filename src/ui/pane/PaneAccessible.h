@@ -53,4 +53,7 @@ private:
     // The byte positions of the line's start and of the next line's (the
     // text's end for the last line).
     std::pair<qsizetype, qsizetype> lineBytes(qsizetype line) const;
+    // The stretch of the line [start, next) told as the line at byte `at`:
+    // the line itself, or for a very long one the piece of it around `at`.
+    std::pair<qsizetype, qsizetype> lineAround(qsizetype start, qsizetype next, qsizetype at) const;
 };

@@ -80,6 +80,8 @@ private slots:
     void words();
     void caretAndSelection();
     void millionLines();
+    void longLineInPieces_data();
+    void longLineInPieces();
 };
 
 void TestPaneAccessible::agreesWithQtOnPlainText_data()
@@ -255,6 +257,64 @@ void TestPaneAccessible::millionLines()
     qInfo("1,000,000-line pane: first query %.1f ms (the line index), then %.1f us per caret "
           "move with its line read back",
           double(firstQuery) / 1e6, double(clock.nsecsElapsed()) / kMoves / 1e3);
+}
+
+void TestPaneAccessible::longLineInPieces_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    constexpr int kPiece = 1 << 16;
+    QByteArray euros; // three bytes a character: piece edges fall inside them
+    while (euros.size() < 5 * kPiece)
+        euros += "ab \xe2\x82\xac";
+    QTest::newRow("a line, then another") << euros + "\r\nshort\r\n";
+    QTest::newRow("the text's last line") << QByteArray(300000, 'x');
+    // Its CR the last byte of a piece, its LF the first of the next.
+    QTest::newRow("break across an edge") << QByteArray(5 * kPiece - 1, 'y') + "\r\nz";
+}
+
+// A very long line is told in pieces that follow each other without a gap,
+// each under 65,540 characters, and that hold whole characters and a whole
+// line break.
+void TestPaneAccessible::longLineInPieces()
+{
+    QFETCH(QByteArray, bytes);
+    RichTextBox pane(QStringLiteral("pane"));
+    pane.setBytes(bytes);
+    QAccessibleTextInterface *a = textOf(pane);
+    QVERIFY(a);
+    const QString whole = PaneBytes::toText(bytes);
+    QCOMPARE(a->characterCount(), int(whole.size()));
+    QString joined;
+    int pieces = 0;
+    for (int offset = 0; offset < whole.size(); ++pieces) {
+        const Span line =
+            read(*a, &QAccessibleTextInterface::textAtOffset, offset, QAccessible::LineBoundary);
+        QCOMPARE(line.start, offset);
+        QVERIFY(line.end > offset && line.end - offset < 65540);
+        QCOMPARE(line.text, whole.mid(line.start, line.end - line.start));
+        QVERIFY(!line.text.front().isLowSurrogate() && !line.text.startsWith(u'\n'));
+        // The same piece from its last character, and the next after it.
+        QCOMPARE(read(*a, &QAccessibleTextInterface::textAtOffset, line.end - 1,
+                      QAccessible::LineBoundary),
+                 line);
+        const Span after =
+            read(*a, &QAccessibleTextInterface::textAfterOffset, offset, QAccessible::LineBoundary);
+        if (line.end < whole.size())
+            QCOMPARE(after.start, line.end);
+        // A character at the piece's edge is read whole.
+        const Span character =
+            read(*a, &QAccessibleTextInterface::textAtOffset, offset, QAccessible::CharBoundary);
+        QCOMPARE(character.start, offset);
+        QCOMPARE(character.text, whole.mid(offset, character.end - offset));
+        joined += line.text;
+        offset = line.end;
+    }
+    QCOMPARE(joined, whole);
+    QVERIFY(pieces >= 5);
+    // The text's end belongs to its last piece.
+    const Span end = read(*a, &QAccessibleTextInterface::textAtOffset, int(whole.size()),
+                          QAccessible::LineBoundary);
+    QVERIFY(end.end == whole.size() || (end.start == whole.size() && end.text.isEmpty()));
 }
 
 QTEST_MAIN(TestPaneAccessible)

@@ -59,19 +59,10 @@ inline void collapseToLargePages(const void *data, size_t bytes)
     adviseWholePages(data, bytes, kCollapse);
 }
 
-// An array of `count` copies of `value` in large pages where possible.
-template <typename T>
-std::vector<T> largeArray(size_t count, const T &value)
-{
-    std::vector<T> array;
-    reserveLarge(array, count);
-    array.assign(count, value);
-    return array;
-}
-
-// The same, with tick() called after each megabyte is filled: the system
-// clears new memory as it is first written, and a hundred megabytes can
-// take a third of a second, time in which a Cancel should be seen.
+// An array of `count` copies of `value` in large pages where possible,
+// with tick() called after each megabyte is filled: the system clears new
+// memory as it is first written, and a hundred megabytes can take a third
+// of a second, time in which a Cancel should be seen.
 template <typename T, typename Tick>
 std::vector<T> largeArray(size_t count, const T &value, Tick &&tick)
 {
@@ -83,6 +74,13 @@ std::vector<T> largeArray(size_t count, const T &value, Tick &&tick)
         tick();
     }
     return array;
+}
+
+// The same where nothing looks for a Cancel.
+template <typename T>
+std::vector<T> largeArray(size_t count, const T &value)
+{
+    return largeArray(count, value, [] {});
 }
 
 } // namespace Csv

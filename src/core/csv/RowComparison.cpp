@@ -70,26 +70,44 @@ bool sameCells(const Row &a, const RowView &viewA, const Row &b, const RowView &
     return true;
 }
 
-// Groups the equal rows of `view` (see RowIndex::build for `roles`).
-void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowIndex &index,
-               WorkControl *control, bool roles = true)
+// Whether two rows have the same cells of their views; `a` and `b` are the
+// caller's.
+bool sameRows(qint32 r1, const RowView &view1, qint32 r2, const RowView &view2,
+              const CellRules &rules, Row &a, Row &b)
+{
+    view1.table.split(r1, a, view1.needed);
+    view2.table.split(r2, b, view2.needed);
+    return sameCells(a, view1, b, view2, rules);
+}
+
+// Groups the equal rows of `view` that the index's places [first, places)
+// stand for, record(i) each, those that keep(i) (see RowIndex::buildOf for
+// `roles`).
+template <typename Record, typename Keep>
+void indexRowsOf(const RowView &view, size_t places, qint32 first, Record &&record, Keep &&keep,
+                 const CellRules &rules, RowIndex &index, WorkControl *control, bool roles = true)
 {
     Row row;
     Row a;
     Row b;
     Checkpoint tick(control);
-    index.build(
-        size_t(view.table.size()), first,
-        [&](qint32 r) {
-            view.table.split(r, row, view.needed);
+    index.buildOf(
+        keep, places, first,
+        [&](qint32 i) {
+            view.table.split(record(i), row, view.needed);
             return rowHash(row, view, rules);
         },
-        [&](qint32 ra, qint32 rb) {
-            view.table.split(ra, a, view.needed);
-            view.table.split(rb, b, view.needed);
-            return sameCells(a, view, b, view, rules);
-        },
+        [&](qint32 i, qint32 j) { return sameRows(record(i), view, record(j), view, rules, a, b); },
         [&tick](qint64 items) { tick(items); }, roles);
+}
+
+// Groups the equal rows of `view`.
+void indexRows(const RowView &view, qint32 first, const CellRules &rules, RowIndex &index,
+               WorkControl *control, bool roles = true)
+{
+    indexRowsOf(
+        view, size_t(view.table.size()), first, [](qint32 r) { return r; },
+        [](qint32) { return true; }, rules, index, control, roles);
 }
 
 // The records of the group whose first record is `head` (none for -1).
@@ -266,15 +284,6 @@ struct LookupPart
     std::vector<qint32> repeated; // file 1's groups whose key either file repeats
 };
 
-// Whether two rows have the same key cells; `a` and `b` are the caller's.
-bool sameKey(qint32 r1, const RowView &key1, qint32 r2, const RowView &key2, const CellRules &rules,
-             Row &a, Row &b)
-{
-    key1.table.split(r1, a, key1.needed);
-    key2.table.split(r2, b, key2.needed);
-    return sameCells(a, key1, b, key2, rules);
-}
-
 // The changed rows of both halves in file 2's order; with `takeBack`,
 // without those whose key file 2 turned out to repeat (their group of file 1
 // marked Twice), the role of each read at random only then.
@@ -337,10 +346,10 @@ private:
 // row is looked up only when a filter of the repeated keys' hashes (a bit
 // for each of 2^24 ranges) lets it through, and the rows of each key are
 // counted before their list is made.
+template <typename Hash2>
 void listRepeatedKeys(RowComparison &result, const std::vector<qint32> &repeated,
                       const RowIndex &index1, const RowView &key1, const RowView &key2,
-                      qint32 first, const CellRules &keyRules, const std::vector<RowHash> &hashes2,
-                      Checkpoint &tick)
+                      qint32 first, const CellRules &keyRules, Hash2 &&hash2, Checkpoint &tick)
 {
     if (repeated.empty())
         return;
@@ -358,18 +367,12 @@ void listRepeatedKeys(RowComparison &result, const std::vector<qint32> &repeated
     Row b;
     for (qint32 r2 = first; r2 < qint32(key2.table.size()); ++r2) {
         tick();
-        RowHash hash = 0;
-        if (hashes2.empty()) {
-            key2.table.split(r2, row, key2.needed);
-            hash = rowHash(row, key2, keyRules);
-        } else {
-            hash = hashes2[size_t(r2)];
-        }
+        const RowHash hash = hash2(r2, row);
         const size_t at = range(hash);
         if (!(filter[at / 64] >> (at % 64) & 1))
             continue;
         const qint32 slot = index1.find(
-            hash, [&](qint32 r1) { return sameKey(r1, key1, r2, key2, keyRules, a, b); });
+            hash, [&](qint32 r1) { return sameRows(r1, key1, r2, key2, keyRules, a, b); });
         const qint32 number = slot < 0 ? -1 : numbers.find(slot);
         if (number >= 0)
             found.push_back({number, r2});
@@ -410,6 +413,13 @@ private:
     std::vector<quint64> m_words;
 };
 
+// Whether `count` rows of file 2's `rows` whose key file 1 lacks are few
+// enough to list before they are indexed (see listUnmatched).
+bool fewUnmatched(qint64 count, qint64 rows)
+{
+    return count * 8 < rows;
+}
+
 // The rows of file 2 whose key file 1 lacks (`unmatched`, `count` of them):
 // added, or, when file 2 repeats their key, listed as a repeated key. A few
 // are indexed from a list of them; many in file 2's own places, which costs
@@ -423,7 +433,7 @@ void listUnmatched(RowComparison &result, const RecordBits &unmatched, qint64 co
         return;
     const qint32 size2 = qint32(key2.table.size());
     std::vector<qint32> listed;
-    const bool few = count * 8 < size2 - first;
+    const bool few = fewUnmatched(count, size2 - first);
     if (few) {
         listed.reserve(size_t(count));
         for (qint32 r2 = first; r2 < size2; ++r2) {
@@ -435,22 +445,8 @@ void listUnmatched(RowComparison &result, const RecordBits &unmatched, qint64 co
     const auto record = [&](qint32 i) { return few ? listed[size_t(i)] : i; };
     const auto kept = [&](qint32 i) { return few || unmatched.has(i); };
     RowIndex index;
-    Row row;
-    Row a;
-    Row b;
-    Checkpoint tick(control);
-    index.buildOf(
-        kept, few ? listed.size() : size_t(size2), few ? 0 : first,
-        [&](qint32 i) {
-            key2.table.split(record(i), row, key2.needed);
-            return rowHash(row, key2, keyRules);
-        },
-        [&](qint32 i, qint32 j) {
-            key2.table.split(record(i), a, key2.needed);
-            key2.table.split(record(j), b, key2.needed);
-            return sameCells(a, key2, b, key2, keyRules);
-        },
-        [&tick](qint64 items) { tick(items); });
+    indexRowsOf(key2, few ? listed.size() : size_t(size2), few ? 0 : first, record, kept, keyRules,
+                index, control);
     result.added.reserve(size_t(count));
     const qint32 end = few ? qint32(listed.size()) : size2;
     for (qint32 i = few ? 0 : first; i < end; ++i) {
@@ -563,7 +559,9 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     parts[1].repeated = {};
     const qint64 listing =
         t1.size() - first + (repeated.empty() ? 0 : t2.size() - first)
-        + 2 * (unmatchedCount * 8 < t2.size() - first ? unmatchedCount : t2.size() - first);
+        + 2
+              * (fewUnmatched(unmatchedCount, t2.size() - first) ? unmatchedCount
+                                                                 : t2.size() - first);
     startPhase(control, WorkPhase::Listing, listing);
     gatherChanged(result, parts, index1, !repeated.empty());
     if (keepPairs && !repeated.empty()) {
@@ -573,7 +571,7 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         }
     }
     Checkpoint tick(control);
-    listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, hashes2, tick);
+    listRepeatedKeys(result, repeated, index1, key1, key2, first, keyRules, keyHash2, tick);
     repeated = {};
     hashes2 = std::vector<RowHash>();
     for (qint32 r1 = first; r1 < qint32(t1.size()); ++r1) {

@@ -49,9 +49,9 @@ public:
     // tick(1) is called twice a record, and tick(0) (a look for Cancel, no
     // step counted) while memory is filled and roles are set. Each hash
     // waits in the place of its record's link until the record is linked, so
-    // that the index costs five bytes a record at its peak too. A record's hash is asked for once,
-    // but for the few that head their group when the index grows. Without `roles`, none are kept
-    // (see clearRoles).
+    // that the index costs five bytes a record at its peak too. A record's
+    // hash is asked for once, but for the few that head their group when the
+    // index grows. Without `roles`, none are kept (see clearRoles).
     template <typename HashOf, typename Same, typename Tick>
     void build(size_t records, qint32 first, HashOf &&hashOf, Same &&same, Tick &&tick,
                bool roles = true)

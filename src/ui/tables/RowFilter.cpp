@@ -1,67 +1,14 @@
 #include "tables/RowFilter.h"
 
-#include <algorithm>
 #include <array>
 
+#include "tables/FoldedNeedle.h"
 #include "tables/RowOrder.h"
 #include "tables/TwoHalves.h"
 
 namespace Tables {
 
 namespace {
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-}
-
-// A text to find in cells, ignoring ASCII case. Horspool's search: the byte
-// under the window's end says how far the window may move, so a long needle
-// reads a fraction of each row's bytes.
-class FoldedNeedle
-{
-public:
-    explicit FoldedNeedle(QByteArray lower) : m_needle(std::move(lower))
-    {
-        const qsizetype m = m_needle.size();
-        std::array<qsizetype, 256> skipOfFolded;
-        skipOfFolded.fill(std::max<qsizetype>(m, 1));
-        for (qsizetype i = 0; i + 1 < m; ++i)
-            skipOfFolded[uchar(m_needle[i])] = m - 1 - i;
-        for (int c = 0; c < 256; ++c) {
-            m_fold[size_t(c)] = uchar(lowerAscii(char(c)));
-            m_skip[size_t(c)] = skipOfFolded[m_fold[size_t(c)]];
-        }
-    }
-
-    bool isEmpty() const { return m_needle.isEmpty(); }
-    const QByteArray &text() const { return m_needle; }
-
-    bool in(QByteArrayView haystack) const
-    {
-        const qsizetype m = m_needle.size();
-        if (m == 0)
-            return true;
-        const auto *hay = reinterpret_cast<const uchar *>(haystack.data());
-        const auto *needle = reinterpret_cast<const uchar *>(m_needle.constData());
-        const qsizetype last = m - 1;
-        for (qsizetype at = 0; at + m <= haystack.size(); at += m_skip[hay[at + last]]) {
-            if (m_fold[hay[at + last]] != needle[last])
-                continue;
-            qsizetype k = 0;
-            while (k < last && m_fold[hay[at + k]] == needle[k])
-                ++k;
-            if (k == last)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    QByteArray m_needle; // in lower case
-    std::array<uchar, 256> m_fold{};
-    std::array<qsizetype, 256> m_skip{};
-};
 
 // Whether a needle found in a record's bytes as the file holds them is one
 // found in a cell: so when it holds no quote, delimiter or line break, for

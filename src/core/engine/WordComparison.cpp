@@ -4,14 +4,37 @@
 #include <limits>
 #include <vector>
 
-#include <QHash>
-
 #include "engine/TextUnits.h"
+#include "engine/WordGroups.h"
 
 namespace Compare {
 namespace {
 
+// Progress is told, and Cancel looked at, every so many lines, and every so
+// many words within a long line: a few milliseconds apart.
 constexpr qsizetype linesPerReport = 4096;
+constexpr qsizetype wordsPerReport = 65536;
+
+// How far a pass has come, told to the shared progress in steps.
+class PassProgress
+{
+public:
+    explicit PassProgress(Progress *progress) : m_progress(progress) {}
+
+    // Tells that the pass reached `done` units; true once it is cancelled.
+    bool cancelledAt(qsizetype done)
+    {
+        if (!m_progress)
+            return false;
+        m_progress->add(done - m_reported);
+        m_reported = done;
+        return m_progress->cancelled.load(std::memory_order_relaxed);
+    }
+
+private:
+    Progress *m_progress;
+    qsizetype m_reported = 0;
+};
 
 // Up to this many candidates a plain scan beats looking the word up.
 constexpr qsizetype scanLimit = 32;
@@ -110,53 +133,21 @@ public:
             }
             return -1;
         }
-        if (!m_indexed)
-            buildIndex();
-        const auto group = m_groupOf.constFind(word);
-        if (group == m_groupOf.constEnd())
-            return -1;
-        const auto first = m_positions.begin() + m_groupStart[size_t(*group)];
-        const auto last = m_positions.begin() + m_groupStart[size_t(*group) + 1];
-        const auto hit = std::lower_bound(first, last, from);
-        return hit != last && *hit < end ? *hit : -1;
+        if (!m_indexed) {
+            m_wide = !m_narrowGroups.fits(m_words.size());
+            m_wide ? m_wideGroups.build(m_words) : m_narrowGroups.build(m_words);
+            m_indexed = true;
+        }
+        return m_wide ? m_wideGroups.find(m_words, word, from, end)
+                      : m_narrowGroups.find(m_words, word, from, end);
     }
 
 private:
-    // Groups the word positions by word, each group in ascending order.
-    void buildIndex()
-    {
-        m_groupOf.clear();
-        m_groupStart.clear();
-        std::vector<qsizetype> groupOfWord(m_words.size());
-        for (size_t at = 0; at < m_words.size(); ++at) {
-            auto group = m_groupOf.find(m_words[at]);
-            if (group == m_groupOf.end()) {
-                group = m_groupOf.insert(m_words[at], qsizetype(m_groupStart.size()));
-                m_groupStart.push_back(0);
-            }
-            groupOfWord[at] = *group;
-            ++m_groupStart[size_t(*group)];
-        }
-        // Counts to starting offsets, then fill each group in order.
-        qsizetype offset = 0;
-        for (qsizetype &start : m_groupStart) {
-            const qsizetype count = start;
-            start = offset;
-            offset += count;
-        }
-        m_groupStart.push_back(offset);
-        std::vector<qsizetype> next(m_groupStart.begin(), m_groupStart.end() - 1);
-        m_positions.assign(m_words.size(), 0);
-        for (size_t at = 0; at < m_words.size(); ++at)
-            m_positions[size_t(next[size_t(groupOfWord[at])]++)] = qsizetype(at);
-        m_indexed = true;
-    }
-
     std::vector<View> m_words;
     bool m_indexed = false;
-    QHash<View, qsizetype> m_groupOf;
-    std::vector<qsizetype> m_groupStart;
-    std::vector<qsizetype> m_positions;
+    bool m_wide = false; // too many words for four-byte places
+    WordGroups<View, quint32> m_narrowGroups;
+    WordGroups<View, qsizetype> m_wideGroups;
 };
 
 // The number of words of a line: one more than its spaces, none when empty.
@@ -184,7 +175,8 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
 
     qsizetype lineStart = 0; // 0-based start of the examined line in `source`
     qsizetype lineCount = 0;
-    qsizetype reported = 0;
+    qsizetype wordsSeen = 0;
+    PassProgress passProgress(progress);
     for (bool more = lines.hasLine(); more; more = lines.hasNext(), more ? lines.next() : void()) {
         const View line = lines.line();
         // With no lines in the other text every line meets an empty partner.
@@ -198,6 +190,9 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
         qsizetype k = 0;
         qsizetype offset = 0;
         for (qsizetype from = 0; from <= line.size() && !line.isEmpty();) {
+            if (progress && ++wordsSeen % wordsPerReport == 0
+                && passProgress.cancelledAt(lineStart + offset))
+                return result; // incomplete: what it found goes unused
             const qsizetype space = line.indexOf(U::space, from);
             const qsizetype end = space < 0 ? line.size() : space;
             const View word = line.sliced(from, end - from);
@@ -226,16 +221,11 @@ BasicSideResult<Text> comparePass(View source, View other, Progress *progress,
             }
         }
 
-        if (progress && ++lineCount % linesPerReport == 0) {
-            const qsizetype done = std::min(lineStart, source.size());
-            progress->add(done - reported);
-            reported = done;
-            if (progress->cancelled.load(std::memory_order_relaxed))
-                return result; // incomplete: what it found goes unused
-        }
+        if (progress && ++lineCount % linesPerReport == 0
+            && passProgress.cancelledAt(std::min(lineStart, source.size())))
+            return result;
     }
-    if (progress)
-        progress->add(source.size() - reported);
+    passProgress.cancelledAt(source.size());
     return result;
 }
 

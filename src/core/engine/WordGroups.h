@@ -1,0 +1,113 @@
+#pragma once
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <QHashFunctions>
+#include <QtGlobal>
+
+#include "engine/LineHash.h"
+
+namespace Compare {
+
+// Where each word of a long line stands, grouped by word: an open table from
+// a word's hash to its group, and each group's places in ascending order.
+// `Index` holds places and group numbers, so a line of fewer than 2^32 words
+// costs about 20 bytes a word beside its words. The words themselves stay
+// with the caller, who passes the same list to find().
+template <typename View, typename Index>
+class WordGroups
+{
+public:
+    void build(const std::vector<View> &words)
+    {
+        const size_t n = words.size();
+        // Between a third and two thirds full: short probes, little room.
+        m_slots.assign(std::bit_ceil(n + n / 2 + 1), Slot{});
+        m_mask = m_slots.size() - 1;
+        m_groupStart.clear();
+        std::vector<Index> groupOfWord(n);
+        std::vector<Index> firstOfGroup;
+        for (size_t at = 0; at < n; ++at) {
+            const std::uint64_t hash = hashOf(words[at]);
+            Slot *slot = findSlot(words, hash, words[at], firstOfGroup);
+            if (slot->groupPlusOne == 0) {
+                *slot = Slot{tagOf(hash), Index(firstOfGroup.size() + 1)};
+                firstOfGroup.push_back(Index(at));
+                m_groupStart.push_back(0);
+            }
+            groupOfWord[at] = slot->groupPlusOne - 1;
+            ++m_groupStart[groupOfWord[at]];
+        }
+        // Counts to starting offsets, then fill each group in order.
+        Index offset = 0;
+        for (Index &start : m_groupStart) {
+            const Index count = start;
+            start = offset;
+            offset += count;
+        }
+        m_groupStart.push_back(offset);
+        m_positions.assign(n, 0);
+        std::vector<Index> &next = firstOfGroup; // reused: its words are found
+        next.assign(m_groupStart.begin(), m_groupStart.end() - 1);
+        for (size_t at = 0; at < n; ++at)
+            m_positions[next[groupOfWord[at]]++] = Index(at);
+    }
+
+    // The first place in [from, end) that holds `word`, or -1.
+    qsizetype find(const std::vector<View> &words, View word, qsizetype from, qsizetype end) const
+    {
+        const std::uint64_t hash = hashOf(word);
+        const Index tag = tagOf(hash);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            const Slot &slot = m_slots[i];
+            if (slot.groupPlusOne == 0)
+                return -1;
+            const Index group = slot.groupPlusOne - 1;
+            const auto first = m_positions.begin() + m_groupStart[group];
+            if (slot.tag != tag || words[*first] != word)
+                continue;
+            const auto last = m_positions.begin() + m_groupStart[group + 1];
+            const auto hit = std::lower_bound(first, last, Index(from));
+            return hit != last && qsizetype(*hit) < end ? qsizetype(*hit) : -1;
+        }
+    }
+
+    static bool fits(size_t words) { return words < std::numeric_limits<Index>::max() / 2; }
+
+private:
+    struct Slot
+    {
+        Index tag = 0;          // more bits of the hash, to pass over most others unread
+        Index groupPlusOne = 0; // 0: empty
+    };
+
+    std::uint64_t hashOf(View word) const
+    {
+        return LineHash::hash(word.data(), size_t(word.size()) * sizeof(*word.data()), m_seed);
+    }
+    static Index tagOf(std::uint64_t hash) { return Index(hash >> 32); }
+
+    Slot *findSlot(const std::vector<View> &words, std::uint64_t hash, View word,
+                   const std::vector<Index> &firstOfGroup)
+    {
+        const Index tag = tagOf(hash);
+        for (size_t i = hash & m_mask;; i = (i + 1) & m_mask) {
+            Slot &slot = m_slots[i];
+            if (slot.groupPlusOne == 0
+                || (slot.tag == tag && words[firstOfGroup[slot.groupPlusOne - 1]] == word))
+                return &slot;
+        }
+    }
+
+    const std::uint64_t m_seed = LineHash::prepareSeed(QHashSeed::globalSeed());
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    std::vector<Index> m_groupStart; // group g's places: m_positions[start[g], start[g + 1])
+    std::vector<Index> m_positions;
+};
+
+} // namespace Compare

@@ -25,7 +25,7 @@ public:
     explicit RowTableModel(QObject *parent = nullptr);
 
     // Shows `visible` (indices into data's rows) of `data`. Rows past the
-    // most the views have held come in steps, one an event-loop turn (see
+    // first 65,536 come in steps, one an event-loop turn (see
     // kRowsAddedAtOnce); rowCount() counts those in so far.
     void show(std::shared_ptr<const Tables::TableData> data, std::vector<qint32> visible);
     void clear();
@@ -50,9 +50,8 @@ private:
 
     std::shared_ptr<const Tables::TableData> m_data;
     std::vector<qint32> m_visible;
-    int m_rows = 0;     // of m_visible, those the views know of
-    int m_mostRows = 0; // the most they have known of
-    QTimer m_moreRows;  // adds the next step
+    int m_rows = 0;    // of m_visible, those the views know of
+    QTimer m_moreRows; // adds the next step
     // The status colours, made again when the palette changes.
     QColor statusColour(Tables::Status status) const;
     mutable qint64 m_paletteKey = -1;

@@ -1,3 +1,4 @@
+#include <numeric>
 #include <random>
 
 #include <QPalette>
@@ -6,6 +7,7 @@
 #include "csv/RowComparison.h"
 #include "support/RowTexts.h"
 #include "tables/RowFilter.h"
+#include "tables/RowTableModel.h"
 #include "tables/StatusColours.h"
 #include "tables/TableRows.h"
 
@@ -96,6 +98,7 @@ private slots:
     void cellsShowWhatTheyHold_data();
     void cellsShowWhatTheyHold();
     void changesPerColumn();
+    void rowsComeInBoundedSteps();
 };
 
 void TableRowsTest::cellsShowWhatTheyHold_data()
@@ -603,6 +606,29 @@ void TableRowsTest::copiedRowsAreTabSeparated()
                             "~\t3\t3\t2\t\"c \u2192 q\"\"\"\tk\n"));
     QCOMPARE(Tables::tabSeparated(*data, all(*data), {4, 0}),
              QStringLiteral("v\tStatus\nx\t-\n\"a\tb\"\t\n\"c \u2192 q\"\"\"\t~\n"));
+}
+
+// Millions of rows reach the views in steps, each small enough not to stall
+// the window; a table shown again starts small again.
+void TableRowsTest::rowsComeInBoundedSteps()
+{
+    auto data = std::make_shared<Tables::TableData>();
+    data->rows.resize(5'000'000);
+    std::vector<qint32> visible(data->rows.size());
+    std::iota(visible.begin(), visible.end(), 0);
+    RowTableModel model;
+    std::vector<int> steps;
+    connect(&model, &QAbstractItemModel::rowsInserted, this,
+            [&](const QModelIndex &, int first, int last) { steps.push_back(last - first + 1); });
+    for (int shown = 0; shown < 2; ++shown) {
+        steps.clear();
+        model.show(data, visible);
+        QCOMPARE(model.rowCount(), 65536);
+        QTRY_COMPARE(model.rowCount(), int(visible.size()));
+        QVERIFY2(*std::max_element(steps.begin(), steps.end()) <= 1 << 20,
+                 qPrintable(QString::number(*std::max_element(steps.begin(), steps.end()))));
+        QVERIFY2(steps.size() <= 10, qPrintable(QString::number(steps.size())));
+    }
 }
 
 QTEST_MAIN(TableRowsTest)

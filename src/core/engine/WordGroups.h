@@ -15,8 +15,8 @@ namespace Compare {
 
 // Where each word of a long line stands, grouped by word: an open table from
 // a word's hash to its group, and each group's places in ascending order.
-// `Index` holds places and group numbers, so a line of fewer than 2^32 words
-// costs about 20 bytes a word beside its words. The words themselves stay
+// `Index` holds places and group numbers, so a line of fewer than 2^31 words
+// costs 20 to 32 bytes a word beside its words. The words themselves stay
 // with the caller, who passes the same list to find().
 template <typename View, typename Index>
 class WordGroups

@@ -246,6 +246,10 @@ TextBuffer PaneView::resetText(TextBuffer buffer, std::vector<qint64> utf16Befor
     m_widestLine = m_keptLeft = -1;
     m_widths.clear();
     m_utf16Before = utf16Before.empty() ? std::vector<qint64>{0} : std::move(utf16Before);
+    m_utf16Length = -1;
+    // Counted as it loaded: the whole length costs a block's count at most.
+    if (qint64(m_utf16Before.size()) > m_buffer.size() / PaneView::kUtf16Block)
+        m_utf16Length = utf16Offset(m_buffer.size());
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
@@ -261,6 +265,7 @@ void PaneView::appendBytes(QByteArrayView more)
     textWillChange();
     m_editedBefore = isModified();
     m_widths.edited(m_buffer.size(), 0, more.size());
+    utf16Edited(m_buffer.size(), 0, m_utf16Length < 0 ? 0 : PaneBytes::utf16Length(more));
     m_buffer.append(more);
     m_flatValid = false;
     m_flat = QByteArray();
@@ -368,12 +373,16 @@ void PaneView::paste()
     // too, and the pane then takes them in a step that costs no more than a
     // key typed.
     TextBuffer::Addition addition = m_buffer.beginAddition();
+    qint64 came = 0;
     const QPointer<PaneView> alive(this);
     m_readOnly = true;
     try {
         Compare::Progress progress;
-        runInBackground(window(), tr("Pasting the text..."), progress,
-                        [&] { addition.add(withCrLf(PaneBytes::fromText(text))); });
+        runInBackground(window(), tr("Pasting the text..."), progress, [&] {
+            QByteArray bytes = withCrLf(PaneBytes::fromText(text));
+            came = PaneBytes::utf16Length(bytes);
+            addition.add(std::move(bytes));
+        });
     } catch (...) {
         if (alive)
             m_readOnly = false;
@@ -386,8 +395,9 @@ void PaneView::paste()
     const Position length = selectionEnd() - from;
     textWillChange();
     const Position inserted = addition.size();
+    const qint64 went = unitsWhileKept(from, from + length);
     m_buffer.replace(from, length, std::move(addition));
-    followEdit(from, length, inserted);
+    followEdit(from, length, inserted, went, came);
 }
 
 void PaneView::undo()
@@ -396,8 +406,9 @@ void PaneView::undo()
         return;
     textWillChange();
     const TextBuffer::Step step = *m_buffer.undoStep();
+    const qint64 went = unitsWhileKept(step.at, step.at + step.removed);
     const Position end = m_buffer.undo();
-    forgetUtf16From(step.at);
+    utf16Edited(step.at, went, unitsWhileKept(step.at, step.at + step.inserted));
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);
@@ -413,8 +424,9 @@ void PaneView::redo()
         return;
     textWillChange();
     const TextBuffer::Step step = *m_buffer.redoStep();
+    const qint64 went = unitsWhileKept(step.at, step.at + step.removed);
     const Position end = m_buffer.redo();
-    forgetUtf16From(step.at);
+    utf16Edited(step.at, went, unitsWhileKept(step.at, step.at + step.inserted));
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);
@@ -442,7 +454,7 @@ void PaneView::type(QByteArrayView bytes)
     }
     textWillChange();
     m_buffer.insertJoined(m_caret, bytes);
-    forgetUtf16From(m_caret);
+    utf16Edited(m_caret, 0, PaneBytes::utf16Length(bytes));
     m_widths.edited(m_caret, 0, bytes.size());
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(m_caret, 0, bytes.size());
@@ -456,13 +468,15 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
     if (length == 0 && inserted.isEmpty())
         return;
     textWillChange();
+    const qint64 went = unitsWhileKept(from, from + length);
     m_buffer.replace(from, length, inserted);
-    followEdit(from, length, inserted.size());
+    followEdit(from, length, inserted.size(), went, PaneBytes::utf16Length(inserted));
 }
 
-void PaneView::followEdit(Position from, Position length, Position inserted)
+void PaneView::followEdit(Position from, Position length, Position inserted, qint64 went,
+                          qint64 came)
 {
-    forgetUtf16From(from);
+    utf16Edited(from, went, came);
     m_widths.edited(from, length, inserted);
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(from, length, inserted);
@@ -1460,20 +1474,33 @@ void PaneView::countUtf16Until(qint64 block) const
     }
 }
 
-void PaneView::forgetUtf16From(Position position)
+qint64 PaneView::unitsWhileKept(Position from, Position to) const
+{
+    return m_utf16Length < 0 ? 0 : utf16Units(from, to);
+}
+
+void PaneView::utf16Edited(Position at, qint64 went, qint64 came)
 {
     // The count before a block holds while the block starts at or before the edit.
-    const size_t kept = size_t(position / PaneView::kUtf16Block) + 1;
+    const size_t kept = size_t(at / PaneView::kUtf16Block) + 1;
     if (m_utf16Before.size() > kept)
         m_utf16Before.resize(kept);
+    if (m_utf16Length >= 0)
+        m_utf16Length += came - went;
 }
 
 qint64 PaneView::utf16Offset(Position position) const
 {
     position = std::clamp<Position>(position, 0, m_buffer.size());
+    if (position == m_buffer.size() && m_utf16Length >= 0)
+        return m_utf16Length;
     const qint64 block = position / PaneView::kUtf16Block;
     countUtf16Until(block);
-    return m_utf16Before[size_t(block)] + utf16Units(block * PaneView::kUtf16Block, position);
+    const qint64 offset =
+        m_utf16Before[size_t(block)] + utf16Units(block * PaneView::kUtf16Block, position);
+    if (position == m_buffer.size())
+        m_utf16Length = offset;
+    return offset;
 }
 
 Position PaneView::positionOfUtf16(qint64 offset) const

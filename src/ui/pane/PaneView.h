@@ -195,8 +195,9 @@ private:
     // `inserted`, the caret after it.
     void edit(Position from, Position length, QByteArrayView inserted);
     // What follows a change of the text at `from`: the counts, widths and
-    // colours after it, the caret at the end of the `inserted` bytes.
-    void followEdit(Position from, Position length, Position inserted);
+    // colours after it, the caret at the end of the `inserted` bytes; `went`
+    // and `came` as utf16Edited() takes them.
+    void followEdit(Position from, Position length, Position inserted, qint64 went, qint64 came);
     void afterTextChange();
     // Typing: a run of typed characters is one step of undo.
     void type(QByteArrayView bytes);
@@ -221,7 +222,12 @@ private:
     // Makes the UTF-16 counts of the blocks before block `block` known.
     void countUtf16Until(qint64 block) const;
     qint64 utf16Units(Position from, Position to) const;
-    void forgetUtf16From(Position position);
+    // utf16Units(from, to) while the whole text's length is kept, else 0:
+    // what an edit about to replace [from, to) takes away.
+    qint64 unitsWhileKept(Position from, Position to) const;
+    // After an edit at `at` that took `went` units away and brought `came`:
+    // the counts of the blocks after it are made again when next needed.
+    void utf16Edited(Position at, qint64 went, qint64 came);
 
     int lineHeight() const;
     int textLeft() const; // where x = 0 of a line is drawn, scrolling aside
@@ -255,4 +261,8 @@ private:
     Position m_widestLine = -1; // the start of the long line m_scrollWidth is from
     // UTF-16 units before the start of each block, for the blocks counted.
     mutable std::vector<qint64> m_utf16Before{0};
+    // The whole text's length in UTF-16 units once asked for (-1: not yet),
+    // then kept across edits: an edit near the start would otherwise have
+    // the next ask count the whole text again.
+    mutable qint64 m_utf16Length = -1;
 };

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -187,7 +188,7 @@ void TestPaneView::utf16OffsetsFollowEdits()
     };
     RichTextBox pane(QStringLiteral("p"));
     pane.setText(randomText(200000)); // some 400 KB: several blocks
-    for (int round = 0; round < 30; ++round) {
+    for (int round = 0; round < 60; ++round) {
         const QByteArray bytes(pane.bytes().data(), pane.bytes().size());
         std::vector<qsizetype> at;
         for (int i = 0; i < 20; ++i)
@@ -201,12 +202,24 @@ void TestPaneView::utf16OffsetsFollowEdits()
             QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
             QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
         }
-        // An edit somewhere (typing, or a selection replaced), undone or redone
-        // now and then, while the counts asked for above are kept.
+        // The whole text's length, which edits from here on keep.
+        QCOMPARE(pane.utf16Offset(bytes.size()), qint64(PaneBytes::utf16Length(bytes)));
+        // An edit somewhere (typing, a selection replaced, more text added at
+        // the end), undone or redone now and then, while the counts asked for
+        // above are kept.
         if (round % 5 == 4) {
             pane.undo();
         } else if (round % 10 == 5) {
             pane.redo();
+        } else if (round % 7 == 3) {
+            pane.appendBytes(PaneBytes::fromText(randomText(random.bounded(30))));
+        } else if (round % 7 == 6) {
+            pane.select(random.bounded(int(PaneBytes::utf16Length(bytes)) + 1), 0);
+            // Two keys: the second joins the first's step of undo.
+            for (const QString &key : {QStringLiteral("q"), QStringLiteral("\u00E9")}) {
+                QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, key);
+                QCoreApplication::sendEvent(&pane, &typed);
+            }
         } else {
             const int text16 = int(PaneBytes::utf16Length(bytes));
             const int start = random.bounded(text16 + 1);

@@ -185,14 +185,14 @@ constexpr qsizetype halvesFrom = qsizetype(64) << 20;
 #endif
 
 FileBytes readRegular(int fd, const QString &name, qsizetype size, bool opened,
-                      Compare::Progress *progress)
+                      Compare::Progress *progress, Access access)
 {
     FileBytes read;
     read.bytes.reserve(size + roomAfter);
     read.bytes.resize(size); // the new bytes are not written: the read fills them
     char *into = read.bytes.data();
     // Only large files gain: a small one would round its memory up to 2 MB pages.
-    if (size >= (qsizetype(64) << 20))
+    if (access == Access::AtRandom && size >= (qsizetype(64) << 20))
         Csv::adviseLargePages(into, size_t(size));
     const qsizetype middle = opened && size >= halvesFrom ? size / 2 : size;
     int first = 0;
@@ -235,7 +235,7 @@ FileBytes readStream(int fd, const QString &name, Compare::Progress *progress)
 
 // `opened`: the file was opened here, so it is read from its start.
 FileBytes readOpen(int fd, const QString &name, Streams streams, bool opened,
-                   Compare::Progress *progress)
+                   Compare::Progress *progress, Access access = Access::InOrder)
 {
     FileStatus status{};
     if (fileStatus(fd, status) != 0)
@@ -255,7 +255,7 @@ FileBytes readOpen(int fd, const QString &name, Streams streams, bool opened,
         progress->total = regular ? qint64(status.st_size) : 0;
     try {
         if (regular && status.st_size > 0)
-            return readRegular(fd, name, qsizetype(status.st_size), opened, progress);
+            return readRegular(fd, name, qsizetype(status.st_size), opened, progress, access);
         return readStream(fd, name, progress);
     } catch (const std::bad_alloc &) {
         return failedRead(name + QStringLiteral(": Too large to read: out of memory"), ENOMEM);
@@ -264,14 +264,15 @@ FileBytes readOpen(int fd, const QString &name, Streams streams, bool opened,
 
 } // namespace
 
-FileBytes readFileBytes(const QString &name, Streams streams, Compare::Progress *progress)
+FileBytes readFileBytes(const QString &name, Streams streams, Compare::Progress *progress,
+                        Access access)
 {
     if (cancelled(progress))
         return cancelledRead();
     const int fd = openName(name, streams);
     if (fd < 0)
         return systemFailure(name, errno);
-    FileBytes read = readOpen(fd, name, streams, true, progress);
+    FileBytes read = readOpen(fd, name, streams, true, progress, access);
     closeFile(fd);
     return read;
 }

@@ -23,7 +23,8 @@ TableSource TableSource::fromFile(const QString &path, int sheet)
     const FileStamp stamp = FileStamp::of(path);
     // The core's reader: a name opened by its bytes, and a FIFO or a device
     // refused at once instead of a window that waits for ever on it.
-    Files::FileBytes read = Files::readFileBytes(path, Files::Streams::Refused);
+    Files::FileBytes read =
+        Files::readFileBytes(path, Files::Streams::Refused, nullptr, Files::Access::AtRandom);
     if (!read.ok())
         throw AppError(QStringLiteral("Cannot open ") + read.error);
     TableSource source;

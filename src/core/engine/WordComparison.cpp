@@ -147,7 +147,7 @@ private:
     bool m_indexed = false;
     bool m_wide = false; // too many words for four-byte places
     WordGroups<View, quint32> m_narrowGroups;
-    WordGroups<View, qsizetype> m_wideGroups;
+    WordGroups<View, quint64> m_wideGroups;
 };
 
 // The number of words of a line: one more than its spaces, none when empty.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -15,7 +16,7 @@ namespace Compare {
 
 // Where each word of a long line stands, grouped by word: an open table from
 // a word's hash to its group, and each group's places in ascending order.
-// `Index` holds places and group numbers, so a line of fewer than 2^31 words
+// `Index`, unsigned, holds places and group numbers, so a line of fewer than 2^31 words
 // costs 20 to 32 bytes a word beside its words. The words themselves stay
 // with the caller, who passes the same list to find().
 template <typename View, typename Index>
@@ -67,10 +68,10 @@ public:
             if (slot.groupPlusOne == 0)
                 return -1;
             const Index group = slot.groupPlusOne - 1;
-            const auto first = m_positions.begin() + m_groupStart[group];
+            const auto first = m_positions.begin() + std::ptrdiff_t(m_groupStart[group]);
             if (slot.tag != tag || words[*first] != word)
                 continue;
-            const auto last = m_positions.begin() + m_groupStart[group + 1];
+            const auto last = m_positions.begin() + std::ptrdiff_t(m_groupStart[group + 1]);
             const auto hit = std::lower_bound(first, last, Index(from));
             return hit != last && qsizetype(*hit) < end ? qsizetype(*hit) : -1;
         }

@@ -29,10 +29,6 @@ using Position = PaneView::Position;
 
 // Lines longer than this are laid out a slice at a time.
 constexpr Position kLongLine = 8192;
-// Bytes laid out either side of what shows of a long line, and the step
-// slices start at, so that a slice stays put while the view scrolls a little.
-constexpr Position kSliceMargin = 3072;
-constexpr Position kSliceStep = 1024;
 // The most a double-click looks either way for the ends of a word.
 constexpr Position kWordReach = Position(1) << 20;
 // A pasted text of this many characters or more is converted on a worker.

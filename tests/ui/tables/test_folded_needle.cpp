@@ -34,7 +34,7 @@ void FoldedNeedleTest::agreesWithPlainSearch()
     const auto text = [&](qsizetype length) {
         QByteArray out(length, '\0');
         for (char &c : out)
-            c = alphabet[qsizetype(random() % alphabet.size())];
+            c = alphabet[qsizetype(random() % quint32(alphabet.size()))];
         return out;
     };
     int found = 0;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -16,9 +15,10 @@ namespace Compare {
 
 // Where each word of a long line stands, grouped by word: an open table from
 // a word's hash to its group, and each group's places in ascending order.
-// `Index`, unsigned, holds places and group numbers, so a line of fewer than 2^31 words
-// costs 20 to 32 bytes a word beside its words. The words themselves stay
-// with the caller, who passes the same list to find().
+// `Index`, unsigned, holds places and group numbers: for a line of fewer
+// than 2^31 words, 8 bytes a word (half of them only while it is built) and
+// 20 to 32 a distinct word, beside the words themselves, which stay with the
+// caller: find() is passed the same list.
 template <typename View, typename Index>
 class WordGroups
 {
@@ -26,8 +26,9 @@ public:
     void build(const std::vector<View> &words)
     {
         const size_t n = words.size();
-        // Between a third and two thirds full: short probes, little room.
-        m_slots.assign(std::bit_ceil(n + n / 2 + 1), Slot{});
+        // Room for a few groups first, doubled as they come: a line of one
+        // word repeated costs no slot a word.
+        m_slots.assign(64, Slot{});
         m_mask = m_slots.size() - 1;
         m_groupStart.clear();
         std::vector<Index> groupOfWord(n);
@@ -35,6 +36,10 @@ public:
         for (size_t at = 0; at < n; ++at) {
             const std::uint64_t hash = hashOf(words[at]);
             Slot *slot = findSlot(words, hash, words[at], firstOfGroup);
+            if (slot->groupPlusOne == 0 && (firstOfGroup.size() + 1) * 3 > m_slots.size() * 2) {
+                grow(words, firstOfGroup); // at most two thirds full: short probes
+                slot = findSlot(words, hash, words[at], firstOfGroup);
+            }
             if (slot->groupPlusOne == 0) {
                 *slot = Slot{tagOf(hash), Index(firstOfGroup.size() + 1)};
                 firstOfGroup.push_back(Index(at));
@@ -91,6 +96,20 @@ private:
         return LineHash::hash(word.data(), size_t(word.size()) * sizeof(*word.data()), m_seed);
     }
     static Index tagOf(std::uint64_t hash) { return Index(hash >> 32); }
+
+    // Twice the slots, each group placed anew by its first word's hash.
+    void grow(const std::vector<View> &words, const std::vector<Index> &firstOfGroup)
+    {
+        m_slots.assign(m_slots.size() * 2, Slot{});
+        m_mask = m_slots.size() - 1;
+        for (size_t group = 0; group < firstOfGroup.size(); ++group) {
+            const std::uint64_t hash = hashOf(words[firstOfGroup[group]]);
+            size_t i = hash & m_mask;
+            while (m_slots[i].groupPlusOne != 0)
+                i = (i + 1) & m_mask;
+            m_slots[i] = Slot{tagOf(hash), Index(group + 1)};
+        }
+    }
 
     Slot *findSlot(const std::vector<View> &words, std::uint64_t hash, View word,
                    const std::vector<Index> &firstOfGroup)

@@ -23,6 +23,7 @@ private slots:
     void windowEdge();
     void comparesBeyond32767Characters_data();
     void comparesBeyond32767Characters();
+    void agreesWithPlainDefinition_data();
     void agreesWithPlainDefinition();
     void paneBytesGiveTheSameResult();
     void reportsEveryStepOfProgress();
@@ -87,15 +88,16 @@ SideResult plainPass(const QString &source, const QString &other)
     return result;
 }
 
-// Lines of up to 120 words from a small vocabulary, so that long windows,
+// Lines of up to `longest` words from `vocabulary`, so that long windows,
 // repeated words and empty words all occur.
-QString randomText(QRandomGenerator &random)
+QString randomText(QRandomGenerator &random,
+                   const QStringList &vocabulary = {"a", "b", "c", "", "A", "ab"},
+                   int longest = 120)
 {
-    static const QStringList vocabulary = {"a", "b", "c", "", "A", "ab"};
     const int lines = random.bounded(6);
     QStringList text;
     for (int i = 0; i < lines; ++i) {
-        const int words = random.bounded(4) == 0 ? random.bounded(121) : random.bounded(6);
+        const int words = random.bounded(4) == 0 ? random.bounded(longest + 1) : random.bounded(6);
         QStringList line;
         for (int w = 0; w < words; ++w)
             line << vocabulary[random.bounded(int(vocabulary.size()))];
@@ -295,12 +297,27 @@ void WordComparisonTest::comparesBeyond32767Characters()
     }
 }
 
+void WordComparisonTest::agreesWithPlainDefinition_data()
+{
+    QTest::addColumn<QStringList>("vocabulary");
+    QTest::addColumn<int>("longest");
+    QTest::newRow("few words, often repeated") << QStringList{"a", "b", "c", "", "A", "ab"} << 120;
+    // Enough distinct words in a line that the index of a partner line
+    // grows its table while it is built.
+    QStringList many{""};
+    for (int i = 0; i < 300; ++i)
+        many << QStringLiteral("w%1").arg(i % 150) + (i < 150 ? QString() : QStringLiteral("x"));
+    QTest::newRow("hundreds of distinct words") << many << 500;
+}
+
 void WordComparisonTest::agreesWithPlainDefinition()
 {
+    QFETCH(QStringList, vocabulary);
+    QFETCH(int, longest);
     QRandomGenerator random(1984);
     for (int round = 0; round < 2000; ++round) {
-        const QString text1 = randomText(random);
-        const QString text2 = randomText(random);
+        const QString text1 = randomText(random, vocabulary, longest);
+        const QString text2 = randomText(random, vocabulary, longest);
         const Compare::WordComparison actual = Compare::findWordDifferences(text1, text2);
         const SideResult expected1 = plainPass(text1, text2);
         const SideResult expected2 = plainPass(text2, text1);

@@ -241,10 +241,16 @@ TextBuffer PaneView::resetText(TextBuffer buffer, std::vector<qint64> utf16Befor
     m_scrollWidth = 1;
     m_widestLine = m_keptLeft = -1;
     m_widths.clear();
-    m_utf16Before = utf16Before.empty() ? std::vector<qint64>{0} : std::move(utf16Before);
+    m_utf16Marks.assign(1, Utf16Mark{0, 0});
+    for (size_t block = 1; block < utf16Before.size(); ++block) {
+        const Position at = Position(block) * PaneView::kUtf16Block;
+        if (at > m_buffer.size())
+            break;
+        m_utf16Marks.push_back({at, utf16Before[block]});
+    }
     m_utf16Length = -1;
     // Counted as it loaded: the whole length costs a block's count at most.
-    if (qint64(m_utf16Before.size()) > m_buffer.size() / PaneView::kUtf16Block)
+    if (m_buffer.size() - m_utf16Marks.back().at <= PaneView::kUtf16Block)
         m_utf16Length = utf16Offset(m_buffer.size());
     updateScrollBars();
     verticalScrollBar()->setValue(0);
@@ -261,7 +267,7 @@ void PaneView::appendBytes(QByteArrayView more)
     textWillChange();
     m_editedBefore = isModified();
     m_widths.edited(m_buffer.size(), 0, more.size());
-    utf16Edited(m_buffer.size(), 0, m_utf16Length < 0 ? 0 : PaneBytes::utf16Length(more));
+    utf16Edited(m_buffer.size(), 0, more.size(), 0, PaneBytes::utf16Length(more));
     m_buffer.append(more);
     m_flatValid = false;
     m_flat = QByteArray();
@@ -391,7 +397,7 @@ void PaneView::paste()
     const Position length = selectionEnd() - from;
     textWillChange();
     const Position inserted = addition.size();
-    const qint64 went = unitsWhileKept(from, from + length);
+    const qint64 went = unitsOf(from, length);
     m_buffer.replace(from, length, std::move(addition));
     followEdit(from, length, inserted, went, came);
 }
@@ -402,9 +408,9 @@ void PaneView::undo()
         return;
     textWillChange();
     const TextBuffer::Step step = *m_buffer.undoStep();
-    const qint64 went = unitsWhileKept(step.at, step.at + step.removed);
+    const qint64 went = unitsOf(step.at, step.removed);
     const Position end = m_buffer.undo();
-    utf16Edited(step.at, went, unitsWhileKept(step.at, step.at + step.inserted));
+    utf16Edited(step.at, step.removed, step.inserted, went, unitsOf(step.at, step.inserted));
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);
@@ -420,9 +426,9 @@ void PaneView::redo()
         return;
     textWillChange();
     const TextBuffer::Step step = *m_buffer.redoStep();
-    const qint64 went = unitsWhileKept(step.at, step.at + step.removed);
+    const qint64 went = unitsOf(step.at, step.removed);
     const Position end = m_buffer.redo();
-    utf16Edited(step.at, went, unitsWhileKept(step.at, step.at + step.inserted));
+    utf16Edited(step.at, step.removed, step.inserted, went, unitsOf(step.at, step.inserted));
     // Other colours move with the text around the change; the text it puts
     // back is black unless it was red.
     m_widths.edited(step.at, step.removed, step.inserted);
@@ -450,7 +456,7 @@ void PaneView::type(QByteArrayView bytes)
     }
     textWillChange();
     m_buffer.insertJoined(m_caret, bytes);
-    utf16Edited(m_caret, 0, PaneBytes::utf16Length(bytes));
+    utf16Edited(m_caret, 0, bytes.size(), 0, PaneBytes::utf16Length(bytes));
     m_widths.edited(m_caret, 0, bytes.size());
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(m_caret, 0, bytes.size());
@@ -464,7 +470,7 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
     if (length == 0 && inserted.isEmpty())
         return;
     textWillChange();
-    const qint64 went = unitsWhileKept(from, from + length);
+    const qint64 went = unitsOf(from, length);
     m_buffer.replace(from, length, inserted);
     followEdit(from, length, inserted.size(), went, PaneBytes::utf16Length(inserted));
 }
@@ -472,7 +478,7 @@ void PaneView::edit(Position from, Position length, QByteArrayView inserted)
 void PaneView::followEdit(Position from, Position length, Position inserted, qint64 went,
                           qint64 came)
 {
-    utf16Edited(from, went, came);
+    utf16Edited(from, length, inserted, went, came);
     m_widths.edited(from, length, inserted);
     for (auto &[colour, runs] : m_otherColours)
         runs.followEdit(from, length, inserted);
@@ -1460,27 +1466,50 @@ qint64 PaneView::utf16Units(Position from, Position to) const
     return units;
 }
 
-void PaneView::countUtf16Until(qint64 block) const
+qint64 PaneView::unitsOf(Position from, Position length) const
 {
-    while (qint64(m_utf16Before.size()) <= block) {
-        const Position start = Position(m_utf16Before.size() - 1) * PaneView::kUtf16Block;
-        m_utf16Before.push_back(
-            m_utf16Before.back()
-            + utf16Units(start, std::min(start + PaneView::kUtf16Block, m_buffer.size())));
+    // An edit of more than this drops the marks after it instead: they are
+    // made again when next asked for.
+    constexpr Position kMostCounted = Position(256) << 20;
+    return length > kMostCounted ? -1 : utf16Units(from, from + length);
+}
+
+size_t PaneView::makeMarksAfter(size_t i,
+                                const std::function<bool(const Utf16Mark &)> &wanted) const
+{
+    const Position stop = i + 1 < m_utf16Marks.size() ? m_utf16Marks[i + 1].at : m_buffer.size();
+    std::vector<Utf16Mark> made;
+    Utf16Mark last = m_utf16Marks[i];
+    while (last.at + PaneView::kUtf16Block < stop && wanted(last)) {
+        const Position at = last.at + PaneView::kUtf16Block;
+        last = {at, last.before + utf16Units(last.at, at)};
+        made.push_back(last);
     }
+    m_utf16Marks.insert(m_utf16Marks.begin() + std::ptrdiff_t(i + 1), made.begin(), made.end());
+    return i + made.size();
 }
 
-qint64 PaneView::unitsWhileKept(Position from, Position to) const
+void PaneView::utf16Edited(Position at, Position removed, Position inserted, qint64 went,
+                           qint64 came)
 {
-    return m_utf16Length < 0 ? 0 : utf16Units(from, to);
-}
-
-void PaneView::utf16Edited(Position at, qint64 went, qint64 came)
-{
-    // The count before a block holds while the block starts at or before the edit.
-    const size_t kept = size_t(at / PaneView::kUtf16Block) + 1;
-    if (m_utf16Before.size() > kept)
-        m_utf16Before.resize(kept);
+    // Marks up to the edit hold; those in what it removed go; those after
+    // it move with the text, or go too when the edit was not counted.
+    const auto after = std::upper_bound(
+        m_utf16Marks.begin(), m_utf16Marks.end(), at,
+        [](Position position, const Utf16Mark &mark) { return position < mark.at; });
+    if (went < 0 || came < 0) {
+        m_utf16Marks.erase(after, m_utf16Marks.end());
+        m_utf16Length = -1;
+        return;
+    }
+    const auto moved = std::lower_bound(
+        after, m_utf16Marks.end(), at + removed,
+        [](const Utf16Mark &mark, Position position) { return mark.at < position; });
+    for (auto mark = moved; mark != m_utf16Marks.end(); ++mark) {
+        mark->at += inserted - removed;
+        mark->before += came - went;
+    }
+    m_utf16Marks.erase(after, moved);
     if (m_utf16Length >= 0)
         m_utf16Length += came - went;
 }
@@ -1490,10 +1519,15 @@ qint64 PaneView::utf16Offset(Position position) const
     position = std::clamp<Position>(position, 0, m_buffer.size());
     if (position == m_buffer.size() && m_utf16Length >= 0)
         return m_utf16Length;
-    const qint64 block = position / PaneView::kUtf16Block;
-    countUtf16Until(block);
-    const qint64 offset =
-        m_utf16Before[size_t(block)] + utf16Units(block * PaneView::kUtf16Block, position);
+    const auto next =
+        std::upper_bound(m_utf16Marks.begin(), m_utf16Marks.end(), position,
+                         [](Position p, const Utf16Mark &mark) { return p < mark.at; });
+    const size_t i =
+        makeMarksAfter(size_t(next - m_utf16Marks.begin()) - 1, [&](const Utf16Mark &mark) {
+            return position - mark.at > PaneView::kUtf16Block;
+        });
+    const Utf16Mark &mark = m_utf16Marks[i];
+    const qint64 offset = mark.before + utf16Units(mark.at, position);
     if (position == m_buffer.size())
         m_utf16Length = offset;
     return offset;
@@ -1503,20 +1537,21 @@ Position PaneView::positionOfUtf16(qint64 offset) const
 {
     const Position size = m_buffer.size();
     offset = std::max<qint64>(offset, 0);
-    // The block in which the offset lies: the counts are made as far as needed.
-    qint64 block = 0;
-    while (true) {
-        countUtf16Until(block + 1);
-        if (m_utf16Before[size_t(block + 1)] > offset
-            || (block + 1) * PaneView::kUtf16Block >= size)
-            break;
-        ++block;
-    }
-    const Position start = block * PaneView::kUtf16Block;
-    qint64 units = m_utf16Before[size_t(block)];
+    // The last mark that counts no more than the offset, marks made as far
+    // as needed so that the next one lies within a block of it.
+    const auto lastWithin = [&] {
+        const auto next = std::upper_bound(
+            m_utf16Marks.begin(), m_utf16Marks.end(), offset,
+            [](qint64 units, const Utf16Mark &mark) { return units < mark.before; });
+        return size_t(next - m_utf16Marks.begin()) - 1;
+    };
+    makeMarksAfter(lastWithin(), [&](const Utf16Mark &mark) { return mark.before <= offset; });
+    const Utf16Mark mark = m_utf16Marks[lastWithin()];
+    const Position start = mark.at;
+    qint64 units = mark.before;
     if (units >= offset)
         return start;
-    // Within the block (and the end of a character that crosses its end): a
+    // Up to the next mark (and the end of a character that crosses it): a
     // character at a time.
     Position at = start;
     const Position end = std::min(size, start + PaneView::kUtf16Block + 4);

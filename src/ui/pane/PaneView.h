@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <utility>
@@ -219,15 +220,23 @@ private:
     Position wordLeft(Position at) const;
     std::pair<Position, Position> wordAround(Position at) const;
 
-    // Makes the UTF-16 counts of the blocks before block `block` known.
-    void countUtf16Until(qint64 block) const;
+    // UTF-16 units before a place of the text, kept for places a block apart
+    // as counting reaches them, and moved by the edits before them.
+    struct Utf16Mark
+    {
+        Position at;
+        qint64 before;
+    };
     qint64 utf16Units(Position from, Position to) const;
-    // utf16Units(from, to) while the whole text's length is kept, else 0:
-    // what an edit about to replace [from, to) takes away.
-    qint64 unitsWhileKept(Position from, Position to) const;
-    // After an edit at `at` that took `went` units away and brought `came`:
-    // the counts of the blocks after it are made again when next needed.
-    void utf16Edited(Position at, qint64 went, qint64 came);
+    // The units of [from, from + length), or -1 past what an edit counts.
+    qint64 unitsOf(Position from, Position length) const;
+    // Makes marks a block apart after mark `i`, short of the next mark and of
+    // the end, while `wanted(last mark)` holds; gives the index of the last.
+    size_t makeMarksAfter(size_t i, const std::function<bool(const Utf16Mark &)> &wanted) const;
+    // After an edit at `at` replaced `removed` bytes, `went` units, by
+    // `inserted` bytes, `came` units (-1: not counted): the marks after it
+    // move with the text, and the whole length with them.
+    void utf16Edited(Position at, Position removed, Position inserted, qint64 went, qint64 came);
 
     int lineHeight() const;
     int textLeft() const; // where x = 0 of a line is drawn, scrolling aside
@@ -259,10 +268,9 @@ private:
     Position m_keptLeft = -1;
     qreal m_keptLeftX = 0;
     Position m_widestLine = -1; // the start of the long line m_scrollWidth is from
-    // UTF-16 units before the start of each block, for the blocks counted.
-    mutable std::vector<qint64> m_utf16Before{0};
+    // Ascending; the first at 0.
+    mutable std::vector<Utf16Mark> m_utf16Marks{{0, 0}};
     // The whole text's length in UTF-16 units once asked for (-1: not yet),
-    // then kept across edits: an edit near the start would otherwise have
-    // the next ask count the whole text again.
+    // then kept across edits as the marks are.
     mutable qint64 m_utf16Length = -1;
 };

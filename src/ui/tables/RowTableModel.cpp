@@ -67,6 +67,17 @@ void RowTableModel::showAllNow()
     addRows(qsizetype(m_visible.size()));
 }
 
+void RowTableModel::holdSteps()
+{
+    m_moreRows.stop();
+}
+
+void RowTableModel::resumeSteps()
+{
+    if (m_data && size_t(m_rows) < m_visible.size())
+        m_moreRows.start();
+}
+
 void RowTableModel::clear()
 {
     show(nullptr, {});

@@ -31,6 +31,11 @@ public:
     void clear();
     // Every row of `visible` in at once (a row past them is asked for).
     void showAllNow();
+    // Rows still to come in wait while a new filter is worked out, which
+    // would replace them (at ten million rows each step costs the window
+    // 13-50 ms), and come in again if it is given up.
+    void holdSteps();
+    void resumeSteps();
     const std::shared_ptr<const Tables::TableData> &tableData() const { return m_data; }
     // All the rows shown, those still to come in included.
     const std::vector<qint32> &visible() const { return m_visible; }

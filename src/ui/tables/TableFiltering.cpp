@@ -31,16 +31,21 @@ void TableFiltering::refilter()
     m_finder.stop();
     const Tables::RowFilter filter = m_session.filter;
     std::vector<qint32> visible;
+    m_rows.model().holdSteps();
     if (m_work.run(tr("Filtering the rows…"),
                    [&] { visible = Tables::visibleRows(*result, filter); }))
         showVisible(std::move(visible));
+    else
+        m_rows.model().resumeSteps();
 }
 
 void TableFiltering::findAsTyped(const QString &text)
 {
     m_session.filter.find = text;
-    if (m_session.data() && !m_work.busy())
+    if (m_session.data() && !m_work.busy()) {
+        m_rows.model().holdSteps(); // until the find answers
         m_finder.find(m_session.data(), m_session.filter);
+    }
 }
 
 void TableFiltering::showVisible(std::vector<qint32> visible)

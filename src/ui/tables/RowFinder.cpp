@@ -30,8 +30,8 @@ void RowFinder::finish()
 
 void RowFinder::stop()
 {
-    if (m_stop)
-        *m_stop = true;
+    if (m_stop && !m_stop->exchange(true))
+        emit dropped();
 }
 
 void RowFinder::find(std::shared_ptr<const TableData> data, const RowFilter &filter)

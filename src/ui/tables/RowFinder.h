@@ -35,6 +35,8 @@ public:
 
 signals:
     void found(std::vector<qint32> visible);
+    // The last find was stopped, answered or not: no answer is coming.
+    void dropped();
 
 private:
     std::shared_mutex &m_bytes;

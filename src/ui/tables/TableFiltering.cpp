@@ -21,6 +21,8 @@ TableFiltering::TableFiltering(Tables::TableSession &session, TableWork &work,
         showVisible(std::move(visible));
         emit found();
     });
+    // Rows held for a find that will not answer come in again.
+    connect(&m_finder, &Tables::RowFinder::dropped, this, [this] { m_rows.model().resumeSteps(); });
 }
 
 void TableFiltering::refilter()
@@ -43,8 +45,8 @@ void TableFiltering::findAsTyped(const QString &text)
 {
     m_session.filter.find = text;
     if (m_session.data() && !m_work.busy()) {
-        m_rows.model().holdSteps(); // until the find answers
         m_finder.find(m_session.data(), m_session.filter);
+        m_rows.model().holdSteps(); // until the find answers or is dropped
     }
 }
 

@@ -103,7 +103,8 @@ void RowFinderTest::aNewerFindDropsTheOlder()
 }
 
 // A comparison or a filter coming first stops the find: its answer never
-// shows, and finish() returns once no worker reads the tables.
+// shows, that is said once, and finish() returns once no worker reads the
+// tables.
 void RowFinderTest::stoppedFindsNeverAnswer()
 {
     const std::shared_ptr<const Tables::TableData> data = compared(200000);
@@ -111,12 +112,17 @@ void RowFinderTest::stoppedFindsNeverAnswer()
     std::shared_mutex bytes;
     Tables::RowFinder finder(bytes);
     QSignalSpy found(&finder, &Tables::RowFinder::found);
+    QSignalSpy dropped(&finder, &Tables::RowFinder::dropped);
     finder.find(data, finding(QStringLiteral("e1")));
     finder.finish();
     QVERIFY(bytes.try_lock()); // no worker holds the tables' lock
     bytes.unlock();
     QTest::qWait(100);
     QCOMPARE(found.count(), 0);
+    // Said once, so that what waited for the answer goes on.
+    QCOMPARE(dropped.count(), 1);
+    finder.stop();
+    QCOMPARE(dropped.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(RowFinderTest)

@@ -33,7 +33,7 @@ bool forEachPieceIn(View text, qsizetype from, qsizetype to, Progress *progress,
 {
     const qsizetype last = std::min(to, text.size());
     qsizetype start = from;
-    qsizetype reported = std::min(from, last);
+    PassProgress steps(progress, std::min(from, last));
     qsizetype pieces = 0;
     while (start < to) {
         const qsizetype cr = text.indexOf(TextUnits<View>::cr, start);
@@ -42,15 +42,10 @@ bool forEachPieceIn(View text, qsizetype from, qsizetype to, Progress *progress,
         if (cr < 0)
             break;
         start = cr + 1;
-        if (progress && ++pieces % piecesPerReport == 0) {
-            progress->add(std::min(start, last) - reported);
-            reported = std::min(start, last);
-            if (progress->cancelled.load(std::memory_order_relaxed))
-                return false;
-        }
+        if (progress && ++pieces % piecesPerReport == 0 && steps.cancelledAt(std::min(start, last)))
+            return false;
     }
-    if (progress)
-        progress->add(last - reported);
+    steps.cancelledAt(last); // the rest of the part told: it is done
     return true;
 }
 

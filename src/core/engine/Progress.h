@@ -24,4 +24,29 @@ struct Progress
     }
 };
 
+// One pass's share of a Progress, told in steps: cancelledAt(done) adds what
+// the pass did since it last told, and says whether the work was cancelled.
+class PassProgress
+{
+public:
+    // `from`: where the pass starts counting, for a pass over part of a text.
+    explicit PassProgress(Progress *progress, qint64 from = 0)
+        : m_progress(progress), m_reported(from)
+    {
+    }
+
+    bool cancelledAt(qint64 done)
+    {
+        if (!m_progress)
+            return false;
+        m_progress->add(done - m_reported);
+        m_reported = done;
+        return m_progress->cancelled.load(std::memory_order_relaxed);
+    }
+
+private:
+    Progress *m_progress;
+    qint64 m_reported;
+};
+
 } // namespace Compare

@@ -15,27 +15,6 @@ namespace {
 constexpr qsizetype linesPerReport = 4096;
 constexpr qsizetype wordsPerReport = 65536;
 
-// How far a pass has come, told to the shared progress in steps.
-class PassProgress
-{
-public:
-    explicit PassProgress(Progress *progress) : m_progress(progress) {}
-
-    // Tells that the pass reached `done` units; true once it is cancelled.
-    bool cancelledAt(qsizetype done)
-    {
-        if (!m_progress)
-            return false;
-        m_progress->add(done - m_reported);
-        m_reported = done;
-        return m_progress->cancelled.load(std::memory_order_relaxed);
-    }
-
-private:
-    Progress *m_progress;
-    qsizetype m_reported = 0;
-};
-
 // Up to this many candidates a plain scan beats looking the word up.
 constexpr qsizetype scanLimit = 32;
 

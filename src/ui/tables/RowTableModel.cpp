@@ -45,8 +45,7 @@ void RowTableModel::show(std::shared_ptr<const Tables::TableData> data, std::vec
     m_splitRow = -1;
     m_rows = int(std::min<qsizetype>(qsizetype(m_visible.size()), kRowsAddedAtOnce));
     endResetModel();
-    if (m_data && size_t(m_rows) < m_visible.size())
-        m_moreRows.start();
+    resumeSteps();
 }
 
 void RowTableModel::addRows(qsizetype upTo)
@@ -57,8 +56,7 @@ void RowTableModel::addRows(qsizetype upTo)
     beginInsertRows(QModelIndex(), m_rows, rows - 1);
     m_rows = rows;
     endInsertRows();
-    if (size_t(m_rows) < m_visible.size())
-        m_moreRows.start();
+    resumeSteps();
 }
 
 void RowTableModel::showAllNow()

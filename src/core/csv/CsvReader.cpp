@@ -169,11 +169,19 @@ struct TableBuilder
             CellCounter counter;
             const char *recordStart = p;
             qint64 delimiters = 0;
-            if (const char *next = plainRecordEnd(p, end, t.m_delimiter, delimiters)) {
+            const char *quote = nullptr;
+            if (const char *next = plainRecordEnd(p, end, t.m_delimiter, delimiters, quote)) {
                 counter.cells = delimiters + 1;
                 line += next[-1] == '\n' || next[-1] == '\r' ? 1 : 0;
                 p = next;
             } else {
+                // Read on from the cell the first quote opens, the cells
+                // before it counted; a quote that opens none is told of
+                // from the record's start.
+                if (quote == p || quote[-1] == t.m_delimiter) {
+                    counter.cells = delimiters;
+                    p = quote;
+                }
                 const char *stray = nullptr;
                 p = parseRecord<true>(p, end, t.m_delimiter, line, counter, &stray);
                 if (!p && stray)

@@ -10,6 +10,37 @@
 
 namespace Csv {
 
+#if defined(__SSE2__)
+// Which of sixteen bytes end a cell, a bit each: a line break or a quote,
+// and the delimiter.
+class StopBytes
+{
+public:
+    explicit StopBytes(char delimiter) : m_delimiter(_mm_set1_epi8(delimiter)) {}
+    static __m128i at(const char *p)
+    {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    }
+    unsigned breaksAndQuotes(__m128i bytes) const
+    {
+        return unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, m_lineFeed),
+                                                        _mm_cmpeq_epi8(bytes, m_carriageReturn)),
+                                           _mm_cmpeq_epi8(bytes, m_quote))));
+    }
+    unsigned delimiters(__m128i bytes) const
+    {
+        return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, m_delimiter)));
+    }
+
+private:
+    const __m128i m_lineFeed = _mm_set1_epi8('\n');
+    const __m128i m_carriageReturn = _mm_set1_epi8('\r');
+    const __m128i m_quote = _mm_set1_epi8('"');
+    const __m128i m_delimiter;
+};
+#endif
+
 // Where an unquoted cell from `p` stops: at the delimiter, a line break, a
 // quote (which has no place there) or the end. Sixteen bytes a step while
 // that many remain; then one pass: most bytes of text lie above the quote,
@@ -17,16 +48,10 @@ namespace Csv {
 inline const char *plainCellEnd(const char *p, const char *end, char delimiter)
 {
 #if defined(__SSE2__)
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i separator = _mm_set1_epi8(delimiter);
+    const StopBytes stop(delimiter);
     for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i stop = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, separator)));
-        if (const auto stops = unsigned(_mm_movemask_epi8(stop)))
+        const __m128i bytes = StopBytes::at(p);
+        if (const unsigned stops = stop.breaksAndQuotes(bytes) | stop.delimiters(bytes))
             return p + __builtin_ctz(stops);
     }
 #endif
@@ -63,17 +88,11 @@ inline const char *plainRecordEnd(const char *p, const char *end, char delimiter
             ++n;
         return n;
     };
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i separator = _mm_set1_epi8(delimiter);
+    const StopBytes stop(delimiter);
     for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i stop = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
-            _mm_cmpeq_epi8(bytes, quote));
-        const auto stops = unsigned(_mm_movemask_epi8(stop));
-        const auto separators = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, separator)));
+        const __m128i bytes = StopBytes::at(p);
+        const unsigned stops = stop.breaksAndQuotes(bytes);
+        const unsigned separators = stop.delimiters(bytes);
         if (stops == 0) {
             delimiters += count(separators);
             continue;

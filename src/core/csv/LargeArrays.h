@@ -67,10 +67,34 @@ inline void collapseToLargePages(const void *data, size_t bytes)
 // small pages), clearing them costs more than the address cache saves.
 inline std::atomic<bool> largePagesForArrays{true};
 
-// An array of `count` copies of `value` in large pages where possible,
-// with tick() called after each megabyte is filled: the system clears new
-// memory as it is first written, and a hundred megabytes can take a third
-// of a second, time in which a Cancel should be seen.
+// Fills `array` (its room reserved) to `count` copies of `value`, with
+// tick() called after each megabyte: the system clears new memory as it is
+// first written, and a hundred megabytes can take a third of a second, time
+// in which a Cancel should be seen.
+template <typename T, typename Tick>
+void fillReserved(std::vector<T> &array, size_t count, const T &value, Tick &&tick)
+{
+    constexpr size_t kChunk = std::max<size_t>(1, (size_t(1) << 20) / sizeof(T));
+    while (array.size() < count) {
+        array.insert(array.end(), std::min(kChunk, count - array.size()), value);
+        tick();
+    }
+}
+
+// An array of `count` copies of `value` in ordinary pages (see
+// fillReserved): for an array written and read in order, where large pages
+// save little.
+template <typename T, typename Tick>
+std::vector<T> filledArray(size_t count, const T &value, Tick &&tick)
+{
+    std::vector<T> array;
+    array.reserve(count);
+    fillReserved(array, count, value, tick);
+    return array;
+}
+
+// The same in large pages where possible (see largePagesForArrays): for an
+// array read at random.
 template <typename T, typename Tick>
 std::vector<T> largeArray(size_t count, const T &value, Tick &&tick)
 {
@@ -79,11 +103,7 @@ std::vector<T> largeArray(size_t count, const T &value, Tick &&tick)
         reserveLarge(array, count);
     else
         array.reserve(count);
-    constexpr size_t kChunk = std::max<size_t>(1, (size_t(1) << 20) / sizeof(T));
-    while (array.size() < count) {
-        array.insert(array.end(), std::min(kChunk, count - array.size()), value);
-        tick();
-    }
+    fillReserved(array, count, value, tick);
     return array;
 }
 

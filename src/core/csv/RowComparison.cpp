@@ -50,7 +50,7 @@ std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRule
 {
     Checkpoint tick(control);
     std::vector<RowHash> hashes =
-        largeArray(size_t(view.table.size()), RowHash(0), [&tick] { tick(0); });
+        filledArray(size_t(view.table.size()), RowHash(0), [&tick] { tick(0); });
     Row row;
     for (qint32 r = first; r < qint32(view.table.size()); ++r) {
         tick();

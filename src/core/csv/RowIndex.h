@@ -67,7 +67,7 @@ public:
     {
         const size_t from = size_t(std::max(first, 0));
         const auto look = [&tick] { tick(0); };
-        m_next = largeArray(records, qint32(-1), look);
+        m_next = filledArray(records, qint32(-1), look); // written and read in order
         DistinctCount distinct;
         for (size_t r = from; r < records; ++r) {
             tick(1);

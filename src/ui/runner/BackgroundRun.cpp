@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <latch>
 #include <memory>
 
 #include <QCoreApplication>
@@ -45,6 +46,27 @@ QThreadPool &workerPool()
     }();
     Q_UNUSED(sized);
     return pool;
+}
+
+void prepareForBackgroundWork()
+{
+    lowerBackgroundThreads();
+    // Qt's raster engine hands the spans of a large fill (a progress bar's
+    // lines) to its global pool and waits for them. A pool thread started
+    // inside such a paint (the first, or one that expired after 30 s idle)
+    // waits for the process's memory map to make its stack, while the
+    // workers fault in hundreds of megabytes: the window stood still for up
+    // to 370 ms. So they are all started now, before any work, and kept.
+    static const bool started = [] {
+        QThreadPool &pool = *QThreadPool::globalInstance();
+        pool.setExpiryTimeout(-1);
+        // Each waits until all have started, so that none is reused.
+        const auto all = std::make_shared<std::latch>(pool.maxThreadCount());
+        for (int i = 0; i < pool.maxThreadCount(); ++i)
+            pool.start([all] { all->arrive_and_wait(); });
+        return true;
+    }();
+    Q_UNUSED(started);
 }
 
 bool runInBackground(QWidget *window, const QString &label, Compare::Progress &progress,

@@ -20,6 +20,11 @@ enum class Cancel { NotOffered, Offered };
 // pool: work there would make the window wait for it.
 QThreadPool &workerPool();
 
+// Called by each window before any work starts: the work's threads yield to
+// the window's (see lowerBackgroundThreads), and the threads of Qt's global
+// pool, which help the window paint, are kept once started.
+void prepareForBackgroundWork();
+
 // The window's property that sets, in milliseconds, how long a run goes
 // before its progress dialog shows (0: at once); about half a second when
 // the window has none.

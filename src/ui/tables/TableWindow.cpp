@@ -15,9 +15,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/BackgroundThreads.h"
 #include "base/Main.h"
 #include "dialogs/Dialogs.h"
+#include "runner/BackgroundRun.h"
 #include "tables/ComparedRowsView.h"
 #include "tables/FrozenColumnsView.h"
 #include "tables/PlainLabel.h"
@@ -44,7 +44,7 @@ TableWindow::TableWindow(Platform::Dialogs &dialogs, Platform::SettingsBackend &
       m_comparing(m_session, m_work, m_finder, m_settings, dialogs),
       m_reports(m_session, m_work, dialogs, [this](const QString &message) { showError(message); })
 {
-    lowerBackgroundThreads(); // the window answers first, however busy the work
+    prepareForBackgroundWork(); // the window answers first, however busy the work
     setWindowTitle(tr("Compare as Tables"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);

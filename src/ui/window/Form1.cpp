@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QUrl>
 
-#include "base/BackgroundThreads.h"
 #include "pane/RichTextBox.h"
+#include "runner/BackgroundRun.h"
 #include "window/ControlTable.h"
 #include "window/PaneMenu.h"
 
@@ -100,7 +100,7 @@ Form1::Form1(Platform::Dialogs &dialogs, Platform::SettingsBackend &settings,
       CommonDialog1(dialogs), m_dialogs(dialogs), m_settings(settings),
       m_programFolder(std::move(programFolder))
 {
-    lowerBackgroundThreads(); // the window answers first, however busy the work
+    prepareForBackgroundWork(); // the window answers first, however busy the work
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(ControlTable::pixels(ControlTable::kClientWidth),

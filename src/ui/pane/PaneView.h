@@ -230,6 +230,10 @@ private:
     qint64 utf16Units(Position from, Position to) const;
     // The units of [from, from + length), or -1 past what an edit counts.
     qint64 unitsOf(Position from, Position length) const;
+    // The same for a range about to be removed, which the marks after it
+    // give without counting it: an undo of a large paste costs no more
+    // than one of a key.
+    qint64 unitsToRemove(Position from, Position length) const;
     // Makes marks a block apart after mark `i`, short of the next mark and of
     // the end, while `wanted(last mark)` holds; gives the index of the last.
     size_t makeMarksAfter(size_t i, const std::function<bool(const Utf16Mark &)> &wanted) const;

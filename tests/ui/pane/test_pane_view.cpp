@@ -1,6 +1,8 @@
 // The pane's own text view: bounded work on long lines, UTF-16 offsets
 // against a plain count after edits, the lazy clipboard, input methods and
 // the mouse.
+#include <functional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -29,6 +31,7 @@ private slots:
     void longLinePositionsAreExact_data();
     void longLinePositionsAreExact();
     void utf16OffsetsFollowEdits();
+    void utf16OffsetsFollowLargeEdits();
     void copyKeepsTheTextAsItWas();
     void pasteReplacesTheSelection_data();
     void pasteReplacesTheSelection();
@@ -49,6 +52,45 @@ QByteArray longLine(qsizetype size)
     for (qsizetype i = 7; i < size; i += 8)
         line[i] = ' ';
     return line + "\r\nshort\r\n";
+}
+
+// Text of `length` characters of one, two, three and four UTF-8 bytes,
+// line breaks among them.
+QString randomText(QRandomGenerator &random, int length)
+{
+    const QString pool = QStringLiteral("ab\r\n\u00E9\u4E2D\U0001F600 ,");
+    QString text;
+    for (int i = 0; i < length; ++i) {
+        const int k = random.bounded(int(pool.size()));
+        if (pool.at(k).isHighSurrogate()) {
+            text += pool.mid(k, 2);
+        } else if (pool.at(k).isLowSurrogate()) {
+            text += pool.mid(k - 1, 2);
+        } else {
+            text += pool.at(k);
+        }
+    }
+    return text;
+}
+
+// The pane's UTF-16 offsets, at `count` places and at the end, agree with a
+// plain count of its text, both ways.
+void checkUtf16Offsets(RichTextBox &pane, QRandomGenerator &random, int count)
+{
+    const QByteArray bytes(pane.bytes().data(), pane.bytes().size());
+    std::vector<qsizetype> at;
+    for (int i = 0; i < count; ++i)
+        at.push_back(random.bounded(int(bytes.size() + 1)));
+    std::sort(at.begin(), at.end());
+    const std::vector<qsizetype> expected = PaneBytes::utf16Offsets(bytes, at);
+    for (size_t i = 0; i < at.size(); ++i) {
+        // Positions inside a character are not asked for.
+        if (at[i] < bytes.size() && (static_cast<unsigned char>(bytes[at[i]]) & 0xC0) == 0x80)
+            continue;
+        QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
+        QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
+    }
+    QCOMPARE(pane.utf16Offset(bytes.size()), qint64(PaneBytes::utf16Length(bytes)));
 }
 
 } // namespace
@@ -171,39 +213,13 @@ void TestPaneView::longLinePositionsAreExact()
 void TestPaneView::utf16OffsetsFollowEdits()
 {
     QRandomGenerator random(7);
-    const QString pool = QStringLiteral("ab\r\n\u00E9\u4E2D\U0001F600 ,");
-    const auto randomText = [&](int length) {
-        QString text;
-        for (int i = 0; i < length; ++i) {
-            const int k = random.bounded(int(pool.size()));
-            if (pool.at(k).isHighSurrogate()) {
-                text += pool.mid(k, 2);
-            } else if (pool.at(k).isLowSurrogate()) {
-                text += pool.mid(k - 1, 2);
-            } else {
-                text += pool.at(k);
-            }
-        }
-        return text;
-    };
     RichTextBox pane(QStringLiteral("p"));
-    pane.setText(randomText(200000)); // some 400 KB: several blocks
+    pane.setText(randomText(random, 200000)); // some 400 KB: several blocks
     for (int round = 0; round < 60; ++round) {
+        checkUtf16Offsets(pane, random, 20);
+        if (QTest::currentTestFailed())
+            return;
         const QByteArray bytes(pane.bytes().data(), pane.bytes().size());
-        std::vector<qsizetype> at;
-        for (int i = 0; i < 20; ++i)
-            at.push_back(random.bounded(int(bytes.size() + 1)));
-        std::sort(at.begin(), at.end());
-        const std::vector<qsizetype> expected = PaneBytes::utf16Offsets(bytes, at);
-        for (size_t i = 0; i < at.size(); ++i) {
-            // Positions inside a character are not asked for.
-            if (at[i] < bytes.size() && (static_cast<unsigned char>(bytes[at[i]]) & 0xC0) == 0x80)
-                continue;
-            QCOMPARE(pane.utf16Offset(at[i]), qint64(expected[i]));
-            QCOMPARE(pane.positionOfUtf16(expected[i]), qint64(at[i]));
-        }
-        // The whole text's length, which edits from here on keep.
-        QCOMPARE(pane.utf16Offset(bytes.size()), qint64(PaneBytes::utf16Length(bytes)));
         // An edit somewhere (typing, a selection replaced, more text added at
         // the end), undone or redone now and then, while the counts asked for
         // above are kept.
@@ -212,7 +228,7 @@ void TestPaneView::utf16OffsetsFollowEdits()
         } else if (round % 10 == 5) {
             pane.redo();
         } else if (round % 7 == 3) {
-            pane.appendBytes(PaneBytes::fromText(randomText(random.bounded(30))));
+            pane.appendBytes(PaneBytes::fromText(randomText(random, random.bounded(30))));
         } else if (round % 7 == 6) {
             pane.select(random.bounded(int(PaneBytes::utf16Length(bytes)) + 1), 0);
             // Two keys: the second joins the first's step of undo.
@@ -226,8 +242,44 @@ void TestPaneView::utf16OffsetsFollowEdits()
             const int start = random.bounded(text16 + 1);
             const int most = round % 3 == 0 ? 200000 : 50;
             pane.select(start, random.bounded(std::min(most, text16 - start) + 1));
-            pane.replaceSelection(PaneBytes::fromText(randomText(random.bounded(30))));
+            pane.replaceSelection(PaneBytes::fromText(randomText(random, random.bounded(30))));
         }
+    }
+}
+
+// Edits of megabytes (a paste, a range replaced, each undone and redone)
+// are not counted on the window's thread; the offsets still agree.
+void TestPaneView::utf16OffsetsFollowLargeEdits()
+{
+    QRandomGenerator random(11);
+    RichTextBox pane(QStringLiteral("p"));
+    pane.setText(randomText(random, 3'000'000)); // some 6 MB
+    const QByteArray large = PaneBytes::fromText(randomText(random, 2'500'000));
+    const auto middle = [&] { return int(pane.utf16Offset(pane.bytes().size()) / 2); };
+    const std::vector<std::function<void()>> steps{
+        [&] {
+            pane.select(middle(), 0);
+            pane.replaceSelection(large);
+        },
+        [&] { pane.undo(); },
+        [&] { pane.redo(); },
+        [&] { pane.undo(); },
+        [&] {
+            pane.select(100, middle() * 3 / 2);
+            pane.replaceSelection("x");
+        },
+        [&] { pane.undo(); },
+        [&] {
+            pane.select(0, 0);
+            pane.replaceSelection(large);
+        },
+        [&] { pane.undo(); },
+    };
+    for (const auto &step : steps) {
+        step();
+        checkUtf16Offsets(pane, random, 8);
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 

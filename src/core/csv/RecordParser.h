@@ -68,7 +68,7 @@ inline const char *plainCellEnd(const char *p, const char *end, char delimiter)
 // Where a record without quotes ends: past its line break (LF, CR LF or CR)
 // or at `end`; `delimiters` grows by the delimiters before it. Null when a
 // quote comes first, with `quoteAt` at it: such a record takes parseRecord.
-// Sixteen bytes a step, as most records of an export hold no quote.
+// Many bytes a step, as most records of an export hold no quote.
 inline const char *plainRecordEnd(const char *p, const char *end, char delimiter,
                                   qint64 &delimiters, const char *&quoteAt)
 {
@@ -80,26 +80,42 @@ inline const char *plainRecordEnd(const char *p, const char *end, char delimiter
         return *at == '\r' && at + 1 < end && at[1] == '\n' ? at + 2 : at + 1;
     };
 #if defined(__SSE2__)
-    // A record has few delimiters in sixteen bytes: counted one at a time,
-    // as the processor the program is built for may lack a count instruction.
-    const auto count = [](unsigned bits) {
-        qint64 n = 0;
-        for (; bits != 0; bits &= bits - 1)
-            ++n;
-        return n;
+    // Bits counted without the processor's instruction, which the processor
+    // the program is built for may lack, and without a branch a bit: one a
+    // delimiter mispredicted often enough to cost a third of the reading.
+    const auto count = [](quint32 bits) {
+        bits = bits - ((bits >> 1) & 0x55555555u);
+        bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+        bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
+        return qint64((bits * 0x01010101u) >> 24);
     };
-    const StopBytes stop(delimiter);
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = StopBytes::at(p);
-        const unsigned stops = stop.breaksAndQuotes(bytes);
-        const unsigned separators = stop.delimiters(bytes);
+    // A step's bytes from p, a bit each: false, its delimiters counted, while
+    // no line break or quote is among them; else true, with p at the first
+    // and the delimiters before it counted.
+    const auto stopsIn = [&p, &delimiters, &count](quint32 stops, quint32 separators) {
         if (stops == 0) {
             delimiters += count(separators);
-            continue;
+            return false;
         }
         const int at = __builtin_ctz(stops);
-        delimiters += count(separators & ((1u << at) - 1));
-        return after(p + at);
+        delimiters += count(separators & ((quint32(1) << at) - 1));
+        p += at;
+        return true;
+    };
+    const StopBytes stop(delimiter);
+    // Thirty-two bytes a step, then sixteen: a record of an export takes a
+    // few steps.
+    for (; end - p >= 32; p += 32) {
+        const __m128i low = StopBytes::at(p);
+        const __m128i high = StopBytes::at(p + 16);
+        if (stopsIn(stop.breaksAndQuotes(low) | stop.breaksAndQuotes(high) << 16,
+                    stop.delimiters(low) | stop.delimiters(high) << 16))
+            return after(p);
+    }
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = StopBytes::at(p);
+        if (stopsIn(stop.breaksAndQuotes(bytes), stop.delimiters(bytes)))
+            return after(p);
     }
 #endif
     for (; p < end; ++p) {

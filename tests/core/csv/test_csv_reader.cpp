@@ -129,6 +129,7 @@ void CsvReaderTest::agreesWithTheRulesByteByByte_data()
     QTest::newRow("quotes and breaks, often") << QByteArray("ab,\"\r\n") << ',';
     QTest::newRow("long records, rare breaks") << QByteArray(60, 'x') + ",,,,\n" << ',';
     QTest::newRow("long cells, quotes between") << QByteArray(24, 'y') + ",,,\"\"\n\r" << ',';
+    QTest::newRow("mostly empty cells") << QByteArray(30, ',') + "x\n" << ',';
 }
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include <QtGlobal>
 
+#include "base/BitCount.h"
+
 namespace Csv {
 
 #if defined(__SSE2__)
@@ -80,25 +82,16 @@ inline const char *plainRecordEnd(const char *p, const char *end, char delimiter
         return *at == '\r' && at + 1 < end && at[1] == '\n' ? at + 2 : at + 1;
     };
 #if defined(__SSE2__)
-    // Bits counted without the processor's instruction, which the processor
-    // the program is built for may lack, and without a branch a bit: one a
-    // delimiter mispredicted often enough to cost a third of the reading.
-    const auto count = [](quint32 bits) {
-        bits = bits - ((bits >> 1) & 0x55555555u);
-        bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
-        bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
-        return qint64((bits * 0x01010101u) >> 24);
-    };
     // A step's bytes from p, a bit each: false, its delimiters counted, while
     // no line break or quote is among them; else true, with p at the first
     // and the delimiters before it counted.
-    const auto stopsIn = [&p, &delimiters, &count](quint32 stops, quint32 separators) {
+    const auto stopsIn = [&p, &delimiters](quint32 stops, quint32 separators) {
         if (stops == 0) {
-            delimiters += count(separators);
+            delimiters += bitCount(separators);
             return false;
         }
         const int at = __builtin_ctz(stops);
-        delimiters += count(separators & ((quint32(1) << at) - 1));
+        delimiters += bitCount(separators & ((quint32(1) << at) - 1));
         p += at;
         return true;
     };

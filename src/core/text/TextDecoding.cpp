@@ -1,7 +1,6 @@
 #include "text/TextDecoding.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -14,6 +13,7 @@
 #endif
 
 #include "base/AppError.h"
+#include "base/BitCount.h"
 #include "io/FileReader.h"
 #include "text/PaneBytes.h"
 #include "text/RtfReader.h"
@@ -102,7 +102,9 @@ inline int loneBreaksAt(const char *p)
         _mm_andnot_si128(_mm_cmpeq_epi8(load(p + 1), lf), _mm_cmpeq_epi8(bytes, cr));
     const __m128i loneLf =
         _mm_andnot_si128(_mm_cmpeq_epi8(load(p - 1), cr), _mm_cmpeq_epi8(bytes, lf));
-    return std::popcount(unsigned(_mm_movemask_epi8(_mm_or_si128(loneCr, loneLf))));
+    // Most blocks of a text of CR LF breaks hold none: not counted.
+    const auto lone = quint32(_mm_movemask_epi8(_mm_or_si128(loneCr, loneLf)));
+    return lone == 0 ? 0 : bitCount(lone);
 }
 #endif
 

@@ -107,9 +107,10 @@ int main(int argc, char **argv)
     // process once freed: a fixed limit gives each back as it goes.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
-    // Each of the engine's arrays is made once, in fresh memory: on the
-    // 10M-row pair, large pages for them cost 1.5 s of the system's time to
-    // clear, and the comparison's own work went no faster with them.
+    // Each of the line engine's arrays is made once, in fresh memory, where
+    // large pages can cost more to clear than they save (the row index,
+    // which never asks for them, lost 1.5 s of the system's time to them on
+    // the 10M-row pair and went no faster).
     Csv::largePagesForArrays = false;
     Base::useUtf8Locale();
     QCoreApplication app(argc, argv);

@@ -26,7 +26,11 @@ inline RowHash narrowHash(size_t hash)
 // or same row), by their hash: open addressing, each group a chain of its
 // records in file order. Linear in the number of records; beyond its groups,
 // five bytes a record (the chain's link and a role byte), so that a file of
-// one-byte rows costs a small multiple of its size.
+// one-byte rows costs a small multiple of its size. Its arrays are in
+// ordinary pages, though the groups and roles are read at random: where the
+// first touch of a fresh large page is slow (a virtual machine, 0.2 GB/s),
+// clearing the groups of ten million records took the table window half a
+// second at every Compare, more than the address cache saved in the lookups.
 class RowIndex
 {
 public:
@@ -80,8 +84,8 @@ public:
         // Room for the groups there will likely be, three quarters full at
         // most: short probes, and a file of one key repeated costs no slot
         // a row. Grown should the guess fall short.
-        m_groups = largeArray(capacityFor(distinct.estimate(records - std::min(records, from))),
-                              Group{}, look);
+        m_groups = filledArray(capacityFor(distinct.estimate(records - std::min(records, from))),
+                               Group{}, look);
         size_t used = 0;
         // Backwards, so that each chain ends up in file order; the records
         // before r still hold their hashes.
@@ -114,7 +118,7 @@ public:
             return;
         // A look every so many steps: a Cancel is seen within these passes too.
         constexpr size_t kStepsPerTick = size_t(1) << 16;
-        m_roles = largeArray(records, quint8(0), look);
+        m_roles = filledArray(records, quint8(0), look);
         for (size_t slot = 0; slot < m_groups.size(); ++slot) {
             if (slot % kStepsPerTick == 0)
                 look();
@@ -192,7 +196,10 @@ public:
     }
     // Every record's role cleared: for an index built without roles whose
     // records are to be marked from here on.
-    void clearRoles(size_t records) { m_roles = largeArray(records, quint8(0)); }
+    void clearRoles(size_t records)
+    {
+        m_roles = filledArray(records, quint8(0), [] {});
+    }
     // Frees what the index holds.
     void clear() { *this = RowIndex(); }
     // Frees the groups, keeping each record's role and link: for an index
@@ -254,7 +261,7 @@ private:
     void grow(HashOf &&hashOf)
     {
         std::vector<Group> old = std::move(m_groups);
-        m_groups = largeArray(old.size() * 2, Group{});
+        m_groups = filledArray(old.size() * 2, Group{}, [] {});
         for (const Group &group : old) {
             if (group.head < 0)
                 continue;

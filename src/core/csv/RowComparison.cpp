@@ -6,6 +6,7 @@
 
 #include "base/BothAtOnce.h"
 #include "csv/KeyGuess.h"
+#include "csv/KeyIndex.h"
 #include "csv/LargeArrays.h"
 #include "csv/RowComparisonSteps.h"
 #include "csv/RowIndex.h"
@@ -45,18 +46,39 @@ RowHash rowHash(const Row &row, const RowView &view, const CellRules &rules)
     return rowHash(row, view.columns, view.styles, rules);
 }
 
-std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
-                               WorkControl *control)
+// Runs work(begin, end, part) on two halves of [begin, end) at once. What the
+// second half throws (out of memory) reaches the caller.
+template <typename Work>
+void inTwoParts(qint32 begin, qint32 end, Work &&work)
 {
-    Checkpoint tick(control);
-    std::vector<RowHash> hashes =
-        filledArray(size_t(view.table.size()), RowHash(0), [&tick] { tick(0); });
-    Row row;
-    for (qint32 r = first; r < qint32(view.table.size()); ++r) {
-        tick();
-        view.table.split(r, row, view.needed);
-        hashes[size_t(r)] = rowHash(row, view, rules);
+    const qint32 middle = begin + (end - begin) / 2;
+    runBothAtOnce([&] { work(begin, middle, 0); }, [&] { work(middle, end, 1); });
+}
+
+// Each row's hash by its place, from `first` on; on both cores with
+// `bothCores`, else on this thread.
+std::vector<RowHash> rowHashes(const RowView &view, qint32 first, const CellRules &rules,
+                               WorkControl *control, bool bothCores = false)
+{
+    const qint32 end = qint32(view.table.size());
+    std::vector<RowHash> hashes;
+    {
+        Checkpoint look(control);
+        hashes = filledArray(size_t(end), RowHash(0), [&look] { look(0); });
     }
+    const auto hashRows = [&](qint32 begin, qint32 stop, int) {
+        Checkpoint tick(control);
+        Row row;
+        for (qint32 r = begin; r < stop; ++r) {
+            tick();
+            view.table.split(r, row, view.needed);
+            hashes[size_t(r)] = rowHash(row, view, rules);
+        }
+    };
+    if (bothCores && end > first)
+        inTwoParts(first, end, hashRows);
+    else
+        hashRows(first, end, 0);
     return hashes;
 }
 
@@ -184,15 +206,6 @@ std::vector<NumberStyle> numberStyles(const RowComparison &result, bool file1,
     for (size_t k = 0; k < columns.size(); ++k)
         styles[size_t(columns[k])] = finders[k].style();
     return styles;
-}
-
-// Runs work(begin, end, part) on two halves of [begin, end) at once. What the
-// second half throws (out of memory) reaches the caller.
-template <typename Work>
-void inTwoParts(qint32 begin, qint32 end, Work &&work)
-{
-    const qint32 middle = begin + (end - begin) / 2;
-    runBothAtOnce([&] { work(begin, middle, 0); }, [&] { work(middle, end, 1); });
 }
 
 // Whether two rows whose bytes are the same are equal under the views: when
@@ -465,7 +478,7 @@ void listUnmatched(RowComparison &result, const RecordBits &unmatched, qint64 co
 }
 
 void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, bool keepPairs,
-                  WorkControl *control)
+                  KeyIndex *kept, WorkControl *control)
 {
     const Table &t1 = *result.table1;
     const Table &t2 = *result.table2;
@@ -477,8 +490,12 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
 
     // Only file 1 is indexed. Its groups count the rows of file 2 that find
     // them, so that a key file 2 repeats shows as a group found twice: no
-    // index of file 2 is built but for its rows whose key file 1 lacks.
-    RowIndex index1;
+    // index of file 2 is built but for its rows whose key file 1 lacks. The
+    // caller's index is used as it stands when it fits.
+    RowIndex own;
+    KeyIndex::Basis basis = KeyIndex::basisOf(key1.columns, key1.styles, keyRules, first);
+    const bool indexed = kept && kept->fits(result.table1, basis);
+    RowIndex &index1 = !kept ? own : indexed ? kept->reuse() : kept->remake();
     // Meanwhile the other core hashes file 2's keys for the lookups, where
     // four bytes a row are small beside the rows; shorter rows are hashed
     // again as they are looked up, so that a file of one-byte rows costs a
@@ -487,13 +504,18 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
     const bool hashAhead = kRowBytesForHashes * (t2.size() - first) <= t2.bytes().size();
     std::vector<RowHash> hashes2;
     startPhase(control, WorkPhase::Indexing,
-               2 * (t1.size() - first) + (hashAhead ? t2.size() - first : 0));
-    if (hashAhead) {
+               (indexed ? 0 : 2 * (t1.size() - first)) + (hashAhead ? t2.size() - first : 0));
+    if (indexed) {
+        if (hashAhead)
+            hashes2 = rowHashes(key2, first, keyRules, control, true);
+    } else if (hashAhead) {
         runBothAtOnce([&] { indexRows(key1, first, keyRules, index1, control); },
                       [&] { hashes2 = rowHashes(key2, first, keyRules, control); });
     } else {
         indexRows(key1, first, keyRules, index1, control);
     }
+    if (kept && !indexed)
+        kept->madeFor(result.table1, std::move(basis));
 
     LookupPart parts[2];
     RecordBits unmatched(t2.size());
@@ -584,7 +606,8 @@ void compareByKey(RowComparison &result, qint32 first, const CellRules &rules, b
         else
             result.duplicateKeys.push_back({chain(index1, r1), {}});
     }
-    index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
+    if (!kept)
+        index1.dropLinks(); // every list of a key's rows is made: only the marks are read now
     listUnmatched(result, unmatched, unmatchedCount, key2, first, keyRules, control);
     result.removed = listed(index1, first, qint32(t1.size()), nullptr);
     sortDuplicateKeys(result, tick);
@@ -845,7 +868,8 @@ void compareRecords(RowComparison &result, qint32 first, const RowOptions &optio
     // File 1's rows are looked up at random, file 2's read in order.
     result.table1->preferLargePages();
     if (matchesByKey(result, options))
-        compareByKey(result, first, options.rules, options.keepPairs, options.control);
+        compareByKey(result, first, options.rules, options.keepPairs, options.keyIndex.get(),
+                     options.control);
     else if (result.comparedColumns.empty())
         matchNoRow(result, first, options.keepPairs);
     else

@@ -14,6 +14,8 @@
 
 namespace Csv {
 
+class KeyIndex;
+
 struct RowOptions
 {
     ColumnSelection key;   // empty: none
@@ -29,6 +31,9 @@ struct RowOptions
     // Follows the comparison's phases and cancels it (null: neither); the
     // caller keeps it alive until compareTables returns.
     WorkControl *control = nullptr;
+    // File 1's index by key, kept for the next comparison (see KeyIndex);
+    // null: each comparison makes its own. One comparison at a time uses it.
+    std::shared_ptr<KeyIndex> keyIndex;
 };
 
 // A row of file 1 and its row in file 2 (same key) whose compared cells

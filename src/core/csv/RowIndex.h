@@ -194,6 +194,13 @@ public:
         return std::atomic_ref<quint8>(m_roles[size_t(record)])
             .fetch_or(mark, std::memory_order_relaxed);
     }
+    // The marks of a comparison cleared from every record, what it is in its
+    // group kept: for an index that another comparison uses again.
+    void clearMarks()
+    {
+        for (quint8 &role : m_roles)
+            role &= Head | Many;
+    }
     // Every record's role cleared: for an index built without roles whose
     // records are to be marked from here on.
     void clearRoles(size_t records)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -31,6 +32,8 @@ void TableSession::setSource(int side, TableSource source)
 {
     m_sources[size_t(side)] = std::move(source);
     m_tables[size_t(side)].reset();
+    if (side == 0)
+        m_keyIndex = std::make_shared<Csv::KeyIndex>();
     m_keyPreset = false; // other files may want another key
     m_renames.clear();   // and have other columns
 }
@@ -82,7 +85,8 @@ CompareOutcome TableSession::compared(const CompareRequest &request,
         outcome.error = result.error.message;
         return outcome;
     }
-    options.control = nullptr; // kept with the result, which outlives the control
+    options.control = nullptr;  // kept with the result, which outlives the control
+    options.keyIndex = nullptr; // the session's, for its next comparison
     outcome.used = options;
     // Rows and filter on ten million rows take a noticeable while: Cancel
     // stops them too.
@@ -158,6 +162,7 @@ Csv::RowOptions TableSession::optionsFor(const CompareRequest &request,
     Csv::RowOptions options = request.options;
     options.header = request.header;
     options.keepPairs = true;
+    options.keyIndex = m_keyIndex;
     options.renames = m_renames;
     bool keyGiven = request.keyChosen;
     if (!m_requestedKey.empty()) {
@@ -207,6 +212,8 @@ std::vector<std::shared_ptr<const void>> TableSession::dropStale()
             continue;
         if (m_tables[side])
             dropped.push_back(std::move(m_tables[side]));
+        if (side == 0)
+            dropped.push_back(std::exchange(m_keyIndex, std::make_shared<Csv::KeyIndex>()));
         // The table shares the file's old bytes with its side: both go.
         dropped.push_back(std::make_shared<QByteArray>(std::move(m_sources[side].bytes)));
         m_sources[side].bytes = QByteArray();

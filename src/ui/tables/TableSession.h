@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "csv/KeyIndex.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
 #include "tables/ColumnPairing.h"
@@ -144,6 +145,8 @@ private:
     std::array<char, 2> m_readWith{{0, 0}}; // the delimiter each was read with
     std::array<bool, 2> m_readHeader{{true, true}};
     std::shared_ptr<TableData> m_data;
+    // File 1's rows by key, kept from one comparison for the next.
+    std::shared_ptr<Csv::KeyIndex> m_keyIndex = std::make_shared<Csv::KeyIndex>();
     Csv::ColumnSelection m_requestedKey; // until a comparison uses it
     std::optional<PairChoices> m_offered;
     std::vector<Csv::ColumnRename> m_renames;

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "csv/KeyIndex.h"
 #include "csv/ReportSaving.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
@@ -52,6 +53,8 @@ private slots:
     void phasesInOrder();
     void cancelsInEachPhase_data();
     void cancelsInEachPhase();
+    void keptIndexOutlivesCancel_data();
+    void keptIndexOutlivesCancel();
     void writingStopsAtCancel_data();
     void writingStopsAtCancel();
     void savingStopsAtCancel_data();
@@ -146,6 +149,55 @@ void RowCancelTest::cancelsInEachPhase()
     QVERIFY(result.removed.empty() && result.added.empty() && result.changed.empty());
     QVERIFY(!result.table1 && !result.table2);
     QCOMPARE(reportsAfterCancel, 0);
+}
+
+void RowCancelTest::keptIndexOutlivesCancel_data()
+{
+    QTest::addColumn<WorkPhase>("phase");
+    QTest::newRow("indexing") << WorkPhase::Indexing;
+    QTest::newRow("comparing") << WorkPhase::Comparing;
+    QTest::newRow("listing") << WorkPhase::Listing;
+}
+
+// A comparison cancelled while it made file 1's index anew (for other
+// rules) or marked it leaves a kept index that the next comparison does not
+// trust as it stands: that one finds what a comparison of its own finds.
+void RowCancelTest::keptIndexOutlivesCancel()
+{
+    QFETCH(WorkPhase, phase);
+    const auto [a, b] = pair(60000);
+    const auto tableOf = [](const QByteArray &text) {
+        return std::make_shared<const Csv::Table>(Csv::readCsv(text, 0, nullptr).table);
+    };
+    const auto table1 = tableOf(a);
+    const auto table2 = tableOf(b);
+    Csv::RowOptions own = optionsFor(true);
+    own.keepPairs = true;
+    Csv::RowOptions keeping = own;
+    keeping.keyIndex = std::make_shared<Csv::KeyIndex>();
+    QVERIFY(Csv::compareTables(table1, table2, keeping).ok());
+
+    Csv::WorkControl *self = nullptr;
+    Csv::WorkControl control(
+        [&](WorkPhase now, double) {
+            if (now == phase)
+                self->cancel();
+        },
+        std::chrono::milliseconds(0));
+    self = &control;
+    Csv::RowOptions otherRules = keeping;
+    otherRules.rules.ignoreSpace = true;
+    otherRules.control = &control;
+    QVERIFY(Csv::compareTables(table1, table2, otherRules).cancelled);
+
+    const Csv::RowComparison found = Csv::compareTables(table1, table2, keeping);
+    const Csv::RowComparison expected = Csv::compareTables(table1, table2, own);
+    QVERIFY(found.ok());
+    QCOMPARE(found.removed, expected.removed);
+    QCOMPARE(found.added, expected.added);
+    QCOMPARE(found.pairs, expected.pairs);
+    QCOMPARE(found.changed.size(), expected.changed.size());
+    QCOMPARE(found.duplicateKeys.size(), expected.duplicateKeys.size());
 }
 
 void RowCancelTest::writingStopsAtCancel_data()

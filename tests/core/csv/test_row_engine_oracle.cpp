@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "csv/KeyIndex.h"
 #include "csv/RowComparison.h"
 #include "csv/RowsReport.h"
 #include "csv/SpilledComparison.h"
@@ -256,6 +257,7 @@ class RowEngineOracleTest : public QObject
 private slots:
     void sameAsBefore();
     void sameWithinMemory();
+    void sameWithKeptIndex();
 };
 
 void RowEngineOracleTest::sameAsBefore()
@@ -352,6 +354,45 @@ void RowEngineOracleTest::sameWithinMemory()
     QVERIFY2(split > compared / 2, qPrintable(QString::number(split)));
     // Some kept file 1's rows where they were, some copied them out.
     QVERIFY2(copied > 0 && copied < split, qPrintable(QString::number(copied)));
+}
+
+// A comparison given file 1's index to keep, as the table window gives it,
+// makes it once and then uses it as it stands: compared again, against
+// another file 2, and under other rules (which need another index), every
+// field equals that of a comparison that made its own.
+void RowEngineOracleTest::sameWithKeptIndex()
+{
+    const auto tableOf = [](const QByteArray &text) -> std::shared_ptr<const Csv::Table> {
+        Csv::ReadResult read = Csv::readCsv(text, 0, nullptr);
+        return read.ok() ? std::make_shared<const Csv::Table>(std::move(read.table)) : nullptr;
+    };
+    int reused = 0;
+    for (const Case &c : cases()) {
+        const auto table1 = tableOf(c.text1);
+        const auto table2 = tableOf(c.text2);
+        if (!table1 || !table2)
+            continue;
+        Csv::RowOptions otherRules = c.options;
+        otherRules.rules.ignoreCase = !otherRules.rules.ignoreCase;
+        const auto kept = std::make_shared<Csv::KeyIndex>();
+        const std::pair<std::shared_ptr<const Csv::Table>, const Csv::RowOptions *> runs[] = {
+            {table2, &c.options},
+            {table2, &c.options},
+            {table1, &c.options},
+            {table2, &otherRules}};
+        for (size_t run = 0; run < std::size(runs); ++run) {
+            const auto &[file2, options] = runs[run];
+            Csv::RowOptions keeping = *options;
+            keeping.keyIndex = kept;
+            const Csv::RowComparison own = Csv::compareTables(table1, file2, *options);
+            QCOMPARE(serialised(Csv::compareTables(table1, file2, keeping)), serialised(own));
+            if (run == 1 && own.ok() && !own.keyColumns.empty()) {
+                QCOMPARE(kept->timesMade(), 1);
+                ++reused;
+            }
+        }
+    }
+    QVERIFY2(reused > 20, qPrintable(QString::number(reused)));
 }
 
 QTEST_APPLESS_MAIN(RowEngineOracleTest)

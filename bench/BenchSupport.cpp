@@ -4,7 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#if defined(_WIN32)
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <sys/resource.h>
+#endif
 #include <vector>
 
 #include <QFileInfo>
@@ -42,6 +48,26 @@ double medianMs(const std::function<void()> &work, int runs)
     return times[times.size() / 2];
 }
 
+#if defined(_WIN32)
+double processCpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    const auto ms = [](const FILETIME &t) { // in units of 100 ns
+        return double((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
+    };
+    return ms(kernel) + ms(user);
+}
+
+double peakRssMiB()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return double(counters.PeakWorkingSetSize) / (1 << 20);
+}
+#else
 double processCpuMs()
 {
     rusage usage{};
@@ -58,6 +84,7 @@ double peakRssMiB()
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
 }
+#endif
 
 QString dataFolder(int argc, char **argv)
 {

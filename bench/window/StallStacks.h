@@ -4,7 +4,8 @@
 // set to a number of milliseconds, a watcher thread interrupts the window's
 // thread each time it has not ticked for that long and prints its call stack
 // to standard error. The names come from the dynamic symbol table, so the
-// benchmarks link with -rdynamic.
+// benchmarks link with -rdynamic. Linux only: elsewhere nothing is watched.
+#if defined(__linux__)
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -85,3 +86,10 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_watcher;
 };
+#else
+class StallStacks
+{
+public:
+    void tick() {}
+};
+#endif

@@ -13,6 +13,7 @@
 #endif
 #include <vector>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include "base/AppError.h"
@@ -67,6 +68,14 @@ double peakRssMiB()
         return 0;
     return double(counters.PeakWorkingSetSize) / (1 << 20);
 }
+
+double currentRssMiB()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return double(counters.WorkingSetSize) / (1 << 20);
+}
 #else
 double processCpuMs()
 {
@@ -83,6 +92,15 @@ double peakRssMiB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB on Linux
+}
+
+double currentRssMiB()
+{
+    QFile status(QStringLiteral("/proc/self/statm"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = status.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1 << 20) : 0;
 }
 #endif
 

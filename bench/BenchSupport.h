@@ -19,6 +19,9 @@ double processCpuMs();
 // Peak resident memory of this process, in MiB.
 double peakRssMiB();
 
+// Resident memory of this process now, in MiB.
+double currentRssMiB();
+
 // The folder of the data files: the first argument, or bench/data.
 QString dataFolder(int argc, char **argv);
 

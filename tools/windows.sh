@@ -10,6 +10,9 @@
 #                                 Wine prefix: silent install, both programs from
 #                                 the installed folder, "Send to", silent removal,
 #                                 and what the prefix holds before and after
+#   tools/windows.sh --bench DIR [--up-to-marks]
+#                                 ... and bench_window for Windows, run under Wine
+#                                 (offscreen) on DIR's file1.csv and file2.csv
 #
 # Qt is built into $CORVANTIS_WINDOWS_CACHE (by default
 # ~/.cache/corvantis-windows): the first run takes about half an hour on two
@@ -33,10 +36,15 @@ display=${CORVANTIS_WINDOWS_DISPLAY:-97}
 
 test=0
 installer=0
+bench_dir=
+bench_args=()
 while [ $# -gt 0 ]; do
   case $1 in
     --installer) installer=1 ;;
     --test) test=1; installer=1 ;;
+    --bench) [ $# -gt 1 ] || { echo "windows.sh: --bench needs a folder" >&2; exit 2; }
+             bench_dir=$(cd "$2" && pwd); shift ;;
+    --up-to-marks) bench_args+=(--up-to-marks) ;;
     -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "windows.sh: unknown argument: $1 (try --help)" >&2; exit 2 ;;
   esac
@@ -265,9 +273,8 @@ fi
 step "SHA-256"
 (cd "$build" && sha256sum "$name.zip" $([ $installer = 1 ] && basename "$msi"))
 
-[ $test = 1 ] || { step "Done"; exit 0; }
+[ $test = 1 ] || [ -n "$bench_dir" ] || { step "Done"; exit 0; }
 
-step "Every suite under Wine"
 # No Mono, no Gecko, and no menu entries on this machine for the prefix's shortcuts.
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 # What Wine makes for the desktop (menus, icons, file types) stays in the cache.
@@ -288,6 +295,24 @@ export WINEPATH=$winepath
 # Wine passes no QT_ variable on; WINEQT_X reaches the program as QT_X.
 export WINEQT_PLUGIN_PATH=$(winepath -w "$prefix/plugins")
 export WINEQT_QPA_FONTDIR=$(winepath -w /usr/share/fonts/truetype/liberation)
+
+if [ -n "$bench_dir" ]; then
+  step "bench_window under Wine (offscreen), on $bench_dir"
+  bench_build=$root/build-windows-bench
+  mkdir -p "$bench_build"
+  quiet "$bench_build/configure.log" "${heavy[@]}" env PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" \
+    cmake -S "$root" -B "$bench_build" "${cross[@]}" "${launcher[@]}" \
+    -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    -DCORVANTIS_BUILD_BENCH=ON -DCORVANTIS_BUILD_TESTS=OFF
+  quiet "$bench_build/build.log" "${heavy[@]}" cmake --build "$bench_build" -j "$jobs" \
+    --target bench_window
+  WINEQT_QPA_PLATFORM=offscreen wine "$bench_build/bench_window.exe" "$(winepath -w "$bench_dir")" \
+    "${bench_args[@]}" </dev/null
+  wineserver -k 2>/dev/null || true
+  [ $test = 1 ] || { step "Done"; exit 0; }
+fi
+
+step "Every suite under Wine"
 status=0
 rm -rf "$build/test-logs"/*.txt
 # One wineserver for the whole run: one that quits between two suites can

@@ -1,8 +1,6 @@
 // How a pane copes with a 1,000,000-line text and 100,000 coloured ranges:
 // set the text, colour the ranges, read the text back, scroll to the end.
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,16 +25,6 @@ QString makeText(int lines)
                     .arg(i % 313)
                     .arg(i % 97);
     return text;
-}
-
-// Resident memory now, in MiB.
-double currentRssMiB()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
 }
 
 } // namespace
@@ -79,7 +67,7 @@ int main(int argc, char **argv)
     const size_t fingerprint = qHash(text);
     const qsizetype size = text.size();
     text = QString();
-    const double withPane = currentRssMiB();
+    const double withPane = Bench::currentRssMiB();
     QString back;
     const double read = Bench::medianMs([&] { back = pane.text(); });
     const double scroll = Bench::medianMs([&] {

@@ -9,11 +9,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 
+#include "BenchSupport.h"
 #include "StallStacks.h"
 #include "dialogs/Dialogs.h"
 
@@ -79,20 +79,10 @@ private:
     qint64 m_worst = 0;
 };
 
-// Resident memory now, in MiB.
-inline double currentRssMiB()
-{
-    QFile status(QStringLiteral("/proc/self/statm"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = status.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1 << 20) : 0;
-}
-
 inline void report(const char *what, std::pair<double, double> figures, const QString &extra = {})
 {
     std::printf("%-28s %8.0f ms   longest stall %5.0f ms  now %4.0f MiB  %s\n", what, figures.first,
-                figures.second, currentRssMiB(), qPrintable(extra));
+                figures.second, Bench::currentRssMiB(), qPrintable(extra));
     std::fflush(stdout);
 }
 

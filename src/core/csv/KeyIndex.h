@@ -42,7 +42,7 @@ public:
     // Whether the index stands for `table`'s rows on `basis`.
     bool fits(const std::shared_ptr<const Table> &table, const Basis &basis) const
     {
-        return m_made && !m_table.expired() && m_table.lock() == table && m_basis == basis;
+        return m_made && m_table.lock() == table && m_basis == basis;
     }
     // The index, to be made anew: it stands for nothing until madeFor().
     RowIndex &remake()

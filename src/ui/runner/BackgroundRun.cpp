@@ -1,8 +1,8 @@
 #include "runner/BackgroundRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
-#include <latch>
 #include <memory>
 
 #include <QCoreApplication>
@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
+#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 #include <QTimer>
@@ -60,10 +61,24 @@ void prepareForBackgroundWork()
     static const bool started = [] {
         QThreadPool &pool = *QThreadPool::globalInstance();
         pool.setExpiryTimeout(-1);
-        // Each waits until all have started, so that none is reused.
-        const auto all = std::make_shared<std::latch>(pool.maxThreadCount());
-        for (int i = 0; i < pool.maxThreadCount(); ++i)
-            pool.start([all] { all->arrive_and_wait(); });
+        // Each waits until all have started, so that none is reused; the
+        // last to come lets them all go. (Not std::latch: where the standard
+        // library has no futex, as MinGW's, its wait could miss the last
+        // arrival, and the threads waited for ever.)
+        struct StartLine
+        {
+            std::atomic<int> arrived{0};
+            QSemaphore go;
+        };
+        const int threads = pool.maxThreadCount();
+        const auto line = std::make_shared<StartLine>();
+        for (int i = 0; i < threads; ++i) {
+            pool.start([line, threads] {
+                if (++line->arrived == threads)
+                    line->go.release(threads);
+                line->go.acquire();
+            });
+        }
         return true;
     }();
     Q_UNUSED(started);

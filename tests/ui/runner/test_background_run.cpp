@@ -6,6 +6,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "base/AppError.h"
@@ -22,6 +23,7 @@ private slots:
     void progressDialogOnlyForLongRuns_data();
     void progressDialogOnlyForLongRuns();
     void failureReachesTheCaller();
+    void painterPoolStartsAndFrees();
     void cancelStopsTheWork_data();
     void cancelStopsTheWork();
     void colourInSlicesColoursEveryByte_data();
@@ -65,6 +67,18 @@ void TestEngineRun::progressDialogOnlyForLongRuns()
     QCOMPARE(sawDialog, dialogShown);
     QVERIFY2(ticks >= workMs / 40, "the window's events did not run during the work");
     QVERIFY(!window.findChild<QProgressDialog *>());
+}
+
+// Qt's pool, which painting shares out work to, is started whole before any
+// work, its threads kept, and every thread is free again once all started.
+void TestEngineRun::painterPoolStartsAndFrees()
+{
+    prepareForBackgroundWork();
+    prepareForBackgroundWork(); // once is all it takes
+    QThreadPool &pool = *QThreadPool::globalInstance();
+    QVERIFY(pool.waitForDone(10000));
+    QCOMPARE(pool.activeThreadCount(), 0);
+    QCOMPARE(pool.expiryTimeout(), -1);
 }
 
 void TestEngineRun::failureReachesTheCaller()
